@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <vector>
+
+class NotificationCenter;
+class QTimer;
+
+// Holds notifications until the main event loop is idle (every event already
+// queued, later ones included, has been handled), then posts them to its
+// centre in the order in which they were queued. Coalesces by name and equal
+// object: a notification that equals one still waiting replaces it, taking its
+// place at the end. Main thread only.
+class IdleNotificationQueue : public QObject {
+  public:
+    explicit IdleNotificationQueue(NotificationCenter &center, QObject *parent = nullptr);
+    ~IdleNotificationQueue() override;
+
+    // The queue of the main thread, posting to the default centre.
+    static IdleNotificationQueue &defaultQueue();
+
+    void enqueue(const QString &name, const QVariant &object = {});
+    // How many notifications are waiting.
+    qsizetype count() const { return static_cast<qsizetype>(waiting_.size()); }
+
+  private:
+    void postWaiting();
+
+    struct Waiting {
+        QString name;
+        QVariant object;
+    };
+    NotificationCenter &center_;
+    QTimer *idle_;
+    std::vector<Waiting> waiting_;
+};
