@@ -1,0 +1,61 @@
+#pragma once
+
+// The kernel's IPv4 default route, read from its routing table. Plain C++
+// without Qt: the helper tools use it too and must start fast.
+
+#include <arpa/inet.h>
+
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+struct DefaultRoute {
+    std::string interface;
+    // The router's dotted address; absent for a route without a gateway
+    // (a point-to-point link).
+    std::optional<std::string> router;
+    unsigned long metric = 0;
+};
+
+inline const char *const kKernelRouteTable = "/proc/net/route";
+
+// The dotted form of an address as the kernel's tables print it: the
+// network-order 32 bits as one hexadecimal number.
+inline std::string dottedAddressFromKernelHex(std::uint32_t networkOrder) {
+    in_addr address{};
+    address.s_addr = networkOrder;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    return text;
+}
+
+// The usable default route of lowest metric; the first listed wins a tie.
+// Nothing when the table has no default route or cannot be read.
+inline std::optional<DefaultRoute> defaultRoute(const std::string &routeTable = kKernelRouteTable) {
+    constexpr unsigned long routeUp = 0x1;
+    constexpr unsigned long routeViaGateway = 0x2;
+
+    std::ifstream file(routeTable);
+    std::string line;
+    std::getline(file, line); // column header
+    std::optional<DefaultRoute> best;
+    while (std::getline(file, line)) {
+        std::istringstream fields(line);
+        std::string interface;
+        std::uint32_t destination = 0, gateway = 0, mask = 0;
+        unsigned long flags = 0, referenceCount = 0, use = 0, metric = 0;
+        fields >> interface >> std::hex >> destination >> gateway >> flags >> std::dec >>
+            referenceCount >> use >> metric >> std::hex >> mask;
+        if (!fields || destination != 0 || mask != 0 || !(flags & routeUp))
+            continue;
+        if (best && best->metric <= metric)
+            continue;
+        DefaultRoute route{interface, std::nullopt, metric};
+        if ((flags & routeViaGateway) && gateway != 0)
+            route.router = dottedAddressFromKernelHex(gateway);
+        best = route;
+    }
+    return best;
+}
