@@ -1,0 +1,220 @@
+#include "PropertyList.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <plist/plist.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace {
+
+// libplist counts dates in seconds from 2001-01-01 00:00:00 UTC.
+constexpr qint64 kMacEpochMSecs = 978307200000;
+
+struct PlistFree {
+    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistNode = std::unique_ptr<void, PlistFree>;
+
+// Keys, strings and iterators that libplist hands out are the caller's to free.
+struct MallocFree {
+    void operator()(void *memory) const { std::free(memory); }
+};
+using CText = std::unique_ptr<char, MallocFree>;
+
+std::optional<QVariant> valueOfNode(plist_t node);
+
+std::optional<QVariant> dictionaryOfNode(plist_t node) {
+    QVariantMap dictionary;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(node, &iter);
+    std::unique_ptr<void, MallocFree> ownedIter(iter);
+    for (;;) {
+        char *rawKey = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, iter, &rawKey, &item);
+        CText key(rawKey);
+        if (!item)
+            break;
+        std::optional<QVariant> value = valueOfNode(item);
+        if (!value)
+            return std::nullopt;
+        dictionary.insert(QString::fromUtf8(key.get()), *value);
+    }
+    return QVariant(dictionary);
+}
+
+std::optional<QVariant> arrayOfNode(plist_t node) {
+    QVariantList array;
+    const uint32_t count = plist_array_get_size(node);
+    for (uint32_t i = 0; i < count; ++i) {
+        std::optional<QVariant> value = valueOfNode(plist_array_get_item(node, i));
+        if (!value)
+            return std::nullopt;
+        array.append(*value);
+    }
+    return QVariant(array);
+}
+
+std::optional<QVariant> valueOfNode(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return QVariant(value != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return QVariant(quint64(value));
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return QVariant(value);
+    }
+    case PLIST_STRING: {
+        char *raw = nullptr;
+        plist_get_string_val(node, &raw);
+        CText text(raw);
+        return QVariant(QString::fromUtf8(text.get()));
+    }
+    case PLIST_DATA: {
+        uint64_t length = 0;
+        const char *bytes = plist_get_data_ptr(node, &length);
+        return QVariant(QByteArray(bytes, qsizetype(length)));
+    }
+    case PLIST_DATE: {
+        int32_t seconds = 0;
+        int32_t microseconds = 0;
+        plist_get_date_val(node, &seconds, &microseconds);
+        const qint64 msecs = kMacEpochMSecs + qint64(seconds) * 1000 + microseconds / 1000;
+        return QVariant(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+    }
+    case PLIST_DICT:
+        return dictionaryOfNode(node);
+    case PLIST_ARRAY:
+        return arrayOfNode(node);
+    default:
+        // Keys, UIDs (keyed archives) and untyped nodes hold no value of ours.
+        return std::nullopt;
+    }
+}
+
+PlistNode nodeOfValue(const QVariant &value);
+
+PlistNode dictionaryNode(const QVariantMap &dictionary) {
+    PlistNode node(plist_new_dict());
+    for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it) {
+        PlistNode item = nodeOfValue(it.value());
+        if (!item)
+            return nullptr;
+        // The dictionary takes ownership of the item.
+        plist_dict_set_item(node.get(), it.key().toUtf8().constData(), item.release());
+    }
+    return node;
+}
+
+PlistNode arrayNode(const QVariantList &array) {
+    PlistNode node(plist_new_array());
+    for (const QVariant &value : array) {
+        PlistNode item = nodeOfValue(value);
+        if (!item)
+            return nullptr;
+        plist_array_append_item(node.get(), item.release());
+    }
+    return node;
+}
+
+PlistNode dateNode(const QDateTime &date) {
+    if (!date.isValid())
+        return nullptr;
+    // XML keeps whole seconds. The fraction is dropped here, rounding down:
+    // libplist itself would round dates before 2001 up.
+    const qint64 msecs = date.toMSecsSinceEpoch() - kMacEpochMSecs;
+    const qint64 seconds = msecs / 1000 - (msecs % 1000 < 0 ? 1 : 0);
+    const qint64 held = std::clamp<qint64>(seconds, std::numeric_limits<int32_t>::min(),
+                                           std::numeric_limits<int32_t>::max());
+    return PlistNode(plist_new_date(int32_t(held), 0));
+}
+
+PlistNode nodeOfValue(const QVariant &value) {
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return PlistNode(plist_new_bool(value.toBool()));
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::Short:
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return PlistNode(plist_new_uint(uint64_t(value.toLongLong())));
+    case QMetaType::UChar:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return PlistNode(plist_new_uint(value.toULongLong()));
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return PlistNode(plist_new_real(value.toDouble()));
+    case QMetaType::QString:
+        return PlistNode(plist_new_string(value.toString().toUtf8().constData()));
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return PlistNode(plist_new_data(bytes.constData(), uint64_t(bytes.size())));
+    }
+    case QMetaType::QDateTime:
+        return dateNode(value.toDateTime());
+    case QMetaType::QVariantMap:
+        return dictionaryNode(value.toMap());
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        return arrayNode(value.toList());
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+std::optional<QVariant> propertyListFromData(const QByteArray &data) {
+    if (data.isEmpty() || quint64(data.size()) > std::numeric_limits<uint32_t>::max())
+        return std::nullopt;
+    plist_t raw = nullptr;
+    plist_from_memory(data.constData(), uint32_t(data.size()), &raw);
+    PlistNode root(raw);
+    if (!root)
+        return std::nullopt;
+    return valueOfNode(root.get());
+}
+
+std::optional<QVariantMap> dictionaryFromData(const QByteArray &data) {
+    std::optional<QVariant> root = propertyListFromData(data);
+    if (!root || root->typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    return root->toMap();
+}
+
+std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return dictionaryFromData(file.readAll());
+}
+
+QByteArray xmlData(const QVariantMap &dictionary) {
+    PlistNode root = dictionaryNode(dictionary);
+    if (!root)
+        return {};
+    char *raw = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root.get(), &raw, &length);
+    QByteArray xml(raw, qsizetype(length));
+    plist_to_xml_free(raw);
+    return xml;
+}
