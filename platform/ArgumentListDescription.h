@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A tool's argument list as log lines show it: each argument in double quotes
+// (with \ and " escaped) in parentheses, e.g. ("-f", "inet"); () when empty.
+QString argumentListDescription(const QStringList &arguments);

@@ -1,0 +1,251 @@
+#include "ChildProcess.h"
+
+#include "ArgumentListDescription.h"
+#include "SystemLog.h"
+
+#include <QFile>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+std::atomic<std::chrono::milliseconds::rep> timeoutMilliseconds{30000};
+
+// Big enough to empty a full pipe in one read.
+constexpr size_t kChunkSize = 65536;
+
+void closeDescriptor(int &fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// A pipe whose both ends close on exec; our reading end never blocks.
+int makePipe(int (&ends)[2]) {
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return errno;
+    ::fcntl(ends[0], F_SETFL, ::fcntl(ends[0], F_GETFL) | O_NONBLOCK);
+    return 0;
+}
+
+// posix_spawn's attributes and file actions, released with the scope.
+struct SpawnSetup {
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_t fileActions;
+
+    SpawnSetup(int outputFd, int errorFd) {
+        posix_spawnattr_init(&attributes);
+        // A group of its own, so that a timeout can kill everything the tool
+        // started; signals unblocked and SIGPIPE at its default, whatever the
+        // calling thread has set up for itself.
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                                  POSIX_SPAWN_SETSIGDEF);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        sigset_t chosen;
+        sigemptyset(&chosen);
+        posix_spawnattr_setsigmask(&attributes, &chosen);
+        sigaddset(&chosen, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &chosen);
+
+        posix_spawn_file_actions_init(&fileActions);
+        posix_spawn_file_actions_adddup2(&fileActions, outputFd, STDOUT_FILENO);
+        if (errorFd >= 0)
+            posix_spawn_file_actions_adddup2(&fileActions, errorFd, STDERR_FILENO);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&fileActions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup &) = delete;
+    SpawnSetup &operator=(const SpawnSetup &) = delete;
+};
+
+} // namespace
+
+std::chrono::milliseconds toolTimeout() {
+    return std::chrono::milliseconds(timeoutMilliseconds);
+}
+
+void setToolTimeout(std::chrono::milliseconds timeout) {
+    timeoutMilliseconds = timeout.count();
+}
+
+ChildProcess::~ChildProcess() {
+    if (!reaped_) {
+        killGroup();
+        reap(0);
+    }
+    closeAll();
+}
+
+int ChildProcess::start(const QString &path, const QStringList &arguments,
+                        ErrorStream errorStream) {
+    path_ = path;
+    arguments_ = arguments;
+
+    int outputPipe[2] = {-1, -1};
+    int errorPipe[2] = {-1, -1};
+    int error = makePipe(outputPipe);
+    if (error == 0 && errorStream == ErrorStream::Piped)
+        error = makePipe(errorPipe);
+
+    if (error == 0) {
+        QByteArrayList words{QFile::encodeName(path)};
+        for (const QString &argument : arguments)
+            words.append(QFile::encodeName(argument));
+        std::vector<char *> argv;
+        for (QByteArray &word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+
+        SpawnSetup setup(outputPipe[1], errorPipe[1]);
+        error = posix_spawn(&pid_, argv[0], &setup.fileActions, &setup.attributes, argv.data(),
+                            environ);
+    }
+    // The child holds its own copies of the writing ends.
+    closeDescriptor(outputPipe[1]);
+    closeDescriptor(errorPipe[1]);
+    output_.fd = outputPipe[0];
+    error_.fd = errorPipe[0];
+    if (error != 0) {
+        closeAll();
+        return error;
+    }
+
+    reaped_ = false;
+    // Without a pidfd (kernels before 5.3) the child's end is polled for.
+    pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    deadline_ = std::chrono::steady_clock::now() + toolTimeout();
+    return 0;
+}
+
+void ChildProcess::setReadHandler(Stream stream, ReadHandler handler) {
+    reader(stream).handler = std::move(handler);
+}
+
+void ChildProcess::removeReadHandler(Stream stream) {
+    reader(stream).handler = nullptr;
+    reader(stream).armed = false;
+}
+
+void ChildProcess::readInBackground(Stream stream) {
+    reader(stream).armed = true;
+}
+
+void ChildProcess::closeStream(Stream stream) {
+    closeDescriptor(reader(stream).fd);
+    reader(stream).armed = false;
+}
+
+QByteArray ChildProcess::readAvailable(Stream stream) {
+    QByteArray data;
+    const int fd = reader(stream).fd;
+    if (fd < 0)
+        return data;
+    char buffer[kChunkSize];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0)
+            data.append(buffer, count);
+        else if (count < 0 && errno == EINTR)
+            continue;
+        else
+            return data;
+    }
+}
+
+void ChildProcess::runEvents(std::chrono::milliseconds longest) {
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    if (now >= deadline_ && !timedOut_) {
+        systemLog(QStringLiteral("Tool did not end within %1 ms and was killed: %2, arguments: %3")
+                      .arg(toolTimeout().count())
+                      .arg(path_, argumentListDescription(arguments_)));
+        killGroup();
+        if (!reaped_)
+            reap(0);
+        timedOut_ = true;
+        closeAll();
+        return;
+    }
+
+    std::vector<pollfd> descriptors;
+    std::vector<Reader *> readers;
+    for (Reader *candidate : {&output_, &error_}) {
+        if (candidate->armed && candidate->fd >= 0) {
+            descriptors.push_back({candidate->fd, POLLIN, 0});
+            readers.push_back(candidate);
+        }
+    }
+    const bool watchChild = !reaped_ && pidfd_ >= 0;
+    if (watchChild)
+        descriptors.push_back({pidfd_, POLLIN, 0});
+
+    const auto wait = std::min(longest, ceil<milliseconds>(deadline_ - now));
+    if (::poll(descriptors.data(), descriptors.size(), static_cast<int>(wait.count())) < 0)
+        return; // interrupted by a signal; the caller comes back
+
+    if (!reaped_ && (!watchChild || descriptors.back().revents != 0))
+        reap(WNOHANG);
+
+    for (size_t index = 0; index < readers.size(); ++index) {
+        if (descriptors[index].revents == 0)
+            continue;
+        Reader &ready = *readers[index];
+        char buffer[kChunkSize];
+        const ssize_t count = ::read(ready.fd, buffer, sizeof buffer);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        // A read error ends the stream as its end would.
+        const QByteArray chunk = count > 0 ? QByteArray(buffer, count) : QByteArray();
+        ready.armed = false;
+        if (ready.handler)
+            ready.handler(chunk);
+    }
+}
+
+bool ChildProcess::isRunning() {
+    if (!reaped_)
+        reap(WNOHANG);
+    return !reaped_;
+}
+
+void ChildProcess::reap(int options) {
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(pid_, &status, options);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0)
+        return;
+    reaped_ = true;
+    closeDescriptor(pidfd_);
+    if (result < 0)
+        status_ = -1; // reaped by someone else: the outcome is unknown
+    else if (WIFEXITED(status))
+        status_ = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        status_ = WTERMSIG(status);
+}
+
+void ChildProcess::killGroup() {
+    if (pid_ > 0)
+        ::kill(-pid_, SIGKILL);
+}
+
+void ChildProcess::closeAll() {
+    closeStream(Stream::Output);
+    closeStream(Stream::Error);
+    closeDescriptor(pidfd_);
+}

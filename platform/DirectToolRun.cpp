@@ -1,0 +1,34 @@
+#include "DirectToolRun.h"
+
+#include "ChildProcess.h"
+#include "Utf8Decoding.h"
+
+namespace {
+
+// The longest single wait; the child's end wakes the wait at once.
+constexpr std::chrono::milliseconds kSlice{10};
+
+} // namespace
+
+std::optional<QString> directToolRun(const QString &path, const QStringList &arguments) {
+    using Stream = ChildProcess::Stream;
+    ChildProcess process;
+    QByteArray output;
+    process.setReadHandler(Stream::Output, [&](const QByteArray &chunk) {
+        output.append(chunk);
+        if (!chunk.isEmpty())
+            process.readInBackground(Stream::Output);
+    });
+    process.readInBackground(Stream::Output);
+    if (process.start(path, arguments, ChildProcess::ErrorStream::Inherited) != 0)
+        return std::nullopt;
+
+    while (process.isRunning() && !process.timedOut())
+        process.runEvents(kSlice);
+    if (process.timedOut())
+        return std::nullopt;
+    // What the tool wrote last is still in the pipe; a child it left behind
+    // holding the pipe open is not waited for.
+    output.append(process.readAvailable(Stream::Output));
+    return decodeUtf8(output);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Runs a tool at the given path (no search) with its standard output on a
+// pipe, standard error shared with ours, waits until it exits and returns its
+// standard output as UTF-8 text. Output is read while the tool runs, so a tool
+// may write more than a pipe holds. Absent when the tool cannot be started,
+// when its output is not valid UTF-8, or when it outlives the tool timeout
+// (see ChildProcess.h; then one line is logged). No output gives an empty text.
+// Blocks the calling thread; needs no event loop.
+std::optional<QString> directToolRun(const QString &path, const QStringList &arguments);

@@ -1,0 +1,11 @@
+#include "Utf8Decoding.h"
+
+#include <QStringDecoder>
+
+std::optional<QString> decodeUtf8(const QByteArray &bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}

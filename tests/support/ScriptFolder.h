@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary folder that holds small shell scripts standing in for tools.
+class ScriptFolder {
+  public:
+    // Writes "#!/bin/sh" and the body to a file of that name and makes it
+    // executable unless asked not to. Returns the file's absolute path.
+    QString write(const QString &name, const QString &body, bool executable = true);
+    QString path() const { return folder_.path(); }
+    QString filePath(const QString &name) const { return folder_.filePath(name); }
+
+  private:
+    QTemporaryDir folder_;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "ChildProcess.h"
+
+// Sets the tool timeout for one test and puts the old one back afterwards.
+class ToolTimeoutOverride {
+  public:
+    explicit ToolTimeoutOverride(std::chrono::milliseconds timeout) : previous_(toolTimeout()) {
+        setToolTimeout(timeout);
+    }
+    ~ToolTimeoutOverride() { setToolTimeout(previous_); }
+    ToolTimeoutOverride(const ToolTimeoutOverride &) = delete;
+    ToolTimeoutOverride &operator=(const ToolTimeoutOverride &) = delete;
+
+  private:
+    std::chrono::milliseconds previous_;
+};
