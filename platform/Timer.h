@@ -39,7 +39,7 @@ class Timer : public QObject, public std::enable_shared_from_this<Timer> {
 
   private:
     Timer(double interval, std::function<void()> action, bool repeats);
-    void scheduleIn(qint64 milliseconds);
+    void scheduleIn(int milliseconds);
     void timeout();
 
     QTimer *qtimer_;

@@ -1,0 +1,37 @@
+#include "DelayedPerform.h"
+
+#include "TimerInterval.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace {
+
+// Delayed actions are single-shot timers owned by their target, so that the
+// target's destruction drops them too; this name tells them from the target's
+// other children.
+const QString pendingPerformName = QStringLiteral("flowtally-delayed-perform");
+
+} // namespace
+
+void performAfterDelay(QObject *target, double seconds, std::function<void()> action) {
+    auto *timer = new QTimer(target);
+    timer->setObjectName(pendingPerformName);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action = std::move(action)] {
+        timer->setObjectName(QString());
+        timer->deleteLater();
+        action();
+    });
+    timer->start(timerMilliseconds(seconds));
+}
+
+void cancelPerforms(QObject *target) {
+    const auto pending =
+        target->findChildren<QTimer *>(pendingPerformName, Qt::FindDirectChildrenOnly);
+    for (QTimer *timer : pending) {
+        timer->stop();
+        timer->setObjectName(QString());
+        timer->deleteLater();
+    }
+}
