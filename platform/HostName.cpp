@@ -1,0 +1,7 @@
+#include "HostName.h"
+
+#include <QSysInfo>
+
+QString currentHostName() {
+    return QSysInfo::machineHostName();
+}
