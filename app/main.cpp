@@ -1,12 +1,35 @@
+#include "AppDelegate.h"
+
+#include "QuitSignals.h"
+#include "UserDefaults.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Flowtally"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Flowtally"));
-    window.show();
-    return QApplication::exec();
+    QApplication::setDesktopFileName(QStringLiteral("flowtally"));
+    // Quitting goes through the controller, which stops the work cycle first.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    AppDelegate controller;
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &controller, &AppDelegate::quit);
+    QObject::connect(&application, &QGuiApplication::applicationStateChanged, &controller,
+                     [&controller](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive)
+                             controller.applicationDidBecomeActive();
+                     });
+    QObject::connect(&application, &QGuiApplication::lastWindowClosed, &controller, [&controller] {
+        if (controller.applicationShouldTerminateAfterLastWindowClosed() &&
+            controller.applicationShouldTerminate())
+            QApplication::quit();
+    });
+
+    controller.mainWindowWidget()->show();
+    controller.applicationDidFinishLaunching();
+    const int status = QApplication::exec();
+    UserDefaults::standardUserDefaults().synchronize();
+    return status;
 }

@@ -1,0 +1,107 @@
+// Accounting: a sample's counters become rates, totals since the reset date
+// and the thirty-day projection, and the figures go to the window and badge.
+#include "AppDelegate.h"
+
+#include "CounterDifference.h"
+#include "DistantPast.h"
+#include "FormattedField.h"
+#include "LevelIndicator.h"
+#include "WBBKMGTFormatter.h"
+
+#include <QLineEdit>
+
+namespace {
+
+constexpr double kMinimumGap = 1.5;         // seconds between accepted samples
+constexpr double kThirtyDays = 2592000.0;   // seconds
+
+double seconds(const QDateTime &from, const QDateTime &to)
+{
+    return static_cast<double>(from.msecsTo(to)) / 1000.0;
+}
+
+} // namespace
+
+void AppDelegate::addCounterDifference(quint64 newValue, quint64 &previous, quint64 &total,
+                                       double gap, double &rate, CounterSource source,
+                                       bool sourceRestarted) const
+{
+    rate = 0;
+    const bool sameSource = _prevValSource == CounterSource::Unknown || _prevValSource == source;
+    if (!sameSource) {
+        // Another source's counters count other things: only record.
+        previous = newValue;
+        return;
+    }
+    if (newValue == 0)
+        return; // no reading: the previous counter stays
+    if (previous != 0) {
+        const quint64 bytes = counterDifference(newValue, previous, source, sourceRestarted);
+        total += bytes;
+        rate = static_cast<double>(bytes) / gap / 1024.0;
+    }
+    previous = newValue;
+}
+
+void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample)
+{
+    if (sample) {
+        const QVariant service = sample->value(SampleKey::PrimaryService);
+        const std::optional<QString> current = primaryServiceUUID();
+        const bool ofThisService = service.typeId() == QMetaType::QString && current &&
+                                   service.toString() == *current && _PrimaryService &&
+                                   service.toString() == *_PrimaryService;
+        if (ofThisService) {
+            const QDateTime date = sample->value(SampleKey::FireDate).toDateTime();
+            if (!_lastFireDate.isValid())
+                _lastFireDate = date;
+            const double gap = seconds(_lastFireDate, date);
+            const bool hasCounters = sample->contains(SampleKey::InTraffic) &&
+                                     sample->contains(SampleKey::OutTraffic);
+            if (gap >= kMinimumGap && hasCounters) {
+                const CounterSource source = sourceOfSample(*sample);
+                // A router whose up-time fell has restarted.
+                const double uptime =
+                    source == CounterSource::Router ? sample->value(SampleKey::Uptime).toDouble() : 0;
+                const bool restarted = source == CounterSource::Router &&
+                                       _prevValSource == CounterSource::Router &&
+                                       uptime < _prevUptime;
+                double inRateValue = 0;
+                double outRateValue = 0;
+                addCounterDifference(sample->value(SampleKey::InTraffic).toULongLong(), _prevInVal,
+                                     _totalInBytes, gap, inRateValue, source, restarted);
+                addCounterDifference(sample->value(SampleKey::OutTraffic).toULongLong(),
+                                     _prevOutVal, _totalOutBytes, gap, outRateValue, source,
+                                     restarted);
+                _prevValSource = source;
+                _prevUptime = uptime;
+                _totalBytesValue = _totalInBytes + _totalOutBytes;
+                if (_resetDate == distantPast() || !_resetDate.isValid())
+                    _resetDate = QDateTime::currentDateTimeUtc();
+                const double sinceReset = seconds(_resetDate, QDateTime::currentDateTimeUtc());
+                _gbpmLimit = displayLimitGB->doubleValue() * static_cast<double>(_limitUnitsScale);
+                _gbpm = static_cast<double>(_totalBytesValue) / (sinceReset / kThirtyDays);
+                showFigures(*sample, inRateValue, outRateValue);
+            }
+            _lastFireDate = date;
+        }
+    }
+    if (timer)
+        timer->setFireDateFromNow(isApplicationActive() ? kFrontInterval : kBackInterval);
+}
+
+void AppDelegate::showFigures(const TrafficSample &sample, double inRateValue,
+                              double outRateValue)
+{
+    limitText1->setDoubleValue(_gbpmLimit);
+    limitText2->setDoubleValue(_gbpmLimit);
+    const double critical = rateIndicator->criticalValue();
+    gbpmText->setDoubleValue(_gbpm);
+    showBadge(WBBKMGTFormatter::stringForObjectValue(_gbpm, 0));
+    outRate->setDoubleValue(outRateValue);
+    inRate->setDoubleValue(inRateValue);
+    totalGigs->setDoubleValue(static_cast<double>(_totalBytesValue));
+    levelIndicator->setDoubleValue(static_cast<double>(_totalBytesValue) / _gbpmLimit * 100.0);
+    rateIndicator->setDoubleValue(_gbpm / _gbpmLimit * critical);
+    airportName->setText(sample.value(SampleKey::Router).toString());
+}

@@ -1,0 +1,209 @@
+#pragma once
+
+#include "TrafficSample.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QVariant>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class Badge;
+class BusyIndicator;
+class FormattedField;
+class LevelIndicator;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QUndoStack;
+class QWidget;
+class SleepMonitor;
+class Timer;
+class WindowEvents;
+
+// Flowtally's controller: the work cycle, discovery and the traffic sources,
+// accounting, persistence, the status line and the windows. Its operations
+// are defined in the files of their subsystem (net/ and app/).
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+  public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    // ---- Launch and termination (main thread) ----
+    // Registers the registration defaults; runs once before the first use.
+    static void initialize();
+    void awakeFromNib();
+    void applicationDidFinishLaunching();
+    void applicationDidBeginRunLoop();
+    void applicationDidBecomeActive();
+    // Always answers "quit now" after stopping the work cycle.
+    bool applicationShouldTerminate();
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    // The one road out: closing the main window (quit signals and the Quit
+    // menu item come this way too).
+    void quit();
+
+    // ---- Work cycle ----
+    void startLogging();
+    void stopLogging();
+    void doRestart();
+    void doWork();
+    void threadedDoWork();
+    void willSleep();
+    void didWake();
+    void wakeUp();
+
+    // ---- Discovery (any thread unless noted) ----
+    static std::optional<QVariantMap> primaryInterfacePlist();
+    static std::optional<QString> primaryInterface();
+    static std::optional<QString> primaryInterfaceRouterIP();
+    static std::optional<QString> primaryServiceUUID();
+    static std::optional<QString> primaryInterfaceIP();
+    static std::optional<QString> communityPassword();
+    static std::optional<QString> routerIPAddress();
+    static bool probablyHasRouter();
+    // Clears the router decision of the last tick (main thread, each tick).
+    static void clearRouterDecision();
+    bool serviceChanged() const;
+
+    // ---- Router source ----
+    static std::optional<QString> SNMPGet(const QString &oid, const std::optional<QString> &atIP);
+    static std::optional<QString> SNMPGet(const QString &oid);
+    static bool SNMPWorksWith(const std::optional<QString> &address);
+    static QString SNMPConfiguredName();
+    std::optional<QString> SNMPWalk(const QString &oid);
+    QString routerName();
+    double SNMPUptime();
+    quint32 SNMPInterfaceIndex();
+    quint32 SNMPIfIn();
+    quint32 SNMPIfOut();
+    std::optional<TrafficSample> routerStats();
+
+    // ---- Local source ----
+    static std::optional<TrafficSample> primaryInterfaceStats();
+    static std::optional<TrafficSample> localStatsForPrimaryInterface(const QString &name);
+
+    // ---- Address-resolution lookups ----
+    static std::optional<QVariantMap> IPInfo(const std::optional<QString> &address);
+    static std::optional<QString> enetAddressFromIPAddress(const std::optional<QString> &address);
+
+    // ---- Accounting (main thread) ----
+    void processStatsDict(const std::optional<TrafficSample> &sample);
+
+    // ---- Persistence (main thread) ----
+    static const QStringList &persistentDataKeys();
+    static std::optional<QVariantMap> registrationDefaults();
+    void readDatFile();
+    void doWriteToDisk();
+    QVariantMap dictionaryFromPersistentValues() const;
+    void loadPersistentValuesFromDict(const QVariantMap &record);
+    void setValue(const QVariant &value, const QString &forUndefinedKey);
+    void doResetTotals();
+    void doResetTotalsNow();
+    QDateTime resetDate() const { return _resetDate; }
+    void setResetDate(const QDateTime &date) { _resetDate = date; }
+    std::optional<QString> primaryService() const { return _PrimaryService; }
+    void setPrimaryService(const std::optional<QString> &service) { _PrimaryService = service; }
+
+    // ---- Status line ----
+    static const QString kInfoTextNotificationName;
+    static void doSetInfoText(const QString &text);
+    static void _doSetInfoText(const QString &text);
+    void handleSetInfoText(const QString &text);
+    void showConsoleLog();
+
+    // ---- Windows and preference controls (main thread) ----
+    void setIPField(const QVariant &value);
+    void doSetUserDefinedIP();
+    void doLimitUnitsPopUp();
+    void windowDidBecomeKey(QWidget *window);
+    void windowWillClose(QWidget *window);
+
+    // ---- State read by tests and benchmarks ----
+    quint64 totalInBytes() const { return _totalInBytes; }
+    quint64 totalOutBytes() const { return _totalOutBytes; }
+    quint64 prevInVal() const { return _prevInVal; }
+    quint64 prevOutVal() const { return _prevOutVal; }
+    double gbpm() const { return _gbpm; }
+    double gbpmLimit() const { return _gbpmLimit; }
+    quint64 limitUnitsScale() const { return _limitUnitsScale; }
+    bool isTerminating() const { return terminating; }
+    bool isWorking() const { return working; }
+    bool isLogging() const { return timer != nullptr; }
+    QDateTime lastFireDate() const { return _lastFireDate; }
+    QWidget *mainWindowWidget() const { return mainWindow; }
+    QWidget *prefsWindowWidget() const { return prefsWindow; }
+    QWidget *helpWindowWidget() const { return helpWindow; }
+    QUndoStack *undoStack() const { return undoManager; }
+
+    // The interval to the next tick after a processed sample, in seconds.
+    static constexpr double kFrontInterval = 1.5;
+    static constexpr double kBackInterval = 4.0;
+
+  private:
+    void loadWindows();
+    void writeRecord(const QString &service);
+    void addCounterDifference(quint64 newValue, quint64 &previous, quint64 &total, double seconds,
+                              double &rate, CounterSource source, bool sourceRestarted) const;
+    void showFigures(const TrafficSample &sample, double inRateValue, double outRateValue);
+    void showBadge(const QString &text);
+    bool isApplicationActive() const;
+    void runLoopUntilWorkerDone();
+
+    // Outlets, in their declared order.
+    QWidget *prefsWindow = nullptr;
+    QWidget *mainWindow = nullptr;
+    QWidget *helpWindow = nullptr;
+    LevelIndicator *levelIndicator = nullptr;
+    LevelIndicator *rateIndicator = nullptr;
+    FormattedField *totalGigs = nullptr;
+    FormattedField *inRate = nullptr;
+    FormattedField *outRate = nullptr;
+    FormattedField *airportIP = nullptr;
+    QLineEdit *airportName = nullptr;
+    FormattedField *displayLimitGB = nullptr;
+    FormattedField *limitText1 = nullptr;
+    FormattedField *limitText2 = nullptr;
+    FormattedField *gbpmText = nullptr;
+    QLabel *infoText = nullptr;
+    QComboBox *limitUnitsPopUp = nullptr;
+    QLineEdit *communityPasswordField = nullptr;
+    QPushButton *resetTotalsNowPB = nullptr;
+    QPushButton *restartPB = nullptr;
+    BusyIndicator *workProgress = nullptr;
+
+    QUndoStack *undoManager = nullptr;
+    WindowEvents *windowEvents = nullptr;
+    std::unique_ptr<Badge> badge;
+    std::unique_ptr<SleepMonitor> sleepMonitor;
+
+    // Work cycle.
+    std::shared_ptr<Timer> timer;
+    std::shared_ptr<Timer> timerWriteToDisk;
+    QDateTime _lastFireDate;
+    std::atomic<bool> terminating = false;
+    std::atomic<bool> sleeping = false;
+    std::atomic<bool> working = false;
+
+    // Accounting state; the first eight fields form a service's record.
+    QDateTime _resetDate;
+    quint64 _totalInBytes = 0;
+    quint64 _totalOutBytes = 0;
+    quint64 _prevInVal = 0;
+    quint64 _prevOutVal = 0;
+    std::optional<QString> _PrimaryService;
+    quint64 _limitUnitsScale = 0;
+    double _gbpmLimit = 0;
+    // Where the previous counters came from, and the router's up-time then.
+    CounterSource _prevValSource = CounterSource::Unknown;
+    double _prevUptime = 0;
+    quint64 _totalBytesValue = 0;
+    double _gbpm = 0;
+};

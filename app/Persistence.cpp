@@ -1,0 +1,230 @@
+// Persistence: one record per network service in the user defaults, the
+// registration defaults, and the reset of the totals with its undo.
+#include "AppDelegate.h"
+
+#include "DistantPast.h"
+#include "PropertyList.h"
+#include "Resources.h"
+#include "SystemLog.h"
+#include "UserDefaults.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUndoCommand>
+#include <QUndoStack>
+
+namespace {
+
+namespace Key {
+const QString resetDate = QStringLiteral("resetDate");
+const QString totalInBytes = QStringLiteral("totalInBytes");
+const QString totalOutBytes = QStringLiteral("totalOutBytes");
+const QString prevInVal = QStringLiteral("prevInVal");
+const QString prevOutVal = QStringLiteral("prevOutVal");
+const QString primaryService = QStringLiteral("PrimaryService");
+const QString limitUnitsScale = QStringLiteral("limitUnitsScale");
+const QString gbpmLimit = QStringLiteral("gbpmLimit");
+// Which source the previous counters came from ("local" or "router").
+const QString prevValSource = QStringLiteral("prevValSource");
+// The router's up-time at the previous counters (0 for local ones).
+const QString prevUptime = QStringLiteral("prevUptime");
+const QString displayLimitGB = QStringLiteral("DisplayLimitGB");
+} // namespace Key
+
+const QString kDefaultsResource = QStringLiteral("Flowtally Defaults.plist");
+
+QString sourceName(CounterSource source)
+{
+    switch (source) {
+    case CounterSource::Local:
+        return QStringLiteral("local");
+    case CounterSource::Router:
+        return QStringLiteral("router");
+    case CounterSource::Unknown:
+        break;
+    }
+    return QString();
+}
+
+CounterSource sourceNamed(const QString &name)
+{
+    if (name == QLatin1String("local"))
+        return CounterSource::Local;
+    if (name == QLatin1String("router"))
+        return CounterSource::Router;
+    return CounterSource::Unknown;
+}
+
+const QString kCommunityKey = QStringLiteral("communityPassword");
+
+// A value as the log shows it. The community string is a password and never
+// reaches the log.
+QString describe(const QVariant &value, const QString &key)
+{
+    if (key == kCommunityKey)
+        return QStringLiteral("********");
+    switch (value.typeId()) {
+    case QMetaType::QVariantMap:
+        return QString::fromUtf8(
+            QJsonDocument(QJsonObject::fromVariantMap(value.toMap())).toJson(QJsonDocument::Compact));
+    case QMetaType::QVariantList:
+        return QString::fromUtf8(
+            QJsonDocument(QJsonArray::fromVariantList(value.toList())).toJson(QJsonDocument::Compact));
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(Qt::ISODate);
+    default:
+        return value.toString();
+    }
+}
+
+// The reset, undone by putting back the record taken just before it. Once
+// undone there is nothing to redo.
+class ResetTotalsCommand : public QUndoCommand {
+  public:
+    ResetTotalsCommand(AppDelegate *controller, QVariantMap before)
+        : controller_(controller), before_(std::move(before))
+    {
+        setText(QStringLiteral("\"Reset Totals\""));
+    }
+    void redo() override { controller_->doResetTotals(); }
+    void undo() override
+    {
+        controller_->loadPersistentValuesFromDict(before_);
+        setObsolete(true);
+    }
+
+  private:
+    AppDelegate *controller_;
+    QVariantMap before_;
+};
+
+} // namespace
+
+const QStringList &AppDelegate::persistentDataKeys()
+{
+    static const QStringList keys{Key::resetDate,     Key::totalInBytes,   Key::totalOutBytes,
+                                  Key::prevInVal,     Key::prevOutVal,     Key::primaryService,
+                                  Key::limitUnitsScale, Key::gbpmLimit,    Key::prevValSource,
+                                  Key::prevUptime};
+    return keys;
+}
+
+std::optional<QVariantMap> AppDelegate::registrationDefaults()
+{
+    std::optional<QVariantMap> defaults =
+        dictionaryWithContentsOfFile(resourcePath(kDefaultsResource));
+    if (!defaults) {
+        systemLog(QStringLiteral("The resource \"%1\" is missing or unreadable").arg(kDefaultsResource));
+        return std::nullopt;
+    }
+    defaults->insert(Key::resetDate, distantPast());
+    if (const std::optional<QString> service = primaryServiceUUID())
+        defaults->insert(Key::primaryService, *service);
+    return defaults;
+}
+
+void AppDelegate::initialize()
+{
+    static const bool registered = [] {
+        if (const std::optional<QVariantMap> defaults = registrationDefaults())
+            UserDefaults::standardUserDefaults().registerDefaults(*defaults);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+void AppDelegate::readDatFile()
+{
+    const std::optional<QString> service = primaryServiceUUID();
+    const QVariant stored =
+        service ? UserDefaults::standardUserDefaults().objectForKey(*service) : QVariant();
+    if (stored.typeId() == QMetaType::QVariantMap)
+        loadPersistentValuesFromDict(stored.toMap());
+    else if (const std::optional<QVariantMap> defaults = registrationDefaults())
+        loadPersistentValuesFromDict(*defaults);
+}
+
+void AppDelegate::doWriteToDisk()
+{
+    if (working)
+        return;
+    if (_PrimaryService)
+        writeRecord(*_PrimaryService);
+}
+
+void AppDelegate::writeRecord(const QString &service)
+{
+    // Without a service there is no key to store under: the values stay in
+    // memory until a network comes.
+    if (service.isEmpty())
+        return;
+    UserDefaults::standardUserDefaults().setObject(service, dictionaryFromPersistentValues());
+}
+
+QVariantMap AppDelegate::dictionaryFromPersistentValues() const
+{
+    QVariantMap record;
+    record.insert(Key::resetDate, _resetDate);
+    record.insert(Key::totalInBytes, _totalInBytes);
+    record.insert(Key::totalOutBytes, _totalOutBytes);
+    record.insert(Key::prevInVal, _prevInVal);
+    record.insert(Key::prevOutVal, _prevOutVal);
+    if (_PrimaryService)
+        record.insert(Key::primaryService, *_PrimaryService);
+    record.insert(Key::limitUnitsScale, _limitUnitsScale);
+    record.insert(Key::gbpmLimit, _gbpmLimit);
+    if (_prevValSource != CounterSource::Unknown)
+        record.insert(Key::prevValSource, sourceName(_prevValSource));
+    record.insert(Key::prevUptime, _prevUptime);
+    return record;
+}
+
+void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record)
+{
+    for (auto entry = record.constBegin(); entry != record.constEnd(); ++entry) {
+        const QString &key = entry.key();
+        const QVariant &value = entry.value();
+        if (key == Key::resetDate)
+            setResetDate(value.toDateTime());
+        else if (key == Key::totalInBytes)
+            _totalInBytes = value.toULongLong();
+        else if (key == Key::totalOutBytes)
+            _totalOutBytes = value.toULongLong();
+        else if (key == Key::prevInVal)
+            _prevInVal = value.toULongLong();
+        else if (key == Key::prevOutVal)
+            _prevOutVal = value.toULongLong();
+        else if (key == Key::primaryService)
+            setPrimaryService(value.toString());
+        else if (key == Key::limitUnitsScale)
+            _limitUnitsScale = value.toULongLong();
+        else if (key == Key::gbpmLimit)
+            _gbpmLimit = value.toDouble();
+        else if (key == Key::prevValSource)
+            _prevValSource = sourceNamed(value.toString());
+        else if (key == Key::prevUptime)
+            _prevUptime = value.toDouble();
+        else
+            setValue(value, key);
+    }
+}
+
+void AppDelegate::setValue(const QVariant &value, const QString &forUndefinedKey)
+{
+    systemLog(QStringLiteral("value: %1 for undefined key: %2").arg(describe(value, forUndefinedKey), forUndefinedKey));
+}
+
+void AppDelegate::doResetTotals()
+{
+    if (std::optional<QVariantMap> defaults = registrationDefaults()) {
+        defaults->remove(Key::displayLimitGB);
+        loadPersistentValuesFromDict(*defaults);
+    }
+    setResetDate(distantPast());
+}
+
+void AppDelegate::doResetTotalsNow()
+{
+    undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues()));
+}

@@ -1,0 +1,167 @@
+// The work cycle: launch, the work and write timers, one worker per tick,
+// stopping and restarting, sleep and wake, and termination.
+#include "AppDelegate.h"
+
+#include "BusyIndicator.h"
+#include "DelayedPerform.h"
+#include "DetachedThread.h"
+#include "MainLoop.h"
+#include "MainThread.h"
+#include "SleepMonitor.h"
+#include "Timer.h"
+#include "WBBKMGTFormatter.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QPushButton>
+
+namespace {
+
+constexpr double kWorkInterval = 1.0;
+constexpr double kWriteInterval = 2.0;
+constexpr double kWaitSlice = 0.05;
+constexpr double kLastRunAtQuit = 0.2;
+constexpr double kActivationDelay = 0.1;
+constexpr double kWakeDelay = 4.0;
+
+} // namespace
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    _prevInVal = 0;
+    _prevOutVal = 0;
+    _totalInBytes = 0;
+    _totalOutBytes = 0;
+    _totalBytesValue = 0;
+    performAfterDelay(this, 0, [this] { applicationDidBeginRunLoop(); });
+}
+
+void AppDelegate::applicationDidBeginRunLoop()
+{
+    startLogging();
+    sleepMonitor = std::make_unique<SleepMonitor>();
+    connect(sleepMonitor.get(), &SleepMonitor::willSleep, this, &AppDelegate::willSleep);
+    connect(sleepMonitor.get(), &SleepMonitor::didWake, this, &AppDelegate::didWake);
+    // The router address field must not be in an edit, or ticks can't fill it.
+    if (QWidget *next = airportIP->nextInFocusChain())
+        next->setFocus();
+}
+
+void AppDelegate::applicationDidBecomeActive()
+{
+    if (timer && !terminating)
+        timer->setFireDateFromNow(kActivationDelay);
+}
+
+bool AppDelegate::isApplicationActive() const
+{
+    return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
+void AppDelegate::startLogging()
+{
+    if (terminating)
+        return;
+    // A second start while running would leave the first pair of timers
+    // firing with nobody holding them.
+    if (timer) {
+        timer->invalidate();
+        timerWriteToDisk->invalidate();
+    }
+    restartPB->setEnabled(false);
+    setPrimaryService(primaryServiceUUID());
+    readDatFile();
+    timer = Timer::scheduledTimer(kWorkInterval, [this] { doWork(); }, true);
+    timerWriteToDisk = Timer::scheduledTimer(kWriteInterval, [this] { doWriteToDisk(); }, true);
+    timer->fire();
+}
+
+void AppDelegate::runLoopUntilWorkerDone()
+{
+    // The worker waits for the main thread once, so the loop must keep going.
+    while (working)
+        runMainLoopFor(kWaitSlice);
+}
+
+void AppDelegate::stopLogging()
+{
+    if (timer) {
+        timer->invalidate();
+        timerWriteToDisk->invalidate();
+        timer.reset();
+        timerWriteToDisk.reset();
+    }
+    runLoopUntilWorkerDone();
+    if (terminating) {
+        runMainLoopFor(kLastRunAtQuit);
+        return;
+    }
+    workProgress->stopAnimation();
+    restartPB->setEnabled(true);
+}
+
+void AppDelegate::doRestart()
+{
+    startLogging();
+}
+
+void AppDelegate::doWork()
+{
+    if (terminating || working)
+        return;
+    working = true;
+    clearRouterDecision();
+    if (serviceChanged()) {
+        if (_PrimaryService)
+            writeRecord(*_PrimaryService);
+        setPrimaryService(primaryServiceUUID());
+        readDatFile();
+        if (const std::optional<QString> unit = WBBKMGTFormatter::unitForScale(_limitUnitsScale)) {
+            const int item = limitUnitsPopUp->findText(*unit);
+            if (item >= 0)
+                limitUnitsPopUp->setCurrentIndex(item);
+        }
+    }
+    detachThread([this] { threadedDoWork(); });
+}
+
+void AppDelegate::threadedDoWork()
+{
+    const std::optional<QString> address = routerIPAddress();
+    const QVariant shown = address ? QVariant(*address) : QVariant(0u);
+    performOnMainThread([this, shown] { setIPField(shown); }, false);
+
+    if (!terminating && !sleeping) {
+        performOnMainThread([this] { workProgress->startAnimation(); }, false);
+        const std::optional<TrafficSample> sample =
+            probablyHasRouter() ? routerStats() : primaryInterfaceStats();
+        performOnMainThread([this] { workProgress->stopAnimation(); }, true);
+        performOnMainThread([this, sample] { processStatsDict(sample); }, false);
+    }
+    working = false;
+}
+
+void AppDelegate::willSleep()
+{
+    sleeping = true;
+    runLoopUntilWorkerDone();
+}
+
+void AppDelegate::didWake()
+{
+    performAfterDelay(this, kWakeDelay, [this] { wakeUp(); });
+}
+
+void AppDelegate::wakeUp()
+{
+    sleeping = false;
+}
+
+bool AppDelegate::applicationShouldTerminate()
+{
+    terminating = true;
+    cancelPerforms(this);
+    stopLogging();
+    sleepMonitor.reset();
+    return true;
+}

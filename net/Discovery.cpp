@@ -1,0 +1,119 @@
+// Discovery: the primary interface, the active service, the router, and the
+// per-tick decision whether samples come from the router.
+#include "AppDelegate.h"
+
+#include "ComponentsSeparatedByCharactersFromSet.h"
+#include "DirectToolRun.h"
+#include "DynamicStore.h"
+#include "HostName.h"
+#include "InterfaceNames.h"
+#include "IsValidLocalIP.h"
+#include "SystemLog.h"
+#include "ToolPaths.h"
+#include "UserDefaults.h"
+
+#include <atomic>
+
+namespace {
+
+// The router decision of the current tick. Only the tick's worker reads and
+// writes them, after the main thread cleared the flag before starting it.
+std::atomic<bool> hasCheckedForRouterLately = false;
+std::atomic<bool> routerDecision = false;
+
+// The invalid-address line is written once per run.
+std::atomic<bool> logged = false;
+
+std::optional<QString> stateEntry(const QString &key)
+{
+    const std::optional<QVariantMap> state = AppDelegate::primaryInterfacePlist();
+    if (!state)
+        return std::nullopt;
+    const QVariant value = state->value(key);
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+} // namespace
+
+std::optional<QVariantMap> AppDelegate::primaryInterfacePlist()
+{
+    return DynamicStore::copyValue(kGlobalIPv4StateKey);
+}
+
+std::optional<QString> AppDelegate::primaryInterface()
+{
+    return stateEntry(kSCDynamicStorePropNetPrimaryInterface);
+}
+
+std::optional<QString> AppDelegate::primaryInterfaceRouterIP()
+{
+    return stateEntry(kSCPropNetIPv4Router);
+}
+
+std::optional<QString> AppDelegate::primaryServiceUUID()
+{
+    return stateEntry(kSCDynamicStorePropNetPrimaryService);
+}
+
+std::optional<QString> AppDelegate::primaryInterfaceIP()
+{
+    const std::optional<QString> reply =
+        directToolRun(toolPath(kArpTool), {currentHostName()});
+    if (!reply)
+        return std::nullopt;
+    static const CharacterSet parentheses = CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));
+    const QStringList pieces = componentsSeparatedByCharactersFromSet(*reply, parentheses);
+    if (pieces.size() != 3)
+        return std::nullopt;
+    return pieces.at(1);
+}
+
+std::optional<QString> AppDelegate::communityPassword()
+{
+    return UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("communityPassword"));
+}
+
+std::optional<QString> AppDelegate::routerIPAddress()
+{
+    std::optional<QString> candidate =
+        UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("AirportIP"));
+    if (!candidate)
+        candidate = probablyHasRouter() ? primaryInterfaceRouterIP() : primaryInterfaceIP();
+    if (!candidate)
+        return std::nullopt;
+    if (!logged && !isValidLocalIP(*candidate)) {
+        systemLog(QStringLiteral("%1 is not a valid local IP address!").arg(*candidate));
+        logged = true;
+    }
+    return candidate;
+}
+
+bool AppDelegate::probablyHasRouter()
+{
+    if (hasCheckedForRouterLately)
+        return routerDecision;
+    hasCheckedForRouterLately = true;
+
+    const std::optional<QString> interface = primaryInterface();
+    const std::optional<QString> router = primaryInterfaceRouterIP();
+    // The probe goes out whatever the other tests say.
+    const bool answers = SNMPWorksWith(router);
+    routerDecision = answers && interface && isWiredOrWirelessInterface(*interface) && router &&
+                     isValidLocalIP(*router);
+    return routerDecision;
+}
+
+void AppDelegate::clearRouterDecision()
+{
+    hasCheckedForRouterLately = false;
+}
+
+bool AppDelegate::serviceChanged() const
+{
+    const std::optional<QString> current = primaryServiceUUID();
+    if (!current || !_PrimaryService)
+        return true;
+    return *current != *_PrimaryService;
+}
