@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+// A text in double quotes, with \ and " escaped: "a \"b\"".
+QString quotedDescription(const QString &text);
+
 // A tool's argument list as log lines show it: each argument in double quotes
 // (with \ and " escaped) in parentheses, e.g. ("-f", "inet"); () when empty.
 QString argumentListDescription(const QStringList &arguments);

@@ -210,8 +210,9 @@ void ChildProcess::runEvents(std::chrono::milliseconds longest) {
         // A read error ends the stream as its end would.
         const QByteArray chunk = count > 0 ? QByteArray(buffer, count) : QByteArray();
         ready.armed = false;
-        if (ready.handler)
-            ready.handler(chunk);
+        // A copy: the handler may remove itself.
+        if (const ReadHandler handler = ready.handler)
+            handler(chunk);
     }
 }
 

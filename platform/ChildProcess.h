@@ -31,6 +31,10 @@ class ChildProcess {
     enum class ErrorStream { Inherited, Piped };
     using ReadHandler = std::function<void(const QByteArray &chunk)>;
 
+    // The longest single wait of runEvents() that callers ask for: the
+    // child's end and every chunk wake it at once anyway.
+    static constexpr std::chrono::milliseconds kLongestWait{10};
+
     ChildProcess() = default;
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;

@@ -3,13 +3,6 @@
 #include "ChildProcess.h"
 #include "Utf8Decoding.h"
 
-namespace {
-
-// The longest single wait; the child's end wakes the wait at once.
-constexpr std::chrono::milliseconds kSlice{10};
-
-} // namespace
-
 std::optional<QString> directToolRun(const QString &path, const QStringList &arguments) {
     using Stream = ChildProcess::Stream;
     ChildProcess process;
@@ -24,7 +17,7 @@ std::optional<QString> directToolRun(const QString &path, const QStringList &arg
         return std::nullopt;
 
     while (process.isRunning() && !process.timedOut())
-        process.runEvents(kSlice);
+        process.runEvents(ChildProcess::kLongestWait);
     if (process.timedOut())
         return std::nullopt;
     // What the tool wrote last is still in the pipe; a child it left behind

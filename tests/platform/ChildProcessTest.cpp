@@ -15,8 +15,6 @@ using Stream = ChildProcess::Stream;
 
 namespace {
 
-constexpr std::chrono::milliseconds kSlice{10};
-
 // Runs a started process until it has ended and both streams that are read
 // have reached their end, collecting what each stream delivered.
 struct Collected {
@@ -43,7 +41,7 @@ Collected runToEnd(ChildProcess &process, bool readError) {
         process.readInBackground(Stream::Error);
     }
     while ((process.isRunning() || !outputDone || !errorDone) && !process.timedOut())
-        process.runEvents(kSlice);
+        process.runEvents(ChildProcess::kLongestWait);
     return collected;
 }
 
