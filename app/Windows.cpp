@@ -10,6 +10,7 @@
 #include "LevelIndicator.h"
 #include "NotificationCenter.h"
 #include "NumberFormatter.h"
+#include "Resources.h"
 #include "SleepMonitor.h"
 #include "Timer.h"
 #include "UserDefaults.h"
@@ -64,6 +65,7 @@ void AppDelegate::loadWindows()
     auto *help = new QWidget;
     Ui::HelpWindow helpUi;
     helpUi.setupUi(help);
+    helpUi.helpText->setHtml(resourceText(QStringLiteral("Help.html")).value_or(QString()));
 
     prefsWindow = prefs;
     mainWindow = main;
