@@ -1,20 +1,14 @@
 #include "Scanner.h"
 
+#include "CLocaleNumbers.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <limits>
-#include <locale.h>
 
 namespace {
 
 bool isAsciiDigit(QChar c) {
     return c >= u'0' && c <= u'9';
-}
-
-// strtod reads the decimal point of the C locale, whatever the user's is.
-locale_t cLocale() {
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    return locale;
 }
 
 } // namespace
@@ -130,8 +124,7 @@ bool Scanner::scanDouble(double *value) {
     }
     location_ = at;
     if (value) {
-        const QByteArray number = text_.mid(start, at - start).toLatin1();
-        *value = strtod_l(number.constData(), nullptr, cLocale());
+        *value = cStringToDouble(text_.mid(start, at - start).toLatin1());
     }
     return true;
 }

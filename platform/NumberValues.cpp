@@ -1,0 +1,86 @@
+#include "NumberValues.h"
+
+#include "TextNumbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool isUnsignedInteger(const QVariant &value) {
+    switch (value.typeId()) {
+    case QMetaType::UChar:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isSignedInteger(const QVariant &value) {
+    switch (value.typeId()) {
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::Short:
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isFloatingPoint(const QVariant &value) {
+    return value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float;
+}
+
+// The whole part of a double as a signed 64-bit number, saturating.
+qint64 saturatedWholePart(double d) {
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9223372036854775808.0)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qint64(d);
+}
+
+} // namespace
+
+bool isNumber(const QVariant &value) {
+    return isUnsignedInteger(value) || isSignedInteger(value) || isFloatingPoint(value);
+}
+
+double doubleValueOf(const QVariant &value) {
+    if (isNumber(value))
+        return value.toDouble();
+    if (value.typeId() == QMetaType::QString)
+        return doubleValue(value.toString());
+    return 0;
+}
+
+quint64 unsignedLongLongValueOf(const QVariant &value) {
+    if (isUnsignedInteger(value))
+        return value.toULongLong();
+    if (isSignedInteger(value))
+        return quint64(std::max<qint64>(value.toLongLong(), 0));
+    const double d = doubleValueOf(value);
+    if (std::isnan(d) || d <= 0)
+        return 0;
+    if (d >= 18446744073709551616.0)
+        return std::numeric_limits<quint64>::max();
+    return quint64(d);
+}
+
+quint32 unsignedIntValueOf(const QVariant &value) {
+    if (isUnsignedInteger(value))
+        return quint32(value.toULongLong());
+    if (isSignedInteger(value))
+        return quint32(value.toLongLong());
+    return quint32(saturatedWholePart(doubleValueOf(value)));
+}
