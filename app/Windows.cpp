@@ -101,8 +101,6 @@ void AppDelegate::loadWindows()
     for (FormattedField *field : {inRate, outRate}) {
         auto *formatter = new NumberFormatter;
         formatter->setMaximumFractionDigits(1);
-        formatter->setMinimumFractionDigits(1);
-        formatter->setPositiveSuffix(QStringLiteral(" K/s"));
         field->setFormatter(formatter);
         field->setReadOnly(true);
     }
