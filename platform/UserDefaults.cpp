@@ -1,0 +1,274 @@
+#include "UserDefaults.h"
+
+#include "PropertyList.h"
+#include "SystemLog.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kWriteDelayMs = 1000;
+
+std::mutex standardStoreMutex;
+UserDefaults *standardStore = nullptr;
+
+QString standardPath() {
+    QString configuration = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // The base directory specification has relative paths ignored.
+    if (configuration.isEmpty() || QDir::isRelativePath(configuration))
+        configuration = QDir::homePath() + QStringLiteral("/.config");
+    return configuration + QStringLiteral("/flowtally/defaults.plist");
+}
+
+QString errorText(int error) {
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+bool writeAll(int fd, const QByteArray &data) {
+    const char *next = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        next += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Replaces the file at path with the data so that a crash or power cut
+// leaves either the old file or the new one: a temporary file in the same
+// folder, flushed to the disk, then renamed over the old one. Returns an
+// empty text, or what failed.
+QString writeAtomically(const QString &path, const QByteArray &data) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot make the folder %1").arg(folder);
+    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return errorText(errno);
+    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return errorText(error);
+    }
+    if (::close(fd) != 0 || ::rename(temporary.constData(), QFile::encodeName(path)) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return errorText(error);
+    }
+    // The rename itself lasts once the folder is flushed too.
+    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return QString();
+}
+
+} // namespace
+
+UserDefaults::UserDefaults(const QString &path, QObject *parent) : QObject(parent), path_(path) {
+    writeTimer_.setSingleShot(true);
+    writeTimer_.setInterval(kWriteDelayMs);
+    connect(&writeTimer_, &QTimer::timeout, this, [this] {
+        // While writing fails, try again each interval.
+        if (!synchronize())
+            writeTimer_.start();
+    });
+    // The timer runs on the main thread, whichever thread made the store.
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (application && !parent && thread() != application->thread())
+        moveToThread(application->thread());
+    load();
+}
+
+UserDefaults::~UserDefaults() {
+    synchronize();
+}
+
+UserDefaults &UserDefaults::standardUserDefaults() {
+    std::lock_guard lock(standardStoreMutex);
+    if (!standardStore) {
+        standardStore = new UserDefaults(standardPath());
+        // Pending changes are written when the application object goes.
+        static std::once_flag atQuit;
+        if (QCoreApplication::instance())
+            std::call_once(atQuit,
+                           [] { qAddPostRoutine(&UserDefaults::resetStandardUserDefaults); });
+    }
+    return *standardStore;
+}
+
+void UserDefaults::resetStandardUserDefaults() {
+    UserDefaults *store = nullptr;
+    {
+        std::lock_guard lock(standardStoreMutex);
+        std::swap(store, standardStore);
+    }
+    delete store;
+}
+
+void UserDefaults::load() {
+    QFile file(path_);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        keepUnreadableFileAside(file.errorString());
+        return;
+    }
+    const std::optional<QVariantMap> stored = dictionaryFromData(file.readAll());
+    if (!stored) {
+        keepUnreadableFileAside(QStringLiteral("not a property-list dictionary"));
+        return;
+    }
+    std::lock_guard lock(valuesMutex_);
+    values_ = *stored;
+}
+
+void UserDefaults::keepUnreadableFileAside(const QString &reason) {
+    const QString kept =
+        path_ + QStringLiteral(".corrupt-") +
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    // QFile::rename never replaces an existing file, so an older copy that
+    // was kept aside stays as it is.
+    if (QFile::rename(path_, kept)) {
+        systemLog(
+            QStringLiteral("The settings file %1 could not be read (%2); it is kept as %3 and "
+                           "the settings start from their defaults.")
+                .arg(path_, reason, kept));
+    } else {
+        systemLog(QStringLiteral("The settings file %1 could not be read (%2) nor be kept aside; "
+                                 "the settings start from their defaults.")
+                      .arg(path_, reason));
+    }
+}
+
+void UserDefaults::registerDefaults(const QVariantMap &defaults) {
+    std::lock_guard lock(valuesMutex_);
+    registered_.insert(defaults);
+}
+
+QVariant UserDefaults::objectForKey(const QString &key) const {
+    std::lock_guard lock(valuesMutex_);
+    const auto stored = values_.constFind(key);
+    return stored != values_.constEnd() ? *stored : registered_.value(key);
+}
+
+std::optional<QString> UserDefaults::stringForKey(const QString &key) const {
+    const QVariant value = objectForKey(key);
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+bool UserDefaults::boolForKey(const QString &key) const {
+    const QVariant value = objectForKey(key);
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::QString: {
+        const QString text = value.toString().trimmed();
+        return text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 ||
+               text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+               text.toLongLong() != 0;
+    }
+    default:
+        // Numbers; dates, dictionaries and the like read as 0.
+        return value.toDouble() != 0;
+    }
+}
+
+void UserDefaults::setObject(const QString &key, const QVariant &value) {
+    if (!value.isValid()) {
+        removeObject(key);
+        return;
+    }
+    // A value that cannot be written would keep every later write from
+    // succeeding, so it is refused here.
+    if (xmlData({{key, value}}).isEmpty()) {
+        systemLog(
+            QStringLiteral("The setting %1 is not stored: a value of type %2 cannot be written "
+                           "to the settings file.")
+                .arg(key, QString::fromLatin1(value.typeName())));
+        return;
+    }
+    {
+        std::lock_guard lock(valuesMutex_);
+        const auto stored = values_.constFind(key);
+        if (stored != values_.constEnd() && *stored == value)
+            return;
+        values_.insert(key, value);
+    }
+    changed();
+}
+
+void UserDefaults::removeObject(const QString &key) {
+    {
+        std::lock_guard lock(valuesMutex_);
+        if (values_.remove(key) == 0)
+            return;
+    }
+    changed();
+}
+
+void UserDefaults::changed() {
+    {
+        std::lock_guard lock(valuesMutex_);
+        ++generation_;
+        if (writeScheduled_)
+            return;
+        writeScheduled_ = true;
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { writeTimer_.start(); }, Qt::QueuedConnection);
+}
+
+bool UserDefaults::synchronize() {
+    std::lock_guard writing(fileMutex_);
+    QVariantMap snapshot;
+    quint64 generation = 0;
+    {
+        std::lock_guard lock(valuesMutex_);
+        if (writtenGeneration_ == generation_)
+            return true;
+        snapshot = values_;
+        generation = generation_;
+    }
+    const QString error = writeAtomically(path_, xmlData(snapshot));
+    const bool written = error.isEmpty();
+    if (written) {
+        std::lock_guard lock(valuesMutex_);
+        writtenGeneration_ = generation;
+        if (generation == generation_)
+            writeScheduled_ = false;
+    }
+    noteWriteOutcome(written, error);
+    return written;
+}
+
+void UserDefaults::noteWriteOutcome(bool written, const QString &error) {
+    // One line when writing starts failing and one when it works again, not
+    // one per attempt.
+    if (!written && !failing_)
+        systemLog(QStringLiteral("The settings could not be written to %1 (%2); they are kept in "
+                                 "memory and written when that works again.")
+                      .arg(path_, error));
+    else if (written && failing_)
+        systemLog(QStringLiteral("The settings are written to %1 again.").arg(path_));
+    failing_ = !written;
+}

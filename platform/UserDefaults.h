@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <mutex>
+#include <optional>
+
+// Flowtally's settings: typed values (QString, QDateTime, quint64, double,
+// bool, nested QVariantMap) in an XML property list, over a registration
+// domain of lowest precedence that lives in memory only.
+//
+// Changes are written within about a second (a coalescing timer on the main
+// thread), at synchronize() and when the store is destroyed or the
+// application quits; each write replaces the file atomically. Only values
+// that were set are written, never the registered ones.
+//
+// Thread-safe: any thread may read and change values.
+class UserDefaults : public QObject {
+    Q_OBJECT
+
+  public:
+    // A store kept in the file at path; the file's folder is made on the
+    // first write.
+    explicit UserDefaults(const QString &path, QObject *parent = nullptr);
+    ~UserDefaults() override;
+
+    // The process's store, at ${XDG_CONFIG_HOME:-$HOME/.config}/flowtally/
+    // defaults.plist, as the environment says when it is first used.
+    static UserDefaults &standardUserDefaults();
+    // Tests: writes and drops the process's store, so that the next use
+    // reads the environment and the file afresh.
+    static void resetStandardUserDefaults();
+
+    QString path() const { return path_; }
+
+    // Merges the values into the registration domain, key by key.
+    void registerDefaults(const QVariantMap &defaults);
+
+    // The stored value, else the registered one, else an invalid QVariant.
+    QVariant objectForKey(const QString &key) const;
+    // The value when it is a string; nothing when it is missing or not one.
+    std::optional<QString> stringForKey(const QString &key) const;
+    // The value read as a boolean: true, a non-zero number, or the text
+    // "YES", "true" or a non-zero number; false otherwise and when missing.
+    bool boolForKey(const QString &key) const;
+
+    // Stores the value; an invalid QVariant removes the key.
+    void setObject(const QString &key, const QVariant &value);
+    void removeObject(const QString &key);
+
+    // Writes pending changes now. Returns whether the file holds them.
+    bool synchronize();
+
+  private:
+    void load();
+    void keepUnreadableFileAside(const QString &reason);
+    void changed();
+    void noteWriteOutcome(bool written, const QString &error);
+
+    const QString path_;
+    QTimer writeTimer_{this}; // a child, so that it moves along to the main thread
+
+    mutable std::mutex valuesMutex_;
+    QVariantMap values_;
+    QVariantMap registered_;
+    quint64 generation_ = 0;        // counts changes
+    quint64 writtenGeneration_ = 0; // the generation the file holds
+    bool writeScheduled_ = false;
+
+    std::mutex fileMutex_; // one write at a time; taken before valuesMutex_
+    bool failing_ = false; // the last write failed
+};
