@@ -21,7 +21,9 @@ void performAfterDelay(QObject *target, double seconds, std::function<void()> ac
     QObject::connect(timer, &QTimer::timeout, timer, [timer, action = std::move(action)] {
         timer->setObjectName(QString());
         timer->deleteLater();
-        action();
+        // The action may destroy the target, and this timer with it.
+        const std::function<void()> run = action;
+        run();
     });
     timer->start(timerMilliseconds(seconds));
 }
@@ -29,9 +31,6 @@ void performAfterDelay(QObject *target, double seconds, std::function<void()> ac
 void cancelPerforms(QObject *target) {
     const auto pending =
         target->findChildren<QTimer *>(pendingPerformName, Qt::FindDirectChildrenOnly);
-    for (QTimer *timer : pending) {
-        timer->stop();
-        timer->setObjectName(QString());
-        timer->deleteLater();
-    }
+    // None of them is running now: the one that is has lost its name.
+    qDeleteAll(pending);
 }

@@ -2,15 +2,23 @@
 
 #include "TimerInterval.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
 void runMainLoopFor(double seconds) {
+    const int milliseconds = timerMilliseconds(seconds);
+    const QDeadlineTimer deadline(milliseconds, Qt::PreciseTimer);
     QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(timerMilliseconds(seconds));
+    QTimer end;
+    end.setSingleShot(true);
+    end.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+    end.start(milliseconds);
     loop.exec();
+    // Once the application has been asked to quit, exec() returns at once;
+    // yet quitting waits for the worker by running the loop, so go on pass
+    // by pass (the end timer wakes the last wait).
+    while (!deadline.hasExpired())
+        loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
