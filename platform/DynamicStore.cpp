@@ -26,16 +26,26 @@ DynamicStore::Provider installedProvider;
 std::string routeTablePath = kKernelRouteTable;
 std::string neighbourTablePath = kKernelNeighbourTable;
 
-// The system bus, connected once: without one (no D-Bus daemon) every later
-// read skips NetworkManager at no cost.
+const QString kTestBusConnection = QStringLiteral("flowtally-dynamic-store");
+
+std::mutex busMutex;
+QString busAddress; // empty: the system bus
+bool busTried = false;
+std::optional<QDBusConnection> connectedBus;
+
+// The bus, connected on first use only: without one (no D-Bus daemon) every
+// later read skips NetworkManager at no cost.
 std::optional<QDBusConnection> systemBus() {
-    static const std::optional<QDBusConnection> bus = []() -> std::optional<QDBusConnection> {
-        QDBusConnection connection = QDBusConnection::systemBus();
-        if (!connection.isConnected())
-            return std::nullopt;
-        return connection;
-    }();
-    return bus;
+    std::lock_guard lock(busMutex);
+    if (!busTried) {
+        busTried = true;
+        const QDBusConnection bus =
+            busAddress.isEmpty() ? QDBusConnection::systemBus()
+                                 : QDBusConnection::connectToBus(busAddress, kTestBusConnection);
+        if (bus.isConnected())
+            connectedBus = bus;
+    }
+    return connectedBus;
 }
 
 std::optional<QVariant> busProperty(const QDBusConnection &bus, const QString &path,
@@ -124,4 +134,12 @@ void DynamicStore::setKernelTables(const QString &routeTable, const QString &nei
     routeTablePath = routeTable.isEmpty() ? kKernelRouteTable : routeTable.toStdString();
     neighbourTablePath =
         neighbourTable.isEmpty() ? kKernelNeighbourTable : neighbourTable.toStdString();
+}
+
+void DynamicStore::setSystemBusAddress(const QString &address) {
+    std::lock_guard lock(busMutex);
+    connectedBus.reset();
+    QDBusConnection::disconnectFromBus(kTestBusConnection);
+    busAddress = address;
+    busTried = false;
 }

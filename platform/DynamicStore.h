@@ -37,4 +37,8 @@ class DynamicStore {
     // Tests point the readers at other copies of the kernel's routing and
     // neighbour tables; empty paths restore the kernel's own.
     static void setKernelTables(const QString &routeTable, const QString &neighbourTable);
+
+    // Tests ask a NetworkManager on another bus; an empty address restores
+    // the system bus.
+    static void setSystemBusAddress(const QString &address);
 };

@@ -1,9 +1,18 @@
 #include "DynamicStore.h"
 
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -32,6 +41,22 @@ class DynamicStoreTest : public ::testing::Test {
         return DynamicStore::copyValue(kGlobalIPv4StateKey);
     }
 
+    // Reads from another thread while this one runs the event loop, which
+    // serves the fake NetworkManager below.
+    QString serviceReadAside(const std::string &routes, const std::string &neighbours) {
+        QString service;
+        std::atomic<bool> done = false;
+        std::thread reader([&] {
+            service = serviceFrom(routes, neighbours);
+            done = true;
+        });
+        QDeadlineTimer deadline(10000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        reader.join();
+        return service;
+    }
+
     QString serviceFrom(const std::string &routes, const std::string &neighbours) {
         const auto state = stateFrom(routes, neighbours);
         EXPECT_TRUE(state.has_value());
@@ -46,6 +71,48 @@ class DynamicStoreTest : public ::testing::Test {
     }
 
     QTemporaryDir folder_;
+};
+
+class FakeNetworkManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager")
+    Q_PROPERTY(QDBusObjectPath PrimaryConnection READ primaryConnection)
+
+  public:
+    QDBusObjectPath primaryConnection() const { return primary; }
+    QDBusObjectPath primary;
+};
+
+class FakeActiveConnection : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager.Connection.Active")
+    Q_PROPERTY(QString Uuid READ uuid)
+
+  public:
+    QString uuid() const { return QStringLiteral("5d3f1c2a-0b4e-4f6a-9c8d-7e6f5a4b3c2d"); }
+};
+
+// A private message bus standing in for the system bus.
+class PrivateBus {
+  public:
+    PrivateBus() {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+            return;
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {"--session", "--nofork", "--nopidfile", "--print-address"});
+        if (daemon_.waitForReadyRead(5000))
+            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-network-manager"));
+        daemon_.kill();
+        daemon_.waitForFinished(5000);
+    }
+    QString address() const { return address_; }
+
+  private:
+    QProcess daemon_;
+    QString address_;
 };
 
 const std::string kRouterEntry =
@@ -122,3 +189,33 @@ TEST_F(DynamicStoreTest, ProviderAnswersInsteadOfTheKernel) {
     DynamicStore::setProvider({});
     EXPECT_FALSE(DynamicStore::copyValue(QStringLiteral("State:/Network/Other")).has_value());
 }
+
+TEST_F(DynamicStoreTest, ServiceIsNetworkManagersPrimaryConnectionWhereItRuns) {
+    const std::string route = defaultRouteLine("enp3s0", "0101A8C0", 100);
+    const QString nameBased = serviceFrom(route, kRouterEntry);
+
+    PrivateBus bus;
+    if (bus.address().isEmpty())
+        GTEST_SKIP() << "no dbus-daemon to run a private bus";
+    QDBusConnection connection =
+        QDBusConnection::connectToBus(bus.address(), QStringLiteral("fake-network-manager"));
+    FakeNetworkManager manager;
+    FakeActiveConnection active;
+    const QString activePath = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/3");
+    ASSERT_TRUE(connection.registerObject(QStringLiteral("/org/freedesktop/NetworkManager"),
+                                          &manager, QDBusConnection::ExportAllProperties));
+    ASSERT_TRUE(
+        connection.registerObject(activePath, &active, QDBusConnection::ExportAllProperties));
+    ASSERT_TRUE(connection.registerService(QStringLiteral("org.freedesktop.NetworkManager")));
+    DynamicStore::setSystemBusAddress(bus.address());
+
+    manager.primary = QDBusObjectPath(activePath);
+    EXPECT_EQ(serviceReadAside(route, kRouterEntry), active.uuid());
+    // No primary connection: the name-based identifier again.
+    manager.primary = QDBusObjectPath(QStringLiteral("/"));
+    EXPECT_EQ(serviceReadAside(route, kRouterEntry), nameBased);
+
+    DynamicStore::setSystemBusAddress(QString());
+}
+
+#include "DynamicStoreTest.moc"
