@@ -1,5 +1,6 @@
 #include "CommandRun.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 
@@ -22,5 +23,7 @@ CommandResult runCommand(const QString &program, const QStringList &arguments) {
 }
 
 QString helperToolPath(const QString &name) {
-    return QDir(qEnvironmentVariable("FLOWTALLY_BIN_DIR", QStringLiteral("."))).filePath(name);
+    // The tools are built beside the test executables.
+    const QString folder = qEnvironmentVariable("FLOWTALLY_BIN_DIR");
+    return QDir(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder).filePath(name);
 }
