@@ -23,7 +23,7 @@ UserDefaults *standardStore = nullptr;
 
 QString standardPath() {
     QString configuration = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification has relative paths ignored.
+    // XDG has a relative XDG_CONFIG_HOME ignored.
     if (configuration.isEmpty() || QDir::isRelativePath(configuration))
         configuration = QDir::homePath() + QStringLiteral("/.config");
     return configuration + QStringLiteral("/flowtally/defaults.plist");
