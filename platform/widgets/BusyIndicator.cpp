@@ -1,0 +1,21 @@
+#include "BusyIndicator.h"
+
+BusyIndicator::BusyIndicator(QWidget *parent) : QProgressBar(parent) {
+    // A range of 0 to 0 makes the bar indeterminate.
+    setRange(0, 0);
+    setTextVisible(false);
+    QSizePolicy policy = sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    setSizePolicy(policy);
+    hide();
+}
+
+void BusyIndicator::startAnimation() {
+    animating_ = true;
+    show();
+}
+
+void BusyIndicator::stopAnimation() {
+    animating_ = false;
+    hide();
+}
