@@ -64,6 +64,16 @@ double doubleValueOf(const QVariant &value) {
     return 0;
 }
 
+qint64 integerValueOf(const QVariant &value) {
+    if (isSignedInteger(value))
+        return value.toLongLong();
+    if (isUnsignedInteger(value))
+        return qint64(std::min<quint64>(value.toULongLong(), std::numeric_limits<qint64>::max()));
+    if (value.typeId() == QMetaType::QString)
+        return integerValue(value.toString());
+    return saturatedWholePart(doubleValueOf(value));
+}
+
 quint64 unsignedLongLongValueOf(const QVariant &value) {
     if (isUnsignedInteger(value))
         return value.toULongLong();

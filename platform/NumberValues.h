@@ -12,6 +12,10 @@ bool isNumber(const QVariant &value);
 // Numbers as double; texts by their leading number (doubleValue); 0 otherwise.
 double doubleValueOf(const QVariant &value);
 
+// The whole part as a signed 64-bit number; texts by their leading integer
+// (integerValue).
+qint64 integerValueOf(const QVariant &value);
+
 // The whole part as an unsigned 64-bit number; negative values give 0.
 quint64 unsignedLongLongValueOf(const QVariant &value);
 

@@ -37,10 +37,10 @@ void Scanner::setScanLocation(qsizetype location) {
     location_ = std::clamp<qsizetype>(location, 0, text_.size());
 }
 
-bool Scanner::scanCharactersFromSet(const CharacterSet &set, QString *into) {
+bool Scanner::scanRun(const CharacterSet &set, bool members, QString *into) {
     const qsizetype start = afterSkipped();
     qsizetype end = start;
-    while (end < text_.size() && set.characterIsMember(text_[end]))
+    while (end < text_.size() && set.characterIsMember(text_[end]) == members)
         ++end;
     if (end == start)
         return false;
@@ -50,17 +50,12 @@ bool Scanner::scanCharactersFromSet(const CharacterSet &set, QString *into) {
     return true;
 }
 
+bool Scanner::scanCharactersFromSet(const CharacterSet &set, QString *into) {
+    return scanRun(set, true, into);
+}
+
 bool Scanner::scanUpToCharactersFromSet(const CharacterSet &set, QString *into) {
-    const qsizetype start = afterSkipped();
-    qsizetype end = start;
-    while (end < text_.size() && !set.characterIsMember(text_[end]))
-        ++end;
-    if (end == start)
-        return false;
-    if (into)
-        *into = text_.mid(start, end - start);
-    location_ = end;
-    return true;
+    return scanRun(set, false, into);
 }
 
 bool Scanner::scanInteger(qint64 *value) {

@@ -38,6 +38,8 @@ class Scanner {
 
   private:
     qsizetype afterSkipped() const;
+    // The characters that are (or are not) members of the set.
+    bool scanRun(const CharacterSet &set, bool members, QString *into);
 
     QString text_;
     qsizetype location_ = 0;
