@@ -6,6 +6,7 @@
 #include "DistantPast.h"
 #include "FormattedField.h"
 #include "LevelIndicator.h"
+#include "Timer.h"
 #include "WBBKMGTFormatter.h"
 
 #include <QLineEdit>

@@ -93,20 +93,20 @@ void AppDelegate::loadWindows()
 
     // Figures: byte counts scaled to a unit, rates in K per second.
     for (FormattedField *field : {totalGigs, gbpmText, limitText1, limitText2}) {
-        auto *formatter = new WBBKMGTFormatter;
+        auto formatter = std::make_unique<WBBKMGTFormatter>();
         formatter->setMaximumFractionDigits(2);
-        field->setFormatter(formatter);
+        field->setFormatter(std::move(formatter));
         field->setReadOnly(true);
     }
     for (FormattedField *field : {inRate, outRate}) {
-        auto *formatter = new NumberFormatter;
+        auto formatter = std::make_unique<NumberFormatter>();
         formatter->setMaximumFractionDigits(1);
-        field->setFormatter(formatter);
+        field->setFormatter(std::move(formatter));
         field->setReadOnly(true);
     }
-    auto *limitFormatter = new NumberFormatter;
+    auto limitFormatter = std::make_unique<NumberFormatter>();
     limitFormatter->setMaximumFractionDigits(2);
-    displayLimitGB->setFormatter(limitFormatter);
+    displayLimitGB->setFormatter(std::move(limitFormatter));
     displayLimitGB->setDoubleValue(defaults().objectForKey(kDisplayLimitKey).toDouble());
     communityPasswordField->setText(defaults().stringForKey(kCommunityKey).value_or(QString()));
 
@@ -162,7 +162,7 @@ void AppDelegate::awakeFromNib()
     NotificationCenter::defaultCenter().addObserver(
         this, kInfoTextNotificationName,
         [this](const QVariant &text) { handleSetInfoText(text.toString()); });
-    airportIP->setFormatter(new WBIPFormatter);
+    airportIP->setFormatter(std::make_unique<WBIPFormatter>());
 }
 
 void AppDelegate::showBadge(const QString &text)

@@ -4,6 +4,7 @@
 
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
+#include "FormattedField.h"
 #include "DetachedThread.h"
 #include "MainLoop.h"
 #include "MainThread.h"

@@ -38,8 +38,9 @@ std::optional<QVariantMap> AppDelegate::IPInfo(const std::optional<QString> &add
     if (!replyWords || replyWords->size() <= 6 || !replyWords->constFirst().startsWith(QLatin1Char('?')))
         return std::nullopt;
 
+    // More than six words: every index is in range.
     const QStringList picked =
-        objectsAtIndexes(*replyWords, indexSetFromStringList(QStringLiteral("1,3,5,6")));
+        *objectsAtIndexes(*replyWords, indexSetFromStringList(QStringLiteral("1,3,5,6")));
     const QString trimmed = QStringLiteral("[]() \n");
     const QStringList keys{QStringLiteral("IP"), QStringLiteral("MAC"),
                            QStringLiteral("PrimaryInterface"),

@@ -93,13 +93,13 @@ TEST_F(LocalSource, CounterColumnsReadAsSigned64BitNumbers)
 
 TEST_F(LocalSource, LeadingWhiteSpaceShiftsTheFields)
 {
-    netstatPrints((kHeader + QStringLiteral("\n  eth0 1500 net addr 1 0 777 2 0 888 0\n")).toUtf8());
+    netstatPrints((kHeader + QStringLiteral("\n  eth0 1500 net addr 1 5 777 2 6 888 0\n")).toUtf8());
     const std::optional<TrafficSample> sample =
         AppDelegate::localStatsForPrimaryInterface(QStringLiteral("eth0"));
     ASSERT_TRUE(sample);
     EXPECT_EQ(sample->value(SampleKey::MAC), QStringLiteral("net"));
-    EXPECT_EQ(sample->value(SampleKey::InTraffic).toULongLong(), 0u);
-    EXPECT_EQ(sample->value(SampleKey::OutTraffic).toULongLong(), 2u);
+    EXPECT_EQ(sample->value(SampleKey::InTraffic).toULongLong(), 5u);
+    EXPECT_EQ(sample->value(SampleKey::OutTraffic).toULongLong(), 6u);
 }
 
 TEST_F(LocalSource, UnreadableOutputGivesNoSampleAndSaysWhy)

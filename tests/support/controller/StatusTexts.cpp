@@ -6,6 +6,8 @@
 
 StatusTexts::StatusTexts()
 {
+    // Texts queued before this collection began are not its own.
+    runMainLoopFor(0.05);
     NotificationCenter::defaultCenter().addObserver(
         this, AppDelegate::kInfoTextNotificationName,
         [this](const QVariant &text) { texts_.append(text.toString()); });
