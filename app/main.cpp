@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "QuitSignals.h"
+#include "SnmpEnvironment.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
+    setUpSnmpEnvironment(bundledMibFolder());
     QApplication::setApplicationName(QStringLiteral("Flowtally"));
     QApplication::setDesktopFileName(QStringLiteral("flowtally"));
     // Quitting goes through the controller, which stops the work cycle first.

@@ -17,16 +17,20 @@ const QString kNoCommunity = QStringLiteral("SNMP Error: no community string is 
 const QString kNoRouter = QStringLiteral("SNMP Error: no router address.");
 constexpr quint32 kDefaultInterfaceIndex = 6;
 
+// An empty community or address (a cleared field) is as good as none: no
+// agent answers to it, and the tools would only complain.
+bool given(const std::optional<QString> &value) {
+    return value && !value->isEmpty();
+}
+
 // Status texts of the queries go through the main thread, like all others.
-void reportStatus(const QString &text)
-{
+void reportStatus(const QString &text) {
     performOnMainThread([text] { AppDelegate::doSetInfoText(text); }, false);
 }
 
 // A reply that names a MIB object is an answer; anything else is the tool's
 // own complaint and goes to the status line.
-std::optional<QString> checkedReply(const QString &reply)
-{
+std::optional<QString> checkedReply(const QString &reply) {
     if (reply.contains(kMibMark)) {
         reportStatus(kNoError);
         return reply;
@@ -35,19 +39,16 @@ std::optional<QString> checkedReply(const QString &reply)
     return std::nullopt;
 }
 
-QStringList words(const QString &reply)
-{
+QStringList words(const QString &reply) {
     return reply.split(QLatin1Char(' '));
 }
 
-bool isNameReply(const QStringList &replyWords)
-{
+bool isNameReply(const QStringList &replyWords) {
     return replyWords.size() > 3 && replyWords.at(2) == QLatin1String("STRING:");
 }
 
 // The low 32 bits of the counter in a reply, or 0 when it holds none.
-quint32 counterInReply(const std::optional<QString> &reply)
-{
+quint32 counterInReply(const std::optional<QString> &reply) {
     if (!reply || reply->isEmpty())
         return 0;
     const QStringList replyWords = words(*reply);
@@ -58,52 +59,58 @@ quint32 counterInReply(const std::optional<QString> &reply)
 
 } // namespace
 
-std::optional<QString> AppDelegate::SNMPGet(const QString &oid, const std::optional<QString> &atIP)
-{
-    if (!atIP)
+std::optional<QString> AppDelegate::SNMPGet(const QString &oid,
+                                            const std::optional<QString> &atIP) {
+    if (!given(atIP))
         return std::nullopt;
     const std::optional<QString> community = communityPassword();
-    if (!community) {
+    if (!given(community)) {
         reportStatus(kNoCommunity);
         return std::nullopt;
     }
     // Each value is one argument, whatever it holds.
-    const QStringList arguments{QStringLiteral("-v"), QStringLiteral("2c"), QStringLiteral("-r"),
-                                QStringLiteral("0"),  QStringLiteral("-t"), QStringLiteral("1"),
-                                QStringLiteral("-c"), *community,           *atIP,
+    const QStringList arguments{QStringLiteral("-v"),
+                                QStringLiteral("2c"),
+                                QStringLiteral("-r"),
+                                QStringLiteral("0"),
+                                QStringLiteral("-t"),
+                                QStringLiteral("1"),
+                                QStringLiteral("-c"),
+                                *community,
+                                *atIP,
                                 oid};
     const std::optional<QString> output = directToolRun(toolPath(kSnmpGetTool), arguments);
     return checkedReply(output && !output->isEmpty() ? *output : kNoData);
 }
 
-std::optional<QString> AppDelegate::SNMPGet(const QString &oid)
-{
+std::optional<QString> AppDelegate::SNMPGet(const QString &oid) {
     return SNMPGet(oid, routerIPAddress());
 }
 
-std::optional<QString> AppDelegate::SNMPWalk(const QString &oid)
-{
+std::optional<QString> AppDelegate::SNMPWalk(const QString &oid) {
     const std::optional<QString> address = routerIPAddress();
     const std::optional<QString> community = communityPassword();
-    if (!address || !community) {
-        reportStatus(address ? kNoCommunity : kNoRouter);
+    if (!given(address) || !given(community)) {
+        reportStatus(given(address) ? kNoCommunity : kNoRouter);
         return std::nullopt;
     }
-    const QStringList arguments{QStringLiteral("-v"), QStringLiteral("2c"), QStringLiteral("-c"),
-                                *community, *address, oid};
+    const QStringList arguments{QStringLiteral("-v"),
+                                QStringLiteral("2c"),
+                                QStringLiteral("-c"),
+                                *community,
+                                *address,
+                                oid};
     return checkedReply(directToolRun(toolPath(kSnmpWalkTool), arguments).value_or(QString()));
 }
 
-bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address)
-{
-    if (!address)
+bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address) {
+    if (!given(address))
         return false;
     const std::optional<QString> reply = SNMPGet(QStringLiteral("system.sysName.0"), address);
     return reply && isNameReply(words(*reply));
 }
 
-QString AppDelegate::SNMPConfiguredName()
-{
+QString AppDelegate::SNMPConfiguredName() {
     const std::optional<QString> reply = SNMPGet(QStringLiteral("system.sysName.0"));
     if (!reply)
         return QStringLiteral("UNAVAILABLE");
@@ -113,13 +120,11 @@ QString AppDelegate::SNMPConfiguredName()
     return replyWords.last();
 }
 
-QString AppDelegate::routerName()
-{
+QString AppDelegate::routerName() {
     return SNMPConfiguredName();
 }
 
-double AppDelegate::SNMPUptime()
-{
+double AppDelegate::SNMPUptime() {
     const std::optional<QString> reply = SNMPGet(QStringLiteral("system.sysUpTime.0"));
     if (!reply || reply->isEmpty())
         return -1;
@@ -133,8 +138,7 @@ double AppDelegate::SNMPUptime()
     return doubleValue(closed.at(0)) / 100.0;
 }
 
-quint32 AppDelegate::SNMPInterfaceIndex()
-{
+quint32 AppDelegate::SNMPInterfaceIndex() {
     const std::optional<QString> reply = SNMPWalk(QStringLiteral("ifDescr"));
     quint32 index = kDefaultInterfaceIndex;
     // Every matching line counts, so the last one decides.
@@ -147,20 +151,17 @@ quint32 AppDelegate::SNMPInterfaceIndex()
     return index;
 }
 
-quint32 AppDelegate::SNMPIfIn()
-{
+quint32 AppDelegate::SNMPIfIn() {
     const quint32 index = SNMPInterfaceIndex();
     return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(index)));
 }
 
-quint32 AppDelegate::SNMPIfOut()
-{
+quint32 AppDelegate::SNMPIfOut() {
     const quint32 index = SNMPInterfaceIndex();
     return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index)));
 }
 
-std::optional<TrafficSample> AppDelegate::routerStats()
-{
+std::optional<TrafficSample> AppDelegate::routerStats() {
     const double uptime = SNMPUptime();
     if (!(uptime > 0))
         return std::nullopt;

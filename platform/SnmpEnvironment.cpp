@@ -1,0 +1,84 @@
+#include "SnmpEnvironment.h"
+
+#include "SystemLog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace {
+
+const QString kTranslateTool = QStringLiteral("/usr/bin/snmptranslate");
+constexpr int kTranslateWaitMs = 5000;
+const QByteArray kModules = "SNMPv2-MIB:IF-MIB";
+
+// The objects Flowtally asks a router for, in the forms it asks for them.
+const QStringList kObjects{QStringLiteral("system.sysName.0"), QStringLiteral("system.sysUpTime.0"),
+                           QStringLiteral("ifDescr"), QStringLiteral("IF-MIB::ifInOctets.1"),
+                           QStringLiteral("IF-MIB::ifOutOctets.1")};
+// The two text objects must print as plain text, without quotes: the
+// display hint of DisplayString.
+constexpr int kPlainTextObjects = 2;
+
+// Whether the tools, run in our environment as it is now, name every object
+// symbolically ("MODULE::name") and print the text objects plain.
+bool toolsNameTheObjects() {
+    QProcess translate;
+    translate.setStandardErrorFile(QProcess::nullDevice());
+    translate.setStandardInputFile(QProcess::nullDevice());
+    translate.start(kTranslateTool,
+                    QStringList{QStringLiteral("-Td"), QStringLiteral("-IR")} + kObjects);
+    if (!translate.waitForFinished(kTranslateWaitMs)) {
+        translate.kill();
+        translate.waitForFinished(kTranslateWaitMs);
+        return false;
+    }
+    if (translate.exitStatus() != QProcess::NormalExit || translate.exitCode() != 0)
+        return false;
+    int names = 0;
+    int plainTexts = 0;
+    // Each object's details begin with its full name on a line of its own.
+    for (const QString &line : QString::fromUtf8(translate.readAllStandardOutput()).split('\n')) {
+        if (line.contains(QLatin1String("MIB::")) && !line.contains(QLatin1Char(' ')) &&
+            !line.contains(QLatin1Char('\t')))
+            ++names;
+        else if (line.contains(QLatin1String("DISPLAY-HINT")) &&
+                 line.contains(QLatin1String("\"255a\"")))
+            ++plainTexts;
+    }
+    return names == kObjects.size() && plainTexts == kPlainTextObjects;
+}
+
+} // namespace
+
+SnmpModules setUpSnmpEnvironment(const QString &bundledFolder) {
+    if (toolsNameTheObjects())
+        return SnmpModules::System;
+
+    // Debian's configuration loads no module at all ("mibs :"); the
+    // environment overrides it.
+    qputenv("MIBS", kModules);
+    if (toolsNameTheObjects()) {
+        systemLog(QStringLiteral("SNMP tools use the system's modules %1")
+                      .arg(QString::fromLatin1(kModules)));
+        return SnmpModules::SystemNamed;
+    }
+
+    // A leading "+" keeps the tools' own folders in front of ours.
+    const QByteArray searched = qgetenv("MIBDIRS");
+    const QByteArray folder = QFile::encodeName(bundledFolder);
+    qputenv("MIBDIRS", searched.isEmpty() ? "+" + folder : searched + ':' + folder);
+    if (!QFileInfo(bundledFolder).isDir())
+        systemLog(
+            QStringLiteral("SNMP modules of Flowtally missing: no folder %1").arg(bundledFolder));
+    else
+        systemLog(
+            QStringLiteral("SNMP tools use Flowtally's own modules in %1").arg(bundledFolder));
+    return SnmpModules::Bundled;
+}
+
+QString bundledMibFolder() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/flowtally/mibs"));
+}
