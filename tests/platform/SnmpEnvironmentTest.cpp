@@ -3,6 +3,7 @@
 // system's modules are played by copies of ours in a folder of the test's.
 #include "SnmpEnvironment.h"
 
+#include "EnvironmentVariables.h"
 #include "LogCapture.h"
 
 #include <QDir>
@@ -18,48 +19,6 @@
 namespace {
 
 const QByteArray kOurModules = "SNMPv2-MIB:IF-MIB";
-
-// The variables that steer where the tools look for modules, as they were
-// before the test; put back when it ends, also on failure.
-class SnmpVariables {
-  public:
-    SnmpVariables() {
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-            if (qEnvironmentVariableIsSet(kNames[i]))
-                saved_[i] = qgetenv(kNames[i]);
-        }
-    }
-    ~SnmpVariables() {
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-            if (saved_[i])
-                qputenv(kNames[i], *saved_[i]);
-            else
-                qunsetenv(kNames[i]);
-        }
-    }
-    SnmpVariables(const SnmpVariables &) = delete;
-    SnmpVariables &operator=(const SnmpVariables &) = delete;
-
-    // Sets each variable to the value given, or unsets it.
-    static void set(const std::array<std::optional<QByteArray>, 3> &values) {
-        for (std::size_t i = 0; i < kNames.size(); ++i) {
-            if (values[i])
-                qputenv(kNames[i], *values[i]);
-            else
-                qunsetenv(kNames[i]);
-        }
-    }
-    static std::optional<QByteArray> get(const char *name) {
-        if (!qEnvironmentVariableIsSet(name))
-            return std::nullopt;
-        return qgetenv(name);
-    }
-
-    static constexpr std::array<const char *, 3> kNames{"MIBS", "MIBDIRS", "SNMPCONFPATH"};
-
-  private:
-    std::array<std::optional<QByteArray>, 3> saved_;
-};
 
 struct Translation {
     std::string names; // the names printed, one line each
@@ -96,7 +55,15 @@ class SnmpEnvironment : public testing::Test {
             ASSERT_TRUE(QFile::copy(QDir(bundledMibFolder()).filePath(name), full.filePath(name)));
     }
 
-    SnmpVariables variables;
+    // MIBS, MIBDIRS and SNMPCONFPATH: set to the values given, or unset.
+    static void setVariables(const std::array<std::optional<QByteArray>, 3> &values) {
+        for (std::size_t i = 0; i < values.size(); ++i)
+            EnvironmentVariables::set(kVariables[i], values[i]);
+    }
+
+    // The variables that steer where the tools look for modules.
+    static inline const QList<QByteArray> kVariables{"MIBS", "MIBDIRS", "SNMPCONFPATH"};
+    EnvironmentVariables variables{kVariables};
     QTemporaryDir full;
     QTemporaryDir empty;
 };
@@ -136,12 +103,12 @@ TEST_F(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        SnmpVariables::set(c.before);
+        setVariables(c.before);
         LogCapture log;
         EXPECT_EQ(setUpSnmpEnvironment(bundledMibFolder()), c.expected);
-        EXPECT_EQ(SnmpVariables::get("MIBS"), c.mibsAfter);
-        EXPECT_EQ(SnmpVariables::get("MIBDIRS"), c.mibDirsAfter);
-        EXPECT_EQ(SnmpVariables::get("SNMPCONFPATH"), c.before[2]) << "never touched";
+        EXPECT_EQ(EnvironmentVariables::get("MIBS"), c.mibsAfter);
+        EXPECT_EQ(EnvironmentVariables::get("MIBDIRS"), c.mibDirsAfter);
+        EXPECT_EQ(EnvironmentVariables::get("SNMPCONFPATH"), c.before[2]) << "never touched";
         EXPECT_EQ(log.lines().size(), c.expected == SnmpModules::System ? 0 : 1);
         EXPECT_EQ(translate(kObjects).names, kSymbolic);
     }
@@ -150,20 +117,20 @@ TEST_F(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
 TEST_F(SnmpEnvironment, OurModulesComeAfterTheToolsOwnFoldersAndLoadCleanly) {
     // As on Debian as it comes: no variables, a configuration that loads no
     // module, no SNMPv2-MIB or IF-MIB anywhere the tools look.
-    SnmpVariables::set({std::nullopt, std::nullopt, std::nullopt});
+    setVariables({std::nullopt, std::nullopt, std::nullopt});
     if (translate(QStringList{QStringLiteral("-m"), QString::fromLatin1(kOurModules)} + kObjects)
             .errors.empty())
         GTEST_SKIP() << "this system has modules of its own";
 
     EXPECT_EQ(setUpSnmpEnvironment(bundledMibFolder()), SnmpModules::Bundled);
-    EXPECT_EQ(SnmpVariables::get("MIBDIRS"), "+" + QFile::encodeName(bundledMibFolder()));
+    EXPECT_EQ(EnvironmentVariables::get("MIBDIRS"), "+" + QFile::encodeName(bundledMibFolder()));
     const Translation translation = translate(kObjects);
     EXPECT_EQ(translation.names, kSymbolic);
     EXPECT_EQ(translation.errors, "") << "no warnings from our modules";
 }
 
 TEST_F(SnmpEnvironment, MissingFolderIsLogged) {
-    SnmpVariables::set({std::nullopt, QFile::encodeName(empty.path()), std::nullopt});
+    setVariables({std::nullopt, QFile::encodeName(empty.path()), std::nullopt});
     LogCapture log;
     const QString missing = empty.filePath(QStringLiteral("gone"));
     EXPECT_EQ(setUpSnmpEnvironment(missing), SnmpModules::Bundled);
