@@ -36,7 +36,13 @@ quint64 counterField(const QString &field)
 
 std::optional<TrafficSample> AppDelegate::primaryInterfaceStats()
 {
-    return localStatsForPrimaryInterface(primaryInterface().value_or(QString()));
+    const std::optional<QString> interface = primaryInterface();
+    if (!interface) {
+        // Nothing to read: no tool run, no error in the log.
+        doSetInfoText(QStringLiteral("No network connection."));
+        return std::nullopt;
+    }
+    return localStatsForPrimaryInterface(*interface);
 }
 
 std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QString &name)
