@@ -4,6 +4,7 @@
 
 #include "CounterDifference.h"
 #include "DistantPast.h"
+#include "FigureFormatter.h"
 #include "FormattedField.h"
 #include "LevelIndicator.h"
 #include "Timer.h"
@@ -98,7 +99,9 @@ void AppDelegate::showFigures(const TrafficSample &sample, double inRateValue,
     limitText2->setDoubleValue(_gbpmLimit);
     const double critical = rateIndicator->criticalValue();
     gbpmText->setDoubleValue(_gbpm);
-    showBadge(WBBKMGTFormatter::stringForObjectValue(_gbpm, 0));
+    // A projection that is not finite shows as ∞ or a dash, not as "infT".
+    showBadge(
+        nonFiniteFigureText(_gbpm).value_or(WBBKMGTFormatter::stringForObjectValue(_gbpm, 0)));
     outRate->setDoubleValue(outRateValue);
     inRate->setDoubleValue(inRateValue);
     totalGigs->setDoubleValue(static_cast<double>(_totalBytesValue));

@@ -19,12 +19,14 @@ class LevelIndicator;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMainWindow;
 class QPushButton;
 class QUndoStack;
 class QWidget;
 class SleepMonitor;
 class Timer;
 class WindowEvents;
+class WindowPlacement;
 
 // Flowtally's controller: the work cycle, discovery and the traffic sources,
 // accounting, persistence, the status line and the windows. Its operations
@@ -149,6 +151,9 @@ class AppDelegate : public QObject {
 
   private:
     void loadWindows();
+    void buildMenus(QMainWindow *main);
+    // Selects, in the limit unit pop-up, the unit of the limit scale held.
+    void selectLimitUnit();
     void writeRecord(const QString &service);
     void addCounterDifference(quint64 newValue, quint64 &previous, quint64 &total, double seconds,
                               double &rate, CounterSource source, bool sourceRestarted) const;
@@ -181,6 +186,7 @@ class AppDelegate : public QObject {
 
     QUndoStack *undoManager = nullptr;
     WindowEvents *windowEvents = nullptr;
+    std::unique_ptr<WindowPlacement> placement;
     std::unique_ptr<Badge> badge;
     std::unique_ptr<SleepMonitor> sleepMonitor;
 

@@ -1,7 +1,9 @@
 #include "Badge.h"
 
+#include "AppIcon.h"
+
 #include <QFont>
-#include <QIcon>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -10,49 +12,70 @@
 namespace {
 
 constexpr int kIconSize = 64;
+constexpr int kInset = 4;        // the tile's margin
+constexpr int kLargestFont = 30; // pixels; shorter labels stay this size
+constexpr int kSmallestFont = 8;
 
-// The tray picture: the label in white on a rounded blue tile.
-QIcon badgeIcon(const QString &label)
-{
-    QPixmap picture(kIconSize, kIconSize);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(0x2a, 0x6f, 0xdb));
-    painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(picture.rect(), 12, 12);
-    QFont font = painter.font();
-    font.setBold(true);
-    font.setPixelSize(label.size() > 3 ? 20 : 28);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(picture.rect(), Qt::AlignCenter, label);
-    return QIcon(picture);
+const QColor kTile(0x2a, 0x6f, 0xdb);
+
+QString titleWithLabel(const QString &title, const QString &label) {
+    return label.isEmpty() ? title : QStringLiteral("%1 \u2014 %2").arg(title, label);
 }
 
 } // namespace
 
-Badge::Badge(QWidget *window) : window_(window), title_(window->windowTitle())
-{
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray_ = new QSystemTrayIcon(badgeIcon(QString()));
-        tray_->setToolTip(title_);
-        tray_->show();
+QIcon Badge::iconWithLabel(const QString &label) {
+    if (label.isEmpty())
+        return appIcon();
+    QPixmap picture(kIconSize, kIconSize);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QRect tile = picture.rect().adjusted(kInset, kInset, -kInset, -kInset);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kTile);
+    painter.drawRoundedRect(tile, 12, 12);
+
+    QFont font = painter.font();
+    font.setBold(true);
+    const QRect room = tile.adjusted(3, 3, -3, -3);
+    for (int pixels = kLargestFont; pixels >= kSmallestFont; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetricsF(font).horizontalAdvance(label) <= room.width())
+            break;
     }
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(room, Qt::AlignCenter, label);
+    return QIcon(picture);
 }
 
-Badge::~Badge() { delete tray_; }
+Badge::Badge(QWidget *window) : window_(window), title_(window->windowTitle()) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    tray_ = new QSystemTrayIcon(iconWithLabel(QString()));
+    tray_->setToolTip(title_);
+    QObject::connect(tray_, &QSystemTrayIcon::activated, window_, [window = window_] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+    tray_->show();
+}
 
-void Badge::setLabel(const QString &label)
-{
+Badge::~Badge() {
+    delete tray_;
+}
+
+void Badge::setLabel(const QString &label) {
     if (label == label_)
         return;
     label_ = label;
     if (tray_) {
-        tray_->setIcon(badgeIcon(label));
-        tray_->setToolTip(QStringLiteral("%1 — %2").arg(title_, label));
+        tray_->setIcon(iconWithLabel(label));
+        tray_->setToolTip(titleWithLabel(title_, label));
     } else {
-        window_->setWindowTitle(label.isEmpty() ? title_
-                                                : QStringLiteral("%1 — %2").arg(title_, label));
+        window_->setWindowTitle(titleWithLabel(title_, label));
     }
 }

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 
 class QSystemTrayIcon;
 class QWidget;
 
 // The badge: a short text (the thirty-day projection) on Flowtally's tray
-// icon. Where the desktop has no tray, the main window's title carries it.
+// icon, written into the icon's picture. Where the desktop has no tray, the
+// main window's title carries it ("Flowtally — 32G"). Clicking the tray
+// icon brings the main window to the front.
 class Badge {
   public:
     explicit Badge(QWidget *window);
@@ -16,6 +19,11 @@ class Badge {
 
     void setLabel(const QString &label);
     QString label() const { return label_; }
+    bool inTray() const { return tray_ != nullptr; }
+
+    // The tray's picture for a label: the label in white on Flowtally's blue
+    // tile, as large as it fits; Flowtally's icon for no label.
+    static QIcon iconWithLabel(const QString &label);
 
   private:
     QWidget *window_;

@@ -23,18 +23,15 @@ const QString IPToolTipText =
 
 const QString AppDelegate::kInfoTextNotificationName = QStringLiteral("InfoTextNotificationName");
 
-void AppDelegate::doSetInfoText(const QString &text)
-{
+void AppDelegate::doSetInfoText(const QString &text) {
     performOnMainThread([text] { _doSetInfoText(text); }, false);
 }
 
-void AppDelegate::_doSetInfoText(const QString &text)
-{
+void AppDelegate::_doSetInfoText(const QString &text) {
     IdleNotificationQueue::defaultQueue().enqueue(kInfoTextNotificationName, text);
 }
 
-void AppDelegate::handleSetInfoText(const QString &text)
-{
+void AppDelegate::handleSetInfoText(const QString &text) {
     if (terminating)
         return;
     const QString stamp = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
@@ -45,7 +42,6 @@ void AppDelegate::handleSetInfoText(const QString &text)
     airportName->setToolTip(routerToolTipText.arg(airportName->text()));
 }
 
-void AppDelegate::showConsoleLog()
-{
+void AppDelegate::showConsoleLog() {
     launchLogViewer();
 }

@@ -4,17 +4,13 @@
 #include <QWidget>
 
 WindowEvents::WindowEvents(Handler didBecomeKey, Handler willClose, QObject *parent)
-    : QObject(parent), didBecomeKey_(std::move(didBecomeKey)), willClose_(std::move(willClose))
-{
-}
+    : QObject(parent), didBecomeKey_(std::move(didBecomeKey)), willClose_(std::move(willClose)) {}
 
-void WindowEvents::watch(QWidget *window)
-{
+void WindowEvents::watch(QWidget *window) {
     window->installEventFilter(this);
 }
 
-bool WindowEvents::eventFilter(QObject *watched, QEvent *event)
-{
+bool WindowEvents::eventFilter(QObject *watched, QEvent *event) {
     auto *window = static_cast<QWidget *>(watched);
     switch (event->type()) {
     case QEvent::WindowActivate:

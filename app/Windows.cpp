@@ -1,15 +1,20 @@
-// The windows: loading the layouts, the controls' actions, the address field
-// and the window events that stop, restart and end the work cycle.
+// The windows: loading the layouts, the figures' formats, the controls'
+// actions, the address field, the limit unit and the window events that
+// stop, restart and end the work cycle.
 #include "AppDelegate.h"
 
+#include "AppIcon.h"
 #include "Badge.h"
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
+#include "FigureFormatter.h"
 #include "FormattedField.h"
 #include "IsValidLocalIP.h"
+#include "KeyViewOrder.h"
 #include "LevelIndicator.h"
 #include "NotificationCenter.h"
 #include "NumberFormatter.h"
+#include "NumberValues.h"
 #include "Resources.h"
 #include "SleepMonitor.h"
 #include "Timer.h"
@@ -17,14 +22,16 @@
 #include "WBBKMGTFormatter.h"
 #include "WBIPFormatter.h"
 #include "WindowEvents.h"
+#include "WindowPlacement.h"
 
 #include "ui_HelpWindow.h"
 #include "ui_MainWindow.h"
 #include "ui_PreferencesWindow.h"
 
-#include <QAction>
-#include <QMenuBar>
+#include <QApplication>
+
 #include <QUndoStack>
+#include <algorithm>
 
 namespace {
 
@@ -33,29 +40,88 @@ const QString kAirportIPKey = QStringLiteral("AirportIP");
 const QString kDisplayLimitKey = QStringLiteral("DisplayLimitGB");
 const QString kCommunityKey = QStringLiteral("communityPassword");
 
-UserDefaults &defaults()
-{
+// Fraction digits of the figures: byte counts to a hundredth of their unit
+// (10.80G), rates to a tenth of a K per second.
+constexpr unsigned kByteFractions = 2;
+constexpr unsigned kRateFractions = 1;
+constexpr unsigned kLimitFractions = 2;
+
+const QString kRateUnit = QStringLiteral(" K/s");
+// The widest texts that the fields are sized for. All figures of the first
+// column take the width of the widest, so that their right edges line up.
+const QString kWidestFigure = QStringLiteral("88888.8") + kRateUnit;
+const QString kWidestBytes = QStringLiteral("8888.88M");
+const QString kWidestAddress = QStringLiteral("888.888.888.888");
+
+UserDefaults &defaults() {
     return UserDefaults::standardUserDefaults();
+}
+
+// Makes a field as wide as the text needs, whatever the font.
+void fitWidth(QLineEdit *field, const QString &widest) {
+    constexpr int kMargins = 16; // the frame and the line edit's own margins
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(widest) + kMargins);
+}
+
+// A read-only value: no frame, no background of its own, no stop on the
+// keyboard's way through the window (a click still selects it for copying).
+void showAsValue(QLineEdit *field) {
+    field->setReadOnly(true);
+    field->setFrame(false);
+    field->setFocusPolicy(Qt::ClickFocus);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    field->setPalette(palette);
+}
+
+// A figure: a read-only value, right-aligned in a column as wide as the
+// widest text, shown through the formatter with its unit; values that are
+// not finite show as a dash or ∞.
+void showAsFigure(FormattedField *field, std::unique_ptr<Formatter> numbers,
+                  const QString &widest = kWidestFigure, const QString &unit = QString()) {
+    showAsValue(field);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field->setFormatter(std::make_unique<FigureFormatter>(std::move(numbers), unit));
+    fitWidth(field, widest);
+}
+
+// The labels of the window's first column take the width of the widest, so
+// that the values of all its groups start at one line.
+void alignLabelColumn(const QList<QLabel *> &labels) {
+    int widest = 0;
+    for (const QLabel *label : labels)
+        widest = std::max(widest, label->sizeHint().width());
+    for (QLabel *label : labels)
+        label->setMinimumWidth(widest);
+}
+
+std::unique_ptr<Formatter> byteFormatter() {
+    auto formatter = std::make_unique<WBBKMGTFormatter>();
+    formatter->setMaximumFractionDigits(kByteFractions);
+    return formatter;
+}
+
+std::unique_ptr<Formatter> numberFormatter(unsigned fractionDigits) {
+    auto formatter = std::make_unique<NumberFormatter>();
+    formatter->setMaximumFractionDigits(fractionDigits);
+    return formatter;
 }
 
 } // namespace
 
-AppDelegate::AppDelegate()
-{
+AppDelegate::AppDelegate() {
     initialize();
     loadWindows();
     awakeFromNib();
 }
 
-AppDelegate::~AppDelegate()
-{
+AppDelegate::~AppDelegate() {
     delete prefsWindow;
     delete helpWindow;
     delete mainWindow;
 }
 
-void AppDelegate::loadWindows()
-{
+void AppDelegate::loadWindows() {
     auto *main = new QMainWindow;
     Ui::MainWindow mainUi;
     mainUi.setupUi(main);
@@ -65,6 +131,7 @@ void AppDelegate::loadWindows()
     auto *help = new QWidget;
     Ui::HelpWindow helpUi;
     helpUi.setupUi(help);
+    helpUi.helpText->document()->setDocumentMargin(16);
     helpUi.helpText->setHtml(resourceText(QStringLiteral("Help.html")).value_or(QString()));
 
     prefsWindow = prefs;
@@ -77,77 +144,68 @@ void AppDelegate::loadWindows()
     outRate = mainUi.outRate;
     airportIP = mainUi.airportIP;
     airportName = mainUi.airportName;
-    displayLimitGB = prefsUi.displayLimitGB;
+    displayLimitGB = mainUi.displayLimitGB;
     limitText1 = mainUi.limitText1;
-    limitText2 = prefsUi.limitText2;
+    limitText2 = mainUi.limitText2;
     gbpmText = mainUi.gbpmText;
     infoText = mainUi.infoText;
-    limitUnitsPopUp = prefsUi.limitUnitsPopUp;
+    limitUnitsPopUp = mainUi.limitUnitsPopUp;
     communityPasswordField = prefsUi.communityPassword;
     resetTotalsNowPB = mainUi.resetTotalsNowPB;
     restartPB = prefsUi.restartPB;
     workProgress = mainUi.workProgress;
 
+    QApplication::setWindowIcon(appIcon());
+    placement = std::make_unique<WindowPlacement>();
+    placement->add(mainWindow, QStringLiteral("MainWindowGeometry"));
+    placement->add(prefsWindow, QStringLiteral("PreferencesWindowGeometry"));
+    placement->add(helpWindow, QStringLiteral("HelpWindowGeometry"));
     undoManager = new QUndoStack(this);
     badge = std::make_unique<Badge>(mainWindow);
 
-    // Figures: byte counts scaled to a unit, rates in K per second.
-    for (FormattedField *field : {totalGigs, gbpmText, limitText1, limitText2}) {
-        auto formatter = std::make_unique<WBBKMGTFormatter>();
-        formatter->setMaximumFractionDigits(2);
-        field->setFormatter(std::move(formatter));
-        field->setReadOnly(true);
+    // Byte counts scaled to a unit, rates in K per second.
+    for (FormattedField *field : {totalGigs, gbpmText})
+        showAsFigure(field, byteFormatter());
+    // The limit follows "of", beside the bars.
+    for (FormattedField *field : {limitText1, limitText2}) {
+        showAsFigure(field, byteFormatter(), kWidestBytes);
+        field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
-    for (FormattedField *field : {inRate, outRate}) {
-        auto formatter = std::make_unique<NumberFormatter>();
-        formatter->setMaximumFractionDigits(1);
-        field->setFormatter(std::move(formatter));
-        field->setReadOnly(true);
-    }
-    auto limitFormatter = std::make_unique<NumberFormatter>();
-    limitFormatter->setMaximumFractionDigits(2);
-    displayLimitGB->setFormatter(std::move(limitFormatter));
+    for (FormattedField *field : {inRate, outRate})
+        showAsFigure(field, numberFormatter(kRateFractions), kWidestFigure, kRateUnit);
+    showAsValue(airportName);
+    fitWidth(airportIP, kWidestAddress);
+    alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
+                      mainUi.displayLimitGBLabel, mainUi.airportNameLabel, mainUi.airportIPLabel});
+    // Two lines, the time stamp over the text. A text never makes the window
+    // jump: what does not fit is in the line's tooltip.
+    infoText->setFixedHeight(2 * infoText->fontMetrics().lineSpacing());
+
+    // The limit field and the community field each hold their setting, and
+    // a change is written out at once.
+    displayLimitGB->setFormatter(numberFormatter(kLimitFractions));
+    displayLimitGB->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // As wide as the figures above it.
+    fitWidth(displayLimitGB, kWidestFigure);
     displayLimitGB->setDoubleValue(defaults().objectForKey(kDisplayLimitKey).toDouble());
+    connect(displayLimitGB, &FormattedField::committed, this, [this] {
+        defaults().setObject(kDisplayLimitKey, displayLimitGB->doubleValue());
+        defaults().synchronize();
+    });
     communityPasswordField->setText(defaults().stringForKey(kCommunityKey).value_or(QString()));
+    connect(communityPasswordField, &QLineEdit::textEdited, this, [](const QString &text) {
+        defaults().setObject(kCommunityKey, text);
+        defaults().synchronize();
+    });
 
     connect(resetTotalsNowPB, &QPushButton::clicked, this, &AppDelegate::doResetTotalsNow);
     connect(restartPB, &QPushButton::clicked, this, &AppDelegate::doRestart);
     connect(mainUi.consoleLogPB, &QPushButton::clicked, this, &AppDelegate::showConsoleLog);
     connect(airportIP, &FormattedField::committed, this, &AppDelegate::doSetUserDefinedIP);
     connect(limitUnitsPopUp, &QComboBox::activated, this, &AppDelegate::doLimitUnitsPopUp);
-    // The limit field and the community field each hold their setting.
-    connect(displayLimitGB, &FormattedField::committed, this, [this] {
-        defaults().setObject(kDisplayLimitKey, displayLimitGB->doubleValue());
-        defaults().synchronize();
-    });
-    connect(communityPasswordField, &QLineEdit::textEdited, this, [](const QString &text) {
-        defaults().setObject(kCommunityKey, text);
-    });
-    connect(communityPasswordField, &QLineEdit::editingFinished, this,
-            [] { defaults().synchronize(); });
-
-    QMenu *fileMenu = main->menuBar()->addMenu(tr("&Flowtally"));
-    QAction *preferences = fileMenu->addAction(tr("&Preferences…"));
-    preferences->setShortcut(QKeySequence::Preferences);
-    connect(preferences, &QAction::triggered, this, [this] {
-        prefsWindow->show();
-        prefsWindow->raise();
-        prefsWindow->activateWindow();
-    });
-    QAction *helpAction = fileMenu->addAction(tr("&Help"));
-    helpAction->setShortcut(QKeySequence::HelpContents);
-    connect(helpAction, &QAction::triggered, this, [this] {
-        helpWindow->show();
-        helpWindow->raise();
-    });
-    fileMenu->addSeparator();
-    QAction *quitAction = fileMenu->addAction(tr("&Quit"));
-    quitAction->setShortcut(QKeySequence::Quit);
-    connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);
-    QMenu *editMenu = main->menuBar()->addMenu(tr("&Edit"));
-    QAction *undo = undoManager->createUndoAction(editMenu, tr("Undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    editMenu->addAction(undo);
+    // A reset loads the registration defaults' unit and its undo the old one.
+    connect(undoManager, &QUndoStack::indexChanged, this, &AppDelegate::selectLimitUnit);
+    buildMenus(main);
 
     windowEvents = new WindowEvents([this](QWidget *window) { windowDidBecomeKey(window); },
                                     [this](QWidget *window) { windowWillClose(window); }, this);
@@ -155,23 +213,32 @@ void AppDelegate::loadWindows()
         windowEvents->watch(window);
 }
 
-void AppDelegate::awakeFromNib()
-{
-    if (!defaults().boolForKey(kHideHelpKey))
-        performAfterDelay(this, 0, [this] { helpWindow->show(); });
+void AppDelegate::awakeFromNib() {
+    if (!defaults().boolForKey(kHideHelpKey)) {
+        performAfterDelay(this, 0, [this] {
+            helpWindow->show();
+            helpWindow->raise();
+        });
+    }
     NotificationCenter::defaultCenter().addObserver(
         this, kInfoTextNotificationName,
         [this](const QVariant &text) { handleSetInfoText(text.toString()); });
     airportIP->setFormatter(std::make_unique<WBIPFormatter>());
 }
 
-void AppDelegate::showBadge(const QString &text)
-{
+void AppDelegate::showBadge(const QString &text) {
     badge->setLabel(text);
 }
 
-void AppDelegate::setIPField(const QVariant &value)
-{
+void AppDelegate::selectLimitUnit() {
+    if (const std::optional<QString> unit = WBBKMGTFormatter::unitForScale(_limitUnitsScale)) {
+        const int item = limitUnitsPopUp->findText(*unit);
+        if (item >= 0)
+            limitUnitsPopUp->setCurrentIndex(item);
+    }
+}
+
+void AppDelegate::setIPField(const QVariant &value) {
     if (airportIP->isBeingEdited())
         return;
     const QVariant number =
@@ -179,31 +246,28 @@ void AppDelegate::setIPField(const QVariant &value)
     airportIP->setObjectValue(number);
 }
 
-void AppDelegate::doSetUserDefinedIP()
-{
-    const quint32 address = airportIP->objectValue().toUInt();
+void AppDelegate::doSetUserDefinedIP() {
+    const quint32 address = unsignedIntValueOf(airportIP->objectValue());
     if (address == 0 || address == 0xFFFFFFFFu)
         defaults().removeObject(kAirportIPKey);
     else
         defaults().setObject(kAirportIPKey, addressWithInetNumber(address));
     defaults().synchronize();
-    if (QWidget *next = airportIP->nextInFocusChain())
-        next->setFocus();
+    selectKeyViewFollowingView(airportIP);
 }
 
-void AppDelegate::doLimitUnitsPopUp()
-{
+void AppDelegate::doLimitUnitsPopUp() {
     _limitUnitsScale = WBBKMGTFormatter::scaleInString(limitUnitsPopUp->currentText());
 }
 
-void AppDelegate::windowDidBecomeKey(QWidget *window)
-{
+void AppDelegate::windowDidBecomeKey(QWidget *window) {
     if (window == prefsWindow)
         stopLogging();
 }
 
-void AppDelegate::windowWillClose(QWidget *window)
-{
+void AppDelegate::windowWillClose(QWidget *window) {
+    // Where the window was is kept for the next run.
+    placement->remember(window);
     if (window == mainWindow) {
         terminating = true;
         prefsWindow->close();
@@ -216,7 +280,6 @@ void AppDelegate::windowWillClose(QWidget *window)
     defaults().synchronize();
 }
 
-void AppDelegate::quit()
-{
+void AppDelegate::quit() {
     mainWindow->close();
 }

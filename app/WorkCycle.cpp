@@ -4,15 +4,14 @@
 
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
-#include "FormattedField.h"
 #include "DetachedThread.h"
+#include "FormattedField.h"
+#include "KeyViewOrder.h"
 #include "MainLoop.h"
 #include "MainThread.h"
 #include "SleepMonitor.h"
 #include "Timer.h"
-#include "WBBKMGTFormatter.h"
 
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QPushButton>
 
@@ -44,8 +43,7 @@ void AppDelegate::applicationDidBeginRunLoop()
     connect(sleepMonitor.get(), &SleepMonitor::willSleep, this, &AppDelegate::willSleep);
     connect(sleepMonitor.get(), &SleepMonitor::didWake, this, &AppDelegate::didWake);
     // The router address field must not be in an edit, or ticks can't fill it.
-    if (QWidget *next = airportIP->nextInFocusChain())
-        next->setFocus();
+    selectKeyViewFollowingView(airportIP);
 }
 
 void AppDelegate::applicationDidBecomeActive()
@@ -72,6 +70,8 @@ void AppDelegate::startLogging()
     restartPB->setEnabled(false);
     setPrimaryService(primaryServiceUUID());
     readDatFile();
+    // The pop-up shows the unit of the loaded limit.
+    selectLimitUnit();
     timer = Timer::scheduledTimer(kWorkInterval, [this] { doWork(); }, true);
     timerWriteToDisk = Timer::scheduledTimer(kWriteInterval, [this] { doWriteToDisk(); }, true);
     timer->fire();
@@ -117,11 +117,7 @@ void AppDelegate::doWork()
             writeRecord(*_PrimaryService);
         setPrimaryService(primaryServiceUUID());
         readDatFile();
-        if (const std::optional<QString> unit = WBBKMGTFormatter::unitForScale(_limitUnitsScale)) {
-            const int item = limitUnitsPopUp->findText(*unit);
-            if (item >= 0)
-                limitUnitsPopUp->setCurrentIndex(item);
-        }
+        selectLimitUnit();
     }
     detachThread([this] { threadedDoWork(); });
 }

@@ -1,0 +1,40 @@
+// The menu bar of the main window: Flowtally (Preferences…, Help, Quit) and
+// Edit (Undo of a totals reset).
+#include "AppDelegate.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QUndoStack>
+
+namespace {
+
+void bringToFront(QWidget *window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+// The shortcuts are the same on every desktop: Ctrl+, Preferences, F1 Help,
+// Ctrl+Q Quit, Ctrl+Z Undo.
+void AppDelegate::buildMenus(QMainWindow *main) {
+    QMenu *appMenu = main->menuBar()->addMenu(tr("&Flowtally"));
+    QAction *preferences = appMenu->addAction(tr("&Preferences…"));
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    connect(preferences, &QAction::triggered, this, [this] { bringToFront(prefsWindow); });
+    QAction *help = appMenu->addAction(tr("&Help"));
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, [this] { bringToFront(helpWindow); });
+    appMenu->addSeparator();
+    QAction *quitAction = appMenu->addAction(tr("&Quit"));
+    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quitAction->setMenuRole(QAction::QuitRole);
+    connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);
+
+    QMenu *editMenu = main->menuBar()->addMenu(tr("&Edit"));
+    QAction *undo = undoManager->createUndoAction(editMenu, tr("Undo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    editMenu->addAction(undo);
+}
