@@ -9,7 +9,10 @@ QString quotedDescription(const QString &text) {
 
 QString argumentListDescription(const QStringList &arguments) {
     QStringList quoted;
-    for (const QString &argument : arguments)
-        quoted.append(quotedDescription(argument));
+    bool community = false;
+    for (const QString &argument : arguments) {
+        quoted.append(community ? QStringLiteral("\"********\"") : quotedDescription(argument));
+        community = argument == QLatin1String("-c");
+    }
     return QLatin1Char('(') + quoted.join(QLatin1String(", ")) + QLatin1Char(')');
 }
