@@ -112,7 +112,10 @@ void AppDelegate::doWork()
         return;
     working = true;
     clearRouterDecision();
-    if (serviceChanged()) {
+    // Without a network before and now there is nothing to store or load;
+    // loading the defaults again on every tick would only fill the log.
+    const bool stillNoNetwork = !_PrimaryService && !primaryServiceUUID();
+    if (serviceChanged() && !stillNoNetwork) {
         if (_PrimaryService)
             writeRecord(*_PrimaryService);
         setPrimaryService(primaryServiceUUID());

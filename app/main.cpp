@@ -5,6 +5,7 @@
 #include "UserDefaults.h"
 
 #include <QApplication>
+#include <QWidget>
 
 int main(int argc, char **argv)
 {
