@@ -2,7 +2,9 @@
 // line, stopping for the preferences, restarting and quitting.
 #include "ControllerFixture.h"
 
+#include "LogCapture.h"
 #include "MainLoop.h"
+#include "StatusTexts.h"
 #include "ToolPaths.h"
 #include "UserDefaults.h"
 
@@ -114,6 +116,22 @@ TEST_F(WorkCycle, BrokenNetstatOutputShowsOnTheStatusLine)
         return status->text().endsWith(QLatin1String("\nNetstat Error: see Console Log."));
     }));
     EXPECT_EQ(controller->totalInBytes(), 0u);
+}
+
+TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly)
+{
+    setCurrentService(std::nullopt);
+    controller->setPrimaryService(std::nullopt);
+    LogCapture log;
+    StatusTexts status;
+    controller->startLogging();
+    ASSERT_TRUE(runUntil([&] {
+        return status.shown().count(QStringLiteral("No network connection.")) >= 3;
+    }));
+    // Only the start loads the defaults; the ticks after it find nothing new.
+    EXPECT_EQ(log.linesContaining(QStringLiteral("for undefined key: DisplayLimitGB")).size(), 1);
+    EXPECT_TRUE(log.linesContaining(QStringLiteral("netstat")).isEmpty());
+    EXPECT_TRUE(controller->isLogging());
 }
 
 TEST_F(WorkCycle, QuittingStopsTicksAndDropsLateStatusTexts)
