@@ -8,7 +8,7 @@
 // wholly one decimal number.
 class NumberFormatter : public Formatter {
   public:
-    // The only behaviour Flowtally's formatters know: that of Mac OS X 10.4.
+    // The only formatter behaviour Flowtally knows, numbered 1040.
     static constexpr unsigned kBehavior10_4 = 1040;
 
     std::optional<QString> stringForObjectValue(const QVariant &value) const override;
