@@ -14,11 +14,10 @@
 
 namespace {
 
-constexpr double kMinimumGap = 1.5;         // seconds between accepted samples
-constexpr double kThirtyDays = 2592000.0;   // seconds
+constexpr double kMinimumGap = 1.5;       // seconds between accepted samples
+constexpr double kThirtyDays = 2592000.0; // seconds
 
-double seconds(const QDateTime &from, const QDateTime &to)
-{
+double seconds(const QDateTime &from, const QDateTime &to) {
     return static_cast<double>(from.msecsTo(to)) / 1000.0;
 }
 
@@ -26,8 +25,7 @@ double seconds(const QDateTime &from, const QDateTime &to)
 
 void AppDelegate::addCounterDifference(quint64 newValue, quint64 &previous, quint64 &total,
                                        double gap, double &rate, CounterSource source,
-                                       bool sourceRestarted) const
-{
+                                       bool sourceRestarted) const {
     rate = 0;
     const bool sameSource = _prevValSource == CounterSource::Unknown || _prevValSource == source;
     if (!sameSource) {
@@ -45,8 +43,7 @@ void AppDelegate::addCounterDifference(quint64 newValue, quint64 &previous, quin
     previous = newValue;
 }
 
-void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample)
-{
+void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
     if (sample) {
         const QVariant service = sample->value(SampleKey::PrimaryService);
         const std::optional<QString> current = primaryServiceUUID();
@@ -58,13 +55,14 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample)
             if (!_lastFireDate.isValid())
                 _lastFireDate = date;
             const double gap = seconds(_lastFireDate, date);
-            const bool hasCounters = sample->contains(SampleKey::InTraffic) &&
-                                     sample->contains(SampleKey::OutTraffic);
+            const bool hasCounters =
+                sample->contains(SampleKey::InTraffic) && sample->contains(SampleKey::OutTraffic);
             if (gap >= kMinimumGap && hasCounters) {
                 const CounterSource source = sourceOfSample(*sample);
                 // A router whose up-time fell has restarted.
-                const double uptime =
-                    source == CounterSource::Router ? sample->value(SampleKey::Uptime).toDouble() : 0;
+                const double uptime = source == CounterSource::Router
+                                          ? sample->value(SampleKey::Uptime).toDouble()
+                                          : 0;
                 const bool restarted = source == CounterSource::Router &&
                                        _prevValSource == CounterSource::Router &&
                                        uptime < _prevUptime;
@@ -93,8 +91,7 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample)
 }
 
 void AppDelegate::showFigures(const TrafficSample &sample, double inRateValue,
-                              double outRateValue)
-{
+                              double outRateValue) {
     limitText1->setDoubleValue(_gbpmLimit);
     limitText2->setDoubleValue(_gbpmLimit);
     const double critical = rateIndicator->criticalValue();

@@ -13,8 +13,7 @@
 // wraps in practice: one that fell was reset (a reboot, the interface made
 // anew). After a reset or restart, everything the counter holds is new.
 inline quint64 counterDifference(quint64 newValue, quint64 previous, CounterSource source,
-                                 bool sourceRestarted = false)
-{
+                                 bool sourceRestarted = false) {
     constexpr quint64 kWrap = quint64(1) << 32;
     if (newValue >= previous)
         return newValue - previous;

@@ -34,8 +34,7 @@ const QString displayLimitGB = QStringLiteral("DisplayLimitGB");
 
 const QString kDefaultsResource = QStringLiteral("Flowtally Defaults.plist");
 
-QString sourceName(CounterSource source)
-{
+QString sourceName(CounterSource source) {
     switch (source) {
     case CounterSource::Local:
         return QStringLiteral("local");
@@ -47,8 +46,7 @@ QString sourceName(CounterSource source)
     return QString();
 }
 
-CounterSource sourceNamed(const QString &name)
-{
+CounterSource sourceNamed(const QString &name) {
     if (name == QLatin1String("local"))
         return CounterSource::Local;
     if (name == QLatin1String("router"))
@@ -60,17 +58,16 @@ const QString kCommunityKey = QStringLiteral("communityPassword");
 
 // A value as the log shows it. The community string is a password and never
 // reaches the log.
-QString describe(const QVariant &value, const QString &key)
-{
+QString describe(const QVariant &value, const QString &key) {
     if (key == kCommunityKey)
         return QStringLiteral("********");
     switch (value.typeId()) {
     case QMetaType::QVariantMap:
-        return QString::fromUtf8(
-            QJsonDocument(QJsonObject::fromVariantMap(value.toMap())).toJson(QJsonDocument::Compact));
+        return QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(value.toMap()))
+                                     .toJson(QJsonDocument::Compact));
     case QMetaType::QVariantList:
-        return QString::fromUtf8(
-            QJsonDocument(QJsonArray::fromVariantList(value.toList())).toJson(QJsonDocument::Compact));
+        return QString::fromUtf8(QJsonDocument(QJsonArray::fromVariantList(value.toList()))
+                                     .toJson(QJsonDocument::Compact));
     case QMetaType::QDateTime:
         return value.toDateTime().toString(Qt::ISODate);
     default:
@@ -83,13 +80,11 @@ QString describe(const QVariant &value, const QString &key)
 class ResetTotalsCommand : public QUndoCommand {
   public:
     ResetTotalsCommand(AppDelegate *controller, QVariantMap before)
-        : controller_(controller), before_(std::move(before))
-    {
+        : controller_(controller), before_(std::move(before)) {
         setText(QStringLiteral("\"Reset Totals\""));
     }
     void redo() override { controller_->doResetTotals(); }
-    void undo() override
-    {
+    void undo() override {
         controller_->loadPersistentValuesFromDict(before_);
         setObsolete(true);
     }
@@ -101,21 +96,20 @@ class ResetTotalsCommand : public QUndoCommand {
 
 } // namespace
 
-const QStringList &AppDelegate::persistentDataKeys()
-{
-    static const QStringList keys{Key::resetDate,     Key::totalInBytes,   Key::totalOutBytes,
-                                  Key::prevInVal,     Key::prevOutVal,     Key::primaryService,
+const QStringList &AppDelegate::persistentDataKeys() {
+    static const QStringList keys{Key::resetDate,       Key::totalInBytes, Key::totalOutBytes,
+                                  Key::prevInVal,       Key::prevOutVal,   Key::primaryService,
                                   Key::limitUnitsScale, Key::gbpmLimit,    Key::prevValSource,
                                   Key::prevUptime};
     return keys;
 }
 
-std::optional<QVariantMap> AppDelegate::registrationDefaults()
-{
+std::optional<QVariantMap> AppDelegate::registrationDefaults() {
     std::optional<QVariantMap> defaults =
         dictionaryWithContentsOfFile(resourcePath(kDefaultsResource));
     if (!defaults) {
-        systemLog(QStringLiteral("The resource \"%1\" is missing or unreadable").arg(kDefaultsResource));
+        systemLog(
+            QStringLiteral("The resource \"%1\" is missing or unreadable").arg(kDefaultsResource));
         return std::nullopt;
     }
     defaults->insert(Key::resetDate, distantPast());
@@ -124,8 +118,7 @@ std::optional<QVariantMap> AppDelegate::registrationDefaults()
     return defaults;
 }
 
-void AppDelegate::initialize()
-{
+void AppDelegate::initialize() {
     static const bool registered = [] {
         if (const std::optional<QVariantMap> defaults = registrationDefaults())
             UserDefaults::standardUserDefaults().registerDefaults(*defaults);
@@ -134,8 +127,7 @@ void AppDelegate::initialize()
     Q_UNUSED(registered);
 }
 
-void AppDelegate::readDatFile()
-{
+void AppDelegate::readDatFile() {
     const std::optional<QString> service = primaryServiceUUID();
     const QVariant stored =
         service ? UserDefaults::standardUserDefaults().objectForKey(*service) : QVariant();
@@ -145,16 +137,14 @@ void AppDelegate::readDatFile()
         loadPersistentValuesFromDict(*defaults);
 }
 
-void AppDelegate::doWriteToDisk()
-{
+void AppDelegate::doWriteToDisk() {
     if (working)
         return;
     if (_PrimaryService)
         writeRecord(*_PrimaryService);
 }
 
-void AppDelegate::writeRecord(const QString &service)
-{
+void AppDelegate::writeRecord(const QString &service) {
     // Without a service there is no key to store under: the values stay in
     // memory until a network comes.
     if (service.isEmpty())
@@ -162,8 +152,7 @@ void AppDelegate::writeRecord(const QString &service)
     UserDefaults::standardUserDefaults().setObject(service, dictionaryFromPersistentValues());
 }
 
-QVariantMap AppDelegate::dictionaryFromPersistentValues() const
-{
+QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
     QVariantMap record;
     record.insert(Key::resetDate, _resetDate);
     record.insert(Key::totalInBytes, _totalInBytes);
@@ -180,8 +169,7 @@ QVariantMap AppDelegate::dictionaryFromPersistentValues() const
     return record;
 }
 
-void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record)
-{
+void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
     for (auto entry = record.constBegin(); entry != record.constEnd(); ++entry) {
         const QString &key = entry.key();
         const QVariant &value = entry.value();
@@ -210,13 +198,12 @@ void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record)
     }
 }
 
-void AppDelegate::setValue(const QVariant &value, const QString &forUndefinedKey)
-{
-    systemLog(QStringLiteral("value: %1 for undefined key: %2").arg(describe(value, forUndefinedKey), forUndefinedKey));
+void AppDelegate::setValue(const QVariant &value, const QString &forUndefinedKey) {
+    systemLog(QStringLiteral("value: %1 for undefined key: %2")
+                  .arg(describe(value, forUndefinedKey), forUndefinedKey));
 }
 
-void AppDelegate::doResetTotals()
-{
+void AppDelegate::doResetTotals() {
     if (std::optional<QVariantMap> defaults = registrationDefaults()) {
         defaults->remove(Key::displayLimitGB);
         loadPersistentValuesFromDict(*defaults);
@@ -224,7 +211,6 @@ void AppDelegate::doResetTotals()
     setResetDate(distantPast());
 }
 
-void AppDelegate::doResetTotalsNow()
-{
+void AppDelegate::doResetTotalsNow() {
     undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues()));
 }

@@ -26,8 +26,7 @@ constexpr double kWakeDelay = 4.0;
 
 } // namespace
 
-void AppDelegate::applicationDidFinishLaunching()
-{
+void AppDelegate::applicationDidFinishLaunching() {
     _prevInVal = 0;
     _prevOutVal = 0;
     _totalInBytes = 0;
@@ -36,8 +35,7 @@ void AppDelegate::applicationDidFinishLaunching()
     performAfterDelay(this, 0, [this] { applicationDidBeginRunLoop(); });
 }
 
-void AppDelegate::applicationDidBeginRunLoop()
-{
+void AppDelegate::applicationDidBeginRunLoop() {
     startLogging();
     sleepMonitor = std::make_unique<SleepMonitor>();
     connect(sleepMonitor.get(), &SleepMonitor::willSleep, this, &AppDelegate::willSleep);
@@ -46,19 +44,16 @@ void AppDelegate::applicationDidBeginRunLoop()
     selectKeyViewFollowingView(airportIP);
 }
 
-void AppDelegate::applicationDidBecomeActive()
-{
+void AppDelegate::applicationDidBecomeActive() {
     if (timer && !terminating)
         timer->setFireDateFromNow(kActivationDelay);
 }
 
-bool AppDelegate::isApplicationActive() const
-{
+bool AppDelegate::isApplicationActive() const {
     return QGuiApplication::applicationState() == Qt::ApplicationActive;
 }
 
-void AppDelegate::startLogging()
-{
+void AppDelegate::startLogging() {
     if (terminating)
         return;
     // A second start while running would leave the first pair of timers
@@ -72,20 +67,20 @@ void AppDelegate::startLogging()
     readDatFile();
     // The pop-up shows the unit of the loaded limit.
     selectLimitUnit();
-    timer = Timer::scheduledTimer(kWorkInterval, [this] { doWork(); }, true);
-    timerWriteToDisk = Timer::scheduledTimer(kWriteInterval, [this] { doWriteToDisk(); }, true);
+    timer = Timer::scheduledTimer(
+        kWorkInterval, [this] { doWork(); }, true);
+    timerWriteToDisk = Timer::scheduledTimer(
+        kWriteInterval, [this] { doWriteToDisk(); }, true);
     timer->fire();
 }
 
-void AppDelegate::runLoopUntilWorkerDone()
-{
+void AppDelegate::runLoopUntilWorkerDone() {
     // The worker waits for the main thread once, so the loop must keep going.
     while (working)
         runMainLoopFor(kWaitSlice);
 }
 
-void AppDelegate::stopLogging()
-{
+void AppDelegate::stopLogging() {
     if (timer) {
         timer->invalidate();
         timerWriteToDisk->invalidate();
@@ -101,13 +96,11 @@ void AppDelegate::stopLogging()
     restartPB->setEnabled(true);
 }
 
-void AppDelegate::doRestart()
-{
+void AppDelegate::doRestart() {
     startLogging();
 }
 
-void AppDelegate::doWork()
-{
+void AppDelegate::doWork() {
     if (terminating || working)
         return;
     working = true;
@@ -125,8 +118,7 @@ void AppDelegate::doWork()
     detachThread([this] { threadedDoWork(); });
 }
 
-void AppDelegate::threadedDoWork()
-{
+void AppDelegate::threadedDoWork() {
     const std::optional<QString> address = routerIPAddress();
     const QVariant shown = address ? QVariant(*address) : QVariant(0u);
     performOnMainThread([this, shown] { setIPField(shown); }, false);
@@ -141,24 +133,20 @@ void AppDelegate::threadedDoWork()
     working = false;
 }
 
-void AppDelegate::willSleep()
-{
+void AppDelegate::willSleep() {
     sleeping = true;
     runLoopUntilWorkerDone();
 }
 
-void AppDelegate::didWake()
-{
+void AppDelegate::didWake() {
     performAfterDelay(this, kWakeDelay, [this] { wakeUp(); });
 }
 
-void AppDelegate::wakeUp()
-{
+void AppDelegate::wakeUp() {
     sleeping = false;
 }
 
-bool AppDelegate::applicationShouldTerminate()
-{
+bool AppDelegate::applicationShouldTerminate() {
     terminating = true;
     cancelPerforms(this);
     stopLogging();

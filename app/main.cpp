@@ -7,8 +7,7 @@
 #include <QApplication>
 #include <QWidget>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QApplication application(argc, argv);
     setUpSnmpEnvironment(bundledMibFolder());
     QApplication::setApplicationName(QStringLiteral("Flowtally"));

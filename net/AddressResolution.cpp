@@ -9,16 +9,14 @@
 
 namespace {
 
-std::optional<QStringList> arpReplyWords(const QString &address)
-{
+std::optional<QStringList> arpReplyWords(const QString &address) {
     const std::optional<QString> reply = directToolRun(toolPath(kArpTool), {address});
     if (!reply)
         return std::nullopt;
     return reply->split(QLatin1Char(' '));
 }
 
-QString trimmedOf(const QString &word, const QString &characters)
-{
+QString trimmedOf(const QString &word, const QString &characters) {
     qsizetype start = 0;
     qsizetype end = word.size();
     while (start < end && characters.contains(word.at(start)))
@@ -30,12 +28,12 @@ QString trimmedOf(const QString &word, const QString &characters)
 
 } // namespace
 
-std::optional<QVariantMap> AppDelegate::IPInfo(const std::optional<QString> &address)
-{
+std::optional<QVariantMap> AppDelegate::IPInfo(const std::optional<QString> &address) {
     if (!address || address->isEmpty() || !isValidLocalIP(*address))
         return std::nullopt;
     const std::optional<QStringList> replyWords = arpReplyWords(*address);
-    if (!replyWords || replyWords->size() <= 6 || !replyWords->constFirst().startsWith(QLatin1Char('?')))
+    if (!replyWords || replyWords->size() <= 6 ||
+        !replyWords->constFirst().startsWith(QLatin1Char('?')))
         return std::nullopt;
 
     // More than six words: every index is in range.
@@ -51,8 +49,8 @@ std::optional<QVariantMap> AppDelegate::IPInfo(const std::optional<QString> &add
     return record;
 }
 
-std::optional<QString> AppDelegate::enetAddressFromIPAddress(const std::optional<QString> &address)
-{
+std::optional<QString>
+AppDelegate::enetAddressFromIPAddress(const std::optional<QString> &address) {
     if (!address || address->isEmpty())
         return std::nullopt;
     const std::optional<QStringList> replyWords = arpReplyWords(*address);

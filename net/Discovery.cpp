@@ -24,8 +24,7 @@ std::atomic<bool> routerDecision = false;
 // The invalid-address line is written once per run.
 std::atomic<bool> logged = false;
 
-std::optional<QString> stateEntry(const QString &key)
-{
+std::optional<QString> stateEntry(const QString &key) {
     const std::optional<QVariantMap> state = AppDelegate::primaryInterfacePlist();
     if (!state)
         return std::nullopt;
@@ -37,46 +36,39 @@ std::optional<QString> stateEntry(const QString &key)
 
 } // namespace
 
-std::optional<QVariantMap> AppDelegate::primaryInterfacePlist()
-{
+std::optional<QVariantMap> AppDelegate::primaryInterfacePlist() {
     return DynamicStore::copyValue(kGlobalIPv4StateKey);
 }
 
-std::optional<QString> AppDelegate::primaryInterface()
-{
+std::optional<QString> AppDelegate::primaryInterface() {
     return stateEntry(kSCDynamicStorePropNetPrimaryInterface);
 }
 
-std::optional<QString> AppDelegate::primaryInterfaceRouterIP()
-{
+std::optional<QString> AppDelegate::primaryInterfaceRouterIP() {
     return stateEntry(kSCPropNetIPv4Router);
 }
 
-std::optional<QString> AppDelegate::primaryServiceUUID()
-{
+std::optional<QString> AppDelegate::primaryServiceUUID() {
     return stateEntry(kSCDynamicStorePropNetPrimaryService);
 }
 
-std::optional<QString> AppDelegate::primaryInterfaceIP()
-{
-    const std::optional<QString> reply =
-        directToolRun(toolPath(kArpTool), {currentHostName()});
+std::optional<QString> AppDelegate::primaryInterfaceIP() {
+    const std::optional<QString> reply = directToolRun(toolPath(kArpTool), {currentHostName()});
     if (!reply)
         return std::nullopt;
-    static const CharacterSet parentheses = CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));
+    static const CharacterSet parentheses =
+        CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));
     const QStringList pieces = componentsSeparatedByCharactersFromSet(*reply, parentheses);
     if (pieces.size() != 3)
         return std::nullopt;
     return pieces.at(1);
 }
 
-std::optional<QString> AppDelegate::communityPassword()
-{
+std::optional<QString> AppDelegate::communityPassword() {
     return UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("communityPassword"));
 }
 
-std::optional<QString> AppDelegate::routerIPAddress()
-{
+std::optional<QString> AppDelegate::routerIPAddress() {
     std::optional<QString> candidate =
         UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("AirportIP"));
     if (!candidate)
@@ -90,8 +82,7 @@ std::optional<QString> AppDelegate::routerIPAddress()
     return candidate;
 }
 
-bool AppDelegate::probablyHasRouter()
-{
+bool AppDelegate::probablyHasRouter() {
     if (hasCheckedForRouterLately)
         return routerDecision;
     hasCheckedForRouterLately = true;
@@ -105,13 +96,11 @@ bool AppDelegate::probablyHasRouter()
     return routerDecision;
 }
 
-void AppDelegate::clearRouterDecision()
-{
+void AppDelegate::clearRouterDecision() {
     hasCheckedForRouterLately = false;
 }
 
-bool AppDelegate::serviceChanged() const
-{
+bool AppDelegate::serviceChanged() const {
     const std::optional<QString> current = primaryServiceUUID();
     if (!current || !_PrimaryService)
         return true;

@@ -19,23 +19,20 @@ const QString kNetstatErrorText = QStringLiteral("Netstat Error: see Console Log
 const QString kOperationName = QStringLiteral("localStatsForPrimaryInterface:");
 
 // Seconds since the computer started.
-double secondsSinceBoot()
-{
+double secondsSinceBoot() {
     timespec now{};
     clock_gettime(CLOCK_BOOTTIME, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // A counter column read as a signed 64-bit number and kept as its bits.
-quint64 counterField(const QString &field)
-{
+quint64 counterField(const QString &field) {
     return static_cast<quint64>(longLongValue(field));
 }
 
 } // namespace
 
-std::optional<TrafficSample> AppDelegate::primaryInterfaceStats()
-{
+std::optional<TrafficSample> AppDelegate::primaryInterfaceStats() {
     const std::optional<QString> interface = primaryInterface();
     if (!interface) {
         // Nothing to read: no tool run, no error in the log.
@@ -45,9 +42,9 @@ std::optional<TrafficSample> AppDelegate::primaryInterfaceStats()
     return localStatsForPrimaryInterface(*interface);
 }
 
-std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QString &name)
-{
-    const QStringList arguments = QStringLiteral("-f inet -bI %1").arg(name).split(QLatin1Char(' '));
+std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QString &name) {
+    const QStringList arguments =
+        QStringLiteral("-f inet -bI %1").arg(name).split(QLatin1Char(' '));
     const std::optional<QByteArray> output =
         SynchronousTaskWrapper::execute(toolPath(kNetstatTool), arguments);
     const QString text = output ? decodeUtf8(*output).value_or(QString()) : QString();

@@ -24,8 +24,7 @@ inline const QString PrimaryService = QStringLiteral("PrimaryService");
 enum class CounterSource { Unknown, Local, Router };
 
 // A local sample names the interface it read; a router sample does not.
-inline CounterSource sourceOfSample(const TrafficSample &sample)
-{
+inline CounterSource sourceOfSample(const TrafficSample &sample) {
     return sample.contains(SampleKey::PrimaryInterface) ? CounterSource::Local
                                                         : CounterSource::Router;
 }

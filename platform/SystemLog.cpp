@@ -9,8 +9,7 @@ namespace {
 std::mutex sinkMutex;
 SystemLogSink currentSink;
 
-void writeToStandardError(const QByteArray &line)
-{
+void writeToStandardError(const QByteArray &line) {
     QByteArray text = "flowtally: " + line + '\n';
     const char *data = text.constData();
     qsizetype left = text.size();
@@ -23,8 +22,7 @@ void writeToStandardError(const QByteArray &line)
     }
 }
 
-void writeToSystemLog(const QByteArray &line)
-{
+void writeToSystemLog(const QByteArray &line) {
     static std::once_flag opened;
     std::call_once(opened, [] { openlog("flowtally", LOG_PID | LOG_NDELAY, LOG_USER); });
     syslog(LOG_NOTICE, "%s", line.constData());
@@ -32,8 +30,7 @@ void writeToSystemLog(const QByteArray &line)
 
 } // namespace
 
-void systemLog(const QString &line)
-{
+void systemLog(const QString &line) {
     {
         std::lock_guard lock(sinkMutex);
         if (currentSink) {
@@ -46,8 +43,7 @@ void systemLog(const QString &line)
     writeToSystemLog(utf8);
 }
 
-SystemLogSink setSystemLogSink(SystemLogSink sink)
-{
+SystemLogSink setSystemLogSink(SystemLogSink sink) {
     std::lock_guard lock(sinkMutex);
     SystemLogSink previous = std::move(currentSink);
     currentSink = std::move(sink);

@@ -11,18 +11,15 @@ namespace {
 std::mutex tableMutex;
 QHash<QString, QString> overrides;
 
-QString executableDirectory()
-{
+QString executableDirectory() {
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
 }
 
-QString helper(const QString &name)
-{
+QString helper(const QString &name) {
     return QDir(helperDirectory()).filePath(name);
 }
 
-QString platformPath(const QString &tool)
-{
+QString platformPath(const QString &tool) {
     if (tool == kNetstatTool)
         return helper(QStringLiteral("flowtally-netstat"));
     if (tool == kArpTool)
@@ -33,14 +30,12 @@ QString platformPath(const QString &tool)
 
 } // namespace
 
-QString helperDirectory()
-{
+QString helperDirectory() {
     static const QString directory = [] {
         const QString beside = executableDirectory();
         if (QFileInfo::exists(QDir(beside).filePath(QStringLiteral("flowtally-netstat"))))
             return beside;
-        const QString installed =
-            QDir::cleanPath(beside + QStringLiteral("/../libexec/flowtally"));
+        const QString installed = QDir::cleanPath(beside + QStringLiteral("/../libexec/flowtally"));
         if (QFileInfo::exists(QDir(installed).filePath(QStringLiteral("flowtally-netstat"))))
             return installed;
         return beside;
@@ -48,8 +43,7 @@ QString helperDirectory()
     return directory;
 }
 
-QString toolPath(const QString &tool)
-{
+QString toolPath(const QString &tool) {
     {
         std::lock_guard lock(tableMutex);
         const auto found = overrides.constFind(tool);
@@ -59,8 +53,7 @@ QString toolPath(const QString &tool)
     return platformPath(tool);
 }
 
-void setToolPath(const QString &tool, const QString &path)
-{
+void setToolPath(const QString &tool, const QString &path) {
     std::lock_guard lock(tableMutex);
     if (path.isEmpty())
         overrides.remove(tool);

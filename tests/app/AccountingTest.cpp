@@ -18,8 +18,7 @@ struct DifferenceCase {
     quint64 expected;
 };
 
-TEST(CounterDifference, GrowthWrapsAndResets)
-{
+TEST(CounterDifference, GrowthWrapsAndResets) {
     const DifferenceCase cases[] = {
         {1000, 5000, CounterSource::Local, 4000},
         {7000, 7000, CounterSource::Router, 0},
@@ -42,16 +41,14 @@ class Accounting : public ControllerFixture {
   protected:
     void process(const TrafficSample &sample) { controller->processStatsDict(sample); }
     // Previous counters as a loaded record brings them.
-    void countFrom(quint64 in, quint64 out)
-    {
+    void countFrom(quint64 in, quint64 out) {
         controller->loadPersistentValuesFromDict(
             {{QStringLiteral("prevInVal"), in}, {QStringLiteral("prevOutVal"), out}});
     }
     double shownInRate() { return outlet<FormattedField>("inRate")->doubleValue(); }
 };
 
-TEST_F(Accounting, FirstSampleOnlySetsTheTimeThenDifferencesCount)
-{
+TEST_F(Accounting, FirstSampleOnlySetsTheTimeThenDifferencesCount) {
     process(localSample(900, 50, 0));
     EXPECT_EQ(controller->totalInBytes(), 0u);
     EXPECT_EQ(controller->prevInVal(), 0u) << "the first sample is never accepted";
@@ -66,8 +63,7 @@ TEST_F(Accounting, FirstSampleOnlySetsTheTimeThenDifferencesCount)
     EXPECT_DOUBLE_EQ(shownInRate(), 4000 / 2.0 / 1024);
 }
 
-TEST_F(Accounting, EarlySampleMovesTheTimeButLosesNoBytes)
-{
+TEST_F(Accounting, EarlySampleMovesTheTimeButLosesNoBytes) {
     countFrom(1000, 1000);
     process(localSample(1000, 1000, 0));
     process(localSample(2000, 2000, 2.0));
@@ -81,8 +77,7 @@ TEST_F(Accounting, EarlySampleMovesTheTimeButLosesNoBytes)
     EXPECT_DOUBLE_EQ(shownInRate(), 3000 / 1.5 / 1024);
 }
 
-TEST_F(Accounting, SamplesOfAnotherServiceChangeNothing)
-{
+TEST_F(Accounting, SamplesOfAnotherServiceChangeNothing) {
     process(localSample(1000, 1000, 0));
     const QDateTime last = controller->lastFireDate();
     process(localSample(9000, 9000, 2.0, kOtherService));
@@ -99,8 +94,7 @@ TEST_F(Accounting, SamplesOfAnotherServiceChangeNothing)
     EXPECT_EQ(controller->lastFireDate(), last);
 }
 
-TEST_F(Accounting, CounterOfZeroIsNoReading)
-{
+TEST_F(Accounting, CounterOfZeroIsNoReading) {
     countFrom(1000, 1000);
     process(localSample(1000, 1000, 0));
     process(localSample(2000, 2000, 2));
@@ -113,8 +107,7 @@ TEST_F(Accounting, CounterOfZeroIsNoReading)
     EXPECT_EQ(controller->totalInBytes(), 1600u) << "the next reading counts from the last one";
 }
 
-TEST_F(Accounting, LocalCounterResetCountsOnlyTheNewValue)
-{
+TEST_F(Accounting, LocalCounterResetCountsOnlyTheNewValue) {
     countFrom(50'000'000'000, 7);
     process(localSample(50'000'000'000, 7, 0));
     process(localSample(50'000'001'000, 8, 2));
@@ -122,8 +115,7 @@ TEST_F(Accounting, LocalCounterResetCountsOnlyTheNewValue)
     EXPECT_EQ(controller->totalInBytes(), 1000u + 300u);
 }
 
-TEST_F(Accounting, ChangeOfSourceOnlyRecordsTheNewCounters)
-{
+TEST_F(Accounting, ChangeOfSourceOnlyRecordsTheNewCounters) {
     countFrom(1000, 1000);
     process(localSample(1000, 1000, 0));
     process(localSample(2000, 2000, 2));
@@ -142,8 +134,7 @@ TEST_F(Accounting, ChangeOfSourceOnlyRecordsTheNewCounters)
     EXPECT_EQ(record.value(QStringLiteral("prevValSource")).toString(), QStringLiteral("local"));
 }
 
-TEST_F(Accounting, RouterCounterFallIsAWrapUnlessTheRouterRestarted)
-{
+TEST_F(Accounting, RouterCounterFallIsAWrapUnlessTheRouterRestarted) {
     process(routerSample(k2to32 - 500, 1000, 0, 1000));
     process(routerSample(k2to32 - 500, 1000, 2, 1002));
     process(routerSample(300, 1200, 4, 1004)); // up-time grew: wrapped
@@ -153,8 +144,7 @@ TEST_F(Accounting, RouterCounterFallIsAWrapUnlessTheRouterRestarted)
     EXPECT_EQ(controller->totalOutBytes(), 200u + 50u);
 }
 
-TEST_F(Accounting, LimitLevelAndThirtyDayProjection)
-{
+TEST_F(Accounting, LimitLevelAndThirtyDayProjection) {
     setLimit(5, kGiB);
     controller->loadPersistentValuesFromDict(
         {{QStringLiteral("resetDate"), QDateTime::currentDateTimeUtc().addDays(-10)},
@@ -173,8 +163,7 @@ TEST_F(Accounting, LimitLevelAndThirtyDayProjection)
     EXPECT_EQ(outlet<QLineEdit>("airportName")->text(), QStringLiteral("myhost"));
 }
 
-TEST_F(Accounting, FirstAcceptedSampleStartsThePeriodAndNothingFailsOnZeroLimit)
-{
+TEST_F(Accounting, FirstAcceptedSampleStartsThePeriodAndNothingFailsOnZeroLimit) {
     setLimit(0, kGiB);
     controller->loadPersistentValuesFromDict({{QStringLiteral("resetDate"), distantPast()},
                                               {QStringLiteral("prevInVal"), quint64(10)},

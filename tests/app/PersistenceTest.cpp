@@ -14,23 +14,22 @@ class Persistence : public ControllerFixture {
   protected:
     UserDefaults &defaults() { return UserDefaults::standardUserDefaults(); }
 
-    QVariantMap busyRecord() const
-    {
-        return {{QStringLiteral("resetDate"), QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)},
-                {QStringLiteral("totalInBytes"), quint64(0xFFFF'FFFF'FFFF'FFFFull)},
-                {QStringLiteral("totalOutBytes"), quint64(5'000'000'000ull)},
-                {QStringLiteral("prevInVal"), quint64(1ull << 40)},
-                {QStringLiteral("prevOutVal"), quint64(3)},
-                {QStringLiteral("PrimaryService"), kService},
-                {QStringLiteral("limitUnitsScale"), quint64(1ull << 40)},
-                {QStringLiteral("gbpmLimit"), 1.5e12},
-                {QStringLiteral("prevValSource"), QStringLiteral("router")},
-                {QStringLiteral("prevUptime"), 1234.5}};
+    QVariantMap busyRecord() const {
+        return {
+            {QStringLiteral("resetDate"), QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)},
+            {QStringLiteral("totalInBytes"), quint64(0xFFFF'FFFF'FFFF'FFFFull)},
+            {QStringLiteral("totalOutBytes"), quint64(5'000'000'000ull)},
+            {QStringLiteral("prevInVal"), quint64(1ull << 40)},
+            {QStringLiteral("prevOutVal"), quint64(3)},
+            {QStringLiteral("PrimaryService"), kService},
+            {QStringLiteral("limitUnitsScale"), quint64(1ull << 40)},
+            {QStringLiteral("gbpmLimit"), 1.5e12},
+            {QStringLiteral("prevValSource"), QStringLiteral("router")},
+            {QStringLiteral("prevUptime"), 1234.5}};
     }
 };
 
-TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults)
-{
+TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults) {
     LogCapture log;
     controller->readDatFile();
     EXPECT_EQ(controller->resetDate(), distantPast());
@@ -47,8 +46,7 @@ TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults)
     EXPECT_EQ(log.linesContaining(QStringLiteral("public")).size(), 0);
 }
 
-TEST_F(Persistence, WriteThenLoadGivesBackEveryValue)
-{
+TEST_F(Persistence, WriteThenLoadGivesBackEveryValue) {
     controller->loadPersistentValuesFromDict(busyRecord());
     controller->doWriteToDisk();
     EXPECT_EQ(defaults().objectForKey(kService).toMap(), busyRecord());
@@ -58,8 +56,7 @@ TEST_F(Persistence, WriteThenLoadGivesBackEveryValue)
     EXPECT_EQ(other->dictionaryFromPersistentValues(), busyRecord());
 }
 
-TEST_F(Persistence, ResetThenUndoRestoresEverything)
-{
+TEST_F(Persistence, ResetThenUndoRestoresEverything) {
     controller->loadPersistentValuesFromDict(busyRecord());
     const double shownLimit = outlet<FormattedField>("displayLimitGB")->doubleValue();
     setCurrentService(kOtherService);
@@ -79,8 +76,7 @@ TEST_F(Persistence, ResetThenUndoRestoresEverything)
     EXPECT_FALSE(undo->canRedo()) << "putting a record back is not undoable itself";
 }
 
-TEST_F(Persistence, WithoutANetworkNothingIsStoredAndValuesStay)
-{
+TEST_F(Persistence, WithoutANetworkNothingIsStoredAndValuesStay) {
     controller->loadPersistentValuesFromDict(busyRecord());
     setCurrentService(std::nullopt);
     controller->setPrimaryService(std::nullopt);

@@ -18,8 +18,7 @@ namespace {
 
 class WorkCycle : public ControllerFixture {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ControllerFixture::SetUp();
         ASSERT_TRUE(folder.isValid());
         setCounters(5000, 6000);
@@ -28,13 +27,13 @@ class WorkCycle : public ControllerFixture {
                     QStringLiteral("echo 'Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs "
                                    "Obytes Coll'\ncat '%1'\n")
                         .arg(folder.filePath(QStringLiteral("line"))));
-        writeScript(QStringLiteral("arp"), QStringLiteral("echo 'host (127.0.0.78) -- no entry'\n"));
+        writeScript(QStringLiteral("arp"),
+                    QStringLiteral("echo 'host (127.0.0.78) -- no entry'\n"));
         setToolPath(kNetstatTool, folder.filePath(QStringLiteral("netstat")));
         setToolPath(kArpTool, folder.filePath(QStringLiteral("arp")));
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         if (controller && controller->isLogging())
             controller->applicationShouldTerminate();
         setToolPath(kNetstatTool, {});
@@ -42,16 +41,14 @@ class WorkCycle : public ControllerFixture {
         ControllerFixture::TearDown();
     }
 
-    void writeScript(const QString &name, const QString &body)
-    {
+    void writeScript(const QString &name, const QString &body) {
         QFile script(folder.filePath(name));
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
         script.write("#!/bin/sh\n" + body.toUtf8());
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    void setCounters(quint64 in, quint64 out)
-    {
+    void setCounters(quint64 in, quint64 out) {
         QFile line(folder.filePath(QStringLiteral("line")));
         ASSERT_TRUE(line.open(QIODevice::WriteOnly | QIODevice::Truncate));
         line.write(QStringLiteral("eth0 1500 <Link#2> 02:00:00:00:00:01 10 0 %1 20 0 %2 0\n")
@@ -61,8 +58,7 @@ class WorkCycle : public ControllerFixture {
     }
 
     // Runs the main loop until the condition holds, for at most `seconds`.
-    static bool runUntil(const std::function<bool()> &condition, double seconds = 20)
-    {
+    static bool runUntil(const std::function<bool()> &condition, double seconds = 20) {
         for (int slice = 0; slice < int(seconds / 0.05) && !condition(); ++slice)
             runMainLoopFor(0.05);
         return condition();
@@ -71,8 +67,7 @@ class WorkCycle : public ControllerFixture {
     QTemporaryDir folder;
 };
 
-TEST_F(WorkCycle, TicksTakeSamplesAndCountTheDifferences)
-{
+TEST_F(WorkCycle, TicksTakeSamplesAndCountTheDifferences) {
     controller->startLogging();
     ASSERT_TRUE(runUntil([&] { return controller->prevInVal() == 5000; }))
         << "the first samples record the counters";
@@ -86,8 +81,7 @@ TEST_F(WorkCycle, TicksTakeSamplesAndCountTheDifferences)
     EXPECT_EQ(outlet<FormattedField>("airportIP")->text(), QStringLiteral("127.0.0.78"));
 }
 
-TEST_F(WorkCycle, StopWaitsForTheWorkerAndRestartPicksUpTheStoredRecord)
-{
+TEST_F(WorkCycle, StopWaitsForTheWorkerAndRestartPicksUpTheStoredRecord) {
     controller->startLogging();
     ASSERT_TRUE(runUntil([&] { return controller->prevInVal() == 5000; }));
     ASSERT_TRUE(runUntil([&] {
@@ -107,8 +101,7 @@ TEST_F(WorkCycle, StopWaitsForTheWorkerAndRestartPicksUpTheStoredRecord)
     ASSERT_TRUE(runUntil([&] { return controller->totalInBytes() == 2000; }));
 }
 
-TEST_F(WorkCycle, BrokenNetstatOutputShowsOnTheStatusLine)
-{
+TEST_F(WorkCycle, BrokenNetstatOutputShowsOnTheStatusLine) {
     writeScript(QStringLiteral("netstat"), QStringLiteral("echo 'only a header'\n"));
     controller->startLogging();
     auto *status = outlet<QLabel>("infoText");
@@ -118,24 +111,21 @@ TEST_F(WorkCycle, BrokenNetstatOutputShowsOnTheStatusLine)
     EXPECT_EQ(controller->totalInBytes(), 0u);
 }
 
-TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly)
-{
+TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly) {
     setCurrentService(std::nullopt);
     controller->setPrimaryService(std::nullopt);
     LogCapture log;
     StatusTexts status;
     controller->startLogging();
-    ASSERT_TRUE(runUntil([&] {
-        return status.shown().count(QStringLiteral("No network connection.")) >= 3;
-    }));
+    ASSERT_TRUE(runUntil(
+        [&] { return status.shown().count(QStringLiteral("No network connection.")) >= 3; }));
     // Only the start loads the defaults; the ticks after it find nothing new.
     EXPECT_EQ(log.linesContaining(QStringLiteral("for undefined key: DisplayLimitGB")).size(), 1);
     EXPECT_TRUE(log.linesContaining(QStringLiteral("netstat")).isEmpty());
     EXPECT_TRUE(controller->isLogging());
 }
 
-TEST_F(WorkCycle, QuittingStopsTicksAndDropsLateStatusTexts)
-{
+TEST_F(WorkCycle, QuittingStopsTicksAndDropsLateStatusTexts) {
     controller->startLogging();
     EXPECT_TRUE(controller->applicationShouldTerminate());
     EXPECT_FALSE(controller->isLogging());

@@ -15,45 +15,40 @@ const QString kNameReply = QStringLiteral("SNMPv2-MIB::sysName.0 = STRING: gatew
 
 class Discovery : public ControllerFixture {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ControllerFixture::SetUp();
         routerAnswers(kNameReply);
         arpAnswers(QStringLiteral("myhost (192.168.7.20) -- no entry\n"));
         AppDelegate::clearRouterDecision();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         UserDefaults::standardUserDefaults().removeObject(QStringLiteral("AirportIP"));
         setToolPath(kArpTool, {});
         ControllerFixture::TearDown();
     }
 
     // snmpget counts its runs in a file and prints the reply.
-    void routerAnswers(const QString &reply)
-    {
+    void routerAnswers(const QString &reply) {
         setToolPath(kSnmpGetTool, scripts.write(QStringLiteral("snmpget"),
                                                 QStringLiteral("echo run >> '%1'\nprintf '%2'\n")
                                                     .arg(scripts.filePath(QStringLiteral("runs")),
                                                          QString(reply).replace('\n', "\\n"))));
     }
 
-    void arpAnswers(const QString &reply)
-    {
-        setToolPath(kArpTool, scripts.write(QStringLiteral("arp"),
-                                            QStringLiteral("printf '%1'\n")
-                                                .arg(QString(reply).replace('\n', "\\n"))));
+    void arpAnswers(const QString &reply) {
+        setToolPath(kArpTool,
+                    scripts.write(
+                        QStringLiteral("arp"),
+                        QStringLiteral("printf '%1'\n").arg(QString(reply).replace('\n', "\\n"))));
     }
 
-    int probes()
-    {
+    int probes() {
         QFile runs(scripts.filePath(QStringLiteral("runs")));
         return runs.open(QIODevice::ReadOnly) ? int(runs.readAll().count('\n')) : 0;
     }
 
-    void setNetwork(const QString &interface, const QString &router)
-    {
+    void setNetwork(const QString &interface, const QString &router) {
         DynamicStore::setProvider([interface, router](const QString &) {
             return std::optional<QVariantMap>(
                 QVariantMap{{kSCDynamicStorePropNetPrimaryInterface, interface},
@@ -65,8 +60,7 @@ class Discovery : public ControllerFixture {
     ScriptFolder scripts;
 };
 
-TEST_F(Discovery, RouterThatAnswersBehindAWiredInterfaceIsUsed)
-{
+TEST_F(Discovery, RouterThatAnswersBehindAWiredInterfaceIsUsed) {
     setNetwork(QStringLiteral("enp3s0"), QStringLiteral("127.0.0.77"));
     EXPECT_EQ(AppDelegate::routerIPAddress(), QStringLiteral("127.0.0.77"));
     EXPECT_TRUE(AppDelegate::probablyHasRouter());
@@ -77,8 +71,7 @@ TEST_F(Discovery, RouterThatAnswersBehindAWiredInterfaceIsUsed)
     EXPECT_EQ(probes(), 2);
 }
 
-TEST_F(Discovery, DecisionIsNoUnlessInterfaceAddressAndAnswerAllFit)
-{
+TEST_F(Discovery, DecisionIsNoUnlessInterfaceAddressAndAnswerAllFit) {
     struct Case {
         QString interface;
         QString router;
@@ -101,22 +94,19 @@ TEST_F(Discovery, DecisionIsNoUnlessInterfaceAddressAndAnswerAllFit)
     }
 }
 
-TEST_F(Discovery, WithoutARouterTheComputersOwnAddressIsShown)
-{
+TEST_F(Discovery, WithoutARouterTheComputersOwnAddressIsShown) {
     setNetwork(QStringLiteral("tun0"), QStringLiteral("127.0.0.77"));
     EXPECT_EQ(AppDelegate::routerIPAddress(), QStringLiteral("192.168.7.20"));
 
     const QString replies[] = {QStringLiteral("myhost -- no entry\n"),
-                               QStringLiteral("myhost (10.0.0.1) at (incomplete)\n"),
-                               QString()};
+                               QStringLiteral("myhost (10.0.0.1) at (incomplete)\n"), QString()};
     for (const QString &reply : replies) {
         arpAnswers(reply);
         EXPECT_FALSE(AppDelegate::primaryInterfaceIP()) << reply.toStdString();
     }
 }
 
-TEST_F(Discovery, AddressSetByTheUserWinsAndAnInvalidOneIsLoggedOnce)
-{
+TEST_F(Discovery, AddressSetByTheUserWinsAndAnInvalidOneIsLoggedOnce) {
     LogCapture log;
     setNetwork(QStringLiteral("eth0"), QStringLiteral("127.0.0.77"));
     UserDefaults::standardUserDefaults().setObject(QStringLiteral("AirportIP"),
@@ -130,8 +120,7 @@ TEST_F(Discovery, AddressSetByTheUserWinsAndAnInvalidOneIsLoggedOnce)
     EXPECT_EQ(log.lines(), QStringList{QStringLiteral("8.8.4.4 is not a valid local IP address!")});
 }
 
-TEST_F(Discovery, ServiceChangedUnlessBothAreThereAndEqual)
-{
+TEST_F(Discovery, ServiceChangedUnlessBothAreThereAndEqual) {
     controller->setPrimaryService(kService);
     EXPECT_FALSE(controller->serviceChanged());
     setCurrentService(kOtherService);

@@ -14,16 +14,14 @@ const QString kHeader =
 
 class LocalSource : public ControllerFixture {
   protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         setToolPath(kNetstatTool, {});
         ControllerFixture::TearDown();
     }
 
     // Points the tool table at a netstat that prints exactly `output` and
     // remembers its arguments.
-    void netstatPrints(const QByteArray &output)
-    {
+    void netstatPrints(const QByteArray &output) {
         QFile saved(scripts.filePath(QStringLiteral("output")));
         ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
         saved.write(output);
@@ -35,8 +33,7 @@ class LocalSource : public ControllerFixture {
                                            scripts.filePath(QStringLiteral("output")))));
     }
 
-    QString argumentsSeen()
-    {
+    QString argumentsSeen() {
         QFile file(scripts.filePath(QStringLiteral("arguments")));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed()
                                               : QString();
@@ -45,14 +42,13 @@ class LocalSource : public ControllerFixture {
     ScriptFolder scripts;
 };
 
-TEST_F(LocalSource, ReadsTheLineAfterTheHeader)
-{
+TEST_F(LocalSource, ReadsTheLineAfterTheHeader) {
     StatusTexts status;
     netstatPrints((kHeader + QStringLiteral("\neth0\t1500  <Link#2>   02:42:ac:11:00:02   1234 0  "
                                             "5000000000 4321 0 6000000000 0\n"))
                       .toUtf8());
-    const std::optional<TrafficSample> sample = AppDelegate::localStatsForPrimaryInterface(
-        QStringLiteral("enp3s0"));
+    const std::optional<TrafficSample> sample =
+        AppDelegate::localStatsForPrimaryInterface(QStringLiteral("enp3s0"));
     ASSERT_TRUE(sample);
     EXPECT_EQ(argumentsSeen(), QStringLiteral("-f inet -bI enp3s0"));
     EXPECT_EQ(sample->value(SampleKey::PrimaryInterface), QStringLiteral("enp3s0"))
@@ -66,8 +62,7 @@ TEST_F(LocalSource, ReadsTheLineAfterTheHeader)
     EXPECT_EQ(status.shown(), QStringList{QStringLiteral("No Error")});
 }
 
-TEST_F(LocalSource, CounterColumnsReadAsSigned64BitNumbers)
-{
+TEST_F(LocalSource, CounterColumnsReadAsSigned64BitNumbers) {
     struct Case {
         const char *in;
         const char *out;
@@ -91,9 +86,9 @@ TEST_F(LocalSource, CounterColumnsReadAsSigned64BitNumbers)
     }
 }
 
-TEST_F(LocalSource, LeadingWhiteSpaceShiftsTheFields)
-{
-    netstatPrints((kHeader + QStringLiteral("\n  eth0 1500 net addr 1 5 777 2 6 888 0\n")).toUtf8());
+TEST_F(LocalSource, LeadingWhiteSpaceShiftsTheFields) {
+    netstatPrints(
+        (kHeader + QStringLiteral("\n  eth0 1500 net addr 1 5 777 2 6 888 0\n")).toUtf8());
     const std::optional<TrafficSample> sample =
         AppDelegate::localStatsForPrimaryInterface(QStringLiteral("eth0"));
     ASSERT_TRUE(sample);
@@ -102,8 +97,7 @@ TEST_F(LocalSource, LeadingWhiteSpaceShiftsTheFields)
     EXPECT_EQ(sample->value(SampleKey::OutTraffic).toULongLong(), 6u);
 }
 
-TEST_F(LocalSource, UnreadableOutputGivesNoSampleAndSaysWhy)
-{
+TEST_F(LocalSource, UnreadableOutputGivesNoSampleAndSaysWhy) {
     struct Case {
         QByteArray output;
         QString logLine;
@@ -131,8 +125,7 @@ TEST_F(LocalSource, UnreadableOutputGivesNoSampleAndSaysWhy)
     }
 }
 
-TEST_F(LocalSource, MissingToolIsAShortLineCount)
-{
+TEST_F(LocalSource, MissingToolIsAShortLineCount) {
     LogCapture log;
     setToolPath(kNetstatTool, scripts.filePath(QStringLiteral("no-such-tool")));
     EXPECT_FALSE(AppDelegate::localStatsForPrimaryInterface(QStringLiteral("eth0")));

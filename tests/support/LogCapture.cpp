@@ -1,23 +1,22 @@
 #include "LogCapture.h"
 
-LogCapture::LogCapture()
-{
+LogCapture::LogCapture() {
     previous_ = setSystemLogSink([this](const QString &line) {
         std::lock_guard lock(mutex_);
         lines_.append(line);
     });
 }
 
-LogCapture::~LogCapture() { setSystemLogSink(std::move(previous_)); }
+LogCapture::~LogCapture() {
+    setSystemLogSink(std::move(previous_));
+}
 
-QStringList LogCapture::lines() const
-{
+QStringList LogCapture::lines() const {
     std::lock_guard lock(mutex_);
     return lines_;
 }
 
-QStringList LogCapture::linesContaining(const QString &text) const
-{
+QStringList LogCapture::linesContaining(const QString &text) const {
     std::lock_guard lock(mutex_);
     QStringList found;
     for (const QString &line : lines_) {
@@ -27,8 +26,7 @@ QStringList LogCapture::linesContaining(const QString &text) const
     return found;
 }
 
-void LogCapture::clear()
-{
+void LogCapture::clear() {
     std::lock_guard lock(mutex_);
     lines_.clear();
 }

@@ -9,16 +9,14 @@ namespace {
 
 // Every test of this executable keeps its settings in one temporary folder,
 // set before the settings store is first used.
-QString settingsFolder()
-{
+QString settingsFolder() {
     static const QTemporaryDir folder;
     return folder.path();
 }
 
 } // namespace
 
-void ControllerFixture::SetUp()
-{
+void ControllerFixture::SetUp() {
     qputenv("XDG_CONFIG_HOME", settingsFolder().toUtf8());
     // No query of these tests leaves the machine: the router is on loopback
     // and the SNMP tools answer nothing.
@@ -35,8 +33,7 @@ void ControllerFixture::SetUp()
     controller->setPrimaryService(kService);
 }
 
-void ControllerFixture::TearDown()
-{
+void ControllerFixture::TearDown() {
     controller.reset();
     DynamicStore::setProvider({});
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
@@ -44,14 +41,12 @@ void ControllerFixture::TearDown()
         defaults.removeObject(service);
 }
 
-void ControllerFixture::setCurrentService(const std::optional<QString> &service)
-{
+void ControllerFixture::setCurrentService(const std::optional<QString> &service) {
     currentService = service;
 }
 
 TrafficSample ControllerFixture::localSample(quint64 in, quint64 out, double seconds,
-                                             const QString &service) const
-{
+                                             const QString &service) const {
     return TrafficSample{{SampleKey::PrimaryInterface, QStringLiteral("eth0")},
                          {SampleKey::MAC, QStringLiteral("02:00:00:00:00:01")},
                          {SampleKey::Router, QStringLiteral("myhost")},
@@ -63,8 +58,7 @@ TrafficSample ControllerFixture::localSample(quint64 in, quint64 out, double sec
 }
 
 TrafficSample ControllerFixture::routerSample(quint64 in, quint64 out, double seconds,
-                                              double uptime, const QString &service) const
-{
+                                              double uptime, const QString &service) const {
     return TrafficSample{{SampleKey::Router, QStringLiteral("gateway\n")},
                          {SampleKey::InTraffic, in},
                          {SampleKey::OutTraffic, out},
@@ -73,8 +67,7 @@ TrafficSample ControllerFixture::routerSample(quint64 in, quint64 out, double se
                          {SampleKey::PrimaryService, service}};
 }
 
-void ControllerFixture::setLimit(double number, quint64 scale)
-{
+void ControllerFixture::setLimit(double number, quint64 scale) {
     outlet<FormattedField>("displayLimitGB")->setDoubleValue(number);
     controller->loadPersistentValuesFromDict({{QStringLiteral("limitUnitsScale"), scale}});
 }

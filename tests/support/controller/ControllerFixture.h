@@ -37,8 +37,7 @@ class ControllerFixture : public ::testing::Test {
     // Sets the limit field and unit as a person would in the preferences.
     void setLimit(double number, quint64 scale);
 
-    template <typename Widget> Widget *outlet(const char *name) const
-    {
+    template <typename Widget> Widget *outlet(const char *name) const {
         for (QWidget *window : {controller->mainWindowWidget(), controller->prefsWindowWidget(),
                                 controller->helpWindowWidget()}) {
             if (auto *found = window->findChild<Widget *>(QString::fromLatin1(name)))

@@ -4,8 +4,7 @@
 #include "MainLoop.h"
 #include "NotificationCenter.h"
 
-StatusTexts::StatusTexts()
-{
+StatusTexts::StatusTexts() {
     // Texts queued before this collection began are not its own.
     runMainLoopFor(0.05);
     NotificationCenter::defaultCenter().addObserver(
@@ -13,10 +12,11 @@ StatusTexts::StatusTexts()
         [this](const QVariant &text) { texts_.append(text.toString()); });
 }
 
-StatusTexts::~StatusTexts() { NotificationCenter::defaultCenter().removeObserver(this); }
+StatusTexts::~StatusTexts() {
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
 
-QStringList StatusTexts::shown()
-{
+QStringList StatusTexts::shown() {
     // Texts travel through the main loop and show when it is idle.
     runMainLoopFor(0.05);
     return texts_;
