@@ -8,6 +8,23 @@
 
 namespace {
 
+bool isFloatingPoint(const QVariant &value) {
+    return value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float;
+}
+
+// The whole part of a double as a signed 64-bit number, saturating.
+qint64 saturatedWholePart(double d) {
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9223372036854775808.0)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qint64(d);
+}
+
+} // namespace
+
 bool isUnsignedInteger(const QVariant &value) {
     switch (value.typeId()) {
     case QMetaType::UChar:
@@ -34,23 +51,6 @@ bool isSignedInteger(const QVariant &value) {
         return false;
     }
 }
-
-bool isFloatingPoint(const QVariant &value) {
-    return value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float;
-}
-
-// The whole part of a double as a signed 64-bit number, saturating.
-qint64 saturatedWholePart(double d) {
-    if (std::isnan(d))
-        return 0;
-    if (d >= 9223372036854775808.0)
-        return std::numeric_limits<qint64>::max();
-    if (d <= -9223372036854775808.0)
-        return std::numeric_limits<qint64>::min();
-    return qint64(d);
-}
-
-} // namespace
 
 bool isNumber(const QVariant &value) {
     return isUnsignedInteger(value) || isSignedInteger(value) || isFloatingPoint(value);

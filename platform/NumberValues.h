@@ -8,6 +8,9 @@
 
 // True for QVariants of an integer or floating-point type (bool excluded).
 bool isNumber(const QVariant &value);
+// True for QVariants of a signed or of an unsigned integer type.
+bool isSignedInteger(const QVariant &value);
+bool isUnsignedInteger(const QVariant &value);
 
 // Numbers as double; texts by their leading number (doubleValue); 0 otherwise.
 double doubleValueOf(const QVariant &value);

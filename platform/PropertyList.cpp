@@ -1,5 +1,7 @@
 #include "PropertyList.h"
 
+#include "NumberValues.h"
+
 #include <QDateTime>
 #include <QFile>
 
@@ -143,22 +145,13 @@ PlistNode dateNode(const QDateTime &date) {
 }
 
 PlistNode nodeOfValue(const QVariant &value) {
+    if (isSignedInteger(value))
+        return PlistNode(plist_new_uint(uint64_t(value.toLongLong())));
+    if (isUnsignedInteger(value))
+        return PlistNode(plist_new_uint(value.toULongLong()));
     switch (value.typeId()) {
     case QMetaType::Bool:
         return PlistNode(plist_new_bool(value.toBool()));
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::Short:
-    case QMetaType::Int:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-        return PlistNode(plist_new_uint(uint64_t(value.toLongLong())));
-    case QMetaType::UChar:
-    case QMetaType::UShort:
-    case QMetaType::UInt:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        return PlistNode(plist_new_uint(value.toULongLong()));
     case QMetaType::Float:
     case QMetaType::Double:
         return PlistNode(plist_new_real(value.toDouble()));
