@@ -105,15 +105,17 @@ void AppDelegate::doWork() {
         return;
     working = true;
     clearRouterDecision();
-    // Without a network before and now there is nothing to store or load;
-    // loading the defaults again on every tick would only fill the log.
-    const bool stillNoNetwork = !_PrimaryService && !primaryServiceUUID();
-    if (serviceChanged() && !stillNoNetwork) {
-        if (_PrimaryService)
-            writeRecord(*_PrimaryService);
-        setPrimaryService(primaryServiceUUID());
-        readDatFile();
-        selectLimitUnit();
+    if (serviceChanged()) {
+        const std::optional<QString> current = primaryServiceUUID();
+        // Without a network before and now there is nothing to store or
+        // load; loading the defaults again every tick would only fill the log.
+        if (current || _PrimaryService) {
+            if (_PrimaryService)
+                writeRecord(*_PrimaryService);
+            setPrimaryService(current);
+            readDatFile();
+            selectLimitUnit();
+        }
     }
     detachThread([this] { threadedDoWork(); });
 }
