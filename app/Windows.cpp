@@ -116,6 +116,13 @@ AppDelegate::AppDelegate() {
 }
 
 AppDelegate::~AppDelegate() {
+    // Timers keep themselves alive and a worker uses the controller to its
+    // end: neither may outlive it.
+    if (timer) {
+        timer->invalidate();
+        timerWriteToDisk->invalidate();
+    }
+    runLoopUntilWorkerDone();
     delete prefsWindow;
     delete helpWindow;
     delete mainWindow;
