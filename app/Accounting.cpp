@@ -104,5 +104,6 @@ void AppDelegate::showFigures(const TrafficSample &sample, double inRateValue,
     totalGigs->setDoubleValue(static_cast<double>(_totalBytesValue));
     levelIndicator->setDoubleValue(static_cast<double>(_totalBytesValue) / _gbpmLimit * 100.0);
     rateIndicator->setDoubleValue(_gbpm / _gbpmLimit * critical);
-    airportName->setText(sample.value(SampleKey::Router).toString());
+    // A router's name arrives with the line end of the tool's reply.
+    airportName->setText(sample.value(SampleKey::Router).toString().trimmed());
 }
