@@ -9,181 +9,92 @@
 
 #include <QDir>
 
-#include <csignal>
+using Errors = std::optional<QString>;
 
-using namespace std::chrono_literals;
-
-namespace {
-
-// Runs each test inside a temporary folder, the working directory that bare
-// tool names are first looked for in.
-class SynchronousTaskWrapperTest : public testing::Test {
-  protected:
-    SynchronousTaskWrapperTest() : previousDirectory_(QDir::currentPath()) {
-        QDir::setCurrent(scripts.path());
-    }
-    ~SynchronousTaskWrapperTest() override { QDir::setCurrent(previousDirectory_); }
-
+struct SynchronousTaskWrapperTest : testing::Test {
     ScriptFolder scripts;
     LogCapture log;
-
-  private:
-    QString previousDirectory_;
 };
 
-TEST_F(SynchronousTaskWrapperTest, BareNameRunsTheFileInTheWorkingDirectoryFirst) {
-    scripts.write(QStringLiteral("printf"), QStringLiteral("echo local \"$@\""));
-    EXPECT_EQ(SynchronousTaskWrapper::execute(QStringLiteral("printf"), {QStringLiteral("a b")}),
-              QByteArray("local a b\n"));
-}
-
-TEST_F(SynchronousTaskWrapperTest, BareNameNotInTheWorkingDirectoryRunsFromUsrBin) {
-    EXPECT_EQ(SynchronousTaskWrapper::execute(QStringLiteral("printf"),
-                                              {QStringLiteral("%s|"), QStringLiteral("a b"),
-                                               QStringLiteral("$HOME"), QStringLiteral("*")}),
-              QByteArray("a b|$HOME|*|"));
-    // A folder of that name in the working directory does not count.
-    ASSERT_TRUE(QDir(scripts.path()).mkdir(QStringLiteral("true")));
-    EXPECT_EQ(SynchronousTaskWrapper::execute(QStringLiteral("true"), {}), QByteArray());
-    EXPECT_TRUE(log.lines().isEmpty());
-}
-
-TEST_F(SynchronousTaskWrapperTest, ToolsThatAreNotFoundGiveNothingAndLogNothing) {
-    ASSERT_TRUE(QDir(scripts.path()).mkdir(QStringLiteral("folder")));
-    const QString notFound[] = {
-        QStringLiteral("flowtally-no-such-tool"), // bare name, in neither place
-        QStringLiteral("missing/printf"),         // relative, /usr/bin not searched
-        QStringLiteral("folder"),                 // a folder, and none in /usr/bin
-        QStringLiteral("/usr/bin"),
-        scripts.path(),
-        QString(),
-    };
-    for (const QString &tool : notFound) {
-        std::optional<QString> errors = QStringLiteral("stale");
-        EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {}, &errors), std::nullopt)
-            << tool.toStdString();
-        EXPECT_EQ(errors, std::nullopt) << tool.toStdString();
+// Bare names are looked for in the working directory first, then in /usr/bin; a file that
+// cannot be started logs the framed block.
+TEST_F(SynchronousTaskWrapperTest, FindsAndStartsTools) {
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(scripts.path());
+    EXPECT_TRUE(QDir().mkdir("folder"));
+    for (const char *tool :
+         {"flowtally-no-such-tool", "missing/printf", "folder", "/usr/bin", ""}) {
+        Errors errors = "stale";
+        EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {}, &errors), std::nullopt) << tool;
+        EXPECT_EQ(errors, std::nullopt) << tool;
     }
+    const QStringList args{"%s|", "a b", "$HOME", "*"};
+    EXPECT_EQ(SynchronousTaskWrapper::execute("printf", args), QByteArray("a b|$HOME|*|"));
+    scripts.write("printf", "echo \"$@\"");
+    EXPECT_EQ(SynchronousTaskWrapper::execute("printf", args), QByteArray("%s| a b $HOME *\n"));
     EXPECT_TRUE(log.lines().isEmpty());
-}
+    QDir::setCurrent(previous);
 
-TEST_F(SynchronousTaskWrapperTest, ToolThatCannotStartLogsTheFramedBlock) {
-    const QString tool = scripts.write(QStringLiteral("plain"), QStringLiteral("echo hi"), false);
-    std::optional<QString> errors;
-    EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {QStringLiteral("-x")}, &errors), std::nullopt);
-    // Nothing was collected from standard error: an empty text, not absent.
+    // A file that cannot be started.
+    const QString tool = scripts.write("plain", "echo hi", false);
+    Errors errors;
+    EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {"-x"}, &errors), std::nullopt);
     EXPECT_EQ(errors, QString());
-    const QStringList lines = log.lines();
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_EQ(
-        lines.first(),
-        QStringLiteral("\n*****\nException caught in SynchronousTaskWrapper.cpp before line 160 "
-                       "(in -[SynchronousTaskWrapper(privateMethods) executeTaskWithErrors:]):\n"
-                       "\t\"ToolLaunchFailure\"  -- \"Permission denied\" UserInfo: "
-                       "\"{errno = 13; path = \"%1\";}\"\n*****\n")
-            .arg(tool));
+    const QString block =
+        "\n*****\nException caught in SynchronousTaskWrapper.cpp before line 160 (in "
+        "-[SynchronousTaskWrapper(privateMethods) executeTaskWithErrors:]):\n"
+        "\t\"ToolLaunchFailure\"  -- \"Permission denied\" UserInfo: "
+        "\"{errno = 13; path = \"%1\";}\"\n*****\n";
+    EXPECT_EQ(log.lines(), QStringList{block.arg(tool)});
 }
 
-struct OutputCase {
-    const char *name;
-    const char *body;
-    QByteArray output;
-    const char *logged; // the one expected line, or null for none
-};
-
-class SynchronousTaskWrapperOutput : public SynchronousTaskWrapperTest,
-                                     public testing::WithParamInterface<OutputCase> {};
-
-TEST_P(SynchronousTaskWrapperOutput, ReturnsEveryByteOfStandardOutput) {
-    const QString tool = scripts.write(QStringLiteral("tool"), QString::fromUtf8(GetParam().body));
-    const std::optional<QByteArray> output =
-        SynchronousTaskWrapper::execute(tool, {QStringLiteral("-f"), QStringLiteral("inet")});
-    ASSERT_TRUE(output.has_value());
-    EXPECT_EQ(*output, GetParam().output);
-    if (GetParam().logged)
-        EXPECT_EQ(log.lines(), QStringList{QString::fromUtf8(GetParam().logged)});
-    else
-        EXPECT_TRUE(log.lines().isEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SynchronousTaskWrapperOutput,
-    testing::Values(
-        OutputCase{"NothingIsEmptyNotAbsent", "exit 0", QByteArray(), nullptr},
-        OutputCase{"BinaryBytesUnchanged", "printf 'a\\000\\377\\n'", QByteArray("a\0\377\n", 4),
-                   nullptr},
-        OutputCase{"StandardErrorNotCollected", "echo out; echo err >&2", "out\n", nullptr},
-        OutputCase{"FailingToolGivesWholeOutput", "echo one; echo two; exit 2", "one\ntwo\n",
-                   "Task ended badly. Status: 2, arguments: (\"-f\", \"inet\")"},
-        OutputCase{"KilledToolReportsTheSignal", "echo one; kill -KILL $$", "one\n",
-                   "Task ended badly. Status: 9, arguments: (\"-f\", \"inet\")"}),
-    [](const testing::TestParamInfo<OutputCase> &info) { return info.param.name; });
-
-TEST_F(SynchronousTaskWrapperTest, ReadsMebibytesOnBothStreamsWhileTheToolRuns) {
-    const QString tool = scripts.write(QStringLiteral("tool"),
-                                       QStringLiteral("head -c 3000000 /dev/zero >&2 &\n"
-                                                      "head -c 5000000 /dev/zero | tr '\\0' a\n"
-                                                      "wait"));
-    std::optional<QString> errors;
-    const std::optional<QByteArray> output = SynchronousTaskWrapper::execute(tool, {}, &errors);
-    ASSERT_TRUE(output.has_value());
-    EXPECT_EQ(*output, QByteArray(5000000, 'a'));
-    ASSERT_TRUE(errors.has_value());
-    EXPECT_EQ(*errors, QString(3000000, QChar(0)));
-}
-
-TEST_F(SynchronousTaskWrapperTest, CollectsStandardErrorAsText) {
-    const struct {
-        const char *body;
-        std::optional<QString> errors;
-    } cases[] = {
-        {"echo out; printf 'caf\\303\\251\\n' >&2", QStringLiteral(u"café\n")},
-        {"echo out", QString()},
-        {"echo out; printf '\\377' >&2", std::nullopt},
-        // Written by a child of the tool after the tool has ended and standard
-        // output has closed: still collected in full.
-        {"echo out; (exec >&-; sleep 0.2; echo late >&2) &", QStringLiteral("late\n")},
+// Each tool runs without and with a place for standard error; a status other than 0 is logged.
+TEST_F(SynchronousTaskWrapperTest, ReturnsEveryByteOfOutputAndStandardErrorAsText) {
+    const std::tuple<const char *, QByteArray, Errors, int> cases[] = {
+        {"exit 0", "", QString(), 0},
+        {"printf 'a\\000\\377\\n'", QByteArray("a\0\377\n", 4), QString(), 0},
+        {"echo out; printf 'caf\\303\\251\\n' >&2", "out\n", QStringLiteral(u"café\n"), 0},
+        {"echo out; printf '\\377' >&2", "out\n", std::nullopt, 0},
+        // Written after the tool has ended and standard output has closed.
+        {"echo out; (exec >&-; sleep 0.2; echo late >&2) &", "out\n", "late\n", 0},
+        {"echo one; echo two; exit 2", "one\ntwo\n", QString(), 2},
+        {"echo one; kill -KILL $$", "one\n", QString(), 9},
     };
-    for (const auto &testCase : cases) {
-        const QString tool =
-            scripts.write(QStringLiteral("tool"), QString::fromUtf8(testCase.body));
-        std::optional<QString> errors = QStringLiteral("stale");
-        EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {}, &errors), QByteArray("out\n"))
-            << testCase.body;
-        EXPECT_EQ(errors, testCase.errors) << testCase.body;
+    const QString ended = "Task ended badly. Status: %1, arguments: (\"-f\", \"inet\")";
+    for (const auto &[body, output, expectedErrors, status] : cases) {
+        SCOPED_TRACE(body);
+        log.clear();
+        const QString tool = scripts.write("tool", body);
+        EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {"-f", "inet"}), output);
+        Errors errors = "stale";
+        EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {"-f", "inet"}, &errors), output);
+        EXPECT_EQ(errors, expectedErrors);
+        EXPECT_EQ(log.lines(), status ? QStringList(2, ended.arg(status)) : QStringList());
     }
+    // Mebibytes on both streams are read while the tool runs.
+    const QString tool = scripts.write("tool", "head -c 3000000 /dev/zero >&2 &\n"
+                                               "head -c 5000000 /dev/zero | tr '\\0' a; wait");
+    Errors errors;
+    EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {}, &errors), QByteArray(5000000, 'a'));
+    EXPECT_EQ(errors, QString(3000000, QChar(0)));
 }
 
 TEST_F(SynchronousTaskWrapperTest, HangingToolIsKilledWithItsGroupAndGivesNothing) {
-    ToolTimeoutOverride timeout(300ms);
-    const struct {
-        const char *name;
-        const char *body;
-    } cases[] = {
-        {"tool waits for its child", "sleep 30 & echo $! > '%1'; echo early; wait"},
-        {"child holds standard output after the tool ended",
-         "sleep 30 & echo $! > '%1'; echo early"},
-    };
-    for (const auto &testCase : cases) {
+    ToolTimeoutOverride timeout(std::chrono::milliseconds(300));
+    const QString killed = "Tool did not end within 300 ms and was killed: %1, arguments: (\"x\")";
+    // The tool waits for its child; or the child holds standard output after the tool ended.
+    for (const char *end : {"; wait", ""}) {
+        SCOPED_TRACE(end);
         log.clear();
-        const QString pidFile = scripts.filePath(QStringLiteral("pid"));
-        QFile::remove(pidFile);
-        const QString tool =
-            scripts.write(QStringLiteral("tool"), QString::fromUtf8(testCase.body).arg(pidFile));
-        std::optional<QString> errors;
-        EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {QStringLiteral("x")}, &errors),
-                  std::nullopt)
-            << testCase.name;
-        EXPECT_EQ(errors, QString()) << testCase.name;
-        EXPECT_EQ(log.lines(),
-                  QStringList{QStringLiteral("Tool did not end within 300 ms and was killed: %1, "
-                                             "arguments: (\"x\")")
-                                  .arg(tool)})
-            << testCase.name;
+        const QString pidFile = scripts.filePath(QStringLiteral("pid%1").arg(*end == 0));
+        const QString tool = scripts.write(
+            "tool", QStringLiteral("sleep 30 & echo $! > '%1'; echo early%2").arg(pidFile, end));
+        Errors errors;
+        EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {"x"}, &errors), std::nullopt);
+        EXPECT_EQ(errors, QString());
+        EXPECT_EQ(log.lines(), QStringList{killed.arg(tool)});
         const pid_t child = waitForPidFile(pidFile);
-        ASSERT_GT(child, 0) << testCase.name;
-        EXPECT_TRUE(waitUntilEnded(child)) << testCase.name;
+        ASSERT_GT(child, 0);
+        EXPECT_TRUE(waitUntilEnded(child));
     }
 }
-
-} // namespace
