@@ -5,21 +5,13 @@
 #include <QProcess>
 
 CommandResult runCommand(const QString &program, const QStringList &arguments) {
-    QProcess process;
+    QProcess process; // kills what is still running when it goes
     process.start(program, arguments);
-    CommandResult result;
-    if (!process.waitForStarted(10000))
-        return result;
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return result;
-    }
-    result.finished = process.exitStatus() == QProcess::NormalExit;
-    result.exitCode = process.exitCode();
-    result.output = QString::fromUtf8(process.readAllStandardOutput());
-    result.error = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    if (!process.waitForFinished(10000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit, process.exitCode(),
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 QString helperToolPath(const QString &name) {
