@@ -1,179 +1,173 @@
 // Counting: which samples are accepted, how counter differences become
-// totals and rates, and what the figures show.
+// totals and rates, the limit and projection; the per-service records, the
+// registration defaults, and reset with undo.
 #include "ControllerFixture.h"
 
 #include "CounterDifference.h"
 #include "DistantPast.h"
 #include "LevelIndicator.h"
+#include "UserDefaults.h"
+
+#include <QUndoStack>
+
+#include <vector>
 
 namespace {
 
-constexpr quint64 k2to32 = quint64(1) << 32;
-constexpr quint64 kGiB = quint64(1) << 30;
-
-struct DifferenceCase {
-    quint64 previous;
-    quint64 now;
-    CounterSource source;
-    quint64 expected;
-};
+constexpr quint64 k2to32 = quint64(1) << 32, kGiB = quint64(1) << 30;
 
 TEST(CounterDifference, GrowthWrapsAndResets) {
-    const DifferenceCase cases[] = {
+    // clang-format off
+    const struct { quint64 previous, now; CounterSource source; quint64 expected; } cases[] = {
         {1000, 5000, CounterSource::Local, 4000},
-        {7000, 7000, CounterSource::Router, 0},
-        // A router's 32-bit counter wrapped once.
-        {k2to32 - 296, 296, CounterSource::Router, 592},
+        {k2to32 - 296, 296, CounterSource::Router, 592}, // a 32-bit counter wrapped once
         {k2to32 - 1, 0, CounterSource::Router, 1},
-        // A local counter that fell was reset: all it holds is new.
-        {k2to32 - 296, 296, CounterSource::Local, 296},
-        {quint64(5) << 40, 123456, CounterSource::Local, 123456},
-        // A fall of more than 32 bits is no wrap of a 32-bit counter.
-        {quint64(5) << 40, 10, CounterSource::Router, 10},
+        {k2to32 - 296, 296, CounterSource::Local, 296},    // reset: all it holds is new
+        {quint64(5) << 40, 10, CounterSource::Router, 10}, // fell by more than 32 bits
     };
-    for (const DifferenceCase &c : cases) {
-        EXPECT_EQ(counterDifference(c.now, c.previous, c.source), c.expected)
-            << c.previous << " -> " << c.now;
-    }
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(counterDifference(c.now, c.previous, c.source), c.expected) << c.previous;
 }
 
-class Accounting : public ControllerFixture {
-  protected:
-    void process(const TrafficSample &sample) { controller->processStatsDict(sample); }
-    // Previous counters as a loaded record brings them.
-    void countFrom(quint64 in, quint64 out) {
+using Accounting = ControllerFixture;
+
+TEST_F(Accounting, SequencesOfSamples) {
+    // Each sample of a sequence ('L'ocal or 'R'outer) and the totals after
+    // it; the in rate (K/s) is checked where given.
+    // clang-format off
+    struct Step { char source; quint64 in, out; double seconds, uptime; quint64 totalIn, totalOut; double rate = -1; };
+    const struct { const char *what; quint64 previous; std::vector<Step> steps; } cases[] = {
+        {"the first sample only sets the time, the second only records", 0,
+         {{'L', 900, 50, 0, 0, 0, 0}, {'L', 1000, 60, 2, 0, 0, 0},
+          {'L', 5000, 100, 4, 0, 4000, 40, 4000 / 2.0 / 1024}}},
+        {"an early sample (1.2 s) moves the time but loses no bytes", 1000,
+         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
+          {'L', 3000, 3000, 3.2, 0, 1000, 1000}, {'L', 5000, 5000, 4.7, 0, 4000, 4000, 3000 / 1.5 / 1024}}},
+        {"a counter of 0 is no reading", 1000,
+         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
+          {'L', 0, 2500, 4, 0, 1000, 1500}, {'L', 2600, 2600, 6, 0, 1600, 1600}}},
+        {"a local counter that fell counts only its new value", 50'000'000'000,
+         {{'L', 50'000'000'000, 0, 0, 0, 0, 0}, {'L', 50'000'001'000, 10, 2, 0, 1000, 10},
+          {'L', 300, 20, 4, 0, 1300, 20}}},
+        {"a change of source only records the new counters", 1000,
+         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
+          {'R', 70'000, 80'000, 4, 500, 1000, 1000}, {'R', 71'000, 80'500, 6, 502, 2000, 1500},
+          {'L', 2500, 2500, 8, 0, 2000, 1500}}},
+        {"a router counter that fell wrapped, unless the up-time fell too", 0,
+         {{'R', k2to32 - 500, 1000, 0, 1000, 0, 0}, {'R', k2to32 - 500, 1000, 2, 1002, 0, 0},
+          {'R', 300, 1200, 4, 1004, 800, 200}, {'R', 100, 50, 6, 3, 900, 250}}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        controller = std::make_unique<AppDelegate>();
+        controller->setPrimaryService(kService);
         controller->loadPersistentValuesFromDict(
-            {{QStringLiteral("prevInVal"), in}, {QStringLiteral("prevOutVal"), out}});
+            {{"prevInVal", c.previous}, {"prevOutVal", c.previous}});
+        for (const Step &s : c.steps) {
+            controller->processStatsDict(sample(s.source, s.in, s.out, s.seconds, s.uptime));
+            EXPECT_EQ(controller->totalInBytes(), s.totalIn) << "at " << s.seconds;
+            EXPECT_EQ(controller->totalOutBytes(), s.totalOut) << "at " << s.seconds;
+            if (s.rate >= 0) {
+                EXPECT_DOUBLE_EQ(outlet("inRate")->doubleValue(), s.rate);
+            }
+        }
+        // The source is stored with the counters, so a restart knows it.
+        EXPECT_EQ(controller->dictionaryFromPersistentValues().value("prevValSource").toString(),
+                  c.steps.back().source == 'L' ? "local" : "router");
     }
-    double shownInRate() { return outlet<FormattedField>("inRate")->doubleValue(); }
-};
-
-TEST_F(Accounting, FirstSampleOnlySetsTheTimeThenDifferencesCount) {
-    process(localSample(900, 50, 0));
-    EXPECT_EQ(controller->totalInBytes(), 0u);
-    EXPECT_EQ(controller->prevInVal(), 0u) << "the first sample is never accepted";
-
-    process(localSample(1000, 60, 2.0));
-    EXPECT_EQ(controller->totalInBytes(), 0u) << "no previous value: only recorded";
-    EXPECT_EQ(controller->prevInVal(), 1000u);
-
-    process(localSample(5000, 100, 4.0));
-    EXPECT_EQ(controller->totalInBytes(), 4000u);
-    EXPECT_EQ(controller->totalOutBytes(), 40u);
-    EXPECT_DOUBLE_EQ(shownInRate(), 4000 / 2.0 / 1024);
 }
 
-TEST_F(Accounting, EarlySampleMovesTheTimeButLosesNoBytes) {
-    countFrom(1000, 1000);
-    process(localSample(1000, 1000, 0));
-    process(localSample(2000, 2000, 2.0));
-    process(localSample(3000, 3000, 3.2)); // 1.2 s: refused
-    EXPECT_EQ(controller->totalInBytes(), 1000u);
-    EXPECT_EQ(controller->prevInVal(), 2000u);
-    EXPECT_EQ(controller->lastFireDate(), base.addMSecs(3200));
-
-    process(localSample(5000, 5000, 4.7)); // 1.5 s after the refused one
-    EXPECT_EQ(controller->totalInBytes(), 4000u);
-    EXPECT_DOUBLE_EQ(shownInRate(), 3000 / 1.5 / 1024);
-}
-
-TEST_F(Accounting, SamplesOfAnotherServiceChangeNothing) {
-    process(localSample(1000, 1000, 0));
+TEST_F(Accounting, SamplesOfAnotherServiceOrWithoutANetworkChangeNothing) {
+    controller->processStatsDict(sample('L', 1000, 1000, 0));
     const QDateTime last = controller->lastFireDate();
-    process(localSample(9000, 9000, 2.0, kOtherService));
+    controller->processStatsDict(sample('L', 9000, 9000, 2, 0, kOtherService));
+    currentService = kOtherService; // the network moved on while the sample was taken
+    controller->processStatsDict(sample('L', 9000, 9000, 3));
+    currentService = std::nullopt;
+    controller->processStatsDict(sample('L', 9000, 9000, 4));
     EXPECT_EQ(controller->lastFireDate(), last);
     EXPECT_EQ(controller->prevInVal(), 0u);
-
-    // The network moved on while the sample was taken.
-    setCurrentService(kOtherService);
-    process(localSample(9000, 9000, 2.0));
-    EXPECT_EQ(controller->lastFireDate(), last);
-
-    setCurrentService(std::nullopt);
-    process(localSample(9000, 9000, 4.0));
-    EXPECT_EQ(controller->lastFireDate(), last);
-}
-
-TEST_F(Accounting, CounterOfZeroIsNoReading) {
-    countFrom(1000, 1000);
-    process(localSample(1000, 1000, 0));
-    process(localSample(2000, 2000, 2));
-    process(localSample(0, 2500, 4)); // the in counter could not be read
-    EXPECT_EQ(controller->prevInVal(), 2000u);
-    EXPECT_EQ(controller->totalInBytes(), 1000u);
-    EXPECT_EQ(controller->totalOutBytes(), 1500u);
-    EXPECT_EQ(controller->prevOutVal(), 2500u);
-    process(localSample(2600, 2600, 6));
-    EXPECT_EQ(controller->totalInBytes(), 1600u) << "the next reading counts from the last one";
-}
-
-TEST_F(Accounting, LocalCounterResetCountsOnlyTheNewValue) {
-    countFrom(50'000'000'000, 7);
-    process(localSample(50'000'000'000, 7, 0));
-    process(localSample(50'000'001'000, 8, 2));
-    process(localSample(300, 9, 4)); // rebooted
-    EXPECT_EQ(controller->totalInBytes(), 1000u + 300u);
-}
-
-TEST_F(Accounting, ChangeOfSourceOnlyRecordsTheNewCounters) {
-    countFrom(1000, 1000);
-    process(localSample(1000, 1000, 0));
-    process(localSample(2000, 2000, 2));
-    process(routerSample(70'000, 80'000, 4, 500));
-    EXPECT_EQ(controller->totalInBytes(), 1000u);
-    EXPECT_EQ(controller->prevInVal(), 70'000u);
-    process(routerSample(71'000, 80'500, 6, 502));
-    EXPECT_EQ(controller->totalInBytes(), 2000u);
-    EXPECT_EQ(controller->dictionaryFromPersistentValues().value(QStringLiteral("prevValSource")),
-              QStringLiteral("router"));
-    process(localSample(2500, 2500, 8));
-    EXPECT_EQ(controller->totalInBytes(), 2000u);
-
-    // The source is stored with the counters, so a restart knows it.
-    const QVariantMap record = controller->dictionaryFromPersistentValues();
-    EXPECT_EQ(record.value(QStringLiteral("prevValSource")).toString(), QStringLiteral("local"));
-}
-
-TEST_F(Accounting, RouterCounterFallIsAWrapUnlessTheRouterRestarted) {
-    process(routerSample(k2to32 - 500, 1000, 0, 1000));
-    process(routerSample(k2to32 - 500, 1000, 2, 1002));
-    process(routerSample(300, 1200, 4, 1004)); // up-time grew: wrapped
-    EXPECT_EQ(controller->totalInBytes(), 800u);
-    process(routerSample(100, 50, 6, 3)); // up-time fell: began again at 0
-    EXPECT_EQ(controller->totalInBytes(), 900u);
-    EXPECT_EQ(controller->totalOutBytes(), 200u + 50u);
 }
 
 TEST_F(Accounting, LimitLevelAndThirtyDayProjection) {
+    // Ten days into the period with 2.5G counted, against a limit of 5G; then
+    // a limit of 0 with the period starting at the first accepted sample.
     setLimit(5, kGiB);
-    controller->loadPersistentValuesFromDict(
-        {{QStringLiteral("resetDate"), QDateTime::currentDateTimeUtc().addDays(-10)},
-         {QStringLiteral("totalInBytes"), quint64(2 * kGiB)},
-         {QStringLiteral("totalOutBytes"), quint64(kGiB / 2 - 1000)},
-         {QStringLiteral("prevInVal"), quint64(1000)},
-         {QStringLiteral("prevOutVal"), quint64(1000)}});
-    process(localSample(1000, 1000, 0));
-    process(localSample(1000, 2000, 2));
-
-    EXPECT_DOUBLE_EQ(controller->gbpmLimit(), 5.0 * kGiB);
-    EXPECT_NEAR(outlet<LevelIndicator>("levelIndicator")->doubleValue(), 50.0, 1e-9);
+    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-10)},
+                                              {"totalInBytes", 2 * kGiB},
+                                              {"totalOutBytes", kGiB / 2 - 1000},
+                                              {"prevInVal", quint64(1000)},
+                                              {"prevOutVal", quint64(1000)}});
+    controller->processStatsDict(sample('L', 1000, 1000, 0));
+    controller->processStatsDict(sample('L', 1000, 2000, 2));
+    EXPECT_NEAR(outlet<LevelIndicator>("levelIndicator")->doubleValue(), 50.0, 1e-6);
     EXPECT_NEAR(controller->gbpm(), 7.5 * kGiB, 7.5 * kGiB * 1e-6) << "ten days: three times";
-    EXPECT_NEAR(outlet<LevelIndicator>("rateIndicator")->doubleValue(),
-                1.5 * outlet<LevelIndicator>("rateIndicator")->criticalValue(), 1e-3);
-    EXPECT_EQ(outlet<QLineEdit>("airportName")->text(), QStringLiteral("myhost"));
-}
 
-TEST_F(Accounting, FirstAcceptedSampleStartsThePeriodAndNothingFailsOnZeroLimit) {
     setLimit(0, kGiB);
-    controller->loadPersistentValuesFromDict({{QStringLiteral("resetDate"), distantPast()},
-                                              {QStringLiteral("prevInVal"), quint64(10)},
-                                              {QStringLiteral("prevOutVal"), quint64(10)}});
-    process(localSample(10, 10, 0));
-    process(localSample(20, 10, 2));
+    controller->loadPersistentValuesFromDict({{"resetDate", distantPast()}});
+    controller->processStatsDict(sample('L', 1000, 3000, 4));
     EXPECT_GT(controller->resetDate(), QDateTime::currentDateTimeUtc().addSecs(-60));
     EXPECT_TRUE(std::isinf(outlet<LevelIndicator>("levelIndicator")->doubleValue()));
-    // The badge lives in the title where there is no tray.
-    EXPECT_FALSE(controller->mainWindowWidget()->windowTitle().isEmpty());
+}
+
+// clang-format off
+const QVariantMap kBusyRecord{
+    {"resetDate", QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)}, {"totalInBytes", quint64(0xFFFF'FFFF'FFFF'FFFFull)},
+    {"totalOutBytes", quint64(5'000'000'000ull)}, {"prevInVal", quint64(1ull << 40)}, {"prevOutVal", quint64(3)},
+    {"PrimaryService", "5F0C1E8A-0000-4000-8000-00000000A11C"}, {"limitUnitsScale", quint64(1ull << 40)},
+    {"gbpmLimit", 1.5e12}, {"prevValSource", "router"}, {"prevUptime", 1234.5}};
+// clang-format on
+
+using Persistence = ControllerFixture;
+
+TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults) {
+    log.clear();
+    controller->readDatFile();
+    EXPECT_EQ(controller->resetDate(), distantPast());
+    EXPECT_EQ(controller->prevInVal() + controller->totalOutBytes(), 0u);
+    EXPECT_EQ(controller->limitUnitsScale(), kGiB);
+    // The settings among the defaults are no part of a record; the community
+    // string is a password and never reaches the log.
+    EXPECT_EQ(log.linesContaining("for undefined key: ").size(), 3) << log.lines().join('\n');
+    EXPECT_EQ(log.linesContaining("for undefined key: DisplayLimitGB").size(), 1);
+    EXPECT_TRUE(log.linesContaining("public").isEmpty());
+}
+
+TEST_F(Persistence, WriteThenLoadGivesBackEveryValue) {
+    controller->loadPersistentValuesFromDict(kBusyRecord);
+    controller->doWriteToDisk();
+    EXPECT_EQ(UserDefaults::standardUserDefaults().objectForKey(kService).toMap(), kBusyRecord);
+    auto other = std::make_unique<AppDelegate>();
+    other->readDatFile();
+    EXPECT_EQ(other->dictionaryFromPersistentValues(), kBusyRecord);
+}
+
+TEST_F(Persistence, ResetThenUndoRestoresEverything) {
+    controller->loadPersistentValuesFromDict(kBusyRecord);
+    const double shownLimit = outlet("displayLimitGB")->doubleValue();
+    currentService = kOtherService;
+    controller->doResetTotalsNow();
+    EXPECT_EQ(controller->totalInBytes() + controller->prevInVal(), 0u);
+    EXPECT_EQ(controller->resetDate(), distantPast());
+    EXPECT_EQ(controller->primaryService(), kOtherService) << "the reset takes the current service";
+    EXPECT_EQ(outlet("displayLimitGB")->doubleValue(), shownLimit);
+    QUndoStack *undo = controller->undoStack();
+    EXPECT_EQ(undo->undoText(), "\"Reset Totals\"");
+    undo->undo();
+    EXPECT_EQ(controller->dictionaryFromPersistentValues(), kBusyRecord);
+    EXPECT_FALSE(undo->canRedo()) << "putting a record back is not undoable itself";
+}
+
+TEST_F(Persistence, WithoutANetworkNothingIsStoredAndValuesStay) {
+    controller->loadPersistentValuesFromDict(kBusyRecord);
+    currentService = std::nullopt;
+    controller->setPrimaryService(std::nullopt);
+    controller->doWriteToDisk();
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(QString()).isValid());
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kService).isValid());
+    EXPECT_EQ(controller->totalOutBytes(), 5'000'000'000ull);
 }
 
 } // namespace

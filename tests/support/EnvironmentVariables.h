@@ -24,15 +24,12 @@ class EnvironmentVariables {
 
     // Sets the variable, or unsets it for no value.
     static void set(const QByteArray &name, const std::optional<QByteArray> &value) {
-        if (value)
-            qputenv(name.constData(), *value);
-        else
-            qunsetenv(name.constData());
+        value ? qputenv(name.constData(), *value) : qunsetenv(name.constData());
     }
     static std::optional<QByteArray> get(const QByteArray &name) {
-        if (!qEnvironmentVariableIsSet(name.constData()))
-            return std::nullopt;
-        return qgetenv(name.constData());
+        return qEnvironmentVariableIsSet(name.constData())
+                   ? std::optional(qgetenv(name.constData()))
+                   : std::nullopt;
     }
 
   private:

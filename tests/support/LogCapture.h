@@ -9,15 +9,26 @@
 // Collects the log lines written while it lives, from any thread.
 class LogCapture {
   public:
-    LogCapture();
-    ~LogCapture();
+    LogCapture() {
+        previous_ = setSystemLogSink([this](const QString &line) {
+            std::lock_guard lock(mutex_);
+            lines_.append(line);
+        });
+    }
+    ~LogCapture() { setSystemLogSink(std::move(previous_)); }
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
 
-    QStringList lines() const;
+    QStringList lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
     // The lines that contain the given text.
-    QStringList linesContaining(const QString &text) const;
-    void clear();
+    QStringList linesContaining(const QString &text) const { return lines().filter(text); }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+    }
 
   private:
     mutable std::mutex mutex_;

@@ -3,43 +3,40 @@
 #include <QFile>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace {
 
-constexpr int kAttempts = 500;
-constexpr std::chrono::milliseconds kPause{10};
-
-bool ended(pid_t pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    // The state follows the command name, which ends at the last ')'.
-    const qsizetype close = line.lastIndexOf(')');
-    return close < 0 || line.mid(close + 2, 1) == "Z";
+// Asks up to 500 times, 10 ms apart, until the answer comes.
+template <typename Answer> auto poll(Answer answer) {
+    for (int attempt = 0;; ++attempt) {
+        if (const auto found = answer(); found || attempt == 500)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 } // namespace
 
 pid_t waitForPidFile(const QString &path) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::optional<pid_t> pid = poll([&]() -> std::optional<pid_t> {
         QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray text = file.readAll();
-            if (text.endsWith('\n'))
-                return static_cast<pid_t>(text.trimmed().toInt());
-        }
-        std::this_thread::sleep_for(kPause);
-    }
-    return -1;
+        const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return text.endsWith('\n') ? std::optional(pid_t(text.trimmed().toInt())) : std::nullopt;
+    });
+    return pid.value_or(-1);
 }
 
 bool waitUntilEnded(pid_t pid) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (ended(pid))
+    return poll([&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
             return true;
-        std::this_thread::sleep_for(kPause);
-    }
-    return false;
+        // The state (Z for a zombie nobody reaped yet) follows the command
+        // name, which ends at the last ')'.
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        return close < 0 || line.mid(close + 2, 1) == "Z";
+    });
 }

@@ -1,73 +1,100 @@
 #include "ControllerFixture.h"
 
+#include "MainLoop.h"
+#include "NotificationCenter.h"
 #include "ToolPaths.h"
 #include "UserDefaults.h"
 
-#include <QDir>
-
 namespace {
 
-// Every test of this executable keeps its settings in one temporary folder,
-// set before the settings store is first used.
-QString settingsFolder() {
-    static const QTemporaryDir folder;
-    return folder.path();
-}
+const QString kTools[] = {kNetstatTool, kArpTool, kSnmpGetTool, kSnmpWalkTool};
 
 } // namespace
 
 void ControllerFixture::SetUp() {
-    qputenv("XDG_CONFIG_HOME", settingsFolder().toUtf8());
-    // No query of these tests leaves the machine: the router is on loopback
-    // and the SNMP tools answer nothing.
-    setToolPath(kSnmpGetTool, QStringLiteral("/bin/true"));
-    setToolPath(kSnmpWalkTool, QStringLiteral("/bin/true"));
+    // Every test of this executable keeps its settings in one temporary
+    // folder, set before the settings store is first used.
+    static const QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+    for (const QString &tool : kTools) {
+        const QString name = tool.section('/', -1);
+        setToolPath(tool, tools.write(name + ".sh", QString(R"sh(cd '%1'
+{ printf %s '%2'; printf '|%s' "$@"; echo; } >> runs
+for last; do :; done
+reply="./$(printf %s "$last" | tr ':/' '__')"
+[ -f "$reply" ] || reply='./%2'
+if [ -f "$reply" ]; then cat "$reply"; fi)sh")
+                                                        .arg(tools.path(), name)));
+    }
     DynamicStore::setProvider([this](const QString &) -> std::optional<QVariantMap> {
         if (!currentService)
             return std::nullopt;
-        return QVariantMap{{kSCDynamicStorePropNetPrimaryInterface, QStringLiteral("eth0")},
-                           {kSCPropNetIPv4Router, QStringLiteral("127.0.0.77")},
+        return QVariantMap{{kSCDynamicStorePropNetPrimaryInterface, interface},
+                           {kSCPropNetIPv4Router, router},
                            {kSCDynamicStorePropNetPrimaryService, *currentService}};
     });
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
+    runMainLoopFor(0.05); // texts queued before the test began are not its own
+    NotificationCenter::defaultCenter().addObserver(
+        &observer, AppDelegate::kInfoTextNotificationName,
+        [this](const QVariant &text) { shownTexts.append(text.toString()); });
 }
 
 void ControllerFixture::TearDown() {
+    NotificationCenter::defaultCenter().removeObserver(&observer);
+    if (controller && controller->isLogging())
+        controller->applicationShouldTerminate();
     controller.reset();
     DynamicStore::setProvider({});
+    for (const QString &tool : kTools)
+        setToolPath(tool, {});
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    for (const QString &service : {kService, kOtherService})
-        defaults.removeObject(service);
+    for (const QString &key : {kService, kOtherService})
+        defaults.removeObject(key);
+    for (const char *key :
+         {"AirportIP", "HideHelp", "DisplayLimitGB", "communityPassword", "MainWindowGeometry",
+          "PreferencesWindowGeometry", "HelpWindowGeometry"})
+        defaults.removeObject(key);
+    defaults.synchronize();
 }
 
-void ControllerFixture::setCurrentService(const std::optional<QString> &service) {
-    currentService = service;
+void ControllerFixture::reply(const QString &key, const QByteArray &text) {
+    QFile file(tools.filePath(QString(key).replace(':', '_').replace('/', '_')));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
 }
 
-TrafficSample ControllerFixture::localSample(quint64 in, quint64 out, double seconds,
-                                             const QString &service) const {
-    return TrafficSample{{SampleKey::PrimaryInterface, QStringLiteral("eth0")},
-                         {SampleKey::MAC, QStringLiteral("02:00:00:00:00:01")},
-                         {SampleKey::Router, QStringLiteral("myhost")},
-                         {SampleKey::InTraffic, in},
-                         {SampleKey::OutTraffic, out},
-                         {SampleKey::Uptime, 0.0},
-                         {SampleKey::FireDate, base.addMSecs(qint64(seconds * 1000))},
-                         {SampleKey::PrimaryService, service}};
+std::string ControllerFixture::runs() {
+    QFile file(tools.filePath("runs"));
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.remove();
+    return text.toStdString();
 }
 
-TrafficSample ControllerFixture::routerSample(quint64 in, quint64 out, double seconds,
-                                              double uptime, const QString &service) const {
-    return TrafficSample{{SampleKey::Router, QStringLiteral("gateway\n")},
-                         {SampleKey::InTraffic, in},
+QStringList ControllerFixture::newTexts() {
+    runMainLoopFor(0.05); // texts travel through the main loop and show when it is idle
+    const QStringList texts = shownTexts.mid(textsTaken);
+    textsTaken = shownTexts.size();
+    return texts;
+}
+
+TrafficSample ControllerFixture::sample(char source, quint64 in, quint64 out, double seconds,
+                                        double uptime, const QString &service) const {
+    TrafficSample sample{{SampleKey::InTraffic, in},
                          {SampleKey::OutTraffic, out},
                          {SampleKey::Uptime, uptime},
                          {SampleKey::FireDate, base.addMSecs(qint64(seconds * 1000))},
-                         {SampleKey::PrimaryService, service}};
+                         {SampleKey::PrimaryService, service},
+                         {SampleKey::Router, source == 'R' ? "gateway\n" : "myhost"}};
+    if (source == 'L') {
+        sample.insert(SampleKey::PrimaryInterface, "eth0");
+        sample.insert(SampleKey::MAC, "02:00:00:00:00:01");
+    }
+    return sample;
 }
 
 void ControllerFixture::setLimit(double number, quint64 scale) {
-    outlet<FormattedField>("displayLimitGB")->setDoubleValue(number);
-    controller->loadPersistentValuesFromDict({{QStringLiteral("limitUnitsScale"), scale}});
+    outlet("displayLimitGB")->setDoubleValue(number);
+    controller->loadPersistentValuesFromDict({{"limitUnitsScale", scale}});
 }
