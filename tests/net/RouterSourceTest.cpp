@@ -12,7 +12,6 @@ namespace {
 // The fixture's router, and a community that must reach the tools whole.
 const QString kRouter = "127.0.0.77", kCommunity = "pub lic";
 const QString kUptime = "system.sysUpTime.0", kName = "system.sysName.0", kWalk = "ifDescr";
-const QString kNoError = "No Error", kNoData = "(NO DATA)";
 const QString kTimeout = "Timeout: No Response from 127.0.0.77.\n";
 const QString kNameReply = "SNMPv2-MIB::sysName.0 = STRING: gateway\n";
 const QString kUptimeReply = "SNMPv2-MIB::sysUpTime.0 = Timeticks: (250) 0:00:02.50\n";
@@ -67,10 +66,9 @@ class RouterSource : public ControllerFixture {
                                                 ? octets(direction, index) + " = " + value
                                                 : value);
     }
-
     QString lastText() {
         const QStringList texts = newTexts();
-        return texts.isEmpty() ? QString() : texts.last();
+        return texts.value(texts.size() - 1);
     }
 };
 
@@ -86,20 +84,20 @@ TEST_F(RouterSource, SampleRunsSixQueriesInOrderWithWholeArguments) {
                                       {SampleKey::PrimaryService, kService}}));
     EXPECT_TRUE(sample->value(SampleKey::FireDate).toDateTime().isValid());
     newTexts();
-    EXPECT_EQ(outlet<QLabel>("infoText")->text().section('\n', 1), kNoError) << "under the time";
+    EXPECT_EQ(outlet<QLabel>("infoText")->text().section('\n', 1), "No Error") << "under the time";
 }
 
 TEST_F(RouterSource, NameReplyDecidesProbeAndName) {
     // clang-format off
     const struct { QString reply; bool answers; QString name, status; } cases[] = {
-        {QString(), false, "UNAVAILABLE", kNoData},
-        {kNameReply, true, "gateway\n", kNoError}, // a good answer after a failure
-        {"SNMPv2-MIB::sysName.0 = STRING: home gateway\n", true, "gateway\n", kNoError},
-        {"SNMPv2-MIB::sysName.0 = Hex-STRING: 67 77 \n", false, "UNAVAILABLE", kNoError},
+        {QString(), false, "UNAVAILABLE", "(NO DATA)"},
+        {kNameReply, true, "gateway\n", "No Error"}, // a good answer after a failure
+        {"SNMPv2-MIB::sysName.0 = STRING: home gateway\n", true, "gateway\n", "No Error"},
+        {"SNMPv2-MIB::sysName.0 = Hex-STRING: 67 77 \n", false, "UNAVAILABLE", "No Error"},
         // Quoted where the display convention is missing.
-        {"SNMPv2-MIB::sysName.0 = STRING: \"gateway\"\n", true, "\"gateway\"\n", kNoError},
-        {"SNMPv2-MIB::sysName.0 = No Such Instance currently exists at this OID\n", false, "UNAVAILABLE", kNoError},
-        {"SNMPv2-MIB::sysName.0 = STRING:", false, "UNAVAILABLE", kNoError},
+        {"SNMPv2-MIB::sysName.0 = STRING: \"gateway\"\n", true, "\"gateway\"\n", "No Error"},
+        {"SNMPv2-MIB::sysName.0 = No Such Instance currently exists at this OID\n", false, "UNAVAILABLE", "No Error"},
+        {"SNMPv2-MIB::sysName.0 = STRING:", false, "UNAVAILABLE", "No Error"},
         {kTimeout, false, "UNAVAILABLE", kTimeout},
     };
     // clang-format on
@@ -167,12 +165,12 @@ TEST_F(RouterSource, LastLineNamingVlan1ChoosesTheInterfaceOfBothCounters) {
 TEST_F(RouterSource, CounterRepliesGiveTheLow32BitsOrZero) {
     // clang-format off
     const struct { QString reply; quint64 counter; QString status; } cases[] = {
-        {"Counter32: 4294967295\n", 4294967295ull, kNoError},
-        {"Counter64: 4294967297\n", 1, kNoError}, // wider than 32 bits
-        {"Counter32: \t17\t\n", 17, kNoError},
-        {"No Such Instance currently exists at this OID\n", 0, kNoError},
-        {"Counter32:", 0, kNoError},
-        {QString(), 0, kNoData},
+        {"Counter32: 4294967295\n", 4294967295ull, "No Error"},
+        {"Counter64: 4294967297\n", 1, "No Error"}, // wider than 32 bits
+        {"Counter32: \t17\t\n", 17, "No Error"},
+        {"No Such Instance currently exists at this OID\n", 0, "No Error"},
+        {"Counter32:", 0, "No Error"},
+        {QString(), 0, "(NO DATA)"},
         {kTimeout, 0, kTimeout},
     };
     // clang-format on

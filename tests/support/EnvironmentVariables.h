@@ -19,8 +19,7 @@ class EnvironmentVariables {
         for (const auto &[name, value] : saved_)
             set(name, value);
     }
-    EnvironmentVariables(const EnvironmentVariables &) = delete;
-    EnvironmentVariables &operator=(const EnvironmentVariables &) = delete;
+    Q_DISABLE_COPY(EnvironmentVariables)
 
     // Sets the variable, or unsets it for no value.
     static void set(const QByteArray &name, const std::optional<QByteArray> &value) {

@@ -16,8 +16,7 @@ class LogCapture {
         });
     }
     ~LogCapture() { setSystemLogSink(std::move(previous_)); }
-    LogCapture(const LogCapture &) = delete;
-    LogCapture &operator=(const LogCapture &) = delete;
+    Q_DISABLE_COPY(LogCapture)
 
     QStringList lines() const {
         std::lock_guard lock(mutex_);

@@ -9,8 +9,7 @@ class ToolTimeoutOverride {
         setToolTimeout(timeout);
     }
     ~ToolTimeoutOverride() { setToolTimeout(previous_); }
-    ToolTimeoutOverride(const ToolTimeoutOverride &) = delete;
-    ToolTimeoutOverride &operator=(const ToolTimeoutOverride &) = delete;
+    Q_DISABLE_COPY(ToolTimeoutOverride)
 
   private:
     std::chrono::milliseconds previous_;
