@@ -1,0 +1,128 @@
+// Flowtally's totals against the kernel's counters of eth0, to the byte. The
+// router answers no SNMP here, so every sample is the interface's.
+#include "SystemTest.h"
+
+namespace {
+
+// Without a default route there is no service: Flowtally runs on and stores
+// nothing, under an empty key least of all. Once the route comes, every byte
+// that crosses eth0 after the service's first sample counts once: within a
+// run, while Flowtally is stopped, across a SIGKILL amid traffic and a
+// restart. A new router on the same address is a new service: the old
+// record is written as it was left, the new one counts from its own start.
+TEST_F(SystemTest, CountsEveryByteOnceFromNoNetworkThroughKillAndServiceChange) {
+    ASSERT_EQ(sh(lan->route("del")), QString());
+    ASSERT_NO_FATAL_FAILURE(launch());
+    QThread::sleep(10); // some ticks and timed writes
+    ASSERT_TRUE(running(*flowtally)) << "Flowtally ended without a network";
+    EXPECT_FALSE(dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap()).contains(""))
+        << "a record under an empty key";
+    EXPECT_TRUE(records().empty()) << "a record without a network";
+
+    ASSERT_EQ(sh(lan->route("add")), QString());
+    const InterfaceCounters networkUp = counters();
+    const auto first = waitForSample();
+    ASSERT_TRUE(first) << "the network that came was never metered";
+    const QString service = first->key;
+    expectSoonAfter(networkUp, first->base());
+    ASSERT_TRUE(waitUntil([&] { return records(), seen[service].size() >= 3; }));
+
+    ASSERT_NO_FATAL_FAILURE(push(3 * kMiB, 2 * kMiB));
+    ASSERT_TRUE(waitForSample(counters())) << "the traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(quit());
+    const Record firstRun = records().at(service);
+    expectSoonAfter(firstRun.prev(), counters());
+    expectAtLeast(firstRun.total(), {2 * kMiB, 3 * kMiB});
+    EXPECT_EQ(firstRun.source(), "local");
+
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB)); // counted at the next start
+    ASSERT_NO_FATAL_FAILURE(launch());
+    startTraffic(256 * 1024);
+    ASSERT_TRUE(waitUntil([&] { return exchanges > 0; }));
+    ASSERT_TRUE(waitForSample(counters())) << "the traffic was never sampled";
+    ASSERT_TRUE(running(*flowtally) && end(*flowtally, SIGKILL));
+    QThread::msleep(500);
+    ASSERT_TRUE(stopTraffic()) << "the traffic did not go through";
+    const Record killed = records().at(service);
+    EXPECT_EQ(killed.values.value("resetDate"), firstRun.values.value("resetDate"))
+        << "a new period began";
+    expectAtLeast(killed.total() - firstRun.total(), {kMiB, kMiB});
+
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
+    ASSERT_NO_FATAL_FAILURE(launch());
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
+    ASSERT_TRUE(waitForSample(counters(), service)) << "the traffic was never sampled";
+
+    const InterfaceCounters beforeChange = counters();
+    ASSERT_EQ(sh(QStringLiteral("ip -n %1 link set vlan1 address 02:00:5e:77:ee:01 && ip -n %2 "
+                                "neigh replace %3 lladdr 02:00:5e:77:ee:01 dev eth0 nud permanent")
+                     .arg(lan->peer, lan->lan, lan->router)),
+              QString());
+    const InterfaceCounters atChange = counters();
+    QString newService;
+    Record oldAtChange;
+    ASSERT_TRUE(waitUntil([&] {
+        const Records all = records();
+        for (const auto &[key, record] : all)
+            newService = key != service && record.sampled() ? key : newService;
+        oldAtChange = all.count(service) ? all.at(service) : Record{};
+        return !newService.isEmpty() && all.size() == 2;
+    })) << "no record for the new router";
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
+    ASSERT_TRUE(waitForSample(counters(), newService)) << "the traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(quit());
+
+    const Records last = records();
+    ASSERT_EQ(last.size(), 2u);
+    const Record &oldRecord = last.at(service), &newRecord = last.at(newService);
+    EXPECT_TRUE(oldRecord == oldAtChange) << "the old record changed after the change";
+    expectAtLeast(oldRecord.total() - killed.total(), {2 * kMiB, 2 * kMiB});
+    expectAtLeast(atChange, oldRecord.prev());
+    for (const Record &state : seen[service])
+        expectConsistent(state, first->base());
+
+    expectSoonAfter(newRecord.prev(), counters());
+    expectSoonAfter(beforeChange, newRecord.base(), kMiB);
+    expectAtLeast(newRecord.total(), {kMiB, kMiB});
+    for (const Record &state : seen[newService])
+        expectConsistent(state, newRecord.base());
+}
+
+// A defaults file that cannot be read is kept aside as it was, with one log
+// line; a settings folder that cannot be written costs one log line, not
+// the running totals, which arrive whole once it can be written again.
+TEST_F(SystemTest, UnreadableFileAndUnwritableFolderCostALogLineEach) {
+    const QByteArray garbage("<?xml version=\"1.0\"?>\n<plist><dict><key>tot\x01\xff\xfe half");
+    QFile file(defaultsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(garbage) == garbage.size());
+    file.close();
+    const InterfaceCounters beforeStart = counters();
+    ASSERT_NO_FATAL_FAILURE(launch());
+    const auto fresh = waitForSample();
+    ASSERT_TRUE(fresh) << "no fresh record";
+    expectSoonAfter(beforeStart, fresh->base());
+    const QStringList kept = QDir(settingsFolder()).entryList({"defaults.plist.corrupt-*"});
+    ASSERT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
+    EXPECT_EQ(readFile(settingsFolder() + '/' + kept.first()), garbage) << "not kept as it was";
+    ASSERT_EQ(settingsLines().size(), 1);
+    EXPECT_TRUE(settingsLines().first().contains(kept.first()));
+
+    // A file where the settings folder belongs: nothing can be made in it,
+    // root or not.
+    ASSERT_TRUE(QDir().rename(settingsFolder(), settingsFolder() + "-aside"));
+    ASSERT_TRUE(QFile::copy(settingsFolder() + "-aside/defaults.plist", settingsFolder()));
+    ASSERT_TRUE(waitUntil([&] { return settingsLines().size() == 2; })) << "no word of it";
+    const QString failed = settingsLines().last();
+    ASSERT_NO_FATAL_FAILURE(push(2 * kMiB, kMiB));
+    ASSERT_TRUE(waitUntil([&] { return ticks >= 3; })) << "Flowtally stopped ticking";
+
+    ASSERT_TRUE(QFile::remove(settingsFolder()));
+    const auto record = waitForSample(counters());
+    ASSERT_TRUE(record) << "the settings were never written once the folder could be made";
+    ASSERT_NO_FATAL_FAILURE(quit());
+    EXPECT_EQ(settingsLines().count(failed), 1) << "the failure was reported again";
+    expectConsistent(*record, fresh->base());
+    expectAtLeast(record->total(), {kMiB, 2 * kMiB});
+}
+
+} // namespace
