@@ -97,8 +97,8 @@ void AppDelegate::showFigures(const TrafficSample &sample, double inRateValue,
     const double critical = rateIndicator->criticalValue();
     gbpmText->setDoubleValue(_gbpm);
     // A projection that is not finite shows as ∞ or a dash, not as "infT".
-    showBadge(
-        nonFiniteFigureText(_gbpm).value_or(WBBKMGTFormatter::stringForObjectValue(_gbpm, 0)));
+    const std::optional<QString> nonFinite = nonFiniteFigureText(_gbpm);
+    showBadge(nonFinite ? *nonFinite : WBBKMGTFormatter::stringForObjectValue(_gbpm, 0));
     outRate->setDoubleValue(outRateValue);
     inRate->setDoubleValue(inRateValue);
     totalGigs->setDoubleValue(static_cast<double>(_totalBytesValue));

@@ -19,7 +19,6 @@ class Badge {
 
     void setLabel(const QString &label);
     QString label() const { return label_; }
-    bool inTray() const { return tray_ != nullptr; }
 
     // The tray's picture for a label: the label in white on Flowtally's blue
     // tile, as large as it fits; Flowtally's icon for no label.

@@ -17,7 +17,6 @@ class IndexSet {
     IndexSet(std::initializer_list<Index> indexes) : indexes_(indexes) {}
 
     void addIndex(Index index) { indexes_.insert(index); }
-    bool containsIndex(Index index) const { return indexes_.contains(index); }
     qsizetype count() const { return qsizetype(indexes_.size()); }
     bool isEmpty() const { return indexes_.empty(); }
 

@@ -34,9 +34,6 @@ class Timer : public QObject, public std::enable_shared_from_this<Timer> {
     void invalidate();
     bool isValid() const { return valid_; }
 
-    double timeInterval() const { return interval_; }
-    bool repeats() const { return repeats_; }
-
   private:
     Timer(double interval, std::function<void()> action, bool repeats);
     void scheduleIn(int milliseconds);

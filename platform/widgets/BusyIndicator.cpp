@@ -11,11 +11,9 @@ BusyIndicator::BusyIndicator(QWidget *parent) : QProgressBar(parent) {
 }
 
 void BusyIndicator::startAnimation() {
-    animating_ = true;
     show();
 }
 
 void BusyIndicator::stopAnimation() {
-    animating_ = false;
     hide();
 }

@@ -13,8 +13,4 @@ class BusyIndicator : public QProgressBar {
 
     void startAnimation();
     void stopAnimation();
-    bool isAnimating() const { return animating_; }
-
-  private:
-    bool animating_ = false;
 };
