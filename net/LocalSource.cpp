@@ -49,7 +49,7 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
         SynchronousTaskWrapper::execute(toolPath(kNetstatTool), arguments);
     const QString text = output ? decodeUtf8(*output).value_or(QString()) : QString();
 
-    const QStringList lines = text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+    const QStringList lines = text.split(QLatin1Char('\n'));
     if (lines.size() < 2) {
         doSetInfoText(kNetstatErrorText);
         systemLog(QStringLiteral("Short line-count in %1: \"%2\"").arg(kOperationName, text));
