@@ -1,6 +1,6 @@
 #include "IndexSetFromIndices.h"
 
-#include "NumberValues.h"
+#include "Numbers.h"
 #include "Scanner.h"
 
 IndexSet indexSetFromCArray(const int32_t *values, uint32_t count) {

@@ -1,6 +1,6 @@
 #include "IsValidLocalIP.h"
 
-#include "NumberValues.h"
+#include "Numbers.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,12 +1,10 @@
 #include "WBBKMGTFormatter.h"
 
-#include "CLocaleNumbers.h"
+#include "Numbers.h"
 #include "CharacterSet.h"
-#include "NumberValues.h"
 #include "PropertyList.h"
 #include "Resources.h"
 #include "SystemLog.h"
-#include "TextNumbers.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "WBIPFormatter.h"
 
 #include "IsValidLocalIP.h"
-#include "NumberValues.h"
+#include "Numbers.h"
 
 #include <cerrno>
 #include <cstring>

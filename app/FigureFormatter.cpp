@@ -1,6 +1,6 @@
 #include "FigureFormatter.h"
 
-#include "NumberValues.h"
+#include "Numbers.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 #include "FormattedField.h"
 #include "IdleNotificationQueue.h"
 #include "LogViewer.h"
-#include "MainThread.h"
+#include "Threads.h"
 
 #include <QLabel>
 #include <QLineEdit>

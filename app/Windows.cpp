@@ -14,7 +14,7 @@
 #include "LevelIndicator.h"
 #include "NotificationCenter.h"
 #include "NumberFormatter.h"
-#include "NumberValues.h"
+#include "Numbers.h"
 #include "Resources.h"
 #include "SleepMonitor.h"
 #include "Timer.h"

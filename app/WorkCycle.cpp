@@ -4,11 +4,10 @@
 
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
-#include "DetachedThread.h"
+#include "Threads.h"
 #include "FormattedField.h"
 #include "KeyViewOrder.h"
 #include "MainLoop.h"
-#include "MainThread.h"
 #include "SleepMonitor.h"
 #include "Timer.h"
 

@@ -6,7 +6,6 @@
 #include "DirectToolRun.h"
 #include "DynamicStore.h"
 #include "HostName.h"
-#include "InterfaceNames.h"
 #include "IsValidLocalIP.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"

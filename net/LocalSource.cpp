@@ -7,7 +7,7 @@
 #include "HostName.h"
 #include "SynchronousTaskWrapper.h"
 #include "SystemLog.h"
-#include "TextNumbers.h"
+#include "Numbers.h"
 #include "ToolPaths.h"
 #include "Utf8Decoding.h"
 

@@ -3,8 +3,8 @@
 #include "AppDelegate.h"
 
 #include "DirectToolRun.h"
-#include "MainThread.h"
-#include "TextNumbers.h"
+#include "Threads.h"
+#include "Numbers.h"
 #include "ToolPaths.h"
 #include "WBNSStringLinesFromString.h"
 

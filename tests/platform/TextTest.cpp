@@ -1,6 +1,6 @@
 #include "ArgumentListDescription.h"
 #include "Scanner.h"
-#include "TextNumbers.h"
+#include "Numbers.h"
 
 #include <gtest/gtest.h>
 

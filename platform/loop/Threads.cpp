@@ -1,7 +1,9 @@
-#include "MainThread.h"
+#include "Threads.h"
 
 #include <QCoreApplication>
 #include <QThread>
+
+#include <thread>
 
 bool isMainThread() {
     const QCoreApplication *application = QCoreApplication::instance();
@@ -16,4 +18,8 @@ void performOnMainThread(std::function<void()> action, bool waitUntilDone) {
     }
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(action),
                               waitUntilDone ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+void detachThread(std::function<void()> body) {
+    std::thread(std::move(body)).detach();
 }

@@ -1,11 +1,16 @@
 #include "Timer.h"
 
-#include "TimerInterval.h"
-
 #include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+
+int timerMilliseconds(double seconds) {
+    if (!(seconds > 0))
+        return 0;
+    return static_cast<int>(std::min(std::ceil(seconds * 1000.0), double(INT_MAX)));
+}
 
 Timer::Timer(double interval, std::function<void()> action, bool repeats)
     : qtimer_(new QTimer(this)), interval_(interval), action_(std::move(action)),

@@ -1,6 +1,6 @@
 #include "MainLoop.h"
 
-#include "TimerInterval.h"
+#include "Timer.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

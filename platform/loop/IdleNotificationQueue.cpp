@@ -1,6 +1,6 @@
 #include "IdleNotificationQueue.h"
 
-#include "MainThread.h"
+#include "Threads.h"
 #include "NotificationCenter.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,6 @@
 #include "NumberFormatter.h"
 
-#include "CLocaleNumbers.h"
-#include "NumberValues.h"
+#include "Numbers.h"
 #include "Scanner.h"
 
 #include <cmath>

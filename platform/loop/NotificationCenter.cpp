@@ -1,6 +1,6 @@
 #include "NotificationCenter.h"
 
-#include "MainThread.h"
+#include "Threads.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -2,8 +2,10 @@
 
 #include <functional>
 
-// Whether the caller runs on the main thread (the thread of the application
-// object, which runs the main event loop).
+// The main thread (the thread of the application object, which runs the main
+// event loop) and the worker threads Flowtally detaches.
+
+// Whether the caller runs on the main thread.
 bool isMainThread();
 
 // Queues an action to the main event loop from any thread; the action and
@@ -12,3 +14,6 @@ bool isMainThread();
 // that means running it at once. Without waiting, the action runs on a later
 // pass of the loop, also when queued by the main thread.
 void performOnMainThread(std::function<void()> action, bool waitUntilDone);
+
+// Starts a thread that runs the body and ends; nobody waits for or joins it.
+void detachThread(std::function<void()> body);

@@ -1,6 +1,6 @@
 #include "DelayedPerform.h"
 
-#include "TimerInterval.h"
+#include "Timer.h"
 
 #include <QObject>
 #include <QTimer>

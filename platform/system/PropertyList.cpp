@@ -1,6 +1,6 @@
 #include "PropertyList.h"
 
-#include "NumberValues.h"
+#include "Numbers.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "Scanner.h"
 
-#include "CLocaleNumbers.h"
+#include "Numbers.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,6 @@
 #include "DynamicStore.h"
 
-#include "DefaultRoute.h"
-#include "NeighbourTable.h"
+#include "KernelTables.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -8,6 +8,10 @@
 
 class QTimer;
 
+// The QTimer interval for a time in seconds: whole milliseconds rounded up,
+// 0 for no time (negative or not a number), at most what QTimer can hold.
+int timerMilliseconds(double seconds);
+
 // A timer on the main event loop. Like the loop's own timers, a scheduled
 // timer keeps itself alive while it is valid, so one that nobody holds any
 // more goes on firing until it is invalidated. Main thread only.
