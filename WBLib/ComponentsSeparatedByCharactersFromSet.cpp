@@ -2,6 +2,8 @@
 
 #include "Scanner.h"
 
+namespace flowtally {
+
 namespace {
 
 Scanner scannerSkippingNothing(const QString &text) {
@@ -42,3 +44,5 @@ QStringList componentsSeparatedByACharacterFromSet(const QString &text, const Ch
     }
     return fields;
 }
+
+} // namespace flowtally

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace flowtally {
+
 // Splitting a text into fields at the characters of a separator set.
 
 // Each maximal run of separators separates two fields, so fields between
@@ -17,3 +19,5 @@ QStringList componentsSeparatedByCharactersFromSet(const QString &text, const Ch
 // separator is a field only when it is not empty: a trailing run of n
 // separators gives n − 1 empty fields.
 QStringList componentsSeparatedByACharacterFromSet(const QString &text, const CharacterSet &set);
+
+} // namespace flowtally

@@ -3,6 +3,8 @@
 #include "Numbers.h"
 #include "Scanner.h"
 
+namespace flowtally {
+
 IndexSet indexSetFromCArray(const int32_t *values, uint32_t count) {
     QVariantList numbers;
     for (uint32_t i = 0; i < count; ++i)
@@ -29,3 +31,5 @@ IndexSet indexSetFromArray(const QVariantList &objects) {
     }
     return indexes;
 }
+
+} // namespace flowtally

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace flowtally {
+
 // Index sets built from lists of numbers. Indices are unsigned: negative
 // values have no index and are left out.
 
@@ -21,3 +23,5 @@ IndexSet indexSetFromStringList(const QString &list);
 // The integer value of each number or text (a text by its leading integer,
 // 0 when it has none).
 IndexSet indexSetFromArray(const QVariantList &objects);
+
+} // namespace flowtally

@@ -5,6 +5,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+namespace flowtally {
+
 namespace {
 
 constexpr quint32 kNotAnAddress = 0xFFFFFFFF;
@@ -60,3 +62,5 @@ QString addressWithInetNumber(quint32 number) {
 QString addressWithInetNSNumber(const QVariant &number) {
     return addressWithInetNumber(unsignedIntValueOf(number));
 }
+
+} // namespace flowtally

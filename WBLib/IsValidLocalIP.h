@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace flowtally {
+
 // IPv4 address numbers: unsigned 32 bits in host order, the first dotted
 // octet in the most significant byte (192.168.1.1 is 0xC0A80101). 0 means
 // no address; 0xFFFFFFFF is what unreadable text gives and is never taken
@@ -23,3 +25,5 @@ bool isValidLocalIP(const QString &text);
 QString addressWithInetNumber(quint32 number);
 // The same for a boxed number (its unsigned 32-bit value).
 QString addressWithInetNSNumber(const QVariant &number);
+
+} // namespace flowtally

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+namespace flowtally {
+
 using Stream = ChildProcess::Stream;
 
 namespace {
@@ -149,3 +151,5 @@ void SynchronousTaskWrapper::logLaunchFailure(int error) const {
                        QStringLiteral("ToolLaunchFailure"),
                        QString::fromLocal8Bit(std::strerror(error)), userInfo));
 }
+
+} // namespace flowtally

@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+namespace flowtally {
+
 // Runs a command-line tool to its end on the calling thread and returns every
 // byte it wrote to standard output. One object serves one run; only the class
 // operations are public.
@@ -61,3 +63,5 @@ class SynchronousTaskWrapper {
     bool _done = false;
     bool _errorsDone = false;
 };
+
+} // namespace flowtally

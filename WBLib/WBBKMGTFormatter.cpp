@@ -1,12 +1,14 @@
 #include "WBBKMGTFormatter.h"
 
-#include "Numbers.h"
 #include "CharacterSet.h"
+#include "Numbers.h"
 #include "PropertyList.h"
 #include "Resources.h"
 #include "SystemLog.h"
 
 #include <array>
+
+namespace flowtally {
 
 namespace {
 
@@ -113,3 +115,5 @@ bool WBBKMGTFormatter::getObjectValue(QVariant *object, const QString &string,
         errorDescription->clear();
     return true;
 }
+
+} // namespace flowtally

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace flowtally {
+
 // Byte counts scaled to a power of 1024 and shown with one unit letter
 // (1.50G); typed text with a unit letter read back into bytes. The unit
 // letters and the table of scale to letter come from the resources
@@ -40,3 +42,5 @@ class WBBKMGTFormatter : public NumberFormatter {
     bool getObjectValue(QVariant *object, const QString &string,
                         QString *errorDescription) const override;
 };
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace flowtally {
+
 namespace {
 
 const QString kNoAddressText = QStringLiteral("(NONE)");
@@ -42,3 +44,5 @@ bool WBIPFormatter::getObjectValue(QVariant *object, const QString &string,
         *object = number;
     return true;
 }
+
+} // namespace flowtally

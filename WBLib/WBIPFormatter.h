@@ -2,6 +2,8 @@
 
 #include "Formatter.h"
 
+namespace flowtally {
+
 // The router address field's formatter. Its values are address numbers
 // (QVariant holding a quint32): 0 shows as "(NONE)", others in dotted
 // form; a text value shows unchanged. Typed text is read as an address;
@@ -13,3 +15,5 @@ class WBIPFormatter : public Formatter {
     bool getObjectValue(QVariant *object, const QString &string,
                         QString *errorDescription) const override;
 };
+
+} // namespace flowtally

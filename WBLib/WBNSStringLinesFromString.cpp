@@ -1,5 +1,7 @@
 #include "WBNSStringLinesFromString.h"
 
+namespace flowtally {
+
 namespace {
 
 bool isLineEnd(QChar c) {
@@ -47,3 +49,5 @@ QList<TextRange> lineRanges(const QString &text) {
     forEachLine(text, [&](TextRange range) { result.append(range); });
     return result;
 }
+
+} // namespace flowtally

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace flowtally {
+
 // Splitting a text into lines. Line ends are LF, CR, the pair CR LF (one
 // end), NEL (U+0085), LINE SEPARATOR (U+2028) and PARAGRAPH SEPARATOR
 // (U+2029). A last line without an end counts; a line end at the very end
@@ -21,3 +23,5 @@ QStringList lines(const QString &text);
 
 // Where each line's contents lie in the text.
 QList<TextRange> lineRanges(const QString &text);
+
+} // namespace flowtally

@@ -12,6 +12,8 @@
 
 #include <QLineEdit>
 
+namespace flowtally {
+
 namespace {
 
 constexpr double kMinimumGap = 1.5;       // seconds between accepted samples
@@ -107,3 +109,5 @@ void AppDelegate::showFigures(const TrafficSample &sample, double inRateValue,
     // A router's name arrives with the line end of the tool's reply.
     airportName->setText(sample.value(SampleKey::Router).toString().trimmed());
 }
+
+} // namespace flowtally

@@ -12,10 +12,6 @@
 #include <memory>
 #include <optional>
 
-class Badge;
-class BusyIndicator;
-class FormattedField;
-class LevelIndicator;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -23,6 +19,13 @@ class QMainWindow;
 class QPushButton;
 class QUndoStack;
 class QWidget;
+
+namespace flowtally {
+
+class Badge;
+class BusyIndicator;
+class FormattedField;
+class LevelIndicator;
 class SleepMonitor;
 class Timer;
 class WindowEvents;
@@ -213,3 +216,5 @@ class AppDelegate : public QObject {
     quint64 _totalBytesValue = 0;
     double _gbpm = 0;
 };
+
+} // namespace flowtally

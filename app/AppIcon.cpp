@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+namespace flowtally {
+
 namespace {
 
 // The picture is drawn on a grid of 128 units, as in flowtally.svg.
@@ -47,3 +49,5 @@ QIcon appIcon() {
         icon.addPixmap(appIconPixmap(size));
     return icon;
 }
+
+} // namespace flowtally

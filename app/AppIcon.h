@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+namespace flowtally {
+
 // Flowtally's icon, drawn with QPainter (the same picture as
 // resources/flowtally.svg, which the desktop uses once installed): a blue
 // tile with a white traffic curve and a bar of the limit used.
@@ -12,3 +14,5 @@ QPixmap appIconPixmap(int size);
 
 // The icon at the sizes window managers and trays ask for.
 QIcon appIcon();
+
+} // namespace flowtally

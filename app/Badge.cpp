@@ -9,6 +9,8 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+namespace flowtally {
+
 namespace {
 
 constexpr int kIconSize = 64;
@@ -79,3 +81,5 @@ void Badge::setLabel(const QString &label) {
         window_->setWindowTitle(titleWithLabel(title_, label));
     }
 }
+
+} // namespace flowtally

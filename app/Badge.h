@@ -6,6 +6,8 @@
 class QSystemTrayIcon;
 class QWidget;
 
+namespace flowtally {
+
 // The badge: a short text (the thirty-day projection) on Flowtally's tray
 // icon, written into the icon's picture. Where the desktop has no tray, the
 // main window's title carries it ("Flowtally — 32G"). Clicking the tray
@@ -30,3 +32,5 @@ class Badge {
     QString label_;
     QSystemTrayIcon *tray_ = nullptr;
 };
+
+} // namespace flowtally

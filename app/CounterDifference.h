@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+namespace flowtally {
+
 // The bytes a source counted between two readings of one of its counters
 // (previous not 0).
 //
@@ -21,3 +23,5 @@ inline quint64 counterDifference(quint64 newValue, quint64 previous, CounterSour
         return newValue + kWrap - previous;
     return newValue;
 }
+
+} // namespace flowtally

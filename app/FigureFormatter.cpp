@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace flowtally {
+
 std::optional<QString> nonFiniteFigureText(double value) {
     if (std::isnan(value))
         return QStringLiteral("\u2014");
@@ -30,3 +32,5 @@ bool FigureFormatter::getObjectValue(QVariant *object, const QString &string,
                                      QString *errorDescription) const {
     return numbers_->getObjectValue(object, string, errorDescription);
 }
+
+} // namespace flowtally

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 
+namespace flowtally {
+
 // What a figure shows when it is not a finite number: "∞" for +∞ (a total
 // over a limit of 0), "−∞", and "—" for not a number (nothing over a limit
 // of 0, or no time since the reset). Nothing for a finite value.
@@ -26,3 +28,5 @@ class FigureFormatter : public Formatter {
     std::unique_ptr<Formatter> numbers_;
     QString unit_;
 };
+
+} // namespace flowtally

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace flowtally {
+
 namespace {
 
 bool takesKeyboardFocus(const QWidget *candidate, const QWidget *window) {
@@ -22,3 +24,5 @@ void selectKeyViewFollowingView(QWidget *view) {
     }
     view->clearFocus();
 }
+
+} // namespace flowtally

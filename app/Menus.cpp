@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QUndoStack>
 
+namespace flowtally {
+
 namespace {
 
 void bringToFront(QWidget *window) {
@@ -38,3 +40,5 @@ void AppDelegate::buildMenus(QMainWindow *main) {
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     editMenu->addAction(undo);
 }
+
+} // namespace flowtally

@@ -14,6 +14,8 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 
+namespace flowtally {
+
 namespace {
 
 namespace Key {
@@ -214,3 +216,5 @@ void AppDelegate::doResetTotals() {
 void AppDelegate::doResetTotalsNow() {
     undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues()));
 }
+
+} // namespace flowtally

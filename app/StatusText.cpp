@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QTime>
 
+namespace flowtally {
+
 namespace {
 
 const QString routerToolTipText = QStringLiteral(
@@ -45,3 +47,5 @@ void AppDelegate::handleSetInfoText(const QString &text) {
 void AppDelegate::showConsoleLog() {
     launchLogViewer();
 }
+
+} // namespace flowtally

@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QWidget>
 
+namespace flowtally {
+
 WindowEvents::WindowEvents(Handler didBecomeKey, Handler willClose, QObject *parent)
     : QObject(parent), didBecomeKey_(std::move(didBecomeKey)), willClose_(std::move(willClose)) {}
 
@@ -25,3 +27,5 @@ bool WindowEvents::eventFilter(QObject *watched, QEvent *event) {
     }
     return false;
 }
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 
 class QWidget;
 
+namespace flowtally {
+
 // Tells the controller when one of its windows becomes the active (key)
 // window and when one is about to close.
 class WindowEvents : public QObject {
@@ -22,3 +24,5 @@ class WindowEvents : public QObject {
     Handler didBecomeKey_;
     Handler willClose_;
 };
+
+} // namespace flowtally

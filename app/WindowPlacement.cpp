@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+namespace flowtally {
+
 void WindowPlacement::add(QWidget *window, const QString &key) {
     windows_.append({window, key});
     const QVariant stored = UserDefaults::standardUserDefaults().objectForKey(key);
@@ -19,3 +21,5 @@ void WindowPlacement::remember(QWidget *window) const {
             UserDefaults::standardUserDefaults().setObject(key, window->saveGeometry());
     }
 }
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 
 class QWidget;
 
+namespace flowtally {
+
 // Where Flowtally's windows were and how large: each window's geometry is
 // kept in the settings under a key of its own, put back when the window is
 // added and taken again whenever it closes, so that windows come back where
@@ -23,3 +25,5 @@ class WindowPlacement {
   private:
     QList<QPair<QWidget *, QString>> windows_;
 };
+
+} // namespace flowtally

@@ -33,6 +33,8 @@
 #include <QUndoStack>
 #include <algorithm>
 
+namespace flowtally {
+
 namespace {
 
 const QString kHideHelpKey = QStringLiteral("HideHelp");
@@ -290,3 +292,5 @@ void AppDelegate::windowWillClose(QWidget *window) {
 void AppDelegate::quit() {
     mainWindow->close();
 }
+
+} // namespace flowtally

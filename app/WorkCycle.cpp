@@ -4,15 +4,17 @@
 
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
-#include "Threads.h"
 #include "FormattedField.h"
 #include "KeyViewOrder.h"
 #include "MainLoop.h"
 #include "SleepMonitor.h"
+#include "Threads.h"
 #include "Timer.h"
 
 #include <QGuiApplication>
 #include <QPushButton>
+
+namespace flowtally {
 
 namespace {
 
@@ -154,3 +156,5 @@ bool AppDelegate::applicationShouldTerminate() {
     sleepMonitor.reset();
     return true;
 }
+
+} // namespace flowtally

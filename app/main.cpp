@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QWidget>
 
+using namespace flowtally;
+
 int main(int argc, char **argv) {
     QApplication application(argc, argv);
     setUpSnmpEnvironment(bundledMibFolder());

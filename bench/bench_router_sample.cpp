@@ -29,6 +29,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace flowtally {
+
 namespace {
 
 constexpr int kSamples = 100;
@@ -169,6 +171,10 @@ double median(std::vector<double> values) {
 }
 
 } // namespace
+
+} // namespace flowtally
+
+using namespace flowtally;
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -35,6 +35,8 @@
 #include <sys/resource.h>
 #include <thread>
 
+namespace flowtally {
+
 namespace {
 
 const QString kService = QStringLiteral("5F0C1E8A-0000-4000-8000-0000BE7C0001");
@@ -276,6 +278,10 @@ int ticksFromArguments(int argc, char **argv) {
 }
 
 } // namespace
+
+} // namespace flowtally
+
+using namespace flowtally;
 
 int main(int argc, char **argv) {
     const int ticks = ticksFromArguments(argc, argv);

@@ -14,6 +14,8 @@
 
 extern char **environ;
 
+namespace flowtally {
+
 namespace {
 
 constexpr int kIterations = 2000;
@@ -56,6 +58,10 @@ double median(std::vector<double> values) {
 }
 
 } // namespace
+
+} // namespace flowtally
+
+using namespace flowtally;
 
 int main() {
     std::vector<double> bareWall, bareCpu, runnerWall, runnerCpu;

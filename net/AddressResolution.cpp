@@ -7,6 +7,8 @@
 #include "IsValidLocalIP.h"
 #include "ToolPaths.h"
 
+namespace flowtally {
+
 namespace {
 
 std::optional<QStringList> arpReplyWords(const QString &address) {
@@ -58,3 +60,5 @@ AppDelegate::enetAddressFromIPAddress(const std::optional<QString> &address) {
         return std::nullopt;
     return replyWords->at(3);
 }
+
+} // namespace flowtally

@@ -13,6 +13,8 @@
 
 #include <atomic>
 
+namespace flowtally {
+
 namespace {
 
 // The router decision of the current tick. Only the tick's worker reads and
@@ -105,3 +107,5 @@ bool AppDelegate::serviceChanged() const {
         return true;
     return *current != *_PrimaryService;
 }
+
+} // namespace flowtally

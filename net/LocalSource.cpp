@@ -5,13 +5,15 @@
 #include "CharacterSet.h"
 #include "ComponentsSeparatedByCharactersFromSet.h"
 #include "HostName.h"
+#include "Numbers.h"
 #include "SynchronousTaskWrapper.h"
 #include "SystemLog.h"
-#include "Numbers.h"
 #include "ToolPaths.h"
 #include "Utf8Decoding.h"
 
 #include <ctime>
+
+namespace flowtally {
 
 namespace {
 
@@ -81,3 +83,5 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
     doSetInfoText(QStringLiteral("No Error"));
     return sample;
 }
+
+} // namespace flowtally

@@ -3,10 +3,12 @@
 #include "AppDelegate.h"
 
 #include "DirectToolRun.h"
-#include "Threads.h"
 #include "Numbers.h"
+#include "Threads.h"
 #include "ToolPaths.h"
 #include "WBNSStringLinesFromString.h"
+
+namespace flowtally {
 
 namespace {
 
@@ -179,3 +181,5 @@ std::optional<TrafficSample> AppDelegate::routerStats() {
         sample.insert(SampleKey::PrimaryService, *service);
     return sample;
 }
+
+} // namespace flowtally

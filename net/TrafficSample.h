@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariantMap>
 
+namespace flowtally {
+
 // A traffic sample: one reading of the two byte counters of a source, as an
 // immutable string-keyed dictionary that travels from the worker thread to
 // the main thread by value.
@@ -28,3 +30,5 @@ inline CounterSource sourceOfSample(const TrafficSample &sample) {
     return sample.contains(SampleKey::PrimaryInterface) ? CounterSource::Local
                                                         : CounterSource::Router;
 }
+
+} // namespace flowtally

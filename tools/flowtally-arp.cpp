@@ -18,6 +18,9 @@
 #include <optional>
 #include <string>
 
+using flowtally::defaultRoute;
+using flowtally::resolvedNeighbour;
+
 namespace {
 
 bool isLoopback(const in_addr &address) {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QTimer>
 
+namespace flowtally {
+
 namespace {
 
 // Delayed actions are single-shot timers owned by their target, so that the
@@ -34,3 +36,5 @@ void cancelPerforms(QObject *target) {
     // None of them is running now: the one that is has lost its name.
     qDeleteAll(pending);
 }
+
+} // namespace flowtally

@@ -1,11 +1,13 @@
 #include "IdleNotificationQueue.h"
 
-#include "Threads.h"
 #include "NotificationCenter.h"
+#include "Threads.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
+
+namespace flowtally {
 
 IdleNotificationQueue::IdleNotificationQueue(NotificationCenter &center, QObject *parent)
     : QObject(parent), center_(center), idle_(new QTimer(this)) {
@@ -42,3 +44,5 @@ void IdleNotificationQueue::postWaiting() {
     for (const Waiting &waiting : posting)
         center_.post(waiting.name, waiting.object);
 }
+
+} // namespace flowtally

@@ -6,9 +6,11 @@
 
 #include <vector>
 
-class NotificationCenter;
 class QTimer;
 
+namespace flowtally {
+
+class NotificationCenter;
 // Holds notifications until the main event loop is idle (every event already
 // queued, later ones included, has been handled), then posts them to its
 // centre in the order in which they were queued. Coalesces by name and equal
@@ -37,3 +39,5 @@ class IdleNotificationQueue : public QObject {
     QTimer *idle_;
     std::vector<Waiting> waiting_;
 };
+
+} // namespace flowtally

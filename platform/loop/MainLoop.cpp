@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+namespace flowtally {
+
 void runMainLoopFor(double seconds) {
     const int milliseconds = timerMilliseconds(seconds);
     const QDeadlineTimer deadline(milliseconds, Qt::PreciseTimer);
@@ -22,3 +24,5 @@ void runMainLoopFor(double seconds) {
     while (!deadline.hasExpired())
         loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
+
+} // namespace flowtally

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace flowtally {
+
 struct NotificationCenter::Entry {
     QPointer<QObject> receiver;
     QString name;
@@ -64,3 +66,5 @@ void NotificationCenter::post(const QString &name, const QVariant &object) {
             entry->callback(object);
     }
 }
+
+} // namespace flowtally

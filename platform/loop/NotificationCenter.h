@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace flowtally {
+
 // Delivers named notifications to the observers of that name, synchronously,
 // on the main thread. An observer is a callback held for a receiver object; it
 // goes when the receiver is removed or destroyed.
@@ -34,3 +36,5 @@ class NotificationCenter : public QObject {
     struct Entry;
     std::vector<std::shared_ptr<Entry>> entries_;
 };
+
+} // namespace flowtally

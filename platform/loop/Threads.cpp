@@ -5,6 +5,8 @@
 
 #include <thread>
 
+namespace flowtally {
+
 bool isMainThread() {
     const QCoreApplication *application = QCoreApplication::instance();
     return application && QThread::currentThread() == application->thread();
@@ -23,3 +25,5 @@ void performOnMainThread(std::function<void()> action, bool waitUntilDone) {
 void detachThread(std::function<void()> body) {
     std::thread(std::move(body)).detach();
 }
+
+} // namespace flowtally

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace flowtally {
+
 // The main thread (the thread of the application object, which runs the main
 // event loop) and the worker threads Flowtally detaches.
 
@@ -17,3 +19,5 @@ void performOnMainThread(std::function<void()> action, bool waitUntilDone);
 
 // Starts a thread that runs the body and ends; nobody waits for or joins it.
 void detachThread(std::function<void()> body);
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 #include <climits>
 #include <cmath>
 
+namespace flowtally {
+
 int timerMilliseconds(double seconds) {
     if (!(seconds > 0))
         return 0;
@@ -81,3 +83,5 @@ void Timer::invalidate() {
     qtimer_->stop();
     self_.reset();
 }
+
+} // namespace flowtally

@@ -8,6 +8,8 @@
 
 class QTimer;
 
+namespace flowtally {
+
 // The QTimer interval for a time in seconds: whole milliseconds rounded up,
 // 0 for no time (negative or not a number), at most what QTimer can hold.
 int timerMilliseconds(double seconds);
@@ -52,3 +54,5 @@ class Timer : public QObject, public std::enable_shared_from_this<Timer> {
     // The reference by which a valid timer keeps itself alive.
     std::shared_ptr<Timer> self_;
 };
+
+} // namespace flowtally

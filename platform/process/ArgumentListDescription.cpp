@@ -1,5 +1,7 @@
 #include "ArgumentListDescription.h"
 
+namespace flowtally {
+
 QString quotedDescription(const QString &text) {
     QString escaped = text;
     escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
@@ -16,3 +18,5 @@ QString argumentListDescription(const QStringList &arguments) {
     }
     return QLatin1Char('(') + quoted.join(QLatin1String(", ")) + QLatin1Char(')');
 }
+
+} // namespace flowtally

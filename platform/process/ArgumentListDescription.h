@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace flowtally {
+
 // A text in double quotes, with \ and " escaped: "a \"b\"".
 QString quotedDescription(const QString &text);
 
@@ -10,3 +12,5 @@ QString quotedDescription(const QString &text);
 // (with \ and " escaped) in parentheses, e.g. ("-f", "inet"); () when empty.
 // The argument after "-c" is an SNMP community, a password: it shows masked.
 QString argumentListDescription(const QStringList &arguments);
+
+} // namespace flowtally

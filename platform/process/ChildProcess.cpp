@@ -18,6 +18,8 @@
 
 extern char **environ;
 
+namespace flowtally {
+
 namespace {
 
 std::atomic<std::chrono::milliseconds::rep> timeoutMilliseconds{30000};
@@ -250,3 +252,5 @@ void ChildProcess::closeAll() {
     closeStream(Stream::Error);
     closeDescriptor(pidfd_);
 }
+
+} // namespace flowtally

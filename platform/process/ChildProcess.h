@@ -8,6 +8,8 @@
 #include <functional>
 #include <sys/types.h>
 
+namespace flowtally {
+
 // The longest time any one tool run may take, for the whole process: when it
 // runs out, the tool's whole process group is killed. 30 s unless changed.
 std::chrono::milliseconds toolTimeout();
@@ -87,3 +89,5 @@ class ChildProcess {
     Reader output_;
     Reader error_;
 };
+
+} // namespace flowtally

@@ -3,6 +3,8 @@
 #include "ChildProcess.h"
 #include "Utf8Decoding.h"
 
+namespace flowtally {
+
 std::optional<QString> directToolRun(const QString &path, const QStringList &arguments) {
     using Stream = ChildProcess::Stream;
     ChildProcess process;
@@ -25,3 +27,5 @@ std::optional<QString> directToolRun(const QString &path, const QStringList &arg
     output.append(process.readAvailable(Stream::Output));
     return decodeUtf8(output);
 }
+
+} // namespace flowtally

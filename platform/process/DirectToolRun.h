@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace flowtally {
+
 // Runs a tool at the given path (no search) with its standard output on a
 // pipe, standard error shared with ours, waits until it exits and returns its
 // standard output as UTF-8 text. Output is read while the tool runs, so a tool
@@ -13,3 +15,5 @@
 // (see ChildProcess.h; then one line is logged). No output gives an empty text.
 // Blocks the calling thread; needs no event loop.
 std::optional<QString> directToolRun(const QString &path, const QStringList &arguments);
+
+} // namespace flowtally

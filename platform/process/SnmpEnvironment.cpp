@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+namespace flowtally {
+
 namespace {
 
 const QString kTranslateTool = QStringLiteral("/usr/bin/snmptranslate");
@@ -82,3 +84,5 @@ QString bundledMibFolder() {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() +
                            QStringLiteral("/../share/flowtally/mibs"));
 }
+
+} // namespace flowtally

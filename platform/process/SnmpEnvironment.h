@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace flowtally {
+
 // The net-snmp tools print the replies that Flowtally reads
 // ("SNMPv2-MIB::sysName.0 = STRING: gateway") only when they know the
 // modules SNMPv2-MIB and IF-MIB and load them; Debian ships the tools
@@ -31,3 +33,5 @@ SnmpModules setUpSnmpEnvironment(const QString &bundledFolder);
 // program's bin folder, in the build tree as after an install. Needs the
 // application object.
 QString bundledMibFolder();
+
+} // namespace flowtally

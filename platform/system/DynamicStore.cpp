@@ -11,6 +11,8 @@
 
 #include <mutex>
 
+namespace flowtally {
+
 namespace {
 
 const QString kNetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
@@ -142,3 +144,5 @@ void DynamicStore::setSystemBusAddress(const QString &address) {
     busAddress = address;
     busTried = false;
 }
+
+} // namespace flowtally

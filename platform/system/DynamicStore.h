@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+namespace flowtally {
+
 // The network configuration store: Flowtally reads one record from it, the
 // global IPv4 state under kGlobalIPv4StateKey.
 inline const QString kGlobalIPv4StateKey = QStringLiteral("State:/Network/Global/IPv4");
@@ -51,3 +53,5 @@ inline bool isWiredOrWirelessInterface(const QString &name) {
     return name.startsWith(QLatin1String("en")) || name.startsWith(QLatin1String("eth")) ||
            name.startsWith(QLatin1String("wl"));
 }
+
+} // namespace flowtally

@@ -2,6 +2,10 @@
 
 #include <QSysInfo>
 
+namespace flowtally {
+
 QString currentHostName() {
     return QSysInfo::machineHostName();
 }
+
+} // namespace flowtally

@@ -2,5 +2,9 @@
 
 #include <QString>
 
+namespace flowtally {
+
 // This computer's host name, as the kernel knows it.
 QString currentHostName();
+
+} // namespace flowtally

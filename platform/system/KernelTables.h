@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+namespace flowtally {
+
 struct DefaultRoute {
     std::string interface;
     // The router's dotted address; absent for a route without a gateway
@@ -92,3 +94,5 @@ resolvedNeighbour(const std::string &address, const std::string &table = kKernel
     }
     return std::nullopt;
 }
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+namespace flowtally {
+
 namespace {
 
 struct Launch {
@@ -43,3 +45,5 @@ bool launchLogViewer() {
                              "or a terminal with journalctl, is installed"));
     return false;
 }
+
+} // namespace flowtally

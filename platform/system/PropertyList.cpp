@@ -12,6 +12,8 @@
 #include <limits>
 #include <memory>
 
+namespace flowtally {
+
 namespace {
 
 // libplist counts dates in seconds from 2001-01-01 00:00:00 UTC.
@@ -211,3 +213,5 @@ QByteArray xmlData(const QVariantMap &dictionary) {
     plist_to_xml_free(raw);
     return xml;
 }
+
+} // namespace flowtally

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace flowtally {
+
 // Property lists (XML or binary) read through libplist into typed values:
 //   string → QString          integer → quint64     real → double
 //   boolean → bool            date → QDateTime (UTC) data → QByteArray
@@ -34,3 +36,5 @@ std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString &path);
 // Gives an empty array when a value has no property-list form (an invalid
 // QVariant, an invalid date, any other type); nothing is written then.
 QByteArray xmlData(const QVariantMap &dictionary);
+
+} // namespace flowtally

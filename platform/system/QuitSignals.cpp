@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace flowtally {
+
 namespace {
 
 constexpr std::array quitSignals{SIGTERM, SIGINT, SIGHUP};
@@ -70,3 +72,5 @@ void QuitSignals::readSignals() {
     if (alive)
         notifier_->setEnabled(true);
 }
+
+} // namespace flowtally

@@ -4,6 +4,8 @@
 
 class QSocketNotifier;
 
+namespace flowtally {
+
 // Turns SIGTERM, SIGINT and SIGHUP into quitRequested() on the main thread,
 // so that they quit through the same path as closing the main window. Each
 // signal that arrives is delivered once; one that arrives while an earlier
@@ -24,3 +26,5 @@ class QuitSignals : public QObject {
 
     QSocketNotifier *notifier_;
 };
+
+} // namespace flowtally

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace flowtally {
+
 QString resourcePath(const QString &name) {
     if (name.isEmpty())
         return {};
@@ -27,3 +29,5 @@ std::optional<QString> resourceText(const QString &name) {
         return std::nullopt;
     return QString::fromUtf8(*data);
 }
+
+} // namespace flowtally

@@ -7,6 +7,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+namespace flowtally {
+
 SleepMonitor::SleepMonitor(QObject *parent)
     : SleepMonitor(QDBusConnection::systemBus(), Service(), parent) {}
 
@@ -72,3 +74,5 @@ void SleepMonitor::prepareForSleep(bool start) {
         takeLock();
     }
 }
+
+} // namespace flowtally

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+namespace flowtally {
+
 // Tells Flowtally when the system is about to sleep and when it has woken,
 // from systemd-logind's PrepareForSleep signal. While awake it holds a delay
 // inhibitor lock, so that the system waits for the willSleep() handlers to
@@ -49,3 +51,5 @@ class SleepMonitor : public QObject {
     bool sleeping_ = false;
     QDBusUnixFileDescriptor lock_;
 };
+
+} // namespace flowtally

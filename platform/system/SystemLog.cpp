@@ -4,6 +4,8 @@
 #include <syslog.h>
 #include <unistd.h>
 
+namespace flowtally {
+
 namespace {
 
 std::mutex sinkMutex;
@@ -49,3 +51,5 @@ SystemLogSink setSystemLogSink(SystemLogSink sink) {
     currentSink = std::move(sink);
     return previous;
 }
+
+} // namespace flowtally

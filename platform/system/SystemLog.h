@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace flowtally {
+
 // Flowtally's event log: one line per event, on standard error and in the
 // system log under the identifier "flowtally". Safe to call from any thread.
 void systemLog(const QString &line);
@@ -13,3 +15,5 @@ void systemLog(const QString &line);
 // that was in place before.
 using SystemLogSink = std::function<void(const QString &line)>;
 SystemLogSink setSystemLogSink(SystemLogSink sink);
+
+} // namespace flowtally

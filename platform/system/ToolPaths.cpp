@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace flowtally {
+
 namespace {
 
 std::mutex tableMutex;
@@ -60,3 +62,5 @@ void setToolPath(const QString &tool, const QString &path) {
     else
         overrides.insert(tool, path);
 }
+
+} // namespace flowtally

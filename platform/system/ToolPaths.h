@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace flowtally {
+
 // The command-line tools Flowtally runs, under the names the rest of the
 // program knows them by, and the one table that maps each to the program
 // that does that work on this platform.
@@ -21,3 +23,5 @@ void setToolPath(const QString &tool, const QString &path);
 // The folder that holds Flowtally's own helper programs: beside the running
 // executable, or its ../libexec/flowtally after an install.
 QString helperDirectory();
+
+} // namespace flowtally

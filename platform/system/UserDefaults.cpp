@@ -14,6 +14,8 @@
 #include <system_error>
 #include <unistd.h>
 
+namespace flowtally {
+
 namespace {
 
 constexpr int kWriteDelayMs = 1000;
@@ -272,3 +274,5 @@ void UserDefaults::noteWriteOutcome(bool written, const QString &error) {
         systemLog(QStringLiteral("The settings are written to %1 again.").arg(path_));
     failing_ = !written;
 }
+
+} // namespace flowtally

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+namespace flowtally {
+
 // Flowtally's settings: typed values (QString, QDateTime, quint64, double,
 // bool, nested QVariantMap) in an XML property list, over a registration
 // domain of lowest precedence that lives in memory only.
@@ -74,3 +76,5 @@ class UserDefaults : public QObject {
     std::mutex fileMutex_; // one write at a time; taken before valuesMutex_
     bool failing_ = false; // the last write failed
 };
+
+} // namespace flowtally

@@ -1,5 +1,7 @@
 #include "CharacterSet.h"
 
+namespace flowtally {
+
 namespace {
 
 template <typename Test> std::shared_ptr<const std::bitset<0x10000>> membersWhere(Test test) {
@@ -45,3 +47,5 @@ CharacterSet CharacterSet::invertedSet() const {
 bool CharacterSet::characterIsMember(QChar character) const {
     return members_->test(character.unicode()) != inverted_;
 }
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 #include <bitset>
 #include <memory>
 
+namespace flowtally {
+
 // A set of UTF-16 code units, as Flowtally's scanners and splitters test
 // characters. Copies are cheap and may be shared between threads.
 class CharacterSet {
@@ -33,3 +35,5 @@ class CharacterSet {
     std::shared_ptr<const Members> members_;
     bool inverted_ = false;
 };
+
+} // namespace flowtally

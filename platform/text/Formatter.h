@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace flowtally {
+
 // Turns a field's object value into the text it shows and typed text back
 // into an object value. Formatters are called on the main thread.
 class Formatter {
@@ -27,3 +29,5 @@ class Formatter {
         return std::nullopt;
     }
 };
+
+} // namespace flowtally

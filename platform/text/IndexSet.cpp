@@ -1,5 +1,7 @@
 #include "IndexSet.h"
 
+namespace flowtally {
+
 std::optional<QStringList> objectsAtIndexes(const QStringList &list, const IndexSet &indexes) {
     QStringList picked;
     picked.reserve(indexes.count());
@@ -10,3 +12,5 @@ std::optional<QStringList> objectsAtIndexes(const QStringList &list, const Index
     }
     return picked;
 }
+
+} // namespace flowtally

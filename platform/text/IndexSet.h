@@ -6,6 +6,8 @@
 #include <optional>
 #include <set>
 
+namespace flowtally {
+
 // A set of distinct unsigned indices, always held and visited in ascending
 // order; adding an index that is present changes nothing.
 class IndexSet {
@@ -32,3 +34,5 @@ class IndexSet {
 // The list's elements at the indices, in ascending order of index. No value
 // when an index lies beyond the end of the list.
 std::optional<QStringList> objectsAtIndexes(const QStringList &list, const IndexSet &indexes);
+
+} // namespace flowtally

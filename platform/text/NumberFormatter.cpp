@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace flowtally {
+
 std::optional<QString> NumberFormatter::stringForObjectValue(const QVariant &value) const {
     if (!isNumber(value))
         return std::nullopt;
@@ -40,3 +42,5 @@ bool NumberFormatter::getObjectValue(QVariant *object, const QString &string,
         errorDescription->clear();
     return true;
 }
+
+} // namespace flowtally

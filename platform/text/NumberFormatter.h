@@ -2,6 +2,8 @@
 
 #include "Formatter.h"
 
+namespace flowtally {
+
 // A formatter of plain numbers: shows a number with at most
 // maximumFractionDigits digits after the point (rounded as the C library
 // rounds, trailing zeros dropped, no grouping), and reads text that is
@@ -25,3 +27,5 @@ class NumberFormatter : public Formatter {
     unsigned maximumFractionDigits_ = 0;
     unsigned formatterBehavior_ = kBehavior10_4;
 };
+
+} // namespace flowtally

@@ -9,6 +9,8 @@
 #include <limits>
 #include <locale.h>
 
+namespace flowtally {
+
 double doubleValue(const QString &text) {
     double value = 0;
     Scanner(text).scanDouble(&value);
@@ -149,3 +151,5 @@ quint32 unsignedIntValueOf(const QVariant &value) {
         return quint32(value.toLongLong());
     return quint32(saturatedWholePart(doubleValueOf(value)));
 }
+
+} // namespace flowtally

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace flowtally {
+
 // Numbers in Flowtally: read from the start of a text, converted to and
 // from the C library's forms under the C locale, and read out of values
 // held in a QVariant. Safe on any thread.
@@ -55,3 +57,5 @@ quint64 unsignedLongLongValueOf(const QVariant &value);
 
 // The low 32 bits of the whole part, as a C cast of an integer gives them.
 quint32 unsignedIntValueOf(const QVariant &value);
+
+} // namespace flowtally

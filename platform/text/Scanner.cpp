@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace flowtally {
+
 namespace {
 
 bool isAsciiDigit(QChar c) {
@@ -123,3 +125,5 @@ bool Scanner::scanDouble(double *value) {
     }
     return true;
 }
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace flowtally {
+
 // Reads a text piece by piece from a moving position, the way Flowtally's
 // splitters and number readers walk their input. Before every scan the
 // characters to be skipped are passed over (white space and line ends
@@ -45,3 +47,5 @@ class Scanner {
     qsizetype location_ = 0;
     std::optional<CharacterSet> skipped_;
 };
+
+} // namespace flowtally

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+namespace flowtally {
+
 std::optional<QString> decodeUtf8(const QByteArray &bytes) {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
@@ -9,3 +11,5 @@ std::optional<QString> decodeUtf8(const QByteArray &bytes) {
         return std::nullopt;
     return text;
 }
+
+} // namespace flowtally

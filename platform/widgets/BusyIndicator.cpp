@@ -1,5 +1,7 @@
 #include "BusyIndicator.h"
 
+namespace flowtally {
+
 BusyIndicator::BusyIndicator(QWidget *parent) : QProgressBar(parent) {
     // A range of 0 to 0 makes the bar indeterminate.
     setRange(0, 0);
@@ -17,3 +19,5 @@ void BusyIndicator::startAnimation() {
 void BusyIndicator::stopAnimation() {
     hide();
 }
+
+} // namespace flowtally

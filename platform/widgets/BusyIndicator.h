@@ -2,6 +2,8 @@
 
 #include <QProgressBar>
 
+namespace flowtally {
+
 // An indeterminate progress bar that is shown, moving, only while some work is
 // under way; while stopped it is hidden but keeps its place in the layout.
 // Usable as a promoted QProgressBar in Qt Designer.
@@ -14,3 +16,5 @@ class BusyIndicator : public QProgressBar {
     void startAnimation();
     void stopAnimation();
 };
+
+} // namespace flowtally

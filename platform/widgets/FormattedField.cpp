@@ -2,6 +2,8 @@
 
 #include <QFocusEvent>
 
+namespace flowtally {
+
 FormattedField::FormattedField(QWidget *parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::returnPressed, this, &FormattedField::commit);
 }
@@ -56,3 +58,5 @@ void FormattedField::showValue() {
     else
         setText(value_.toString());
 }
+
+} // namespace flowtally

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace flowtally {
+
 // A text field that holds an object value and shows it through its
 // formatter. The user's text becomes the new value when it is committed
 // (Return, or leaving the field after changing it) and the formatter accepts
@@ -50,3 +52,5 @@ class FormattedField : public QLineEdit {
     std::unique_ptr<Formatter> formatter_;
     QVariant value_;
 };
+
+} // namespace flowtally

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace flowtally {
+
 LevelIndicator::LevelIndicator(QWidget *parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
@@ -88,3 +90,5 @@ void LevelIndicator::paintEvent(QPaintEvent *) {
     painter.setBrush(colour(zone()));
     painter.drawRect(QRectF(inside.topLeft(), QSizeF(filled, inside.height())));
 }
+
+} // namespace flowtally

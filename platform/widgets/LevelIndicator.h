@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+namespace flowtally {
+
 // A continuous level bar between a minimum and a maximum. The bar is drawn
 // in the normal colour, or in the warning or critical colour once the value
 // reaches the warning or critical value; when the critical value lies below
@@ -52,3 +54,5 @@ class LevelIndicator : public QWidget {
     double critical_ = 0;
     double value_ = 0;
 };
+
+} // namespace flowtally

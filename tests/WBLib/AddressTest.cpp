@@ -7,6 +7,8 @@
 #include <future>
 #include <vector>
 
+namespace flowtally {
+
 // Parts with a leading zero are octal, as inet_addr reads them.
 TEST(IsValidLocalIP, LocalBlocksAndTheirBoundaries) {
     for (const char *text : {"10.1.2.3", "172.20.0.1", "172.31.255.255", "192.168.1.1", "127.0.0.1",
@@ -48,3 +50,5 @@ TEST(WBIPFormatter, ReadsAndShowsAddresses) {
     }
     EXPECT_FALSE(formatter.getObjectValue(nullptr, "x", nullptr));
 }
+
+} // namespace flowtally

@@ -9,6 +9,8 @@
 
 #include <QDir>
 
+namespace flowtally {
+
 using Errors = std::optional<QString>;
 
 struct SynchronousTaskWrapperTest : testing::Test {
@@ -98,3 +100,5 @@ TEST_F(SynchronousTaskWrapperTest, HangingToolIsKilledWithItsGroupAndGivesNothin
         EXPECT_TRUE(waitUntilEnded(child));
     }
 }
+
+} // namespace flowtally

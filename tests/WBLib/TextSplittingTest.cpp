@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace flowtally {
+
 // Each item in brackets, "[a][][b]", so that a table shows a whole list in one text.
 template <typename List> static QString bracketed(const List &items) {
     QString text;
@@ -62,3 +64,5 @@ TEST(IndexSetFromIndices, EveryDigitRunIsOneIndex) {
     EXPECT_EQ(indexSetFromArray({"4", " -3", -1, 2.9, "x"}), (IndexSet{0, 2, 4}));
     EXPECT_EQ(indexSetFromCArray(QList<int32_t>{5, -7, 0, 9}.data(), 3), (IndexSet{0, 5}));
 }
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace flowtally {
+
 using F = WBBKMGTFormatter;
 
 // Values above 10T, +infinity among them, log "gotcha!".
@@ -58,3 +60,5 @@ TEST(WBBKMGTFormatter, ReadsScalesAndBytesFromItsResources) {
     EXPECT_EQ(resourceText("OrderedBKMGTChars.txt").value_or("").simplified().remove(' '), "BKMGT");
     EXPECT_EQ(resourceText("NoSuchResource.txt"), std::nullopt);
 }
+
+} // namespace flowtally

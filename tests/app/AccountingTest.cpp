@@ -12,6 +12,8 @@
 
 #include <vector>
 
+namespace flowtally {
+
 namespace {
 
 constexpr quint64 k2to32 = quint64(1) << 32, kGiB = quint64(1) << 30;
@@ -171,3 +173,5 @@ TEST_F(Persistence, WithoutANetworkNothingIsStoredAndValuesStay) {
 }
 
 } // namespace
+
+} // namespace flowtally

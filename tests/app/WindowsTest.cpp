@@ -16,6 +16,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
+namespace flowtally {
+
 namespace {
 
 constexpr quint64 kGiB = quint64(1) << 30;
@@ -192,3 +194,5 @@ TEST_F(Windows, Screenshots) {
 }
 
 } // namespace
+
+} // namespace flowtally

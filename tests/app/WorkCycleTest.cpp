@@ -10,6 +10,8 @@
 
 #include <functional>
 
+namespace flowtally {
+
 namespace {
 
 class WorkCycle : public ControllerFixture {
@@ -95,3 +97,5 @@ TEST_F(WorkCycle, QuittingStopsTicksAndDropsLateStatusTexts) {
 }
 
 } // namespace
+
+} // namespace flowtally

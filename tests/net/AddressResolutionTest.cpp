@@ -1,6 +1,8 @@
 // Address lookups against replies of the arp helper.
 #include "ControllerFixture.h"
 
+namespace flowtally {
+
 namespace {
 
 using AddressResolution = ControllerFixture;
@@ -31,3 +33,5 @@ TEST_F(AddressResolution, NoToolRunWithoutAUsableAddress) {
 }
 
 } // namespace
+
+} // namespace flowtally

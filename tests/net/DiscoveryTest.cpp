@@ -4,6 +4,8 @@
 
 #include "UserDefaults.h"
 
+namespace flowtally {
+
 namespace {
 
 const QString kName = "system.sysName.0", kNameReply = "SNMPv2-MIB::sysName.0 = STRING: gateway\n";
@@ -63,3 +65,5 @@ TEST_F(Discovery, ServiceChangedUnlessBothAreThereAndEqual) {
 }
 
 } // namespace
+
+} // namespace flowtally

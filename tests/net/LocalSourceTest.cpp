@@ -1,6 +1,8 @@
 // The local source against netstat output of many shapes.
 #include "ControllerFixture.h"
 
+namespace flowtally {
+
 namespace {
 
 const QString kHeader = "Name  Mtu   Network       Address            Ipkts Ierrs     Ibytes    "
@@ -59,3 +61,5 @@ TEST_F(LocalSource, UnreadableOutputGivesNoSampleAndSaysWhy) {
 }
 
 } // namespace
+
+} // namespace flowtally

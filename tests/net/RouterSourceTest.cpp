@@ -7,6 +7,8 @@
 
 #include <QLabel>
 
+namespace flowtally {
+
 namespace {
 
 // The fixture's router, and a community that must reach the tools whole.
@@ -201,3 +203,5 @@ TEST_F(RouterSource, WithoutCommunityNoToolRuns) {
 }
 
 } // namespace
+
+} // namespace flowtally

@@ -12,6 +12,8 @@
 
 #include <limits>
 
+namespace flowtally {
+
 namespace {
 
 constexpr quint64 kMax = std::numeric_limits<quint64>::max();
@@ -141,3 +143,5 @@ TEST_F(UserDefaultsTest, UnwritableFolderCostsOneLinePerStreakAndNoValues) {
 }
 
 } // namespace
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace flowtally {
+
 namespace {
 
 // A default route line of interface, gateway and flags (kernel hex), and metric.
@@ -83,3 +85,5 @@ TEST_F(DynamicStoreTest, ProviderAnswersInsteadOfTheKernel) {
 }
 
 } // namespace
+
+} // namespace flowtally

@@ -1,10 +1,10 @@
 #include "MainLoop.h"
 #include "DelayedPerform.h"
-#include "Threads.h"
 #include "IdleNotificationQueue.h"
 #include "NotificationCenter.h"
 #include "QuitSignals.h"
 #include "SleepMonitor.h"
+#include "Threads.h"
 #include "Timer.h"
 
 #include "LogCapture.h"
@@ -27,6 +27,7 @@
 #include <unistd.h>
 #include <vector>
 
+namespace flowtally {
 namespace {
 
 // Runs the main loop in short slices until the condition holds or a generous
@@ -207,5 +208,6 @@ TEST(SleepMonitor, WithoutABusItStaysSilentAndSaysSoOnce) {
 }
 
 } // namespace
+} // namespace flowtally
 
 #include "MainLoopTest.moc"

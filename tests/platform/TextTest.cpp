@@ -1,11 +1,13 @@
 #include "ArgumentListDescription.h"
-#include "Scanner.h"
 #include "Numbers.h"
+#include "Scanner.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
+
+namespace flowtally {
 
 // Leading-number rules shared by the scanner and the text readers: white
 // space of any kind is skipped, digits of any script count, integers
@@ -48,3 +50,5 @@ TEST(ArgumentListDescription, QuotesEachArgumentAndMasksTheCommunity) {
               QStringLiteral("(\"-v\", \"2c\", \"-c\", \"********\", \"10.0.0.1\")"));
     EXPECT_EQ(argumentListDescription({"a \"b\" \\"}), QStringLiteral("(\"a \\\"b\\\" \\\\\")"));
 }
+
+} // namespace flowtally

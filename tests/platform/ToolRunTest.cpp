@@ -15,6 +15,8 @@
 
 #include <cerrno>
 
+namespace flowtally {
+
 namespace {
 
 TEST(ChildProcess, ReportsWhyAToolCannotStart) {
@@ -121,3 +123,5 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
 }
 
 } // namespace
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+namespace flowtally {
+
 // Some of this process's environment variables, changed for a while: each
 // one named is put back as it was (set or not) when the object goes, also
 // when a test fails half-way.
@@ -34,3 +36,5 @@ class EnvironmentVariables {
   private:
     QList<std::pair<QByteArray, std::optional<QByteArray>>> saved_;
 };
+
+} // namespace flowtally

@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace flowtally {
+
 // Collects the log lines written while it lives, from any thread.
 class LogCapture {
   public:
@@ -34,3 +36,5 @@ class LogCapture {
     QStringList lines_;
     SystemLogSink previous_;
 };
+
+} // namespace flowtally

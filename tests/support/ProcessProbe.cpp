@@ -6,6 +6,8 @@
 #include <optional>
 #include <thread>
 
+namespace flowtally {
+
 namespace {
 
 // Asks up to 500 times, 10 ms apart, until the answer comes.
@@ -40,3 +42,5 @@ bool waitUntilEnded(pid_t pid) {
         return close < 0 || line.mid(close + 2, 1) == "Z";
     });
 }
+
+} // namespace flowtally

@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+namespace flowtally {
+
 // Looks at processes that tests start through scripts. Every wait is bounded
 // (a few seconds) so that a fault fails the test instead of hanging it.
 
@@ -14,3 +16,5 @@ pid_t waitForPidFile(const QString &path);
 // Whether the process has ended (gone, or a zombie nobody reaped yet) within
 // the bound.
 bool waitUntilEnded(pid_t pid);
+
+} // namespace flowtally

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+namespace flowtally {
+
 // A temporary folder that holds small shell scripts standing in for tools.
 class ScriptFolder {
   public:
@@ -24,3 +26,5 @@ class ScriptFolder {
   private:
     QTemporaryDir folder_;
 };
+
+} // namespace flowtally

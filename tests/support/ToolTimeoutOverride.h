@@ -2,6 +2,8 @@
 
 #include "ChildProcess.h"
 
+namespace flowtally {
+
 // Sets the tool timeout for one test and puts the old one back afterwards.
 class ToolTimeoutOverride {
   public:
@@ -14,3 +16,5 @@ class ToolTimeoutOverride {
   private:
     std::chrono::milliseconds previous_;
 };
+
+} // namespace flowtally

@@ -2,6 +2,8 @@
 // router answers no SNMP here, so every sample is the interface's.
 #include "SystemTest.h"
 
+namespace flowtally {
+
 namespace {
 
 // Without a default route there is no service: Flowtally runs on and stores
@@ -126,3 +128,5 @@ TEST_F(SystemTest, UnreadableFileAndUnwritableFolderCostALogLineEach) {
 }
 
 } // namespace
+
+} // namespace flowtally

@@ -13,6 +13,8 @@
 
 #include <QLineEdit>
 
+namespace flowtally {
+
 namespace {
 
 const QString kCommunity = QStringLiteral("ft-router-3c9a");
@@ -209,3 +211,5 @@ TEST_F(RouterTest, ToolsAndRouterSourceNameTheRouter) {
 }
 
 } // namespace
+
+} // namespace flowtally

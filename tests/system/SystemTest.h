@@ -15,6 +15,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace flowtally {
+
 // Runs a shell script that manages the test's own namespaces (`ip -n`) and
 // runs programs inside them (`ip netns exec`). An error text, empty when it
 // went well; what it printed in *output.
@@ -340,3 +342,5 @@ class SystemTest : public ::testing::Test {
     std::atomic<bool> trafficFailed{false};
     std::jthread traffic;
 };
+
+} // namespace flowtally

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QProcess>
 
+namespace flowtally {
+
 CommandResult runCommand(const QString &program, const QStringList &arguments) {
     QProcess process; // kills what is still running when it goes
     process.start(program, arguments);
@@ -19,3 +21,5 @@ QString helperToolPath(const QString &name) {
     const QString folder = qEnvironmentVariable("FLOWTALLY_BIN_DIR");
     return QDir(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder).filePath(name);
 }
+
+} // namespace flowtally

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace flowtally {
+
 struct CommandResult {
     bool finished = false; // false: could not start, or killed after the bound
     int exitCode = -1;
@@ -15,3 +17,5 @@ CommandResult runCommand(const QString &program, const QStringList &arguments);
 
 // The path of one of Flowtally's helper tools in the build.
 QString helperToolPath(const QString &name);
+
+} // namespace flowtally

@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+namespace flowtally {
+
 namespace {
 
 // Every run happens inside a network namespace of our own (the arp tool may
@@ -98,3 +100,5 @@ TEST_F(ToolsTest, ArpAnswersFromTheNeighbourTable) {
 }
 
 } // namespace
+
+} // namespace flowtally

@@ -12,6 +12,8 @@
 
 #include <limits>
 
+namespace flowtally {
+
 namespace {
 
 // Brings a shown window to the front; answers whether it got there.
@@ -86,3 +88,5 @@ TEST(LevelIndicator, ValuesAndRangesThatAreNotFiniteShowAsAnEndOfTheBar) {
 }
 
 } // namespace
+
+} // namespace flowtally

@@ -5,6 +5,8 @@
 #include "ToolPaths.h"
 #include "UserDefaults.h"
 
+namespace flowtally {
+
 namespace {
 
 const QString kTools[] = {kNetstatTool, kArpTool, kSnmpGetTool, kSnmpWalkTool};
@@ -98,3 +100,5 @@ void ControllerFixture::setLimit(double number, quint64 scale) {
     outlet("displayLimitGB")->setDoubleValue(number);
     controller->loadPersistentValuesFromDict({{"limitUnitsScale", scale}});
 }
+
+} // namespace flowtally

@@ -22,6 +22,8 @@ inline std::ostream &operator<<(std::ostream &out, const QString &text) {
     return out << text.toStdString();
 }
 
+namespace flowtally {
+
 // A controller with its windows loaded offscreen, a network store that
 // answers with a service of the test's choosing, the settings in a temporary
 // folder, the log captured, and every tool a script that writes down its runs
@@ -72,3 +74,5 @@ class ControllerFixture : public ::testing::Test {
     QStringList shownTexts;
     qsizetype textsTaken = 0;
 };
+
+} // namespace flowtally
