@@ -2,6 +2,8 @@
 // and the thirty-day projection, and the figures go to the window and badge.
 #include "AppDelegate.h"
 
+#include "Environment.h"
+
 #include "CounterDifference.h"
 #include "DistantPast.h"
 #include "FigureFormatter.h"
@@ -79,8 +81,8 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
                 _prevUptime = uptime;
                 _totalBytesValue = _totalInBytes + _totalOutBytes;
                 if (_resetDate == distantPast() || !_resetDate.isValid())
-                    _resetDate = QDateTime::currentDateTimeUtc();
-                const double sinceReset = seconds(_resetDate, QDateTime::currentDateTimeUtc());
+                    _resetDate = Environment::current().now();
+                const double sinceReset = seconds(_resetDate, Environment::current().now());
                 _gbpmLimit = displayLimitGB->doubleValue() * static_cast<double>(_limitUnitsScale);
                 _gbpm = static_cast<double>(_totalBytesValue) / (sinceReset / kThirtyDays);
                 showFigures(*sample, inRateValue, outRateValue);

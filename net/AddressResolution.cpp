@@ -2,6 +2,8 @@
 // and interface type, from the neighbour table through the arp tool.
 #include "AppDelegate.h"
 
+#include "Environment.h"
+
 #include "DirectToolRun.h"
 #include "IndexSetFromIndices.h"
 #include "IsValidLocalIP.h"
@@ -12,7 +14,8 @@ namespace flowtally {
 namespace {
 
 std::optional<QStringList> arpReplyWords(const QString &address) {
-    const std::optional<QString> reply = directToolRun(toolPath(kArpTool), {address});
+    const std::optional<QString> reply =
+        directToolRun(Environment::current().toolPath(kArpTool), {address});
     if (!reply)
         return std::nullopt;
     return reply->split(QLatin1Char(' '));

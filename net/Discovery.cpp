@@ -5,7 +5,7 @@
 #include "ComponentsSeparatedByCharactersFromSet.h"
 #include "DirectToolRun.h"
 #include "DynamicStore.h"
-#include "HostName.h"
+#include "Environment.h"
 #include "IsValidLocalIP.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
@@ -54,7 +54,8 @@ std::optional<QString> AppDelegate::primaryServiceUUID() {
 }
 
 std::optional<QString> AppDelegate::primaryInterfaceIP() {
-    const std::optional<QString> reply = directToolRun(toolPath(kArpTool), {currentHostName()});
+    const std::optional<QString> reply = directToolRun(Environment::current().toolPath(kArpTool),
+                                                       {Environment::current().hostName()});
     if (!reply)
         return std::nullopt;
     static const CharacterSet parentheses =

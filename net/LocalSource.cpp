@@ -4,7 +4,7 @@
 
 #include "CharacterSet.h"
 #include "ComponentsSeparatedByCharactersFromSet.h"
-#include "HostName.h"
+#include "Environment.h"
 #include "Numbers.h"
 #include "SynchronousTaskWrapper.h"
 #include "SystemLog.h"
@@ -48,7 +48,7 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
     const QStringList arguments =
         QStringLiteral("-f inet -bI %1").arg(name).split(QLatin1Char(' '));
     const std::optional<QByteArray> output =
-        SynchronousTaskWrapper::execute(toolPath(kNetstatTool), arguments);
+        SynchronousTaskWrapper::execute(Environment::current().toolPath(kNetstatTool), arguments);
     const QString text = output ? decodeUtf8(*output).value_or(QString()) : QString();
 
     const QStringList lines = text.split(QLatin1Char('\n'));
@@ -70,11 +70,11 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
     TrafficSample sample;
     sample.insert(SampleKey::PrimaryInterface, name);
     sample.insert(SampleKey::MAC, fields.at(3));
-    sample.insert(SampleKey::Router, currentHostName());
+    sample.insert(SampleKey::Router, Environment::current().hostName());
     sample.insert(SampleKey::InTraffic, counterField(fields.at(6)));
     sample.insert(SampleKey::OutTraffic, counterField(fields.at(9)));
     sample.insert(SampleKey::Uptime, secondsSinceBoot());
-    sample.insert(SampleKey::FireDate, QDateTime::currentDateTimeUtc());
+    sample.insert(SampleKey::FireDate, Environment::current().now());
     // Without a service the sample can never be accepted; it still goes
     // through so the status line tells what happened.
     if (const std::optional<QString> service = primaryServiceUUID())

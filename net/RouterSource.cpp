@@ -2,6 +2,8 @@
 // SNMP v2c, through the net-snmp command-line tools.
 #include "AppDelegate.h"
 
+#include "Environment.h"
+
 #include "DirectToolRun.h"
 #include "Numbers.h"
 #include "Threads.h"
@@ -81,7 +83,8 @@ std::optional<QString> AppDelegate::SNMPGet(const QString &oid,
                                 *community,
                                 *atIP,
                                 oid};
-    const std::optional<QString> output = directToolRun(toolPath(kSnmpGetTool), arguments);
+    const std::optional<QString> output =
+        directToolRun(Environment::current().toolPath(kSnmpGetTool), arguments);
     return checkedReply(output && !output->isEmpty() ? *output : kNoData);
 }
 
@@ -102,7 +105,8 @@ std::optional<QString> AppDelegate::SNMPWalk(const QString &oid) {
                                 *community,
                                 *address,
                                 oid};
-    return checkedReply(directToolRun(toolPath(kSnmpWalkTool), arguments).value_or(QString()));
+    return checkedReply(directToolRun(Environment::current().toolPath(kSnmpWalkTool), arguments)
+                            .value_or(QString()));
 }
 
 bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address) {
@@ -176,7 +180,7 @@ std::optional<TrafficSample> AppDelegate::routerStats() {
     sample.insert(SampleKey::Uptime, uptime);
     sample.insert(SampleKey::InTraffic, quint64(in));
     sample.insert(SampleKey::OutTraffic, quint64(out));
-    sample.insert(SampleKey::FireDate, QDateTime::currentDateTimeUtc());
+    sample.insert(SampleKey::FireDate, Environment::current().now());
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
     return sample;

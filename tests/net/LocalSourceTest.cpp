@@ -53,9 +53,9 @@ TEST_F(LocalSource, UnreadableOutputGivesNoSampleAndSaysWhy) {
     // clang-format on
     for (const auto &c : cases) {
         reply("netstat", c.output);
-        log.clear();
+        environment.clearLog();
         EXPECT_FALSE(AppDelegate::localStatsForPrimaryInterface("eth0"));
-        EXPECT_EQ(log.lines(), QStringList{c.logLine});
+        EXPECT_EQ(environment.logLines(), QStringList{c.logLine});
         EXPECT_EQ(newTexts(), QStringList{"Netstat Error: see Console Log."});
     }
 }

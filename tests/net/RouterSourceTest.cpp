@@ -54,7 +54,7 @@ class RouterSource : public ControllerFixture {
 
     void TearDown() override {
         newTexts();
-        for (const QString &text : shownTexts + log.lines())
+        for (const QString &text : shownTexts + environment.logLines())
             EXPECT_FALSE(text.contains(kCommunity)) << "shown or logged: " << text;
         AppDelegate::clearRouterDecision();
         ControllerFixture::TearDown();

@@ -1,8 +1,8 @@
 #include "PropertyList.h"
 #include "UserDefaults.h"
 
-#include "LogCapture.h"
 #include "MainLoop.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -107,10 +107,10 @@ TEST_F(UserDefaultsTest, UnreadableFileIsKeptAsideAndReportedOnce) {
     QFile file(storePath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a property list") > 0);
     file.close();
-    LogCapture log;
+    TestEnvironment environment;
     UserDefaults store(storePath());
-    EXPECT_EQ(log.linesContaining("could not be read").size(), 1);
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(environment.logLinesContaining("could not be read").size(), 1);
+    EXPECT_EQ(environment.logLines().size(), 1);
     store.setObject("AirportIP", QStringLiteral("10.0.0.1"));
     ASSERT_TRUE(store.synchronize());
     const QStringList files = storeFiles();
@@ -127,18 +127,18 @@ TEST_F(UserDefaultsTest, UnwritableFolderCostsOneLinePerStreakAndNoValues) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString path = blocker.fileName() + "/flowtally/defaults.plist";
-    LogCapture log;
+    TestEnvironment environment;
     UserDefaults store(path);
     store.setObject("totalInBytes", QVariant::fromValue(quint64(5) << 33));
     EXPECT_FALSE(store.synchronize());
     store.setObject("totalOutBytes", QVariant::fromValue(quint64(3)));
     EXPECT_FALSE(store.synchronize());
-    EXPECT_EQ(log.linesContaining("could not be written").size(), 1);
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(environment.logLinesContaining("could not be written").size(), 1);
+    EXPECT_EQ(environment.logLines().size(), 1);
     ASSERT_TRUE(blocker.remove());
     EXPECT_TRUE(store.synchronize());
-    EXPECT_EQ(log.linesContaining("are written to").size(), 1);
-    EXPECT_EQ(log.lines().size(), 2);
+    EXPECT_EQ(environment.logLinesContaining("are written to").size(), 1);
+    EXPECT_EQ(environment.logLines().size(), 2);
     EXPECT_EQ(UserDefaults(path).objectForKey("totalInBytes").toULongLong(), quint64(5) << 33);
 }
 
