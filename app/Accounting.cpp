@@ -2,10 +2,9 @@
 // and the thirty-day projection, and the figures go to the window and badge.
 #include "AppDelegate.h"
 
-#include "Environment.h"
-
 #include "CounterDifference.h"
 #include "DistantPast.h"
+#include "Environment.h"
 #include "FigureFormatter.h"
 #include "FormattedField.h"
 #include "LevelIndicator.h"

@@ -3,7 +3,6 @@
 #include "AppDelegate.h"
 
 #include "Environment.h"
-
 #include "FormattedField.h"
 #include "IdleNotificationQueue.h"
 #include "LogViewer.h"

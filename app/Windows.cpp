@@ -23,7 +23,6 @@
 #include "WBIPFormatter.h"
 #include "WindowEvents.h"
 #include "WindowPlacement.h"
-
 #include "ui_HelpWindow.h"
 #include "ui_MainWindow.h"
 #include "ui_PreferencesWindow.h"

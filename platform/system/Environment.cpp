@@ -1,8 +1,8 @@
 #include "Environment.h"
 
+#include "KernelTables.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
-#include "KernelTables.h"
 #include "UserDefaults.h"
 
 #include <QDir>

@@ -2,13 +2,13 @@
 // per-tick decision whether samples come from the router.
 #include "AppDelegate.h"
 
-#include "ComponentsSeparatedByCharactersFromSet.h"
 #include "DirectToolRun.h"
 #include "DynamicStore.h"
 #include "Environment.h"
 #include "IsValidLocalIP.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
+#include "ToolReplies.h"
 #include "UserDefaults.h"
 
 #include <atomic>
@@ -54,16 +54,10 @@ std::optional<QString> AppDelegate::primaryServiceUUID() {
 }
 
 std::optional<QString> AppDelegate::primaryInterfaceIP() {
-    const std::optional<QString> reply = directToolRun(Environment::current().toolPath(kArpTool),
-                                                       {Environment::current().hostName()});
-    if (!reply)
-        return std::nullopt;
-    static const CharacterSet parentheses =
-        CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));
-    const QStringList pieces = componentsSeparatedByCharactersFromSet(*reply, parentheses);
-    if (pieces.size() != 3)
-        return std::nullopt;
-    return pieces.at(1);
+    Environment &environment = Environment::current();
+    const std::optional<QString> reply =
+        directToolRun(environment.toolPath(kArpTool), {environment.hostName()});
+    return reply ? addressInArpReply(*reply) : std::nullopt;
 }
 
 std::optional<QString> AppDelegate::communityPassword() {
