@@ -30,7 +30,8 @@ quint32 kernelIndexField(const QString &field) {
     if (!field.startsWith(prefix) || !field.endsWith(QLatin1Char('>')))
         return 0;
     bool number = false;
-    const quint32 index = field.mid(prefix.size(), field.size() - prefix.size() - 1).toUInt(&number);
+    const quint32 index =
+        field.mid(prefix.size(), field.size() - prefix.size() - 1).toUInt(&number);
     return number ? index : 0;
 }
 

@@ -6,6 +6,7 @@
 #include "DynamicStore.h"
 #include "Environment.h"
 #include "IsValidLocalIP.h"
+#include "SettingsKeys.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
 #include "ToolReplies.h"
@@ -61,12 +62,12 @@ std::optional<QString> AppDelegate::primaryInterfaceIP() {
 }
 
 std::optional<QString> AppDelegate::communityPassword() {
-    return UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("communityPassword"));
+    return UserDefaults::standardUserDefaults().stringForKey(SettingsKey::communityPassword);
 }
 
 std::optional<QString> AppDelegate::routerIPAddress() {
     std::optional<QString> candidate =
-        UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("AirportIP"));
+        UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP);
     if (!candidate)
         candidate = probablyHasRouter() ? primaryInterfaceRouterIP() : primaryInterfaceIP();
     if (!candidate)

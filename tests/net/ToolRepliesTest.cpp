@@ -87,7 +87,8 @@ TEST(SnmpReplies, UpTimeIsTheTicksInParentheses) {
     };
     // clang-format on
     for (const auto &c : cases)
-        EXPECT_DOUBLE_EQ(uptimeInReply(c.reply), c.seconds) << c.reply.value_or("none").toStdString();
+        EXPECT_DOUBLE_EQ(uptimeInReply(c.reply), c.seconds)
+            << c.reply.value_or("none").toStdString();
 }
 
 TEST(SnmpReplies, LastLineNamingTheDescriptionGivesTheIndex) {
