@@ -34,7 +34,7 @@ UserDefaults::UserDefaults(const QString &path, QObject *parent) : QObject(paren
     writeTimer_.setInterval(kWriteDelayMs);
     connect(&writeTimer_, &QTimer::timeout, this, [this] {
         // While writing fails, try again each interval.
-        if (!synchronize())
+        if (!synchronize().ok())
             writeTimer_.start();
     });
     // The timer runs on the main thread, whichever thread made the store.
@@ -188,14 +188,14 @@ void UserDefaults::changed() {
         this, [this] { writeTimer_.start(); }, Qt::QueuedConnection);
 }
 
-bool UserDefaults::synchronize() {
+Status UserDefaults::synchronize() {
     std::lock_guard writing(fileMutex_);
     QVariantMap snapshot;
     quint64 generation = 0;
     {
         std::lock_guard lock(valuesMutex_);
         if (writtenGeneration_ == generation_)
-            return true;
+            return Status::success();
         snapshot = values_;
         generation = generation_;
     }
@@ -208,7 +208,7 @@ bool UserDefaults::synchronize() {
             writeScheduled_ = false;
     }
     noteWriteOutcome(status);
-    return written;
+    return status;
 }
 
 void UserDefaults::noteWriteOutcome(const Status &status) {

@@ -57,8 +57,10 @@ class UserDefaults : public QObject {
     void setObject(const QString &key, const QVariant &value);
     void removeObject(const QString &key);
 
-    // Writes pending changes now. Returns whether the file holds them.
-    bool synchronize();
+    // Writes pending changes now; whether the file holds them, and what
+    // failed if not. A failure is logged by the store itself (once while it
+    // lasts), so callers may leave the answer alone.
+    Status synchronize();
 
   private:
     void load();
