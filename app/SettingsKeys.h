@@ -21,6 +21,8 @@ inline const QString DisplayLimitGB = QStringLiteral("DisplayLimitGB");
 inline const QString MainWindowGeometry = QStringLiteral("MainWindowGeometry");
 inline const QString PreferencesWindowGeometry = QStringLiteral("PreferencesWindowGeometry");
 inline const QString HelpWindowGeometry = QStringLiteral("HelpWindowGeometry");
+// The last reading metered (see LastReading.h).
+inline const QString LastReading = QStringLiteral("LastReading");
 } // namespace SettingsKey
 
 // The entries of a network's record.
@@ -37,6 +39,9 @@ inline const QString gbpmLimit = QStringLiteral("gbpmLimit");
 inline const QString prevValSource = QStringLiteral("prevValSource");
 // The router's up-time at the previous counters (0 for local ones).
 inline const QString prevUptime = QStringLiteral("prevUptime");
+// Which counters the previous counters were read from: their source, the
+// interface or router, its index, and the boot of local ones.
+inline const QString prevValOrigin = QStringLiteral("prevValOrigin");
 } // namespace RecordKey
 
 } // namespace flowtally

@@ -148,23 +148,35 @@ void UserDefaults::setObject(const QString &key, const QVariant &value) {
         removeObject(key);
         return;
     }
+    setObjects({{key, value}});
+}
+
+void UserDefaults::setObjects(const QVariantMap &values) {
     // A value that cannot be written would keep every later write from
     // succeeding, so it is refused here.
-    if (xmlData({{key, value}}).isEmpty()) {
-        systemLog(
-            QStringLiteral("The setting %1 is not stored: a value of type %2 cannot be written "
-                           "to the settings file.")
-                .arg(key, QString::fromLatin1(value.typeName())));
-        return;
+    QVariantMap storable;
+    for (auto value = values.constBegin(); value != values.constEnd(); ++value) {
+        if (xmlData({{value.key(), value.value()}}).isEmpty()) {
+            systemLog(QStringLiteral("The setting %1 is not stored: a value of type %2 cannot be "
+                                     "written to the settings file.")
+                          .arg(value.key(), QString::fromLatin1(value.value().typeName())));
+            continue;
+        }
+        storable.insert(value.key(), value.value());
     }
+    bool changes = false;
     {
         std::lock_guard lock(valuesMutex_);
-        const auto stored = values_.constFind(key);
-        if (stored != values_.constEnd() && *stored == value)
-            return;
-        values_.insert(key, value);
+        for (auto value = storable.constBegin(); value != storable.constEnd(); ++value) {
+            const auto stored = values_.constFind(value.key());
+            if (stored != values_.constEnd() && *stored == value.value())
+                continue;
+            values_.insert(value.key(), value.value());
+            changes = true;
+        }
     }
-    changed();
+    if (changes)
+        changed();
 }
 
 void UserDefaults::removeObject(const QString &key) {

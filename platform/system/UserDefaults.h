@@ -55,6 +55,9 @@ class UserDefaults : public QObject {
 
     // Stores the value; an invalid QVariant removes the key.
     void setObject(const QString &key, const QVariant &value);
+    // Stores several values at once: a write of the file holds all of them
+    // or none.
+    void setObjects(const QVariantMap &values);
     void removeObject(const QString &key);
 
     // Writes pending changes now; whether the file holds them, and what

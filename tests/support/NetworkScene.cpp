@@ -46,7 +46,8 @@ Lan::Lan(const Shape &shapeOfIt) : shape(shapeOfIt) {
     hostHardware = mac + '2';
     routerHardware = mac + '1';
     const QString mtu = shape.mtu > 0 ? QStringLiteral(" mtu %1").arg(shape.mtu) : QString();
-    error = sh(QStringLiteral(R"(set -e; L=%1 P=%2 H=%3 R=%4 M=%5 HI=%6 RI=%7
+    error =
+        sh(QStringLiteral(R"(set -e; L=%1 P=%2 H=%3 R=%4 M=%5 HI=%6 RI=%7
 for f in /var/run/netns/ftsys-*; do n=${f##*/}; p=${n#ftsys-}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf /etc/netns/$n; }; done
 for n in $L $P; do mkdir -p /etc/netns/$n; : > /etc/netns/$n/resolv.conf; ip netns add $n; ip -n $n link set lo up
   ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done
@@ -55,9 +56,8 @@ ip -n $L address add $H/24 dev $HI; ip -n $P address add $R/24 dev $RI
 ip -n $L neigh replace $R lladdr ${M}1 dev $HI nud permanent
 ip -n $P neigh replace $H lladdr ${M}2 dev $RI nud permanent
 ip -n $L link set $HI up; ip -n $P link set $RI up)")
-                   .arg(lan, peer, host, router, mac, shape.hostInterface, shape.routerInterface,
-                        mtu) +
-               '\n' + route("add"));
+               .arg(lan, peer, host, router, mac, shape.hostInterface, shape.routerInterface, mtu) +
+           '\n' + route("add"));
 }
 
 Lan::~Lan() {
@@ -117,7 +117,9 @@ QString SnmpAgent::start(const QString &community, const QStringList &configurat
     QFile conf(file);
     if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QStringLiteral("cannot write %1").arg(file);
-    conf.write(QStringLiteral("agentaddress udp:%1:161\nsysname %2\n").arg(lan_.router, sysName_).toUtf8());
+    conf.write(QStringLiteral("agentaddress udp:%1:161\nsysname %2\n")
+                   .arg(lan_.router, sysName_)
+                   .toUtf8());
     if (!configuration.join(QString()).contains(QLatin1String("community")))
         conf.write(QStringLiteral("rocommunity %1 %2\n").arg(community, lan_.host).toUtf8());
     conf.write(configuration.join(QLatin1Char('\n')).toUtf8() + '\n');
@@ -142,8 +144,7 @@ QString SnmpAgent::start(const QString &community, const QStringList &configurat
 }
 
 bool SnmpAgent::isRunning() const {
-    return process_ && process_->state() != QProcess::NotRunning &&
-           !process_->waitForFinished(0);
+    return process_ && process_->state() != QProcess::NotRunning && !process_->waitForFinished(0);
 }
 
 bool SnmpAgent::stop() {
