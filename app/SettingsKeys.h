@@ -42,6 +42,9 @@ inline const QString prevUptime = QStringLiteral("prevUptime");
 // Which counters the previous counters were read from: their source, the
 // interface or router, its index, and the boot of local ones.
 inline const QString prevValOrigin = QStringLiteral("prevValOrigin");
+// The day of the month on which the network's billing cycle starts (1–31;
+// 29–31 mean the month's last day in shorter months); absent or 0: none.
+inline const QString cycleStartDay = QStringLiteral("cycleStartDay");
 } // namespace RecordKey
 
 } // namespace flowtally
