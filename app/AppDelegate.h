@@ -155,6 +155,9 @@ class AppDelegate : public QObject {
 
   private:
     void loadWindows();
+    // The index of the router's "vlan1" interface (else 6), from one walk;
+    // none when the walk failed.
+    std::optional<quint32> routerInterfaceIndex();
     void buildMenus(QMainWindow *main);
     // Selects, in the limit unit pop-up, the unit of the limit scale held.
     void selectLimitUnit();

@@ -85,9 +85,9 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
         const auto some = [](quint64 value) {
             return value == 0 ? std::nullopt : std::optional(value);
         };
-        const bool onlyBySource = recorded.origin.device.isEmpty() &&
-                                  (!recorded.origin.isKnown() ||
-                                   recorded.origin.source == reading.origin.source);
+        const bool onlyBySource =
+            recorded.origin.device.isEmpty() &&
+            (!recorded.origin.isKnown() || recorded.origin.source == reading.origin.source);
         if (recorded.origin == reading.origin || onlyBySource)
             measureFrom(some(recorded.in), some(recorded.out), recorded.uptime);
         else if (reading.origin.isRebirthOf(recorded.origin))
@@ -128,7 +128,8 @@ QVariantMap LastReading::toMap() const {
 
 LastReading LastReading::fromMap(const QVariantMap &map) {
     LastReading reading;
-    const CounterOrigin origin = CounterOrigin::fromMap(map.value(QStringLiteral("origin")).toMap());
+    const CounterOrigin origin =
+        CounterOrigin::fromMap(map.value(QStringLiteral("origin")).toMap());
     if (origin.isKnown())
         reading.last_ = Entry{map.value(QStringLiteral("service")).toString(),
                               origin,
