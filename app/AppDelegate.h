@@ -55,6 +55,8 @@ class AppDelegate : public QObject {
     // The one road out: closing the main window (quit signals and the Quit
     // menu item come this way too).
     void quit();
+    // Brings the main window to the front: a second start of Flowtally asked.
+    void comeForward();
 
     // ---- Work cycle ----
     void startLogging();

@@ -5,6 +5,7 @@
 
 #include "AppIcon.h"
 #include "Badge.h"
+#include "BringToFront.h"
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
 #include "FigureFormatter.h"
@@ -18,6 +19,7 @@
 #include "Resources.h"
 #include "SettingsKeys.h"
 #include "SleepMonitor.h"
+#include "SystemLog.h"
 #include "Timer.h"
 #include "UserDefaults.h"
 #include "WBBKMGTFormatter.h"
@@ -287,6 +289,11 @@ void AppDelegate::windowWillClose(QWidget *window) {
 
 void AppDelegate::quit() {
     mainWindow->close();
+}
+
+void AppDelegate::comeForward() {
+    systemLog(QStringLiteral("Another start of Flowtally brought this one to the front."));
+    bringToFront(mainWindow);
 }
 
 } // namespace flowtally

@@ -64,10 +64,10 @@ TEST_F(DynamicStoreTest, ServiceIdentifierFollowsInterfaceAndRouterHardware) {
     const std::string enp3s0 = route("enp3s0", "0101A8C0");
     const QString known = serviceFrom(enp3s0);
     EXPECT_EQ(serviceFrom(enp3s0, neighbour("0x6")), known);
-    const QStringList all{known, serviceFrom(enp3s0, neighbour("0x2", "aa:bb:cc:00:11:99")),
-                          serviceFrom(route("wlp2s0", "0101A8C0"),
-                                      neighbour("0x2", "aa:bb:cc:00:11:22", "wlp2s0")),
-                          serviceFrom(route("enp3s0", "00000000", 100, "0001"))};
+    const QStringList all{
+        known, serviceFrom(enp3s0, neighbour("0x2", "aa:bb:cc:00:11:99")),
+        serviceFrom(route("wlp2s0", "0101A8C0"), neighbour("0x2", "aa:bb:cc:00:11:22", "wlp2s0")),
+        serviceFrom(route("enp3s0", "00000000", 100, "0001"))};
     EXPECT_FALSE(all.contains(QString()));
     EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size())
         << all.join(' ').toStdString();
@@ -87,7 +87,8 @@ TEST_F(DynamicStoreTest, NameDoesNotFlickerWhileTheRouterIsResolved) {
     EXPECT_EQ(state->value(kSCPropNetIPv4Router), "192.168.2.1");
     EXPECT_FALSE(state->contains(kSCDynamicStorePropNetPrimaryService)) << "never seen";
     const QString home = serviceFrom(routes, entry("0x2", "aa:00:00:00:00:01"));
-    for (const std::string &neighbours : {incomplete, std::string(), entry("0x2", "aa:00:00:00:00:01")})
+    for (const std::string &neighbours :
+         {incomplete, std::string(), entry("0x2", "aa:00:00:00:00:01")})
         EXPECT_EQ(serviceFrom(routes, neighbours), home) << neighbours;
     // Another router on the same address is another network, remembered in its turn.
     const QString other = serviceFrom(routes, entry("0x2", "aa:00:00:00:00:02"));
