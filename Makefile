@@ -6,7 +6,7 @@ ASAN_BUILD    ?= build-asan
 PACKAGE_BUILD ?= build-package
 JOBS          ?= $(shell nproc)
 
-.PHONY: all deps build build-asan package run test test-asan format clean
+.PHONY: all deps build build-asan package test-package run test test-asan format clean
 
 all: build
 
@@ -29,12 +29,18 @@ package: deps
 		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 	@cmake --build $(PACKAGE_BUILD) --target package -j $(JOBS)
 
+# The package's checks: lintian, the metadata validators, the installed program.
+test-package: package
+	@cmake --build $(PACKAGE_BUILD) --target test_package -j $(JOBS)
+	cd $(PACKAGE_BUILD) && ctest --output-on-failure
+
 run: build
 	./$(BUILD)/bin/flowtally
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ctest --output-on-failure
+	@$(MAKE) --no-print-directory test-package
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
