@@ -1,11 +1,12 @@
-# The two commands of the README: `make run` and `make test`.
-# Both install what is missing, configure and build first.
+# The commands of the README: `make run`, `make test` and `make package`.
+# Each installs what is missing, configures and builds first.
 
-BUILD      ?= build
-ASAN_BUILD ?= build-asan
-JOBS       ?= $(shell nproc)
+BUILD         ?= build
+ASAN_BUILD    ?= build-asan
+PACKAGE_BUILD ?= build-package
+JOBS          ?= $(shell nproc)
 
-.PHONY: all deps build build-asan run test test-asan format clean
+.PHONY: all deps build build-asan package test-package run test test-asan format clean
 
 all: build
 
@@ -20,15 +21,29 @@ build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFLOWTALLY_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# The Debian package, $(PACKAGE_BUILD)/flowtally_VERSION_ARCH.deb: a Release
+# build with Debian's hardening flags, packed by CPack.
+package: deps
+	@cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DFLOWTALLY_PACKAGE_CHECKS=ON \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+	@cmake --build $(PACKAGE_BUILD) --target package -j $(JOBS)
+
+# The package's checks: lintian, the metadata validators, the installed program.
+test-package: package
+	@cmake --build $(PACKAGE_BUILD) --target test_package -j $(JOBS)
+	cd $(PACKAGE_BUILD) && ctest --output-on-failure
+
 run: build
 	./$(BUILD)/bin/flowtally
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ctest --output-on-failure
+	@$(MAKE) --no-print-directory test-package
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PACKAGE_BUILD)

@@ -22,6 +22,7 @@
 #include "SystemLog.h"
 #include "Timer.h"
 #include "UserDefaults.h"
+#include "Version.h"
 #include "WBBKMGTFormatter.h"
 #include "WBIPFormatter.h"
 #include "WindowEvents.h"
@@ -138,7 +139,10 @@ void AppDelegate::loadWindows() {
     Ui::HelpWindow helpUi;
     helpUi.setupUi(help);
     helpUi.helpText->document()->setDocumentMargin(16);
-    helpUi.helpText->setHtml(resourceText(QStringLiteral("Help.html")).value_or(QString()));
+    // The help text ends with the version: where people look for it.
+    helpUi.helpText->setHtml(
+        resourceText(QStringLiteral("Help.html")).value_or(QString()) +
+        QStringLiteral("<p><small>Flowtally %1</small></p>").arg(QLatin1String(kVersion)));
 
     prefsWindow = prefs;
     mainWindow = main;
