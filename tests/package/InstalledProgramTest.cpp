@@ -29,6 +29,7 @@ TEST_F(SystemTest, InstalledProgramUsesItsHelpersAndModulesFromThePackage) {
                        "sh", FLOWTALLY_BINARY_DIR, FLOWTALLY_SOURCE_DIR,
                        "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + folder.filePath("config"),
                        "XDG_DATA_HOME=" + folder.filePath("data"),
+                       "XDG_RUNTIME_DIR=" + folder.filePath("runtime"),
                        "MIBDIRS=" + folder.filePath("no-modules"), root + "/usr/bin/flowtally"});
     ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
 

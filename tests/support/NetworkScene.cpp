@@ -45,24 +45,54 @@ Lan::Lan(const Shape &shapeOfIt) : shape(shapeOfIt) {
     const QString mac = QStringLiteral("02:00:5e:77:%1:0").arg(n, 2, 16, QChar('0'));
     hostHardware = mac + '2';
     routerHardware = mac + '1';
-    const QString mtu = shape.mtu > 0 ? QStringLiteral(" mtu %1").arg(shape.mtu) : QString();
-    error =
-        sh(QStringLiteral(R"(set -e; L=%1 P=%2 H=%3 R=%4 M=%5 HI=%6 RI=%7
+    error = sh(QStringLiteral(R"(set -e; L=%1 P=%2
 for f in /var/run/netns/ftsys-*; do n=${f##*/}; p=${n#ftsys-}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf /etc/netns/$n; }; done
 for n in $L $P; do mkdir -p /etc/netns/$n; : > /etc/netns/$n/resolv.conf; ip netns add $n; ip -n $n link set lo up
-  ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done
-ip -n $L link add $HI address ${M}2%8 type veth peer name $RI netns $P address ${M}1
-ip -n $L address add $H/24 dev $HI; ip -n $P address add $R/24 dev $RI
-ip -n $L neigh replace $R lladdr ${M}1 dev $HI nud permanent
-ip -n $P neigh replace $H lladdr ${M}2 dev $RI nud permanent
-ip -n $L link set $HI up; ip -n $P link set $RI up)")
-               .arg(lan, peer, host, router, mac, shape.hostInterface, shape.routerInterface, mtu) +
-           '\n' + route("add"));
+  ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done)")
+                   .arg(lan, peer) +
+               '\n' + linkScript(0));
 }
 
 Lan::~Lan() {
     for (const QString &ns : {lan, peer})
         sh(QStringLiteral("ip netns delete %1; rm -rf /etc/netns/%1; rmdir /etc/netns").arg(ns));
+}
+
+QString Lan::linkScript(int index) const {
+    const QString mtu = shape.mtu > 0 ? QStringLiteral(" mtu %1").arg(shape.mtu) : QString();
+    const QString at = index > 0 ? QStringLiteral(" index %1").arg(index) : QString();
+    return QStringLiteral(R"(set -e; L=%1 P=%2 H=%3 R=%4 HI=%5 RI=%6
+ip -n $L link add $HI%7 address %8%9 type veth peer name $RI netns $P address %10
+ip -n $L address add $H/24 dev $HI; ip -n $P address add $R/24 dev $RI
+ip -n $L neigh replace $R lladdr %10 dev $HI nud permanent
+ip -n $P neigh replace $H lladdr %8 dev $RI nud permanent
+ip -n $L link set $HI up; ip -n $P link set $RI up)")
+               .arg(lan, peer, host, router, shape.hostInterface, shape.routerInterface, at,
+                    hostHardware, mtu, routerHardware) +
+           '\n' + route("add");
+}
+
+QString Lan::setRouterHardware(const QString &hardware) {
+    const QString failure =
+        sh(QStringLiteral("ip -n %1 link set %2 address %3 && ip -n %4 neigh replace %5 lladdr %3 "
+                          "dev %6 nud permanent")
+               .arg(peer, shape.routerInterface, hardware, lan, router, shape.hostInterface));
+    if (failure.isEmpty())
+        routerHardware = hardware;
+    return failure;
+}
+
+QString Lan::remakeLink(int index) {
+    const QString removed =
+        sh(QStringLiteral("ip -n %1 link delete %2").arg(lan, shape.hostInterface));
+    return removed.isEmpty() ? sh(linkScript(index)) : removed;
+}
+
+int Lan::hostIndex() const {
+    QString output;
+    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex").arg(lan, shape.hostInterface),
+       &output);
+    return output.trimmed().toInt();
 }
 
 QString Lan::route(const QString &verb) const {

@@ -27,6 +27,9 @@ struct InterfaceCounters {
     InterfaceCounters operator-(const InterfaceCounters &other) const {
         return {received - other.received, sent - other.sent};
     }
+    InterfaceCounters operator+(const InterfaceCounters &other) const {
+        return {received + other.received, sent + other.sent};
+    }
 };
 
 // A LAN host and its router, each in a namespace of its own, joined by a
@@ -52,6 +55,15 @@ class Lan {
 
     // The script line that adds or deletes ("add", "del") the host's default route.
     QString route(const QString &verb) const;
+    // The router takes another hardware address, and the host learns it: to
+    // the host, another network behind the same interface and address.
+    // What failed, or empty.
+    QString setRouterHardware(const QString &hardware);
+    // Deletes the link and makes it again, as it was (addresses, neighbours,
+    // route), with new counters: at the kernel's next index, or at `index`.
+    QString remakeLink(int index = 0);
+    // The kernel's index of the host's interface; 0 when unknown.
+    int hostIndex() const;
     // The kernel's counters of an interface in one of the namespaces.
     static InterfaceCounters counters(const QString &ns, const QString &interface);
     InterfaceCounters hostCounters() const { return counters(lan, shape.hostInterface); }
@@ -61,6 +73,10 @@ class Lan {
     // The namespaces, the addresses and the hardware addresses of both ends;
     // what failed while building, empty when nothing did.
     QString lan, peer, host, router, hostHardware, routerHardware, error;
+
+  private:
+    // The script that makes the link between the two and its route.
+    QString linkScript(int index) const;
 };
 
 // A socket of a namespace, made by a thread that entered it; it stays there.

@@ -50,14 +50,22 @@ class SystemTest : public ::testing::Test {
         ASSERT_TRUE(QDir().mkpath(settingsFolder()));
         lan = std::make_unique<Lan>();
         ASSERT_TRUE(lan->error.isEmpty()) << lan->error.toStdString();
-        // A TCP connection from the LAN host to its router: each byte moved
-        // crosses the link once, headers on top.
+        ASSERT_NO_FATAL_FAILURE(reconnect());
+    }
+    // A new TCP connection from the LAN host to its router (the link may have
+    // been made anew): each byte moved crosses the link once, headers on top.
+    void reconnect() {
+        ::close(client);
+        ::close(server);
+        client = server = -1;
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(7777);
         ::inet_pton(AF_INET, qPrintable(lan->router), &address.sin_addr);
         const auto at = reinterpret_cast<sockaddr *>(&address);
         const int listener = socketIn(lan->peer, SOCK_STREAM);
+        const int reuse = 1; // the port of the connection before may still wait
+        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         client = socketIn(lan->lan, SOCK_STREAM);
         if (!::bind(listener, at, sizeof address) && !::listen(listener, 1) &&
             !::connect(client, at, sizeof address))
@@ -88,7 +96,7 @@ class SystemTest : public ::testing::Test {
         auto process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::MergedChannels);
         process->setStandardOutputFile(logPath(), QIODevice::Append);
-        process->start("ip", QStringList{"netns", "exec", ns, "env"} + command);
+        process->start("ip", QStringList{"netns", "exec", ns} + command);
         process->waitForStarted(10000);
         return process;
     }
@@ -107,10 +115,26 @@ class SystemTest : public ::testing::Test {
         return !running(process);
     }
 
-    void launch() {
-        flowtally = start(lan->lan, {"QT_QPA_PLATFORM=offscreen",
-                                     "XDG_CONFIG_HOME=" + folder.filePath("config"),
-                                     QCoreApplication::applicationDirPath() + "/flowtally"});
+    // What Flowtally is run with: offscreen, its settings, data and runtime
+    // files in the test's folder.
+    QStringList programEnvironment() const {
+        return {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + folder.filePath("config"),
+                "XDG_DATA_HOME=" + folder.filePath("data"),
+                "XDG_RUNTIME_DIR=" + folder.filePath("runtime")};
+    }
+    QString programPath() const { return QCoreApplication::applicationDirPath() + "/flowtally"; }
+    // Starts Flowtally in the LAN; it sees the text of bootIdFile, if given,
+    // as the identifier of this boot of the computer.
+    std::unique_ptr<QProcess> startProgram(const QString &bootIdFile = QString()) {
+        const QString mount = "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && ";
+        return start(lan->lan, QStringList{"sh", "-c",
+                                           (bootIdFile.isEmpty() ? QString() : mount) +
+                                               "exec env \"$@\"",
+                                           bootIdFile.isEmpty() ? "sh" : bootIdFile} +
+                                   programEnvironment() + QStringList{programPath()});
+    }
+    void launch(const QString &bootIdFile = QString()) {
+        flowtally = startProgram(bootIdFile);
         ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
     }
     void quit() {
