@@ -30,7 +30,6 @@ CycleChart::CycleChart(QWidget *parent) : QWidget(parent) {
 
 void CycleChart::setDays(const BillingCycle &period, const QList<HistoryBucket> &days, double limit,
                          const QDateTime &now) {
-    period_ = period;
     days_ = cycleDays(period, days, limit, now);
     hasPace_ = std::isfinite(limit) && limit > 0;
     limit_ = hasPace_ ? limit : 0;

@@ -55,7 +55,6 @@ class CycleChart : public QWidget {
     QList<BottomLabel> dayLabels(const ChartFrame &frame) const;
     QString dayLabel(const QDate &date, bool withMonth) const;
 
-    BillingCycle period_;
     QList<CycleDay> days_;
     double limit_ = 0;
     bool hasPace_ = false;

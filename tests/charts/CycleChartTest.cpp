@@ -5,6 +5,7 @@
 #include "CycleChart.h"
 
 #include "ChartColours.h"
+#include "Palettes.h"
 
 #include "../history/HistoryFixture.h"
 #include "TextPrinting.h"
@@ -96,15 +97,7 @@ TEST_F(CycleChartTest, IncomingBelowOutgoingInTheirShare) {
 }
 
 TEST_F(CycleChartTest, TextsInThePalettesColours) {
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x20, 0x22, 0x25));
-    dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
-    dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    QPalette light;
-    light.setColor(QPalette::Window, QColor(0xf4, 0xf4, 0xf0));
-    light.setColor(QPalette::WindowText, QColor(0x10, 0x10, 0x10));
-    light.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
-    for (const QPalette &palette : {dark, light}) {
+    for (const QPalette &palette : {darkPalette(), lightPalette()}) {
         CycleChart chart;
         chart.setPalette(palette);
         chart.resize(600, 400);

@@ -139,6 +139,17 @@ TEST(HistoryWindow, PickingAnotherNetworkShowsItsRows) {
     EXPECT_EQ(window.dayTable()->model()->rowCount(), 0);
 }
 
+// While the app has not answered, the rows of the network picked before
+// are gone.
+TEST_F(HistoryWindowTest, NoRowsOfTheNetworkBeforeUntilTheAnswerComes) {
+    window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()},
+                        {kOffice, QStringLiteral("Office"), QDateTime()}});
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 5);
+    window.networkPicker()->setCurrentIndex(1);
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 0);
+    EXPECT_EQ(window.monthTable()->model()->rowCount(), 0);
+}
+
 } // namespace
 
 } // namespace flowtally

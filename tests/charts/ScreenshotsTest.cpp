@@ -1,11 +1,12 @@
 // Pictures of the charts and the History window, written under the build
-// folder (screenshots/chart.png, history.png and their @2x versions) for
-// people to look at: forty days of a household's traffic in a history, a
-// billing cycle from the 20th that runs across the end of March and its
+// folder (screenshots/chart.png, history.png, the charts on a dark desktop in
+// chart-dark.png, and their @2x versions) for people to look at: forty days of a household's
+// traffic in a history, a billing cycle from the 20th that runs across the end of March and its
 // change of clocks, a limit of 250G, and ten minutes of rates with a pause.
 #include "CycleChart.h"
 #include "HistoryTable.h"
 #include "HistoryWindow.h"
+#include "Palettes.h"
 #include "RatesChart.h"
 #include "SampleTraffic.h"
 
@@ -80,6 +81,8 @@ TEST_F(Screenshots, ChartAndHistory) {
     charts.resize(760, 620);
     charts.show();
     save(charts, "chart");
+    charts.setPalette(darkPalette());
+    save(charts, "chart-dark");
 
     HistoryWindow window;
     QList<HistoryNetwork> networks;
