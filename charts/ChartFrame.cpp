@@ -13,8 +13,8 @@ constexpr double kPad = 0.5;
 constexpr double kMarkLength = 1.4;
 constexpr double kBoxSize = 0.7;
 constexpr double kTickLength = 0.3;
-constexpr double kMinimumWidth = 22; // in widths of an average character
-constexpr double kMinimumHeight = 9;
+constexpr int kMinimumWidth = 22; // in widths of an average character
+constexpr int kMinimumHeight = 9;
 constexpr int kAxisAlpha = 160;
 
 double widestLabel(const QFontMetricsF &metrics, const ByteAxis &axis) {
@@ -148,8 +148,13 @@ void ChartFrame::draw(QPainter &painter, const ChartColours &colours,
     drawLegend(painter, colours.text);
 }
 
-QSizeF ChartFrame::minimumSize(const QFontMetricsF &metrics) {
-    return {metrics.averageCharWidth() * kMinimumWidth, metrics.height() * kMinimumHeight};
+QSize ChartFrame::sizeIn(const QFont &font, int characters, int lines) {
+    const QFontMetrics metrics(font);
+    return {metrics.averageCharWidth() * characters, metrics.height() * lines};
+}
+
+QSize ChartFrame::minimumSize(const QFont &font) {
+    return sizeIn(font, kMinimumWidth, kMinimumHeight);
 }
 
 } // namespace flowtally

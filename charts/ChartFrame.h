@@ -63,8 +63,10 @@ class ChartFrame {
     void draw(QPainter &painter, const ChartColours &colours,
               const QList<BottomLabel> &bottomLabels) const;
 
+    // A size in average character widths and lines of `font`.
+    static QSize sizeIn(const QFont &font, int characters, int lines);
     // The smallest size in which a chart still has a plot to speak of.
-    static QSizeF minimumSize(const QFontMetricsF &metrics);
+    static QSize minimumSize(const QFont &font);
 
   private:
     double legendWidth() const;

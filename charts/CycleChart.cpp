@@ -87,12 +87,11 @@ QList<BottomLabel> CycleChart::dayLabels(const ChartFrame &frame) const {
 }
 
 QSize CycleChart::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {metrics.averageCharWidth() * kHintWidth, metrics.height() * kHintHeight};
+    return ChartFrame::sizeIn(font(), kHintWidth, kHintHeight);
 }
 
 QSize CycleChart::minimumSizeHint() const {
-    return ChartFrame::minimumSize(QFontMetricsF(font())).toSize();
+    return ChartFrame::minimumSize(font());
 }
 
 void CycleChart::paintEvent(QPaintEvent *) {

@@ -44,12 +44,11 @@ double RatesChart::share(const QDateTime &at) const {
 }
 
 QSize RatesChart::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {metrics.averageCharWidth() * kHintWidth, metrics.height() * kHintHeight};
+    return ChartFrame::sizeIn(font(), kHintWidth, kHintHeight);
 }
 
 QSize RatesChart::minimumSizeHint() const {
-    return ChartFrame::minimumSize(QFontMetricsF(font())).toSize();
+    return ChartFrame::minimumSize(font());
 }
 
 void RatesChart::paintEvent(QPaintEvent *) {

@@ -5,20 +5,20 @@
 
 namespace flowtally {
 
-inline QPalette darkPalette() {
+inline QPalette paletteOf(const QColor &window, const QColor &text, const QColor &highlight) {
     QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x20, 0x22, 0x25));
-    palette.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
-    palette.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Highlight, highlight);
     return palette;
 }
 
+inline QPalette darkPalette() {
+    return paletteOf(QColor(0x20, 0x22, 0x25), QColor(0xe8, 0xe8, 0xe8), QColor(0x3d, 0xae, 0xe9));
+}
+
 inline QPalette lightPalette() {
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0xf4, 0xf4, 0xf0));
-    palette.setColor(QPalette::WindowText, QColor(0x10, 0x10, 0x10));
-    palette.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
-    return palette;
+    return paletteOf(QColor(0xf4, 0xf4, 0xf0), QColor(0x10, 0x10, 0x10), QColor(0x30, 0x8c, 0xc6));
 }
 
 } // namespace flowtally
