@@ -13,8 +13,10 @@ constexpr double kPad = 0.5;
 constexpr double kMarkLength = 1.4;
 constexpr double kBoxSize = 0.7;
 constexpr double kTickLength = 0.3;
-constexpr int kMinimumWidth = 22; // in widths of an average character
-constexpr int kMinimumHeight = 9;
+// Room for a title of a cycle and its totals, and for a plot of a few lines.
+constexpr int kMinimumWidth = 46; // in widths of an average character
+constexpr int kMinimumHeight = 12;
+constexpr double kLabelSpacing = 1.2; // between the middles of two value labels
 constexpr int kAxisAlpha = 160;
 
 double widestLabel(const QFontMetricsF &metrics, const ByteAxis &axis) {
@@ -47,8 +49,11 @@ ChartFrame::ChartFrame(const QRectF &bounds, const QFontMetricsF &metrics, const
     // The top tick's label is centred on the plot's top edge.
     const double plotTop = captionTop_ + line * 1.5;
     const double plotBottom = bounds.bottom() - pad_ - line - pad_ / 2;
-    plot_ = QRectF(QPointF(bounds.left() + leftMargin, plotTop),
-                   QPointF(bounds.right() - rightMargin, std::max(plotTop, plotBottom)));
+    // Too small a widget leaves an empty plot, never one turned inside out.
+    const double plotLeft = bounds.left() + leftMargin;
+    plot_ =
+        QRectF(QPointF(plotLeft, plotTop), QPointF(std::max(plotLeft, bounds.right() - rightMargin),
+                                                   std::max(plotTop, plotBottom)));
 }
 
 double ChartFrame::x(double share) const {
@@ -102,11 +107,21 @@ void ChartFrame::drawAxisLabels(QPainter &painter, const Axis &axis, bool leftSi
     const double line = metrics_.height();
     const double columnLeft = leftSide ? bounds_.left() + pad_ : plot_.right() + pad_;
     const double columnRight = leftSide ? plot_.left() - pad_ : bounds_.right() - pad_;
-    for (const double tick : axis.scale.ticks()) {
-        const double y = plot_.bottom() - axis.scale.fraction(tick) * plot_.height();
+    // Every tick is marked; in a low plot only every second, fifth… is labelled.
+    const QList<double> ticks = axis.scale.ticks();
+    const double spacing = plot_.height() / double(std::max<qsizetype>(ticks.size() - 1, 1));
+    qsizetype labelEvery = 1;
+    for (const qsizetype every : {1, 2, 5}) {
+        labelEvery = every;
+        if (spacing * double(every) >= line * kLabelSpacing)
+            break;
+    }
+    for (qsizetype index = 0; index < ticks.size(); ++index) {
+        const double y = plot_.bottom() - axis.scale.fraction(ticks[index]) * plot_.height();
         const Qt::Alignment side = leftSide ? Qt::AlignRight : Qt::AlignLeft;
-        painter.drawText(QRectF(columnLeft, y - line / 2, columnRight - columnLeft, line),
-                         side | Qt::AlignVCenter, axis.scale.label(tick));
+        if (index % labelEvery == 0)
+            painter.drawText(QRectF(columnLeft, y - line / 2, columnRight - columnLeft, line),
+                             side | Qt::AlignVCenter, axis.scale.label(ticks[index]));
         if (!leftSide) {
             const double edge = plot_.right();
             painter.drawLine(QPointF(edge, y), QPointF(edge + line * kTickLength, y));
@@ -144,7 +159,8 @@ void ChartFrame::draw(QPainter &painter, const ChartColours &colours,
     }
     painter.drawText(
         QRectF(bounds_.left() + pad_, bounds_.top() + pad_, bounds_.width() - 2 * pad_, line),
-        Qt::AlignLeft | Qt::AlignVCenter, title_);
+        Qt::AlignLeft | Qt::AlignVCenter,
+        metrics_.elidedText(title_, Qt::ElideRight, bounds_.width() - 2 * pad_));
     drawLegend(painter, colours.text);
 }
 

@@ -100,7 +100,7 @@ void CycleChart::paintEvent(QPaintEvent *) {
                               {tr("Out"), colours.out, LegendEntry::Mark::Box},
                               {tr("Total"), colours.total, LegendEntry::Mark::Line}};
     if (hasPace_)
-        legend.append({tr("Pace of the limit"), colours.pace, LegendEntry::Mark::DashedLine});
+        legend.append({tr("Limit's pace"), colours.pace, LegendEntry::Mark::DashedLine});
     const QString since =
         days_.isEmpty() ? QString() : tr("since %1").arg(dayLabel(days_.first().date, true));
     const QFontMetricsF metrics(font());

@@ -86,8 +86,10 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
 }
 
 QString HistoryTableModel::tabSeparated(const QList<int> &rows) const {
-    QString text = headerData(PeriodColumn, Qt::Horizontal).toString() + tr("\tIn (bytes)") +
-                   tr("\tOut (bytes)") + tr("\tTotal (bytes)") + u'\n';
+    QString text = QStringList{headerData(PeriodColumn, Qt::Horizontal).toString(),
+                               tr("In (bytes)"), tr("Out (bytes)"), tr("Total (bytes)")}
+                       .join(u'\t') +
+                   u'\n';
     const QString periodFormat =
         period_ == Period::Days ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("yyyy-MM");
     for (const int row : rows) {

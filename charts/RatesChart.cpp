@@ -11,7 +11,9 @@ namespace flowtally {
 
 namespace {
 
-constexpr int kTimeLabels = 5; // intervals under the plot: one every two minutes
+// How many intervals the labels under the plot may split ten minutes into,
+// the most first: every two minutes, every five, only the ends.
+constexpr int kTimeLabelIntervals[] = {5, 2, 1};
 constexpr double kLineWidth = 2;
 constexpr double kDotRadius = 2;
 // Sizes in average character widths and lines of the font.
@@ -38,6 +40,28 @@ void RatesChart::setRates(const QList<RatePoint> &points, const QDateTime &now) 
     update();
 }
 
+QString RatesChart::timeLabel(int minutesAgo) const {
+    return minutesAgo == 0 ? tr("now") : tr("−%1 min").arg(minutesAgo);
+}
+
+QList<BottomLabel> RatesChart::timeLabels(const ChartFrame &frame) const {
+    const int minutes = int(std::chrono::duration_cast<std::chrono::minutes>(kRatesSpan).count());
+    const QFontMetricsF metrics(font());
+    const double room =
+        metrics.horizontalAdvance(timeLabel(minutes)) + metrics.averageCharWidth() * 2;
+    int intervals = 1;
+    for (const int each : kTimeLabelIntervals) {
+        intervals = each;
+        if (frame.plot().width() / each >= room)
+            break;
+    }
+    QList<BottomLabel> labels;
+    for (int label = 0; label <= intervals; ++label)
+        labels.append(
+            {double(label) / intervals, timeLabel(minutes * (intervals - label) / intervals)});
+    return labels;
+}
+
 double RatesChart::share(const QDateTime &at) const {
     const qint64 span = std::chrono::milliseconds(kRatesSpan).count();
     return double(span - at.msecsTo(now_)) / double(span);
@@ -56,15 +80,10 @@ void RatesChart::paintEvent(QPaintEvent *) {
     const QList<LegendEntry> legend{{tr("In"), colours.in, LegendEntry::Mark::Line},
                                     {tr("Out"), colours.out, LegendEntry::Mark::Line}};
     const int minutes = int(std::chrono::duration_cast<std::chrono::minutes>(kRatesSpan).count());
-    QList<BottomLabel> timeLabels;
-    for (int label = 0; label <= kTimeLabels; ++label) {
-        const int minutesAgo = minutes * (kTimeLabels - label) / kTimeLabels;
-        timeLabels.append({double(label) / kTimeLabels,
-                           minutesAgo == 0 ? tr("now") : tr("−%1 min").arg(minutesAgo)});
-    }
+    const QString widest = timeLabel(minutes);
     const ChartFrame frame(rect(), QFontMetricsF(font()), tr("Rates, last %1 minutes").arg(minutes),
-                           legend, {rateAxis_, tr("per second")}, std::nullopt,
-                           timeLabels.first().text);
+                           legend, {rateAxis_, tr("per second")}, std::nullopt, widest);
+    const QList<BottomLabel> timeLabels = this->timeLabels(frame);
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -9,6 +9,9 @@
 
 namespace flowtally {
 
+class ChartFrame;
+struct BottomLabel;
+
 // The incoming and outgoing rates of the last ten minutes (kRatesSpan) as
 // two lines over a time axis that ends at now, broken where the samples
 // stopped for a while (rateSegments()); the rate axis in bytes per second,
@@ -36,6 +39,9 @@ class RatesChart : public QWidget {
     void paintEvent(QPaintEvent *event) override;
 
   private:
+    // The labels under the plot: "−10 min" to "now", as many as fit.
+    QList<BottomLabel> timeLabels(const ChartFrame &frame) const;
+    QString timeLabel(int minutesAgo) const;
     // Where a moment lies across the plot: 0 ten minutes ago, 1 now.
     double share(const QDateTime &at) const;
 
