@@ -13,6 +13,7 @@
 
 #include "BillingCycle.h"
 #include "HistoryStore.h"
+#include "Timing.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -38,26 +39,6 @@ constexpr qint64 kBatchSeconds = 10;
 constexpr int kReadRounds = 200;
 constexpr double kFrameMs = 16.0;
 constexpr double kGoalMiB = 5.0;
-
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-struct Spread {
-    double median = 0;
-    double mean = 0;
-    double worst = 0;
-};
-
-Spread spreadOf(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    double sum = 0;
-    for (const double time : times)
-        sum += time;
-    return {times[times.size() / 2], sum / double(times.size()), times.back()};
-}
 
 void fail(const char *what, const Status &status) {
     std::fprintf(stderr, "bench_history: %s: %s\n", what, qPrintable(status.message()));
