@@ -23,6 +23,8 @@ namespace {
 
 class ReportProgramTest : public ::testing::Test {
   protected:
+    static constexpr quint64 kG = quint64(1) << 30;
+
     ReportProgramTest() {
         // An empty data folder: no history.
         EnvironmentVariables::set("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath("config")));
@@ -40,12 +42,11 @@ class ReportProgramTest : public ::testing::Test {
     }
 
     // Totals that read the same at any moment: no cycle.
-    QByteArray settings() const {
-        constexpr quint64 kG = quint64(1) << 30;
+    static QByteArray knownSettings(quint64 in = 10 * kG) {
         const QVariantMap home{
             {RecordKey::PrimaryService, QStringLiteral("home")},
             {RecordKey::resetDate, QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC)},
-            {RecordKey::totalInBytes, 10 * kG},
+            {RecordKey::totalInBytes, in},
             {RecordKey::totalOutBytes, 2 * kG},
             {RecordKey::gbpmLimit, 250.0 * kG}};
         return xmlData({{QStringLiteral("home"), home}});
@@ -61,7 +62,7 @@ class ReportProgramTest : public ::testing::Test {
 
 TEST_F(ReportProgramTest, ExitCodesAndOneLineForEachFailure) {
     const QString settings = settingsPath();
-    const QByteArray known = this->settings();
+    const QByteArray known = knownSettings();
     const struct {
         const char *what;
         QStringList arguments;
@@ -71,6 +72,13 @@ TEST_F(ReportProgramTest, ExitCodesAndOneLineForEachFailure) {
         QString error;
     } cases[] = {
         {"a report", {"--oneline"}, known, kReportWritten, "10.0G ↓ 2.0G ↑ · 12.0G of 250G\n", ""},
+        // Above 10T the byte formatter logs a note, which the report keeps to itself.
+        {"a report of many bytes",
+         {"--oneline"},
+         knownSettings(20 * 1024 * kG),
+         kReportWritten,
+         "20.0T ↓ 2.0G ↑ · 20.0T of 250G\n",
+         ""},
         {"an unknown option",
          {"--everything"},
          known,
@@ -132,7 +140,7 @@ TEST_F(ReportProgramTest, HelpAndVersion) {
 TEST_F(ReportProgramTest, AReportThatCannotBeWrittenFails) {
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    writeSettings(settings());
+    writeSettings(knownSettings());
     QProcess process;
     process.setStandardOutputFile("/dev/full");
     process.start(helperToolPath("flowtally-report"), {"--json"});
