@@ -88,7 +88,9 @@ QByteArray written(const ReportOptions &options, const Report &report) {
 
 } // namespace
 
-ReportOutcome runReport(const QStringList &arguments, const QTimeZone &zone) {
+ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone) {
+    // The C library, too, takes a TZ it does not know for UTC.
+    const QTimeZone zone = localZone.isValid() ? localZone : QTimeZone::utc();
     ReportOptions options;
     const Status parsed = parseReportOptions(arguments, &options);
     if (!parsed.ok())

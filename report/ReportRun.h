@@ -29,8 +29,10 @@ struct ReportOutcome {
 // reads Flowtally's settings file and traffic history where the
 // environment in force keeps them (UserDefaults::standardPath,
 // HistoryStore::standardPath), never writing either, and reports at the
-// environment's now() in the local time of `zone`. The history is needed
-// only for tables; without them it gives the networks' names when it can.
+// environment's now() in the local time of `zone` (UTC for a zone that is
+// not valid, such as the system's for a TZ it does not know). The history is
+// needed only for tables; without them it gives the networks' names when it
+// can.
 ReportOutcome runReport(const QStringList &arguments, const QTimeZone &zone);
 
 } // namespace flowtally

@@ -144,6 +144,14 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
                            "thirtyDayProjection", "total"}));
 }
 
+TEST_F(ReportRunTest, AZoneThatIsNotValidIsTakenForUtc) {
+    const ReportOutcome outcome = runReport({"--json", "--network", kHome}, QTimeZone());
+    const QJsonDocument document = json(outcome.output);
+    EXPECT_EQ(document["now"].toString().toStdString(), "2024-03-05T11:00:00+00:00");
+    EXPECT_EQ(document["networks"][0]["cycle"]["start"].toString().toStdString(),
+              "2024-02-14T00:00:00+00:00");
+}
+
 TEST_F(ReportRunTest, CsvForSpreadsheets) {
     EXPECT_EQ(
         text(output({"--csv"})),
