@@ -211,13 +211,22 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
     const QString laterLayout = "the traffic history " + history +
                                 " comes from a newer Flowtally (layout 3; this one knows up to 2)";
     enum class Files { Known, NoSettings, NoRecords, SettingsFolder, NoHistory };
+    const QByteArray knownHistory = fileBytes(history);
+    // The file's header and layout whole, every page after them overwritten.
+    constexpr qsizetype kPageSize = 4096;
+    const QByteArray emptyHistory = "";
+    const QByteArray garbageHistory = "Flowtally 0.1 totals\n";
+    QByteArray damagedHistory = knownHistory;
+    ASSERT_GT(damagedHistory.size(), kPageSize);
+    damagedHistory.replace(kPageSize, damagedHistory.size() - kPageSize,
+                           QByteArray(damagedHistory.size() - kPageSize, '\xa5'));
     // clang-format off
     const struct {
         const char *what;
         QStringList arguments;
         Files files;
         const char *settingsBytes; // instead of the known settings
-        const char *historyBytes;  // instead of the known history
+        const QByteArray *historyBytes; // instead of the known history
         const char *historySql;    // run on the history
         int exitCode;
         QStringList messages;
@@ -246,11 +255,16 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
         {"settings of garbage", {"--oneline"}, Files::Known, "\x89PNG\r\n\x1a\n", nullptr, nullptr,
          kCannotRead,
          {"the settings file " + settings + " is damaged: it is not a property list that Flowtally reads"}},
-        {"empty history", {"--months", "1"}, Files::Known, nullptr, "", nullptr, kCannotRead,
+        {"empty history", {"--months", "1"}, Files::Known, nullptr, &emptyHistory, nullptr, kCannotRead,
          {"the traffic history " + history + " is empty: Flowtally has not written it yet"}},
-        {"history of garbage", {"--days", "1"}, Files::Known, nullptr, "Flowtally 0.1 totals\n", nullptr,
+        {"history of garbage", {"--days", "1"}, Files::Known, nullptr, &garbageHistory, nullptr,
          kCannotRead,
          {history + " is not a traffic history: it is not an SQLite database, or a damaged one"}},
+        {"history with damaged pages", {"--months", "2", "--json"}, Files::Known, nullptr, &damagedHistory,
+         nullptr, kCannotRead, {"the traffic history " + history + " is damaged"}},
+        {"history with damaged pages, no table", {"--network", kHome, "--oneline"}, Files::Known, nullptr,
+         &damagedHistory, nullptr, kReportWritten,
+         {"the traffic history " + history + " is damaged; the networks are shown by their identifiers"}},
         {"history of a newer layout", {"--days", "1", "--csv"}, Files::Known, nullptr, nullptr,
          "PRAGMA user_version = 3", kCannotRead, {laterLayout}},
         // Without tables the history gives only names.
@@ -258,7 +272,7 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
          nullptr, nullptr, "PRAGMA user_version = 3", kReportWritten,
          {laterLayout + "; the networks are shown by their identifiers"}},
         {"history of garbage, a network by name", {"--network", "Home router"}, Files::Known, nullptr,
-         "Flowtally 0.1 totals\n", nullptr, kNothingToReport,
+         &garbageHistory, nullptr, kNothingToReport,
          {history + " is not a traffic history: it is not an SQLite database, or a damaged one"
                     "; the networks are shown by their identifiers",
           "no network in " + settings + " has the identifier or name 'Home router'"}},
@@ -266,7 +280,6 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
          {"--days needs a value (see flowtally-report --help)"}},
     };
     // clang-format on
-    const QByteArray knownHistory = fileBytes(history);
     for (const auto &c : cases) {
         QFile::remove(settings);
         QDir().rmdir(settings);
@@ -283,7 +296,7 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
         if (c.files != Files::NoHistory) {
             QFile file(history);
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(c.historyBytes ? QByteArray(c.historyBytes) : knownHistory);
+            file.write(c.historyBytes ? *c.historyBytes : knownHistory);
         }
         if (c.historySql)
             historyConnection(c.historySql);
