@@ -25,13 +25,15 @@ ReportOutcome failure(int exitCode, const QString &message, QStringList messages
     return {exitCode, {}, messages};
 }
 
-// The history, open for reading, and the names it gives the networks. A
-// history that is missing gives neither, and no failure.
+// The history, open for reading, and the names it gives the networks.
 struct OpenHistory {
     std::unique_ptr<HistoryStore> store;
-    QHash<QString, QString> names;
+    QHash<QString, QString> names; // by service identifier; none for no name
 };
 
+// Opens the history and reads the names. A history that is missing gives no
+// store and no names, and no failure; one that cannot be read gives neither
+// and fails.
 Status openHistory(const QTimeZone &zone, OpenHistory *history) {
     const QString path = HistoryStore::standardPath();
     Status status = HistoryStore::open(path, {.readOnly = true, .zone = zone}, &history->store);
