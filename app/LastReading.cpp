@@ -1,6 +1,7 @@
 #include "LastReading.h"
 
 #include "CounterDifference.h"
+#include "SettingsKeys.h"
 
 #include <tuple>
 
@@ -115,7 +116,7 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
 QVariantMap LastReading::toMap() const {
     if (!last_)
         return {};
-    QVariantMap map{{QStringLiteral("service"), last_->service},
+    QVariantMap map{{LastReadingKey::service, last_->service},
                     {QStringLiteral("origin"), last_->origin.toMap()},
                     {QStringLiteral("uptime"), last_->uptime},
                     {QStringLiteral("at"), last_->at}};
@@ -131,7 +132,7 @@ LastReading LastReading::fromMap(const QVariantMap &map) {
     const CounterOrigin origin =
         CounterOrigin::fromMap(map.value(QStringLiteral("origin")).toMap());
     if (origin.isKnown())
-        reading.last_ = Entry{map.value(QStringLiteral("service")).toString(),
+        reading.last_ = Entry{map.value(LastReadingKey::service).toString(),
                               origin,
                               optionalValue(map, QStringLiteral("in")),
                               optionalValue(map, QStringLiteral("out")),

@@ -47,4 +47,11 @@ inline const QString prevValOrigin = QStringLiteral("prevValOrigin");
 inline const QString cycleStartDay = QStringLiteral("cycleStartDay");
 } // namespace RecordKey
 
+// The entries of the last reading (LastReading.h) that others read too.
+namespace LastReadingKey {
+// The identifier of the network service the reading was metered for: the
+// network flowtally-report shows first.
+inline const QString service = QStringLiteral("service");
+} // namespace LastReadingKey
+
 } // namespace flowtally

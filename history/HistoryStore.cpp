@@ -1,6 +1,7 @@
 // The history file: opening it, and every write to it.
 #include "HistoryStore.h"
 
+#include "Environment.h"
 #include "HistorySchema.h"
 #include "LocalBuckets.h"
 #include "SqliteDatabase.h"
@@ -53,6 +54,10 @@ HistoryStore::HistoryStore(std::unique_ptr<SqliteDatabase> database, const Optio
     : database_(std::move(database)), options_(options) {}
 
 HistoryStore::~HistoryStore() = default;
+
+QString HistoryStore::standardPath() {
+    return Environment::current().dataFolder() + QStringLiteral("/flowtally/history.sqlite3");
+}
 
 Status HistoryStore::open(const QString &path, const Options &options,
                           std::unique_ptr<HistoryStore> *store) {

@@ -63,6 +63,9 @@ class HistoryStore {
     // side files ("-wal", "-shm") beside a history that has none.
     static Status open(const QString &path, const Options &options,
                        std::unique_ptr<HistoryStore> *store);
+    // Where Flowtally keeps its history: history.sqlite3 in the flowtally
+    // folder of the environment's data folder (Environment::dataFolder).
+    static QString standardPath();
     ~HistoryStore();
     Q_DISABLE_COPY_MOVE(HistoryStore)
 

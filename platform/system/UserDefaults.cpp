@@ -19,10 +19,6 @@ constexpr int kWriteDelayMs = 1000;
 std::mutex standardStoreMutex;
 UserDefaults *standardStore = nullptr;
 
-QString standardPath() {
-    return Environment::current().configFolder() + QStringLiteral("/flowtally/defaults.plist");
-}
-
 // The registration domain belongs to the process: a store opened afresh
 // (for another environment's folder) takes it over from the one before.
 QVariantMap standardRegistration;
@@ -46,6 +42,10 @@ UserDefaults::UserDefaults(const QString &path, QObject *parent) : QObject(paren
 
 UserDefaults::~UserDefaults() {
     synchronize();
+}
+
+QString UserDefaults::standardPath() {
+    return Environment::current().configFolder() + QStringLiteral("/flowtally/defaults.plist");
 }
 
 UserDefaults &UserDefaults::standardUserDefaults() {

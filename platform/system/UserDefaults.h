@@ -36,6 +36,8 @@ class UserDefaults : public QObject {
     // environment's settings folder (Environment::configFolder) when it is
     // first used. Its registration domain belongs to the process.
     static UserDefaults &standardUserDefaults();
+    // Where the process's store keeps its file, in the environment in force.
+    static QString standardPath();
     // Writes and drops the process's store, so that the next use reads the
     // environment and the file afresh (ScopedEnvironment does this).
     static void resetStandardUserDefaults();
