@@ -1,5 +1,7 @@
 #include "ReportOptions.h"
 
+#include "Version.h"
+
 #include <optional>
 
 namespace flowtally {
@@ -119,7 +121,7 @@ QString reportHelp() {
 
 QString reportVersion() {
     // The project's version, given by the build (see report/CMakeLists.txt).
-    return QStringLiteral("flowtally-report %1\n").arg(QLatin1String(FLOWTALLY_VERSION));
+    return QStringLiteral("flowtally-report %1\n").arg(QLatin1String(kVersion));
 }
 
 } // namespace flowtally
