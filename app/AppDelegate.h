@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LastReading.h"
+#include "RateSegments.h"
 #include "TrafficSample.h"
 
 #include <QDateTime>
@@ -13,17 +14,25 @@
 #include <memory>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
+class QSpinBox;
 class QUndoStack;
 class QWidget;
 
 namespace flowtally {
 
 class Badge;
+class CycleChart;
+class DesktopNotifier;
+class HistoryStore;
+class HistoryWindow;
+class HistoryWriter;
+class RatesChart;
 class BusyIndicator;
 class FormattedField;
 class LevelIndicator;
@@ -124,6 +133,31 @@ class AppDelegate : public QObject {
     std::optional<QString> primaryService() const { return _PrimaryService; }
     void setPrimaryService(const std::optional<QString> &service) { _PrimaryService = service; }
 
+    // ---- History, billing cycles and alerts (main thread) ----
+    // Brings every network's history in line with its record (once, at the
+    // first start of logging) and has the history written behind the
+    // settings.
+    void startHistory();
+    // What an accepted sample added goes to the network's history; the name
+    // the network is shown by with it.
+    void recordHistory(const CounterGrowth &growth, const TrafficSample &sample);
+    // A network's totals begin anew on the first day of its billing cycle:
+    // one undoable reset, at the first tick after the cycle began.
+    void resetForNewCycle();
+    // The cycle line of the main window, the charts and the alerts, after
+    // an accepted sample.
+    void showCycle(double inRateValue, double outRateValue, const QDateTime &at);
+    void refreshCycleChart();
+    void checkAlerts();
+    void showHistoryWindow();
+    // The history, opened for reading on the main thread on first use; none
+    // while there is none.
+    HistoryStore *historyForReading();
+    // The network's cycle start day (0: none) and the share of the limit
+    // that warns, as the preferences set them.
+    int cycleStartDay() const { return _cycleStartDay; }
+    void setCycleStartDay(int day);
+
     // ---- Status line ----
     static const QString kInfoTextNotificationName;
     static void doSetInfoText(const QString &text);
@@ -154,6 +188,7 @@ class AppDelegate : public QObject {
     QWidget *prefsWindowWidget() const { return prefsWindow; }
     QWidget *helpWindowWidget() const { return helpWindow; }
     QUndoStack *undoStack() const { return undoManager; }
+    HistoryWindow *historyWindowWidget() const { return historyWindow; }
 
     // The interval to the next tick after a processed sample, in seconds.
     static constexpr double kFrontInterval = 1.5;
@@ -161,6 +196,8 @@ class AppDelegate : public QObject {
 
   private:
     void loadWindows();
+    void addCharts(QMainWindow *main);
+    void connectUsagePreferences();
     // The index of the router's "vlan1" interface (else 6), from one walk;
     // none when the walk failed.
     std::optional<quint32> routerInterfaceIndex();
@@ -202,6 +239,16 @@ class AppDelegate : public QObject {
     QPushButton *resetTotalsNowPB = nullptr;
     QPushButton *restartPB = nullptr;
     BusyIndicator *workProgress = nullptr;
+    // Beyond the outlets: the cycle line and the charts of the main window,
+    // the preferences of the cycle, alerts and login, the History window.
+    QLabel *cycleTextLabel = nullptr;
+    QLabel *cycleText = nullptr;
+    CycleChart *cycleChart = nullptr;
+    RatesChart *ratesChart = nullptr;
+    QComboBox *cycleStartDayPopUp = nullptr;
+    QSpinBox *warnAtPercent = nullptr;
+    QCheckBox *startAtLogin = nullptr;
+    HistoryWindow *historyWindow = nullptr;
 
     QUndoStack *undoManager = nullptr;
     WindowEvents *windowEvents = nullptr;
@@ -233,6 +280,20 @@ class AppDelegate : public QObject {
     double _prevUptime = 0;
     // The last reading metered (kept in the settings).
     LastReading lastReading;
+    // The network's billing cycle start day (0: none) and its alerts of the
+    // period, kept in its record.
+    int _cycleStartDay = 0;
+    QVariantMap _limitAlerts;
+    // The traffic history, written behind the settings; the name the
+    // history knows the held network by.
+    std::shared_ptr<HistoryWriter> historyWriter;
+    bool historyStarted = false;
+    QString historyName;
+    // The history as the charts read it, on the main thread.
+    std::unique_ptr<HistoryStore> historyReader;
+    // The rates of the last minutes, for the rates chart.
+    QList<RatePoint> rates;
+    std::unique_ptr<DesktopNotifier> notifier;
     quint64 _totalBytesValue = 0;
     double _gbpm = 0;
 };

@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 
 #include "DistantPast.h"
+#include "HistoryWriter.h"
 #include "PropertyList.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
@@ -82,10 +83,11 @@ class ResetTotalsCommand : public QUndoCommand {
 
 const QStringList &AppDelegate::persistentDataKeys() {
     static const QStringList keys{
-        RecordKey::resetDate,       RecordKey::totalInBytes, RecordKey::totalOutBytes,
-        RecordKey::prevInVal,       RecordKey::prevOutVal,   RecordKey::PrimaryService,
-        RecordKey::limitUnitsScale, RecordKey::gbpmLimit,    RecordKey::prevValSource,
-        RecordKey::prevUptime,      RecordKey::prevValOrigin};
+        RecordKey::resetDate,       RecordKey::totalInBytes,  RecordKey::totalOutBytes,
+        RecordKey::prevInVal,       RecordKey::prevOutVal,    RecordKey::PrimaryService,
+        RecordKey::limitUnitsScale, RecordKey::gbpmLimit,     RecordKey::prevValSource,
+        RecordKey::prevUptime,      RecordKey::prevValOrigin, RecordKey::cycleStartDay,
+        RecordKey::limitAlerts};
     return keys;
 }
 
@@ -113,6 +115,11 @@ void AppDelegate::initialize() {
 }
 
 void AppDelegate::readDatFile() {
+    // A network's cycle and alerts are its own: another's never carry over,
+    // also to a network without a record.
+    _cycleStartDay = 0;
+    _limitAlerts.clear();
+    historyName.clear();
     const std::optional<QString> service = primaryServiceUUID();
     const QVariant stored =
         service ? UserDefaults::standardUserDefaults().objectForKey(*service) : QVariant();
@@ -134,10 +141,13 @@ void AppDelegate::writeRecord(const QString &service) {
     // memory until a network comes.
     if (service.isEmpty())
         return;
-    // The record and the last reading go into the file together.
-    UserDefaults::standardUserDefaults().setObjects(
-        {{service, dictionaryFromPersistentValues()},
-         {SettingsKey::LastReading, lastReading.toMap()}});
+    // The record and the last reading go into the file together; what the
+    // history gained meanwhile follows once the file holds them.
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObjects({{service, dictionaryFromPersistentValues()},
+                         {SettingsKey::LastReading, lastReading.toMap()}});
+    if (historyWriter)
+        historyWriter->stage(defaults.generation());
 }
 
 void AppDelegate::storeRecordNow() {
@@ -168,6 +178,10 @@ QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
     if (!_prevValOrigin.device.isEmpty())
         record.insert(RecordKey::prevValOrigin, _prevValOrigin.toMap());
     record.insert(RecordKey::prevUptime, _prevUptime);
+    if (_cycleStartDay != 0)
+        record.insert(RecordKey::cycleStartDay, quint64(_cycleStartDay));
+    if (!_limitAlerts.isEmpty())
+        record.insert(RecordKey::limitAlerts, _limitAlerts);
     return record;
 }
 
@@ -199,6 +213,10 @@ void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
                 _prevValOrigin.source = counterSourceNamed(value.toString());
         } else if (key == RecordKey::prevValOrigin)
             _prevValOrigin = CounterOrigin::fromMap(value.toMap());
+        else if (key == RecordKey::cycleStartDay)
+            _cycleStartDay = int(qBound<quint64>(0, value.toULongLong(), 31));
+        else if (key == RecordKey::limitAlerts)
+            _limitAlerts = value.toMap();
         else if (key == RecordKey::prevUptime)
             _prevUptime = value.toDouble();
         else

@@ -21,6 +21,9 @@ inline const QString DisplayLimitGB = QStringLiteral("DisplayLimitGB");
 inline const QString MainWindowGeometry = QStringLiteral("MainWindowGeometry");
 inline const QString PreferencesWindowGeometry = QStringLiteral("PreferencesWindowGeometry");
 inline const QString HelpWindowGeometry = QStringLiteral("HelpWindowGeometry");
+// The share of the limit at which Flowtally warns, in percent; 0: never.
+// Absent: 80.
+inline const QString WarnAtPercent = QStringLiteral("WarnAtPercent");
 // The last reading metered (see LastReading.h).
 inline const QString LastReading = QStringLiteral("LastReading");
 } // namespace SettingsKey
@@ -45,6 +48,8 @@ inline const QString prevValOrigin = QStringLiteral("prevValOrigin");
 // The day of the month on which the network's billing cycle starts (1–31;
 // 29–31 mean the month's last day in shorter months); absent or 0: none.
 inline const QString cycleStartDay = QStringLiteral("cycleStartDay");
+// Which alerts of the period were sent (see AlertState.h).
+inline const QString limitAlerts = QStringLiteral("limitAlerts");
 } // namespace RecordKey
 
 // The entries of the last reading (LastReading.h) that others read too.

@@ -4,12 +4,18 @@
 #include "AppDelegate.h"
 
 #include "AppIcon.h"
+#include "Autostart.h"
 #include "Badge.h"
 #include "BringToFront.h"
 #include "BusyIndicator.h"
+#include "CycleChart.h"
 #include "DelayedPerform.h"
+#include "DesktopNotifier.h"
 #include "FigureFormatter.h"
 #include "FormattedField.h"
+#include "HistoryStore.h"
+#include "HistoryWindow.h"
+#include "HistoryWriter.h"
 #include "IsValidLocalIP.h"
 #include "KeyViewOrder.h"
 #include "LevelIndicator.h"
@@ -17,6 +23,7 @@
 #include "NotificationCenter.h"
 #include "NumberFormatter.h"
 #include "Numbers.h"
+#include "RatesChart.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
 #include "SleepMonitor.h"
@@ -33,6 +40,11 @@
 #include "ui_PreferencesWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
 
 #include <QUndoStack>
 #include <algorithm>
@@ -110,7 +122,11 @@ std::unique_ptr<Formatter> numberFormatter(unsigned fractionDigits) {
 
 } // namespace
 
-AppDelegate::AppDelegate() : networkManager(std::make_unique<NetworkManagerWatch>()) {
+AppDelegate::AppDelegate()
+    : networkManager(std::make_unique<NetworkManagerWatch>()),
+      notifier(std::make_unique<DesktopNotifier>()) {
+    // An alert no desktop shows goes to the status line.
+    connect(notifier.get(), &DesktopNotifier::notShown, this, &AppDelegate::doSetInfoText);
     initialize();
     loadWindows();
     awakeFromNib();
@@ -124,6 +140,7 @@ AppDelegate::~AppDelegate() {
         timerWriteToDisk->invalidate();
     }
     runLoopUntilWorkerDone();
+    delete historyWindow;
     delete prefsWindow;
     delete helpWindow;
     delete mainWindow;
@@ -165,6 +182,12 @@ void AppDelegate::loadWindows() {
     resetTotalsNowPB = mainUi.resetTotalsNowPB;
     restartPB = prefsUi.restartPB;
     workProgress = mainUi.workProgress;
+    cycleTextLabel = mainUi.cycleTextLabel;
+    cycleText = mainUi.cycleText;
+    cycleStartDayPopUp = prefsUi.cycleStartDayPopUp;
+    warnAtPercent = prefsUi.warnAtPercent;
+    startAtLogin = prefsUi.startAtLogin;
+    addCharts(main);
 
     QApplication::setWindowIcon(appIcon());
     placement = std::make_unique<WindowPlacement>();
@@ -187,7 +210,11 @@ void AppDelegate::loadWindows() {
     showAsValue(airportName);
     fitWidth(airportIP, kWidestAddress);
     alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
-                      mainUi.displayLimitGBLabel, mainUi.airportNameLabel, mainUi.airportIPLabel});
+                      mainUi.cycleTextLabel, mainUi.displayLimitGBLabel, mainUi.airportNameLabel,
+                      mainUi.airportIPLabel});
+    // Shown once a cycle is set.
+    cycleTextLabel->hide();
+    cycleText->hide();
     // Two lines, the time stamp over the text. A text never makes the window
     // jump: what does not fit is in the line's tooltip.
     infoText->setFixedHeight(2 * infoText->fontMetrics().lineSpacing());
@@ -210,6 +237,8 @@ void AppDelegate::loadWindows() {
         defaults().writeNow();
     });
 
+    connectUsagePreferences();
+
     connect(resetTotalsNowPB, &QPushButton::clicked, this, &AppDelegate::doResetTotalsNow);
     connect(restartPB, &QPushButton::clicked, this, &AppDelegate::doRestart);
     connect(mainUi.consoleLogPB, &QPushButton::clicked, this, &AppDelegate::showConsoleLog);
@@ -223,6 +252,47 @@ void AppDelegate::loadWindows() {
                                     [this](QWidget *window) { windowWillClose(window); }, this);
     for (QWidget *window : {mainWindow, prefsWindow, helpWindow})
         windowEvents->watch(window);
+}
+
+void AppDelegate::addCharts(QMainWindow *main) {
+    // The figures on the left, the charts of the period and of the last
+    // minutes on the right.
+    auto *charts = new QWidget;
+    auto *chartsLayout = new QVBoxLayout(charts);
+    chartsLayout->setContentsMargins(0, 0, 0, 0);
+    cycleChart = new CycleChart;
+    ratesChart = new RatesChart;
+    chartsLayout->addWidget(cycleChart, 3);
+    chartsLayout->addWidget(ratesChart, 2);
+    auto *columns = new QWidget;
+    auto *columnsLayout = new QHBoxLayout(columns);
+    columnsLayout->addWidget(main->takeCentralWidget());
+    columnsLayout->addWidget(charts, 1);
+    main->setCentralWidget(columns);
+}
+
+void AppDelegate::connectUsagePreferences() {
+    // The cycle is the held network's; the pop-up shows it whenever the
+    // preferences come to the front.
+    cycleStartDayPopUp->addItem(tr("No cycle"));
+    for (int day = 1; day <= 31; ++day)
+        cycleStartDayPopUp->addItem(tr("Day %1").arg(day));
+    connect(cycleStartDayPopUp, &QComboBox::activated, this,
+            [this](int day) { setCycleStartDay(day); });
+    const QVariant warnAt = defaults().objectForKey(SettingsKey::WarnAtPercent);
+    warnAtPercent->setValue(warnAt.isValid() ? warnAt.toInt() : warnAtPercent->value());
+    connect(warnAtPercent, &QSpinBox::editingFinished, this, [this] {
+        defaults().setObject(SettingsKey::WarnAtPercent, quint64(warnAtPercent->value()));
+        defaults().writeNow();
+    });
+    startAtLogin->setChecked(startsAtLogin());
+    connect(startAtLogin, &QCheckBox::toggled, this, [this](bool on) {
+        if (const Status status = setStartsAtLogin(on); !status.ok()) {
+            doSetInfoText(status.message());
+            const QSignalBlocker quiet(startAtLogin);
+            startAtLogin->setChecked(startsAtLogin());
+        }
+    });
 }
 
 void AppDelegate::awakeFromNib() {
@@ -273,8 +343,10 @@ void AppDelegate::doLimitUnitsPopUp() {
 }
 
 void AppDelegate::windowDidBecomeKey(QWidget *window) {
-    if (window == prefsWindow)
+    if (window == prefsWindow) {
         stopLogging();
+        cycleStartDayPopUp->setCurrentIndex(_cycleStartDay);
+    }
 }
 
 void AppDelegate::windowWillClose(QWidget *window) {

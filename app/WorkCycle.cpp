@@ -72,6 +72,8 @@ void AppDelegate::startLogging() {
     setPrimaryService(primaryServiceUUID());
     readDatFile();
     readLastReading();
+    startHistory();
+    refreshCycleChart();
     // The pop-up shows the unit of the loaded limit.
     selectLimitUnit();
     timer = Timer::scheduledTimer(
@@ -125,8 +127,11 @@ void AppDelegate::doWork() {
             setPrimaryService(current);
             readDatFile();
             selectLimitUnit();
+            rates.clear();
+            refreshCycleChart();
         }
     }
+    resetForNewCycle();
     detachThread([this] { threadedDoWork(); });
 }
 

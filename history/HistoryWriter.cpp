@@ -13,8 +13,8 @@ HistoryWriter::HistoryWriter(QString path, HistoryStore::Options options)
 
 HistoryWriter::~HistoryWriter() = default;
 
-void HistoryWriter::reconcile(const QString &network, const QDateTime &periodStart,
-                              quint64 totalIn, quint64 totalOut, const QDateTime &at) {
+void HistoryWriter::reconcile(const QString &network, const QDateTime &periodStart, quint64 totalIn,
+                              quint64 totalOut, const QDateTime &at) {
     std::lock_guard lock(mutex_);
     open_.reconciles.push_back({network, periodStart, totalIn, totalOut, at});
 }

@@ -26,8 +26,7 @@ namespace flowtally {
 class HistoryWriter {
   public:
     // The history at `path`, opened on the first write.
-    explicit HistoryWriter(QString path,
-                           HistoryStore::Options options = HistoryStore::Options());
+    explicit HistoryWriter(QString path, HistoryStore::Options options = HistoryStore::Options());
     ~HistoryWriter();
     HistoryWriter(const HistoryWriter &) = delete;
     HistoryWriter &operator=(const HistoryWriter &) = delete;

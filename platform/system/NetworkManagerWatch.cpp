@@ -18,7 +18,8 @@ namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.NetworkManager");
 const QString kPath = QStringLiteral("/org/freedesktop/NetworkManager");
-const QString kActiveConnection = QStringLiteral("org.freedesktop.NetworkManager.Connection.Active");
+const QString kActiveConnection =
+    QStringLiteral("org.freedesktop.NetworkManager.Connection.Active");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 
 std::mutex answerMutex;
@@ -110,7 +111,8 @@ void NetworkManagerWatch::askUuid(const QString &activeConnection) {
                 if (question != question_)
                     return;
                 const QDBusPendingReply<QDBusVariant> reply = *finished;
-                const QString uuid = reply.isError() ? QString() : reply.value().variant().toString();
+                const QString uuid =
+                    reply.isError() ? QString() : reply.value().variant().toString();
                 settle(State::Known, uuid.isEmpty() ? std::nullopt : std::optional(uuid));
             });
 }

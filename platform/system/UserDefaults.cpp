@@ -111,6 +111,11 @@ void UserDefaults::registerDefaults(const QVariantMap &defaults) {
     registered_.insert(defaults);
 }
 
+QStringList UserDefaults::keys() const {
+    std::lock_guard lock(mutex_);
+    return values_.keys();
+}
+
 QVariant UserDefaults::objectForKey(const QString &key) const {
     std::lock_guard lock(mutex_);
     const auto stored = values_.constFind(key);

@@ -56,6 +56,8 @@ class UserDefaults {
     // Merges the values into the registration domain, key by key.
     void registerDefaults(const QVariantMap &defaults);
 
+    // The keys of the stored values.
+    QStringList keys() const;
     // The stored value, else the registered one, else an invalid QVariant.
     QVariant objectForKey(const QString &key) const;
     // The value when it is a string; nothing when it is missing or not one.

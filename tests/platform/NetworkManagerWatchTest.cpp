@@ -46,7 +46,8 @@ class FakeActiveConnection : public QObject {
     Q_PROPERTY(QString Uuid READ uuid)
 
   public:
-    FakeActiveConnection(QString uuid, int *questions) : uuid_(std::move(uuid)), questions_(questions) {}
+    FakeActiveConnection(QString uuid, int *questions)
+        : uuid_(std::move(uuid)), questions_(questions) {}
     QString uuid() {
         ++*questions_;
         return uuid_;
@@ -94,12 +95,11 @@ TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
     FakeActiveConnection first(uuids[kActive + "1"], &manager.questions),
         second(uuids[kActive + "2"], &manager.questions);
     QDBusConnection managerBus = QDBusConnection::connectToBus(address, "nm-fake");
+    ASSERT_TRUE(managerBus.registerObject(kPath, &manager, QDBusConnection::ExportAllProperties));
     ASSERT_TRUE(
-        managerBus.registerObject(kPath, &manager, QDBusConnection::ExportAllProperties));
-    ASSERT_TRUE(managerBus.registerObject(kActive + "1", &first,
-                                          QDBusConnection::ExportAllProperties));
-    ASSERT_TRUE(managerBus.registerObject(kActive + "2", &second,
-                                          QDBusConnection::ExportAllProperties));
+        managerBus.registerObject(kActive + "1", &first, QDBusConnection::ExportAllProperties));
+    ASSERT_TRUE(
+        managerBus.registerObject(kActive + "2", &second, QDBusConnection::ExportAllProperties));
     ASSERT_TRUE(managerBus.registerService(kService));
 
     BusEnvironment environment(address);
@@ -115,12 +115,12 @@ TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
 
     const auto primaryBecomes = [&](const QString &path) {
         manager.primary = path;
-        managerBus.send(QDBusMessage::createSignal(kPath, "org.freedesktop.DBus.Properties",
-                                                   "PropertiesChanged")
-                        << kService
-                        << QVariantMap{{"PrimaryConnection",
-                                        QVariant::fromValue(QDBusObjectPath(path))}}
-                        << QStringList());
+        managerBus.send(
+            QDBusMessage::createSignal(kPath, "org.freedesktop.DBus.Properties",
+                                       "PropertiesChanged")
+            << kService
+            << QVariantMap{{"PrimaryConnection", QVariant::fromValue(QDBusObjectPath(path))}}
+            << QStringList());
     };
     primaryBecomes(kActive + "2");
     EXPECT_TRUE(runLoopUntil([&] { return service() == uuids[kActive + "2"]; }));
