@@ -83,11 +83,11 @@ SynchronousTaskWrapper::executeTaskWithErrors(std::optional<QString> *errors) {
         task()->readInBackground(Stream::Error);
     }
 
-    const int launchError = task()->start(*taskPath(), arguments(),
-                                          errors ? ChildProcess::ErrorStream::Piped
-                                                 : ChildProcess::ErrorStream::Inherited);
-    if (launchError != 0) {
-        logLaunchFailure(launchError);
+    const Status launch = task()->start(*taskPath(), arguments(),
+                                        errors ? ChildProcess::ErrorStream::Piped
+                                               : ChildProcess::ErrorStream::Inherited);
+    if (!launch.ok()) {
+        logLaunchFailure(launch.errorNumber());
         setResultObject(nullptr);
     } else {
         // Standard error is waited for too when it is collected, so that its

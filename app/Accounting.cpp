@@ -4,6 +4,7 @@
 
 #include "CounterDifference.h"
 #include "DistantPast.h"
+#include "Environment.h"
 #include "FigureFormatter.h"
 #include "FormattedField.h"
 #include "LevelIndicator.h"
@@ -79,8 +80,8 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
                 _prevUptime = uptime;
                 _totalBytesValue = _totalInBytes + _totalOutBytes;
                 if (_resetDate == distantPast() || !_resetDate.isValid())
-                    _resetDate = QDateTime::currentDateTimeUtc();
-                const double sinceReset = seconds(_resetDate, QDateTime::currentDateTimeUtc());
+                    _resetDate = Environment::current().now();
+                const double sinceReset = seconds(_resetDate, Environment::current().now());
                 _gbpmLimit = displayLimitGB->doubleValue() * static_cast<double>(_limitUnitsScale);
                 _gbpm = static_cast<double>(_totalBytesValue) / (sinceReset / kThirtyDays);
                 showFigures(*sample, inRateValue, outRateValue);

@@ -131,19 +131,19 @@ class AppDelegate : public QObject {
     void windowDidBecomeKey(QWidget *window);
     void windowWillClose(QWidget *window);
 
-    // ---- State read by tests and benchmarks ----
+    // The main window, which main() shows.
+    QWidget *mainWindowWidget() const { return mainWindow; }
+
+    // ---- For tests and benchmarks only: Flowtally itself reads none ----
     quint64 totalInBytes() const { return _totalInBytes; }
     quint64 totalOutBytes() const { return _totalOutBytes; }
     quint64 prevInVal() const { return _prevInVal; }
-    quint64 prevOutVal() const { return _prevOutVal; }
     double gbpm() const { return _gbpm; }
-    double gbpmLimit() const { return _gbpmLimit; }
     quint64 limitUnitsScale() const { return _limitUnitsScale; }
     bool isTerminating() const { return terminating; }
     bool isWorking() const { return working; }
     bool isLogging() const { return timer != nullptr; }
     QDateTime lastFireDate() const { return _lastFireDate; }
-    QWidget *mainWindowWidget() const { return mainWindow; }
     QWidget *prefsWindowWidget() const { return prefsWindow; }
     QWidget *helpWindowWidget() const { return helpWindow; }
     QUndoStack *undoStack() const { return undoManager; }

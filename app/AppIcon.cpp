@@ -10,9 +10,6 @@ namespace {
 // The picture is drawn on a grid of 128 units, as in flowtally.svg.
 constexpr double kGrid = 128.0;
 
-const QColor kTile(0x2a, 0x6f, 0xdb);
-const QColor kUsed(0xff, 0xd3, 0x4d);
-
 } // namespace
 
 QPixmap appIconPixmap(int size) {
@@ -23,7 +20,7 @@ QPixmap appIconPixmap(int size) {
     painter.scale(size / kGrid, size / kGrid);
 
     painter.setPen(Qt::NoPen);
-    painter.setBrush(kTile);
+    painter.setBrush(kIconTile);
     painter.drawRoundedRect(QRectF(4, 4, 120, 120), 24, 24);
 
     QPainterPath curve(QPointF(20, 88));
@@ -38,7 +35,7 @@ QPixmap appIconPixmap(int size) {
     track.setAlphaF(0.55);
     painter.setBrush(track);
     painter.drawRoundedRect(QRectF(20, 100, 88, 8), 4, 4);
-    painter.setBrush(kUsed);
+    painter.setBrush(kIconUsedBar);
     painter.drawRoundedRect(QRectF(20, 100, 58, 8), 4, 4);
     return picture;
 }

@@ -18,8 +18,6 @@ constexpr int kInset = 4;        // the tile's margin
 constexpr int kLargestFont = 30; // pixels; shorter labels stay this size
 constexpr int kSmallestFont = 8;
 
-const QColor kTile(0x2a, 0x6f, 0xdb);
-
 QString titleWithLabel(const QString &title, const QString &label) {
     return label.isEmpty() ? title : QStringLiteral("%1 \u2014 %2").arg(title, label);
 }
@@ -36,7 +34,7 @@ QIcon Badge::iconWithLabel(const QString &label) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QRect tile = picture.rect().adjusted(kInset, kInset, -kInset, -kInset);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(kTile);
+    painter.setBrush(kIconTile);
     painter.drawRoundedRect(tile, 12, 12);
 
     QFont font = painter.font();

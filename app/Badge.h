@@ -20,7 +20,6 @@ class Badge {
     Badge &operator=(const Badge &) = delete;
 
     void setLabel(const QString &label);
-    QString label() const { return label_; }
 
     // The tray's picture for a label: the label in white on Flowtally's blue
     // tile, as large as it fits; Flowtally's icon for no label.

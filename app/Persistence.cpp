@@ -5,6 +5,7 @@
 #include "DistantPast.h"
 #include "PropertyList.h"
 #include "Resources.h"
+#include "SettingsKeys.h"
 #include "SystemLog.h"
 #include "UserDefaults.h"
 
@@ -17,22 +18,6 @@
 namespace flowtally {
 
 namespace {
-
-namespace Key {
-const QString resetDate = QStringLiteral("resetDate");
-const QString totalInBytes = QStringLiteral("totalInBytes");
-const QString totalOutBytes = QStringLiteral("totalOutBytes");
-const QString prevInVal = QStringLiteral("prevInVal");
-const QString prevOutVal = QStringLiteral("prevOutVal");
-const QString primaryService = QStringLiteral("PrimaryService");
-const QString limitUnitsScale = QStringLiteral("limitUnitsScale");
-const QString gbpmLimit = QStringLiteral("gbpmLimit");
-// Which source the previous counters came from ("local" or "router").
-const QString prevValSource = QStringLiteral("prevValSource");
-// The router's up-time at the previous counters (0 for local ones).
-const QString prevUptime = QStringLiteral("prevUptime");
-const QString displayLimitGB = QStringLiteral("DisplayLimitGB");
-} // namespace Key
 
 const QString kDefaultsResource = QStringLiteral("Flowtally Defaults.plist");
 
@@ -56,12 +41,10 @@ CounterSource sourceNamed(const QString &name) {
     return CounterSource::Unknown;
 }
 
-const QString kCommunityKey = QStringLiteral("communityPassword");
-
 // A value as the log shows it. The community string is a password and never
 // reaches the log.
 QString describe(const QVariant &value, const QString &key) {
-    if (key == kCommunityKey)
+    if (key == SettingsKey::communityPassword)
         return QStringLiteral("********");
     switch (value.typeId()) {
     case QMetaType::QVariantMap:
@@ -99,10 +82,11 @@ class ResetTotalsCommand : public QUndoCommand {
 } // namespace
 
 const QStringList &AppDelegate::persistentDataKeys() {
-    static const QStringList keys{Key::resetDate,       Key::totalInBytes, Key::totalOutBytes,
-                                  Key::prevInVal,       Key::prevOutVal,   Key::primaryService,
-                                  Key::limitUnitsScale, Key::gbpmLimit,    Key::prevValSource,
-                                  Key::prevUptime};
+    static const QStringList keys{RecordKey::resetDate,       RecordKey::totalInBytes,
+                                  RecordKey::totalOutBytes,   RecordKey::prevInVal,
+                                  RecordKey::prevOutVal,      RecordKey::PrimaryService,
+                                  RecordKey::limitUnitsScale, RecordKey::gbpmLimit,
+                                  RecordKey::prevValSource,   RecordKey::prevUptime};
     return keys;
 }
 
@@ -114,9 +98,9 @@ std::optional<QVariantMap> AppDelegate::registrationDefaults() {
             QStringLiteral("The resource \"%1\" is missing or unreadable").arg(kDefaultsResource));
         return std::nullopt;
     }
-    defaults->insert(Key::resetDate, distantPast());
+    defaults->insert(RecordKey::resetDate, distantPast());
     if (const std::optional<QString> service = primaryServiceUUID())
-        defaults->insert(Key::primaryService, *service);
+        defaults->insert(RecordKey::PrimaryService, *service);
     return defaults;
 }
 
@@ -156,18 +140,18 @@ void AppDelegate::writeRecord(const QString &service) {
 
 QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
     QVariantMap record;
-    record.insert(Key::resetDate, _resetDate);
-    record.insert(Key::totalInBytes, _totalInBytes);
-    record.insert(Key::totalOutBytes, _totalOutBytes);
-    record.insert(Key::prevInVal, _prevInVal);
-    record.insert(Key::prevOutVal, _prevOutVal);
+    record.insert(RecordKey::resetDate, _resetDate);
+    record.insert(RecordKey::totalInBytes, _totalInBytes);
+    record.insert(RecordKey::totalOutBytes, _totalOutBytes);
+    record.insert(RecordKey::prevInVal, _prevInVal);
+    record.insert(RecordKey::prevOutVal, _prevOutVal);
     if (_PrimaryService)
-        record.insert(Key::primaryService, *_PrimaryService);
-    record.insert(Key::limitUnitsScale, _limitUnitsScale);
-    record.insert(Key::gbpmLimit, _gbpmLimit);
+        record.insert(RecordKey::PrimaryService, *_PrimaryService);
+    record.insert(RecordKey::limitUnitsScale, _limitUnitsScale);
+    record.insert(RecordKey::gbpmLimit, _gbpmLimit);
     if (_prevValSource != CounterSource::Unknown)
-        record.insert(Key::prevValSource, sourceName(_prevValSource));
-    record.insert(Key::prevUptime, _prevUptime);
+        record.insert(RecordKey::prevValSource, sourceName(_prevValSource));
+    record.insert(RecordKey::prevUptime, _prevUptime);
     return record;
 }
 
@@ -175,25 +159,25 @@ void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
     for (auto entry = record.constBegin(); entry != record.constEnd(); ++entry) {
         const QString &key = entry.key();
         const QVariant &value = entry.value();
-        if (key == Key::resetDate)
+        if (key == RecordKey::resetDate)
             setResetDate(value.toDateTime());
-        else if (key == Key::totalInBytes)
+        else if (key == RecordKey::totalInBytes)
             _totalInBytes = value.toULongLong();
-        else if (key == Key::totalOutBytes)
+        else if (key == RecordKey::totalOutBytes)
             _totalOutBytes = value.toULongLong();
-        else if (key == Key::prevInVal)
+        else if (key == RecordKey::prevInVal)
             _prevInVal = value.toULongLong();
-        else if (key == Key::prevOutVal)
+        else if (key == RecordKey::prevOutVal)
             _prevOutVal = value.toULongLong();
-        else if (key == Key::primaryService)
+        else if (key == RecordKey::PrimaryService)
             setPrimaryService(value.toString());
-        else if (key == Key::limitUnitsScale)
+        else if (key == RecordKey::limitUnitsScale)
             _limitUnitsScale = value.toULongLong();
-        else if (key == Key::gbpmLimit)
+        else if (key == RecordKey::gbpmLimit)
             _gbpmLimit = value.toDouble();
-        else if (key == Key::prevValSource)
+        else if (key == RecordKey::prevValSource)
             _prevValSource = sourceNamed(value.toString());
-        else if (key == Key::prevUptime)
+        else if (key == RecordKey::prevUptime)
             _prevUptime = value.toDouble();
         else
             setValue(value, key);
@@ -207,7 +191,7 @@ void AppDelegate::setValue(const QVariant &value, const QString &forUndefinedKey
 
 void AppDelegate::doResetTotals() {
     if (std::optional<QVariantMap> defaults = registrationDefaults()) {
-        defaults->remove(Key::displayLimitGB);
+        defaults->remove(SettingsKey::DisplayLimitGB);
         loadPersistentValuesFromDict(*defaults);
     }
     setResetDate(distantPast());

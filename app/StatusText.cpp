@@ -2,14 +2,15 @@
 // thread when its loop is idle.
 #include "AppDelegate.h"
 
+#include "Environment.h"
 #include "FormattedField.h"
 #include "IdleNotificationQueue.h"
 #include "LogViewer.h"
 #include "Threads.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTime>
 
 namespace flowtally {
 
@@ -36,7 +37,8 @@ void AppDelegate::_doSetInfoText(const QString &text) {
 void AppDelegate::handleSetInfoText(const QString &text) {
     if (terminating)
         return;
-    const QString stamp = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    const QString stamp =
+        Environment::current().now().toLocalTime().time().toString(QStringLiteral("HH:mm:ss.zzz"));
     const QString line = stamp + QLatin1Char('\n') + text;
     infoText->setText(line);
     infoText->setToolTip(line);

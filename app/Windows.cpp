@@ -16,6 +16,7 @@
 #include "NumberFormatter.h"
 #include "Numbers.h"
 #include "Resources.h"
+#include "SettingsKeys.h"
 #include "SleepMonitor.h"
 #include "Timer.h"
 #include "UserDefaults.h"
@@ -23,7 +24,6 @@
 #include "WBIPFormatter.h"
 #include "WindowEvents.h"
 #include "WindowPlacement.h"
-
 #include "ui_HelpWindow.h"
 #include "ui_MainWindow.h"
 #include "ui_PreferencesWindow.h"
@@ -36,11 +36,6 @@
 namespace flowtally {
 
 namespace {
-
-const QString kHideHelpKey = QStringLiteral("HideHelp");
-const QString kAirportIPKey = QStringLiteral("AirportIP");
-const QString kDisplayLimitKey = QStringLiteral("DisplayLimitGB");
-const QString kCommunityKey = QStringLiteral("communityPassword");
 
 // Fraction digits of the figures: byte counts to a hundredth of their unit
 // (10.80G), rates to a tenth of a K per second.
@@ -166,9 +161,9 @@ void AppDelegate::loadWindows() {
 
     QApplication::setWindowIcon(appIcon());
     placement = std::make_unique<WindowPlacement>();
-    placement->add(mainWindow, QStringLiteral("MainWindowGeometry"));
-    placement->add(prefsWindow, QStringLiteral("PreferencesWindowGeometry"));
-    placement->add(helpWindow, QStringLiteral("HelpWindowGeometry"));
+    placement->add(mainWindow, SettingsKey::MainWindowGeometry);
+    placement->add(prefsWindow, SettingsKey::PreferencesWindowGeometry);
+    placement->add(helpWindow, SettingsKey::HelpWindowGeometry);
     undoManager = new QUndoStack(this);
     badge = std::make_unique<Badge>(mainWindow);
 
@@ -196,14 +191,15 @@ void AppDelegate::loadWindows() {
     displayLimitGB->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // As wide as the figures above it.
     fitWidth(displayLimitGB, kWidestFigure);
-    displayLimitGB->setDoubleValue(defaults().objectForKey(kDisplayLimitKey).toDouble());
+    displayLimitGB->setDoubleValue(defaults().objectForKey(SettingsKey::DisplayLimitGB).toDouble());
     connect(displayLimitGB, &FormattedField::committed, this, [this] {
-        defaults().setObject(kDisplayLimitKey, displayLimitGB->doubleValue());
+        defaults().setObject(SettingsKey::DisplayLimitGB, displayLimitGB->doubleValue());
         defaults().synchronize();
     });
-    communityPasswordField->setText(defaults().stringForKey(kCommunityKey).value_or(QString()));
+    communityPasswordField->setText(
+        defaults().stringForKey(SettingsKey::communityPassword).value_or(QString()));
     connect(communityPasswordField, &QLineEdit::textEdited, this, [](const QString &text) {
-        defaults().setObject(kCommunityKey, text);
+        defaults().setObject(SettingsKey::communityPassword, text);
         defaults().synchronize();
     });
 
@@ -223,7 +219,7 @@ void AppDelegate::loadWindows() {
 }
 
 void AppDelegate::awakeFromNib() {
-    if (!defaults().boolForKey(kHideHelpKey)) {
+    if (!defaults().boolForKey(SettingsKey::HideHelp)) {
         performAfterDelay(this, 0, [this] {
             helpWindow->show();
             helpWindow->raise();
@@ -258,9 +254,9 @@ void AppDelegate::setIPField(const QVariant &value) {
 void AppDelegate::doSetUserDefinedIP() {
     const quint32 address = unsignedIntValueOf(airportIP->objectValue());
     if (address == 0 || address == 0xFFFFFFFFu)
-        defaults().removeObject(kAirportIPKey);
+        defaults().removeObject(SettingsKey::AirportIP);
     else
-        defaults().setObject(kAirportIPKey, addressWithInetNumber(address));
+        defaults().setObject(SettingsKey::AirportIP, addressWithInetNumber(address));
     defaults().synchronize();
     selectKeyViewFollowingView(airportIP);
 }
@@ -285,7 +281,7 @@ void AppDelegate::windowWillClose(QWidget *window) {
     if (window == prefsWindow && !terminating)
         startLogging();
     if (window == helpWindow)
-        defaults().setObject(kHideHelpKey, true);
+        defaults().setObject(SettingsKey::HideHelp, true);
     defaults().synchronize();
 }
 

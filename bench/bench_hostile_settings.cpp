@@ -3,7 +3,7 @@
 // tests/platform/data/hostile-settings and 40,000 nested arrays made here)
 // is put in place and read 20 times; prints the median wall time of one
 // read and how much the process's peak resident size grew. Asserts nothing.
-#include "SystemLog.h"
+#include "TestEnvironment.h"
 #include "UserDefaults.h"
 
 #include <QDir>
@@ -63,7 +63,8 @@ void measure(const QString &name, const QByteArray &contents) {
 
 int main() {
     using namespace flowtally;
-    setSystemLogSink([](const QString &) {});
+    // The log lines go to the test environment instead of the system log.
+    TestEnvironment environment;
     for (const char *name : {"nul_root.plist", "nul_dict.plist", "nul_str_utf16.plist",
                              "nul_key_utf16.plist", "dag_dict_20.bplist", "dag_dict_24.bplist"})
         measure(QString::fromLatin1(name), hostileFile(QString::fromLatin1(name)));

@@ -6,9 +6,9 @@
 // CPU time (this thread's, and the tools' own); asserts nothing. Needs root,
 // iproute2 and snmpd.
 #include "AppDelegate.h"
-#include "DynamicStore.h"
 #include "MainLoop.h"
 #include "SnmpEnvironment.h"
+#include "TestEnvironment.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
@@ -36,7 +36,6 @@ namespace {
 constexpr int kSamples = 100;
 const QString kCommunity = QStringLiteral("bench");
 const QString kAgent = QStringLiteral("127.0.0.1");
-const QString kService = QStringLiteral("bench-service");
 constexpr int kWaitMs = 10000;
 
 bool run(const QString &program, const QStringList &arguments) {
@@ -179,8 +178,6 @@ using namespace flowtally;
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir settings;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     QApplication application(argc, argv);
     if (::geteuid() != 0 || !QFile::exists(QStringLiteral("/usr/sbin/snmpd"))) {
         std::printf("needs root and snmpd; nothing measured\n");
@@ -194,11 +191,10 @@ int main(int argc, char **argv) {
         std::printf("no scene: %s\n", qPrintable(failure.isEmpty() ? "setns failed" : failure));
         return 1;
     }
-    DynamicStore::setProvider([](const QString &) {
-        return std::optional<QVariantMap>({{kSCDynamicStorePropNetPrimaryInterface, "eth0"},
-                                           {kSCPropNetIPv4Router, kAgent},
-                                           {kSCDynamicStorePropNetPrimaryService, kService}});
-    });
+    // The agent is the router of the kernel's tables; settings in a folder
+    // of the environment's own.
+    TestEnvironment environment;
+    environment.setNetwork(FakeNetwork{QStringLiteral("eth0"), kAgent});
     UserDefaults::standardUserDefaults().setObject(QStringLiteral("communityPassword"), kCommunity);
     AppDelegate controller;
     // One decision for the whole run: every sample asks the same router.
@@ -222,8 +218,6 @@ int main(int argc, char **argv) {
         // Let the status texts of the sample reach the status line.
         runMainLoopFor(0);
     }
-    UserDefaults::standardUserDefaults().synchronize();
-    DynamicStore::setProvider({});
 
     std::printf("routerStats() against snmpd on %s in a namespace of its own: %zu samples "
                 "(%d failed), six tool runs each; medians in milliseconds\n",

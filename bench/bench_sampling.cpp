@@ -10,9 +10,9 @@
 // Usage: bench_sampling [ticks per phase, 100 to 100000; default 1000]
 
 #include "AppDelegate.h"
-#include "DynamicStore.h"
 #include "MainLoop.h"
 #include "NotificationCenter.h"
+#include "TestEnvironment.h"
 #include "ToolPaths.h"
 #include "TrafficSample.h"
 
@@ -21,7 +21,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -39,7 +38,6 @@ namespace flowtally {
 
 namespace {
 
-const QString kService = QStringLiteral("5F0C1E8A-0000-4000-8000-0000BE7C0001");
 const QString kNoError = QStringLiteral("No Error");
 
 constexpr int kDefaultTicks = 1000;
@@ -55,6 +53,23 @@ constexpr double kGoalCpuMs = 3.0;
 constexpr double kGoalGrowthKiB = 1024.0;
 
 std::atomic<quint64> storeReads = 0;
+
+// The benchmark's world: loopback and a router on it in the kernel's
+// tables, SNMP tools that answer nothing, and every read of the routing
+// table counted (one per read of the network store).
+class BenchEnvironment : public TestEnvironment {
+  public:
+    BenchEnvironment() {
+        setNetwork(FakeNetwork{QStringLiteral("lo"), QStringLiteral("127.0.0.77"),
+                               QStringLiteral("02:00:00:00:be:7c")});
+        setToolPath(kSnmpGetTool, QStringLiteral("/bin/true"));
+        setToolPath(kSnmpWalkTool, QStringLiteral("/bin/true"));
+    }
+    QString routeTablePath() override {
+        ++storeReads;
+        return TestEnvironment::routeTablePath();
+    }
+};
 
 struct CpuTimes {
     double selfUser = 0;
@@ -287,36 +302,24 @@ int main(int argc, char **argv) {
     const int ticks = ticksFromArguments(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The settings live in a folder of their own, set before their first use.
-    const QTemporaryDir settings;
-    if (!settings.isValid()) {
-        std::fprintf(stderr, "bench_sampling: no temporary folder for the settings\n");
-        return 1;
-    }
-    qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
     QApplication application(argc, argv);
 
     // No query leaves loopback: the SNMP tools answer nothing, and the store
-    // names loopback and a router on it.
-    setToolPath(kSnmpGetTool, QStringLiteral("/bin/true"));
-    setToolPath(kSnmpWalkTool, QStringLiteral("/bin/true"));
-    DynamicStore::setProvider([](const QString &) -> std::optional<QVariantMap> {
-        ++storeReads;
-        return QVariantMap{{kSCDynamicStorePropNetPrimaryInterface, QStringLiteral("lo")},
-                           {kSCPropNetIPv4Router, QStringLiteral("127.0.0.77")},
-                           {kSCDynamicStorePropNetPrimaryService, kService}};
-    });
-    const QString netstat = toolPath(kNetstatTool);
+    // names loopback and a router on it. The settings live in a folder of
+    // the environment's own.
+    BenchEnvironment environment;
+    const QString service = environment.currentService().value_or(QString());
+    const QString netstat = environment.toolPath(kNetstatTool);
     if (!QFileInfo(netstat).isExecutable()) {
         std::fprintf(stderr, "bench_sampling: no helper at %s; build flowtally-netstat too\n",
                      qPrintable(netstat));
         return 1;
     }
-    const QString arp = toolPath(kArpTool);
+    const QString arp = environment.toolPath(kArpTool);
 
     StatusCounter status;
     AppDelegate controller;
-    controller.setPrimaryService(kService);
+    controller.setPrimaryService(service);
     controller.readDatFile();
     controller.mainWindowWidget()->show();
     runMainLoopFor(0.1); // the windows appear, the launch's delayed actions run
@@ -379,6 +382,5 @@ int main(int argc, char **argv) {
 
     // Nothing of the controller may still be running when it goes.
     waitForWorker(controller);
-    DynamicStore::setProvider({});
     return 0;
 }

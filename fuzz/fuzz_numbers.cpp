@@ -57,7 +57,7 @@ void walk(const QString &text, QByteArrayView steps) {
             scanner.setCharactersToBeSkipped(punctuation);
             continue;
         default:
-            scanner.setScanLocation(qsizetype(quint8(op)) % (text.size() + 1));
+            scanner.setCharactersToBeSkipped(CharacterSet::whitespaceAndNewlineCharacterSet());
             continue;
         }
         const qsizetype after = scanner.scanLocation();

@@ -2,24 +2,39 @@
 // the store starts: with the file's values when the property-list reader
 // takes it, or else with the file kept aside unchanged and one log line
 // that gives the reason.
+#include "Environment.h"
 #include "FuzzCheck.h"
 #include "PropertyList.h"
-#include "SystemLog.h"
 #include "UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+namespace flowtally {
+
+namespace {
+
+// The system's environment with the log lines kept here.
+class CapturedLog : public EnvironmentWrapper {
+  public:
+    CapturedLog() : EnvironmentWrapper(Environment::system()) {}
+    void log(const QString &line) override { lines.append(line); }
+
+    QStringList lines;
+};
+
+} // namespace
+
+} // namespace flowtally
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     using namespace flowtally;
     static QTemporaryDir folder;
-    static QStringList logged;
-    static const bool logCaptured = [] {
-        setSystemLogSink([](const QString &line) { logged.append(line); });
-        return true;
-    }();
-    fuzzCheck(logCaptured && folder.isValid(), "a folder for the settings file");
+    static CapturedLog log;
+    static const ScopedEnvironment installed(log);
+    QStringList &logged = log.lines;
+    fuzzCheck(folder.isValid(), "a folder for the settings file");
 
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString path = folder.filePath(QStringLiteral("defaults.plist"));

@@ -25,8 +25,6 @@ class IdleNotificationQueue : public QObject {
     static IdleNotificationQueue &defaultQueue();
 
     void enqueue(const QString &name, const QVariant &object = {});
-    // How many notifications are waiting.
-    qsizetype count() const { return static_cast<qsizetype>(waiting_.size()); }
 
   private:
     void postWaiting();

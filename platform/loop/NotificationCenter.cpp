@@ -47,15 +47,6 @@ void NotificationCenter::removeObserver(QObject *receiver) {
     });
 }
 
-void NotificationCenter::removeObserver(QObject *receiver, const QString &name) {
-    std::erase_if(entries_, [receiver, &name](const std::shared_ptr<Entry> &entry) {
-        if (entry->receiver != receiver || entry->name != name)
-            return false;
-        entry->removed = true;
-        return true;
-    });
-}
-
 void NotificationCenter::post(const QString &name, const QVariant &object) {
     Q_ASSERT(isMainThread());
     // Observers may come and go while the notification is being delivered:

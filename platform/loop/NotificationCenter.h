@@ -24,9 +24,8 @@ class NotificationCenter : public QObject {
     static NotificationCenter &defaultCenter();
 
     void addObserver(QObject *receiver, const QString &name, Observer callback);
-    // Removes every observer that the receiver holds, or those of one name.
+    // Removes every observer that the receiver holds.
     void removeObserver(QObject *receiver);
-    void removeObserver(QObject *receiver, const QString &name);
 
     // Calls each observer of the name with the object, in the order in which
     // they were added.

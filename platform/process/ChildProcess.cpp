@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include "ArgumentListDescription.h"
+#include "Environment.h"
 #include "SystemLog.h"
 
 #include <QFile>
@@ -22,8 +23,6 @@ namespace flowtally {
 
 namespace {
 
-std::atomic<std::chrono::milliseconds::rep> timeoutMilliseconds{30000};
-
 // Big enough to empty a full pipe in one read.
 constexpr size_t kChunkSize = 65536;
 
@@ -34,54 +33,80 @@ void closeDescriptor(int &fd) {
 }
 
 // A pipe whose both ends close on exec; our reading end never blocks.
-int makePipe(int (&ends)[2]) {
+Status makePipe(int (&ends)[2]) {
     if (::pipe2(ends, O_CLOEXEC) != 0)
-        return errno;
-    ::fcntl(ends[0], F_SETFL, ::fcntl(ends[0], F_GETFL) | O_NONBLOCK);
-    return 0;
+        return Status::systemError(QStringLiteral("cannot make a pipe"), errno);
+    const int flags = ::fcntl(ends[0], F_GETFL);
+    if (flags < 0 || ::fcntl(ends[0], F_SETFL, flags | O_NONBLOCK) != 0)
+        return Status::systemError(QStringLiteral("cannot set up a pipe"), errno);
+    return Status::success();
+}
+
+// What a posix_spawn* call answered: it gives the error number instead of
+// setting errno.
+Status spawnStep(int result, const char *what) {
+    return result == 0 ? Status::success() : Status::systemError(QString::fromLatin1(what), result);
 }
 
 // posix_spawn's attributes and file actions, released with the scope.
-struct SpawnSetup {
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t fileActions;
-
-    SpawnSetup(int outputFd, int errorFd) {
-        posix_spawnattr_init(&attributes);
-        // A group of its own, so that a timeout can kill everything the tool
-        // started; signals unblocked and SIGPIPE at its default, whatever the
-        // calling thread has set up for itself.
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                                  POSIX_SPAWN_SETSIGDEF);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        sigset_t chosen;
-        sigemptyset(&chosen);
-        posix_spawnattr_setsigmask(&attributes, &chosen);
-        sigaddset(&chosen, SIGPIPE);
-        posix_spawnattr_setsigdefault(&attributes, &chosen);
-
-        posix_spawn_file_actions_init(&fileActions);
-        posix_spawn_file_actions_adddup2(&fileActions, outputFd, STDOUT_FILENO);
-        if (errorFd >= 0)
-            posix_spawn_file_actions_adddup2(&fileActions, errorFd, STDERR_FILENO);
+class SpawnSetup {
+  public:
+    SpawnSetup() {
+        attributesMade_ = posix_spawnattr_init(&attributes_) == 0;
+        fileActionsMade_ = posix_spawn_file_actions_init(&fileActions_) == 0;
     }
     ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&fileActions);
-        posix_spawnattr_destroy(&attributes);
+        if (fileActionsMade_)
+            posix_spawn_file_actions_destroy(&fileActions_);
+        if (attributesMade_)
+            posix_spawnattr_destroy(&attributes_);
     }
     SpawnSetup(const SpawnSetup &) = delete;
     SpawnSetup &operator=(const SpawnSetup &) = delete;
+
+    // The child's standard output (and error, when given) on these writing
+    // ends, in a process group of its own, so that a timeout can kill
+    // everything the tool started; signals unblocked and SIGPIPE at its
+    // default, whatever the calling thread has set up for itself.
+    Status prepare(int outputFd, int errorFd) {
+        if (!attributesMade_ || !fileActionsMade_)
+            return Status::error(QStringLiteral("cannot prepare the start of a program"));
+        sigset_t unblocked;
+        sigemptyset(&unblocked);
+        sigset_t defaulted;
+        sigemptyset(&defaulted);
+        sigaddset(&defaulted, SIGPIPE);
+        const short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+        for (const Status &step :
+             {spawnStep(posix_spawnattr_setflags(&attributes_, flags), "posix_spawnattr_setflags"),
+              spawnStep(posix_spawnattr_setpgroup(&attributes_, 0), "posix_spawnattr_setpgroup"),
+              spawnStep(posix_spawnattr_setsigmask(&attributes_, &unblocked),
+                        "posix_spawnattr_setsigmask"),
+              spawnStep(posix_spawnattr_setsigdefault(&attributes_, &defaulted),
+                        "posix_spawnattr_setsigdefault"),
+              spawnStep(posix_spawn_file_actions_adddup2(&fileActions_, outputFd, STDOUT_FILENO),
+                        "posix_spawn_file_actions_adddup2"),
+              errorFd < 0 ? Status::success()
+                          : spawnStep(posix_spawn_file_actions_adddup2(&fileActions_, errorFd,
+                                                                       STDERR_FILENO),
+                                      "posix_spawn_file_actions_adddup2")}) {
+            if (!step.ok())
+                return step;
+        }
+        return Status::success();
+    }
+
+    const posix_spawnattr_t *attributes() const { return &attributes_; }
+    const posix_spawn_file_actions_t *fileActions() const { return &fileActions_; }
+
+  private:
+    posix_spawnattr_t attributes_;
+    posix_spawn_file_actions_t fileActions_;
+    bool attributesMade_ = false;
+    bool fileActionsMade_ = false;
 };
 
 } // namespace
-
-std::chrono::milliseconds toolTimeout() {
-    return std::chrono::milliseconds(timeoutMilliseconds);
-}
-
-void setToolTimeout(std::chrono::milliseconds timeout) {
-    timeoutMilliseconds = timeout.count();
-}
 
 ChildProcess::~ChildProcess() {
     if (!reaped_) {
@@ -91,18 +116,20 @@ ChildProcess::~ChildProcess() {
     closeAll();
 }
 
-int ChildProcess::start(const QString &path, const QStringList &arguments,
-                        ErrorStream errorStream) {
+Status ChildProcess::start(const QString &path, const QStringList &arguments,
+                           ErrorStream errorStream) {
     path_ = path;
     arguments_ = arguments;
 
     int outputPipe[2] = {-1, -1};
     int errorPipe[2] = {-1, -1};
-    int error = makePipe(outputPipe);
-    if (error == 0 && errorStream == ErrorStream::Piped)
-        error = makePipe(errorPipe);
-
-    if (error == 0) {
+    Status status = makePipe(outputPipe);
+    if (status.ok() && errorStream == ErrorStream::Piped)
+        status = makePipe(errorPipe);
+    SpawnSetup setup;
+    if (status.ok())
+        status = setup.prepare(outputPipe[1], errorPipe[1]);
+    if (status.ok()) {
         QByteArrayList words{QFile::encodeName(path)};
         for (const QString &argument : arguments)
             words.append(QFile::encodeName(argument));
@@ -110,26 +137,26 @@ int ChildProcess::start(const QString &path, const QStringList &arguments,
         for (QByteArray &word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);
-
-        SpawnSetup setup(outputPipe[1], errorPipe[1]);
-        error = posix_spawn(&pid_, argv[0], &setup.fileActions, &setup.attributes, argv.data(),
-                            environ);
+        status = spawnStep(posix_spawn(&pid_, argv[0], setup.fileActions(), setup.attributes(),
+                                       argv.data(), environ),
+                           "cannot start the program");
     }
     // The child holds its own copies of the writing ends.
     closeDescriptor(outputPipe[1]);
     closeDescriptor(errorPipe[1]);
     output_.fd = outputPipe[0];
     error_.fd = errorPipe[0];
-    if (error != 0) {
+    if (!status.ok()) {
         closeAll();
-        return error;
+        return status;
     }
 
     reaped_ = false;
     // Without a pidfd (kernels before 5.3) the child's end is polled for.
     pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
-    deadline_ = std::chrono::steady_clock::now() + toolTimeout();
-    return 0;
+    timeout_ = Environment::current().toolTimeout();
+    deadline_ = std::chrono::steady_clock::now() + timeout_;
+    return Status::success();
 }
 
 void ChildProcess::setReadHandler(Stream stream, ReadHandler handler) {
@@ -172,7 +199,7 @@ void ChildProcess::runEvents(std::chrono::milliseconds longest) {
     const auto now = steady_clock::now();
     if (now >= deadline_ && !timedOut_) {
         systemLog(QStringLiteral("Tool did not end within %1 ms and was killed: %2, arguments: %3")
-                      .arg(toolTimeout().count())
+                      .arg(timeout_.count())
                       .arg(path_, argumentListDescription(arguments_)));
         killGroup();
         if (!reaped_)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -9,11 +11,6 @@
 #include <sys/types.h>
 
 namespace flowtally {
-
-// The longest time any one tool run may take, for the whole process: when it
-// runs out, the tool's whole process group is killed. 30 s unless changed.
-std::chrono::milliseconds toolTimeout();
-void setToolTimeout(std::chrono::milliseconds timeout);
 
 // One run of a command-line tool as a child process: started directly (no
 // shell), in a process group of its own, standard output on a pipe, standard
@@ -42,9 +39,9 @@ class ChildProcess {
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    // Starts the program at path (no search) with the arguments. Returns 0, or
-    // the error number of what failed (pipe creation, spawn, exec).
-    int start(const QString &path, const QStringList &arguments, ErrorStream errorStream);
+    // Starts the program at path (no search) with the arguments. The error
+    // says what failed (pipe creation, spawn, exec) with its error number.
+    Status start(const QString &path, const QStringList &arguments, ErrorStream errorStream);
 
     void setReadHandler(Stream stream, ReadHandler handler);
     void removeReadHandler(Stream stream);
@@ -56,7 +53,8 @@ class ChildProcess {
     QByteArray readAvailable(Stream stream);
 
     // Waits at most `longest` for something to happen (a chunk, the child's
-    // end) and handles it. Once the tool timeout has run out while the caller
+    // end) and handles it. Once the environment's tool timeout (taken at the
+    // start) has run out while the caller
     // still waits, kills the child's process group, reaps it, logs one line
     // and marks the run as timed out.
     void runEvents(std::chrono::milliseconds longest);
@@ -85,6 +83,7 @@ class ChildProcess {
     bool reaped_ = true;
     bool timedOut_ = false;
     int status_ = 0;
+    std::chrono::milliseconds timeout_{0};
     std::chrono::steady_clock::time_point deadline_;
     Reader output_;
     Reader error_;

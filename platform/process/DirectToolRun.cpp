@@ -15,7 +15,7 @@ std::optional<QString> directToolRun(const QString &path, const QStringList &arg
             process.readInBackground(Stream::Output);
     });
     process.readInBackground(Stream::Output);
-    if (process.start(path, arguments, ChildProcess::ErrorStream::Inherited) != 0)
+    if (!process.start(path, arguments, ChildProcess::ErrorStream::Inherited).ok())
         return std::nullopt;
 
     while (process.isRunning() && !process.timedOut())

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QVariantMap>
 
-#include <functional>
 #include <optional>
 
 namespace flowtally {
@@ -16,33 +15,26 @@ inline const QString kSCDynamicStorePropNetPrimaryInterface = QStringLiteral("Pr
 inline const QString kSCPropNetIPv4Router = QStringLiteral("Router");
 inline const QString kSCDynamicStorePropNetPrimaryService = QStringLiteral("PrimaryService");
 
-// On Linux the record is made up on each read: the primary interface and
-// router from the kernel's IPv4 default route of lowest metric; the primary
-// service from NetworkManager's primary connection where NetworkManager runs,
-// else a name-based UUID of the interface and the router's hardware address
-// (the router's address while its hardware address is unknown), which stays
-// the same while the same network stays connected.
+// On Linux the record is made up on each read, from what the environment in
+// force (Environment.h) shows of the world: the primary interface and router
+// from the kernel's IPv4 default route of lowest metric; the primary service
+// from NetworkManager's primary connection where NetworkManager runs on the
+// system bus, else a name-based UUID of the interface and the router's
+// hardware address (the router's address while its hardware address is
+// unknown), which stays the same while the same network stays connected.
 //
-// Thread-safe: every function may be called from any thread.
+// Thread-safe: may be called from any thread.
 class DynamicStore {
   public:
-    using Provider = std::function<std::optional<QVariantMap>(const QString &key)>;
-
     // The record under the key; nothing when the key is unknown or there is
     // no default route (no network).
     static std::optional<QVariantMap> copyValue(const QString &key);
 
-    // Tests install a provider that answers every read instead; an empty
-    // function restores the system's own answers.
-    static void setProvider(Provider provider);
-
-    // Tests point the readers at other copies of the kernel's routing and
-    // neighbour tables; empty paths restore the kernel's own.
-    static void setKernelTables(const QString &routeTable, const QString &neighbourTable);
-
-    // Tests ask a NetworkManager on another bus; an empty address restores
-    // the system bus.
-    static void setSystemBusAddress(const QString &address);
+    // The name-based identifier of the network behind an interface whose
+    // router is known by this text (its hardware address, or its address).
+    // Names the network by both, so that a different router behind the same
+    // interface counts as another network.
+    static QString serviceIdentifier(const QString &interface, const QString &router);
 };
 
 // Whether an interface is a wired or wireless Ethernet-style one, by its name:

@@ -1,5 +1,6 @@
 #include "SleepMonitor.h"
 
+#include "Environment.h"
 #include "SystemLog.h"
 
 #include <QDBusConnectionInterface>
@@ -10,7 +11,7 @@
 namespace flowtally {
 
 SleepMonitor::SleepMonitor(QObject *parent)
-    : SleepMonitor(QDBusConnection::systemBus(), Service(), parent) {}
+    : SleepMonitor(Environment::current().systemBus(), Service(), parent) {}
 
 SleepMonitor::SleepMonitor(const QDBusConnection &bus, const Service &service, QObject *parent)
     : QObject(parent), bus_(bus), service_(service) {

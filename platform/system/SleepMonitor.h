@@ -23,7 +23,7 @@ class SleepMonitor : public QObject {
         QString interface = QStringLiteral("org.freedesktop.login1.Manager");
     };
 
-    // Watches logind on the system bus.
+    // Watches logind on the environment's system bus.
     explicit SleepMonitor(QObject *parent = nullptr);
     SleepMonitor(const QDBusConnection &bus, const Service &service, QObject *parent = nullptr);
     ~SleepMonitor() override;

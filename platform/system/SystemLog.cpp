@@ -1,5 +1,7 @@
 #include "SystemLog.h"
 
+#include "Environment.h"
+
 #include <mutex>
 #include <syslog.h>
 #include <unistd.h>
@@ -7,9 +9,6 @@
 namespace flowtally {
 
 namespace {
-
-std::mutex sinkMutex;
-SystemLogSink currentSink;
 
 void writeToStandardError(const QByteArray &line) {
     QByteArray text = "flowtally: " + line + '\n';
@@ -24,32 +23,18 @@ void writeToStandardError(const QByteArray &line) {
     }
 }
 
-void writeToSystemLog(const QByteArray &line) {
-    static std::once_flag opened;
-    std::call_once(opened, [] { openlog("flowtally", LOG_PID | LOG_NDELAY, LOG_USER); });
-    syslog(LOG_NOTICE, "%s", line.constData());
-}
-
 } // namespace
 
 void systemLog(const QString &line) {
-    {
-        std::lock_guard lock(sinkMutex);
-        if (currentSink) {
-            currentSink(line);
-            return;
-        }
-    }
-    const QByteArray utf8 = line.toUtf8();
-    writeToStandardError(utf8);
-    writeToSystemLog(utf8);
+    Environment::current().log(line);
 }
 
-SystemLogSink setSystemLogSink(SystemLogSink sink) {
-    std::lock_guard lock(sinkMutex);
-    SystemLogSink previous = std::move(currentSink);
-    currentSink = std::move(sink);
-    return previous;
+void writeToSystemLog(const QString &line) {
+    static std::once_flag opened;
+    std::call_once(opened, [] { openlog("flowtally", LOG_PID | LOG_NDELAY, LOG_USER); });
+    const QByteArray utf8 = line.toUtf8();
+    writeToStandardError(utf8);
+    syslog(LOG_NOTICE, "%s", utf8.constData());
 }
 
 } // namespace flowtally

@@ -2,18 +2,14 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace flowtally {
 
-// Flowtally's event log: one line per event, on standard error and in the
-// system log under the identifier "flowtally". Safe to call from any thread.
+// Flowtally's event log: one line per event, written where the environment
+// in force says (Environment::log). Safe to call from any thread.
 void systemLog(const QString &line);
 
-// Where log lines go instead of the default destinations; tests capture
-// lines with it. An empty function restores the default. Returns the sink
-// that was in place before.
-using SystemLogSink = std::function<void(const QString &line)>;
-SystemLogSink setSystemLogSink(SystemLogSink sink);
+// The system's destinations for a log line: standard error ("flowtally: "
+// before the line) and the system log under the identifier "flowtally".
+void writeToSystemLog(const QString &line);
 
 } // namespace flowtally

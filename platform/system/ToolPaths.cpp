@@ -2,16 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-
-#include <mutex>
 
 namespace flowtally {
 
 namespace {
-
-std::mutex tableMutex;
-QHash<QString, QString> overrides;
 
 QString executableDirectory() {
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
@@ -21,7 +15,9 @@ QString helper(const QString &name) {
     return QDir(helperDirectory()).filePath(name);
 }
 
-QString platformPath(const QString &tool) {
+} // namespace
+
+QString platformToolPath(const QString &tool) {
     if (tool == kNetstatTool)
         return helper(QStringLiteral("flowtally-netstat"));
     if (tool == kArpTool)
@@ -29,8 +25,6 @@ QString platformPath(const QString &tool) {
     // snmpget and snmpwalk are the same net-snmp tools here.
     return tool;
 }
-
-} // namespace
 
 QString helperDirectory() {
     static const QString directory = [] {
@@ -43,24 +37,6 @@ QString helperDirectory() {
         return beside;
     }();
     return directory;
-}
-
-QString toolPath(const QString &tool) {
-    {
-        std::lock_guard lock(tableMutex);
-        const auto found = overrides.constFind(tool);
-        if (found != overrides.constEnd())
-            return *found;
-    }
-    return platformPath(tool);
-}
-
-void setToolPath(const QString &tool, const QString &path) {
-    std::lock_guard lock(tableMutex);
-    if (path.isEmpty())
-        overrides.remove(tool);
-    else
-        overrides.insert(tool, path);
 }
 
 } // namespace flowtally

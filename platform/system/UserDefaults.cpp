@@ -1,5 +1,6 @@
 #include "UserDefaults.h"
 
+#include "Environment.h"
 #include "PropertyList.h"
 #include "SystemLog.h"
 
@@ -8,11 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace flowtally {
 
@@ -24,63 +20,12 @@ std::mutex standardStoreMutex;
 UserDefaults *standardStore = nullptr;
 
 QString standardPath() {
-    QString configuration = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // XDG has a relative XDG_CONFIG_HOME ignored.
-    if (configuration.isEmpty() || QDir::isRelativePath(configuration))
-        configuration = QDir::homePath() + QStringLiteral("/.config");
-    return configuration + QStringLiteral("/flowtally/defaults.plist");
+    return Environment::current().configFolder() + QStringLiteral("/flowtally/defaults.plist");
 }
 
-QString errorText(int error) {
-    return QString::fromStdString(std::generic_category().message(error));
-}
-
-bool writeAll(int fd, const QByteArray &data) {
-    const char *next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, static_cast<size_t>(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        next += written;
-        left -= written;
-    }
-    return true;
-}
-
-// Replaces the file at path with the data so that a crash or power cut
-// leaves either the old file or the new one: a temporary file in the same
-// folder, flushed to the disk, then renamed over the old one. Returns an
-// empty text, or what failed.
-QString writeAtomically(const QString &path, const QByteArray &data) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        return QStringLiteral("cannot make the folder %1").arg(folder);
-    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return errorText(errno);
-    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.constData());
-        return errorText(error);
-    }
-    if (::close(fd) != 0 || ::rename(temporary.constData(), QFile::encodeName(path)) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        return errorText(error);
-    }
-    // The rename itself lasts once the folder is flushed too.
-    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return QString();
-}
+// The registration domain belongs to the process: a store opened afresh
+// (for another environment's folder) takes it over from the one before.
+QVariantMap standardRegistration;
 
 } // namespace
 
@@ -107,6 +52,7 @@ UserDefaults &UserDefaults::standardUserDefaults() {
     std::lock_guard lock(standardStoreMutex);
     if (!standardStore) {
         standardStore = new UserDefaults(standardPath());
+        standardStore->registered_ = standardRegistration;
         // Pending changes are written when the application object goes.
         static std::once_flag atQuit;
         if (QCoreApplication::instance())
@@ -121,6 +67,8 @@ void UserDefaults::resetStandardUserDefaults() {
     {
         std::lock_guard lock(standardStoreMutex);
         std::swap(store, standardStore);
+        if (store)
+            standardRegistration = store->registered_;
     }
     delete store;
 }
@@ -146,7 +94,7 @@ void UserDefaults::load() {
 void UserDefaults::keepUnreadableFileAside(const QString &reason) {
     const QString kept =
         path_ + QStringLiteral(".corrupt-") +
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+        Environment::current().now().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     // QFile::rename never replaces an existing file, so an older copy that
     // was kept aside stays as it is.
     if (QFile::rename(path_, kept)) {
@@ -252,25 +200,26 @@ bool UserDefaults::synchronize() {
         snapshot = values_;
         generation = generation_;
     }
-    const QString error = writeAtomically(path_, xmlData(snapshot));
-    const bool written = error.isEmpty();
+    const Status status = Environment::current().writeFileAtomically(path_, xmlData(snapshot));
+    const bool written = status.ok();
     if (written) {
         std::lock_guard lock(valuesMutex_);
         writtenGeneration_ = generation;
         if (generation == generation_)
             writeScheduled_ = false;
     }
-    noteWriteOutcome(written, error);
+    noteWriteOutcome(status);
     return written;
 }
 
-void UserDefaults::noteWriteOutcome(bool written, const QString &error) {
+void UserDefaults::noteWriteOutcome(const Status &status) {
+    const bool written = status.ok();
     // One line when writing starts failing and one when it works again, not
     // one per attempt.
     if (!written && !failing_)
         systemLog(QStringLiteral("The settings could not be written to %1 (%2); they are kept in "
                                  "memory and written when that works again.")
-                      .arg(path_, error));
+                      .arg(path_, status.message()));
     else if (written && failing_)
         systemLog(QStringLiteral("The settings are written to %1 again.").arg(path_));
     failing_ = !written;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -30,11 +32,12 @@ class UserDefaults : public QObject {
     explicit UserDefaults(const QString &path, QObject *parent = nullptr);
     ~UserDefaults() override;
 
-    // The process's store, at ${XDG_CONFIG_HOME:-$HOME/.config}/flowtally/
-    // defaults.plist, as the environment says when it is first used.
+    // The process's store, at defaults.plist in the flowtally folder of the
+    // environment's settings folder (Environment::configFolder) when it is
+    // first used. Its registration domain belongs to the process.
     static UserDefaults &standardUserDefaults();
-    // Tests: writes and drops the process's store, so that the next use
-    // reads the environment and the file afresh.
+    // Writes and drops the process's store, so that the next use reads the
+    // environment and the file afresh (ScopedEnvironment does this).
     static void resetStandardUserDefaults();
 
     QString path() const { return path_; }
@@ -61,7 +64,7 @@ class UserDefaults : public QObject {
     void load();
     void keepUnreadableFileAside(const QString &reason);
     void changed();
-    void noteWriteOutcome(bool written, const QString &error);
+    void noteWriteOutcome(const Status &status);
 
     const QString path_;
     QTimer writeTimer_{this}; // a child, so that it moves along to the main thread

@@ -2,7 +2,6 @@
 
 #include "Numbers.h"
 
-#include <algorithm>
 #include <limits>
 
 namespace flowtally {
@@ -33,10 +32,6 @@ qsizetype Scanner::afterSkipped() const {
 
 bool Scanner::isAtEnd() const {
     return afterSkipped() >= text_.size();
-}
-
-void Scanner::setScanLocation(qsizetype location) {
-    location_ = std::clamp<qsizetype>(location, 0, text_.size());
 }
 
 bool Scanner::scanRun(const CharacterSet &set, bool members, QString *into) {

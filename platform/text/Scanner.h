@@ -36,7 +36,6 @@ class Scanner {
     // True when nothing but characters to be skipped remains.
     bool isAtEnd() const;
     qsizetype scanLocation() const { return location_; }
-    void setScanLocation(qsizetype location);
 
   private:
     qsizetype afterSkipped() const;

@@ -1,9 +1,8 @@
 #include "SynchronousTaskWrapper.h"
 
-#include "LogCapture.h"
 #include "ProcessProbe.h"
 #include "ScriptFolder.h"
-#include "ToolTimeoutOverride.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,7 @@ using Errors = std::optional<QString>;
 
 struct SynchronousTaskWrapperTest : testing::Test {
     ScriptFolder scripts;
-    LogCapture log;
+    TestEnvironment environment;
 };
 
 // Bare names are looked for in the working directory first, then in /usr/bin; a file that
@@ -34,7 +33,7 @@ TEST_F(SynchronousTaskWrapperTest, FindsAndStartsTools) {
     EXPECT_EQ(SynchronousTaskWrapper::execute("printf", args), QByteArray("a b|$HOME|*|"));
     scripts.write("printf", "echo \"$@\"");
     EXPECT_EQ(SynchronousTaskWrapper::execute("printf", args), QByteArray("%s| a b $HOME *\n"));
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(environment.logLines().isEmpty());
     QDir::setCurrent(previous);
 
     // A file that cannot be started.
@@ -47,7 +46,7 @@ TEST_F(SynchronousTaskWrapperTest, FindsAndStartsTools) {
         "-[SynchronousTaskWrapper(privateMethods) executeTaskWithErrors:]):\n"
         "\t\"ToolLaunchFailure\"  -- \"Permission denied\" UserInfo: "
         "\"{errno = 13; path = \"%1\";}\"\n*****\n";
-    EXPECT_EQ(log.lines(), QStringList{block.arg(tool)});
+    EXPECT_EQ(environment.logLines(), QStringList{block.arg(tool)});
 }
 
 // Each tool runs without and with a place for standard error; a status other than 0 is logged.
@@ -65,13 +64,14 @@ TEST_F(SynchronousTaskWrapperTest, ReturnsEveryByteOfOutputAndStandardErrorAsTex
     const QString ended = "Task ended badly. Status: %1, arguments: (\"-f\", \"inet\")";
     for (const auto &[body, output, expectedErrors, status] : cases) {
         SCOPED_TRACE(body);
-        log.clear();
+        environment.clearLog();
         const QString tool = scripts.write("tool", body);
         EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {"-f", "inet"}), output);
         Errors errors = "stale";
         EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {"-f", "inet"}, &errors), output);
         EXPECT_EQ(errors, expectedErrors);
-        EXPECT_EQ(log.lines(), status ? QStringList(2, ended.arg(status)) : QStringList());
+        EXPECT_EQ(environment.logLines(),
+                  status ? QStringList(2, ended.arg(status)) : QStringList());
     }
     // Mebibytes on both streams are read while the tool runs.
     const QString tool = scripts.write("tool", "head -c 3000000 /dev/zero >&2 &\n"
@@ -82,19 +82,19 @@ TEST_F(SynchronousTaskWrapperTest, ReturnsEveryByteOfOutputAndStandardErrorAsTex
 }
 
 TEST_F(SynchronousTaskWrapperTest, HangingToolIsKilledWithItsGroupAndGivesNothing) {
-    ToolTimeoutOverride timeout(std::chrono::milliseconds(300));
+    environment.setToolTimeout(std::chrono::milliseconds(300));
     const QString killed = "Tool did not end within 300 ms and was killed: %1, arguments: (\"x\")";
     // The tool waits for its child; or the child holds standard output after the tool ended.
     for (const char *end : {"; wait", ""}) {
         SCOPED_TRACE(end);
-        log.clear();
+        environment.clearLog();
         const QString pidFile = scripts.filePath(QStringLiteral("pid%1").arg(*end == 0));
         const QString tool = scripts.write(
             "tool", QStringLiteral("sleep 30 & echo $! > '%1'; echo early%2").arg(pidFile, end));
         Errors errors;
         EXPECT_EQ(SynchronousTaskWrapper::execute(tool, {"x"}, &errors), std::nullopt);
         EXPECT_EQ(errors, QString());
-        EXPECT_EQ(log.lines(), QStringList{killed.arg(tool)});
+        EXPECT_EQ(environment.logLines(), QStringList{killed.arg(tool)});
         const pid_t child = waitForPidFile(pidFile);
         ASSERT_GT(child, 0);
         EXPECT_TRUE(waitUntilEnded(child));

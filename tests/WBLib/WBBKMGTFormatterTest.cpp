@@ -1,8 +1,8 @@
 #include "WBBKMGTFormatter.h"
 
-#include "LogCapture.h"
 #include "PropertyList.h"
 #include "Resources.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +22,11 @@ TEST(WBBKMGTFormatter, ShowsValuesInTheirScale) {
         {tenT + 1, 2, "10.00T"},  {inf, 2, "infT"},
     };
     for (const auto &[value, digits, text] : cases) {
-        LogCapture log;
+        TestEnvironment environment;
         EXPECT_EQ(F::stringForObjectValue(value, digits), text);
         const bool aboveTenT = value.toDouble() > double(tenT);
-        EXPECT_EQ(log.lines(), aboveTenT ? QStringList{"gotcha!"} : QStringList()) << text;
+        EXPECT_EQ(environment.logLines(), aboveTenT ? QStringList{"gotcha!"} : QStringList())
+            << text;
     }
     EXPECT_EQ(F::scaleForObjectValue(-inf), F::kB);
     EXPECT_TRUE(F::stringForObjectValue(qQNaN(), 0).endsWith("nanB"));

@@ -85,9 +85,9 @@ TEST_F(Accounting, SamplesOfAnotherServiceOrWithoutANetworkChangeNothing) {
     controller->processStatsDict(sample('L', 1000, 1000, 0));
     const QDateTime last = controller->lastFireDate();
     controller->processStatsDict(sample('L', 9000, 9000, 2, 0, kOtherService));
-    currentService = kOtherService; // the network moved on while the sample was taken
+    useNetwork(kOffice); // the network moved on while the sample was taken
     controller->processStatsDict(sample('L', 9000, 9000, 3));
-    currentService = std::nullopt;
+    useNetwork(std::nullopt);
     controller->processStatsDict(sample('L', 9000, 9000, 4));
     EXPECT_EQ(controller->lastFireDate(), last);
     EXPECT_EQ(controller->prevInVal(), 0u);
@@ -118,23 +118,24 @@ TEST_F(Accounting, LimitLevelAndThirtyDayProjection) {
 const QVariantMap kBusyRecord{
     {"resetDate", QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)}, {"totalInBytes", quint64(0xFFFF'FFFF'FFFF'FFFFull)},
     {"totalOutBytes", quint64(5'000'000'000ull)}, {"prevInVal", quint64(1ull << 40)}, {"prevOutVal", quint64(3)},
-    {"PrimaryService", "5F0C1E8A-0000-4000-8000-00000000A11C"}, {"limitUnitsScale", quint64(1ull << 40)},
+    {"PrimaryService", DynamicStore::serviceIdentifier("eth0", "02:00:00:00:00:aa")}, {"limitUnitsScale", quint64(1ull << 40)},
     {"gbpmLimit", 1.5e12}, {"prevValSource", "router"}, {"prevUptime", 1234.5}};
 // clang-format on
 
 using Persistence = ControllerFixture;
 
 TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults) {
-    log.clear();
+    environment.clearLog();
     controller->readDatFile();
     EXPECT_EQ(controller->resetDate(), distantPast());
     EXPECT_EQ(controller->prevInVal() + controller->totalOutBytes(), 0u);
     EXPECT_EQ(controller->limitUnitsScale(), kGiB);
     // The settings among the defaults are no part of a record; the community
     // string is a password and never reaches the log.
-    EXPECT_EQ(log.linesContaining("for undefined key: ").size(), 3) << log.lines().join('\n');
-    EXPECT_EQ(log.linesContaining("for undefined key: DisplayLimitGB").size(), 1);
-    EXPECT_TRUE(log.linesContaining("public").isEmpty());
+    EXPECT_EQ(environment.logLinesContaining("for undefined key: ").size(), 3)
+        << environment.logLines().join('\n');
+    EXPECT_EQ(environment.logLinesContaining("for undefined key: DisplayLimitGB").size(), 1);
+    EXPECT_TRUE(environment.logLinesContaining("public").isEmpty());
 }
 
 TEST_F(Persistence, WriteThenLoadGivesBackEveryValue) {
@@ -149,7 +150,7 @@ TEST_F(Persistence, WriteThenLoadGivesBackEveryValue) {
 TEST_F(Persistence, ResetThenUndoRestoresEverything) {
     controller->loadPersistentValuesFromDict(kBusyRecord);
     const double shownLimit = outlet("displayLimitGB")->doubleValue();
-    currentService = kOtherService;
+    useNetwork(kOffice);
     controller->doResetTotalsNow();
     EXPECT_EQ(controller->totalInBytes() + controller->prevInVal(), 0u);
     EXPECT_EQ(controller->resetDate(), distantPast());
@@ -164,7 +165,7 @@ TEST_F(Persistence, ResetThenUndoRestoresEverything) {
 
 TEST_F(Persistence, WithoutANetworkNothingIsStoredAndValuesStay) {
     controller->loadPersistentValuesFromDict(kBusyRecord);
-    currentService = std::nullopt;
+    useNetwork(std::nullopt);
     controller->setPrimaryService(std::nullopt);
     controller->doWriteToDisk();
     EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(QString()).isValid());

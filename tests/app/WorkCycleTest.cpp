@@ -70,15 +70,15 @@ TEST_F(WorkCycle, BrokenNetstatOutputShowsOnTheStatusLine) {
 }
 
 TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly) {
-    currentService = std::nullopt;
+    useNetwork(std::nullopt);
     controller->setPrimaryService(std::nullopt);
-    log.clear();
+    environment.clearLog();
     controller->startLogging();
     int quiet = 0;
     ASSERT_TRUE(
         runUntil([&] { return (quiet += newTexts().count("No network connection.")) >= 3; }));
     // Only the start loads the defaults; the ticks after it find nothing new.
-    EXPECT_EQ(log.linesContaining("for undefined key: DisplayLimitGB").size(), 1);
+    EXPECT_EQ(environment.logLinesContaining("for undefined key: DisplayLimitGB").size(), 1);
     EXPECT_EQ(runs().find("netstat"), std::string::npos);
     EXPECT_TRUE(controller->isLogging());
 }

@@ -32,7 +32,7 @@ TEST_F(Discovery, RouterDecisionNeedsAWiredNameALocalAddressAndAnAnswer) {
     };
     // clang-format on
     for (const auto &c : cases) {
-        std::tie(interface, router) = std::tie(c.interface, c.router);
+        useNetwork(FakeNetwork{c.interface, c.router, kHome.routerHardware});
         reply(kName, c.reply);
         AppDelegate::clearRouterDecision();
         EXPECT_EQ(AppDelegate::probablyHasRouter(), c.decision) << c.interface << ' ' << c.router;
@@ -44,21 +44,21 @@ TEST_F(Discovery, RouterDecisionNeedsAWiredNameALocalAddressAndAnAnswer) {
 }
 
 TEST_F(Discovery, AddressSetByTheUserWinsAndAnInvalidOneIsLoggedOnce) {
-    log.clear();
+    environment.clearLog();
     for (const QString address : {"8.8.4.4", "9.9.9.9"}) {
         UserDefaults::standardUserDefaults().setObject("AirportIP", address);
         EXPECT_EQ(AppDelegate::routerIPAddress(), address);
         EXPECT_EQ(AppDelegate::routerIPAddress(), address);
     }
     EXPECT_EQ(probes(), 0) << "the user's address needs no decision";
-    EXPECT_EQ(log.lines(), QStringList{"8.8.4.4 is not a valid local IP address!"});
+    EXPECT_EQ(environment.logLines(), QStringList{"8.8.4.4 is not a valid local IP address!"});
 }
 
 TEST_F(Discovery, ServiceChangedUnlessBothAreThereAndEqual) {
     EXPECT_FALSE(controller->serviceChanged());
-    currentService = kOtherService;
+    useNetwork(kOffice);
     EXPECT_TRUE(controller->serviceChanged());
-    currentService = std::nullopt;
+    useNetwork(std::nullopt);
     EXPECT_TRUE(controller->serviceChanged());
     controller->setPrimaryService(std::nullopt);
     EXPECT_TRUE(controller->serviceChanged());

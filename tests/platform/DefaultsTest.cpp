@@ -1,8 +1,8 @@
 #include "PropertyList.h"
 #include "UserDefaults.h"
 
-#include "LogCapture.h"
 #include "MainLoop.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -145,10 +145,10 @@ TEST_F(UserDefaultsTest, UnreadableFileIsKeptAsideAndReportedOnce) {
     QFile file(storePath());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a property list") > 0);
     file.close();
-    LogCapture log;
+    TestEnvironment environment;
     UserDefaults store(storePath());
-    EXPECT_EQ(log.linesContaining("could not be read").size(), 1);
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(environment.logLinesContaining("could not be read").size(), 1);
+    EXPECT_EQ(environment.logLines().size(), 1);
     store.setObject("AirportIP", QStringLiteral("10.0.0.1"));
     ASSERT_TRUE(store.synchronize());
     const QStringList files = storeFiles();
@@ -167,7 +167,8 @@ QByteArray hostileSettings(const QString &name) {
 // Reads the store in this (forked) process with at most 100 MB more address
 // space and a minute of time, and exits 0 when the file was kept aside with
 // one log line that gives the reason and the settings start afresh.
-[[noreturn]] void readWithinBoundsAndExit(const QString &path, const QString &reason) {
+[[noreturn]] void readWithinBoundsAndExit(const QString &path, const QString &reason,
+                                          TestEnvironment &environment) {
     alarm(60);
     QFile statm("/proc/self/statm");
     const rlim_t inUse = statm.open(QIODevice::ReadOnly)
@@ -177,9 +178,8 @@ QByteArray hostileSettings(const QString &name) {
     const rlimit bound{inUse + (rlim_t(100) << 20), inUse + (rlim_t(100) << 20)};
     if (inUse == 0 || setrlimit(RLIMIT_AS, &bound) != 0)
         std::_Exit(2);
-    LogCapture log;
     const UserDefaults store(path);
-    const QStringList lines = log.lines();
+    const QStringList lines = environment.logLines();
     const bool keptAside =
         lines.size() == 1 && lines[0].contains("could not be read (" + reason + "); it is kept as");
     const bool fresh = !store.objectForKey("communityPassword").isValid();
@@ -205,7 +205,7 @@ TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
         {"nul_key_utf16.plist", hostileSettings("nul_key_utf16.plist"), binary},
         {"dag_dict_20.bplist", hostileSettings("dag_dict_20.bplist"), binary},
         {"dag_dict_24.bplist", hostileSettings("dag_dict_24.bplist"), binary},
-        {"40,000 nested arrays", "<plist><dict><key>k</key>" + arrays(40000) + "</dict></plist>",
+        {"40,000 nested arrays", inDictionary(arrays(40000)),
          QString("nested deeper than %1 levels").arg(kPropertyListDepthLimit)},
     };
     for (const auto &c : cases) {
@@ -215,8 +215,9 @@ TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
         QFile file(storePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.contents) == c.contents.size());
         file.close();
-        EXPECT_EXIT(readWithinBoundsAndExit(storePath(), c.reason), ::testing::ExitedWithCode(0),
-                    "");
+        TestEnvironment environment;
+        EXPECT_EXIT(readWithinBoundsAndExit(storePath(), c.reason, environment),
+                    ::testing::ExitedWithCode(0), "");
         const QStringList files = storeFiles();
         ASSERT_EQ(files.size(), 1);
         QFile kept(QDir(folder_.filePath("flowtally")).filePath(files[0]));
@@ -232,18 +233,18 @@ TEST_F(UserDefaultsTest, UnwritableFolderCostsOneLinePerStreakAndNoValues) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString path = blocker.fileName() + "/flowtally/defaults.plist";
-    LogCapture log;
+    TestEnvironment environment;
     UserDefaults store(path);
     store.setObject("totalInBytes", QVariant::fromValue(quint64(5) << 33));
     EXPECT_FALSE(store.synchronize());
     store.setObject("totalOutBytes", QVariant::fromValue(quint64(3)));
     EXPECT_FALSE(store.synchronize());
-    EXPECT_EQ(log.linesContaining("could not be written").size(), 1);
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(environment.logLinesContaining("could not be written").size(), 1);
+    EXPECT_EQ(environment.logLines().size(), 1);
     ASSERT_TRUE(blocker.remove());
     EXPECT_TRUE(store.synchronize());
-    EXPECT_EQ(log.linesContaining("are written to").size(), 1);
-    EXPECT_EQ(log.lines().size(), 2);
+    EXPECT_EQ(environment.logLinesContaining("are written to").size(), 1);
+    EXPECT_EQ(environment.logLines().size(), 2);
     EXPECT_EQ(UserDefaults(path).objectForKey("totalInBytes").toULongLong(), quint64(5) << 33);
 }
 

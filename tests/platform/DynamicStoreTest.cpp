@@ -1,8 +1,8 @@
 #include "DynamicStore.h"
+#include "TestEnvironment.h"
 
 #include <QFile>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -26,16 +26,14 @@ std::string neighbour(const char *flags = "0x2", const char *hardware = "aa:bb:c
 // Reads the global IPv4 state from copies of the kernel's tables.
 class DynamicStoreTest : public ::testing::Test {
   protected:
-    void TearDown() override { DynamicStore::setKernelTables(QString(), QString()); }
     std::optional<QVariantMap> stateFrom(const std::string &routes,
                                          const std::string &neighbours = neighbour()) {
-        const QString paths[] = {folder_.filePath("route"), folder_.filePath("arp")};
+        const QString paths[] = {environment.routeTablePath(), environment.neighbourTablePath()};
         for (int i = 0; i < 2; ++i) {
             QFile file(paths[i]);
             EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(("header\n" + (i == 0 ? routes : neighbours)).c_str());
         }
-        DynamicStore::setKernelTables(paths[0], paths[1]);
         return DynamicStore::copyValue(kGlobalIPv4StateKey);
     }
     QString serviceFrom(const std::string &routes, const std::string &neighbours = neighbour()) {
@@ -44,7 +42,7 @@ class DynamicStoreTest : public ::testing::Test {
             .toString();
     }
 
-    QTemporaryDir folder_;
+    TestEnvironment environment;
 };
 
 TEST_F(DynamicStoreTest, DefaultRouteOfLowestMetricWinsAndNoneMeansNoState) {
@@ -72,16 +70,6 @@ TEST_F(DynamicStoreTest, ServiceIdentifierFollowsInterfaceAndRouterHardware) {
     EXPECT_FALSE(all.contains(QString()));
     EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size())
         << all.join(' ').toStdString();
-}
-
-TEST_F(DynamicStoreTest, ProviderAnswersInsteadOfTheKernel) {
-    const QVariantMap fake{{kSCDynamicStorePropNetPrimaryInterface, "en0"}};
-    DynamicStore::setProvider([&](const QString &key) -> std::optional<QVariantMap> {
-        return key == kGlobalIPv4StateKey ? std::optional(fake) : std::nullopt;
-    });
-    EXPECT_EQ(DynamicStore::copyValue(kGlobalIPv4StateKey), fake);
-    DynamicStore::setProvider({});
-    EXPECT_FALSE(DynamicStore::copyValue("State:/Network/Other").has_value());
 }
 
 } // namespace

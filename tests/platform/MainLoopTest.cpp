@@ -7,7 +7,7 @@
 #include "Threads.h"
 #include "Timer.h"
 
-#include "LogCapture.h"
+#include "TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -199,12 +199,12 @@ TEST(SleepMonitor, HoldsADelayLockUntilTheWillSleepHandlersHaveRun) {
 } // the daemon is killed and waited for as it goes
 
 TEST(SleepMonitor, WithoutABusItStaysSilentAndSaysSoOnce) {
-    LogCapture log;
+    TestEnvironment environment;
     SleepMonitor monitor(QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "no-bus"),
                          SleepMonitor::Service());
     EXPECT_FALSE(monitor.isWatching());
-    EXPECT_EQ(log.linesContaining("sleep and wake"), log.lines());
-    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(environment.logLinesContaining("sleep and wake"), environment.logLines());
+    EXPECT_EQ(environment.logLines().size(), 1);
 }
 
 } // namespace

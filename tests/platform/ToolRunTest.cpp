@@ -3,10 +3,9 @@
 #include "SnmpEnvironment.h"
 
 #include "EnvironmentVariables.h"
-#include "LogCapture.h"
 #include "ProcessProbe.h"
 #include "ScriptFolder.h"
-#include "ToolTimeoutOverride.h"
+#include "TestEnvironment.h"
 
 #include <QDir>
 #include <QProcess>
@@ -22,18 +21,21 @@ namespace {
 TEST(ChildProcess, ReportsWhyAToolCannotStart) {
     ScriptFolder scripts;
     ChildProcess notExecutable, missing;
-    EXPECT_EQ(notExecutable.start(scripts.write("plain", {}, false), {},
-                                  ChildProcess::ErrorStream::Inherited),
-              EACCES);
-    EXPECT_EQ(missing.start(scripts.filePath("missing"), {}, ChildProcess::ErrorStream::Piped),
-              ENOENT);
+    const Status denied = notExecutable.start(scripts.write("plain", {}, false), {},
+                                              ChildProcess::ErrorStream::Inherited);
+    EXPECT_EQ(denied.errorNumber(), EACCES);
+    EXPECT_EQ(denied.message(), "cannot start the program: Permission denied");
+    const Status absent =
+        missing.start(scripts.filePath("missing"), {}, ChildProcess::ErrorStream::Piped);
+    EXPECT_EQ(absent.errorNumber(), ENOENT);
+    EXPECT_FALSE(absent.ok());
 }
 
 // Output that is not valid UTF-8 is absent, no output is empty text; a tool
 // that cannot start gives nothing; nothing is logged, no descriptor leaks.
 TEST(DirectToolRun, GivesTheDecodedOutputOrNothing) {
     ScriptFolder scripts;
-    LogCapture log;
+    TestEnvironment environment;
     const struct {
         const char *body;
         std::optional<QString> expected;
@@ -53,7 +55,7 @@ TEST(DirectToolRun, GivesTheDecodedOutputOrNothing) {
     for (const QString &tool : {scripts.write("plain", {}, false), scripts.path(), QString("true")})
         EXPECT_EQ(directToolRun(tool, {}), std::nullopt) << tool.toStdString();
     EXPECT_EQ(QDir("/proc/self/fd").count(), descriptors);
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(environment.logLines().isEmpty());
 }
 
 TEST(DirectToolRun, ReadsMoreThanAPipeHoldsWhileTheToolRuns) {
@@ -64,14 +66,14 @@ TEST(DirectToolRun, ReadsMoreThanAPipeHoldsWhileTheToolRuns) {
 }
 
 TEST(DirectToolRun, HangingToolIsKilledWithItsWholeGroupAndGivesNothing) {
-    ToolTimeoutOverride timeout(std::chrono::milliseconds(300));
     ScriptFolder scripts;
-    LogCapture log;
+    TestEnvironment environment;
+    environment.setToolTimeout(std::chrono::milliseconds(300));
     const QString pidFile = scripts.filePath("pid");
     const QString tool =
         scripts.write("tool", QString("sleep 30 & echo $! > '%1'; echo early; wait").arg(pidFile));
     EXPECT_EQ(directToolRun(tool, {"x"}), std::nullopt);
-    EXPECT_EQ(log.lines().join('\n'),
+    EXPECT_EQ(environment.logLines().join('\n'),
               "Tool did not end within 300 ms and was killed: " + tool + ", arguments: (\"x\")");
     const pid_t grandchild = waitForPidFile(pidFile); // it held the output pipe
     ASSERT_GT(grandchild, 0);
@@ -108,12 +110,12 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
         SCOPED_TRACE(int(&c - cases));
         for (int i = 0; i < 3; ++i)
             EnvironmentVariables::set(kNames[i], c.before[i]);
-        LogCapture log;
+        TestEnvironment environment;
         EXPECT_EQ(setUpSnmpEnvironment(bundled), c.expected);
         EXPECT_EQ(EnvironmentVariables::get("MIBS"), c.mibsAfter);
         EXPECT_EQ(EnvironmentVariables::get("MIBDIRS"), c.mibDirsAfter);
         EXPECT_EQ(EnvironmentVariables::get("SNMPCONFPATH"), c.before[2]);
-        EXPECT_EQ(log.lines().size(), c.expected == SnmpModules::System ? 0 : 1);
+        EXPECT_EQ(environment.logLines().size(), c.expected == SnmpModules::System ? 0 : 1);
         QProcess tool; // the tools, in this environment, name the objects Flowtally uses
         tool.start("/usr/bin/snmptranslate", {"-IR", "system.sysName.0", "ifDescr"});
         EXPECT_TRUE(tool.waitForFinished(5000));

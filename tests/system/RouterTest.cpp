@@ -2,12 +2,12 @@
 // interface named vlan1 that carries the LAN's traffic, and Flowtally on the
 // LAN host samples it through the net-snmp tools.
 #include "AppDelegate.h"
-#include "DynamicStore.h"
 #include "EnvironmentVariables.h"
 #include "MainLoop.h"
 #include "ScriptFolder.h"
 #include "SnmpEnvironment.h"
 #include "SystemTest.h"
+#include "TestEnvironment.h"
 #include "ToolPaths.h"
 #include "UserDefaults.h"
 
@@ -148,7 +148,7 @@ TEST_F(RouterTest, ToolsAndRouterSourceNameTheRouter) {
     QTemporaryDir systemModules;
     for (const QString name : {"SNMPv2-MIB.txt", "IF-MIB.txt"})
         ASSERT_TRUE(QFile::copy(modules + '/' + name, systemModules.filePath(name)));
-    EnvironmentVariables variables{{"MIBS", "MIBDIRS", "XDG_CONFIG_HOME"}};
+    EnvironmentVariables variables{{"MIBS", "MIBDIRS"}};
     const QString options = "-v 2c -r 0 -t 1 -c " + kCommunity + ' ' + lan->router;
     const QString script = QStringLiteral("ip netns exec %1 sh -c 'snmpget %2 system.sysName.0 "
                                           "system.sysUpTime.0; for o in ifDescr ifInOctets "
@@ -175,27 +175,19 @@ TEST_F(RouterTest, ToolsAndRouterSourceNameTheRouter) {
             << reply.toStdString();
     }
 
-    EnvironmentVariables::set("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath("config")));
+    TestEnvironment environment;
+    environment.setNetwork(FakeNetwork{QStringLiteral("eth0"), lan->router});
+    UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
     ScriptFolder tools;
     for (const QString &tool : {kSnmpGetTool, kSnmpWalkTool})
-        setToolPath(tool, tools.write(QFileInfo(tool).fileName(),
-                                      "exec ip netns exec " + lan->lan + ' ' + tool + " \"$@\""));
-    DynamicStore::setProvider([&](const QString &) {
-        return std::optional<QVariantMap>({{kSCDynamicStorePropNetPrimaryInterface, "eth0"},
-                                           {kSCPropNetIPv4Router, lan->router},
-                                           {kSCDynamicStorePropNetPrimaryService, "RouterTest"}});
-    });
+        environment.setToolPath(
+            tool, tools.write(QFileInfo(tool).fileName(),
+                              "exec ip netns exec " + lan->lan + ' ' + tool + " \"$@\""));
     struct Restore {
-        ~Restore() {
-            DynamicStore::setProvider({});
-            setToolPath(kSnmpGetTool, {});
-            setToolPath(kSnmpWalkTool, {});
-            AppDelegate::clearRouterDecision();
-            UserDefaults::resetStandardUserDefaults(); // while the folder is there
-        }
+        ~Restore() { AppDelegate::clearRouterDecision(); }
     } restore;
     AppDelegate controller;
-    controller.setPrimaryService(QStringLiteral("RouterTest"));
+    controller.setPrimaryService(environment.currentService());
     AppDelegate::clearRouterDecision();
     ASSERT_TRUE(AppDelegate::probablyHasRouter());
     // Samples 1.5 s apart are counted and show the router's name.

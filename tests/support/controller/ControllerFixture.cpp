@@ -3,7 +3,6 @@
 #include "MainLoop.h"
 #include "NotificationCenter.h"
 #include "ToolPaths.h"
-#include "UserDefaults.h"
 
 namespace flowtally {
 
@@ -14,27 +13,17 @@ const QString kTools[] = {kNetstatTool, kArpTool, kSnmpGetTool, kSnmpWalkTool};
 } // namespace
 
 void ControllerFixture::SetUp() {
-    // Every test of this executable keeps its settings in one temporary
-    // folder, set before the settings store is first used.
-    static const QTemporaryDir settings;
-    qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+    useNetwork(kHome);
     for (const QString &tool : kTools) {
         const QString name = tool.section('/', -1);
-        setToolPath(tool, tools.write(name + ".sh", QString(R"sh(cd '%1'
+        environment.setToolPath(tool, tools.write(name + ".sh", QString(R"sh(cd '%1'
 { printf %s '%2'; printf '|%s' "$@"; echo; } >> runs
 for last; do :; done
 reply="./$(printf %s "$last" | tr ':/' '__')"
 [ -f "$reply" ] || reply='./%2'
 if [ -f "$reply" ]; then cat "$reply"; fi)sh")
-                                                        .arg(tools.path(), name)));
+                                                                    .arg(tools.path(), name)));
     }
-    DynamicStore::setProvider([this](const QString &) -> std::optional<QVariantMap> {
-        if (!currentService)
-            return std::nullopt;
-        return QVariantMap{{kSCDynamicStorePropNetPrimaryInterface, interface},
-                           {kSCPropNetIPv4Router, router},
-                           {kSCDynamicStorePropNetPrimaryService, *currentService}};
-    });
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
     runMainLoopFor(0.05); // texts queued before the test began are not its own
@@ -48,17 +37,6 @@ void ControllerFixture::TearDown() {
     if (controller && controller->isLogging())
         controller->applicationShouldTerminate();
     controller.reset();
-    DynamicStore::setProvider({});
-    for (const QString &tool : kTools)
-        setToolPath(tool, {});
-    UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    for (const QString &key : {kService, kOtherService})
-        defaults.removeObject(key);
-    for (const char *key :
-         {"AirportIP", "HideHelp", "DisplayLimitGB", "communityPassword", "MainWindowGeometry",
-          "PreferencesWindowGeometry", "HelpWindowGeometry"})
-        defaults.removeObject(key);
-    defaults.synchronize();
 }
 
 void ControllerFixture::reply(const QString &key, const QByteArray &text) {

@@ -3,8 +3,8 @@
 #include "AppDelegate.h"
 #include "DynamicStore.h"
 #include "FormattedField.h"
-#include "LogCapture.h"
 #include "ScriptFolder.h"
+#include "TestEnvironment.h"
 #include "TrafficSample.h"
 
 #include <QDateTime>
@@ -24,15 +24,22 @@ inline std::ostream &operator<<(std::ostream &out, const QString &text) {
 
 namespace flowtally {
 
-// A controller with its windows loaded offscreen, a network store that
-// answers with a service of the test's choosing, the settings in a temporary
-// folder, the log captured, and every tool a script that writes down its runs
-// and prints a saved reply (nothing without one). No query leaves the
-// machine: the router is on loopback.
+// A controller with its windows loaded offscreen in a test environment
+// (TestEnvironment.h): settings in a temporary folder, the log captured, the
+// kernel's tables showing the home network, and every tool a script that
+// writes down its runs and prints a saved reply (nothing without one). No
+// query leaves the machine: the router is on loopback.
 class ControllerFixture : public ::testing::Test {
   protected:
-    static inline const QString kService = "5F0C1E8A-0000-4000-8000-00000000A11C";
-    static inline const QString kOtherService = "5F0C1E8A-0000-4000-8000-00000000B0B0";
+    // Two networks behind the same interface and router address, told apart
+    // by the router's hardware address.
+    static inline const FakeNetwork kHome{};
+    static inline const FakeNetwork kOffice{QStringLiteral("eth0"), QStringLiteral("127.0.0.77"),
+                                            QStringLiteral("02:00:00:00:00:bb")};
+    static inline const QString kService =
+        DynamicStore::serviceIdentifier(kHome.interface, *kHome.routerHardware);
+    static inline const QString kOtherService =
+        DynamicStore::serviceIdentifier(kOffice.interface, *kOffice.routerHardware);
 
     void SetUp() override;
     void TearDown() override;
@@ -63,13 +70,13 @@ class ControllerFixture : public ::testing::Test {
         return nullptr;
     }
 
-    LogCapture log;
+    // The network the kernel's tables show, or none.
+    void useNetwork(const std::optional<FakeNetwork> &network) { environment.setNetwork(network); }
+
+    TestEnvironment environment;
     ScriptFolder tools;
     std::unique_ptr<AppDelegate> controller;
     QDateTime base = QDateTime::currentDateTimeUtc();
-    // The network store's answer; no service means no network.
-    std::optional<QString> currentService = kService;
-    QString interface = "eth0", router = "127.0.0.77";
     QObject observer; // of the status texts
     QStringList shownTexts;
     qsizetype textsTaken = 0;

@@ -2,13 +2,12 @@
 // netstat tool's byte-count layout.
 #include "AppDelegate.h"
 
-#include "CharacterSet.h"
-#include "ComponentsSeparatedByCharactersFromSet.h"
-#include "HostName.h"
-#include "Numbers.h"
+#include "Environment.h"
+#include "StatusTexts.h"
 #include "SynchronousTaskWrapper.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
+#include "ToolReplies.h"
 #include "Utf8Decoding.h"
 
 #include <ctime>
@@ -17,7 +16,6 @@ namespace flowtally {
 
 namespace {
 
-const QString kNetstatErrorText = QStringLiteral("Netstat Error: see Console Log.");
 const QString kOperationName = QStringLiteral("localStatsForPrimaryInterface:");
 
 // Seconds since the computer started.
@@ -27,18 +25,13 @@ double secondsSinceBoot() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-// A counter column read as a signed 64-bit number and kept as its bits.
-quint64 counterField(const QString &field) {
-    return static_cast<quint64>(longLongValue(field));
-}
-
 } // namespace
 
 std::optional<TrafficSample> AppDelegate::primaryInterfaceStats() {
     const std::optional<QString> interface = primaryInterface();
     if (!interface) {
         // Nothing to read: no tool run, no error in the log.
-        doSetInfoText(QStringLiteral("No network connection."));
+        doSetInfoText(StatusText::NoNetwork);
         return std::nullopt;
     }
     return localStatsForPrimaryInterface(*interface);
@@ -48,39 +41,33 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
     const QStringList arguments =
         QStringLiteral("-f inet -bI %1").arg(name).split(QLatin1Char(' '));
     const std::optional<QByteArray> output =
-        SynchronousTaskWrapper::execute(toolPath(kNetstatTool), arguments);
+        SynchronousTaskWrapper::execute(Environment::current().toolPath(kNetstatTool), arguments);
     const QString text = output ? decodeUtf8(*output).value_or(QString()) : QString();
 
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    if (lines.size() < 2) {
-        doSetInfoText(kNetstatErrorText);
-        systemLog(QStringLiteral("Short line-count in %1: \"%2\"").arg(kOperationName, text));
-        return std::nullopt;
-    }
-
-    const QStringList fields = componentsSeparatedByCharactersFromSet(
-        lines.at(1), CharacterSet::whitespaceAndNewlineCharacterSet());
-    if (fields.size() < 10) {
-        doSetInfoText(kNetstatErrorText);
-        systemLog(QStringLiteral("Result Format Error in %1: \"%2\"")
-                      .arg(kOperationName, fields.join(QLatin1Char(' '))));
+    const NetstatReading reading = readNetstatListing(text);
+    if (reading.outcome != NetstatReading::Outcome::Row) {
+        doSetInfoText(StatusText::NetstatError);
+        const QString format = reading.outcome == NetstatReading::Outcome::ShortLineCount
+                                   ? QStringLiteral("Short line-count in %1: \"%2\"")
+                                   : QStringLiteral("Result Format Error in %1: \"%2\"");
+        systemLog(format.arg(kOperationName, reading.quoted));
         return std::nullopt;
     }
 
     TrafficSample sample;
     sample.insert(SampleKey::PrimaryInterface, name);
-    sample.insert(SampleKey::MAC, fields.at(3));
-    sample.insert(SampleKey::Router, currentHostName());
-    sample.insert(SampleKey::InTraffic, counterField(fields.at(6)));
-    sample.insert(SampleKey::OutTraffic, counterField(fields.at(9)));
+    sample.insert(SampleKey::MAC, reading.row.address);
+    sample.insert(SampleKey::Router, Environment::current().hostName());
+    sample.insert(SampleKey::InTraffic, reading.row.in);
+    sample.insert(SampleKey::OutTraffic, reading.row.out);
     sample.insert(SampleKey::Uptime, secondsSinceBoot());
-    sample.insert(SampleKey::FireDate, QDateTime::currentDateTimeUtc());
+    sample.insert(SampleKey::FireDate, Environment::current().now());
     // Without a service the sample can never be accepted; it still goes
     // through so the status line tells what happened.
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
 
-    doSetInfoText(QStringLiteral("No Error"));
+    doSetInfoText(StatusText::NoError);
     return sample;
 }
 

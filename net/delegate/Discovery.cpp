@@ -2,13 +2,14 @@
 // per-tick decision whether samples come from the router.
 #include "AppDelegate.h"
 
-#include "ComponentsSeparatedByCharactersFromSet.h"
 #include "DirectToolRun.h"
 #include "DynamicStore.h"
-#include "HostName.h"
+#include "Environment.h"
 #include "IsValidLocalIP.h"
+#include "SettingsKeys.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
+#include "ToolReplies.h"
 #include "UserDefaults.h"
 
 #include <atomic>
@@ -54,24 +55,19 @@ std::optional<QString> AppDelegate::primaryServiceUUID() {
 }
 
 std::optional<QString> AppDelegate::primaryInterfaceIP() {
-    const std::optional<QString> reply = directToolRun(toolPath(kArpTool), {currentHostName()});
-    if (!reply)
-        return std::nullopt;
-    static const CharacterSet parentheses =
-        CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));
-    const QStringList pieces = componentsSeparatedByCharactersFromSet(*reply, parentheses);
-    if (pieces.size() != 3)
-        return std::nullopt;
-    return pieces.at(1);
+    Environment &environment = Environment::current();
+    const std::optional<QString> reply =
+        directToolRun(environment.toolPath(kArpTool), {environment.hostName()});
+    return reply ? addressInArpReply(*reply) : std::nullopt;
 }
 
 std::optional<QString> AppDelegate::communityPassword() {
-    return UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("communityPassword"));
+    return UserDefaults::standardUserDefaults().stringForKey(SettingsKey::communityPassword);
 }
 
 std::optional<QString> AppDelegate::routerIPAddress() {
     std::optional<QString> candidate =
-        UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("AirportIP"));
+        UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP);
     if (!candidate)
         candidate = probablyHasRouter() ? primaryInterfaceRouterIP() : primaryInterfaceIP();
     if (!candidate)

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace flowtally {
+
+// The status texts that the traffic sources show on the status line.
+namespace StatusText {
+// A tool query went well.
+inline const QString NoError = QStringLiteral("No Error");
+// The netstat listing could not be read; the log says more.
+inline const QString NetstatError = QStringLiteral("Netstat Error: see Console Log.");
+// There is no default route, so there is nothing to read.
+inline const QString NoNetwork = QStringLiteral("No network connection.");
+// snmpget printed nothing (the agent did not answer).
+inline const QString NoData = QStringLiteral("(NO DATA)");
+// No query is made without a community or an address.
+inline const QString NoCommunity = QStringLiteral("SNMP Error: no community string is set.");
+inline const QString NoRouter = QStringLiteral("SNMP Error: no router address.");
+} // namespace StatusText
+
+} // namespace flowtally

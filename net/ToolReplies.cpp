@@ -1,0 +1,151 @@
+#include "ToolReplies.h"
+
+#include "CharacterSet.h"
+#include "ComponentsSeparatedByCharactersFromSet.h"
+#include "IndexSetFromIndices.h"
+#include "Numbers.h"
+#include "WBNSStringLinesFromString.h"
+
+namespace flowtally {
+
+namespace {
+
+constexpr qsizetype kNetstatFields = 10;
+constexpr int kAddressField = 3, kInField = 6, kOutField = 9, kNetworkField = 2;
+
+const QString kMibMark = QStringLiteral("MIB::");
+
+QStringList words(const QString &reply) {
+    return reply.split(QLatin1Char(' '));
+}
+
+// A counter column read as a signed 64-bit number and kept as its bits.
+quint64 counterField(const QString &field) {
+    return static_cast<quint64>(longLongValue(field));
+}
+
+// "<Link#N>" names the interface's kernel index.
+quint32 kernelIndexField(const QString &field) {
+    const QString prefix = QStringLiteral("<Link#");
+    if (!field.startsWith(prefix) || !field.endsWith(QLatin1Char('>')))
+        return 0;
+    bool number = false;
+    const quint32 index =
+        field.mid(prefix.size(), field.size() - prefix.size() - 1).toUInt(&number);
+    return number ? index : 0;
+}
+
+QString trimmedOf(const QString &word, const QString &characters) {
+    qsizetype start = 0;
+    qsizetype end = word.size();
+    while (start < end && characters.contains(word.at(start)))
+        ++start;
+    while (end > start && characters.contains(word.at(end - 1)))
+        --end;
+    return word.mid(start, end - start);
+}
+
+} // namespace
+
+NetstatReading readNetstatListing(const QString &text) {
+    NetstatReading reading;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() < 2) {
+        reading.outcome = NetstatReading::Outcome::ShortLineCount;
+        reading.quoted = text;
+        return reading;
+    }
+    const QStringList fields = componentsSeparatedByCharactersFromSet(
+        lines.at(1), CharacterSet::whitespaceAndNewlineCharacterSet());
+    if (fields.size() < kNetstatFields) {
+        reading.outcome = NetstatReading::Outcome::ResultFormat;
+        reading.quoted = fields.join(QLatin1Char(' '));
+        return reading;
+    }
+    reading.row.address = fields.at(kAddressField);
+    reading.row.in = counterField(fields.at(kInField));
+    reading.row.out = counterField(fields.at(kOutField));
+    reading.row.kernelIndex = kernelIndexField(fields.at(kNetworkField));
+    return reading;
+}
+
+bool isSnmpAnswer(const QString &reply) {
+    return reply.contains(kMibMark);
+}
+
+std::optional<QString> nameInReply(const QString &reply) {
+    const QStringList replyWords = words(reply);
+    if (replyWords.size() <= 3 || replyWords.at(2) != QLatin1String("STRING:"))
+        return std::nullopt;
+    return replyWords.last();
+}
+
+double uptimeInReply(const std::optional<QString> &reply) {
+    if (!reply || reply->isEmpty())
+        return -1;
+    const QStringList opened = reply->split(QLatin1Char('('));
+    if (opened.size() < 2)
+        return -1;
+    const QStringList closed = opened.at(1).split(QLatin1Char(')'));
+    if (closed.size() < 2)
+        return -1;
+    // Time-ticks are hundredths of a second.
+    return doubleValue(closed.at(0)) / 100.0;
+}
+
+quint32 interfaceIndexInWalk(const std::optional<QString> &walk, const QString &description,
+                             quint32 fallback) {
+    quint32 index = fallback;
+    // Every matching line counts, so the last one decides.
+    for (const QString &line : walk ? lines(*walk) : QStringList()) {
+        if (!line.contains(description))
+            continue;
+        const QString name = words(line).constFirst();
+        index = static_cast<quint32>(integerValue(name.split(QLatin1Char('.')).constLast()));
+    }
+    return index;
+}
+
+quint32 counterInReply(const std::optional<QString> &reply) {
+    if (!reply || reply->isEmpty())
+        return 0;
+    const QStringList replyWords = words(*reply);
+    if (replyWords.size() <= 3)
+        return 0;
+    return static_cast<quint32>(longLongValue(replyWords.at(3).trimmed()));
+}
+
+std::optional<QString> addressInArpReply(const QString &reply) {
+    static const CharacterSet parentheses =
+        CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));
+    const QStringList pieces = componentsSeparatedByCharactersFromSet(reply, parentheses);
+    if (pieces.size() != 3)
+        return std::nullopt;
+    return pieces.at(1);
+}
+
+std::optional<QVariantMap> addressRecordInArpReply(const QString &reply) {
+    const QStringList replyWords = words(reply);
+    if (replyWords.size() <= 6 || !replyWords.constFirst().startsWith(QLatin1Char('?')))
+        return std::nullopt;
+    // More than six words: every index is in range.
+    const QStringList picked =
+        *objectsAtIndexes(replyWords, indexSetFromStringList(QStringLiteral("1,3,5,6")));
+    const QString trimmed = QStringLiteral("[]() \n");
+    const QStringList keys{QStringLiteral("IP"), QStringLiteral("MAC"),
+                           QStringLiteral("PrimaryInterface"),
+                           QStringLiteral("INTERFACE_DESCRIPTION")};
+    QVariantMap record;
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        record.insert(keys.at(i), trimmedOf(picked.at(i), trimmed));
+    return record;
+}
+
+std::optional<QString> hardwareAddressInArpReply(const QString &reply) {
+    const QStringList replyWords = words(reply);
+    if (replyWords.size() < 4)
+        return std::nullopt;
+    return replyWords.at(3);
+}
+
+} // namespace flowtally

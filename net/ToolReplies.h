@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace flowtally {
+
+// The readers of what Flowtally's tools print: plain functions of the text,
+// safe on any thread, with no tool run, no log line and no status text of
+// their own. The operations that run the tools call them.
+
+// ---- netstat, byte-count layout for one interface ----
+
+// The interface's line of a listing: a header, then "Name Mtu Network
+// Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes Coll".
+struct NetstatRow {
+    QString address; // the address column (field 3)
+    quint64 in = 0;  // Ibytes (field 6), read as a signed 64-bit number
+    quint64 out = 0; // Obytes (field 9), the same
+    // The kernel's index of the interface, from a network column of the form
+    // "<Link#N>"; 0 when the column has another form.
+    quint32 kernelIndex = 0;
+};
+
+// What a listing gives: the row, or why there is none and the text the log
+// line quotes for it.
+struct NetstatReading {
+    enum class Outcome {
+        Row,
+        // Fewer than two lines (no line end after the header, no output):
+        // `quoted` is the whole text.
+        ShortLineCount,
+        // The line after the header has fewer than ten fields: `quoted` is
+        // its fields joined with single spaces.
+        ResultFormat,
+    };
+    Outcome outcome = Outcome::Row;
+    NetstatRow row;
+    QString quoted;
+};
+
+// Lines are cut at each "\n"; the line after the header is split at runs of
+// white space and line ends; fields beyond the tenth are ignored; a counter
+// that is not a number reads as 0.
+NetstatReading readNetstatListing(const QString &text);
+
+// ---- net-snmp's snmpget and snmpwalk ----
+// A reply holds one line per object: "MODULE::name.index = TYPE: value".
+
+// Whether the text is an answer of the agent (it names a MIB object) rather
+// than a complaint of the tool.
+bool isSnmpAnswer(const QString &reply);
+
+// The word after "STRING:" at the end of a reply of more than three words,
+// with whatever line end follows it (the last word of a name of several);
+// none for a reply of another type.
+std::optional<QString> nameInReply(const QString &reply);
+
+// The time-ticks in parentheses of an up-time reply, in seconds; -1 for
+// none, an empty reply or one without "(" and ")".
+double uptimeInReply(const std::optional<QString> &reply);
+
+// The index of the last line of a walk of interface descriptions that
+// contains `description` anywhere (so "vlan1" also finds vlan10); the
+// fallback when no line does.
+quint32 interfaceIndexInWalk(const std::optional<QString> &walk, const QString &description,
+                             quint32 fallback);
+
+// The counter of a reply (its fourth word, trimmed, read as a signed 64-bit
+// number) cut to its low 32 bits; 0 for none or a reply of three words or
+// fewer.
+quint32 counterInReply(const std::optional<QString> &reply);
+
+// ---- the arp tool ----
+// Replies have the shape "NAME (ADDRESS) at HW on IF [TYPE]" or
+// "NAME (ADDRESS) -- no entry".
+
+// The address between the parentheses of a reply cut at "()" into exactly
+// three pieces; none otherwise.
+std::optional<QString> addressInArpReply(const QString &reply);
+
+// The record of a reply of more than six words that begins with "?": words
+// 1, 3, 5 and 6, trimmed of "[]() \n", under "IP", "MAC", "PrimaryInterface"
+// and "INTERFACE_DESCRIPTION".
+std::optional<QVariantMap> addressRecordInArpReply(const QString &reply);
+
+// Word 3 of a reply of at least four words, untrimmed.
+std::optional<QString> hardwareAddressInArpReply(const QString &reply);
+
+} // namespace flowtally

@@ -1,0 +1,154 @@
+#include "Environment.h"
+
+#include "KernelTables.h"
+#include "SystemLog.h"
+#include "ToolPaths.h"
+#include "UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace flowtally {
+
+namespace {
+
+constexpr std::chrono::milliseconds kToolTimeout{30000};
+
+std::atomic<Environment *> installed{nullptr};
+
+// A folder named by an XDG variable, else the fallback below the home folder.
+QString xdgFolder(const char *variable, const QString &fallback) {
+    const QString folder = qEnvironmentVariable(variable);
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
+        return QDir::homePath() + fallback;
+    return folder;
+}
+
+bool writeAll(int fd, const QByteArray &data) {
+    const char *next = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        next += written;
+        left -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+Environment &Environment::system() {
+    static Environment systemEnvironment;
+    return systemEnvironment;
+}
+
+Environment &Environment::current() {
+    Environment *environment = installed.load(std::memory_order_acquire);
+    return environment ? *environment : system();
+}
+
+QString Environment::toolPath(const QString &tool) {
+    return platformToolPath(tool);
+}
+
+std::chrono::milliseconds Environment::toolTimeout() {
+    return kToolTimeout;
+}
+
+QString Environment::routeTablePath() {
+    return QString::fromLatin1(kKernelRouteTable);
+}
+
+QString Environment::neighbourTablePath() {
+    return QString::fromLatin1(kKernelNeighbourTable);
+}
+
+QString Environment::bootIdPath() {
+    return QStringLiteral("/proc/sys/kernel/random/boot_id");
+}
+
+QString Environment::hostName() {
+    return QSysInfo::machineHostName();
+}
+
+QDBusConnection Environment::systemBus() {
+    return QDBusConnection::systemBus();
+}
+
+QDBusConnection Environment::sessionBus() {
+    return QDBusConnection::sessionBus();
+}
+
+QDateTime Environment::now() {
+    return QDateTime::currentDateTimeUtc();
+}
+
+QString Environment::configFolder() {
+    return xdgFolder("XDG_CONFIG_HOME", QStringLiteral("/.config"));
+}
+
+QString Environment::dataFolder() {
+    return xdgFolder("XDG_DATA_HOME", QStringLiteral("/.local/share"));
+}
+
+QString Environment::runtimeFolder() {
+    const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
+        return QDir::tempPath() + QStringLiteral("/runtime-%1").arg(::getuid());
+    return folder;
+}
+
+Status Environment::writeFileAtomically(const QString &path, const QByteArray &data) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return Status::error(QStringLiteral("cannot make the folder %1").arg(folder));
+    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return Status::systemError(QStringLiteral("cannot make a file in %1").arg(folder), errno);
+    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return Status::systemError(QStringLiteral("cannot write %1").arg(path), error);
+    }
+    if (::close(fd) != 0 || ::rename(temporary.constData(), QFile::encodeName(path)) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return Status::systemError(QStringLiteral("cannot replace %1").arg(path), error);
+    }
+    // The rename itself lasts once the folder is flushed too.
+    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return Status::success();
+}
+
+void Environment::log(const QString &line) {
+    writeToSystemLog(line);
+}
+
+ScopedEnvironment::ScopedEnvironment(Environment &environment)
+    : previous_(installed.exchange(&environment, std::memory_order_acq_rel)) {
+    UserDefaults::resetStandardUserDefaults();
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    UserDefaults::resetStandardUserDefaults();
+    installed.store(previous_, std::memory_order_release);
+}
+
+} // namespace flowtally

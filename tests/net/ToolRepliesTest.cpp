@@ -1,0 +1,163 @@
+// The readers of the tools' replies, on saved outputs of every shape the
+// tools print: netstat listings, snmpget and snmpwalk replies, arp answers.
+#include "ToolReplies.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace flowtally {
+
+namespace {
+
+const QString kHeader = "Name  Mtu   Network       Address            Ipkts Ierrs     Ibytes    "
+                        "Opkts Oerrs     Obytes  Coll\n";
+const QString kTimeout = "Timeout: No Response from 127.0.0.77.\n";
+
+TEST(NetstatListing, FieldsAndCountersOfManyShapes) {
+    using Outcome = NetstatReading::Outcome;
+    // clang-format off
+    const struct { QString text; Outcome outcome; QString address; quint64 in, out; quint32 index; QString quoted; } cases[] = {
+        {kHeader + "eth0\t1500  <Link#2>   02:42:ac:11:00:02   1234 0  5000000000 4321 0 6000000000 0\n",
+         Outcome::Row, "02:42:ac:11:00:02", 5'000'000'000, 6'000'000'000, 2, {}},
+        // exactly ten fields; letters after the digits; a counter that is no number
+        {kHeader + "eth0 1500 <Link#17> aa 1 0 123abc 1 0 x9\n", Outcome::Row, "aa", 123, 0, 17, {}},
+        // a negative text reads as its two's complement; a sign is allowed
+        {kHeader + "eth0 1500 <Link#2> aa 1 0 -1 1 0 +42\n", Outcome::Row, "aa", 0xFFFF'FFFF'FFFF'FFFFull, 42, 2, {}},
+        // beyond the signed 64-bit range: its limit; 2^32 and above whole
+        {kHeader + "eth0 1500 <Link#2> aa 1 0 99999999999999999999 1 0 4294967296\n",
+         Outcome::Row, "aa", 0x7FFF'FFFF'FFFF'FFFFull, 4294967296, 2, {}},
+        // leading white space gives an empty first field: everything moves up
+        {kHeader + "  eth0 1500 net addr 1 5 777 2 6 888 0\n", Outcome::Row, "net", 5, 6, 0, {}},
+        {kHeader + "eth0 1500 <Link#x> aa 1 0 1 1 0 2\n", Outcome::Row, "aa", 1, 2, 0, {}},
+        // a header without a line end, and nothing at all: one line
+        {kHeader.trimmed(), Outcome::ShortLineCount, {}, 0, 0, 0, kHeader.trimmed()},
+        {QString(), Outcome::ShortLineCount, {}, 0, 0, 0, QString()},
+        // a header and a line end only: the empty line has no fields
+        {kHeader, Outcome::ResultFormat, {}, 0, 0, 0, QString()},
+        {kHeader + "foo:  no   such   interface\n", Outcome::ResultFormat, {}, 0, 0, 0, "foo: no such interface"},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        const NetstatReading reading = readNetstatListing(c.text);
+        EXPECT_EQ(reading.outcome, c.outcome) << c.text.toStdString();
+        EXPECT_EQ(reading.quoted, c.quoted);
+        if (c.outcome == Outcome::Row) {
+            EXPECT_EQ(reading.row.address, c.address);
+            EXPECT_EQ(reading.row.in, c.in);
+            EXPECT_EQ(reading.row.out, c.out);
+            EXPECT_EQ(reading.row.kernelIndex, c.index);
+        }
+    }
+}
+
+TEST(SnmpReplies, AnswersNamesAndTheirShapes) {
+    // clang-format off
+    const struct { QString reply; bool answer; std::optional<QString> name; } cases[] = {
+        {"SNMPv2-MIB::sysName.0 = STRING: gateway\n", true, "gateway\n"},
+        {"SNMPv2-MIB::sysName.0 = STRING: home gateway\n", true, "gateway\n"}, // the last word
+        {"SNMPv2-MIB::sysName.0 = Hex-STRING: 67 77 \n", true, std::nullopt},
+        // Quoted where the display convention is missing.
+        {"SNMPv2-MIB::sysName.0 = STRING: \"gateway\"\n", true, "\"gateway\"\n"},
+        {"SNMPv2-MIB::sysName.0 = No Such Instance currently exists at this OID\n", true, std::nullopt},
+        {"SNMPv2-MIB::sysName.0 = STRING:", true, std::nullopt}, // three words
+        {kTimeout, false, std::nullopt},
+        {"(NO DATA)", false, std::nullopt},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        EXPECT_EQ(isSnmpAnswer(c.reply), c.answer) << c.reply.toStdString();
+        EXPECT_EQ(nameInReply(c.reply), c.name) << c.reply.toStdString();
+    }
+}
+
+TEST(SnmpReplies, UpTimeIsTheTicksInParentheses) {
+    // clang-format off
+    const struct { std::optional<QString> reply; double seconds; } cases[] = {
+        {"SNMPv2-MIB::sysUpTime.0 = Timeticks: (250) 0:00:02.50\n", 2.5},
+        {"SNMPv2-MIB::sysUpTime.0 = Timeticks: ( 123456789) 14 days\n", 1234567.89},
+        {"DISMAN-EVENT-MIB::sysUpTimeInstance = Timeticks: (1)\n", 0.01},
+        {"SNMPv2-MIB::sysUpTime.0 = Timeticks: 250\n", -1},
+        {"SNMPv2-MIB::sysUpTime.0 = Timeticks: (250 0:00:02.50\n", -1},
+        {"SNMPv2-MIB::sysUpTime.0 = Timeticks: (0) 0:00:00.00\n", 0},
+        {"SNMPv2-MIB::sysUpTime.0 = Timeticks: (x) 0\n", 0},
+        {"SNMPv2-MIB::sysUpTime.0 = No Such Instance currently exists at this OID\n", -1},
+        {QString(), -1},
+        {std::nullopt, -1},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_DOUBLE_EQ(uptimeInReply(c.reply), c.seconds)
+            << c.reply.value_or("none").toStdString();
+}
+
+TEST(SnmpReplies, LastLineNamingTheDescriptionGivesTheIndex) {
+    // clang-format off
+    const struct { std::optional<QString> walk; quint32 index; } cases[] = {
+        {"IF-MIB::ifDescr.5 = STRING: vlan1\nIF-MIB::ifDescr.6 = STRING: eth1\n"
+         "IF-MIB::ifDescr.7 = STRING: vlan10\nIF-MIB::ifDescr.8 = STRING: br0\n", 7},
+        {"IF-MIB::ifDescr.3 = STRING: vlan12\nIF-MIB::ifDescr.4 = STRING: vlan1\n", 4},
+        {"IF-MIB::ifDescr.1 = STRING: lo\nIF-MIB::ifDescr.3 = STRING: wlan0\n", 6},
+        {"IF-MIB::ifDescr.12 = STRING: vlan1\r\n", 12},
+        {QString(), 6},
+        {std::nullopt, 6},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(interfaceIndexInWalk(c.walk, "vlan1", 6), c.index)
+            << c.walk.value_or("none").toStdString();
+}
+
+TEST(SnmpReplies, CountersAreTheLow32Bits) {
+    const QString object = "IF-MIB::ifInOctets.7 = ";
+    // clang-format off
+    const struct { std::optional<QString> reply; quint32 counter; } cases[] = {
+        {object + "Counter32: 4294967295\n", 4294967295u},
+        {object + "Counter64: 4294967297\n", 1}, // wider than 32 bits
+        {object + "Counter32: \t17\t\n", 17},
+        {object + "No Such Instance currently exists at this OID\n", 0},
+        {object + "Counter32:", 0},
+        {QString(), 0},
+        {std::nullopt, 0},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(counterInReply(c.reply), c.counter) << c.reply.value_or("none").toStdString();
+}
+
+TEST(ArpReplies, AddressRecordAndHardwareAddress) {
+    const QString entry = "? (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";
+    const QString named = "gw.lan (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";
+    EXPECT_EQ(addressRecordInArpReply(entry), (QVariantMap{{"IP", "192.168.1.1"},
+                                                           {"MAC", "0:1a:2b:3c:4d:5e"},
+                                                           {"PrimaryInterface", "eth0"},
+                                                           {"INTERFACE_DESCRIPTION", "ethernet"}}));
+    EXPECT_FALSE(addressRecordInArpReply(named)) << "a named host is no record";
+    EXPECT_EQ(hardwareAddressInArpReply(named), "0:1a:2b:3c:4d:5e");
+    // An extra word before the bracketed type takes its place.
+    EXPECT_EQ(addressRecordInArpReply("? (10.0.0.1) at 0:1:2:3:4:5 on eth0 permanent [ethernet]\n")
+                  ->value("INTERFACE_DESCRIPTION"),
+              "permanent");
+    const QString noEntry = "myhost (192.168.7.20) -- no entry\n";
+    EXPECT_FALSE(addressRecordInArpReply(noEntry));
+    EXPECT_EQ(hardwareAddressInArpReply(noEntry), "no") << "word 3, whatever it holds";
+    EXPECT_FALSE(hardwareAddressInArpReply("a b c"));
+}
+
+TEST(ArpReplies, OwnAddressIsTheOneParenthesisedPart) {
+    // clang-format off
+    const struct { QString reply; std::optional<QString> address; } cases[] = {
+        {"myhost (192.168.7.20) -- no entry\n", "192.168.7.20"},
+        {"? (10.0.0.2) at 0:1:2:3:4:5 on eth0 [ethernet]\n", "10.0.0.2"},
+        {"myhost (10.0.0.2) at (10.0.0.3)\n", std::nullopt}, // two parts
+        {"myhost -- no entry\n", std::nullopt},
+        {QString(), std::nullopt},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(addressInArpReply(c.reply), c.address) << c.reply.toStdString();
+}
+
+} // namespace
+
+} // namespace flowtally
