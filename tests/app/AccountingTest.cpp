@@ -1,14 +1,10 @@
 // Counting: which samples are accepted, how counter differences become
-// totals and rates, the limit and projection; the per-service records, the
-// registration defaults, and reset with undo.
+// totals and rates, the limit and projection.
 #include "ControllerFixture.h"
 
 #include "CounterDifference.h"
 #include "DistantPast.h"
 #include "LevelIndicator.h"
-#include "UserDefaults.h"
-
-#include <QUndoStack>
 
 #include <vector>
 
@@ -112,65 +108,6 @@ TEST_F(Accounting, LimitLevelAndThirtyDayProjection) {
     controller->processStatsDict(sample('L', 1000, 3000, 4));
     EXPECT_GT(controller->resetDate(), QDateTime::currentDateTimeUtc().addSecs(-60));
     EXPECT_TRUE(std::isinf(outlet<LevelIndicator>("levelIndicator")->doubleValue()));
-}
-
-// clang-format off
-const QVariantMap kBusyRecord{
-    {"resetDate", QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)}, {"totalInBytes", quint64(0xFFFF'FFFF'FFFF'FFFFull)},
-    {"totalOutBytes", quint64(5'000'000'000ull)}, {"prevInVal", quint64(1ull << 40)}, {"prevOutVal", quint64(3)},
-    {"PrimaryService", DynamicStore::serviceIdentifier("eth0", "02:00:00:00:00:aa")}, {"limitUnitsScale", quint64(1ull << 40)},
-    {"gbpmLimit", 1.5e12}, {"prevValSource", "router"}, {"prevUptime", 1234.5}};
-// clang-format on
-
-using Persistence = ControllerFixture;
-
-TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults) {
-    environment.clearLog();
-    controller->readDatFile();
-    EXPECT_EQ(controller->resetDate(), distantPast());
-    EXPECT_EQ(controller->prevInVal() + controller->totalOutBytes(), 0u);
-    EXPECT_EQ(controller->limitUnitsScale(), kGiB);
-    // The settings among the defaults are no part of a record; the community
-    // string is a password and never reaches the log.
-    EXPECT_EQ(environment.logLinesContaining("for undefined key: ").size(), 3)
-        << environment.logLines().join('\n');
-    EXPECT_EQ(environment.logLinesContaining("for undefined key: DisplayLimitGB").size(), 1);
-    EXPECT_TRUE(environment.logLinesContaining("public").isEmpty());
-}
-
-TEST_F(Persistence, WriteThenLoadGivesBackEveryValue) {
-    controller->loadPersistentValuesFromDict(kBusyRecord);
-    controller->doWriteToDisk();
-    EXPECT_EQ(UserDefaults::standardUserDefaults().objectForKey(kService).toMap(), kBusyRecord);
-    auto other = std::make_unique<AppDelegate>();
-    other->readDatFile();
-    EXPECT_EQ(other->dictionaryFromPersistentValues(), kBusyRecord);
-}
-
-TEST_F(Persistence, ResetThenUndoRestoresEverything) {
-    controller->loadPersistentValuesFromDict(kBusyRecord);
-    const double shownLimit = outlet("displayLimitGB")->doubleValue();
-    useNetwork(kOffice);
-    controller->doResetTotalsNow();
-    EXPECT_EQ(controller->totalInBytes() + controller->prevInVal(), 0u);
-    EXPECT_EQ(controller->resetDate(), distantPast());
-    EXPECT_EQ(controller->primaryService(), kOtherService) << "the reset takes the current service";
-    EXPECT_EQ(outlet("displayLimitGB")->doubleValue(), shownLimit);
-    QUndoStack *undo = controller->undoStack();
-    EXPECT_EQ(undo->undoText(), "\"Reset Totals\"");
-    undo->undo();
-    EXPECT_EQ(controller->dictionaryFromPersistentValues(), kBusyRecord);
-    EXPECT_FALSE(undo->canRedo()) << "putting a record back is not undoable itself";
-}
-
-TEST_F(Persistence, WithoutANetworkNothingIsStoredAndValuesStay) {
-    controller->loadPersistentValuesFromDict(kBusyRecord);
-    useNetwork(std::nullopt);
-    controller->setPrimaryService(std::nullopt);
-    controller->doWriteToDisk();
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(QString()).isValid());
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kService).isValid());
-    EXPECT_EQ(controller->totalOutBytes(), 5'000'000'000ull);
 }
 
 } // namespace

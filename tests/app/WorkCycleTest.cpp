@@ -2,6 +2,7 @@
 // line, stopping for the preferences, restarting and quitting.
 #include "ControllerFixture.h"
 
+#include "LoopWaits.h"
 #include "MainLoop.h"
 #include "UserDefaults.h"
 
@@ -30,26 +31,19 @@ class WorkCycle : public ControllerFixture {
                              .arg(out));
     }
 
-    // Runs the main loop until the condition holds, for at most 20 s.
-    static bool runUntil(const std::function<bool()> &condition) {
-        for (int slice = 0; slice < 400 && !condition(); ++slice)
-            runMainLoopFor(0.05);
-        return condition();
-    }
-
     QString statusLine() { return outlet<QLabel>("infoText")->text(); }
 };
 
 TEST_F(WorkCycle, TicksCountTheDifferencesAndStopRestartPicksUpTheStoredRecord) {
     controller->startLogging();
-    ASSERT_TRUE(runUntil([&] {
+    ASSERT_TRUE(runLoopUntil([&] {
         return UserDefaults::standardUserDefaults().objectForKey(kService).toMap().value(
                    "prevInVal") == 5000;
     })) << "the first samples record the counters, the write timer stores them";
     setCounters(9000, 6100);
-    ASSERT_TRUE(runUntil([&] { return controller->totalInBytes() == 4000; }));
+    ASSERT_TRUE(runLoopUntil([&] { return controller->totalInBytes() == 4000; }));
     EXPECT_EQ(controller->totalOutBytes(), 100u);
-    ASSERT_TRUE(runUntil([&] { return statusLine().endsWith("\nNo Error"); }));
+    ASSERT_TRUE(runLoopUntil([&] { return statusLine().endsWith("\nNo Error"); }));
     EXPECT_EQ(outlet("airportIP")->text(), "127.0.0.78");
 
     controller->stopLogging();
@@ -58,14 +52,14 @@ TEST_F(WorkCycle, TicksCountTheDifferencesAndStopRestartPicksUpTheStoredRecord) 
     setCounters(11000, 6100);
     controller->doRestart();
     EXPECT_FALSE(outlet<QPushButton>("restartPB")->isEnabled());
-    ASSERT_TRUE(runUntil([&] { return controller->totalInBytes() == 6000; }));
+    ASSERT_TRUE(runLoopUntil([&] { return controller->totalInBytes() == 6000; }));
 }
 
 TEST_F(WorkCycle, BrokenNetstatOutputShowsOnTheStatusLine) {
     reply("netstat", QString("only a header\n"));
     controller->startLogging();
     ASSERT_TRUE(
-        runUntil([&] { return statusLine().endsWith("\nNetstat Error: see Console Log."); }));
+        runLoopUntil([&] { return statusLine().endsWith("\nNetstat Error: see Console Log."); }));
     EXPECT_EQ(controller->totalInBytes(), 0u);
 }
 
@@ -76,7 +70,7 @@ TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly) {
     controller->startLogging();
     int quiet = 0;
     ASSERT_TRUE(
-        runUntil([&] { return (quiet += newTexts().count("No network connection.")) >= 3; }));
+        runLoopUntil([&] { return (quiet += newTexts().count("No network connection.")) >= 3; }));
     // Only the start loads the defaults; the ticks after it find nothing new.
     EXPECT_EQ(environment.logLinesContaining("for undefined key: DisplayLimitGB").size(), 1);
     EXPECT_EQ(runs().find("netstat"), std::string::npos);

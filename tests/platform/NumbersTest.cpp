@@ -1,5 +1,5 @@
-#include "ArgumentListDescription.h"
 #include "Numbers.h"
+
 #include "Scanner.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +9,12 @@
 
 namespace flowtally {
 
+namespace {
+
 // Leading-number rules shared by the scanner and the text readers: white
 // space of any kind is skipped, digits of any script count, integers
 // saturate and consume all their digits, and a failed scan moves nothing.
-TEST(TextNumbers, LeadingNumberRules) {
+TEST(Numbers, LeadingNumberRules) {
     constexpr qint64 max = std::numeric_limits<qint64>::max();
     constexpr qint64 min = std::numeric_limits<qint64>::min();
     const struct {
@@ -45,10 +47,6 @@ TEST(TextNumbers, LeadingNumberRules) {
     EXPECT_EQ(doubleValue(QStringLiteral("-1e400")), -std::numeric_limits<double>::infinity());
 }
 
-TEST(ArgumentListDescription, QuotesEachArgumentAndMasksTheCommunity) {
-    EXPECT_EQ(argumentListDescription({"-v", "2c", "-c", "s3cret \"w\\", "10.0.0.1"}),
-              QStringLiteral("(\"-v\", \"2c\", \"-c\", \"********\", \"10.0.0.1\")"));
-    EXPECT_EQ(argumentListDescription({"a \"b\" \\"}), QStringLiteral("(\"a \\\"b\\\" \\\\\")"));
-}
+} // namespace
 
 } // namespace flowtally
