@@ -1,17 +1,19 @@
-# The two commands of the README: `make run` and `make test`.
-# Both install what is missing, configure and build first.
-# `make fuzz` runs every fuzz target for FUZZ_SECONDS each.
+# The commands of the README: `make run`, `make test` and `make package`.
+# Each installs what is missing, configures and builds first. `make fuzz`
+# runs every fuzz target for FUZZ_SECONDS each.
 
-BUILD      ?= build
-ASAN_BUILD ?= build-asan
-FUZZ_BUILD ?= build-fuzz
-JOBS       ?= $(shell nproc)
+BUILD         ?= build
+ASAN_BUILD    ?= build-asan
+PACKAGE_BUILD ?= build-package
+FUZZ_BUILD    ?= build-fuzz
+JOBS          ?= $(shell nproc)
 # Seconds for each fuzz target in `make fuzz`, and for all of them together
 # in `make test`.
 FUZZ_SECONDS      ?= 300
 FUZZ_TEST_SECONDS ?= 60
 
-.PHONY: all deps build build-asan build-fuzz run test test-asan fuzz format clean
+.PHONY: all deps build build-asan build-fuzz package test-package run test test-asan fuzz format \
+	clean
 
 all: build
 
@@ -31,6 +33,19 @@ build-fuzz: deps
 		-DFLOWTALLY_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
+# The Debian package, $(PACKAGE_BUILD)/flowtally_VERSION_ARCH.deb: a Release
+# build with Debian's hardening flags, packed by CPack.
+package: deps
+	@cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DFLOWTALLY_PACKAGE_CHECKS=ON \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+	@cmake --build $(PACKAGE_BUILD) --target package -j $(JOBS)
+
+# The package's checks: lintian, the metadata validators, the installed program.
+test-package: package
+	@cmake --build $(PACKAGE_BUILD) --target test_package -j $(JOBS)
+	cd $(PACKAGE_BUILD) && ctest --output-on-failure
+
 run: build
 	./$(BUILD)/bin/flowtally
 
@@ -38,6 +53,7 @@ test: build build-asan build-fuzz
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ctest --output-on-failure
 	./scripts/run-fuzzers --total $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
+	@$(MAKE) --no-print-directory test-package
 
 fuzz: build-fuzz
 	./scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
@@ -46,4 +62,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD)

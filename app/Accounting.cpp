@@ -2,11 +2,11 @@
 // and the thirty-day projection, and the figures go to the window and badge.
 #include "AppDelegate.h"
 
-#include "CounterDifference.h"
 #include "DistantPast.h"
 #include "Environment.h"
 #include "FigureFormatter.h"
 #include "FormattedField.h"
+#include "LastReading.h"
 #include "LevelIndicator.h"
 #include "Timer.h"
 #include "WBBKMGTFormatter.h"
@@ -26,24 +26,16 @@ double seconds(const QDateTime &from, const QDateTime &to) {
 
 } // namespace
 
-void AppDelegate::addCounterDifference(quint64 newValue, quint64 &previous, quint64 &total,
-                                       double gap, double &rate, CounterSource source,
-                                       bool sourceRestarted) const {
-    rate = 0;
-    const bool sameSource = _prevValSource == CounterSource::Unknown || _prevValSource == source;
-    if (!sameSource) {
-        // Another source's counters count other things: only record.
-        previous = newValue;
-        return;
-    }
-    if (newValue == 0)
-        return; // no reading: the previous counter stays
-    if (previous != 0) {
-        const quint64 bytes = counterDifference(newValue, previous, source, sourceRestarted);
-        total += bytes;
-        rate = static_cast<double>(bytes) / gap / 1024.0;
-    }
-    previous = newValue;
+CounterGrowth AppDelegate::countReading(const CounterReading &reading, const QDateTime &at) {
+    const CounterGrowth growth = lastReading.count(
+        *_PrimaryService, reading, {_prevValOrigin, _prevInVal, _prevOutVal, _prevUptime}, at);
+    // The record's previous counters are the last reading.
+    const LastReading::Entry last = *lastReading.entry();
+    _prevInVal = last.in.value_or(0);
+    _prevOutVal = last.out.value_or(0);
+    _prevValOrigin = reading.origin;
+    _prevUptime = reading.uptime;
+    return growth;
 }
 
 void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
@@ -61,23 +53,11 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
             const bool hasCounters =
                 sample->contains(SampleKey::InTraffic) && sample->contains(SampleKey::OutTraffic);
             if (gap >= kMinimumGap && hasCounters) {
-                const CounterSource source = sourceOfSample(*sample);
-                // A router whose up-time fell has restarted.
-                const double uptime = source == CounterSource::Router
-                                          ? sample->value(SampleKey::Uptime).toDouble()
-                                          : 0;
-                const bool restarted = source == CounterSource::Router &&
-                                       _prevValSource == CounterSource::Router &&
-                                       uptime < _prevUptime;
-                double inRateValue = 0;
-                double outRateValue = 0;
-                addCounterDifference(sample->value(SampleKey::InTraffic).toULongLong(), _prevInVal,
-                                     _totalInBytes, gap, inRateValue, source, restarted);
-                addCounterDifference(sample->value(SampleKey::OutTraffic).toULongLong(),
-                                     _prevOutVal, _totalOutBytes, gap, outRateValue, source,
-                                     restarted);
-                _prevValSource = source;
-                _prevUptime = uptime;
+                const CounterGrowth growth = countReading(*readingOfSample(*sample), date);
+                _totalInBytes += growth.in;
+                _totalOutBytes += growth.out;
+                const double inRateValue = static_cast<double>(growth.in) / gap / 1024.0;
+                const double outRateValue = static_cast<double>(growth.out) / gap / 1024.0;
                 _totalBytesValue = _totalInBytes + _totalOutBytes;
                 if (_resetDate == distantPast() || !_resetDate.isValid())
                     _resetDate = Environment::current().now();

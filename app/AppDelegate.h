@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LastReading.h"
 #include "TrafficSample.h"
 
 #include <QDateTime>
@@ -54,6 +55,8 @@ class AppDelegate : public QObject {
     // The one road out: closing the main window (quit signals and the Quit
     // menu item come this way too).
     void quit();
+    // Brings the main window to the front: a second start of Flowtally asked.
+    void comeForward();
 
     // ---- Work cycle ----
     void startLogging();
@@ -154,12 +157,19 @@ class AppDelegate : public QObject {
 
   private:
     void loadWindows();
+    // The index of the router's "vlan1" interface (else 6), from one walk;
+    // none when the walk failed.
+    std::optional<quint32> routerInterfaceIndex();
     void buildMenus(QMainWindow *main);
     // Selects, in the limit unit pop-up, the unit of the limit scale held.
     void selectLimitUnit();
     void writeRecord(const QString &service);
-    void addCounterDifference(quint64 newValue, quint64 &previous, quint64 &total, double seconds,
-                              double &rate, CounterSource source, bool sourceRestarted) const;
+    // Loads the last reading from the settings; a new metering session
+    // begins.
+    void readLastReading();
+    // Counts a sample's reading for the held service against the last
+    // reading, and keeps its counters as the record's previous ones.
+    CounterGrowth countReading(const CounterReading &reading, const QDateTime &at);
     void showFigures(const TrafficSample &sample, double inRateValue, double outRateValue);
     void showBadge(const QString &text);
     bool isApplicationActive() const;
@@ -210,9 +220,12 @@ class AppDelegate : public QObject {
     std::optional<QString> _PrimaryService;
     quint64 _limitUnitsScale = 0;
     double _gbpmLimit = 0;
-    // Where the previous counters came from, and the router's up-time then.
-    CounterSource _prevValSource = CounterSource::Unknown;
+    // Which counters the previous counters were read from, and the router's
+    // up-time then.
+    CounterOrigin _prevValOrigin;
     double _prevUptime = 0;
+    // The last reading metered (kept in the settings).
+    LastReading lastReading;
     quint64 _totalBytesValue = 0;
     double _gbpm = 0;
 };

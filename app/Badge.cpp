@@ -1,6 +1,7 @@
 #include "Badge.h"
 
 #include "AppIcon.h"
+#include "BringToFront.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -56,11 +57,8 @@ Badge::Badge(QWidget *window) : window_(window), title_(window->windowTitle()) {
         return;
     tray_ = new QSystemTrayIcon(iconWithLabel(QString()));
     tray_->setToolTip(title_);
-    QObject::connect(tray_, &QSystemTrayIcon::activated, window_, [window = window_] {
-        window->show();
-        window->raise();
-        window->activateWindow();
-    });
+    QObject::connect(tray_, &QSystemTrayIcon::activated, window_,
+                     [window = window_] { bringToFront(window); });
     tray_->show();
 }
 

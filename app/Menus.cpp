@@ -2,22 +2,14 @@
 // Edit (Undo of a totals reset).
 #include "AppDelegate.h"
 
+#include "BringToFront.h"
+
 #include <QAction>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QUndoStack>
 
 namespace flowtally {
-
-namespace {
-
-void bringToFront(QWidget *window) {
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-} // namespace
 
 // The shortcuts are the same on every desktop: Ctrl+, Preferences, F1 Help,
 // Ctrl+Q Quit, Ctrl+Z Undo.

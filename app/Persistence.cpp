@@ -21,26 +21,6 @@ namespace {
 
 const QString kDefaultsResource = QStringLiteral("Flowtally Defaults.plist");
 
-QString sourceName(CounterSource source) {
-    switch (source) {
-    case CounterSource::Local:
-        return QStringLiteral("local");
-    case CounterSource::Router:
-        return QStringLiteral("router");
-    case CounterSource::Unknown:
-        break;
-    }
-    return QString();
-}
-
-CounterSource sourceNamed(const QString &name) {
-    if (name == QLatin1String("local"))
-        return CounterSource::Local;
-    if (name == QLatin1String("router"))
-        return CounterSource::Router;
-    return CounterSource::Unknown;
-}
-
 // A value as the log shows it. The community string is a password and never
 // reaches the log.
 QString describe(const QVariant &value, const QString &key) {
@@ -60,8 +40,10 @@ QString describe(const QVariant &value, const QString &key) {
     }
 }
 
-// The reset, undone by putting back the record taken just before it. Once
-// undone there is nothing to redo.
+// The reset, undone by putting back the record taken just before it, with
+// what was counted since the reset added to its totals: the period goes on
+// as if it had never been reset. The counters stay where they are now, so
+// nothing is counted twice. Once undone there is nothing to redo.
 class ResetTotalsCommand : public QUndoCommand {
   public:
     ResetTotalsCommand(AppDelegate *controller, QVariantMap before)
@@ -70,7 +52,20 @@ class ResetTotalsCommand : public QUndoCommand {
     }
     void redo() override { controller_->doResetTotals(); }
     void undo() override {
-        controller_->loadPersistentValuesFromDict(before_);
+        QVariantMap restored = before_;
+        const QVariantMap now = controller_->dictionaryFromPersistentValues();
+        if (now.value(RecordKey::PrimaryService) == before_.value(RecordKey::PrimaryService)) {
+            for (const QString &total : {RecordKey::totalInBytes, RecordKey::totalOutBytes})
+                restored.insert(total, before_.value(total).toULongLong() +
+                                           now.value(total).toULongLong());
+            for (const QString &counters :
+                 {RecordKey::prevInVal, RecordKey::prevOutVal, RecordKey::prevValSource,
+                  RecordKey::prevValOrigin, RecordKey::prevUptime}) {
+                if (now.contains(counters))
+                    restored.insert(counters, now.value(counters));
+            }
+        }
+        controller_->loadPersistentValuesFromDict(restored);
         setObsolete(true);
     }
 
@@ -82,11 +77,11 @@ class ResetTotalsCommand : public QUndoCommand {
 } // namespace
 
 const QStringList &AppDelegate::persistentDataKeys() {
-    static const QStringList keys{RecordKey::resetDate,       RecordKey::totalInBytes,
-                                  RecordKey::totalOutBytes,   RecordKey::prevInVal,
-                                  RecordKey::prevOutVal,      RecordKey::PrimaryService,
-                                  RecordKey::limitUnitsScale, RecordKey::gbpmLimit,
-                                  RecordKey::prevValSource,   RecordKey::prevUptime};
+    static const QStringList keys{
+        RecordKey::resetDate,       RecordKey::totalInBytes, RecordKey::totalOutBytes,
+        RecordKey::prevInVal,       RecordKey::prevOutVal,   RecordKey::PrimaryService,
+        RecordKey::limitUnitsScale, RecordKey::gbpmLimit,    RecordKey::prevValSource,
+        RecordKey::prevUptime,      RecordKey::prevValOrigin};
     return keys;
 }
 
@@ -135,7 +130,16 @@ void AppDelegate::writeRecord(const QString &service) {
     // memory until a network comes.
     if (service.isEmpty())
         return;
-    UserDefaults::standardUserDefaults().setObject(service, dictionaryFromPersistentValues());
+    // The record and the last reading go into the file together.
+    UserDefaults::standardUserDefaults().setObjects(
+        {{service, dictionaryFromPersistentValues()},
+         {SettingsKey::LastReading, lastReading.toMap()}});
+}
+
+void AppDelegate::readLastReading() {
+    lastReading = LastReading::fromMap(
+        UserDefaults::standardUserDefaults().objectForKey(SettingsKey::LastReading).toMap());
+    lastReading.beginSession();
 }
 
 QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
@@ -149,13 +153,18 @@ QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
         record.insert(RecordKey::PrimaryService, *_PrimaryService);
     record.insert(RecordKey::limitUnitsScale, _limitUnitsScale);
     record.insert(RecordKey::gbpmLimit, _gbpmLimit);
-    if (_prevValSource != CounterSource::Unknown)
-        record.insert(RecordKey::prevValSource, sourceName(_prevValSource));
+    if (_prevValOrigin.isKnown())
+        record.insert(RecordKey::prevValSource, counterSourceName(_prevValOrigin.source));
+    if (!_prevValOrigin.device.isEmpty())
+        record.insert(RecordKey::prevValOrigin, _prevValOrigin.toMap());
     record.insert(RecordKey::prevUptime, _prevUptime);
     return record;
 }
 
 void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
+    // A record of an older version names only the source of its counters.
+    if (record.contains(RecordKey::prevValSource) && !record.contains(RecordKey::prevValOrigin))
+        _prevValOrigin = CounterOrigin{};
     for (auto entry = record.constBegin(); entry != record.constEnd(); ++entry) {
         const QString &key = entry.key();
         const QVariant &value = entry.value();
@@ -175,8 +184,11 @@ void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
             _limitUnitsScale = value.toULongLong();
         else if (key == RecordKey::gbpmLimit)
             _gbpmLimit = value.toDouble();
-        else if (key == RecordKey::prevValSource)
-            _prevValSource = sourceNamed(value.toString());
+        else if (key == RecordKey::prevValSource) {
+            if (_prevValOrigin.device.isEmpty())
+                _prevValOrigin.source = counterSourceNamed(value.toString());
+        } else if (key == RecordKey::prevValOrigin)
+            _prevValOrigin = CounterOrigin::fromMap(value.toMap());
         else if (key == RecordKey::prevUptime)
             _prevUptime = value.toDouble();
         else

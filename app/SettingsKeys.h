@@ -21,6 +21,8 @@ inline const QString DisplayLimitGB = QStringLiteral("DisplayLimitGB");
 inline const QString MainWindowGeometry = QStringLiteral("MainWindowGeometry");
 inline const QString PreferencesWindowGeometry = QStringLiteral("PreferencesWindowGeometry");
 inline const QString HelpWindowGeometry = QStringLiteral("HelpWindowGeometry");
+// The last reading metered (see LastReading.h).
+inline const QString LastReading = QStringLiteral("LastReading");
 } // namespace SettingsKey
 
 // The entries of a network's record.
@@ -37,6 +39,19 @@ inline const QString gbpmLimit = QStringLiteral("gbpmLimit");
 inline const QString prevValSource = QStringLiteral("prevValSource");
 // The router's up-time at the previous counters (0 for local ones).
 inline const QString prevUptime = QStringLiteral("prevUptime");
+// Which counters the previous counters were read from: their source, the
+// interface or router, its index, and the boot of local ones.
+inline const QString prevValOrigin = QStringLiteral("prevValOrigin");
+// The day of the month on which the network's billing cycle starts (1–31;
+// 29–31 mean the month's last day in shorter months); absent or 0: none.
+inline const QString cycleStartDay = QStringLiteral("cycleStartDay");
 } // namespace RecordKey
+
+// The entries of the last reading (LastReading.h) that others read too.
+namespace LastReadingKey {
+// The identifier of the network service the reading was metered for: the
+// network flowtally-report shows first.
+inline const QString service = QStringLiteral("service");
+} // namespace LastReadingKey
 
 } // namespace flowtally

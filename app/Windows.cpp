@@ -5,6 +5,7 @@
 
 #include "AppIcon.h"
 #include "Badge.h"
+#include "BringToFront.h"
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
 #include "FigureFormatter.h"
@@ -18,8 +19,10 @@
 #include "Resources.h"
 #include "SettingsKeys.h"
 #include "SleepMonitor.h"
+#include "SystemLog.h"
 #include "Timer.h"
 #include "UserDefaults.h"
+#include "Version.h"
 #include "WBBKMGTFormatter.h"
 #include "WBIPFormatter.h"
 #include "WindowEvents.h"
@@ -136,7 +139,10 @@ void AppDelegate::loadWindows() {
     Ui::HelpWindow helpUi;
     helpUi.setupUi(help);
     helpUi.helpText->document()->setDocumentMargin(16);
-    helpUi.helpText->setHtml(resourceText(QStringLiteral("Help.html")).value_or(QString()));
+    // The help text ends with the version: where people look for it.
+    helpUi.helpText->setHtml(
+        resourceText(QStringLiteral("Help.html")).value_or(QString()) +
+        QStringLiteral("<p><small>Flowtally %1</small></p>").arg(QLatin1String(kVersion)));
 
     prefsWindow = prefs;
     mainWindow = main;
@@ -287,6 +293,11 @@ void AppDelegate::windowWillClose(QWidget *window) {
 
 void AppDelegate::quit() {
     mainWindow->close();
+}
+
+void AppDelegate::comeForward() {
+    systemLog(QStringLiteral("Another start of Flowtally brought this one to the front."));
+    bringToFront(mainWindow);
 }
 
 } // namespace flowtally

@@ -66,6 +66,7 @@ void AppDelegate::startLogging() {
     restartPB->setEnabled(false);
     setPrimaryService(primaryServiceUUID());
     readDatFile();
+    readLastReading();
     // The pop-up shows the unit of the loaded limit.
     selectLimitUnit();
     timer = Timer::scheduledTimer(

@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "QuitSignals.h"
+#include "SingleInstance.h"
 #include "SnmpEnvironment.h"
 #include "UserDefaults.h"
 
@@ -11,6 +12,13 @@ using namespace flowtally;
 
 int main(int argc, char **argv) {
     QApplication application(argc, argv);
+    // A second start only brings the first to the front, before it reads or
+    // writes anything.
+    SingleInstance instance;
+    if (!instance.isFirst()) {
+        instance.askFirstToComeForward();
+        return 0;
+    }
     setUpSnmpEnvironment(bundledMibFolder());
     QApplication::setApplicationName(QStringLiteral("Flowtally"));
     QApplication::setDesktopFileName(QStringLiteral("flowtally"));
@@ -18,6 +26,8 @@ int main(int argc, char **argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     AppDelegate controller;
+    QObject::connect(&instance, &SingleInstance::comeForwardRequested, &controller,
+                     &AppDelegate::comeForward);
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &controller, &AppDelegate::quit);
     QObject::connect(&application, &QGuiApplication::applicationStateChanged, &controller,

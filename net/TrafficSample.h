@@ -19,11 +19,38 @@ inline const QString OutTraffic = QStringLiteral("outTraffic");
 inline const QString Uptime = QStringLiteral("UPTIME");
 inline const QString FireDate = QStringLiteral("FireDate");
 inline const QString PrimaryService = QStringLiteral("PrimaryService");
+// Which counters a sample read, beyond the interface's name: for a local
+// sample the interface's kernel index and the boot; for a router sample the
+// router's address and the index of its interface.
+inline const QString KernelIndex = QStringLiteral("KernelIndex");
+inline const QString BootID = QStringLiteral("BootID");
+inline const QString RouterAddress = QStringLiteral("RouterAddress");
+inline const QString InterfaceIndex = QStringLiteral("InterfaceIndex");
 } // namespace SampleKey
 
 // Where a sample's counters come from. Counters of different sources count
 // different things and are never subtracted from each other.
 enum class CounterSource { Unknown, Local, Router };
+
+// A source's name in the settings ("local", "router"; empty for none), and back.
+inline QString counterSourceName(CounterSource source) {
+    switch (source) {
+    case CounterSource::Local:
+        return QStringLiteral("local");
+    case CounterSource::Router:
+        return QStringLiteral("router");
+    case CounterSource::Unknown:
+        break;
+    }
+    return QString();
+}
+inline CounterSource counterSourceNamed(const QString &name) {
+    if (name == QLatin1String("local"))
+        return CounterSource::Local;
+    if (name == QLatin1String("router"))
+        return CounterSource::Router;
+    return CounterSource::Unknown;
+}
 
 // A local sample names the interface it read; a router sample does not.
 inline CounterSource sourceOfSample(const TrafficSample &sample) {

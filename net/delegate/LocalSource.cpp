@@ -10,6 +10,8 @@
 #include "ToolReplies.h"
 #include "Utf8Decoding.h"
 
+#include <QFile>
+
 #include <ctime>
 
 namespace flowtally {
@@ -17,6 +19,13 @@ namespace flowtally {
 namespace {
 
 const QString kOperationName = QStringLiteral("localStatsForPrimaryInterface:");
+
+// The text that names this boot of the computer; empty when it cannot be read.
+QString currentBootId() {
+    QFile file(Environment::current().bootIdPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).trimmed()
+                                          : QString();
+}
 
 // Seconds since the computer started.
 double secondsSinceBoot() {
@@ -61,6 +70,10 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
     sample.insert(SampleKey::InTraffic, reading.row.in);
     sample.insert(SampleKey::OutTraffic, reading.row.out);
     sample.insert(SampleKey::Uptime, secondsSinceBoot());
+    // Which counters these are: the interface made anew, or the computer
+    // started again, counts from 0 again.
+    sample.insert(SampleKey::KernelIndex, reading.row.kernelIndex);
+    sample.insert(SampleKey::BootID, currentBootId());
     sample.insert(SampleKey::FireDate, Environment::current().now());
     // Without a service the sample can never be accepted; it still goes
     // through so the status line tells what happened.

@@ -110,6 +110,13 @@ quint32 AppDelegate::SNMPInterfaceIndex() {
                                 kDefaultInterfaceIndex);
 }
 
+std::optional<quint32> AppDelegate::routerInterfaceIndex() {
+    const std::optional<QString> walk = SNMPWalk(QStringLiteral("ifDescr"));
+    if (!walk)
+        return std::nullopt;
+    return interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex);
+}
+
 quint32 AppDelegate::SNMPIfIn() {
     const quint32 index = SNMPInterfaceIndex();
     return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(index)));
@@ -124,8 +131,14 @@ std::optional<TrafficSample> AppDelegate::routerStats() {
     const double uptime = SNMPUptime();
     if (!(uptime > 0))
         return std::nullopt;
-    const quint32 in = SNMPIfIn();
-    const quint32 out = SNMPIfOut();
+    // One walk finds the interface of both counters. A walk that failed
+    // tells nothing of the router's interfaces: interface 6 might be any.
+    const std::optional<quint32> index = routerInterfaceIndex();
+    if (!index)
+        return std::nullopt;
+    const quint32 in = counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(*index)));
+    const quint32 out =
+        counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(*index)));
     const QString name = SNMPConfiguredName();
 
     TrafficSample sample;
@@ -134,6 +147,10 @@ std::optional<TrafficSample> AppDelegate::routerStats() {
     sample.insert(SampleKey::InTraffic, quint64(in));
     sample.insert(SampleKey::OutTraffic, quint64(out));
     sample.insert(SampleKey::FireDate, Environment::current().now());
+    // Which counters these are: another router, or another interface of it,
+    // counts other things.
+    sample.insert(SampleKey::RouterAddress, routerIPAddress().value_or(QString()));
+    sample.insert(SampleKey::InterfaceIndex, *index);
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
     return sample;

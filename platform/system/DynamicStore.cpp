@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QUuid>
 
+#include <map>
+#include <mutex>
+
 namespace flowtally {
 
 namespace {
@@ -53,11 +56,35 @@ std::optional<QString> networkManagerPrimaryConnection() {
     return uuid->toString();
 }
 
-QString nameBasedServiceIdentifier(const DefaultRoute &route, const std::string &neighbourTable) {
-    std::string router = route.router.value_or(std::string());
+// The hardware address last seen for each router behind each interface.
+std::mutex knownRoutersMutex;
+std::map<std::pair<std::string, std::string>, std::string> knownRouters;
+
+// The router's hardware address: the neighbour table's while it knows it,
+// else the one last seen, so that the network's name does not change while
+// the kernel asks for the router again (an entry being resolved, failed or
+// expired); none before it was ever seen.
+std::optional<std::string> routerHardware(const DefaultRoute &route,
+                                          const std::string &neighbourTable) {
+    const std::pair<std::string, std::string> router{route.interface, *route.router};
+    std::lock_guard lock(knownRoutersMutex);
+    if (const auto neighbour = resolvedNeighbour(*route.router, neighbourTable))
+        return knownRouters[router] = neighbour->hardwareAddress;
+    const auto known = knownRouters.find(router);
+    return known == knownRouters.end() ? std::nullopt : std::optional(known->second);
+}
+
+// Names the network by the interface and the router's hardware address;
+// none while the router was never seen. A default route without a router
+// (a point-to-point link) is named by its interface.
+std::optional<QString> nameBasedServiceIdentifier(const DefaultRoute &route,
+                                                  const std::string &neighbourTable) {
+    std::string router;
     if (route.router) {
-        if (const auto neighbour = resolvedNeighbour(*route.router, neighbourTable))
-            router = neighbour->hardwareAddress;
+        const std::optional<std::string> hardware = routerHardware(route, neighbourTable);
+        if (!hardware)
+            return std::nullopt;
+        router = *hardware;
     }
     return DynamicStore::serviceIdentifier(QString::fromStdString(route.interface),
                                            QString::fromStdString(router));
@@ -72,9 +99,11 @@ std::optional<QVariantMap> globalIPv4State(const std::string &routeTable,
     state.insert(kSCDynamicStorePropNetPrimaryInterface, QString::fromStdString(route->interface));
     if (route->router)
         state.insert(kSCPropNetIPv4Router, QString::fromStdString(*route->router));
-    const auto connection = networkManagerPrimaryConnection();
-    state.insert(kSCDynamicStorePropNetPrimaryService,
-                 connection ? *connection : nameBasedServiceIdentifier(*route, neighbourTable));
+    std::optional<QString> service = networkManagerPrimaryConnection();
+    if (!service)
+        service = nameBasedServiceIdentifier(*route, neighbourTable);
+    if (service)
+        state.insert(kSCDynamicStorePropNetPrimaryService, *service);
     return state;
 }
 

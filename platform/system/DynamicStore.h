@@ -20,8 +20,10 @@ inline const QString kSCDynamicStorePropNetPrimaryService = QStringLiteral("Prim
 // from the kernel's IPv4 default route of lowest metric; the primary service
 // from NetworkManager's primary connection where NetworkManager runs on the
 // system bus, else a name-based UUID of the interface and the router's
-// hardware address (the router's address while its hardware address is
-// unknown), which stays the same while the same network stays connected.
+// hardware address, which stays the same while the same network stays
+// connected: once seen, a router's hardware address is remembered while the
+// kernel asks for it again; before it was ever seen, the state names no
+// service (nothing is metered until the router is known).
 //
 // Thread-safe: may be called from any thread.
 class DynamicStore {

@@ -35,15 +35,17 @@ std::vector<Launch> candidates() {
 
 } // namespace
 
-bool launchLogViewer() {
+Status launchLogViewer() {
     for (const Launch &launch : candidates()) {
         const QString path = QStandardPaths::findExecutable(launch.program);
         if (!path.isEmpty() && QProcess::startDetached(path, launch.arguments))
-            return true;
+            return Status::success();
     }
-    systemLog(QStringLiteral("No log viewer could be started: none of gnome-logs, ksystemlog, "
-                             "or a terminal with journalctl, is installed"));
-    return false;
+    const Status none = Status::error(
+        QStringLiteral("No log viewer could be started: none of gnome-logs, ksystemlog, or a "
+                       "terminal with journalctl, is installed"));
+    systemLog(none.message());
+    return none;
 }
 
 } // namespace flowtally

@@ -8,7 +8,7 @@ namespace flowtally {
 // an error that says what failed and why, with the error number where the
 // system gave one. Cheap to copy. An operation that gives a value as well
 // returns the Status and hands the value through a pointer.
-class [[nodiscard]] Status {
+class Status {
   public:
     // Success.
     Status() = default;

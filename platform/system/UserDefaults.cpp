@@ -19,10 +19,6 @@ constexpr int kWriteDelayMs = 1000;
 std::mutex standardStoreMutex;
 UserDefaults *standardStore = nullptr;
 
-QString standardPath() {
-    return Environment::current().configFolder() + QStringLiteral("/flowtally/defaults.plist");
-}
-
 // The registration domain belongs to the process: a store opened afresh
 // (for another environment's folder) takes it over from the one before.
 QVariantMap standardRegistration;
@@ -34,7 +30,7 @@ UserDefaults::UserDefaults(const QString &path, QObject *parent) : QObject(paren
     writeTimer_.setInterval(kWriteDelayMs);
     connect(&writeTimer_, &QTimer::timeout, this, [this] {
         // While writing fails, try again each interval.
-        if (!synchronize())
+        if (!synchronize().ok())
             writeTimer_.start();
     });
     // The timer runs on the main thread, whichever thread made the store.
@@ -46,6 +42,10 @@ UserDefaults::UserDefaults(const QString &path, QObject *parent) : QObject(paren
 
 UserDefaults::~UserDefaults() {
     synchronize();
+}
+
+QString UserDefaults::standardPath() {
+    return Environment::current().configFolder() + QStringLiteral("/flowtally/defaults.plist");
 }
 
 UserDefaults &UserDefaults::standardUserDefaults() {
@@ -149,23 +149,35 @@ void UserDefaults::setObject(const QString &key, const QVariant &value) {
         removeObject(key);
         return;
     }
+    setObjects({{key, value}});
+}
+
+void UserDefaults::setObjects(const QVariantMap &values) {
     // A value that cannot be written would keep every later write from
     // succeeding, so it is refused here.
-    if (xmlData({{key, value}}).isEmpty()) {
-        systemLog(
-            QStringLiteral("The setting %1 is not stored: a value of type %2 cannot be written "
-                           "to the settings file.")
-                .arg(key, QString::fromLatin1(value.typeName())));
-        return;
+    QVariantMap storable;
+    for (auto value = values.constBegin(); value != values.constEnd(); ++value) {
+        if (xmlData({{value.key(), value.value()}}).isEmpty()) {
+            systemLog(QStringLiteral("The setting %1 is not stored: a value of type %2 cannot be "
+                                     "written to the settings file.")
+                          .arg(value.key(), QString::fromLatin1(value.value().typeName())));
+            continue;
+        }
+        storable.insert(value.key(), value.value());
     }
+    bool changes = false;
     {
         std::lock_guard lock(valuesMutex_);
-        const auto stored = values_.constFind(key);
-        if (stored != values_.constEnd() && *stored == value)
-            return;
-        values_.insert(key, value);
+        for (auto value = storable.constBegin(); value != storable.constEnd(); ++value) {
+            const auto stored = values_.constFind(value.key());
+            if (stored != values_.constEnd() && *stored == value.value())
+                continue;
+            values_.insert(value.key(), value.value());
+            changes = true;
+        }
     }
-    changed();
+    if (changes)
+        changed();
 }
 
 void UserDefaults::removeObject(const QString &key) {
@@ -189,14 +201,14 @@ void UserDefaults::changed() {
         this, [this] { writeTimer_.start(); }, Qt::QueuedConnection);
 }
 
-bool UserDefaults::synchronize() {
+Status UserDefaults::synchronize() {
     std::lock_guard writing(fileMutex_);
     QVariantMap snapshot;
     quint64 generation = 0;
     {
         std::lock_guard lock(valuesMutex_);
         if (writtenGeneration_ == generation_)
-            return true;
+            return Status::success();
         snapshot = values_;
         generation = generation_;
     }
@@ -209,7 +221,7 @@ bool UserDefaults::synchronize() {
             writeScheduled_ = false;
     }
     noteWriteOutcome(status);
-    return written;
+    return status;
 }
 
 void UserDefaults::noteWriteOutcome(const Status &status) {

@@ -36,6 +36,8 @@ class UserDefaults : public QObject {
     // environment's settings folder (Environment::configFolder) when it is
     // first used. Its registration domain belongs to the process.
     static UserDefaults &standardUserDefaults();
+    // Where the process's store keeps its file, in the environment in force.
+    static QString standardPath();
     // Writes and drops the process's store, so that the next use reads the
     // environment and the file afresh (ScopedEnvironment does this).
     static void resetStandardUserDefaults();
@@ -55,10 +57,15 @@ class UserDefaults : public QObject {
 
     // Stores the value; an invalid QVariant removes the key.
     void setObject(const QString &key, const QVariant &value);
+    // Stores several values at once: a write of the file holds all of them
+    // or none.
+    void setObjects(const QVariantMap &values);
     void removeObject(const QString &key);
 
-    // Writes pending changes now. Returns whether the file holds them.
-    bool synchronize();
+    // Writes pending changes now; whether the file holds them, and what
+    // failed if not. A failure is logged by the store itself (once while it
+    // lasts), so callers may leave the answer alone.
+    Status synchronize();
 
   private:
     void load();

@@ -15,6 +15,7 @@ TEST_F(LocalSource, SampleOfTheInterfaceAskedFor) {
     reply("netstat", kHeader + "eth0 1500 <Link#2> 02:42:ac:11:00:02 1234 0 5000000000 4321 0 "
                                "6000000000 0\n");
     environment.setHostName("myhost");
+    environment.setBootId("f00d-b007");
     const std::optional<TrafficSample> sample =
         AppDelegate::localStatsForPrimaryInterface("enp3s0");
     ASSERT_TRUE(sample);
@@ -26,7 +27,9 @@ TEST_F(LocalSource, SampleOfTheInterfaceAskedFor) {
                                       {SampleKey::PrimaryService, kService},
                                       {SampleKey::Router, "myhost"},
                                       {SampleKey::FireDate, sample->value(SampleKey::FireDate)},
-                                      {SampleKey::Uptime, sample->value(SampleKey::Uptime)}}));
+                                      {SampleKey::Uptime, sample->value(SampleKey::Uptime)},
+                                      {SampleKey::KernelIndex, 2u},
+                                      {SampleKey::BootID, "f00d-b007"}}));
     EXPECT_EQ(newTexts(), QStringList{"No Error"});
 }
 

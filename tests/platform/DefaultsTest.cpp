@@ -136,7 +136,7 @@ TEST_F(UserDefaultsTest, StoredValuesOverRegisteredOnesAndOnlyTheyAreWritten) {
     EXPECT_EQ(store.stringForKey("communityPassword"), QStringLiteral("secret"));
     store.removeObject("communityPassword");
     EXPECT_EQ(store.stringForKey("communityPassword"), QStringLiteral("private"));
-    ASSERT_TRUE(store.synchronize());
+    ASSERT_TRUE(store.synchronize().ok());
     EXPECT_EQ(UserDefaults(storePath()).objectForKey("communityPassword"), QVariant());
 }
 
@@ -150,7 +150,7 @@ TEST_F(UserDefaultsTest, UnreadableFileIsKeptAsideAndReportedOnce) {
     EXPECT_EQ(environment.logLinesContaining("could not be read").size(), 1);
     EXPECT_EQ(environment.logLines().size(), 1);
     store.setObject("AirportIP", QStringLiteral("10.0.0.1"));
-    ASSERT_TRUE(store.synchronize());
+    ASSERT_TRUE(store.synchronize().ok());
     const QStringList files = storeFiles();
     ASSERT_EQ(files.size(), 2);
     EXPECT_TRUE(files[1].startsWith("defaults.plist.corrupt-")) << files[1].toStdString();
@@ -236,13 +236,13 @@ TEST_F(UserDefaultsTest, UnwritableFolderCostsOneLinePerStreakAndNoValues) {
     TestEnvironment environment;
     UserDefaults store(path);
     store.setObject("totalInBytes", QVariant::fromValue(quint64(5) << 33));
-    EXPECT_FALSE(store.synchronize());
+    EXPECT_FALSE(store.synchronize().ok());
     store.setObject("totalOutBytes", QVariant::fromValue(quint64(3)));
-    EXPECT_FALSE(store.synchronize());
+    EXPECT_FALSE(store.synchronize().ok());
     EXPECT_EQ(environment.logLinesContaining("could not be written").size(), 1);
     EXPECT_EQ(environment.logLines().size(), 1);
     ASSERT_TRUE(blocker.remove());
-    EXPECT_TRUE(store.synchronize());
+    EXPECT_TRUE(store.synchronize().ok());
     EXPECT_EQ(environment.logLinesContaining("are written to").size(), 1);
     EXPECT_EQ(environment.logLines().size(), 2);
     EXPECT_EQ(UserDefaults(path).objectForKey("totalInBytes").toULongLong(), quint64(5) << 33);

@@ -19,8 +19,9 @@ std::string route(const std::string &interface, const char *gateway, int metric 
 const std::string kNetworkRoute = "enp3s0\t0001A8C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\n";
 
 // A neighbour table entry for 192.168.1.1 with flags and hardware address.
-std::string neighbour(const char *flags = "0x2", const char *hardware = "aa:bb:cc:00:11:22") {
-    return std::string("192.168.1.1 0x1 ") + flags + " " + hardware + " * enp3s0\n";
+std::string neighbour(const char *flags = "0x2", const char *hardware = "aa:bb:cc:00:11:22",
+                      const char *device = "enp3s0") {
+    return std::string("192.168.1.1 0x1 ") + flags + " " + hardware + " * " + device + "\n";
 }
 
 // Reads the global IPv4 state from copies of the kernel's tables.
@@ -58,18 +59,41 @@ TEST_F(DynamicStoreTest, DefaultRouteOfLowestMetricWinsAndNoneMeansNoState) {
 }
 
 // Stable for the same interface and router hardware, different otherwise;
-// unresolved entries do not count as known hardware, permanent ones do.
+// permanent entries count as known hardware.
 TEST_F(DynamicStoreTest, ServiceIdentifierFollowsInterfaceAndRouterHardware) {
     const std::string enp3s0 = route("enp3s0", "0101A8C0");
-    const QString known = serviceFrom(enp3s0), unknown = serviceFrom(enp3s0, "");
+    const QString known = serviceFrom(enp3s0);
     EXPECT_EQ(serviceFrom(enp3s0, neighbour("0x6")), known);
-    EXPECT_EQ(serviceFrom(enp3s0, neighbour("0x0", "00:00:00:00:00:00")), unknown);
     const QStringList all{
-        known, unknown, serviceFrom(enp3s0, neighbour("0x2", "aa:bb:cc:00:11:99")),
-        serviceFrom(route("enp3s0", "FE01A8C0"), ""), serviceFrom(route("wlp2s0", "0101A8C0"))};
+        known, serviceFrom(enp3s0, neighbour("0x2", "aa:bb:cc:00:11:99")),
+        serviceFrom(route("wlp2s0", "0101A8C0"), neighbour("0x2", "aa:bb:cc:00:11:22", "wlp2s0")),
+        serviceFrom(route("enp3s0", "00000000", 100, "0001"))};
     EXPECT_FALSE(all.contains(QString()));
     EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size())
         << all.join(' ').toStdString();
+}
+
+// While the kernel asks for the router again (an entry being resolved,
+// failed, gone), the network keeps its name; before the router was ever
+// seen there is no name, so nothing is metered under a passing one.
+TEST_F(DynamicStoreTest, NameDoesNotFlickerWhileTheRouterIsResolved) {
+    const std::string routes = route("enp4s0", "0102A8C0"); // router 192.168.2.1
+    const auto entry = [](const char *flags, const char *hardware) {
+        return std::string("192.168.2.1 0x1 ") + flags + " " + hardware + " * enp4s0\n";
+    };
+    const std::string incomplete = entry("0x0", "00:00:00:00:00:00");
+    const auto state = stateFrom(routes, incomplete);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->value(kSCPropNetIPv4Router), "192.168.2.1");
+    EXPECT_FALSE(state->contains(kSCDynamicStorePropNetPrimaryService)) << "never seen";
+    const QString home = serviceFrom(routes, entry("0x2", "aa:00:00:00:00:01"));
+    for (const std::string &neighbours :
+         {incomplete, std::string(), entry("0x2", "aa:00:00:00:00:01")})
+        EXPECT_EQ(serviceFrom(routes, neighbours), home) << neighbours;
+    // Another router on the same address is another network, remembered in its turn.
+    const QString other = serviceFrom(routes, entry("0x2", "aa:00:00:00:00:02"));
+    EXPECT_NE(other, home);
+    EXPECT_EQ(serviceFrom(routes, incomplete), other);
 }
 
 } // namespace

@@ -56,10 +56,7 @@ TEST_F(SystemTest, CountsEveryByteOnceFromNoNetworkThroughKillAndServiceChange) 
     ASSERT_TRUE(waitForSample(counters(), service)) << "the traffic was never sampled";
 
     const InterfaceCounters beforeChange = counters();
-    ASSERT_EQ(sh(QStringLiteral("ip -n %1 link set vlan1 address 02:00:5e:77:ee:01 && ip -n %2 "
-                                "neigh replace %3 lladdr 02:00:5e:77:ee:01 dev eth0 nud permanent")
-                     .arg(lan->peer, lan->lan, lan->router)),
-              QString());
+    ASSERT_EQ(lan->setRouterHardware("02:00:5e:77:ee:01"), QString());
     const InterfaceCounters atChange = counters();
     QString newService;
     Record oldAtChange;

@@ -35,36 +35,24 @@ class RouterTest : public SystemTest {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
                     file.write(xmlData({{"communityPassword", kCommunity}})) > 0);
         file.close();
-        ASSERT_NO_FATAL_FAILURE(startAgent(kCommunity));
+        agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
+        ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
     }
 
     const QString modules =
         QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/flowtally/mibs");
 
-    // snmpd on the router's address, answering the community from the LAN,
-    // naming itself testrouter, reading no configuration of the system.
-    void startAgent(const QString &community) {
-        const qsizetype started = readFile(logPath()).count("NET-SNMP version");
-        agent = start(lan->peer, {"MIBDIRS=" + modules, "MIBS=SNMPv2-MIB:IF-MIB",
-                                  "SNMP_PERSISTENT_DIR=" + folder.filePath("snmp"),
-                                  "/usr/sbin/snmpd", "-f", "-Lo", "-C", "--sysname=testrouter",
-                                  "--rocommunity=" + community + ' ' + lan->host,
-                                  "udp:" + lan->router + ":161"});
-        ASSERT_TRUE(waitUntil([&] {
-            return readFile(logPath()).count("NET-SNMP version") > started;
-        })) << "snmpd never served";
-    }
     // Stops snmpd, and starts it again with the community, if one.
     void restartAgent(const QString &community) {
-        ASSERT_TRUE(end(*agent, SIGTERM) || end(*agent, SIGKILL));
-        if (!community.isEmpty())
-            startAgent(community);
+        ASSERT_TRUE(agent->stop());
+        if (!community.isEmpty()) {
+            ASSERT_EQ(agent->start(community), QString());
+        }
     }
 
-    InterfaceCounters vlan1() const { return Lan::counters(lan->peer, "vlan1"); }
+    InterfaceCounters vlan1() const { return lan->routerCounters(); }
 
-    ~RouterTest() override { end(*agent, SIGTERM); }
-    std::unique_ptr<QProcess> agent = std::make_unique<QProcess>();
+    std::unique_ptr<SnmpAgent> agent;
     QString service;
 };
 
@@ -124,9 +112,9 @@ TEST_F(RouterTest, CountsTheRoutersBytesAndFallsBackWithoutPhantomBytes) {
     ASSERT_NO_FATAL_FAILURE(restartAgent(kCommunity));
     ASSERT_TRUE(waitForSample(vlan1(), service, "router")) << "no router sample after the restart";
     // Silent for a while, then back.
-    ASSERT_TRUE(signal(*agent, SIGSTOP));
+    ASSERT_TRUE(agent->pause());
     ASSERT_TRUE(waitForSample({}, service, "local")) << "a silent router was still used";
-    ASSERT_TRUE(signal(*agent, SIGCONT));
+    ASSERT_TRUE(agent->resume());
     ASSERT_TRUE(waitForSample(vlan1(), service, "router")) << "no router sample after the silence";
     ASSERT_TRUE(stopTraffic()) << "the traffic did not go through";
     ASSERT_TRUE(waitForSample(vlan1(), service, "router")) << "the last traffic was never sampled";

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandRun.h"
+#include "NetworkScene.h"
 #include "PropertyList.h"
 
 #include <QtCore>
@@ -9,88 +9,11 @@
 
 #include <arpa/inet.h>
 #include <csignal>
-#include <fcntl.h>
-#include <sched.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 namespace flowtally {
-
-// Runs a shell script that manages the test's own namespaces (`ip -n`) and
-// runs programs inside them (`ip netns exec`). An error text, empty when it
-// went well; what it printed in *output.
-inline QString sh(const QString &script, QString *output = nullptr) {
-    const CommandResult result = runCommand("sh", {"-c", script});
-    if (output)
-        *output = result.output;
-    return result.finished && result.exitCode == 0 ? QString() : script + ": " + result.error;
-}
-
-inline QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-struct InterfaceCounters {
-    quint64 received = 0, sent = 0;
-    quint64 sum() const { return received + sent; }
-    InterfaceCounters operator-(const InterfaceCounters &other) const {
-        return {received - other.received, sent - other.sent};
-    }
-};
-
-// A LAN host and its router, each in a namespace of its own, joined by a
-// veth pair: lan's eth0 10.77.N.2/24 with the default route via 10.77.N.1,
-// peer's vlan1 10.77.N.1/24. IPv6 off and permanent neighbour entries both
-// ways keep the link silent until something sends; an empty resolver file
-// asks no name server; nothing can leave the two namespaces. All of it goes
-// with the object, also when building failed half-way, and so do the
-// leftovers of killed runs of this program.
-struct Lan {
-    Lan() {
-        static int made = 0;
-        const int n = 10 + made++ % 200;
-        const QString tag = QStringLiteral("ftsys-%1-%2-").arg(QCoreApplication::applicationPid());
-        lan = tag.arg(n) + "lan";
-        peer = tag.arg(n) + "peer";
-        host = QStringLiteral("10.77.%1.2").arg(n);
-        router = QStringLiteral("10.77.%1.1").arg(n);
-        const QString mac = QStringLiteral("02:00:5e:77:%1:0").arg(n, 2, 16, QChar('0'));
-        error = sh(QStringLiteral(R"(set -e; L=%1 P=%2 H=%3 R=%4 M=%5
-for f in /var/run/netns/ftsys-*; do n=${f##*/}; p=${n#ftsys-}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf /etc/netns/$n; }; done
-for n in $L $P; do mkdir -p /etc/netns/$n; : > /etc/netns/$n/resolv.conf; ip netns add $n; ip -n $n link set lo up
-  ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done
-ip -n $L link add eth0 address ${M}2 type veth peer name vlan1 netns $P address ${M}1
-ip -n $L address add $H/24 dev eth0; ip -n $P address add $R/24 dev vlan1
-ip -n $L neigh replace $R lladdr ${M}1 dev eth0 nud permanent
-ip -n $P neigh replace $H lladdr ${M}2 dev vlan1 nud permanent
-ip -n $L link set eth0 up; ip -n $P link set vlan1 up)")
-                       .arg(lan, peer, host, router, mac) +
-                   '\n' + route("add"));
-    }
-    ~Lan() {
-        for (const QString &ns : {lan, peer})
-            sh(QStringLiteral("ip netns delete %1; rm -rf /etc/netns/%1; rmdir /etc/netns")
-                   .arg(ns));
-    }
-    QString route(const QString &verb) const {
-        return QStringLiteral("ip -n %1 route %2 default via %3 dev eth0\n").arg(lan, verb, router);
-    }
-    // The kernel's counters of an interface in one of the namespaces.
-    static InterfaceCounters counters(const QString &ns, const QString &interface) {
-        QString output;
-        sh(QStringLiteral("ip netns exec %1 sh -c 'cd /sys/class/net/%2/statistics && cat "
-                          "rx_bytes tx_bytes'")
-               .arg(ns, interface),
-           &output);
-        const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
-        EXPECT_EQ(lines.size(), 2) << "no counters of " << interface.toStdString();
-        return {lines.value(0).toULongLong(), lines.value(1).toULongLong()};
-    }
-
-    QString lan, peer, host, router, error;
-};
 
 // One network service's record as Flowtally stored it in its defaults file.
 struct Record {
@@ -127,15 +50,23 @@ class SystemTest : public ::testing::Test {
         ASSERT_TRUE(QDir().mkpath(settingsFolder()));
         lan = std::make_unique<Lan>();
         ASSERT_TRUE(lan->error.isEmpty()) << lan->error.toStdString();
-        // A TCP connection from the LAN host to its router: each byte moved
-        // crosses the link once, headers on top.
+        ASSERT_NO_FATAL_FAILURE(reconnect());
+    }
+    // A new TCP connection from the LAN host to its router (the link may have
+    // been made anew): each byte moved crosses the link once, headers on top.
+    void reconnect() {
+        ::close(client);
+        ::close(server);
+        client = server = -1;
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(7777);
         ::inet_pton(AF_INET, qPrintable(lan->router), &address.sin_addr);
         const auto at = reinterpret_cast<sockaddr *>(&address);
-        const int listener = socketIn(lan->peer);
-        client = socketIn(lan->lan);
+        const int listener = socketIn(lan->peer, SOCK_STREAM);
+        const int reuse = 1; // the port of the connection before may still wait
+        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        client = socketIn(lan->lan, SOCK_STREAM);
         if (!::bind(listener, at, sizeof address) && !::listen(listener, 1) &&
             !::connect(client, at, sizeof address))
             server = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
@@ -165,7 +96,7 @@ class SystemTest : public ::testing::Test {
         auto process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::MergedChannels);
         process->setStandardOutputFile(logPath(), QIODevice::Append);
-        process->start("ip", QStringList{"netns", "exec", ns, "env"} + command);
+        process->start("ip", QStringList{"netns", "exec", ns} + command);
         process->waitForStarted(10000);
         return process;
     }
@@ -184,10 +115,26 @@ class SystemTest : public ::testing::Test {
         return !running(process);
     }
 
-    void launch() {
-        flowtally = start(lan->lan, {"QT_QPA_PLATFORM=offscreen",
-                                     "XDG_CONFIG_HOME=" + folder.filePath("config"),
-                                     QCoreApplication::applicationDirPath() + "/flowtally"});
+    // What Flowtally is run with: offscreen, its settings, data and runtime
+    // files in the test's folder.
+    QStringList programEnvironment() const {
+        return {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + folder.filePath("config"),
+                "XDG_DATA_HOME=" + folder.filePath("data"),
+                "XDG_RUNTIME_DIR=" + folder.filePath("runtime")};
+    }
+    QString programPath() const { return QCoreApplication::applicationDirPath() + "/flowtally"; }
+    // Starts Flowtally in the LAN; it sees the text of bootIdFile, if given,
+    // as the identifier of this boot of the computer.
+    std::unique_ptr<QProcess> startProgram(const QString &bootIdFile = QString()) {
+        const QString mount = "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && ";
+        return start(lan->lan, QStringList{"sh", "-c",
+                                           (bootIdFile.isEmpty() ? QString() : mount) +
+                                               "exec env \"$@\"",
+                                           bootIdFile.isEmpty() ? "sh" : bootIdFile} +
+                                   programEnvironment() + QStringList{programPath()});
+    }
+    void launch(const QString &bootIdFile = QString()) {
+        flowtally = startProgram(bootIdFile);
         ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
     }
     void quit() {
@@ -197,21 +144,6 @@ class SystemTest : public ::testing::Test {
             << "Flowtally crashed while quitting";
     }
 
-    // A socket made by a thread that entered the namespace; it stays there.
-    // Sending and receiving on it give up after 5 s.
-    static int socketIn(const QString &ns) {
-        int made = -1;
-        std::thread([&] {
-            const int handle = ::open(qPrintable("/var/run/netns/" + ns), O_RDONLY | O_CLOEXEC);
-            if (handle >= 0 && ::setns(handle, CLONE_NEWNET) == 0)
-                made = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            ::close(handle);
-        }).join();
-        const timeval timeout{5, 0};
-        for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
-            ::setsockopt(made, SOL_SOCKET, option, &timeout, sizeof timeout);
-        return made;
-    }
     static bool transfer(int socket, quint64 bytes, bool sending) {
         std::vector<char> buffer(64 * 1024, 'f');
         for (quint64 done = 0; done < bytes;) {
@@ -250,7 +182,7 @@ class SystemTest : public ::testing::Test {
         traffic.join();
         return !trafficFailed;
     }
-    InterfaceCounters counters() const { return Lan::counters(lan->lan, "eth0"); }
+    InterfaceCounters counters() const { return lan->hostCounters(); }
 
     // The stored records; every distinct sampled state read is kept in seen.
     Records records() {

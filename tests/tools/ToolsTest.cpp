@@ -1,4 +1,5 @@
 #include "CommandRun.h"
+#include "NetworkScene.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -6,41 +7,30 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <unistd.h>
 
 namespace flowtally {
 
 namespace {
 
-// Every run happens inside a network namespace of our own (the arp tool may
-// consult the resolver), from which nothing reaches another network: ft0
-// 10.77.0.2/24, MAC 02:00:5e:77:00:02, MTU 1400, default route via its veth
-// peer 10.77.0.1, MAC 02:00:5e:77:00:01, a permanent neighbour entry.
+// Every run happens on the host of a LAN of namespaces of our own (the arp
+// tool may consult the resolver), from which nothing reaches another
+// network: ft0 with an MTU of 1400, its default route via the router's ft1,
+// a permanent neighbour entry for the router.
 class ToolsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (geteuid() != 0)
             GTEST_SKIP() << "network namespaces need root";
-        const CommandResult setUp = runCommand("sh", {"-ec", QString(R"(
-            ip netns add %1; ip netns add %1-peer
-            ip -n %1 link add ft0 address 02:00:5e:77:00:02 mtu 1400 type veth peer name ft1 \
-                netns %1-peer address 02:00:5e:77:00:01
-            ip -n %1 address add 10.77.0.2/24 dev ft0; ip -n %1 link set ft0 up
-            ip -n %1-peer address add 10.77.0.1/24 dev ft1; ip -n %1-peer link set ft1 up
-            ip -n %1 route add default via 10.77.0.1 dev ft0
-            ip -n %1 neigh replace 10.77.0.1 lladdr 02:00:5e:77:00:01 dev ft0 nud permanent)")
-                                                                 .arg(namespace_)});
-        ASSERT_EQ(setUp.exitCode, 0) << setUp.error.toStdString();
-    }
-    void TearDown() override {
-        // Deleting a namespace also deletes the veth pair.
-        runCommand("sh", {"-c", QString("ip netns del %1; ip netns del %1-peer").arg(namespace_)});
+        lan = std::make_unique<Lan>(Lan::Shape{"ft0", "ft1", 1400});
+        ASSERT_EQ(lan->error, QString());
     }
     CommandResult run(const QString &program, const QStringList &arguments) const {
-        return runCommand("ip", QStringList{"netns", "exec", namespace_, program} + arguments);
+        return runCommand("ip", QStringList{"netns", "exec", lan->lan, program} + arguments);
     }
 
-    const QString namespace_ = QString("ft-tools-%1").arg(QCoreApplication::applicationPid());
+    std::unique_ptr<Lan> lan;
 };
 
 // The kernel's counters, read just before and just after the run, bound the
@@ -59,7 +49,7 @@ TEST_F(ToolsTest, NetstatPrintsTheLayoutWithTheKernelsCountersAndRefusesUnsafeNa
     ASSERT_EQ(lines.size(), 3) << result.output.toStdString();
     EXPECT_EQ(lines[0].simplified(),
               "Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes Coll");
-    ASSERT_TRUE(QRegularExpression("^ft0 1400 <Link#\\d+> 02:00:5e:77:00:02( \\d+){7}$")
+    ASSERT_TRUE(QRegularExpression("^ft0 1400 <Link#\\d+> " + lan->hostHardware + "( \\d+){7}$")
                     .match(lines[1].simplified())
                     .hasMatch())
         << lines[1].toStdString();
@@ -79,14 +69,16 @@ TEST_F(ToolsTest, NetstatPrintsTheLayoutWithTheKernelsCountersAndRefusesUnsafeNa
 
 TEST_F(ToolsTest, ArpAnswersFromTheNeighbourTable) {
     const QString host = QSysInfo::machineHostName();
+    const QString stranger = QString(lan->router).replace(QRegularExpression("1$"), "9");
     const struct {
         QString argument, output, error;
     } cases[] = {
-        {"10.77.0.1", "? (10.77.0.1) at 02:00:5e:77:00:01 on ft0 [ethernet]\n", ""},
-        {"10.77.0.9", "10.77.0.9 (10.77.0.9) -- no entry\n", ""},
+        {lan->router, "? (" + lan->router + ") at " + lan->routerHardware + " on ft0 [ethernet]\n",
+         ""},
+        {stranger, stranger + " (" + stranger + ") -- no entry\n", ""},
         // The resolver knows this computer's name only as a loopback address
         // (/etc/hosts); the tool answers with the primary interface's address.
-        {host, host + " (10.77.0.2) -- no entry\n", ""},
+        {host, host + " (" + lan->host + ") -- no entry\n", ""},
         // Not a valid host name, so the resolver gives up without asking DNS.
         {"no such host!", "", "arp: no such host!: Unknown host\n"},
     };

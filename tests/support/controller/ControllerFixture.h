@@ -5,6 +5,7 @@
 #include "FormattedField.h"
 #include "ScriptFolder.h"
 #include "TestEnvironment.h"
+#include "TextPrinting.h"
 #include "TrafficSample.h"
 
 #include <QDateTime>
@@ -12,15 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
-
-// Failure messages show a text as text.
-inline void PrintTo(const QString &text, std::ostream *out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline std::ostream &operator<<(std::ostream &out, const QString &text) {
-    return out << text.toStdString();
-}
 
 namespace flowtally {
 

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "TrafficSample.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace flowtally {
+
+// Which counters a reading came from. Two readings are subtracted from each
+// other only when they come from the same counters.
+struct CounterOrigin {
+    CounterSource source = CounterSource::Unknown;
+    // A local interface's name, or the router's address.
+    QString device;
+    // The interface's index: the kernel's for a local interface, the
+    // router's own for a router's interface; 0 when unknown.
+    quint32 index = 0;
+    // The boot the local counters belong to; empty for a router.
+    QString boot;
+
+    bool operator==(const CounterOrigin &other) const = default;
+    bool isKnown() const { return source != CounterSource::Unknown; }
+
+    // Whether these counters are the ones of `earlier` made anew: the same
+    // local interface after a reboot, or deleted and made again (another
+    // kernel index). Such counters began again at 0.
+    bool isRebirthOf(const CounterOrigin &earlier) const;
+
+    QVariantMap toMap() const;
+    static CounterOrigin fromMap(const QVariantMap &map);
+};
+
+// The counters of one sample: a direction whose reading failed (a source
+// gives 0 for it) has none.
+struct CounterReading {
+    CounterOrigin origin;
+    std::optional<quint64> in, out;
+    // A router's up-time, in seconds; 0 for local counters.
+    double uptime = 0;
+};
+
+// The reading of a sample; a sample without both counters gives none.
+std::optional<CounterReading> readingOfSample(const TrafficSample &sample);
+
+// The bytes a step of accounting counts.
+struct CounterGrowth {
+    quint64 in = 0, out = 0;
+};
+
+// The last reading that Flowtally metered: which counters, their values,
+// and the network it was metered for. The growth of a counter is measured
+// against it, whichever network's record is loaded: when the same counters
+// are metered for another network while Flowtally runs (a laptop that goes
+// home, office, home on one interface), the new network counts on from
+// where the last one left off, so that every byte the counters moved is
+// counted once, in the record of the network it crossed. Once other
+// counters were metered (the router's, another interface's), a counter's
+// earlier reading is no measure any more: what it moved since may have been
+// counted by the others. What the counters moved while Flowtally did not
+// meter them (not running, or stopped for the preferences) belongs to the
+// network that metered them last, if it is the one metered now; else nobody
+// can tell whose bytes they were, and they are counted for neither. Kept in
+// the settings beside the records and written with them, so that both stay
+// in step.
+class LastReading {
+  public:
+    struct Entry {
+        QString service;
+        CounterOrigin origin;
+        std::optional<quint64> in, out;
+        double uptime = 0;
+        QDateTime at;
+        // The metering session that read it; 0 for a reading of an earlier
+        // session (loaded from the settings).
+        int session = 0;
+    };
+
+    // What a network's record says of its previous counters: their origin
+    // (none known in records of older versions, which kept only the
+    // source), the counters (0 for none) and a router's up-time then.
+    struct Recorded {
+        CounterOrigin origin;
+        quint64 in = 0, out = 0;
+        double uptime = 0;
+    };
+
+    // Metering begins (again): the reading held is of an earlier session.
+    void beginSession() { ++session_; }
+
+    // Counts a reading for a network, measured against the last reading if
+    // it is of the same counters (for a reading of another network's from
+    // an earlier session, the counters only record); against the network's
+    // record where there is no last reading (settings of an older version).
+    // Counters made anew since (the same local interface after a reboot, or
+    // made again) began again at 0 and count whole; other counters only
+    // record. A 32-bit router counter that fell wrapped, unless the router
+    // restarted (its up-time fell); a restart is remembered for a counter
+    // whose reading failed. Afterwards the reading is the last one, metered
+    // for `service` at `at`.
+    CounterGrowth count(const QString &service, const CounterReading &reading,
+                        const Recorded &recorded, const QDateTime &at);
+
+    // The last reading; none before the first.
+    const std::optional<Entry> &entry() const { return last_; }
+
+    // The reading as the settings keep it, and back.
+    QVariantMap toMap() const;
+    static LastReading fromMap(const QVariantMap &map);
+
+  private:
+    std::optional<Entry> last_;
+    int session_ = 1;
+};
+
+} // namespace flowtally

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "HistoryBucket.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+
+namespace flowtally {
+
+// The rows of the History window: one per day or per month of a network,
+// with its incoming, outgoing and total bytes shown in the units of
+// Flowtally's figures ("10.80G"). Sorting reads kSortRole, which gives
+// numbers: the period's start and the byte counts, never their texts.
+class HistoryTableModel : public QAbstractTableModel {
+    Q_OBJECT
+
+  public:
+    enum class Period { Days, Months };
+    enum Column { PeriodColumn, InColumn, OutColumn, TotalColumn, ColumnCount };
+    static constexpr int kSortRole = Qt::UserRole;
+
+    explicit HistoryTableModel(Period period, QObject *parent = nullptr);
+
+    // One row per bucket (HistoryStore::days or months of one network), in
+    // the order given; the period is the date of the bucket's start in its
+    // own time zone.
+    void setBuckets(const QList<HistoryBucket> &buckets);
+
+    // The given rows as text for a spreadsheet: a header line, then one line
+    // per row in the order given, fields separated by tabs and every line
+    // ending in a newline. The period in ISO form ("2024-03-05", "2024-03"),
+    // the bytes as exact counts, so that pasted figures add up to the bytes
+    // counted. Rows out of range are left out.
+    QString tabSeparated(const QList<int> &rows) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+  private:
+    QString periodText(const QDate &date) const;
+    static quint64 bytes(const HistoryBucket &bucket, int column);
+
+    Period period_;
+    QList<HistoryBucket> buckets_;
+};
+
+} // namespace flowtally

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "HistoryBucket.h"
+#include "HistoryNetwork.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QTabWidget;
+
+namespace flowtally {
+
+class HistoryTable;
+class HistoryTableModel;
+
+// The traffic history of one network at a time, like `vnstat -d` and
+// `vnstat -m` in two sortable tables (Days, Months) of in, out and total,
+// from which a person copies rows (see HistoryTable). The network is picked
+// by its name in a pop-up. A pure view: the app gives it the networks and,
+// when asked through networkChosen(), the chosen network's days and months.
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit HistoryWindow(QWidget *parent = nullptr);
+
+    // The networks to pick from, in the order given (HistoryStore::networks:
+    // the most recently seen first), each shown by its name, by its
+    // identifier while it has none, and with its identifier too where two
+    // share a name. The chosen network stays chosen while it is among them;
+    // otherwise the first is chosen. Emits networkChosen() when the choice
+    // changes.
+    void setNetworks(const QList<HistoryNetwork> &networks);
+
+    // The identifier of the network shown; empty without networks.
+    QString chosenNetwork() const;
+
+    // Shows the days and months of `network` (HistoryStore::days and months
+    // over all time). Ignored unless `network` is the chosen one, so that an
+    // answer that comes late for another network never shows under this
+    // one's name.
+    void showHistory(const QString &network, const QList<HistoryBucket> &days,
+                     const QList<HistoryBucket> &months);
+
+    // The parts a person works with.
+    QComboBox *networkPicker() const { return picker_; }
+    HistoryTable *dayTable() const { return dayTable_; }
+    HistoryTable *monthTable() const { return monthTable_; }
+    QTabWidget *tabs() const { return tabs_; }
+
+    QSize sizeHint() const override;
+
+  signals:
+    // The person (or setNetworks()) chose another network: its rows are
+    // cleared until showHistory() brings them.
+    void networkChosen(const QString &network);
+
+  private:
+    void choose(int index);
+
+    QComboBox *picker_;
+    QTabWidget *tabs_;
+    HistoryTableModel *days_;
+    HistoryTableModel *months_;
+    HistoryTable *dayTable_;
+    HistoryTable *monthTable_;
+    QString chosen_;
+};
+
+} // namespace flowtally

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace flowtally {
+
+// Bytes Flowtally counted for one network at one moment, for the traffic
+// history. `periodStart` is the start of the network's current accounting
+// period, the reset date of its totals: the history splits the hour and the
+// day it falls in, so that the bytes since a period start can be summed
+// exactly. An invalid period start splits nothing.
+struct HistoryEntry {
+    QString network; // the network service's identifier
+    QDateTime at;
+    quint64 in = 0;
+    quint64 out = 0;
+    QDateTime periodStart;
+};
+
+} // namespace flowtally

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Status.h"
+
+namespace flowtally {
+
+class SqliteDatabase;
+
+// The layout of the traffic history file, numbered in SQLite's user_version,
+// and the steps that bring a file of any earlier layout to the current one.
+//
+// Layout 1: byte counts per network in two tables, "hours" and "days", each
+// row keyed by the network's service identifier and its start.
+// Layout 2: a table "networks" with each network's name to show and the time
+// it was last seen; the count tables refer to it by number, which keeps the
+// identifier out of every row.
+constexpr int kHistoryLayout = 2;
+
+// Brings a database open for writing to the current layout in one
+// transaction: lays out an empty file, or applies in order the steps an
+// earlier layout lacks. Refuses a newer layout and another program's database.
+Status migrateHistory(SqliteDatabase &database);
+
+// Checks, without writing, that a database has the current layout; otherwise
+// says whether the file is empty, another program's, older or newer.
+Status checkHistoryLayout(SqliteDatabase &database);
+
+} // namespace flowtally

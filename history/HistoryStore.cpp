@@ -1,0 +1,218 @@
+// The history file: opening it, and every write to it.
+#include "HistoryStore.h"
+
+#include "Environment.h"
+#include "HistorySchema.h"
+#include "LocalBuckets.h"
+#include "SqliteDatabase.h"
+#include "SqliteStatement.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+namespace flowtally {
+
+namespace {
+
+// The largest count SQLite's 64-bit signed integers hold.
+constexpr quint64 kLargestCount = std::numeric_limits<qint64>::max();
+// The row start of an entry without a period start: its bucket's start.
+constexpr qint64 kNoPeriodStart = std::numeric_limits<qint64>::min();
+constexpr int kHourlyDays = 90;
+constexpr int kDailyYears = 10;
+
+Status makeFolderOf(const QString &path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (error)
+        return Status::systemError(
+            QStringLiteral("cannot make the folder %1 for the traffic history").arg(folder),
+            error.value());
+    return {};
+}
+
+Status checkEntry(const HistoryEntry &entry) {
+    if (entry.network.isEmpty() || !entry.at.isValid())
+        return Status::error(
+            QStringLiteral("a traffic history entry needs a network and a valid time"));
+    if (entry.in > kLargestCount || entry.out > kLargestCount)
+        return Status::error(QStringLiteral("the traffic history cannot count %1 bytes of %2")
+                                 .arg(std::max(entry.in, entry.out))
+                                 .arg(entry.network));
+    return {};
+}
+
+} // namespace
+
+HistoryStore::HistoryStore(std::unique_ptr<SqliteDatabase> database, const Options &options)
+    : database_(std::move(database)), options_(options) {}
+
+HistoryStore::~HistoryStore() = default;
+
+QString HistoryStore::standardPath() {
+    return Environment::current().dataFolder() + QStringLiteral("/flowtally/history.sqlite3");
+}
+
+Status HistoryStore::open(const QString &path, const Options &options,
+                          std::unique_ptr<HistoryStore> *store) {
+    auto database = std::make_unique<SqliteDatabase>(path);
+    Status status;
+    if (options.readOnly) {
+        if (!QFileInfo::exists(path))
+            return Status::error(QStringLiteral("there is no traffic history at %1").arg(path));
+        status = database->open(SqliteDatabase::Access::ReadOnly, options.busyTimeout);
+        if (status.ok())
+            status = checkHistoryLayout(*database);
+    } else {
+        status = makeFolderOf(path);
+        if (status.ok())
+            status = database->open(SqliteDatabase::Access::ReadWrite, options.busyTimeout);
+        if (status.ok())
+            status = database->execute("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
+        if (status.ok())
+            status = migrateHistory(*database);
+        // Only a file known to be a history is switched: the switch writes it.
+        if (status.ok())
+            status = database->execute("PRAGMA journal_mode = WAL");
+    }
+    if (status.ok())
+        store->reset(new HistoryStore(std::move(database), options));
+    return status;
+}
+
+Status HistoryStore::statement(Tier tier, const char *pattern, SqliteStatement **prepared) {
+    std::string sql = pattern;
+    const std::string table = tier == Tier::Hours ? "hours" : "days";
+    for (size_t at = sql.find("%T"); at != std::string::npos; at = sql.find("%T", at))
+        sql.replace(at, 2, table);
+    return database_->statement(sql, prepared);
+}
+
+Status HistoryStore::write(const std::function<Status()> &work) {
+    if (options_.readOnly)
+        return Status::error(QStringLiteral("the traffic history %1 is open for reading only")
+                                 .arg(database_->path()));
+    const Status status = database_->transaction(work);
+    if (!status.ok())
+        networkIds_.clear(); // networks the failed work added are gone with it
+    return status;
+}
+
+Status HistoryStore::findNetwork(const QString &network, bool create, qint64 *id) {
+    *id = networkIds_.value(network);
+    if (*id != 0)
+        return {};
+    SqliteStatement *select = nullptr;
+    Status status = database_->statement("SELECT id FROM networks WHERE service = ?1", &select);
+    if (status.ok())
+        status =
+            select->bind(1, network).run([&](const SqliteStatement &row) { *id = row.integer(0); });
+    if (status.ok() && *id == 0 && create) {
+        SqliteStatement *insert = nullptr;
+        status = database_->statement("INSERT INTO networks (service) VALUES (?1) RETURNING id",
+                                      &insert);
+        if (status.ok())
+            status = insert->bind(1, network).run([&](const SqliteStatement &row) {
+                *id = row.integer(0);
+            });
+    }
+    if (status.ok() && *id != 0)
+        networkIds_.insert(network, *id);
+    return status;
+}
+
+Status HistoryStore::addBytes(qint64 id, qint64 at, qint64 periodStart, quint64 in, quint64 out) {
+    if (in == 0 && out == 0)
+        return {};
+    const std::pair<Tier, BucketStart> tiers[] = {{Tier::Hours, &localHourStart},
+                                                  {Tier::Days, &localDayStart}};
+    Status status;
+    for (const auto &[tier, bucketStart] : tiers) {
+        SqliteStatement *upsert = nullptr;
+        if (status.ok())
+            status = statement(tier,
+                               "INSERT INTO %T (network, start, bytes_in, bytes_out) "
+                               "VALUES (?1, ?2, ?3, ?4) ON CONFLICT (network, start) DO UPDATE "
+                               "SET bytes_in = bytes_in + excluded.bytes_in, "
+                               "bytes_out = bytes_out + excluded.bytes_out",
+                               &upsert);
+        if (status.ok())
+            status = upsert->bind(1, id)
+                         .bind(2, std::max(bucketStart(at, options_.zone), periodStart))
+                         .bind(3, static_cast<qint64>(in))
+                         .bind(4, static_cast<qint64>(out))
+                         .run();
+    }
+    return status;
+}
+
+Status HistoryStore::add(const std::vector<HistoryEntry> &entries) {
+    for (const HistoryEntry &entry : entries) {
+        if (Status checked = checkEntry(entry); !checked.ok())
+            return checked;
+    }
+    return write([&] {
+        Status status;
+        for (const HistoryEntry &entry : entries) {
+            const qint64 at = entry.at.toSecsSinceEpoch();
+            const qint64 periodStart =
+                entry.periodStart.isValid() ? entry.periodStart.toSecsSinceEpoch() : kNoPeriodStart;
+            qint64 id = 0;
+            SqliteStatement *seen = nullptr;
+            if (status.ok())
+                status = findNetwork(entry.network, true, &id);
+            if (status.ok())
+                status = addBytes(id, at, periodStart, entry.in, entry.out);
+            if (status.ok())
+                status = database_->statement("UPDATE networks SET last_seen = "
+                                              "max(coalesce(last_seen, ?2), ?2) WHERE id = ?1",
+                                              &seen);
+            if (status.ok())
+                status = seen->bind(1, id).bind(2, at).run();
+        }
+        return status;
+    });
+}
+
+Status HistoryStore::prune(const QDateTime &now) {
+    if (!now.isValid())
+        return Status::error(QStringLiteral("pruning the traffic history needs a valid time"));
+    const QDateTime local = now.toTimeZone(options_.zone);
+    const std::pair<Tier, QDateTime> limits[] = {{Tier::Hours, local.addDays(-kHourlyDays)},
+                                                 {Tier::Days, local.addYears(-kDailyYears)}};
+    return write([&] {
+        Status status;
+        for (const auto &[tier, limit] : limits) {
+            SqliteStatement *remove = nullptr;
+            if (status.ok())
+                status = statement(tier, "DELETE FROM %T WHERE start < ?1", &remove);
+            if (status.ok())
+                status = remove->bind(1, limit.toSecsSinceEpoch()).run();
+        }
+        return status;
+    });
+}
+
+Status HistoryStore::nameNetwork(const QString &network, const QString &name) {
+    if (network.isEmpty())
+        return Status::error(
+            QStringLiteral("naming a network in the traffic history needs its identifier"));
+    return write([&] {
+        SqliteStatement *upsert = nullptr;
+        Status status =
+            database_->statement("INSERT INTO networks (service, name) VALUES (?1, ?2) "
+                                 "ON CONFLICT (service) DO UPDATE SET name = excluded.name",
+                                 &upsert);
+        if (status.ok())
+            status = upsert->bind(1, network).bind(2, name).run();
+        return status;
+    });
+}
+
+} // namespace flowtally

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "HistoryBucket.h"
+#include "HistoryEntry.h"
+#include "HistoryNetwork.h"
+#include "Status.h"
+#include "TrafficTotals.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QTimeZone>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace flowtally {
+
+class SqliteDatabase;
+class SqliteStatement;
+
+// Flowtally's traffic history: the bytes of each network (network service,
+// by its identifier) per local hour and per local day, in one SQLite file.
+// Hourly rows are kept 90 days, daily rows 10 years (see prune()).
+//
+// Buckets follow the local time of the store's zone (see LocalBuckets.h).
+// A row starts at max(start of its hour or day, the entry's period start):
+// a period start splits the hour and the day it falls in, so the bytes
+// since a period start are exactly the bytes added while that period ran.
+// That holds when every entry counted after a period began carries that
+// period's start. Times are stored as whole seconds since the epoch (UTC),
+// like the reset dates of Flowtally's settings; a period start is cut to its
+// second.
+//
+// The file is in WAL mode: a read-only store (a report program) reads while
+// Flowtally writes. Writes sync at commit points only as far as WAL's
+// "normal" level: a power cut may lose the last commits, never the file; the
+// history is brought back in line with the settings by reconcile().
+//
+// One store is used by one thread at a time; it may move between threads
+// between calls. Every failure gives a Status with one sentence; nothing
+// throws. Reads of a network the store has never seen give nothing.
+class HistoryStore {
+  public:
+    struct Options {
+        bool readOnly = false;
+        // Local time for the hours, days and months.
+        QTimeZone zone = QTimeZone::systemTimeZone();
+        // How long an operation waits for another program's lock.
+        std::chrono::milliseconds busyTimeout = std::chrono::seconds(4);
+    };
+
+    // Opens the history at `path`. Read-write makes the folder and the file
+    // when missing and brings an older layout up to date; read-only never
+    // creates, writes or updates the file and fails unless it is a history
+    // of the current layout. Fails on a file that is missing (read-only),
+    // empty (read-only), not a database or damaged, locked, of a newer
+    // layout, another program's database, or in a folder it cannot create.
+    // Like any reader of a WAL file, a read-only store may create SQLite's
+    // side files ("-wal", "-shm") beside a history that has none.
+    static Status open(const QString &path, const Options &options,
+                       std::unique_ptr<HistoryStore> *store);
+    // Where Flowtally keeps its history: history.sqlite3 in the flowtally
+    // folder of the environment's data folder (Environment::dataFolder).
+    static QString standardPath();
+    ~HistoryStore();
+    Q_DISABLE_COPY_MOVE(HistoryStore)
+
+    // Adds the bytes of all entries in one transaction: all are stored, or
+    // none (an entry without a network or a valid time, a count above
+    // 2^63 - 1, or a sum the file cannot hold fails the whole batch).
+    // Entries without bytes only mark their network as seen.
+    Status add(const std::vector<HistoryEntry> &entries);
+
+    // Brings bytesSince(network, periodStart) to the totals of the network's
+    // settings record: missing bytes are added at `at` (split like an entry
+    // of that period), surplus bytes are taken from the period's newest
+    // rows, hourly and daily alike. Rows before `periodStart` stay as they
+    // are. Does nothing for an invalid period start or the epoch ("not set").
+    Status reconcile(const QString &network, const QDateTime &periodStart, quint64 totalIn,
+                     quint64 totalOut, const QDateTime &at);
+
+    // Deletes hourly rows that start more than 90 days and daily rows that
+    // start more than 10 years (local calendar) before `now`. Bytes since a
+    // period start older than 10 years are no longer complete.
+    Status prune(const QDateTime &now);
+
+    // Sets the name a report shows for a network.
+    Status nameNetwork(const QString &network, const QString &name);
+
+    // The bytes of a network in the daily rows that start at or after
+    // `periodStart`: exact for a period start its entries carried.
+    Status bytesSince(const QString &network, const QDateTime &periodStart, TrafficTotals *totals);
+
+    // A network's bytes per local hour, day or month, oldest first, from the
+    // rows that start in [from, to). Rows a period start split are summed
+    // into their hour or day; months are summed from the daily rows. A
+    // bucket's start is where its hour, day or month begins even when `from`
+    // cuts it.
+    Status hours(const QString &network, const QDateTime &from, const QDateTime &to,
+                 QList<HistoryBucket> *buckets);
+    Status days(const QString &network, const QDateTime &from, const QDateTime &to,
+                QList<HistoryBucket> *buckets);
+    Status months(const QString &network, const QDateTime &from, const QDateTime &to,
+                  QList<HistoryBucket> *buckets);
+
+    // Every network the history knows, the most recently seen first.
+    Status networks(QList<HistoryNetwork> *networks);
+
+  private:
+    enum class Tier { Hours, Days };
+    using BucketStart = qint64 (*)(qint64 moment, const QTimeZone &zone);
+
+    HistoryStore(std::unique_ptr<SqliteDatabase> database, const Options &options);
+
+    Status write(const std::function<Status()> &work);
+    Status findNetwork(const QString &network, bool create, qint64 *id);
+    Status addBytes(qint64 id, qint64 at, qint64 periodStart, quint64 in, quint64 out);
+    Status takeBytes(Tier tier, qint64 id, qint64 periodStart, quint64 in, quint64 out);
+    Status sumSince(qint64 id, qint64 periodStart, TrafficTotals *totals);
+    // The rows of [from, to) summed per bucket; a row less than `surelyWithin`
+    // seconds after the start of the bucket before it belongs to that bucket.
+    Status buckets(Tier tier, BucketStart bucketStart, qint64 surelyWithin, const QString &network,
+                   const QDateTime &from, const QDateTime &to, QList<HistoryBucket> *buckets);
+    Status statement(Tier tier, const char *pattern, SqliteStatement **prepared);
+
+    std::unique_ptr<SqliteDatabase> database_;
+    Options options_;
+    QHash<QString, qint64> networkIds_; // as committed to the file
+};
+
+} // namespace flowtally

@@ -1,0 +1,122 @@
+#include "SingleInstance.h"
+
+#include "Environment.h"
+#include "SystemLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace flowtally {
+
+namespace {
+
+const QByteArray kComeForward = "come forward\n";
+
+// The socket's address; false when the path does not fit.
+bool socketAddress(const QString &path, sockaddr_un *address) {
+    const QByteArray bytes = QFile::encodeName(path);
+    *address = {};
+    address->sun_family = AF_UNIX;
+    if (bytes.size() >= qsizetype(sizeof address->sun_path))
+        return false;
+    std::memcpy(address->sun_path, bytes.constData(), size_t(bytes.size()));
+    return true;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {
+    const QString folder = Environment::current().runtimeFolder();
+    // The runtime folder is the user's own; a fallback one is made private.
+    if (!QDir(folder).exists() && QDir().mkpath(folder))
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    lockPath_ = QDir(folder).filePath(QStringLiteral("flowtally.lock"));
+    socketPath_ = QDir(folder).filePath(QStringLiteral("flowtally.socket"));
+    lockFd_ = ::open(QFile::encodeName(lockPath_).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ < 0) {
+        systemLog(QStringLiteral("Cannot tell whether Flowtally runs already: %1: %2")
+                      .arg(lockPath_, QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        first_ = errno != EWOULDBLOCK;
+        if (first_)
+            systemLog(QStringLiteral("Cannot tell whether Flowtally runs already: %1: %2")
+                          .arg(lockPath_, QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
+    listen();
+}
+
+SingleInstance::~SingleInstance() {
+    delete requests_;
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+        ::unlink(QFile::encodeName(socketPath_).constData());
+    }
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+}
+
+void SingleInstance::listen() {
+    sockaddr_un address;
+    if (!socketAddress(socketPath_, &address))
+        return;
+    // A socket left by a start that was killed is ours to replace: we hold the lock.
+    ::unlink(address.sun_path);
+    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listenFd_ < 0 ||
+        ::bind(listenFd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(listenFd_, 4) != 0) {
+        systemLog(QStringLiteral("A second start of Flowtally cannot reach this one: %1: %2")
+                      .arg(socketPath_, QString::fromLocal8Bit(std::strerror(errno))));
+        if (listenFd_ >= 0)
+            ::close(listenFd_);
+        listenFd_ = -1;
+        return;
+    }
+    requests_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read);
+    connect(requests_, &QSocketNotifier::activated, this, [this] { acceptRequests(); });
+}
+
+void SingleInstance::acceptRequests() {
+    for (;;) {
+        const int connection = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            return;
+        // A short request of our own kind; anything else is ignored.
+        char buffer[32] = {};
+        const timeval wait{1, 0};
+        ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+        ::close(connection);
+        if (got == kComeForward.size() && kComeForward == QByteArray(buffer, got))
+            emit comeForwardRequested();
+    }
+}
+
+bool SingleInstance::askFirstToComeForward() const {
+    sockaddr_un address;
+    if (!socketAddress(socketPath_, &address))
+        return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool asked =
+        ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+        ::send(fd, kComeForward.constData(), size_t(kComeForward.size()), MSG_NOSIGNAL) ==
+            kComeForward.size();
+    ::close(fd);
+    return asked;
+}
+
+} // namespace flowtally

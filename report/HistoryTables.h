@@ -1,0 +1,15 @@
+#pragma once
+
+#include "HistoryStore.h"
+#include "Report.h"
+#include "Status.h"
+
+namespace flowtally {
+
+// Fills in the tables a report asks for (report.days, report.months) for
+// each of its networks from the history: the last N local days, today
+// included, and the last N local months, this one included, in the store's
+// zone. Reads only.
+Status readHistoryTables(HistoryStore &history, Report *report);
+
+} // namespace flowtally

@@ -1,0 +1,95 @@
+#include "JsonReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <limits>
+
+namespace flowtally {
+
+namespace {
+
+constexpr qint64 kMostBytes = std::numeric_limits<qint64>::max();
+
+QJsonValue bytes(quint64 count) {
+    return count > static_cast<quint64>(kMostBytes) ? kMostBytes : static_cast<qint64>(count);
+}
+
+// A figure that is not a count (a projection, a limit), rounded to a byte.
+QJsonValue bytes(const std::optional<double> &figure) {
+    if (!figure)
+        return QJsonValue::Null;
+    // 2^63 as a double: every double below it fits into 64 signed bits.
+    constexpr double kBeyond = 9223372036854775808.0;
+    const double rounded = std::round(*figure);
+    return rounded >= kBeyond ? kMostBytes : static_cast<qint64>(std::max(rounded, 0.0));
+}
+
+QJsonValue isoTime(const QDateTime &moment) {
+    return moment.isValid() ? QJsonValue(moment.toString(Qt::ISODate)) : QJsonValue::Null;
+}
+
+void insertTraffic(QJsonObject *object, const TrafficTotals &traffic) {
+    object->insert(QStringLiteral("in"), bytes(traffic.in));
+    object->insert(QStringLiteral("out"), bytes(traffic.out));
+    object->insert(QStringLiteral("total"), bytes(totalOf(traffic)));
+}
+
+QJsonValue cycle(const std::optional<CycleFigures> &cycle) {
+    if (!cycle)
+        return QJsonValue::Null;
+    QJsonObject object{{QStringLiteral("startDay"), cycle->startDay},
+                       {QStringLiteral("start"), isoTime(cycle->cycle.start)},
+                       {QStringLiteral("end"), isoTime(cycle->cycle.end)},
+                       {QStringLiteral("daysLeft"), cycle->daysLeft},
+                       {QStringLiteral("projectedTotal"), bytes(cycle->projectedTotal)}};
+    insertTraffic(&object, cycle->counted);
+    return object;
+}
+
+QJsonArray buckets(const QList<HistoryBucket> &buckets, const QString &key,
+                   const QString &dateFormat) {
+    QJsonArray array;
+    for (const HistoryBucket &bucket : buckets) {
+        QJsonObject object{{key, bucket.start.toString(dateFormat)}};
+        insertTraffic(&object, {bucket.in, bucket.out});
+        array.append(object);
+    }
+    return array;
+}
+
+QJsonObject network(const Report &report, const NetworkReport &network) {
+    const NetworkFigures &figures = network.figures;
+    QJsonObject object{
+        {QStringLiteral("id"), figures.service},
+        {QStringLiteral("name"), network.name},
+        {QStringLiteral("resetDate"), isoTime(figures.resetDate)},
+        {QStringLiteral("thirtyDayProjection"), bytes(figures.thirtyDayProjection)},
+        {QStringLiteral("limit"), bytes(figures.limit)},
+        {QStringLiteral("cycle"), cycle(figures.cycle)},
+    };
+    insertTraffic(&object, figures.totals);
+    if (report.days > 0)
+        object.insert(QStringLiteral("days"),
+                      buckets(network.days, QStringLiteral("date"), QStringLiteral("yyyy-MM-dd")));
+    if (report.months > 0)
+        object.insert(QStringLiteral("months"),
+                      buckets(network.months, QStringLiteral("month"), QStringLiteral("yyyy-MM")));
+    return object;
+}
+
+} // namespace
+
+QByteArray jsonReport(const Report &report) {
+    QJsonArray networks;
+    for (const NetworkReport &entry : report.networks)
+        networks.append(network(report, entry));
+    const QJsonObject document{{QStringLiteral("version"), kJsonReportVersion},
+                               {QStringLiteral("now"), isoTime(report.now)},
+                               {QStringLiteral("networks"), networks}};
+    return QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace flowtally

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "HistoryBucket.h"
+#include "NetworkFigures.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace flowtally {
+
+// One network in a report: its figures, the name to show and, when asked
+// for, its traffic per day and per month.
+struct NetworkReport {
+    // The name the window shows (the router's name or the interface) when
+    // the history knows one, else the service identifier.
+    QString name;
+    NetworkFigures figures;
+    // Oldest first; only days and months with traffic.
+    QList<HistoryBucket> days;
+    QList<HistoryBucket> months;
+};
+
+// What flowtally-report found, ready to be written in any format.
+struct Report {
+    QDateTime now; // in the report's zone
+    // The tables asked for: how many days and months, 0 for none.
+    int days = 0;
+    int months = 0;
+    // The network metered last first, then by service identifier.
+    QList<NetworkReport> networks;
+};
+
+} // namespace flowtally

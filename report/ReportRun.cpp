@@ -1,0 +1,150 @@
+#include "ReportRun.h"
+
+#include "CsvReport.h"
+#include "Environment.h"
+#include "HistoryStore.h"
+#include "HistoryTables.h"
+#include "JsonReport.h"
+#include "OneLineReport.h"
+#include "ReportOptions.h"
+#include "StoredSettings.h"
+#include "TextReport.h"
+#include "UserDefaults.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+#include <memory>
+
+namespace flowtally {
+
+namespace {
+
+ReportOutcome failure(int exitCode, const QString &message, QStringList messages = {}) {
+    messages.append(message);
+    return {exitCode, {}, messages};
+}
+
+// The history, open for reading, and the names it gives the networks.
+struct OpenHistory {
+    std::unique_ptr<HistoryStore> store;
+    QHash<QString, QString> names; // by service identifier; none for no name
+};
+
+// Opens the history and reads the names. A history that is missing gives no
+// store and no names, and no failure; one that cannot be read gives neither
+// and fails.
+Status openHistory(const QTimeZone &zone, OpenHistory *history) {
+    const QString path = HistoryStore::standardPath();
+    Status status = HistoryStore::open(path, {.readOnly = true, .zone = zone}, &history->store);
+    if (!status.ok() && !QFileInfo::exists(path))
+        return {};
+    QList<HistoryNetwork> networks;
+    if (status.ok())
+        status = history->store->networks(&networks);
+    if (!status.ok()) {
+        history->store.reset();
+        return status;
+    }
+    for (const HistoryNetwork &network : networks) {
+        if (!network.name.isEmpty())
+            history->names.insert(network.network, network.name);
+    }
+    return {};
+}
+
+// The networks of the records, the one metered last first; with a
+// network asked for, those whose identifier or name it is.
+QList<NetworkReport> networksOf(const StoredSettings &settings, const OpenHistory &history,
+                                const QString &asked, const QDateTime &now) {
+    QList<NetworkReport> networks;
+    for (const NetworkRecord &record : settings.records) {
+        NetworkReport network{history.names.value(record.service, record.service),
+                              figuresOf(record, now, now.timeZone()),
+                              {},
+                              {}};
+        if (!asked.isEmpty() && asked != record.service &&
+            network.name.compare(asked, Qt::CaseInsensitive) != 0)
+            continue;
+        if (record.service == settings.lastMetered)
+            networks.prepend(network);
+        else
+            networks.append(network);
+    }
+    return networks;
+}
+
+QByteArray written(const ReportOptions &options, const Report &report) {
+    switch (options.format) {
+    case ReportFormat::Json:
+        return jsonReport(report);
+    case ReportFormat::Csv:
+        return csvReport(report);
+    case ReportFormat::OneLine:
+        return oneLineReport(report.networks.first()).toUtf8();
+    case ReportFormat::Text:
+        break;
+    }
+    return textReport(report).toUtf8();
+}
+
+} // namespace
+
+ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone) {
+    // The C library, too, takes a TZ it does not know for UTC.
+    const QTimeZone zone = localZone.isValid() ? localZone : QTimeZone::utc();
+    ReportOptions options;
+    const Status parsed = parseReportOptions(arguments, &options);
+    if (!parsed.ok())
+        return failure(kUsageError,
+                       parsed.message() + QStringLiteral(" (see flowtally-report --help)"));
+    if (options.help)
+        return {kReportWritten, reportHelp().toUtf8(), {}};
+    if (options.version)
+        return {kReportWritten, reportVersion().toUtf8(), {}};
+
+    const QString settingsPath = UserDefaults::standardPath();
+    std::optional<StoredSettings> settings;
+    const Status read = readStoredSettings(settingsPath, &settings);
+    if (!read.ok())
+        return failure(kCannotRead, read.message());
+    if (!settings)
+        return failure(kNothingToReport,
+                       QStringLiteral("nothing to report yet: there is no settings file at %1")
+                           .arg(settingsPath));
+    if (settings->records.isEmpty())
+        return failure(kNothingToReport,
+                       QStringLiteral("nothing to report yet: the settings file %1 holds no "
+                                      "network's totals")
+                           .arg(settingsPath));
+
+    const bool tables = options.days > 0 || options.months > 0;
+    QStringList warnings;
+    OpenHistory history;
+    const Status opened = openHistory(zone, &history);
+    if (!opened.ok() && tables)
+        return failure(kCannotRead, opened.message());
+    if (!opened.ok())
+        warnings.append(opened.message() +
+                        QStringLiteral("; the networks are shown by their identifiers"));
+    if (tables && !history.store)
+        return failure(kNothingToReport,
+                       QStringLiteral("nothing to report yet: there is no traffic history at %1")
+                           .arg(HistoryStore::standardPath()));
+
+    Report report{Environment::current().now().toTimeZone(zone), options.days, options.months, {}};
+    report.networks = networksOf(*settings, history, options.network, report.now);
+    if (report.networks.isEmpty())
+        return failure(kNothingToReport,
+                       QStringLiteral("no network in %1 has the identifier or name '%2'")
+                           .arg(settingsPath, options.network),
+                       warnings);
+    if (tables) {
+        const Status status = readHistoryTables(*history.store, &report);
+        if (!status.ok())
+            return failure(kCannotRead, status.message());
+    }
+    return {kReportWritten, written(options, report), warnings};
+}
+
+} // namespace flowtally

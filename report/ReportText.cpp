@@ -1,0 +1,59 @@
+#include "ReportText.h"
+
+#include "WBBKMGTFormatter.h"
+
+namespace flowtally {
+
+QString byteText(double bytes, unsigned fractionDigits) {
+    return WBBKMGTFormatter::stringForObjectValue(bytes, fractionDigits);
+}
+
+QString limitText(double bytes) {
+    const QString text = byteText(bytes, 2);
+    qsizetype unit = text.size();
+    while (unit > 0 && !text[unit - 1].isDigit())
+        --unit;
+    const qsizetype point = text.lastIndexOf(QLatin1Char('.'), unit - 1);
+    if (point < 0)
+        return text;
+    qsizetype end = unit;
+    while (end > point + 1 && text[end - 1] == QLatin1Char('0'))
+        --end;
+    if (end == point + 1)
+        end = point; // no digit left after the point
+    return text.left(end) + text.mid(unit);
+}
+
+QString minuteText(const QDateTime &moment) {
+    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString ordinalDay(int day) {
+    const char *ending = "th";
+    if (day % 100 < 11 || day % 100 > 13) {
+        switch (day % 10) {
+        case 1:
+            ending = "st";
+            break;
+        case 2:
+            ending = "nd";
+            break;
+        case 3:
+            ending = "rd";
+            break;
+        default:
+            break;
+        }
+    }
+    return QString::number(day) + QLatin1String(ending);
+}
+
+QString printable(const QString &text) {
+    QString shown;
+    for (const char32_t c : text.toUcs4())
+        shown +=
+            QChar::isPrint(c) ? QString::fromUcs4(&c, 1) : QString(QChar::ReplacementCharacter);
+    return shown;
+}
+
+} // namespace flowtally

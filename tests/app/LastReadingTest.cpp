@@ -1,0 +1,124 @@
+// Counting against the last reading metered: which readings are a measure
+// for which, across networks, sources, sessions, reboots, interfaces made
+// anew and routers that restart or move their interfaces.
+#include "LastReading.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace flowtally {
+
+namespace {
+
+const CounterOrigin kEth0{CounterSource::Local, "eth0", 2, "boot-a"};
+const CounterOrigin kEth0NextBoot{CounterSource::Local, "eth0", 2, "boot-b"};
+const CounterOrigin kEth0MadeAnew{CounterSource::Local, "eth0", 9, "boot-a"};
+const CounterOrigin kWlan0{CounterSource::Local, "wlan0", 3, "boot-a"};
+const CounterOrigin kRouter7{CounterSource::Router, "192.168.1.1", 7, {}};
+const CounterOrigin kRouter8{CounterSource::Router, "192.168.1.1", 8, {}};
+
+// One step of a sequence: a reading for a network (0 is a failed read),
+// or, with no network, a new metering session; and the bytes it counts.
+struct Step {
+    const char *service;
+    CounterOrigin origin;
+    quint64 in, out;
+    quint64 countedIn, countedOut;
+    double uptime = 0;
+};
+
+CounterReading readingOf(const Step &step) {
+    const auto some = [](quint64 v) { return v ? std::optional(v) : std::nullopt; };
+    return {step.origin, some(step.in), some(step.out), step.uptime};
+}
+
+TEST(LastReading, WhichReadingMeasuresWhich) {
+    const Step session{nullptr, {}, 0, 0, 0, 0};
+    // clang-format off
+    const struct { const char *what; std::vector<Step> steps; } cases[] = {
+        {"home, office, home on one interface: each counts on from the last",
+         {{"home", kEth0, 1000, 100, 0, 0}, {"home", kEth0, 1500, 150, 500, 50},
+          {"office", kEth0, 2500, 250, 1000, 100}, {"office", kEth0, 2600, 260, 100, 10},
+          {"home", kEth0, 3000, 300, 400, 40}}},
+        {"the same network after a stop counts what moved meanwhile",
+         {{"home", kEth0, 1000, 100, 0, 0}, session, {"home", kEth0, 5000, 500, 4000, 400}}},
+        {"another network's reading from before the stop is no measure",
+         {{"home", kEth0, 1000, 100, 0, 0}, {"office", kEth0, 2000, 200, 1000, 100}, session,
+          {"home", kEth0, 5000, 500, 0, 0}, {"home", kEth0, 5100, 510, 100, 10}}},
+        {"back on counters metered before others: the others counted what moved",
+         {{"home", kEth0, 1000, 100, 0, 0}, {"home", kRouter7, 70000, 8000, 0, 0},
+          {"home", kRouter7, 71000, 8100, 1000, 100}, {"home", kEth0, 2500, 250, 0, 0}}},
+        {"another interface only records",
+         {{"home", kEth0, 1000, 100, 0, 0}, {"home", kWlan0, 9000, 900, 0, 0}}},
+        {"after a reboot the counters count whole, though above the old ones",
+         {{"home", kEth0, 1000, 100, 0, 0}, session, {"home", kEth0NextBoot, 3000, 300, 3000, 300}}},
+        {"an interface made anew counts whole",
+         {{"home", kEth0, 8000, 800, 0, 0}, {"home", kEth0MadeAnew, 300, 30, 300, 30}}},
+        {"a reboot metered first by another network is that network's",
+         {{"home", kEth0, 1000, 100, 0, 0}, {"office", kEth0NextBoot, 500, 50, 500, 50}, session,
+          {"home", kEth0NextBoot, 3000, 300, 0, 0}}},
+        {"a 32-bit router counter that fell wrapped",
+         {{"home", kRouter7, 4294967000, 100, 0, 0, 50}, {"home", kRouter7, 704, 200, 1000, 100, 52}}},
+        {"a restarted router counts its counters whole",
+         {{"home", kRouter7, 90000, 9000, 0, 0, 500}, {"home", kRouter7, 700, 70, 700, 70, 3}}},
+        {"a restart is remembered for a counter whose read failed",
+         {{"home", kRouter7, 90000, 9000, 0, 0, 500}, {"home", kRouter7, 0, 60, 0, 60, 3},
+          {"home", kRouter7, 800, 90, 800, 30, 5}}},
+        {"a failed read keeps the counter's last reading",
+         {{"home", kEth0, 1000, 100, 0, 0}, {"home", kEth0, 0, 150, 0, 50},
+          {"home", kEth0, 1600, 160, 600, 10}}},
+        {"another interface of the router only records",
+         {{"home", kRouter7, 9000, 900, 0, 0, 50}, {"home", kRouter8, 100, 10, 0, 0, 52}}},
+    };
+    // clang-format on
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        LastReading last;
+        int number = 0;
+        for (const Step &step : c.steps) {
+            ++number;
+            if (!step.service) {
+                // A new session of the program: from the settings, as at a start.
+                last = LastReading::fromMap(last.toMap());
+                last.beginSession();
+                continue;
+            }
+            const CounterGrowth growth =
+                last.count(step.service, readingOf(step), {}, at.addSecs(number));
+            EXPECT_EQ(growth.in, step.countedIn) << "step " << number;
+            EXPECT_EQ(growth.out, step.countedOut) << "step " << number;
+        }
+    }
+}
+
+// Without a last reading (settings of an older version), the network's
+// record is the measure, also when it names only the source of its counters.
+TEST(LastReading, RecordMeasuresWhereThereIsNoLastReading) {
+    const CounterReading reading{kEth0, 5000, 600, 0};
+    const QDateTime at = QDateTime::currentDateTimeUtc();
+    // clang-format off
+    const struct { LastReading::Recorded recorded; quint64 in, out; } cases[] = {
+        {{kEth0, 1000, 100, 0}, 4000, 500},
+        {{CounterOrigin{CounterSource::Local, {}, 0, {}}, 1000, 100, 0}, 4000, 500},
+        {{CounterOrigin{}, 1000, 0, 0}, 4000, 0},      // no previous out counter
+        {{kRouter7, 1000, 100, 0}, 0, 0},                // counters of another source
+        {{kEth0NextBoot, 9000, 900, 0}, 5000, 600},      // made anew since: whole
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        LastReading last;
+        const CounterGrowth growth = last.count("home", reading, c.recorded, at);
+        EXPECT_EQ(growth.in, c.in) << c.recorded.origin.device.toStdString();
+        EXPECT_EQ(growth.out, c.out);
+        ASSERT_TRUE(last.entry());
+        EXPECT_EQ(last.entry()->in, 5000u);
+    }
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,129 @@
+// The cycle chart as a person reads it: the axes' units follow the largest
+// day and the larger of total and limit, no pace without a limit, incoming
+// bytes at the bottom of a bar and outgoing on top in their share, and texts
+// in the palette's colours on a light and on a dark desktop.
+#include "CycleChart.h"
+
+#include "ChartColours.h"
+#include "Palettes.h"
+
+#include "../history/HistoryFixture.h"
+#include "TextPrinting.h"
+
+#include <QImage>
+
+namespace flowtally {
+
+namespace {
+
+constexpr double kM = 1024.0 * 1024;
+constexpr double kG = kM * 1024;
+
+class CycleChartTest : public ::testing::Test {
+  protected:
+    const QTimeZone berlin = zone("Europe/Berlin");
+    const QDateTime now = local("2024-03-27T20:00:00", berlin);
+    const BillingCycle cycle = *billingCycleAt(now, 20, berlin);
+
+    HistoryBucket day(const char *date, double in, double out) const {
+        return {QDate::fromString(QString::fromLatin1(date), Qt::ISODate).startOfDay(berlin),
+                quint64(in), quint64(out)};
+    }
+};
+
+TEST_F(CycleChartTest, AxesTakeTheUnitOfTheirLargestValue) {
+    // clang-format off
+    const struct { double in, out, limit; const char *dayTop, *totalTop; bool pace; } cases[] = {
+        {300 * kM, 100 * kM, 0, "400M", "0.8G", false},  // three days: 800M in all
+        {1.2 * kG, 0.4 * kG, 0, "2.0G", "4G", false},
+        {1.2 * kG, 0.4 * kG, 250 * kG, "2.0G", "250G", true},
+        {300 * kM, 100 * kM, 0.5 * kG, "400M", "0.8G", true}, // the total passed the limit
+        {0, 0, 0, "1K", "1K", false},
+    };
+    // clang-format on
+    CycleChart chart;
+    for (const auto &c : cases) {
+        chart.setDays(cycle,
+                      {day("2024-03-20", c.in, c.out), day("2024-03-21", c.in / 2, c.out / 2),
+                       day("2024-03-22", c.in / 2, c.out / 2)},
+                      c.limit, now);
+        EXPECT_EQ(chart.dayAxis().label(chart.dayAxis().top()), c.dayTop) << c.in;
+        EXPECT_EQ(chart.totalAxis().label(chart.totalAxis().top()), c.totalTop) << c.in;
+        EXPECT_EQ(chart.hasPace(), c.pace) << c.limit;
+        EXPECT_EQ(chart.days().size(), 31);
+    }
+}
+
+// The colours of one column of pixels from the bottom up, each run of them
+// once, and how many pixels each colour has in that column.
+QList<QColor> coloursUpward(const QImage &image, int x, const QList<QColor> &of,
+                            QList<int> *counts) {
+    QList<QColor> seen;
+    *counts = QList<int>(of.size(), 0);
+    for (int y = image.height() - 1; y >= 0; --y) {
+        const QColor colour = image.pixelColor(x, y);
+        if (!of.contains(colour))
+            continue;
+        ++(*counts)[of.indexOf(colour)];
+        if (seen.isEmpty() || seen.last() != colour)
+            seen.append(colour);
+    }
+    return seen;
+}
+
+TEST_F(CycleChartTest, IncomingBelowOutgoingInTheirShare) {
+    CycleChart chart;
+    chart.resize(600, 400);
+    // One day, the first, three times as much in as out; against a large
+    // limit the lines stay low in its column.
+    chart.setDays(cycle, {day("2024-03-20", 3 * kG, 1 * kG)}, 250 * kG, now);
+    const ChartColours colours = chartColours(chart.palette());
+    const QImage image = chart.grab().toImage();
+    // The bar's middle, below the title and legend that show the colours too.
+    int left = image.width(), right = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = image.height() / 4; y < image.height(); ++y) {
+            if (image.pixelColor(x, y) == colours.in) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    ASSERT_GE(right, 0);
+    QList<int> counts;
+    EXPECT_EQ(coloursUpward(image, (left + right) / 2, {colours.in, colours.out}, &counts),
+              (QList<QColor>{colours.in, colours.out}));
+    EXPECT_NEAR(double(counts[0]) / counts[1], 3.0, 0.1);
+}
+
+TEST_F(CycleChartTest, TextsInThePalettesColours) {
+    for (const QPalette &palette : {darkPalette(), lightPalette()}) {
+        CycleChart chart;
+        chart.setPalette(palette);
+        chart.resize(600, 400);
+        chart.setDays(cycle, {day("2024-03-24", 3 * kG, 1 * kG)}, 250 * kG, now);
+        const QImage image = chart.grab().toImage();
+        const QColor background = palette.color(QPalette::Window);
+        const QColor text = palette.color(QPalette::WindowText);
+        EXPECT_EQ(image.pixelColor(1, 1), background);
+        // The left axis' labels: glyph pixels near the text colour, and none
+        // that a default black or white would give.
+        int nearText = 0, offColour = 0;
+        for (int x = 0; x < 40; ++x) {
+            for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y) {
+                const QColor colour = image.pixelColor(x, y);
+                const int distance = std::abs(colour.lightness() - text.lightness());
+                nearText += distance < 40;
+                offColour += colour != background &&
+                             std::abs(colour.lightness() - background.lightness()) >
+                                 std::abs(text.lightness() - background.lightness()) + 8;
+            }
+        }
+        EXPECT_GT(nearText, 20) << background.name().toStdString();
+        EXPECT_EQ(offColour, 0) << background.name().toStdString();
+    }
+}
+
+} // namespace
+
+} // namespace flowtally

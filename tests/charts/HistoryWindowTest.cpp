@@ -1,0 +1,155 @@
+// The History window as a person uses it: sorting a column by its numbers,
+// copying rows for a spreadsheet, and picking another network.
+#include "HistoryWindow.h"
+
+#include "HistoryTable.h"
+#include "HistoryTableModel.h"
+
+#include "../history/HistoryFixture.h"
+#include "TextPrinting.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+
+namespace flowtally {
+
+namespace {
+
+constexpr quint64 kK = 1024;
+constexpr quint64 kM = kK * 1024;
+constexpr quint64 kG = kM * 1024;
+
+const QTimeZone kBerlin("Europe/Berlin");
+
+HistoryBucket day(int dayOfMarch, quint64 in, quint64 out) {
+    return {QDate(2024, 3, dayOfMarch).startOfDay(kBerlin), in, out};
+}
+
+// Totals whose texts sort otherwise than their numbers.
+const QList<HistoryBucket> kDays{
+    day(1, 400 * kK, 0),      // 400.00K
+    day(2, kG, 200 * kM),     // 1.20G
+    day(3, 10 * kM, 90 * kM), // 100.00M
+    day(4, 5, 0),             // 5.00B
+    day(5, 20 * kM, 0),       // 20.00M
+};
+const QList<HistoryBucket> kMonths{{QDate(2024, 2, 1).startOfDay(kBerlin), 40 * kG, 4 * kG},
+                                   {QDate(2024, 3, 1).startOfDay(kBerlin), kG, 210 * kM}};
+
+// A column of the table as shown, top to bottom.
+QStringList shownColumn(const HistoryTable &table, int column) {
+    QStringList texts;
+    for (int row = 0; row < table.model()->rowCount(); ++row)
+        texts.append(table.model()->index(row, column).data().toString());
+    return texts;
+}
+
+// A window with one network and its days and months.
+class HistoryWindowTest : public ::testing::Test {
+  protected:
+    HistoryWindowTest() {
+        window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()}});
+        window.showHistory(kHome, kDays, kMonths);
+    }
+    HistoryWindow window;
+};
+
+TEST_F(HistoryWindowTest, ColumnsSortByTheirNumbers) {
+    HistoryTable &table = *window.dayTable();
+    // Newest first at the start.
+    EXPECT_EQ(shownColumn(table, HistoryTableModel::TotalColumn),
+              (QStringList{"20.00M", "5.00B", "100.00M", "1.20G", "400.00K"}));
+    // clang-format off
+    const struct { int column; Qt::SortOrder order; QStringList shown; } cases[] = {
+        {HistoryTableModel::TotalColumn, Qt::DescendingOrder, {"1.20G", "100.00M", "20.00M", "400.00K", "5.00B"}},
+        {HistoryTableModel::TotalColumn, Qt::AscendingOrder, {"5.00B", "400.00K", "20.00M", "100.00M", "1.20G"}},
+        {HistoryTableModel::InColumn, Qt::DescendingOrder, {"1.20G", "20.00M", "100.00M", "400.00K", "5.00B"}},
+        {HistoryTableModel::PeriodColumn, Qt::AscendingOrder, {"400.00K", "1.20G", "100.00M", "5.00B", "20.00M"}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        // What a click on the column's header does.
+        table.horizontalHeader()->setSortIndicator(c.column, c.order);
+        EXPECT_EQ(shownColumn(table, HistoryTableModel::TotalColumn), c.shown) << c.column;
+    }
+}
+
+TEST_F(HistoryWindowTest, CtrlCCopiesTheSelectedRowsAsShownWithAHeader) {
+    const auto copy = [](HistoryTable &table, const QList<int> &rows) {
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        table.clearSelection();
+        for (const int row : rows)
+            table.selectionModel()->select(table.model()->index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, QStringLiteral("c"));
+        QApplication::sendEvent(&table, &press);
+        return QGuiApplication::clipboard()->text();
+    };
+    HistoryTable &days = *window.dayTable();
+    days.horizontalHeader()->setSortIndicator(HistoryTableModel::TotalColumn, Qt::DescendingOrder);
+    EXPECT_EQ(copy(days, {2, 0}), "Day\tIn (bytes)\tOut (bytes)\tTotal (bytes)\n"
+                                  "2024-03-02\t1073741824\t209715200\t1283457024\n"
+                                  "2024-03-05\t20971520\t0\t20971520\n");
+    EXPECT_EQ(copy(*window.monthTable(), {0, 1}),
+              "Month\tIn (bytes)\tOut (bytes)\tTotal (bytes)\n"
+              "2024-03\t1073741824\t220200960\t1293942784\n"
+              "2024-02\t42949672960\t4294967296\t47244640256\n");
+    EXPECT_EQ(copy(days, {}), "before");
+}
+
+TEST(HistoryWindow, PickingAnotherNetworkShowsItsRows) {
+    HistoryWindow window;
+    QStringList asked;
+    QObject::connect(&window, &HistoryWindow::networkChosen, [&](const QString &network) {
+        asked.append(network);
+        window.showHistory(network, network == kHome ? kDays : kDays.mid(0, 2), kMonths);
+    });
+    window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()},
+                        {kOffice, QString(), QDateTime()},
+                        {QStringLiteral("third"), QStringLiteral("Home"), QDateTime()}});
+    QComboBox &picker = *window.networkPicker();
+    EXPECT_EQ(picker.itemText(0), "Home (" + kHome + ")");
+    EXPECT_EQ(picker.itemText(1), kOffice) << "no name yet";
+    EXPECT_EQ(window.chosenNetwork(), kHome);
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 5);
+
+    picker.setCurrentIndex(1);
+    EXPECT_EQ(window.chosenNetwork(), kOffice);
+    EXPECT_EQ(shownColumn(*window.dayTable(), HistoryTableModel::TotalColumn),
+              (QStringList{"1.20G", "400.00K"}));
+    // A late answer for the network no longer chosen.
+    window.showHistory(kHome, kDays, kMonths);
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 2);
+
+    // The chosen network stays chosen while it is there, and goes with it.
+    window.setNetworks({{kOffice, QStringLiteral("Office"), QDateTime()},
+                        {kHome, QStringLiteral("Home"), QDateTime()}});
+    EXPECT_EQ(window.chosenNetwork(), kOffice);
+    EXPECT_EQ(picker.currentText(), "Office");
+    window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()}});
+    EXPECT_EQ(window.chosenNetwork(), kHome);
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 5);
+    EXPECT_EQ(asked, (QStringList{kHome, kOffice, kHome}));
+    window.setNetworks({});
+    EXPECT_EQ(window.chosenNetwork(), QString());
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 0);
+}
+
+// While the app has not answered, the rows of the network picked before
+// are gone.
+TEST_F(HistoryWindowTest, NoRowsOfTheNetworkBeforeUntilTheAnswerComes) {
+    window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()},
+                        {kOffice, QStringLiteral("Office"), QDateTime()}});
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 5);
+    window.networkPicker()->setCurrentIndex(1);
+    EXPECT_EQ(window.dayTable()->model()->rowCount(), 0);
+    EXPECT_EQ(window.monthTable()->model()->rowCount(), 0);
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,111 @@
+// The billing cycle's rules: where a cycle starts and ends for start days a
+// month may not have, its length and days left across a change of clocks,
+// when the automatic reset is due, the projection and the limit's pace.
+#include "BillingCycle.h"
+#include "HistoryFixture.h"
+
+#include <cmath>
+
+namespace flowtally {
+
+namespace {
+
+constexpr qint64 kDay = 86400;
+
+TEST(BillingCycle, StartAndEnd) {
+    const QTimeZone berlin = zone("Europe/Berlin");
+    // clang-format off
+    const struct { int day; const char *now, *start, *end; } cases[] = {
+        {31, "2024-02-15T12:00:00", "2024-01-31", "2024-02-29"}, // leap year: February's last day
+        {31, "2024-02-29T00:00:00", "2024-02-29", "2024-03-31"},
+        {31, "2023-02-27T23:59:59", "2023-01-31", "2023-02-28"}, // common year
+        {31, "2023-02-28T00:00:00", "2023-02-28", "2023-03-31"},
+        {30, "2024-02-29T08:00:00", "2024-02-29", "2024-03-30"},
+        {30, "2023-02-28T08:00:00", "2023-02-28", "2023-03-30"},
+        {29, "2024-02-28T08:00:00", "2024-01-29", "2024-02-29"},
+        {29, "2023-03-01T08:00:00", "2023-02-28", "2023-03-29"},
+        {31, "2024-04-29T23:59:59", "2024-03-31", "2024-04-30"}, // 30-day months
+        {31, "2024-04-30T00:00:00", "2024-04-30", "2024-05-31"},
+        {30, "2024-06-30T00:00:00", "2024-06-30", "2024-07-30"},
+        {29, "2024-09-28T12:00:00", "2024-08-29", "2024-09-29"},
+        {1, "2024-12-31T23:59:59", "2024-12-01", "2025-01-01"},  // across the year
+        {1, "2025-01-01T00:00:00", "2025-01-01", "2025-02-01"},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        const std::optional<BillingCycle> cycle =
+            billingCycleAt(local(c.now, berlin), c.day, berlin);
+        ASSERT_TRUE(cycle) << c.day << ' ' << c.now;
+        EXPECT_EQ(cycle->start,
+                  QDate::fromString(QString::fromLatin1(c.start), Qt::ISODate).startOfDay(berlin))
+            << c.day << ' ' << c.now;
+        EXPECT_EQ(cycle->end,
+                  QDate::fromString(QString::fromLatin1(c.end), Qt::ISODate).startOfDay(berlin))
+            << c.day << ' ' << c.now;
+    }
+    for (const int off : {0, -1, 32})
+        EXPECT_FALSE(billingCycleAt(local("2024-02-15T12:00:00", berlin), off, berlin)) << off;
+}
+
+TEST(BillingCycle, LengthDaysLeftAndRatesAcrossAChangeOfClocks) {
+    // March 2024 in Berlin loses an hour, October gains one; Kolkata keeps
+    // its clocks.
+    // clang-format off
+    const struct { const char *zone, *now; qint64 length; int daysLeft; double elapsed; } cases[] = {
+        {"Europe/Berlin", "2024-03-16T00:00:00", 31 * kDay - 3600, 16, 15 * kDay},
+        {"Europe/Berlin", "2024-03-31T12:00:00", 31 * kDay - 3600, 1, 30.5 * kDay - 3600},
+        {"Europe/Berlin", "2024-03-30T23:30:00", 31 * kDay - 3600, 2, 30 * kDay - 1800},
+        {"Europe/Berlin", "2024-10-27T12:00:00", 31 * kDay + 3600, 5, 26.5 * kDay + 3600},
+        {"Asia/Kolkata", "2024-03-31T12:00:00", 31 * kDay, 1, 30.5 * kDay},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        const QTimeZone in = zone(c.zone);
+        const QDateTime now = local(c.now, in);
+        const std::optional<BillingCycle> cycle = billingCycleAt(now, 1, in);
+        ASSERT_TRUE(cycle) << c.zone << ' ' << c.now;
+        EXPECT_EQ(cycleSeconds(*cycle), c.length) << c.zone << ' ' << c.now;
+        EXPECT_EQ(daysLeft(*cycle, now), c.daysLeft) << c.zone << ' ' << c.now;
+        EXPECT_DOUBLE_EQ(projectedTotal(1e9, *cycle, now), 1e9 / c.elapsed * double(c.length))
+            << c.zone << ' ' << c.now;
+        EXPECT_DOUBLE_EQ(limitPace(5e10, *cycle, now), 5e10 * c.elapsed / double(c.length))
+            << c.zone << ' ' << c.now;
+    }
+    // At the cycle's first moment nothing has elapsed.
+    const QTimeZone berlin = zone("Europe/Berlin");
+    const BillingCycle march = *billingCycleAt(local("2024-03-01T00:00:00", berlin), 1, berlin);
+    EXPECT_TRUE(std::isinf(projectedTotal(1, march, march.start)));
+    EXPECT_EQ(limitPace(5e10, march, march.start), 0);
+    EXPECT_EQ(limitPace(5e10, march, march.end), 5e10);
+}
+
+TEST(BillingCycle, ResetIsDueOnceTheCycleStartPassedAfterThePeriodBegan) {
+    const QTimeZone berlin = zone("Europe/Berlin");
+    // clang-format off
+    const struct { const char *what, *periodStart, *now; int day; bool due; } cases[] = {
+        {"before the start day", "2024-03-10T09:00:00", "2024-03-14T23:59:59", 15, false},
+        {"at the start day's midnight", "2024-03-10T09:00:00", "2024-03-15T00:00:00", 15, true},
+        {"stopped over the start day", "2024-03-10T09:00:00", "2024-03-17T10:00:00", 15, true},
+        {"stopped for two cycles", "2024-03-10T09:00:00", "2024-05-20T10:00:00", 15, true},
+        {"reset to the cycle start", "2024-05-15T00:00:00", "2024-05-20T10:00:00", 15, false},
+        {"reset when it was noticed", "2024-05-20T10:00:00", "2024-05-20T10:00:01", 15, false},
+        {"period began after the start", "2024-03-15T00:00:01", "2024-04-14T23:59:59", 15, false},
+        {"day 31 in a 30-day month", "2024-04-01T09:00:00", "2024-04-30T00:00:00", 31, true},
+        // The start day moved from the 5th: to a day already passed in the
+        // period, the reset is due now; to a later one, when it comes.
+        {"day moved back mid-cycle", "2024-03-05T00:00:00", "2024-03-20T12:00:00", 15, true},
+        {"day moved ahead mid-cycle", "2024-03-05T00:00:00", "2024-03-20T12:00:00", 25, false},
+        {"day moved ahead, reached", "2024-03-05T00:00:00", "2024-03-25T00:00:00", 25, true},
+        {"no cycle", "2024-03-10T09:00:00", "2024-05-20T10:00:00", 0, false},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(resetDue(local(c.periodStart, berlin), local(c.now, berlin), c.day, berlin),
+                  c.due)
+            << c.what;
+    EXPECT_FALSE(resetDue({}, local("2024-05-20T10:00:00", berlin), 15, berlin));
+}
+
+} // namespace
+
+} // namespace flowtally

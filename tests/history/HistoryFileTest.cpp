@@ -1,0 +1,177 @@
+// Opening the history file: a file of the first layout brought up to date,
+// and every file Flowtally or a report program cannot use, with the one
+// sentence that says why, the file left as it was.
+#include "HistoryFixture.h"
+#include "SqliteDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <chrono>
+
+namespace flowtally {
+
+namespace {
+
+class HistoryFileTest : public HistoryFixture {
+  protected:
+    static constexpr std::chrono::milliseconds kShortWait{100};
+
+    void writeFile(const QByteArray &bytes) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path()).absolutePath()));
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
+    QByteArray fileBytes() const {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // A database made with SQL text, the way another program would.
+    void makeDatabase(const char *sql) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path()).absolutePath()));
+        SqliteDatabase database(path());
+        ASSERT_TRUE(database.open(SqliteDatabase::Access::ReadWrite, kShortWait).ok());
+        const Status made = database.execute(sql);
+        ASSERT_TRUE(made.ok()) << made.message().toStdString();
+    }
+};
+
+TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
+    // Layout 1, written by hand: counts keyed by the service identifier.
+    makeDatabase(
+        "CREATE TABLE hours (network TEXT NOT NULL, start INTEGER NOT NULL, bytes_in INTEGER NOT "
+        "NULL CHECK (typeof(bytes_in) = 'integer' AND bytes_in >= 0), bytes_out INTEGER NOT NULL "
+        "CHECK (typeof(bytes_out) = 'integer' AND bytes_out >= 0), PRIMARY KEY (network, start)) "
+        "WITHOUT ROWID;"
+        "CREATE TABLE days (network TEXT NOT NULL, start INTEGER NOT NULL, bytes_in INTEGER NOT "
+        "NULL CHECK (typeof(bytes_in) = 'integer' AND bytes_in >= 0), bytes_out INTEGER NOT NULL "
+        "CHECK (typeof(bytes_out) = 'integer' AND bytes_out >= 0), PRIMARY KEY (network, start)) "
+        "WITHOUT ROWID;"
+        // Home: 2 May 2024 10:00 and 11:00 UTC; office: 3 May 08:00 UTC.
+        "INSERT INTO hours VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714644000, 100, 10),"
+        " ('6A1F0E52-0000-4000-8000-00000000A001', 1714647600, 200, 20),"
+        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714723200, 7, 1);"
+        "INSERT INTO days VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714600800, 300, 30),"
+        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714687200, 7, 1);"
+        "PRAGMA user_version = 1;");
+    ASSERT_NE(openFailure({.readOnly = true, .zone = berlin}).find("older layout"),
+              std::string::npos);
+
+    auto store = open({.zone = berlin});
+    ASSERT_TRUE(store);
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
+              (Lines{"2024-05-02T10:00:00Z 100 10", "2024-05-02T11:00:00Z 200 20"}));
+    EXPECT_EQ(buckets(*store, Tier::Days, kOffice), (Lines{"2024-05-02T22:00:00Z 7 1"}));
+    QList<HistoryNetwork> networks;
+    ASSERT_TRUE(store->networks(&networks).ok());
+    EXPECT_EQ(networks, (QList<HistoryNetwork>{{kOffice, {}, utc("2024-05-03T08:00:00Z")},
+                                               {kHome, {}, utc("2024-05-02T11:00:00Z")}}));
+    // The file is of the current layout now, and takes new bytes.
+    const QDateTime at = utc("2024-05-02T11:30:00Z");
+    ASSERT_TRUE(store->add({{kHome, at, 1, 1, {}}}).ok());
+    EXPECT_EQ(since(*store, kHome, at.addDays(-1)), (TrafficTotals{301, 31}));
+    store.reset();
+    EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}), "");
+}
+
+TEST_F(HistoryFileTest, FilesThatCannotBeUsed) {
+    const QString file = path();
+    // clang-format off
+    const struct { const char *what; bool readOnly; const char *content; const char *sql; QString failure; } cases[] = {
+        {"missing", true, nullptr, nullptr, "there is no traffic history at " + file},
+        {"empty", true, "", nullptr,
+         "the traffic history " + file + " is empty: Flowtally has not written it yet"},
+        {"garbage", true, "Flowtally 0.1 totals\n", nullptr,
+         file + " is not a traffic history: it is not an SQLite database, or a damaged one"},
+        {"garbage", false, "Flowtally 0.1 totals\n", nullptr,
+         file + " is not a traffic history: it is not an SQLite database, or a damaged one"},
+        {"a newer layout", true, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 3",
+         "the traffic history " + file + " comes from a newer Flowtally (layout 3; this one knows up to 2)"},
+        {"a newer layout", false, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 3",
+         "the traffic history " + file + " comes from a newer Flowtally (layout 3; this one knows up to 2)"},
+        {"another program's database", true, nullptr, "CREATE TABLE notes (text)",
+         file + " is another program's database, not a traffic history"},
+        {"another program's database", false, nullptr, "CREATE TABLE notes (text)",
+         file + " is another program's database, not a traffic history"},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        QFile::remove(file);
+        if (c.content)
+            writeFile(c.content);
+        if (c.sql)
+            makeDatabase(c.sql);
+        const QByteArray before = fileBytes();
+        EXPECT_EQ(openFailure({.readOnly = c.readOnly, .zone = berlin}), c.failure.toStdString())
+            << c.what << (c.readOnly ? ", read-only" : ", read-write");
+        EXPECT_EQ(QFileInfo::exists(file), c.content || c.sql) << c.what;
+        EXPECT_EQ(fileBytes(), before) << c.what;
+    }
+}
+
+TEST_F(HistoryFileTest, ADamagedFile) {
+    // A history whose pages after the first (the file's header and layout)
+    // were overwritten.
+    auto store = open({.zone = berlin});
+    ASSERT_TRUE(store);
+    ASSERT_TRUE(store->add({{kHome, utc("2024-05-02T12:00:00Z"), 1, 1, {}}}).ok());
+    store.reset();
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 pageSize = 4096;
+    ASSERT_GT(file.size(), pageSize);
+    ASSERT_TRUE(file.seek(pageSize));
+    file.write(QByteArray(file.size() - pageSize, '\xa5'));
+    file.close();
+
+    const std::string damaged = ("the traffic history " + path() + " is damaged").toStdString();
+    for (const bool readOnly : {true, false}) {
+        auto damagedStore = open({.readOnly = readOnly, .zone = berlin});
+        ASSERT_TRUE(damagedStore);
+        TrafficTotals totals;
+        EXPECT_EQ(damagedStore->bytesSince(kHome, utc("2024-05-01T00:00:00Z"), &totals)
+                      .message()
+                      .toStdString(),
+                  damaged)
+            << (readOnly ? "read-only" : "read-write");
+    }
+}
+
+TEST_F(HistoryFileTest, AFolderThatCannotBeMade) {
+    // The history's folder would be inside a plain file (root may write
+    // anywhere, so a permission would not stop it).
+    const QString blocker = folder.filePath(QStringLiteral("flowtally"));
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(openFailure({.zone = berlin}),
+              ("cannot make the folder " + blocker + " for the traffic history: Not a directory")
+                  .toStdString());
+}
+
+TEST_F(HistoryFileTest, AFileAnotherProgramHoldsIsLocked) {
+    ASSERT_TRUE(open({.zone = berlin}));
+    // A writer that keeps the file to itself: exclusive locking, in a
+    // transaction that has written.
+    SqliteDatabase holder(path());
+    ASSERT_TRUE(holder.open(SqliteDatabase::Access::ReadWrite, kShortWait).ok());
+    const Status held = holder.execute("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; "
+                                       "INSERT INTO networks (service) VALUES ('held')");
+    ASSERT_TRUE(held.ok()) << held.message().toStdString();
+
+    const std::string locked =
+        ("the traffic history " + path() + " is locked by another program").toStdString();
+    for (const bool readOnly : {true, false})
+        EXPECT_EQ(openFailure({.readOnly = readOnly, .zone = berlin, .busyTimeout = kShortWait}),
+                  locked)
+            << (readOnly ? "read-only" : "read-write");
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,98 @@
+#pragma once
+
+// A traffic history in a temporary folder, two networks, times written as
+// text, and buckets as text a failed check prints plainly.
+#include "HistoryStore.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace flowtally {
+
+// "2024-03-31T01:00:00Z": a moment.
+inline QDateTime utc(const char *iso) {
+    const QDateTime time = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
+    EXPECT_TRUE(time.isValid()) << iso;
+    return time.toUTC();
+}
+
+// "2024-03-31T03:00:00": a wall-clock time in a zone.
+inline QDateTime local(const char *iso, const QTimeZone &zone) {
+    QDateTime time = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
+    time.setTimeZone(zone);
+    EXPECT_TRUE(time.isValid()) << iso;
+    return time;
+}
+
+inline QTimeZone zone(const char *name) {
+    const QTimeZone zone(name);
+    EXPECT_TRUE(zone.isValid()) << name;
+    return zone;
+}
+
+// Each bucket as "start-in-UTC in out".
+inline std::vector<std::string> described(const QList<HistoryBucket> &buckets) {
+    std::vector<std::string> lines;
+    for (const HistoryBucket &bucket : buckets)
+        lines.push_back(bucket.start.toUTC().toString(Qt::ISODate).toStdString() + ' ' +
+                        std::to_string(bucket.in) + ' ' + std::to_string(bucket.out));
+    return lines;
+}
+
+inline const QString kHome = QStringLiteral("6A1F0E52-0000-4000-8000-00000000A001");
+inline const QString kOffice = QStringLiteral("6A1F0E52-0000-4000-8000-00000000A002");
+
+class HistoryFixture : public ::testing::Test {
+  protected:
+    // Clocks that change, for the tests that do not vary the zone.
+    const QTimeZone berlin = zone("Europe/Berlin");
+
+    // The history's file, in a folder the read-write store makes.
+    QString path() const { return folder.filePath(QStringLiteral("flowtally/history.sqlite3")); }
+
+    std::unique_ptr<HistoryStore> open(const HistoryStore::Options &options) {
+        std::unique_ptr<HistoryStore> store;
+        const Status status = HistoryStore::open(path(), options, &store);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+        return store;
+    }
+
+    // A failed open's sentence; empty when the open succeeded.
+    std::string openFailure(const HistoryStore::Options &options) {
+        std::unique_ptr<HistoryStore> store;
+        const Status status = HistoryStore::open(path(), options, &store);
+        EXPECT_EQ(status.ok(), store != nullptr);
+        return status.message().toStdString();
+    }
+
+    // The buckets of a network over all time.
+    enum class Tier { Hours, Days, Months };
+    std::vector<std::string> buckets(HistoryStore &store, Tier tier, const QString &network,
+                                     const QDateTime &from = QDateTime::fromSecsSinceEpoch(0)) {
+        const QDateTime to = utc("2100-01-01T00:00:00Z");
+        QList<HistoryBucket> found;
+        const Status status = tier == Tier::Hours  ? store.hours(network, from, to, &found)
+                              : tier == Tier::Days ? store.days(network, from, to, &found)
+                                                   : store.months(network, from, to, &found);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+        return described(found);
+    }
+
+    TrafficTotals since(HistoryStore &store, const QString &network, const QDateTime &start) {
+        TrafficTotals totals;
+        const Status status = store.bytesSince(network, start, &totals);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+        return totals;
+    }
+
+    QTemporaryDir folder;
+};
+
+} // namespace flowtally

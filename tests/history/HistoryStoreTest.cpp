@@ -1,0 +1,217 @@
+// The history's writes and reads: local buckets split at period starts, exact
+// sums since a period start, retention, reconciling with the settings'
+// totals, batches that are stored whole or not at all, and a reader beside
+// the writer.
+#include "HistoryFixture.h"
+
+#include <QFile>
+
+#include <random>
+
+namespace flowtally {
+
+namespace {
+
+class HistoryStoreTest : public HistoryFixture {
+  protected:
+    const HistoryStore::Options options{.zone = berlin};
+
+    void add(HistoryStore &store, const std::vector<HistoryEntry> &entries) {
+        const Status status = store.add(entries);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+    }
+};
+
+TEST_F(HistoryStoreTest, BucketsFollowLocalTimeAndSplitAtPeriodStarts) {
+    // Berlin's clocks go forward on 31 March 2024 at 01:00 UTC; a new period
+    // begins that day at 03:20 CEST, within the hour after the change.
+    const QDateTime march = local("2024-03-01T00:00:00", berlin);
+    const QDateTime newPeriod = utc("2024-03-31T01:20:00Z");
+    auto store = open(options);
+    add(*store, {{kHome, utc("2024-03-30T22:50:00Z"), 1, 0, march},
+                 {kHome, utc("2024-03-31T00:10:00Z"), 10, 0, march},
+                 {kHome, utc("2024-03-31T01:10:00Z"), 100, 1, march},
+                 {kHome, utc("2024-03-31T01:30:00Z"), 1000, 2, newPeriod},
+                 {kHome, utc("2024-04-01T08:00:00Z"), 10000, 3, newPeriod}});
+
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
+              (Lines{"2024-03-30T22:00:00Z 1 0", "2024-03-31T00:00:00Z 10 0",
+                     "2024-03-31T01:00:00Z 1100 3", "2024-04-01T08:00:00Z 10000 3"}));
+    EXPECT_EQ(buckets(*store, Tier::Days, kHome),
+              (Lines{"2024-03-29T23:00:00Z 1 0", "2024-03-30T23:00:00Z 1110 3",
+                     "2024-03-31T22:00:00Z 10000 3"}));
+    EXPECT_EQ(buckets(*store, Tier::Months, kHome),
+              (Lines{"2024-02-29T23:00:00Z 1111 3", "2024-03-31T22:00:00Z 10000 3"}));
+    // From the period start on: the day it began keeps its start, with the
+    // period's bytes only.
+    EXPECT_EQ(buckets(*store, Tier::Days, kHome, newPeriod),
+              (Lines{"2024-03-30T23:00:00Z 1000 2", "2024-03-31T22:00:00Z 10000 3"}));
+    EXPECT_EQ(since(*store, kHome, newPeriod), (TrafficTotals{11000, 5}));
+    EXPECT_EQ(since(*store, kHome, march), (TrafficTotals{11111, 6}));
+    EXPECT_EQ(buckets(*store, Tier::Days, kOffice), Lines{});
+}
+
+TEST_F(HistoryStoreTest, SumSinceEachPeriodStartIsExact) {
+    // Traffic every few minutes to two hours for ten weeks around Berlin's
+    // change to summer time, with resets at odd moments (milliseconds too):
+    // the sum since each reset is the bytes added from it on.
+    for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+        std::mt19937_64 random(seed);
+        auto between = [&](quint64 low, quint64 high) {
+            return std::uniform_int_distribution<quint64>(low, high)(random);
+        };
+        QDateTime at = local("2024-03-01T00:00:00", berlin);
+        const QDateTime end = at.addDays(70);
+        std::vector<QDateTime> periodStarts{at};
+        std::vector<TrafficTotals> addedInPeriod{{}};
+        std::vector<HistoryEntry> entries;
+        while (at < end) {
+            at = at.addMSecs(static_cast<qint64>(between(100, 7'200'000)));
+            if (between(0, 40) == 0) {
+                periodStarts.push_back(at);
+                addedInPeriod.push_back({});
+                at = at.addMSecs(static_cast<qint64>(between(0, 3'600'000)));
+            }
+            const HistoryEntry entry{kHome, at, between(0, 1 << 20), between(0, 1 << 16),
+                                     periodStarts.back()};
+            addedInPeriod.back().in += entry.in;
+            addedInPeriod.back().out += entry.out;
+            entries.push_back(entry);
+        }
+        QFile::remove(path());
+        auto store = open(options);
+        add(*store, entries);
+        TrafficTotals expected;
+        for (size_t period = periodStarts.size(); period-- > 0;) {
+            expected.in += addedInPeriod[period].in;
+            expected.out += addedInPeriod[period].out;
+            EXPECT_EQ(since(*store, kHome, periodStarts[period]), expected)
+                << "seed " << seed << ", period " << period;
+        }
+    }
+}
+
+TEST_F(HistoryStoreTest, PruneKeepsNinetyDaysOfHoursAndTenYearsOfDays) {
+    const QDateTime now = local("2024-06-15T12:00:00", berlin);
+    auto store = open(options);
+    for (const QDateTime &at : {now.addDays(-91), now.addDays(-89), now.addYears(-10).addDays(-2),
+                                now.addYears(-10).addDays(2)})
+        add(*store, {{kHome, at, 1, 0, {}}});
+    ASSERT_TRUE(store->prune(now).ok());
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(buckets(*store, Tier::Hours, kHome), Lines{"2024-03-18T11:00:00Z 1 0"});
+    EXPECT_EQ(buckets(*store, Tier::Days, kHome),
+              (Lines{"2014-06-16T22:00:00Z 1 0", "2024-03-15T23:00:00Z 1 0",
+                     "2024-03-17T23:00:00Z 1 0"}));
+}
+
+TEST_F(HistoryStoreTest, ReconcileBringsThePeriodToTheRecordsTotals) {
+    // Before the period: 5000/500 on 30 April; in it 600/60 on 2 May and
+    // 400/40 on 3 May; missing bytes go to 4 May.
+    const QDateTime april = local("2024-04-01T00:00:00", berlin);
+    const QDateTime may = local("2024-05-01T00:00:00", berlin);
+    const QDateTime at = local("2024-05-04T09:00:00", berlin);
+    const std::string before = "2024-04-29T22:00:00Z 5000 500";
+    // clang-format off
+    const struct { const char *what; QDateTime periodStart; quint64 in, out; std::vector<std::string> days; } cases[] = {
+        {"in line", may, 1000, 100, {before, "2024-05-01T22:00:00Z 600 60", "2024-05-02T22:00:00Z 400 40"}},
+        {"bytes missing", may, 1500, 130,
+         {before, "2024-05-01T22:00:00Z 600 60", "2024-05-02T22:00:00Z 400 40", "2024-05-03T22:00:00Z 500 30"}},
+        {"a surplus the newest day holds", may, 700, 70,
+         {before, "2024-05-01T22:00:00Z 600 60", "2024-05-02T22:00:00Z 100 10"}},
+        {"a surplus beyond the newest day", may, 300, 30, {before, "2024-05-01T22:00:00Z 300 30"}},
+        {"in missing, out in surplus", may, 1200, 20,
+         {before, "2024-05-01T22:00:00Z 600 20", "2024-05-02T22:00:00Z 400 0", "2024-05-03T22:00:00Z 200 0"}},
+        {"no totals", may, 0, 0, {before}},
+        {"no period start", QDateTime(), 0, 0,
+         {before, "2024-05-01T22:00:00Z 600 60", "2024-05-02T22:00:00Z 400 40"}},
+        {"the epoch is no period start", QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 0, 0,
+         {before, "2024-05-01T22:00:00Z 600 60", "2024-05-02T22:00:00Z 400 40"}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        QFile::remove(path());
+        auto store = open(options);
+        add(*store, {{kHome, local("2024-04-30T12:00:00", berlin), 5000, 500, april},
+                     {kHome, local("2024-05-02T12:00:00", berlin), 600, 60, may},
+                     {kHome, local("2024-05-03T12:00:00", berlin), 400, 40, may}});
+        const Status status = store->reconcile(kHome, c.periodStart, c.in, c.out, at);
+        ASSERT_TRUE(status.ok()) << c.what << ": " << status.message().toStdString();
+        EXPECT_EQ(buckets(*store, Tier::Days, kHome), c.days) << c.what;
+        // The hours of the period hold what its days hold.
+        QList<HistoryBucket> hours;
+        ASSERT_TRUE(store->hours(kHome, may, at.addDays(1), &hours).ok());
+        TrafficTotals inHours;
+        for (const HistoryBucket &hour : hours) {
+            inHours.in += hour.in;
+            inHours.out += hour.out;
+        }
+        EXPECT_EQ(inHours, since(*store, kHome, may)) << c.what;
+    }
+}
+
+TEST_F(HistoryStoreTest, ABatchIsStoredWholeOrNotAtAll) {
+    // The office holds 2^62 bytes in; a batch adds to the home network, a
+    // network the history has not seen, then fails on its second entry.
+    const quint64 half = quint64(1) << 62;
+    const QDateTime at = local("2024-05-02T12:00:00", berlin);
+    // clang-format off
+    const struct { const char *what; HistoryEntry failing; const char *failure; } cases[] = {
+        {"a sum beyond 2^63 - 1", {kOffice, at, half, 0, {}}, "would exceed the largest"},
+        {"a count beyond 2^63 - 1", {kOffice, at, 0, quint64(1) << 63, {}}, "cannot count"},
+        {"no time", {kOffice, {}, 1, 1, {}}, "needs a network and a valid time"},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        QFile::remove(path());
+        auto store = open(options);
+        add(*store, {{kOffice, at, half, 7, {}}});
+        const Status status = store->add({{kHome, at, 100, 10, {}}, c.failing});
+        EXPECT_NE(status.message().toStdString().find(c.failure), std::string::npos)
+            << c.what << ": " << status.message().toStdString();
+        QList<HistoryNetwork> networks;
+        ASSERT_TRUE(store->networks(&networks).ok());
+        ASSERT_EQ(networks.size(), 1) << c.what;
+        EXPECT_EQ(networks[0].network, kOffice) << c.what;
+        EXPECT_EQ(since(*store, kOffice, at.addDays(-1)), (TrafficTotals{half, 7})) << c.what;
+        // The network the failed batch added is gone from the store's memory too.
+        add(*store, {{kHome, at, 100, 10, {}}});
+        EXPECT_EQ(since(*store, kHome, at.addDays(-1)), (TrafficTotals{100, 10})) << c.what;
+    }
+}
+
+TEST_F(HistoryStoreTest, NetworksWithTheirNamesAndLastSeen) {
+    auto store = open(options);
+    add(*store, {{kHome, utc("2024-05-02T12:00:00Z"), 1, 1, {}},
+                 {kOffice, utc("2024-05-03T08:30:00Z"), 1, 1, {}},
+                 {kHome, utc("2024-05-01T12:00:00Z"), 1, 1, {}},
+                 {kHome, utc("2024-05-02T13:00:00Z"), 0, 0, {}}});
+    ASSERT_TRUE(store->nameNetwork(kHome, QStringLiteral("Living room router")).ok());
+    ASSERT_TRUE(store->nameNetwork(QStringLiteral("new"), QStringLiteral("eth0")).ok());
+    QList<HistoryNetwork> networks;
+    ASSERT_TRUE(store->networks(&networks).ok());
+    EXPECT_EQ(networks,
+              (QList<HistoryNetwork>{
+                  {kOffice, {}, utc("2024-05-03T08:30:00Z")},
+                  {kHome, QStringLiteral("Living room router"), utc("2024-05-02T13:00:00Z")},
+                  {QStringLiteral("new"), QStringLiteral("eth0"), {}}}));
+}
+
+TEST_F(HistoryStoreTest, AReaderSeesWhatTheWriterCommits) {
+    const QDateTime at = utc("2024-05-02T12:00:00Z");
+    auto writer = open(options);
+    add(*writer, {{kHome, at, 100, 10, {}}});
+    auto reader = open({.readOnly = true, .zone = berlin});
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(since(*reader, kHome, at.addDays(-1)), (TrafficTotals{100, 10}));
+    add(*writer, {{kHome, at, 5, 5, {}}});
+    EXPECT_EQ(since(*reader, kHome, at.addDays(-1)), (TrafficTotals{105, 15}));
+    const Status refused = reader->add({{kHome, at, 5, 5, {}}});
+    EXPECT_NE(refused.message().toStdString().find("open for reading only"), std::string::npos)
+        << refused.message().toStdString();
+}
+
+} // namespace
+
+} // namespace flowtally

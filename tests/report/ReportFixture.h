@@ -1,0 +1,140 @@
+#pragma once
+
+// A world for flowtally-report: a test environment (its own folders and a
+// fixed clock), a settings file and a traffic history written the way
+// Flowtally writes them, and the report run in-process in Berlin's time.
+#include "../../app/SettingsKeys.h"
+#include "../history/HistoryFixture.h"
+#include "HistoryStore.h"
+#include "PropertyList.h"
+#include "ReportRun.h"
+#include "SqliteDatabase.h"
+#include "TestEnvironment.h"
+#include "UserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace flowtally {
+
+// Two networks as the history's tests know them (kHome, kOffice), and one more.
+inline const QString kHotspot = QStringLiteral("6A1F0E52-0000-4000-8000-00000000A003");
+inline const QString kCommunity = QStringLiteral("s3cret-community");
+inline constexpr quint64 kMiB = quint64(1) << 20;
+inline constexpr quint64 kGiB = quint64(1) << 30;
+
+// A network's record as Flowtally stores it.
+inline QVariantMap record(const QString &service, const QDateTime &resetDate, quint64 in,
+                          quint64 out, double limit = 0,
+                          std::optional<quint64> cycleStartDay = {}) {
+    QVariantMap entries{{RecordKey::PrimaryService, service},
+                        {RecordKey::resetDate, resetDate},
+                        {RecordKey::totalInBytes, in},
+                        {RecordKey::totalOutBytes, out},
+                        {RecordKey::prevInVal, quint64(123456)},
+                        {RecordKey::prevOutVal, quint64(654321)},
+                        {RecordKey::limitUnitsScale, kGiB},
+                        {RecordKey::gbpmLimit, limit},
+                        {RecordKey::prevValSource, QStringLiteral("local")},
+                        {RecordKey::prevUptime, 0.0}};
+    if (cycleStartDay)
+        entries.insert(RecordKey::cycleStartDay, *cycleStartDay);
+    return entries;
+}
+
+class ReportFixture : public ::testing::Test {
+  protected:
+    // Tuesday 5 March 2024, 12:00 in Berlin (CET, UTC+1).
+    const QDateTime now = utc("2024-03-05T11:00:00Z");
+    const QTimeZone berlin = zone("Europe/Berlin");
+
+    ReportFixture() {
+        environment.setClock([this] { return now; });
+    }
+
+    QString settingsPath() const { return UserDefaults::standardPath(); }
+    QString historyPath() const { return HistoryStore::standardPath(); }
+
+    void writeSettings(const QVariantMap &settings) { writeSettingsBytes(xmlData(settings)); }
+    void writeSettingsBytes(const QByteArray &bytes) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(settingsPath()).absolutePath()));
+        const Status written = Environment::current().writeFileAtomically(settingsPath(), bytes);
+        ASSERT_TRUE(written.ok()) << written.message().toStdString();
+    }
+
+    // Three networks: home with a limit and a cycle that began at its reset;
+    // the office, metered last, whose cycle began after its reset (Flowtally
+    // has not run since); a hotspot never reset. The settings of the window,
+    // the SNMP password among them, beside them.
+    QVariantMap knownSettings() const {
+        return {
+            {kHome,
+             record(kHome, utc("2024-02-13T23:00:00Z"), 10 * kGiB, 2 * kGiB, 250.0 * kGiB, 14)},
+            {kOffice, record(kOffice, utc("2024-01-20T08:30:00Z"), 300 * kMiB, 20 * kMiB, 0, 31)},
+            {kHotspot, record(kHotspot, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 0, 0)},
+            {SettingsKey::DisplayLimitGB, 250.0},
+            {SettingsKey::communityPassword, kCommunity},
+            {SettingsKey::AirportIP, QStringLiteral("192.0.2.1")},
+            {SettingsKey::HideHelp, true},
+            {SettingsKey::MainWindowGeometry, QStringLiteral("10 10 400 300")},
+            {SettingsKey::LastReading,
+             QVariantMap{{LastReadingKey::service, kOffice},
+                         {QStringLiteral("at"), utc("2024-03-05T10:59:58Z")}}},
+        };
+    }
+
+    std::unique_ptr<HistoryStore> openHistory() {
+        std::unique_ptr<HistoryStore> store;
+        const Status opened = HistoryStore::open(historyPath(), {.zone = berlin}, &store);
+        EXPECT_TRUE(opened.ok()) << opened.message().toStdString();
+        return store;
+    }
+
+    // Home's traffic on three days of March, two of February and one of
+    // January, named as the window shows it; the office seen without a name.
+    void writeKnownHistory() {
+        std::unique_ptr<HistoryStore> store = openHistory();
+        ASSERT_TRUE(store);
+        const QDateTime homeReset = utc("2024-02-13T23:00:00Z");
+        const Status added = store->add({
+            {kHome, utc("2024-01-15T09:00:00Z"), 3 * kGiB, 300 * kMiB, {}},
+            {kHome, utc("2024-02-10T18:00:00Z"), kGiB, 100 * kMiB, {}},
+            {kHome, utc("2024-02-20T18:00:00Z"), 5 * kGiB, kGiB, homeReset},
+            {kHome, utc("2024-03-03T20:00:00Z"), 2 * kGiB, 500 * kMiB, homeReset},
+            // 23:30 in Berlin: still the 4th there.
+            {kHome, utc("2024-03-04T22:30:00Z"), 1536 * kMiB, 12 * kMiB, homeReset},
+            {kHome, utc("2024-03-05T10:00:00Z"), 512 * kMiB, 12 * kMiB, homeReset},
+            {kOffice, utc("2024-03-01T09:00:00Z"), 0, 0, {}},
+        });
+        ASSERT_TRUE(added.ok()) << added.message().toStdString();
+        ASSERT_TRUE(store->nameNetwork(kHome, QStringLiteral("Home router")).ok());
+    }
+
+    // Another program's connection to the history that has run `sql`; it
+    // holds what the SQL began until it goes.
+    std::unique_ptr<SqliteDatabase> historyConnection(const char *sql) {
+        auto database = std::make_unique<SqliteDatabase>(historyPath());
+        Status status = database->open(SqliteDatabase::Access::ReadWrite, std::chrono::seconds(1));
+        if (status.ok())
+            status = database->execute(sql);
+        EXPECT_TRUE(status.ok()) << sql << ": " << status.message().toStdString();
+        return database;
+    }
+
+    ReportOutcome run(const QStringList &arguments) { return runReport(arguments, berlin); }
+
+    static QByteArray fileBytes(const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    TestEnvironment environment;
+};
+
+} // namespace flowtally

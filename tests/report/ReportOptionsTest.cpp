@@ -1,0 +1,89 @@
+// The command line of flowtally-report: what each form of an option sets,
+// and the one sentence of each usage error.
+#include "ReportOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace flowtally {
+
+namespace {
+
+QString described(const ReportOptions &options) {
+    const char *formats[] = {"text", "json", "csv", "oneline"};
+    return QStringLiteral("%1 days=%2 months=%3 network=[%4]%5%6")
+        .arg(QLatin1String(formats[static_cast<int>(options.format)]))
+        .arg(options.days)
+        .arg(options.months)
+        .arg(options.network)
+        .arg(options.help ? " help" : "")
+        .arg(options.version ? " version" : "");
+}
+
+TEST(ReportOptions, WhatEachArgumentSets) {
+    const struct {
+        QStringList arguments;
+        const char *options;
+    } cases[] = {
+        {{}, "text days=0 months=0 network=[]"},
+        {{"--json"}, "json days=0 months=0 network=[]"},
+        {{"--csv", "--csv"}, "csv days=0 months=0 network=[]"},
+        {{"--oneline", "--network", "Home router"},
+         "oneline days=0 months=0 network=[Home router]"},
+        {{"--days", "7", "--months=12"}, "text days=7 months=12 network=[]"},
+        {{"--days=1", "--days", "3660"}, "text days=3660 months=0 network=[]"},
+        {{"--months", "120", "--json"}, "json days=0 months=120 network=[]"},
+        // A value may begin with a dash or hold an equals sign.
+        {{"--network", "-x"}, "text days=0 months=0 network=[-x]"},
+        {{"--network=a=b"}, "text days=0 months=0 network=[a=b]"},
+        {{"-h"}, "text days=0 months=0 network=[] help"},
+        {{"--csv", "--help"}, "csv days=0 months=0 network=[] help"},
+        {{"--version"}, "text days=0 months=0 network=[] version"},
+    };
+    for (const auto &c : cases) {
+        ReportOptions options;
+        const Status status = parseReportOptions(c.arguments, &options);
+        EXPECT_TRUE(status.ok()) << c.arguments.join(' ').toStdString() << ": "
+                                 << status.message().toStdString();
+        EXPECT_EQ(described(options), c.options) << c.arguments.join(' ').toStdString();
+    }
+}
+
+TEST(ReportOptions, UsageErrors) {
+    const struct {
+        QStringList arguments;
+        const char *message;
+    } cases[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"-d", "3"}, "unknown option '-d'"},
+        {{"today"}, "unexpected argument 'today'"},
+        {{"-"}, "unexpected argument '-'"},
+        {{"--days"}, "--days needs a value"},
+        {{"--json", "--network"}, "--network needs a value"},
+        {{"--network="}, "--network needs a service identifier or a network's name"},
+        {{"--days", "0"}, "--days takes a whole number from 1 to 3660, not '0'"},
+        {{"--days", "3661"}, "--days takes a whole number from 1 to 3660, not '3661'"},
+        {{"--days", "-3"}, "--days takes a whole number from 1 to 3660, not '-3'"},
+        {{"--days=7d"}, "--days takes a whole number from 1 to 3660, not '7d'"},
+        {{"--days", "99999999999"},
+         "--days takes a whole number from 1 to 3660, not '99999999999'"},
+        {{"--months", "121"}, "--months takes a whole number from 1 to 120, not '121'"},
+        {{"--json=yes"}, "--json takes no value"},
+        {{"--json", "--csv"}, "choose one of --json, --csv and --oneline"},
+        {{"--oneline", "--csv", "--oneline"}, "choose one of --json, --csv and --oneline"},
+        {{"--oneline", "--days", "3"}, "--oneline shows no tables: leave out --days and --months"},
+        {{"--months=2", "--oneline"}, "--oneline shows no tables: leave out --days and --months"},
+        {{"--help", "--bogus"}, "unknown option '--bogus'"},
+    };
+    for (const auto &c : cases) {
+        ReportOptions options;
+        options.network = QStringLiteral("untouched");
+        const Status status = parseReportOptions(c.arguments, &options);
+        EXPECT_EQ(status.message().toStdString(), c.message) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(described(options), "text days=0 months=0 network=[untouched]")
+            << c.arguments.join(' ').toStdString();
+    }
+}
+
+} // namespace
+
+} // namespace flowtally

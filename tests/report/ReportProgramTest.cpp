@@ -1,0 +1,155 @@
+// The flowtally-report program as a status bar or a script runs it: its
+// exit codes, one line on standard error for each failure, and its folders
+// taken from XDG_CONFIG_HOME and XDG_DATA_HOME.
+#include "../../app/SettingsKeys.h"
+#include "CommandRun.h"
+#include "EnvironmentVariables.h"
+#include "PropertyList.h"
+#include "ReportRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace flowtally {
+
+namespace {
+
+class ReportProgramTest : public ::testing::Test {
+  protected:
+    static constexpr quint64 kG = quint64(1) << 30;
+
+    ReportProgramTest() {
+        // An empty data folder: no history.
+        EnvironmentVariables::set("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath("config")));
+        EnvironmentVariables::set("XDG_DATA_HOME", QFile::encodeName(folder.filePath("data")));
+        EnvironmentVariables::set("TZ", "Europe/Berlin");
+    }
+
+    QString settingsPath() const { return folder.filePath("config/flowtally/defaults.plist"); }
+
+    void writeSettings(const QByteArray &bytes) {
+        ASSERT_TRUE(QDir().mkpath(folder.filePath("config/flowtally")));
+        QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    // Totals that read the same at any moment: no cycle.
+    static QByteArray knownSettings(quint64 in = 10 * kG) {
+        const QVariantMap home{
+            {RecordKey::PrimaryService, QStringLiteral("home")},
+            {RecordKey::resetDate, QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC)},
+            {RecordKey::totalInBytes, in},
+            {RecordKey::totalOutBytes, 2 * kG},
+            {RecordKey::gbpmLimit, 250.0 * kG}};
+        return xmlData({{QStringLiteral("home"), home}});
+    }
+
+    static CommandResult report(const QStringList &arguments) {
+        return runCommand(helperToolPath("flowtally-report"), arguments);
+    }
+
+    EnvironmentVariables variables{{"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TZ"}};
+    QTemporaryDir folder;
+};
+
+TEST_F(ReportProgramTest, ExitCodesAndOneLineForEachFailure) {
+    const QString settings = settingsPath();
+    const QByteArray known = knownSettings();
+    const struct {
+        const char *what;
+        QStringList arguments;
+        std::optional<QByteArray> settingsBytes; // none: no settings file
+        int exitCode;
+        QString output;
+        QString error;
+    } cases[] = {
+        {"a report", {"--oneline"}, known, kReportWritten, "10.0G ↓ 2.0G ↑ · 12.0G of 250G\n", ""},
+        // Above 10T the byte formatter logs a note, which the report keeps to itself.
+        {"a report of many bytes",
+         {"--oneline"},
+         knownSettings(20 * 1024 * kG),
+         kReportWritten,
+         "20.0T ↓ 2.0G ↑ · 20.0T of 250G\n",
+         ""},
+        {"an unknown option",
+         {"--everything"},
+         known,
+         kUsageError,
+         "",
+         "flowtally-report: unknown option '--everything' (see flowtally-report --help)\n"},
+        {"a value missing",
+         {"--json", "--months"},
+         known,
+         kUsageError,
+         "",
+         "flowtally-report: --months needs a value (see flowtally-report --help)\n"},
+        {"no settings file",
+         {"--oneline"},
+         std::nullopt,
+         kNothingToReport,
+         "",
+         "flowtally-report: nothing to report yet: there is no settings file at " + settings +
+             "\n"},
+        {"no history for a table",
+         {"--days", "7"},
+         known,
+         kNothingToReport,
+         "",
+         "flowtally-report: nothing to report yet: there is no traffic history at " +
+             folder.filePath("data/flowtally/history.sqlite3") + "\n"},
+        {"damaged settings",
+         {"--json"},
+         "<plist><dict>",
+         kCannotRead,
+         "",
+         "flowtally-report: the settings file " + settings +
+             " is damaged: it is not a property list that Flowtally reads\n"},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(settings);
+        if (c.settingsBytes)
+            writeSettings(*c.settingsBytes);
+        const CommandResult result = report(c.arguments);
+        EXPECT_TRUE(result.finished) << c.what;
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.what;
+        EXPECT_EQ(result.output, c.output) << c.what;
+        EXPECT_EQ(result.error, c.error) << c.what;
+    }
+}
+
+TEST_F(ReportProgramTest, HelpAndVersion) {
+    const CommandResult help = report({"--help"});
+    EXPECT_EQ(help.exitCode, kReportWritten);
+    EXPECT_TRUE(help.output.startsWith("Usage: flowtally-report ")) << help.output.toStdString();
+    EXPECT_EQ(help.error, "");
+    const CommandResult version = report({"--version"});
+    EXPECT_EQ(version.exitCode, kReportWritten);
+    EXPECT_TRUE(
+        QRegularExpression("^flowtally-report \\d+(\\.\\d+)+\\n$").match(version.output).hasMatch())
+        << version.output.toStdString();
+}
+
+TEST_F(ReportProgramTest, AReportThatCannotBeWrittenFails) {
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    writeSettings(knownSettings());
+    QProcess process;
+    process.setStandardOutputFile("/dev/full");
+    process.start(helperToolPath("flowtally-report"), {"--json"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), kCannotRead);
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+              "flowtally-report: cannot write the report: No space left on device\n");
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,383 @@
+// flowtally-report run in-process on a known settings file and history, in
+// Berlin at a fixed moment: the exact output of every format, every failure
+// with its exit code and its sentence, the files left as they were, and
+// runs while Flowtally writes both files.
+#include "ReportFixture.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <atomic>
+#include <thread>
+
+namespace flowtally {
+
+namespace {
+
+std::string text(const QByteArray &bytes) {
+    return bytes.toStdString();
+}
+
+// Messages as lines a failed check prints plainly.
+std::string lines(const QStringList &messages) {
+    return messages.join('\n').toStdString();
+}
+
+QJsonDocument json(const QByteArray &bytes) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    return document;
+}
+
+class ReportRunTest : public ReportFixture {
+  protected:
+    void SetUp() override {
+        writeSettings(knownSettings());
+        writeKnownHistory();
+    }
+
+    // The output of a run that must succeed without a word on standard error.
+    QByteArray output(const QStringList &arguments) {
+        const ReportOutcome outcome = run(arguments);
+        EXPECT_EQ(outcome.exitCode, kReportWritten) << arguments.join(' ').toStdString();
+        EXPECT_EQ(lines(outcome.messages), "") << arguments.join(' ').toStdString();
+        return outcome.output;
+    }
+};
+
+TEST_F(ReportRunTest, TheFiguresOfEveryNetworkAsText) {
+    EXPECT_EQ(text(output({})), R"(6A1F0E52-0000-4000-8000-00000000A002
+  since      2024-01-20 09:30
+  received   300.00M
+  sent       20.00M
+  total      320.00M
+  projected  212.84M in 30 days
+  cycle      2024-02-29 to 2024-03-30, 26 days left
+  in cycle   0.00B (the totals above are from before it)
+  projected  0.00B by the cycle's end
+
+Home router (6A1F0E52-0000-4000-8000-00000000A001)
+  since      2024-02-14 00:00
+  received   10.00G
+  sent       2.00G
+  total      12.00G of 250G
+  projected  17.56G in 30 days
+  cycle      2024-02-14 to 2024-03-13, 9 days left
+  projected  16.98G by the cycle's end
+
+6A1F0E52-0000-4000-8000-00000000A003
+  since      not set yet
+  received   0.00B
+  sent       0.00B
+  total      0.00B
+  projected  — in 30 days
+)");
+}
+
+TEST_F(ReportRunTest, TablesOfDaysAndMonthsAsText) {
+    EXPECT_EQ(text(output({"--days", "3", "--months=3", "--network", "home ROUTER"})),
+              R"(Home router (6A1F0E52-0000-4000-8000-00000000A001)
+  day           received        sent       total
+  2024-03-03       2.00G     500.00M       2.49G
+  2024-03-04       1.50G      12.00M       1.51G
+  2024-03-05     512.00M      12.00M       0.51G
+
+  month         received        sent       total
+  2024-01          3.00G     300.00M       3.29G
+  2024-02          6.00G       1.10G       7.10G
+  2024-03          4.00G       0.51G       4.51G
+)");
+    EXPECT_EQ(text(output({"--days=1", "--network", kOffice})),
+              R"(6A1F0E52-0000-4000-8000-00000000A002
+  no traffic in the history for today
+)");
+}
+
+TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
+    const QByteArray bytes = output({"--json", "--days", "2", "--months", "2"});
+    // One line, for a reader that takes a line at a time.
+    ASSERT_TRUE(bytes.endsWith('\n'));
+    EXPECT_EQ(bytes.count('\n'), 1);
+    EXPECT_EQ(json(bytes), json(R"({
+  "version": 1,
+  "now": "2024-03-05T12:00:00+01:00",
+  "networks": [
+    {"id": "6A1F0E52-0000-4000-8000-00000000A002",
+     "name": "6A1F0E52-0000-4000-8000-00000000A002",
+     "resetDate": "2024-01-20T09:30:00+01:00",
+     "in": 314572800, "out": 20971520, "total": 335544320,
+     "thirtyDayProjection": 223179594,
+     "limit": null,
+     "cycle": {"startDay": 31, "start": "2024-02-29T00:00:00+01:00",
+               "end": "2024-03-31T00:00:00+01:00", "daysLeft": 26,
+               "in": 0, "out": 0, "total": 0, "projectedTotal": 0},
+     "days": [], "months": []},
+    {"id": "6A1F0E52-0000-4000-8000-00000000A001",
+     "name": "Home router",
+     "resetDate": "2024-02-14T00:00:00+01:00",
+     "in": 10737418240, "out": 2147483648, "total": 12884901888,
+     "thirtyDayProjection": 18855953982,
+     "limit": 268435456000,
+     "cycle": {"startDay": 14, "start": "2024-02-14T00:00:00+01:00",
+               "end": "2024-03-14T00:00:00+01:00", "daysLeft": 9,
+               "in": 10737418240, "out": 2147483648, "total": 12884901888,
+               "projectedTotal": 18227422183},
+     "days": [{"date": "2024-03-04", "in": 1610612736, "out": 12582912, "total": 1623195648},
+              {"date": "2024-03-05", "in": 536870912, "out": 12582912, "total": 549453824}],
+     "months": [{"month": "2024-02", "in": 6442450944, "out": 1178599424, "total": 7621050368},
+                {"month": "2024-03", "in": 4294967296, "out": 549453824, "total": 4844421120}]},
+    {"id": "6A1F0E52-0000-4000-8000-00000000A003",
+     "name": "6A1F0E52-0000-4000-8000-00000000A003",
+     "resetDate": null,
+     "in": 0, "out": 0, "total": 0,
+     "thirtyDayProjection": null,
+     "limit": null,
+     "cycle": null,
+     "days": [], "months": []}
+  ]
+})"));
+    // Without tables, no "days" and no "months".
+    const QJsonObject plain = json(output({"--json", "--network", kHome})).object();
+    EXPECT_EQ(plain.value("networks")[0].toObject().keys(),
+              (QStringList{"cycle", "id", "in", "limit", "name", "out", "resetDate",
+                           "thirtyDayProjection", "total"}));
+}
+
+TEST_F(ReportRunTest, AZoneThatIsNotValidIsTakenForUtc) {
+    const ReportOutcome outcome = runReport({"--json", "--network", kHome}, QTimeZone());
+    const QJsonDocument document = json(outcome.output);
+    EXPECT_EQ(document["now"].toString().toStdString(), "2024-03-05T11:00:00+00:00");
+    EXPECT_EQ(document["networks"][0]["cycle"]["start"].toString().toStdString(),
+              "2024-02-14T00:00:00+00:00");
+}
+
+TEST_F(ReportRunTest, CsvForSpreadsheets) {
+    EXPECT_EQ(
+        text(output({"--csv"})),
+        "id,name,reset_date,in,out,total,thirty_day_projection,limit,cycle_start,cycle_end,"
+        "days_left,cycle_in,cycle_out,cycle_total,cycle_projected_total\n"
+        "6A1F0E52-0000-4000-8000-00000000A002,6A1F0E52-0000-4000-8000-00000000A002,"
+        "2024-01-20 09:30:00,314572800,20971520,335544320,223179594,,2024-02-29 00:00:00,"
+        "2024-03-31 00:00:00,26,0,0,0,0\n"
+        "6A1F0E52-0000-4000-8000-00000000A001,Home router,2024-02-14 00:00:00,10737418240,"
+        "2147483648,12884901888,18855953982,268435456000,2024-02-14 00:00:00,"
+        "2024-03-14 00:00:00,9,10737418240,2147483648,12884901888,18227422183\n"
+        "6A1F0E52-0000-4000-8000-00000000A003,6A1F0E52-0000-4000-8000-00000000A003,,0,0,0,,,,,,"
+        ",,,\n");
+    EXPECT_EQ(text(output({"--csv", "--months", "3", "--days", "3"})),
+              "id,name,period,start,in,out,total\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-03,2147483648,"
+              "524288000,2671771648\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-04,1610612736,"
+              "12582912,1623195648\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-05,536870912,"
+              "12582912,549453824\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,month,2024-01-01,3221225472,"
+              "314572800,3535798272\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,month,2024-02-01,6442450944,"
+              "1178599424,7621050368\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,month,2024-03-01,4294967296,"
+              "549453824,4844421120\n");
+}
+
+TEST_F(ReportRunTest, OneLineOfTheNetworkMeteredLastOrOfTheOneAskedFor) {
+    EXPECT_EQ(text(output({"--oneline"})), "0.0B ↓ 0.0B ↑ · until the 31st\n");
+    EXPECT_EQ(text(output({"--oneline", "--network", "Home router"})),
+              "10.0G ↓ 2.0G ↑ · 12.0G of 250G by the 14th\n");
+    EXPECT_EQ(text(output({"--oneline", "--network", kHotspot})), "0.0B ↓ 0.0B ↑\n");
+}
+
+TEST_F(ReportRunTest, NamesFromOutsideCannotReachTheTerminalOrTheSpreadsheet) {
+    // A router names itself: with a formula, a comma and a screen-clearing
+    // escape sequence.
+    const QString name = QStringLiteral("=HYPERLINK(\"x\")\x1b[2J,");
+    std::unique_ptr<HistoryStore> store = openHistory();
+    ASSERT_TRUE(store);
+    ASSERT_TRUE(store->nameNetwork(kHome, name).ok());
+    store.reset();
+    const auto line = [&](const QStringList &arguments, int index) {
+        return QString::fromUtf8(output(arguments)).split('\n').value(index);
+    };
+    EXPECT_EQ(line({"--network", kHome}, 0), "=HYPERLINK(\"x\")\uFFFD[2J, (" + kHome + ")");
+    EXPECT_EQ(line({"--network", kHome, "--csv"}, 1).section(',', 0, 2),
+              kHome + ",\"'=HYPERLINK(\"\"x\"\")\uFFFD[2J,\"");
+    EXPECT_EQ(json(output({"--network", kHome, "--json"}))["networks"][0]["name"].toString(), name);
+}
+
+TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
+    const QString settings = settingsPath();
+    const QString history = historyPath();
+    const QString laterLayout = "the traffic history " + history +
+                                " comes from a newer Flowtally (layout 3; this one knows up to 2)";
+    enum class Files { Known, NoSettings, NoRecords, SettingsFolder, NoHistory };
+    const QByteArray knownHistory = fileBytes(history);
+    // The file's header and layout whole, every page after them overwritten.
+    constexpr qsizetype kPageSize = 4096;
+    const QByteArray emptyHistory = "";
+    const QByteArray garbageHistory = "Flowtally 0.1 totals\n";
+    QByteArray damagedHistory = knownHistory;
+    ASSERT_GT(damagedHistory.size(), kPageSize);
+    damagedHistory.replace(kPageSize, damagedHistory.size() - kPageSize,
+                           QByteArray(damagedHistory.size() - kPageSize, '\xa5'));
+    // clang-format off
+    const struct {
+        const char *what;
+        QStringList arguments;
+        Files files;
+        const char *settingsBytes; // instead of the known settings
+        const QByteArray *historyBytes; // instead of the known history
+        const char *historySql;    // run on the history
+        int exitCode;
+        QStringList messages;
+    } cases[] = {
+        {"no settings file", {}, Files::NoSettings, nullptr, nullptr, nullptr, kNothingToReport,
+         {"nothing to report yet: there is no settings file at " + settings}},
+        {"no record", {"--json"}, Files::NoRecords, nullptr, nullptr, nullptr, kNothingToReport,
+         {"nothing to report yet: the settings file " + settings + " holds no network's totals"}},
+        {"no such network", {"--network", "Cafe"}, Files::Known, nullptr, nullptr, nullptr, kNothingToReport,
+         {"no network in " + settings + " has the identifier or name 'Cafe'"}},
+        {"no history for a table", {"--days", "3"}, Files::NoHistory, nullptr, nullptr, nullptr,
+         kNothingToReport, {"nothing to report yet: there is no traffic history at " + history}},
+        {"no history, no table", {"--oneline"}, Files::NoHistory, nullptr, nullptr, nullptr,
+         kReportWritten, {}},
+        {"settings that are a folder", {}, Files::SettingsFolder, nullptr, nullptr, nullptr, kCannotRead,
+         {"the settings file " + settings + " is not a file"}},
+        {"empty settings", {}, Files::Known, "", nullptr, nullptr, kCannotRead,
+         {"the settings file " + settings + " is empty"}},
+        {"settings cut short", {}, Files::Known, "<?xml version=\"1.0\"?><plist><dict><key>a", nullptr,
+         nullptr, kCannotRead,
+         {"the settings file " + settings + " is damaged: it is not a property list that Flowtally reads"}},
+        {"settings of another kind", {}, Files::Known,
+         "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>",
+         nullptr, nullptr, kCannotRead,
+         {"the settings file " + settings + " is damaged: it is not a property list that Flowtally reads"}},
+        {"settings of garbage", {"--oneline"}, Files::Known, "\x89PNG\r\n\x1a\n", nullptr, nullptr,
+         kCannotRead,
+         {"the settings file " + settings + " is damaged: it is not a property list that Flowtally reads"}},
+        {"empty history", {"--months", "1"}, Files::Known, nullptr, &emptyHistory, nullptr, kCannotRead,
+         {"the traffic history " + history + " is empty: Flowtally has not written it yet"}},
+        {"history of garbage", {"--days", "1"}, Files::Known, nullptr, &garbageHistory, nullptr,
+         kCannotRead,
+         {history + " is not a traffic history: it is not an SQLite database, or a damaged one"}},
+        {"history with damaged pages", {"--months", "2", "--json"}, Files::Known, nullptr, &damagedHistory,
+         nullptr, kCannotRead, {"the traffic history " + history + " is damaged"}},
+        {"history with damaged pages, no table", {"--network", kHome, "--oneline"}, Files::Known, nullptr,
+         &damagedHistory, nullptr, kReportWritten,
+         {"the traffic history " + history + " is damaged; the networks are shown by their identifiers"}},
+        {"history of a newer layout", {"--days", "1", "--csv"}, Files::Known, nullptr, nullptr,
+         "PRAGMA user_version = 3", kCannotRead, {laterLayout}},
+        // Without tables the history gives only names.
+        {"history of a newer layout, no table", {"--network", kOffice, "--oneline"}, Files::Known,
+         nullptr, nullptr, "PRAGMA user_version = 3", kReportWritten,
+         {laterLayout + "; the networks are shown by their identifiers"}},
+        {"history of garbage, a network by name", {"--network", "Home router"}, Files::Known, nullptr,
+         &garbageHistory, nullptr, kNothingToReport,
+         {history + " is not a traffic history: it is not an SQLite database, or a damaged one"
+                    "; the networks are shown by their identifiers",
+          "no network in " + settings + " has the identifier or name 'Home router'"}},
+        {"a usage error", {"--days"}, Files::Known, nullptr, nullptr, nullptr, kUsageError,
+         {"--days needs a value (see flowtally-report --help)"}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        QFile::remove(settings);
+        QDir().rmdir(settings);
+        if (c.files == Files::SettingsFolder)
+            ASSERT_TRUE(QDir().mkpath(settings));
+        else if (c.files != Files::NoSettings)
+            writeSettings(c.files == Files::NoRecords
+                              ? QVariantMap{{SettingsKey::DisplayLimitGB, 250.0}}
+                              : knownSettings());
+        if (c.settingsBytes)
+            writeSettingsBytes(c.settingsBytes);
+        for (const char *ending : {"", "-wal", "-shm"})
+            QFile::remove(history + QLatin1String(ending));
+        if (c.files != Files::NoHistory) {
+            QFile file(history);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.historyBytes ? *c.historyBytes : knownHistory);
+        }
+        if (c.historySql)
+            historyConnection(c.historySql);
+        const QByteArray settingsBefore = fileBytes(settings);
+        const QByteArray historyBefore = fileBytes(history);
+        const QStringList settingsFolder = QDir(QFileInfo(settings).absolutePath()).entryList();
+
+        const ReportOutcome outcome = run(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.what;
+        EXPECT_EQ(lines(outcome.messages), lines(c.messages)) << c.what;
+        EXPECT_EQ(outcome.output.isEmpty(), c.exitCode != kReportWritten) << c.what;
+        EXPECT_EQ(fileBytes(settings), settingsBefore) << c.what;
+        EXPECT_EQ(fileBytes(history), historyBefore) << c.what;
+        EXPECT_EQ(QFileInfo::exists(settings), c.files != Files::NoSettings) << c.what;
+        EXPECT_EQ(QFileInfo::exists(history), c.files != Files::NoHistory) << c.what;
+        EXPECT_EQ(QDir(QFileInfo(settings).absolutePath()).entryList(), settingsFolder) << c.what;
+    }
+}
+
+TEST_F(ReportRunTest, AHistoryAnotherProgramKeepsToItselfIsLocked) {
+    // Exclusive locking, in a transaction that has written.
+    const auto holder = historyConnection("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; "
+                                          "INSERT INTO networks (service) VALUES ('held')");
+    const ReportOutcome outcome = run({"--days", "3"});
+    EXPECT_EQ(outcome.exitCode, kCannotRead);
+    EXPECT_EQ(lines(outcome.messages),
+              lines({"the traffic history " + historyPath() + " is locked by another program"}));
+}
+
+TEST_F(ReportRunTest, ReadsWhileFlowtallyWrites) {
+    // Flowtally in the middle of a transaction: the report reads what was
+    // committed before it.
+    {
+        const auto writer = historyConnection("BEGIN IMMEDIATE; "
+                                              "UPDATE days SET bytes_in = bytes_in + 1; "
+                                              "UPDATE networks SET name = 'renamed'");
+        const QJsonObject home =
+            json(output({"--json", "--days", "3", "--network", kHome}))["networks"][0].toObject();
+        EXPECT_EQ(home["name"].toString(), QStringLiteral("Home router"));
+        EXPECT_EQ(home["days"][2]["in"].toInteger(), qint64(512 * kMiB));
+    }
+
+    // Flowtally adding to the history and replacing the settings file over
+    // and over, each record with out = 2 × in.
+    const QDateTime homeReset = utc("2024-02-13T23:00:00Z");
+    const auto settings = [&](quint64 in) {
+        QVariantMap settings = knownSettings();
+        settings.insert(kHome, record(kHome, homeReset, in, 2 * in, 250.0 * kGiB, 14));
+        return xmlData(settings);
+    };
+    writeSettingsBytes(settings(0));
+    std::atomic<bool> stop{false};
+    std::atomic<int> writes{0};
+    std::thread flowtally([&] {
+        std::unique_ptr<HistoryStore> store;
+        if (!HistoryStore::open(historyPath(), {.zone = berlin}, &store).ok())
+            return;
+        for (quint64 i = 1; i <= 100000 && !stop; ++i) {
+            if (!store->add({{kHome, now.addSecs(-60), kMiB, 2 * kMiB, homeReset}}).ok() ||
+                !Environment::current()
+                     .writeFileAtomically(settingsPath(), settings(i * kMiB))
+                     .ok())
+                return;
+            ++writes;
+        }
+    });
+
+    qint64 previousToday = 0;
+    for (int run = 0; run < 20 || (writes < 3 && run < 200); ++run) {
+        const QByteArray bytes = output({"--json", "--days", "1", "--network", kHome});
+        const QJsonObject home = json(bytes)["networks"][0].toObject();
+        EXPECT_EQ(home["out"].toInteger(), 2 * home["in"].toInteger()) << run;
+        const qint64 today = home["days"][0]["in"].toInteger();
+        EXPECT_GE(today, previousToday) << run;
+        previousToday = today;
+    }
+    stop = true;
+    flowtally.join();
+    EXPECT_GE(writes, 3);
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,201 @@
+#include "NetworkScene.h"
+
+#include "CommandRun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace flowtally {
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+} // namespace
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString sh(const QString &script, QString *output) {
+    const CommandResult result = runCommand("sh", {"-c", script});
+    if (output)
+        *output = result.output;
+    return result.finished && result.exitCode == 0 ? QString() : script + ": " + result.error;
+}
+
+Lan::Lan(const Shape &shapeOfIt) : shape(shapeOfIt) {
+    static int made = 0;
+    const int n = 10 + made++ % 200;
+    const QString tag = QStringLiteral("ftsys-%1-%2-").arg(QCoreApplication::applicationPid());
+    lan = tag.arg(n) + "lan";
+    peer = tag.arg(n) + "peer";
+    host = QStringLiteral("10.77.%1.2").arg(n);
+    router = QStringLiteral("10.77.%1.1").arg(n);
+    const QString mac = QStringLiteral("02:00:5e:77:%1:0").arg(n, 2, 16, QChar('0'));
+    hostHardware = mac + '2';
+    routerHardware = mac + '1';
+    error = sh(QStringLiteral(R"(set -e; L=%1 P=%2
+for f in /var/run/netns/ftsys-*; do n=${f##*/}; p=${n#ftsys-}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf /etc/netns/$n; }; done
+for n in $L $P; do mkdir -p /etc/netns/$n; : > /etc/netns/$n/resolv.conf; ip netns add $n; ip -n $n link set lo up
+  ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done)")
+                   .arg(lan, peer) +
+               '\n' + linkScript(0));
+}
+
+Lan::~Lan() {
+    for (const QString &ns : {lan, peer})
+        sh(QStringLiteral("ip netns delete %1; rm -rf /etc/netns/%1; rmdir /etc/netns").arg(ns));
+}
+
+QString Lan::linkScript(int index) const {
+    const QString mtu = shape.mtu > 0 ? QStringLiteral(" mtu %1").arg(shape.mtu) : QString();
+    const QString at = index > 0 ? QStringLiteral(" index %1").arg(index) : QString();
+    return QStringLiteral(R"(set -e; L=%1 P=%2 H=%3 R=%4 HI=%5 RI=%6
+ip -n $L link add $HI%7 address %8%9 type veth peer name $RI netns $P address %10
+ip -n $L address add $H/24 dev $HI; ip -n $P address add $R/24 dev $RI
+ip -n $L neigh replace $R lladdr %10 dev $HI nud permanent
+ip -n $P neigh replace $H lladdr %8 dev $RI nud permanent
+ip -n $L link set $HI up; ip -n $P link set $RI up)")
+               .arg(lan, peer, host, router, shape.hostInterface, shape.routerInterface, at,
+                    hostHardware, mtu, routerHardware) +
+           '\n' + route("add");
+}
+
+QString Lan::setRouterHardware(const QString &hardware) {
+    const QString failure =
+        sh(QStringLiteral("ip -n %1 link set %2 address %3 && ip -n %4 neigh replace %5 lladdr %3 "
+                          "dev %6 nud permanent")
+               .arg(peer, shape.routerInterface, hardware, lan, router, shape.hostInterface));
+    if (failure.isEmpty())
+        routerHardware = hardware;
+    return failure;
+}
+
+QString Lan::remakeLink(int index) {
+    const QString removed =
+        sh(QStringLiteral("ip -n %1 link delete %2").arg(lan, shape.hostInterface));
+    return removed.isEmpty() ? sh(linkScript(index)) : removed;
+}
+
+int Lan::hostIndex() const {
+    QString output;
+    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex").arg(lan, shape.hostInterface),
+       &output);
+    return output.trimmed().toInt();
+}
+
+QString Lan::route(const QString &verb) const {
+    return QStringLiteral("ip -n %1 route %2 default via %3 dev %4\n")
+        .arg(lan, verb, router, shape.hostInterface);
+}
+
+InterfaceCounters Lan::counters(const QString &ns, const QString &interface) {
+    QString output;
+    sh(QStringLiteral("ip netns exec %1 sh -c 'cd /sys/class/net/%2/statistics && cat "
+                      "rx_bytes tx_bytes'")
+           .arg(ns, interface),
+       &output);
+    const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    return {lines.value(0).toULongLong(), lines.value(1).toULongLong()};
+}
+
+bool enterNamespace(const QString &ns) {
+    const int handle = ::open(qPrintable("/var/run/netns/" + ns), O_RDONLY | O_CLOEXEC);
+    const bool entered = handle >= 0 && ::setns(handle, CLONE_NEWNET) == 0;
+    if (handle >= 0)
+        ::close(handle);
+    return entered;
+}
+
+int socketIn(const QString &ns, int type) {
+    int made = -1;
+    std::thread([&] {
+        if (enterNamespace(ns))
+            made = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    }).join();
+    const timeval timeout{5, 0};
+    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
+        ::setsockopt(made, SOL_SOCKET, option, &timeout, sizeof timeout);
+    return made;
+}
+
+SnmpAgent::SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QString logPath,
+                     QString sysName)
+    : lan_(lan), modules_(std::move(modules)), stateFolder_(std::move(stateFolder)),
+      logPath_(std::move(logPath)), sysName_(std::move(sysName)) {}
+
+SnmpAgent::~SnmpAgent() {
+    stop();
+}
+
+QString SnmpAgent::start(const QString &community, const QStringList &configuration) {
+    stop();
+    if (!QDir().mkpath(stateFolder_))
+        return QStringLiteral("cannot make %1").arg(stateFolder_);
+    const QString file = QDir(stateFolder_).filePath(QStringLiteral("snmpd.conf"));
+    QFile conf(file);
+    if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QStringLiteral("cannot write %1").arg(file);
+    conf.write(QStringLiteral("agentaddress udp:%1:161\nsysname %2\n")
+                   .arg(lan_.router, sysName_)
+                   .toUtf8());
+    if (!configuration.join(QString()).contains(QLatin1String("community")))
+        conf.write(QStringLiteral("rocommunity %1 %2\n").arg(community, lan_.host).toUtf8());
+    conf.write(configuration.join(QLatin1Char('\n')).toUtf8() + '\n');
+    conf.close();
+
+    const qsizetype started = readFile(logPath_).count("NET-SNMP version");
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->setStandardOutputFile(logPath_, QIODevice::Append);
+    process_->start(QStringLiteral("ip"),
+                    {"netns", "exec", lan_.peer, "env", "MIBDIRS=" + modules_,
+                     "MIBS=SNMPv2-MIB:IF-MIB", "SNMP_PERSISTENT_DIR=" + stateFolder_,
+                     "/usr/sbin/snmpd", "-f", "-Lo", "-C", "-c", file});
+    for (int waited = 0; waited < kWaitMs; waited += 50) {
+        if (readFile(logPath_).count("NET-SNMP version") > started)
+            return QString();
+        if (!isRunning())
+            return QStringLiteral("snmpd ended at start");
+        QThread::msleep(50);
+    }
+    return QStringLiteral("snmpd never served");
+}
+
+bool SnmpAgent::isRunning() const {
+    return process_ && process_->state() != QProcess::NotRunning && !process_->waitForFinished(0);
+}
+
+bool SnmpAgent::stop() {
+    if (!isRunning())
+        return true;
+    const pid_t pid = pid_t(process_->processId());
+    ::kill(pid, SIGCONT);
+    ::kill(pid, SIGTERM);
+    if (!process_->waitForFinished(kWaitMs)) {
+        ::kill(pid, SIGKILL);
+        process_->waitForFinished(kWaitMs);
+    }
+    return !isRunning();
+}
+
+bool SnmpAgent::pause() {
+    return isRunning() && ::kill(pid_t(process_->processId()), SIGSTOP) == 0;
+}
+
+bool SnmpAgent::resume() {
+    return isRunning() && ::kill(pid_t(process_->processId()), SIGCONT) == 0;
+}
+
+} // namespace flowtally

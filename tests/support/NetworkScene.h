@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace flowtally {
+
+// The scenes that system tests, tool tests and benchmarks build out of
+// network namespaces of their own: nothing they send can reach another
+// network. Needs root and iproute2.
+
+// Runs a shell script (which manages the scene's namespaces with `ip -n`
+// and runs programs inside them with `ip netns exec`), waiting at most a
+// minute. An error text, empty when it went well; what it printed in *output.
+QString sh(const QString &script, QString *output = nullptr);
+
+// A file's bytes; none when it cannot be read.
+QByteArray readFile(const QString &path);
+
+// Bytes an interface received and sent.
+struct InterfaceCounters {
+    quint64 received = 0, sent = 0;
+    quint64 sum() const { return received + sent; }
+    InterfaceCounters operator-(const InterfaceCounters &other) const {
+        return {received - other.received, sent - other.sent};
+    }
+    InterfaceCounters operator+(const InterfaceCounters &other) const {
+        return {received + other.received, sent + other.sent};
+    }
+};
+
+// A LAN host and its router, each in a namespace of its own, joined by a
+// veth pair: the host's interface 10.77.N.2/24 with the default route via
+// 10.77.N.1, the router's interface 10.77.N.1/24. IPv6 off and permanent
+// neighbour entries both ways keep the link silent until something sends;
+// an empty resolver file asks no name server. All of it goes with the
+// object, also when building failed half-way, and so do the leftovers of
+// killed runs of this program.
+class Lan {
+  public:
+    struct Shape {
+        QString hostInterface = QStringLiteral("eth0");
+        QString routerInterface = QStringLiteral("vlan1");
+        int mtu = 0; // 0: the kernel's default
+    };
+
+    explicit Lan(const Shape &shape);
+    Lan() : Lan(Shape()) {}
+    ~Lan();
+    Lan(const Lan &) = delete;
+    Lan &operator=(const Lan &) = delete;
+
+    // The script line that adds or deletes ("add", "del") the host's default route.
+    QString route(const QString &verb) const;
+    // The router takes another hardware address, and the host learns it: to
+    // the host, another network behind the same interface and address.
+    // What failed, or empty.
+    QString setRouterHardware(const QString &hardware);
+    // Deletes the link and makes it again, as it was (addresses, neighbours,
+    // route), with new counters: at the kernel's next index, or at `index`.
+    QString remakeLink(int index = 0);
+    // The kernel's index of the host's interface; 0 when unknown.
+    int hostIndex() const;
+    // The kernel's counters of an interface in one of the namespaces.
+    static InterfaceCounters counters(const QString &ns, const QString &interface);
+    InterfaceCounters hostCounters() const { return counters(lan, shape.hostInterface); }
+    InterfaceCounters routerCounters() const { return counters(peer, shape.routerInterface); }
+
+    Shape shape;
+    // The namespaces, the addresses and the hardware addresses of both ends;
+    // what failed while building, empty when nothing did.
+    QString lan, peer, host, router, hostHardware, routerHardware, error;
+
+  private:
+    // The script that makes the link between the two and its route.
+    QString linkScript(int index) const;
+};
+
+// A socket of a namespace, made by a thread that entered it; it stays there.
+// Sending and receiving on it give up after 5 s.
+int socketIn(const QString &ns, int type);
+
+// Makes the calling thread's network namespace the named one.
+bool enterNamespace(const QString &ns);
+
+// snmpd on the router's address in the router's namespace, answering a
+// community from the LAN host only, naming itself `sysName`, reading no
+// configuration of the system, its output appended to a log file. Stopped
+// when the object goes.
+class SnmpAgent {
+  public:
+    SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QString logPath,
+              QString sysName = QStringLiteral("testrouter"));
+    ~SnmpAgent();
+    SnmpAgent(const SnmpAgent &) = delete;
+    SnmpAgent &operator=(const SnmpAgent &) = delete;
+
+    // Starts it with the community (and, when given, extra configuration
+    // lines such as views) and waits until it serves; what failed, or empty.
+    QString start(const QString &community, const QStringList &configuration = {});
+    // Ends it (TERM, then KILL), waiting for the end.
+    bool stop();
+    // Freezes and thaws it.
+    bool pause();
+    bool resume();
+    bool isRunning() const;
+
+  private:
+    const Lan &lan_;
+    QString modules_, stateFolder_, logPath_, sysName_;
+    std::unique_ptr<QProcess> process_;
+};
+
+} // namespace flowtally
