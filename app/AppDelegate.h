@@ -115,6 +115,9 @@ class AppDelegate : public QObject {
     void setValue(const QVariant &value, const QString &forUndefinedKey);
     void doResetTotals();
     void doResetTotalsNow();
+    // Stores the record at once and has the settings file written: a reset
+    // and its undo are not left to the timed writes.
+    void storeRecordNow();
     QDateTime resetDate() const { return _resetDate; }
     void setResetDate(const QDateTime &date) { _resetDate = date; }
     std::optional<QString> primaryService() const { return _PrimaryService; }
@@ -174,6 +177,8 @@ class AppDelegate : public QObject {
     void showBadge(const QString &text);
     bool isApplicationActive() const;
     void runLoopUntilWorkerDone();
+    // Stores the record and writes the settings file, waiting a little.
+    void writeSettingsBeforeSuspend();
 
     // Outlets, in their declared order.
     QWidget *prefsWindow = nullptr;

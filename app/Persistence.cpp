@@ -50,7 +50,10 @@ class ResetTotalsCommand : public QUndoCommand {
         : controller_(controller), before_(std::move(before)) {
         setText(QStringLiteral("\"Reset Totals\""));
     }
-    void redo() override { controller_->doResetTotals(); }
+    void redo() override {
+        controller_->doResetTotals();
+        controller_->storeRecordNow();
+    }
     void undo() override {
         QVariantMap restored = before_;
         const QVariantMap now = controller_->dictionaryFromPersistentValues();
@@ -66,6 +69,7 @@ class ResetTotalsCommand : public QUndoCommand {
             }
         }
         controller_->loadPersistentValuesFromDict(restored);
+        controller_->storeRecordNow();
         setObsolete(true);
     }
 
@@ -134,6 +138,12 @@ void AppDelegate::writeRecord(const QString &service) {
     UserDefaults::standardUserDefaults().setObjects(
         {{service, dictionaryFromPersistentValues()},
          {SettingsKey::LastReading, lastReading.toMap()}});
+}
+
+void AppDelegate::storeRecordNow() {
+    if (_PrimaryService)
+        writeRecord(*_PrimaryService);
+    UserDefaults::standardUserDefaults().writeNow();
 }
 
 void AppDelegate::readLastReading() {

@@ -200,13 +200,13 @@ void AppDelegate::loadWindows() {
     displayLimitGB->setDoubleValue(defaults().objectForKey(SettingsKey::DisplayLimitGB).toDouble());
     connect(displayLimitGB, &FormattedField::committed, this, [this] {
         defaults().setObject(SettingsKey::DisplayLimitGB, displayLimitGB->doubleValue());
-        defaults().synchronize();
+        defaults().writeNow();
     });
     communityPasswordField->setText(
         defaults().stringForKey(SettingsKey::communityPassword).value_or(QString()));
     connect(communityPasswordField, &QLineEdit::textEdited, this, [](const QString &text) {
         defaults().setObject(SettingsKey::communityPassword, text);
-        defaults().synchronize();
+        defaults().writeNow();
     });
 
     connect(resetTotalsNowPB, &QPushButton::clicked, this, &AppDelegate::doResetTotalsNow);
@@ -263,7 +263,7 @@ void AppDelegate::doSetUserDefinedIP() {
         defaults().removeObject(SettingsKey::AirportIP);
     else
         defaults().setObject(SettingsKey::AirportIP, addressWithInetNumber(address));
-    defaults().synchronize();
+    defaults().writeNow();
     selectKeyViewFollowingView(airportIP);
 }
 
@@ -288,7 +288,7 @@ void AppDelegate::windowWillClose(QWidget *window) {
         startLogging();
     if (window == helpWindow)
         defaults().setObject(SettingsKey::HideHelp, true);
-    defaults().synchronize();
+    defaults().writeNow();
 }
 
 void AppDelegate::quit() {

@@ -180,6 +180,41 @@ TEST_F(RouterSource, CounterThatCannotBeReadIsZeroInTheSample) {
     }
 }
 
+// Router samples of a router that restarts, fails a read in the same
+// sample, and moves its interface to another index, counted as the
+// controller counts them: nothing is invented, nothing lost.
+TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    environment.setClock([&] { return now; });
+    const QString vlan1At9 =
+        "IF-MIB::ifDescr.7 = STRING: eth1\nIF-MIB::ifDescr.9 = STRING: vlan1\n";
+    // clang-format off
+    const struct { int uptime; QString walk; quint32 index; QString in, out; quint64 totalIn, totalOut; } steps[] = {
+        {998, {}, 7, "Counter32: 4000\n", "Counter32: 400\n", 0, 0}, // sets the time only
+        {1000, {}, 7, "Counter32: 5000\n", "Counter32: 500\n", 0, 0},   // records
+        {1002, {}, 7, "Counter32: 6000\n", "Counter32: 600\n", 1000, 100},
+        // restarted: its up-time fell; the in counter's read fails
+        {3, {}, 7, QString(), "Counter32: 50\n", 1000, 150},
+        {5, {}, 7, "Counter32: 700\n", "Counter32: 80\n", 1700, 180},
+        // vlan1 moved to index 9: other counters, which only record
+        {7, vlan1At9, 9, "Counter32: 90000\n", "Counter32: 9000\n", 1700, 180},
+        {9, vlan1At9, 9, "Counter32: 91000\n", "Counter32: 9100\n", 2700, 280},
+    };
+    // clang-format on
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.uptime);
+        reply(kUptime,
+              QString("SNMPv2-MIB::sysUpTime.0 = Timeticks: (%1) x\n").arg(step.uptime * 100));
+        if (!step.walk.isEmpty())
+            reply(kWalk, step.walk);
+        counters(step.index, step.in, step.out);
+        now = now.addSecs(2);
+        controller->processStatsDict(controller->routerStats());
+        EXPECT_EQ(controller->totalInBytes(), step.totalIn);
+        EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
+    }
+}
+
 TEST_F(RouterSource, WithoutCommunityNoToolRuns) {
     // The registration defaults hold one, so only a cleared field or a
     // setting of another type leaves none.

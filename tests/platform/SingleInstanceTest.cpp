@@ -34,7 +34,8 @@ TEST(SingleInstance, LaterStartsReachTheFirstAndTheLockGoesWithIt) {
     const SingleInstance after;
     EXPECT_FALSE(after.isFirst());
     EXPECT_TRUE(after.askFirstToComeForward());
-    EXPECT_TRUE(environment.logLines().isEmpty()) << environment.logLines().join('\n').toStdString();
+    EXPECT_TRUE(environment.logLines().isEmpty())
+        << environment.logLines().join('\n').toStdString();
 }
 
 } // namespace

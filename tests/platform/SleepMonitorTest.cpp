@@ -39,7 +39,8 @@ class FakeLogind : public QObject {
     QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &, const QString &,
                                     const QString &mode) {
         int ends[2];
-        if (what != "sleep" || mode != "delay" || ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+        if (what != "sleep:shutdown" || mode != "delay" ||
+            ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
             return {};
         ::close(lockReadEnd_);
         lockReadEnd_ = ends[0];
@@ -52,10 +53,11 @@ class FakeLogind : public QObject {
     int lockReadEnd_ = -1;
 };
 
-// The lock is held while the willSleep handlers run (they run the loop) and
-// let go after them; a new one is taken on waking. Connections are named
-// after the bus, which is new every time.
-TEST(SleepMonitor, HoldsADelayLockUntilTheWillSleepHandlersHaveRun) {
+// The lock is held while the willSleep and willShutDown handlers run (they
+// run the loop) and let go after them; a new one is taken on waking or when
+// a shutdown is called off. Connections are named after the bus, which is
+// new every time.
+TEST(SleepMonitor, HoldsADelayLockUntilTheHandlersHaveRun) {
     QProcess daemon;
     daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
     ASSERT_TRUE(daemon.waitForReadyRead(10000));
@@ -74,13 +76,21 @@ TEST(SleepMonitor, HoldsADelayLockUntilTheWillSleepHandlersHaveRun) {
         order.push_back(logind.lockHeld() ? "will sleep, lock held" : "lock gone");
     });
     QObject::connect(&monitor, &SleepMonitor::didWake, [&] { order.push_back("did wake"); });
-    for (bool start : {true, false}) {
-        logindBus.send(
-            QDBusMessage::createSignal(fakeService.path, fakeService.interface, "PrepareForSleep")
-            << start);
-        EXPECT_TRUE(runLoopUntil([&] { return logind.lockHeld() != start; })) << start;
+    QObject::connect(&monitor, &SleepMonitor::willShutDown, [&] {
+        runMainLoopFor(0.05);
+        order.push_back(logind.lockHeld() ? "will shut down, lock held" : "lock gone");
+    });
+    for (const char *signal : {"PrepareForSleep", "PrepareForShutdown"}) {
+        for (bool start : {true, false}) {
+            logindBus.send(
+                QDBusMessage::createSignal(fakeService.path, fakeService.interface, signal)
+                << start);
+            EXPECT_TRUE(runLoopUntil([&] { return logind.lockHeld() != start; }))
+                << signal << start;
+        }
     }
-    EXPECT_EQ(order, (std::vector<QString>{"will sleep, lock held", "did wake"}));
+    EXPECT_EQ(order, (std::vector<QString>{"will sleep, lock held", "did wake",
+                                           "will shut down, lock held"}));
 } // the daemon is killed and waited for as it goes
 
 TEST(SleepMonitor, WithoutABusItStaysSilentAndSaysSoOnce) {

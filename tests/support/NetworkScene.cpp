@@ -90,7 +90,8 @@ QString Lan::remakeLink(int index) {
 
 int Lan::hostIndex() const {
     QString output;
-    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex").arg(lan, shape.hostInterface),
+    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex")
+           .arg(lan, shape.hostInterface),
        &output);
     return output.trimmed().toInt();
 }

@@ -127,11 +127,11 @@ class SystemTest : public ::testing::Test {
     // as the identifier of this boot of the computer.
     std::unique_ptr<QProcess> startProgram(const QString &bootIdFile = QString()) {
         const QString mount = "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && ";
-        return start(lan->lan, QStringList{"sh", "-c",
-                                           (bootIdFile.isEmpty() ? QString() : mount) +
-                                               "exec env \"$@\"",
-                                           bootIdFile.isEmpty() ? "sh" : bootIdFile} +
-                                   programEnvironment() + QStringList{programPath()});
+        return start(lan->lan,
+                     QStringList{"sh", "-c",
+                                 (bootIdFile.isEmpty() ? QString() : mount) + "exec env \"$@\"",
+                                 bootIdFile.isEmpty() ? "sh" : bootIdFile} +
+                         programEnvironment() + QStringList{programPath()});
     }
     void launch(const QString &bootIdFile = QString()) {
         flowtally = startProgram(bootIdFile);
