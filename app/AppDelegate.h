@@ -27,6 +27,7 @@ class Badge;
 class BusyIndicator;
 class FormattedField;
 class LevelIndicator;
+class NetworkManagerWatch;
 class SleepMonitor;
 class Timer;
 class WindowEvents;
@@ -207,6 +208,7 @@ class AppDelegate : public QObject {
     std::unique_ptr<WindowPlacement> placement;
     std::unique_ptr<Badge> badge;
     std::unique_ptr<SleepMonitor> sleepMonitor;
+    std::unique_ptr<NetworkManagerWatch> networkManager;
 
     // Work cycle.
     std::shared_ptr<Timer> timer;

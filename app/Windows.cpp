@@ -13,6 +13,7 @@
 #include "IsValidLocalIP.h"
 #include "KeyViewOrder.h"
 #include "LevelIndicator.h"
+#include "NetworkManagerWatch.h"
 #include "NotificationCenter.h"
 #include "NumberFormatter.h"
 #include "Numbers.h"
@@ -109,7 +110,7 @@ std::unique_ptr<Formatter> numberFormatter(unsigned fractionDigits) {
 
 } // namespace
 
-AppDelegate::AppDelegate() {
+AppDelegate::AppDelegate() : networkManager(std::make_unique<NetworkManagerWatch>()) {
     initialize();
     loadWindows();
     awakeFromNib();

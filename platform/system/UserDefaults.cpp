@@ -203,6 +203,16 @@ void UserDefaults::writeNow() {
     wake_.notify_all();
 }
 
+quint64 UserDefaults::generation() const {
+    std::lock_guard lock(mutex_);
+    return generation_;
+}
+
+void UserDefaults::setWrittenHook(WrittenHook hook) {
+    std::lock_guard lock(mutex_);
+    writtenHook_ = std::move(hook);
+}
+
 bool UserDefaults::isWritten() const {
     std::lock_guard lock(mutex_);
     return writtenGeneration_ == generation_;
@@ -241,10 +251,13 @@ void UserDefaults::writeWhenDue() {
         }
         const QVariantMap snapshot = values_;
         const quint64 generation = generation_;
+        const WrittenHook hook = writtenHook_;
         writeNow_ = false;
         lock.unlock();
         const Status status = Environment::current().writeFileAtomically(path_, xmlData(snapshot));
         noteWriteOutcome(status);
+        if (status.ok() && hook)
+            hook(generation);
         lock.lock();
         ++attempts_;
         lastOutcome_ = status;

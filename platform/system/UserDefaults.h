@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -72,6 +73,15 @@ class UserDefaults {
 
     // Asks the writer to write pending changes at once; returns at once.
     void writeNow();
+    // How many changes the store has seen: the file holds all of them once a
+    // write of this generation is done.
+    quint64 generation() const;
+    // Called on the writer's thread after each write of the file, with the
+    // generation written, before waiters are told: work that must follow
+    // the settings on disk (the traffic history) goes there. Set it before
+    // changes are made.
+    using WrittenHook = std::function<void(quint64 generation)>;
+    void setWrittenHook(WrittenHook hook);
     // Whether every change so far is in the file.
     bool isWritten() const;
     // Waits until every change made so far is in the file, or its write
@@ -103,7 +113,8 @@ class UserDefaults {
     bool writeNow_ = false;
     bool stopping_ = false;
     std::chrono::steady_clock::time_point due_; // the next write, once changes wait
-    bool failing_ = false;                      // the last write failed (writer only)
+    WrittenHook writtenHook_;
+    bool failing_ = false; // the last write failed (writer only)
     std::thread writer_;
 };
 
