@@ -79,13 +79,14 @@ void UserDefaults::load() {
         keepUnreadableFileAside(file.errorString());
         return;
     }
-    const std::optional<QVariantMap> stored = dictionaryFromData(file.readAll());
-    if (!stored) {
-        keepUnreadableFileAside(QStringLiteral("not a property-list dictionary"));
+    QVariantMap stored;
+    const Status read = dictionaryFromData(file.readAll(), &stored);
+    if (!read.ok()) {
+        keepUnreadableFileAside(read.message());
         return;
     }
     std::lock_guard lock(mutex_);
-    values_ = *stored;
+    values_ = std::move(stored);
 }
 
 void UserDefaults::keepUnreadableFileAside(const QString &reason) {
