@@ -21,8 +21,8 @@ AlertLevels alertLevels() {
         UserDefaults::standardUserDefaults().objectForKey(SettingsKey::WarnAtPercent);
     AlertLevels levels;
     if (setting.isValid())
-        levels.warnAtPercent = setting.toDouble() > 0 ? std::optional(setting.toDouble())
-                                                      : std::nullopt;
+        levels.warnAtPercent =
+            setting.toDouble() > 0 ? std::optional(setting.toDouble()) : std::nullopt;
     return levels;
 }
 

@@ -72,8 +72,9 @@ void AppDelegate::refreshCycleChart() {
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
     const QTimeZone zone = environment.timeZone();
-    const BillingCycle period = billingCycleAt(now, _cycleStartDay, zone).value_or(
-        periodWithoutCycle(periodBegan(_resetDate) ? _resetDate : now, now, zone));
+    const BillingCycle period =
+        billingCycleAt(now, _cycleStartDay, zone)
+            .value_or(periodWithoutCycle(periodBegan(_resetDate) ? _resetDate : now, now, zone));
     QList<HistoryBucket> days;
     // The history may not be there yet: the chart shows no days then.
     HistoryStore *history = historyForReading();

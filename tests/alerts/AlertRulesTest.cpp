@@ -62,11 +62,10 @@ QDateTime periodStart(int period, bool restarted) {
 }
 
 AlertState throughSettingsFile(const AlertState &state) {
-    const std::optional<QVariantMap> read =
-        dictionaryFromData(xmlData({{QStringLiteral("limitAlerts"), state.toMap()}}));
-    EXPECT_TRUE(read);
-    return AlertState::fromMap(read ? read->value(QStringLiteral("limitAlerts")).toMap()
-                                    : QVariantMap());
+    QVariantMap read;
+    EXPECT_TRUE(
+        dictionaryFromData(xmlData({{QStringLiteral("limitAlerts"), state.toMap()}}), &read).ok());
+    return AlertState::fromMap(read.value(QStringLiteral("limitAlerts")).toMap());
 }
 
 void run(const Scenario &scenario) {
