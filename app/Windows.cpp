@@ -212,6 +212,9 @@ void AppDelegate::loadWindows() {
     alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
                       mainUi.cycleTextLabel, mainUi.displayLimitGBLabel, mainUi.airportNameLabel,
                       mainUi.airportIPLabel});
+    // The bars keep a width a share can be read from, beside the charts.
+    for (LevelIndicator *bar : {levelIndicator, rateIndicator})
+        bar->setMinimumWidth(bar->fontMetrics().horizontalAdvance(kWidestBytes) * 3 / 2);
     // Shown once a cycle is set.
     cycleTextLabel->hide();
     cycleText->hide();
