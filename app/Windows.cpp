@@ -299,7 +299,8 @@ void AppDelegate::connectUsagePreferences() {
 }
 
 void AppDelegate::awakeFromNib() {
-    if (!defaults().boolForKey(SettingsKey::HideHelp)) {
+    // Not at a start with the session: help would come to the front.
+    if (!defaults().boolForKey(SettingsKey::HideHelp) && !startedAtLogin()) {
         performAfterDelay(this, 0, [this] {
             helpWindow->show();
             helpWindow->raise();

@@ -8,6 +8,7 @@
 #include "KeyViewOrder.h"
 #include "MainLoop.h"
 #include "SleepMonitor.h"
+#include "SnmpEnvironment.h"
 #include "Threads.h"
 #include "Timer.h"
 #include "UserDefaults.h"
@@ -136,6 +137,8 @@ void AppDelegate::doWork() {
 }
 
 void AppDelegate::threadedDoWork() {
+    // The SNMP tools' modules are settled before the first query.
+    awaitSnmpEnvironment();
     const std::optional<QString> address = routerIPAddress();
     const QVariant shown = address ? QVariant(*address) : QVariant(0u);
     performOnMainThread([this, shown] { setIPField(shown); }, false);

@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "Autostart.h"
 #include "QuitSignals.h"
 #include "SingleInstance.h"
 #include "SnmpEnvironment.h"
@@ -19,7 +20,8 @@ int main(int argc, char **argv) {
         instance.askFirstToComeForward();
         return 0;
     }
-    setUpSnmpEnvironment(bundledMibFolder());
+    // The SNMP tools' modules are settled meanwhile; the first tool run waits.
+    beginSnmpEnvironment(bundledMibFolder());
     QApplication::setApplicationName(QStringLiteral("Flowtally"));
     QApplication::setDesktopFileName(QStringLiteral("flowtally"));
     // Quitting goes through the controller, which stops the work cycle first.
@@ -41,9 +43,14 @@ int main(int argc, char **argv) {
             QApplication::quit();
     });
 
-    controller.mainWindowWidget()->show();
+    // Started with the session: in the background, the badge showing.
+    if (startedAtLogin())
+        controller.mainWindowWidget()->showMinimized();
+    else
+        controller.mainWindowWidget()->show();
     controller.applicationDidFinishLaunching();
     const int status = QApplication::exec();
     UserDefaults::standardUserDefaults().synchronize();
+    awaitSnmpEnvironment();
     return status;
 }
