@@ -5,7 +5,9 @@
 // log line per streak of failures. Every wait is bounded.
 #include "DesktopNotifier.h"
 
+#include "FakeNotificationService.h"
 #include "LoopWaits.h"
+#include "PrivateBus.h"
 #include "TestEnvironment.h"
 #include "TextPrinting.h"
 
@@ -21,91 +23,6 @@
 namespace flowtally {
 
 namespace {
-
-const QString kServiceName = QStringLiteral("org.freedesktop.Notifications");
-const QString kServicePath = QStringLiteral("/org/freedesktop/Notifications");
-
-// A dbus-daemon of the test's own, and the connections made to it; all
-// ended as it goes.
-class PrivateBus {
-  public:
-    PrivateBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address=1")});
-        if (daemon_.waitForReadyRead(10000))
-            address_ = QString::fromUtf8(daemon_.readLine().trimmed());
-    }
-    ~PrivateBus() {
-        for (const QString &name : names_)
-            QDBusConnection::disconnectFromBus(name);
-        daemon_.kill();
-        daemon_.waitForFinished(10000);
-    }
-    PrivateBus(const PrivateBus &) = delete;
-    PrivateBus &operator=(const PrivateBus &) = delete;
-
-    bool isRunning() const { return !address_.isEmpty(); }
-    // A connection of its own for `who`; the address makes the name unique.
-    QDBusConnection connection(const QString &who) {
-        names_.append(address_ + QLatin1Char('#') + who);
-        return QDBusConnection::connectToBus(address_, names_.last());
-    }
-
-  private:
-    QProcess daemon_;
-    QString address_;
-    QStringList names_;
-};
-
-// The test's world with a session bus of its choosing.
-class BusEnvironment : public TestEnvironment {
-  public:
-    explicit BusEnvironment(const QDBusConnection &bus) : bus_(bus) {}
-    QDBusConnection sessionBus() override { return bus_; }
-
-  private:
-    QDBusConnection bus_;
-};
-
-// What the service was sent, and whether send() had returned by then.
-struct Notification {
-    QString appName;
-    uint replacesId = 0;
-    QString icon, summary, body;
-    QStringList actions;
-    QVariantMap hints;
-    int timeout = 0;
-    bool afterSendReturned = false;
-};
-
-// A notification service that records what it is sent and answers as told.
-class FakeNotificationService : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-  public:
-    enum class Answer { Id, Error, Nothing };
-
-    QStringList capabilities{QStringLiteral("body")};
-    Answer answer = Answer::Id;
-    const bool *sendReturned = nullptr;
-    QList<Notification> received;
-
-  public slots:
-    QStringList GetCapabilities() { return capabilities; }
-    uint Notify(const QString &appName, uint replacesId, const QString &icon,
-                const QString &summary, const QString &body, const QStringList &actions,
-                const QVariantMap &hints, int timeout) {
-        received.append({appName, replacesId, icon, summary, body, actions, hints, timeout,
-                         sendReturned && *sendReturned});
-        if (answer == Answer::Error)
-            sendErrorReply(QDBusError::Failed, QStringLiteral("The screen is locked"));
-        else if (answer == Answer::Nothing)
-            setDelayedReply(true); // and never replies
-        return static_cast<uint>(received.size());
-    }
-};
 
 // What a notifier reported.
 struct Outcomes {
@@ -128,10 +45,10 @@ class DesktopNotifierWithService : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(bus.isRunning());
-        ASSERT_TRUE(
-            serviceBus.registerObject(kServicePath, &service, QDBusConnection::ExportAllSlots));
-        ASSERT_TRUE(serviceBus.registerService(kServiceName));
-        environment.emplace(bus.connection(QStringLiteral("flowtally")));
+        ASSERT_TRUE(serviceBus.registerObject(kNotificationsPath, &service,
+                                              QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
+        environment.setSessionBus(bus.connection(QStringLiteral("flowtally")));
     }
 
     // Sends and notes that send() returned before anything ran the loop.
@@ -144,7 +61,7 @@ class DesktopNotifierWithService : public ::testing::Test {
     PrivateBus bus;
     QDBusConnection serviceBus = bus.connection(QStringLiteral("service"));
     FakeNotificationService service;
-    std::optional<BusEnvironment> environment;
+    TestEnvironment environment;
     DesktopNotifier notifier;
     Outcomes outcomes{notifier};
     bool returned = false;
@@ -181,7 +98,7 @@ TEST_F(DesktopNotifierWithService, EachAlertReachesTheServiceWithItsArguments) {
         EXPECT_TRUE(last.afterSendReturned) << "send() waited for the service";
     }
     EXPECT_EQ(outcomes.notShown, QStringList());
-    EXPECT_EQ(environment->logLines(), QStringList());
+    EXPECT_EQ(environment.logLines(), QStringList());
 }
 
 TEST_F(DesktopNotifierWithService, TheBodyIsEscapedOnlyForAServiceThatReadsMarkup) {
@@ -233,7 +150,8 @@ TEST(DesktopNotifier, WithoutABusAlertsGoToTheStatusLine) {
 TEST(DesktopNotifier, WithoutAServiceOnTheBusAlertsGoToTheStatusLine) {
     PrivateBus bus;
     ASSERT_TRUE(bus.isRunning());
-    BusEnvironment environment(bus.connection(QStringLiteral("flowtally")));
+    TestEnvironment environment;
+    environment.setSessionBus(bus.connection(QStringLiteral("flowtally")));
     DesktopNotifier notifier;
     expectTwoNotShown(notifier, environment, "no service");
 }
@@ -247,16 +165,16 @@ TEST_F(DesktopNotifierWithService, AnErrorOrNoAnswerSendsAlertsToTheStatusLine) 
         {FakeNotificationService::Answer::Nothing, "no answer"},
     };
     for (const auto &c : cases) {
-        environment->clearLog();
+        environment.clearLog();
         service.answer = c.answer;
         DesktopNotifier impatient(std::chrono::milliseconds(500));
-        expectTwoNotShown(impatient, *environment, c.why);
+        expectTwoNotShown(impatient, environment, c.why);
     }
 }
 
 TEST_F(DesktopNotifierWithService, OneLogLinePerStreakOfFailures) {
     const auto logLines = [&] {
-        return environment->logLinesContaining(QStringLiteral("No desktop notifications")).size();
+        return environment.logLinesContaining(QStringLiteral("No desktop notifications")).size();
     };
     const struct {
         bool serviceRunning;
@@ -265,9 +183,9 @@ TEST_F(DesktopNotifierWithService, OneLogLinePerStreakOfFailures) {
     } steps[] = {{false, 0, 1, 1}, {false, 0, 2, 1}, {true, 1, 2, 1}, {false, 1, 3, 2}};
     for (const auto &step : steps) {
         if (step.serviceRunning)
-            ASSERT_TRUE(serviceBus.registerService(kServiceName));
+            ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
         else
-            serviceBus.unregisterService(kServiceName);
+            serviceBus.unregisterService(kNotificationsService);
         notifier.send(alert(QStringLiteral("limit reached")));
         ASSERT_TRUE(runLoopUntil([&] {
             return outcomes.shown == step.shown && outcomes.notShown.size() == step.notShown;
@@ -279,5 +197,3 @@ TEST_F(DesktopNotifierWithService, OneLogLinePerStreakOfFailures) {
 } // namespace
 
 } // namespace flowtally
-
-#include "DesktopNotifierTest.moc"

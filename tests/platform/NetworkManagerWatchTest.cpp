@@ -4,13 +4,13 @@
 
 #include "DynamicStore.h"
 #include "LoopWaits.h"
+#include "PrivateBus.h"
 #include "TestEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -58,21 +58,6 @@ class FakeActiveConnection : public QObject {
     int *questions_;
 };
 
-// The test's world: its kernel tables show a network, its system bus is the
-// test's own.
-class BusEnvironment : public TestEnvironment {
-  public:
-    explicit BusEnvironment(const QString &address) : address_(address) {
-        setNetwork(FakeNetwork{});
-    }
-    QDBusConnection systemBus() override {
-        return QDBusConnection::connectToBus(address_, "flowtally-nm-test");
-    }
-
-  private:
-    QString address_;
-};
-
 std::optional<QString> service() {
     const std::optional<QVariantMap> state = DynamicStore::copyValue(kGlobalIPv4StateKey);
     if (!state || !state->contains(kSCDynamicStorePropNetPrimaryService))
@@ -84,17 +69,15 @@ std::optional<QString> service() {
 // the bus per read; by the router where NetworkManager has no connection or
 // is gone; by nothing while its first answer is on the way.
 TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
-    QProcess daemon;
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForReadyRead(10000));
-    const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
     FakeNetworkManager manager;
     manager.primary = kActive + "1";
     const QMap<QString, QString> uuids{{kActive + "1", "3b1f0c52-0000-4000-8000-0000000000a1"},
                                        {kActive + "2", "3b1f0c52-0000-4000-8000-0000000000a2"}};
     FakeActiveConnection first(uuids[kActive + "1"], &manager.questions),
         second(uuids[kActive + "2"], &manager.questions);
-    QDBusConnection managerBus = QDBusConnection::connectToBus(address, "nm-fake");
+    QDBusConnection managerBus = bus.connection("NetworkManager");
     ASSERT_TRUE(managerBus.registerObject(kPath, &manager, QDBusConnection::ExportAllProperties));
     ASSERT_TRUE(
         managerBus.registerObject(kActive + "1", &first, QDBusConnection::ExportAllProperties));
@@ -102,7 +85,10 @@ TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
         managerBus.registerObject(kActive + "2", &second, QDBusConnection::ExportAllProperties));
     ASSERT_TRUE(managerBus.registerService(kService));
 
-    BusEnvironment environment(address);
+    // The kernel's tables show a network; the system bus is the test's own.
+    TestEnvironment environment;
+    environment.setNetwork(FakeNetwork{});
+    environment.setSystemBus(bus.connection("flowtally"));
     const std::optional<QString> byRouter =
         DynamicStore::serviceIdentifier(FakeNetwork{}.interface, *FakeNetwork{}.routerHardware);
     NetworkManagerWatch watch;

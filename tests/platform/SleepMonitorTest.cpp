@@ -2,12 +2,12 @@
 
 #include "LoopWaits.h"
 #include "MainLoop.h"
+#include "PrivateBus.h"
 #include "TestEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -55,20 +55,16 @@ class FakeLogind : public QObject {
 
 // The lock is held while the willSleep and willShutDown handlers run (they
 // run the loop) and let go after them; a new one is taken on waking or when
-// a shutdown is called off. Connections are named after the bus, which is
-// new every time.
+// a shutdown is called off.
 TEST(SleepMonitor, HoldsADelayLockUntilTheHandlersHaveRun) {
-    QProcess daemon;
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForReadyRead(10000));
-    const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
     FakeLogind logind;
-    QDBusConnection logindBus = QDBusConnection::connectToBus(address, address);
+    QDBusConnection logindBus = bus.connection("logind");
     ASSERT_TRUE(
         logindBus.registerObject(fakeService.path, &logind, QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(logindBus.registerService(fakeService.name));
-    SleepMonitor monitor(QDBusConnection::connectToBus(address, address + "-flowtally"),
-                         fakeService);
+    SleepMonitor monitor(bus.connection("flowtally"), fakeService);
     ASSERT_TRUE(runLoopUntil([&] { return monitor.holdsLock() && logind.lockHeld(); }));
     std::vector<QString> order;
     QObject::connect(&monitor, &SleepMonitor::willSleep, [&] {
@@ -91,7 +87,7 @@ TEST(SleepMonitor, HoldsADelayLockUntilTheHandlersHaveRun) {
     }
     EXPECT_EQ(order, (std::vector<QString>{"will sleep, lock held", "did wake",
                                            "will shut down, lock held"}));
-} // the daemon is killed and waited for as it goes
+} // the daemon is ended as it goes
 
 TEST(SleepMonitor, WithoutABusItStaysSilentAndSaysSoOnce) {
     TestEnvironment environment;
