@@ -283,6 +283,7 @@ class AppDelegate : public QObject {
     // The network's billing cycle start day (0: none) and its alerts of the
     // period, kept in its record.
     int _cycleStartDay = 0;
+    QDateTime _cycleResetFor;
     QVariantMap _limitAlerts;
     // The traffic history, written behind the settings; the name the
     // history knows the held network by.

@@ -37,8 +37,14 @@ void AppDelegate::resetForNewCycle() {
     if (!_PrimaryService || _cycleStartDay == 0 || !periodBegan(_resetDate))
         return;
     Environment &environment = Environment::current();
-    if (!resetDue(_resetDate, environment.now(), _cycleStartDay, environment.timeZone()))
+    const QDateTime now = environment.now();
+    const std::optional<BillingCycle> cycle =
+        billingCycleAt(now, _cycleStartDay, environment.timeZone());
+    // Once per cycle: a reset that was undone stays undone.
+    if (!cycle || _cycleResetFor == cycle->start ||
+        !resetDue(_resetDate, now, _cycleStartDay, environment.timeZone()))
         return;
+    _cycleResetFor = cycle->start;
     systemLog(QStringLiteral("A new billing cycle of %1 began: its totals start again from zero.")
                   .arg(historyName.isEmpty() ? *_PrimaryService : historyName));
     doResetTotalsNow();

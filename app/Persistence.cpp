@@ -64,7 +64,7 @@ class ResetTotalsCommand : public QUndoCommand {
                                            now.value(total).toULongLong());
             for (const QString &counters :
                  {RecordKey::prevInVal, RecordKey::prevOutVal, RecordKey::prevValSource,
-                  RecordKey::prevValOrigin, RecordKey::prevUptime}) {
+                  RecordKey::prevValOrigin, RecordKey::prevUptime, RecordKey::cycleResetFor}) {
                 if (now.contains(counters))
                     restored.insert(counters, now.value(counters));
             }
@@ -87,7 +87,7 @@ const QStringList &AppDelegate::persistentDataKeys() {
         RecordKey::prevInVal,       RecordKey::prevOutVal,    RecordKey::PrimaryService,
         RecordKey::limitUnitsScale, RecordKey::gbpmLimit,     RecordKey::prevValSource,
         RecordKey::prevUptime,      RecordKey::prevValOrigin, RecordKey::cycleStartDay,
-        RecordKey::limitAlerts};
+        RecordKey::cycleResetFor,   RecordKey::limitAlerts};
     return keys;
 }
 
@@ -118,6 +118,7 @@ void AppDelegate::readDatFile() {
     // A network's cycle and alerts are its own: another's never carry over,
     // also to a network without a record.
     _cycleStartDay = 0;
+    _cycleResetFor = QDateTime();
     _limitAlerts.clear();
     historyName.clear();
     const std::optional<QString> service = primaryServiceUUID();
@@ -180,6 +181,8 @@ QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
     record.insert(RecordKey::prevUptime, _prevUptime);
     if (_cycleStartDay != 0)
         record.insert(RecordKey::cycleStartDay, quint64(_cycleStartDay));
+    if (_cycleResetFor.isValid())
+        record.insert(RecordKey::cycleResetFor, _cycleResetFor);
     if (!_limitAlerts.isEmpty())
         record.insert(RecordKey::limitAlerts, _limitAlerts);
     return record;
@@ -215,6 +218,8 @@ void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
             _prevValOrigin = CounterOrigin::fromMap(value.toMap());
         else if (key == RecordKey::cycleStartDay)
             _cycleStartDay = int(qBound<quint64>(0, value.toULongLong(), 31));
+        else if (key == RecordKey::cycleResetFor)
+            _cycleResetFor = value.toDateTime();
         else if (key == RecordKey::limitAlerts)
             _limitAlerts = value.toMap();
         else if (key == RecordKey::prevUptime)

@@ -48,6 +48,9 @@ inline const QString prevValOrigin = QStringLiteral("prevValOrigin");
 // The day of the month on which the network's billing cycle starts (1–31;
 // 29–31 mean the month's last day in shorter months); absent or 0: none.
 inline const QString cycleStartDay = QStringLiteral("cycleStartDay");
+// The start of the billing cycle for which the totals were last reset by
+// themselves; an undo of that reset keeps it, so the cycle is not reset again.
+inline const QString cycleResetFor = QStringLiteral("cycleResetFor");
 // Which alerts of the period were sent (see AlertState.h).
 inline const QString limitAlerts = QStringLiteral("limitAlerts");
 } // namespace RecordKey
