@@ -3,9 +3,9 @@
 namespace flowtally {
 
 PrivateBus::PrivateBus() {
-    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"),
-                                                   QStringLiteral("--nofork"),
-                                                   QStringLiteral("--print-address=1")});
+    daemon_.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                   QStringLiteral("--print-address=1")});
     if (daemon_.waitForReadyRead(10000))
         address_ = QString::fromUtf8(daemon_.readLine().trimmed());
 }
