@@ -147,8 +147,12 @@ void AppDelegate::writeRecord(const QString &service) {
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObjects({{service, dictionaryFromPersistentValues()},
                          {SettingsKey::LastReading, lastReading.toMap()}});
-    if (historyWriter)
+    if (historyWriter) {
         historyWriter->stage(defaults.generation());
+        // Nothing changed (no bytes either): no write comes to take it along.
+        if (defaults.isWritten())
+            defaults.callWrittenHookSoon();
+    }
 }
 
 void AppDelegate::storeRecordNow() {

@@ -64,8 +64,8 @@ void AppDelegate::startHistory() {
         if (const std::shared_ptr<HistoryWriter> alive = writer.lock())
             alive->settingsWritten(generation);
     });
-    // The reconciliation goes to the file with the next write.
-    defaults.writeNow();
+    // The reconciliation follows the settings as they are on disk.
+    defaults.callWrittenHookSoon();
 }
 
 HistoryStore *AppDelegate::historyForReading() {

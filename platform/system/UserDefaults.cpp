@@ -218,6 +218,14 @@ void UserDefaults::setWrittenHook(WrittenHook hook) {
     writtenHook_ = std::move(hook);
 }
 
+void UserDefaults::callWrittenHookSoon() {
+    {
+        std::lock_guard lock(mutex_);
+        ++hookRequests_;
+    }
+    wake_.notify_all();
+}
+
 bool UserDefaults::isWritten() const {
     std::lock_guard lock(mutex_);
     return writtenGeneration_ == generation_;
@@ -227,13 +235,16 @@ Status UserDefaults::synchronize() {
     std::unique_lock lock(mutex_);
     const quint64 target = generation_;
     const quint64 attempt = attempts_;
-    if (writtenGeneration_ >= target)
+    const quint64 requests = hookRequests_;
+    if (writtenGeneration_ >= target && hookRequestsDone_ >= requests)
         return Status::success();
     writeNow_ = true;
     wake_.notify_all();
-    // Written, or a write tried since the request failed.
+    // Written (and the hook called as asked), or a write tried since the
+    // request failed.
     wake_.wait(lock, [&] {
-        return writtenGeneration_ >= target || (attempts_ > attempt && !lastOutcome_.ok());
+        return (writtenGeneration_ >= target && hookRequestsDone_ >= requests) ||
+               (attempts_ > attempt && !lastOutcome_.ok());
     });
     return writtenGeneration_ >= target ? Status::success() : lastOutcome_;
 }
@@ -243,6 +254,19 @@ void UserDefaults::writeWhenDue() {
     std::unique_lock lock(mutex_);
     for (;;) {
         const bool pending = writtenGeneration_ != generation_;
+        if (!pending && hookRequestsDone_ < hookRequests_) {
+            const WrittenHook hook = writtenHook_;
+            const quint64 written = writtenGeneration_;
+            const quint64 requests = hookRequests_;
+            lock.unlock();
+            if (hook)
+                hook(written);
+            lock.lock();
+            // Requests made while it ran get a run of their own.
+            hookRequestsDone_ = requests;
+            wake_.notify_all();
+            continue;
+        }
         if (!pending) {
             writeNow_ = false;
             if (stopping_)

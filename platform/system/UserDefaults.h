@@ -84,6 +84,9 @@ class UserDefaults {
     // changes are made.
     using WrittenHook = std::function<void(quint64 generation)>;
     void setWrittenHook(WrittenHook hook);
+    // Has the writer call the hook soon, with the generation the file holds,
+    // also when there is nothing to write; synchronize() waits for it.
+    void callWrittenHookSoon();
     // Whether every change so far is in the file.
     bool isWritten() const;
     // Waits until every change made so far is in the file, or its write
@@ -113,6 +116,7 @@ class UserDefaults {
     quint64 attempts_ = 0;          // writes tried
     Status lastOutcome_;
     bool writeNow_ = false;
+    quint64 hookRequests_ = 0, hookRequestsDone_ = 0;
     bool stopping_ = false;
     std::chrono::steady_clock::time_point due_; // the next write, once changes wait
     WrittenHook writtenHook_;

@@ -68,16 +68,17 @@ TEST_F(TrafficHistory, FollowsTheSettingsAndNeverRunsAhead) {
 
 TEST_F(TrafficHistory, StartBringsTheHistoryInLineWithTheRecords) {
     const QDateTime periodStart = base.addDays(-5);
-    UserDefaults::standardUserDefaults().setObject(
-        kService, QVariantMap{{"PrimaryService", kService},
-                              {"resetDate", periodStart},
-                              {"totalInBytes", quint64(123456)},
-                              {"totalOutBytes", quint64(7890)}});
+    UserDefaults::standardUserDefaults().setObject(kService,
+                                                   QVariantMap{{"PrimaryService", kService},
+                                                               {"resetDate", periodStart},
+                                                               {"totalInBytes", quint64(123456)},
+                                                               {"totalOutBytes", quint64(7890)}});
     controller->startLogging();
     ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
     EXPECT_EQ(controller->resetDate(), periodStart);
     const std::optional<TrafficTotals> history = historySinceReset();
-    ASSERT_TRUE(history) << "no history after the start";
+    ASSERT_TRUE(history) << "no history after the start: "
+                         << environment.logLines().join('\n').toStdString();
     EXPECT_EQ(history->in, 123456u);
     EXPECT_EQ(history->out, 7890u);
 }
