@@ -6,14 +6,15 @@ BUILD         ?= build
 ASAN_BUILD    ?= build-asan
 PACKAGE_BUILD ?= build-package
 FUZZ_BUILD    ?= build-fuzz
+TSAN_BUILD    ?= build-tsan
 JOBS          ?= $(shell nproc)
 # Seconds for each fuzz target in `make fuzz`, and for all of them together
 # in `make test`.
 FUZZ_SECONDS      ?= 300
 FUZZ_TEST_SECONDS ?= 60
 
-.PHONY: all deps build build-asan build-fuzz package test-package run test test-asan fuzz format \
-	clean
+.PHONY: all deps build build-asan build-fuzz build-tsan package test-package run test tsan fuzz \
+	format clean
 
 all: build
 
@@ -27,6 +28,10 @@ build: deps
 build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFLOWTALLY_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+build-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFLOWTALLY_THREAD_SANITIZE=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
 
 build-fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -52,8 +57,16 @@ run: build
 test: build build-asan build-fuzz
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ctest --output-on-failure
+	@$(MAKE) --no-print-directory tsan
 	./scripts/run-fuzzers --total $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
 	@$(MAKE) --no-print-directory test-package
+
+# Every test but the system tests under ThreadSanitizer; any race it sees
+# fails the test. The system tests start Flowtally and their helpers through
+# QProcess, whose vfork start ThreadSanitizer cannot follow.
+tsan: build-tsan
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp" \
+		ctest --output-on-failure -LE system
 
 fuzz: build-fuzz
 	./scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
@@ -62,4 +75,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

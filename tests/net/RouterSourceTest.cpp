@@ -184,8 +184,9 @@ TEST_F(RouterSource, CounterThatCannotBeReadIsZeroInTheSample) {
 // sample, and moves its interface to another index, counted as the
 // controller counts them: nothing is invented, nothing lost.
 TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
-    QDateTime now = QDateTime::currentDateTimeUtc();
-    environment.setClock([&] { return now; });
+    // The clock outlives the test's body: texts shown after it still ask.
+    const auto now = std::make_shared<QDateTime>(QDateTime::currentDateTimeUtc());
+    environment.setClock([now] { return *now; });
     const QString vlan1At9 =
         "IF-MIB::ifDescr.7 = STRING: eth1\nIF-MIB::ifDescr.9 = STRING: vlan1\n";
     // clang-format off
@@ -208,7 +209,7 @@ TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
         if (!step.walk.isEmpty())
             reply(kWalk, step.walk);
         counters(step.index, step.in, step.out);
-        now = now.addSecs(2);
+        *now = now->addSecs(2);
         controller->processStatsDict(controller->routerStats());
         EXPECT_EQ(controller->totalInBytes(), step.totalIn);
         EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
