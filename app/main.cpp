@@ -2,7 +2,9 @@
 
 #include "QuitSignals.h"
 #include "SingleInstance.h"
+#include "SnmpCommunityFile.h"
 #include "SnmpEnvironment.h"
+#include "SystemLog.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
@@ -45,5 +47,9 @@ int main(int argc, char **argv) {
     controller.applicationDidFinishLaunching();
     const int status = QApplication::exec();
     UserDefaults::standardUserDefaults().synchronize();
+    // The community stays in the settings only; the next start writes the
+    // tools' file again.
+    if (const Status removed = removeSnmpCommunityFile(); !removed.ok())
+        systemLog(removed.message());
     return status;
 }

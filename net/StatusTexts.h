@@ -17,6 +17,10 @@ inline const QString NoData = QStringLiteral("(NO DATA)");
 // No query is made without a community or an address.
 inline const QString NoCommunity = QStringLiteral("SNMP Error: no community string is set.");
 inline const QString NoRouter = QStringLiteral("SNMP Error: no router address.");
+// Only a router in the local ranges, or one whose address was typed into
+// the address field, is asked.
+inline const QString NotLocal =
+    QStringLiteral("SNMP Error: the router's address is not local; type it in to ask it.");
 } // namespace StatusText
 
 } // namespace flowtally

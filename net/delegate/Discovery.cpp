@@ -86,10 +86,11 @@ bool AppDelegate::probablyHasRouter() {
 
     const std::optional<QString> interface = primaryInterface();
     const std::optional<QString> router = primaryInterfaceRouterIP();
-    // The probe goes out whatever the other tests say.
-    const bool answers = SNMPWorksWith(router);
-    routerDecision = answers && interface && isWiredOrWirelessInterface(*interface) && router &&
-                     isValidLocalIP(*router);
+    // A router outside the local ranges is never probed: the probe carries
+    // the community. Any other probe goes out whatever the other tests say.
+    const bool local = router && isValidLocalIP(*router);
+    const bool answers = local && SNMPWorksWith(router);
+    routerDecision = answers && interface && isWiredOrWirelessInterface(*interface);
     return routerDecision;
 }
 

@@ -4,10 +4,17 @@
 
 #include "DirectToolRun.h"
 #include "Environment.h"
+#include "IsValidLocalIP.h"
+#include "SettingsKeys.h"
+#include "SnmpCommunityFile.h"
 #include "StatusTexts.h"
+#include "SystemLog.h"
 #include "Threads.h"
 #include "ToolPaths.h"
 #include "ToolReplies.h"
+#include "UserDefaults.h"
+
+#include <atomic>
 
 namespace flowtally {
 
@@ -37,31 +44,61 @@ std::optional<QString> checkedReply(const QString &reply) {
     return std::nullopt;
 }
 
+const QString kVersion = QStringLiteral("-v"), k2c = QStringLiteral("2c");
+// A get makes one try and waits a second for it.
+const QStringList kGetOptions{
+    kVersion,           k2c, QStringLiteral("-r"), QStringLiteral("0"), QStringLiteral("-t"),
+    QStringLiteral("1")};
+
+// Whether Flowtally may send SNMP queries to the address: one of the local
+// ranges, or the one a person typed into the address field, knowing where
+// it is. A community is a password; it goes nowhere else.
+bool mayAsk(const QString &address) {
+    return isValidLocalIP(address) ||
+           UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP) == address;
+}
+
+// Runs an SNMP tool with the options, the address and the objects as its
+// arguments (each value one argument, whatever it holds) and the community
+// from Flowtally's configuration file, never on its command line. None,
+// with a status text, and no run without a community or for an address
+// that may not be asked; a tool that did not run to its end printed nothing.
+std::optional<QString> snmpToolRun(const QString &tool, const QStringList &options,
+                                   const QString &address, const QStringList &objects,
+                                   QString *errors = nullptr) {
+    const std::optional<QString> community = AppDelegate::communityPassword();
+    if (!given(community)) {
+        reportStatus(StatusText::NoCommunity);
+        return std::nullopt;
+    }
+    if (!mayAsk(address)) {
+        reportStatus(StatusText::NotLocal);
+        return std::nullopt;
+    }
+    if (const Status written = writeSnmpCommunityFile(*community); !written.ok()) {
+        static std::atomic<bool> logged = false;
+        if (!logged.exchange(true))
+            systemLog(QStringLiteral("The SNMP community cannot reach the SNMP tools: %1")
+                          .arg(written.message()));
+        reportStatus(StatusText::NoCommunity);
+        return std::nullopt;
+    }
+    return directToolRun(Environment::current().toolPath(tool),
+                         options + QStringList{address} + objects, {snmpCommunityVariable()},
+                         errors)
+        .value_or(QString());
+}
+
 } // namespace
 
 std::optional<QString> AppDelegate::SNMPGet(const QString &oid,
                                             const std::optional<QString> &atIP) {
     if (!given(atIP))
         return std::nullopt;
-    const std::optional<QString> community = communityPassword();
-    if (!given(community)) {
-        reportStatus(StatusText::NoCommunity);
+    const std::optional<QString> output = snmpToolRun(kSnmpGetTool, kGetOptions, *atIP, {oid});
+    if (!output)
         return std::nullopt;
-    }
-    // Each value is one argument, whatever it holds.
-    const QStringList arguments{QStringLiteral("-v"),
-                                QStringLiteral("2c"),
-                                QStringLiteral("-r"),
-                                QStringLiteral("0"),
-                                QStringLiteral("-t"),
-                                QStringLiteral("1"),
-                                QStringLiteral("-c"),
-                                *community,
-                                *atIP,
-                                oid};
-    const std::optional<QString> output =
-        directToolRun(Environment::current().toolPath(kSnmpGetTool), arguments);
-    return checkedReply(output && !output->isEmpty() ? *output : StatusText::NoData);
+    return checkedReply(!output->isEmpty() ? *output : StatusText::NoData);
 }
 
 std::optional<QString> AppDelegate::SNMPGet(const QString &oid) {
@@ -70,19 +107,15 @@ std::optional<QString> AppDelegate::SNMPGet(const QString &oid) {
 
 std::optional<QString> AppDelegate::SNMPWalk(const QString &oid) {
     const std::optional<QString> address = routerIPAddress();
-    const std::optional<QString> community = communityPassword();
-    if (!given(address) || !given(community)) {
-        reportStatus(given(address) ? StatusText::NoCommunity : StatusText::NoRouter);
+    if (!given(address)) {
+        reportStatus(given(communityPassword()) ? StatusText::NoRouter : StatusText::NoCommunity);
         return std::nullopt;
     }
-    const QStringList arguments{QStringLiteral("-v"),
-                                QStringLiteral("2c"),
-                                QStringLiteral("-c"),
-                                *community,
-                                *address,
-                                oid};
-    return checkedReply(directToolRun(Environment::current().toolPath(kSnmpWalkTool), arguments)
-                            .value_or(QString()));
+    const std::optional<QString> output =
+        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, *address, {oid});
+    if (!output)
+        return std::nullopt;
+    return checkedReply(*output);
 }
 
 bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address) {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 namespace flowtally {
 
@@ -24,9 +25,16 @@ const QStringList kObjects{QStringLiteral("system.sysName.0"), QStringLiteral("s
 constexpr int kPlainTextObjects = 2;
 
 // Whether the tools, run in our environment as it is now, name every object
-// symbolically ("MODULE::name") and print the text objects plain.
+// symbolically ("MODULE::name") and print the text objects plain. They run
+// as Flowtally runs them, with a search path of configuration files that
+// holds none of the system's (SnmpCommunityFile.h): what a configuration
+// file of the system or the user loads does not count.
 bool toolsNameTheObjects() {
+    const QTemporaryDir noConfiguration;
     QProcess translate;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("SNMPCONFPATH"), noConfiguration.path());
+    translate.setProcessEnvironment(environment);
     translate.setStandardErrorFile(QProcess::nullDevice());
     translate.setStandardInputFile(QProcess::nullDevice());
     translate.start(kTranslateTool,

@@ -3,9 +3,12 @@
 // shapes, and what each query leaves in the status line.
 #include "ControllerFixture.h"
 
+#include "NetworkScene.h"
 #include "UserDefaults.h"
 
 #include <QLabel>
+
+#include <sys/stat.h>
 
 namespace flowtally {
 
@@ -22,13 +25,12 @@ QString octets(const QString &direction, quint32 index) {
     return QString("IF-MIB::if%1Octets.%2").arg(direction).arg(index);
 }
 
-// Runs as the fake tools write them down.
-std::string get(const QString &object) {
-    return ("snmpget|-v|2c|-r|0|-t|1|-c|" + kCommunity + '|' + kRouter + '|' + object + '\n')
-        .toStdString();
+// Runs as the fake tools write them down: no community on the command line.
+std::string get(const QString &object, const QString &router = kRouter) {
+    return ("snmpget|-v|2c|-r|0|-t|1|" + router + '|' + object + '\n').toStdString();
 }
 std::string walk() {
-    return ("snmpwalk|-v|2c|-c|" + kCommunity + '|' + kRouter + '|' + kWalk + '\n').toStdString();
+    return ("snmpwalk|-v|2c|" + kRouter + '|' + kWalk + '\n').toStdString();
 }
 // One walk finds the interface of both counters.
 std::string sampleRuns(quint32 index) {
@@ -57,6 +59,9 @@ class RouterSource : public ControllerFixture {
         newTexts();
         for (const QString &text : shownTexts + environment.logLines())
             EXPECT_FALSE(text.contains(kCommunity)) << "shown or logged: " << text;
+        // Every run the test made, as any local user could see it.
+        for (const QString &process : processes())
+            EXPECT_FALSE(process.contains(kCommunity)) << "in the process table: " << process;
         AppDelegate::clearRouterDecision();
         ControllerFixture::TearDown();
     }
@@ -213,6 +218,78 @@ TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
         EXPECT_EQ(controller->totalInBytes(), step.totalIn);
         EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
     }
+    // Texts still on their way show after the test's clock has gone.
+    environment.setClock({});
+}
+
+// The community reaches the tools in a file only this user can read, in
+// step with the setting, and the tools read no other configuration file.
+TEST_F(RouterSource, CommunityReachesTheToolsThroughAPrivateFileOnly) {
+    const QString folder = environment.runtimeFolder() + "/snmp";
+    const auto mode = [](const QString &path) {
+        struct stat status {};
+        return ::stat(qPrintable(path), &status) == 0 ? status.st_mode & 07777 : 0u;
+    };
+    configurations(); // the probe's in SetUp
+    // clang-format off
+    const struct { QString community, file; } cases[] = {
+        {kCommunity, "defCommunity \"pub lic\"\n"},
+        {"q\"uo\\te", "defCommunity \"q\\\"uo\\\\te\"\n"}, // changed: written anew
+        {kCommunity, "defCommunity \"pub lic\"\n"},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        UserDefaults::standardUserDefaults().setObject("communityPassword", c.community);
+        ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
+        EXPECT_EQ(configurations(), c.file) << "what the tool found in SNMPCONFPATH";
+        EXPECT_EQ(readFile(folder + "/snmp.conf"), c.file);
+        EXPECT_EQ(mode(folder + "/snmp.conf"), 0600);
+        EXPECT_EQ(mode(folder), 0700);
+        for (const QString &process : processes()) {
+            EXPECT_FALSE(process.contains(c.community)) << process;
+            EXPECT_TRUE(process.contains("|SNMPCONFPATH=" + folder + '|')) << process;
+        }
+    }
+    // A file that went (a cleaned runtime folder) is written again.
+    ASSERT_TRUE(QFile::remove(folder + "/snmp.conf"));
+    ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(configurations(), "defCommunity \"pub lic\"\n");
+    // A community with a line end cannot be written: no query with an old one.
+    UserDefaults::standardUserDefaults().setObject("communityPassword", "two\nlines");
+    EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(runs(), get(kName) + get(kName) + get(kName) + get(kName));
+    EXPECT_FALSE(QFile::exists(folder + "/snmp.conf"));
+    EXPECT_EQ(lastText(), "SNMP Error: no community string is set.");
+    UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
+}
+
+// Queries go to the local ranges, and elsewhere only to the address a
+// person typed.
+TEST_F(RouterSource, QueriesLeaveTheLocalRangesOnlyForATypedAddress) {
+    // clang-format off
+    const struct { QString address, typed; bool asked; } cases[] = {
+        {"10.1.2.3", {}, true},
+        {"192.168.1.1", "198.51.100.1", true},
+        {"198.51.100.1", {}, false},
+        {"198.51.100.1", "198.51.100.2", false},
+        {"198.51.100.1", "198.51.100.1", true},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.address.toStdString() + " typed " + c.typed.toStdString());
+        if (c.typed.isEmpty())
+            UserDefaults::standardUserDefaults().removeObject("AirportIP");
+        else
+            UserDefaults::standardUserDefaults().setObject("AirportIP", c.typed);
+        reply(kName, kNameReply);
+        EXPECT_EQ(AppDelegate::SNMPWorksWith(c.address), c.asked);
+        EXPECT_EQ(runs(), c.asked ? get(kName, c.address) : "");
+        if (!c.asked) {
+            EXPECT_EQ(lastText(),
+                      "SNMP Error: the router's address is not local; type it in to ask it.");
+        }
+    }
+    UserDefaults::standardUserDefaults().removeObject("AirportIP");
 }
 
 TEST_F(RouterSource, WithoutCommunityNoToolRuns) {

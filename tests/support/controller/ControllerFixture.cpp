@@ -18,6 +18,8 @@ void ControllerFixture::SetUp() {
         const QString name = tool.section('/', -1);
         environment.setToolPath(tool, tools.write(name + ".sh", QString(R"sh(cd '%1'
 { printf %s '%2'; printf '|%s' "$@"; echo; } >> runs
+{ tr '\0' '|' < /proc/$$/cmdline; tr '\0' '|' < /proc/$$/environ; echo; } >> processes
+[ -z "$SNMPCONFPATH" ] || cat "$SNMPCONFPATH/snmp.conf" >> configurations
 for last; do :; done
 reply="./$(printf %s "$last" | tr ':/' '__')"
 [ -f "$reply" ] || reply='./%2'
@@ -45,11 +47,23 @@ void ControllerFixture::reply(const QString &key, const QByteArray &text) {
     file.write(text);
 }
 
-std::string ControllerFixture::runs() {
-    QFile file(tools.filePath("runs"));
+QByteArray ControllerFixture::takeFile(const QString &name) {
+    QFile file(tools.filePath(name));
     const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     file.remove();
-    return text.toStdString();
+    return text;
+}
+
+std::string ControllerFixture::runs() {
+    return takeFile("runs").toStdString();
+}
+
+QStringList ControllerFixture::processes() {
+    return QString::fromUtf8(takeFile("processes")).split('\n', Qt::SkipEmptyParts);
+}
+
+QString ControllerFixture::configurations() {
+    return QString::fromUtf8(takeFile("configurations"));
 }
 
 QStringList ControllerFixture::newTexts() {

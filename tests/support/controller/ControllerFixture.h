@@ -44,6 +44,11 @@ class ControllerFixture : public ::testing::Test {
     // The runs since the last call, one line each: the tool's name and every
     // argument, each after a "|".
     std::string runs();
+    // The same runs as the process table showed them: each one's command
+    // line (/proc/PID/cmdline) and environment, each word after a "|".
+    QStringList processes();
+    // What the SNMP configuration files that the runs were given said.
+    QString configurations();
     // The status texts shown since the last call.
     QStringList newTexts();
     // A sample of the local source ('L') or the router's ('R') at `seconds`
@@ -64,6 +69,9 @@ class ControllerFixture : public ::testing::Test {
 
     // The network the kernel's tables show, or none.
     void useNetwork(const std::optional<FakeNetwork> &network) { environment.setNetwork(network); }
+
+    // A file the tools write, read and removed.
+    QByteArray takeFile(const QString &name);
 
     TestEnvironment environment;
     ScriptFolder tools;
