@@ -79,6 +79,9 @@ class AppDelegate : public QObject {
     static bool probablyHasRouter();
     // Clears the router decision of the last tick (main thread, each tick).
     static void clearRouterDecision();
+    // The next tick probes the router, however long the last silent one
+    // would have it wait (see ProbeRhythm.h): metering starts again.
+    static void rearmRouterProbe();
     bool serviceChanged() const;
 
     // ---- Router source ----
@@ -156,6 +159,11 @@ class AppDelegate : public QObject {
     static constexpr double kBackInterval = 4.0;
 
   private:
+    // The probe of probablyHasRouter: whether the router at the address
+    // answers the name query, as SNMPWorksWith; the tool's standard error
+    // is collected, not shared with ours, and why a router does not answer
+    // (the tool's complaint) goes to *why.
+    static bool routerAnswers(const QString &address, QString *why);
     void loadWindows();
     // The index of the router's "vlan1" interface (else 6), from one walk;
     // none when the walk failed.

@@ -64,6 +64,7 @@ void AppDelegate::startLogging() {
         timerWriteToDisk->invalidate();
     }
     restartPB->setEnabled(false);
+    rearmRouterProbe();
     setPrimaryService(primaryServiceUUID());
     readDatFile();
     readLastReading();

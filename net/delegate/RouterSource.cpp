@@ -89,16 +89,27 @@ std::optional<QString> snmpToolRun(const QString &tool, const QStringList &optio
         .value_or(QString());
 }
 
+// What a get of the objects printed ("(NO DATA)" for nothing); none when it
+// did not run.
+std::optional<QString> getOutput(const QString &address, const QStringList &objects,
+                                 QString *errors = nullptr) {
+    const std::optional<QString> output =
+        snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
+    if (!output)
+        return std::nullopt;
+    return output->isEmpty() ? StatusText::NoData : *output;
+}
+
+const QString kSysName = QStringLiteral("system.sysName.0");
+
 } // namespace
 
 std::optional<QString> AppDelegate::SNMPGet(const QString &oid,
                                             const std::optional<QString> &atIP) {
     if (!given(atIP))
         return std::nullopt;
-    const std::optional<QString> output = snmpToolRun(kSnmpGetTool, kGetOptions, *atIP, {oid});
-    if (!output)
-        return std::nullopt;
-    return checkedReply(!output->isEmpty() ? *output : StatusText::NoData);
+    const std::optional<QString> output = getOutput(*atIP, {oid});
+    return output ? checkedReply(*output) : std::nullopt;
 }
 
 std::optional<QString> AppDelegate::SNMPGet(const QString &oid) {
@@ -121,12 +132,23 @@ std::optional<QString> AppDelegate::SNMPWalk(const QString &oid) {
 bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address) {
     if (!given(address))
         return false;
-    const std::optional<QString> reply = SNMPGet(QStringLiteral("system.sysName.0"), address);
+    const std::optional<QString> reply = SNMPGet(kSysName, address);
     return reply && nameInReply(*reply);
 }
 
+bool AppDelegate::routerAnswers(const QString &address, QString *why) {
+    QString errors;
+    const std::optional<QString> output = getOutput(address, {kSysName}, &errors);
+    const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
+    if (reply && nameInReply(*reply))
+        return true;
+    // The tool's own words, else what it printed in place of an answer.
+    *why = !errors.trimmed().isEmpty() ? errors.trimmed() : output.value_or(QString()).trimmed();
+    return false;
+}
+
 QString AppDelegate::SNMPConfiguredName() {
-    const std::optional<QString> reply = SNMPGet(QStringLiteral("system.sysName.0"));
+    const std::optional<QString> reply = SNMPGet(kSysName);
     return (reply ? nameInReply(*reply) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
 }
 

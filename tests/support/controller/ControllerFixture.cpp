@@ -23,9 +23,13 @@ void ControllerFixture::SetUp() {
 for last; do :; done
 reply="./$(printf %s "$last" | tr ':/' '__')"
 [ -f "$reply" ] || reply='./%2'
-if [ -f "$reply" ]; then cat "$reply"; fi)sh")
+if [ -f "$reply" ]; then cat "$reply"; fi
+if [ -f "$reply.err" ]; then cat "$reply.err" >&2; fi)sh")
                                                                     .arg(tools.path(), name)));
     }
+    // Each test meters from its start: a silent router of the one before
+    // is asked at once.
+    AppDelegate::rearmRouterProbe();
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
     runMainLoopFor(0.05); // texts queued before the test began are not its own
@@ -45,6 +49,10 @@ void ControllerFixture::reply(const QString &key, const QByteArray &text) {
     QFile file(tools.filePath(QString(key).replace(':', '_').replace('/', '_')));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
+}
+
+void ControllerFixture::replyOnError(const QString &key, const QByteArray &text) {
+    reply(key + ".err", text);
 }
 
 QByteArray ControllerFixture::takeFile(const QString &name) {

@@ -41,6 +41,8 @@ class ControllerFixture : public ::testing::Test {
     // any other argument.
     void reply(const QString &key, const QByteArray &text);
     void reply(const QString &key, const QString &text) { reply(key, text.toUtf8()); }
+    // What the tool writes to its standard error for the key, beside its reply.
+    void replyOnError(const QString &key, const QByteArray &text);
     // The runs since the last call, one line each: the tool's name and every
     // argument, each after a "|".
     std::string runs();
