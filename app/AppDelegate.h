@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InterfaceIndexCache.h"
 #include "LastReading.h"
 #include "TrafficSample.h"
 
@@ -218,6 +219,9 @@ class AppDelegate : public QObject {
     std::atomic<bool> terminating = false;
     std::atomic<bool> sleeping = false;
     std::atomic<bool> working = false;
+
+    // Where the router's interface was found (RouterSource.cpp).
+    InterfaceIndexCache interfaceIndexes;
 
     // Accounting state; the first eight fields form a service's record.
     QDateTime _resetDate;

@@ -115,6 +115,32 @@ quint32 counterInReply(const std::optional<QString> &reply) {
     return static_cast<quint32>(longLongValue(replyWords.at(3).trimmed()));
 }
 
+std::optional<QString> answerInReply(const QString &reply, const QString &object) {
+    const QString start = object + QStringLiteral(" = ");
+    for (const QString &line : reply.split(QLatin1Char('\n'))) {
+        if (line.startsWith(start))
+            return line + QLatin1Char('\n');
+    }
+    return std::nullopt;
+}
+
+std::optional<CounterAnswer> counterOfAnswer(const std::optional<QString> &answer) {
+    if (!answer)
+        return std::nullopt;
+    const QStringList answerWords = words(answer->simplified());
+    if (answerWords.size() != 4)
+        return std::nullopt;
+    const QString &type = answerWords.at(2);
+    const int bits = type == QLatin1String("Counter32:")   ? 32
+                     : type == QLatin1String("Counter64:") ? 64
+                                                           : 0;
+    bool number = false;
+    const quint64 value = answerWords.at(3).toULongLong(&number);
+    if (bits == 0 || !number)
+        return std::nullopt;
+    return CounterAnswer{value, bits};
+}
+
 std::optional<QString> addressInArpReply(const QString &reply) {
     static const CharacterSet parentheses =
         CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));

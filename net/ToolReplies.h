@@ -74,6 +74,25 @@ quint32 interfaceIndexInWalk(const std::optional<QString> &walk, const QString &
 // fewer.
 quint32 counterInReply(const std::optional<QString> &reply);
 
+// The answer to one object in the reply of a get of several objects: the
+// line that begins with the object's name as the tool prints it
+// ("SNMPv2-MIB::sysUpTime.0") and " = ", line end included; none when no
+// line does.
+std::optional<QString> answerInReply(const QString &reply, const QString &object);
+
+// A counter as an answer gives it: its value and its width in bits.
+struct CounterAnswer {
+    quint64 value = 0;
+    int bits = 32;
+    bool operator==(const CounterAnswer &) const = default;
+};
+
+// The counter of an answer of type Counter32 or Counter64 ("OBJECT =
+// Counter64: 123", the value an unsigned decimal number); none for an
+// answer of another type, such as an exception ("No Such Instance currently
+// exists at this OID"), or for none.
+std::optional<CounterAnswer> counterOfAnswer(const std::optional<QString> &answer);
+
 // ---- the arp tool ----
 // Replies have the shape "NAME (ADDRESS) at HW on IF [TYPE]" or
 // "NAME (ADDRESS) -- no entry".

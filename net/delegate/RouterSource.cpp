@@ -1,5 +1,7 @@
 // The router source: the router's "vlan1" counters, up-time and name over
-// SNMP v2c, through the net-snmp command-line tools.
+// SNMP v2c, through the net-snmp command-line tools. A sample asks for all
+// four in one get, and walks the interface descriptions only when the
+// interface's index is not known yet or the router restarted.
 #include "AppDelegate.h"
 
 #include "DirectToolRun.h"
@@ -101,6 +103,47 @@ std::optional<QString> getOutput(const QString &address, const QStringList &obje
 }
 
 const QString kSysName = QStringLiteral("system.sysName.0");
+const QString kSysUpTime = QStringLiteral("system.sysUpTime.0");
+
+// What one get of a router sample reads.
+struct RouterReading {
+    double uptime = 0;
+    // 0 for a counter that cannot be read.
+    quint32 in = 0, out = 0;
+    // Whether both counters were answered as counters.
+    bool countersAnswered = false;
+    QString name;
+};
+
+// A router sample's one get: the up-time, both counters of the interface
+// and the name, each answer read as the per-object operations read it.
+// None when the up-time cannot be read (the router did not answer).
+std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
+    // Asked for as the per-object operations ask, answered under the
+    // module's name.
+    const QString inObject = QStringLiteral("IF-MIB::ifInOctets.%1").arg(index);
+    const QString outObject = QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index);
+    const std::optional<QString> output =
+        getOutput(address, {kSysUpTime, inObject, outObject, kSysName});
+    const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
+    if (!reply)
+        return std::nullopt;
+    RouterReading reading;
+    reading.uptime =
+        uptimeInReply(answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysUpTime.0")));
+    if (!(reading.uptime > 0))
+        return std::nullopt;
+    const std::optional<QString> in = answerInReply(*reply, inObject);
+    const std::optional<QString> out = answerInReply(*reply, outObject);
+    reading.in = counterInReply(in);
+    reading.out = counterInReply(out);
+    reading.countersAnswered = counterOfAnswer(in) && counterOfAnswer(out);
+    const std::optional<QString> name =
+        answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysName.0"));
+    reading.name =
+        (name ? nameInReply(*name) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
+    return reading;
+}
 
 } // namespace
 
@@ -157,7 +200,7 @@ QString AppDelegate::routerName() {
 }
 
 double AppDelegate::SNMPUptime() {
-    return uptimeInReply(SNMPGet(QStringLiteral("system.sysUpTime.0")));
+    return uptimeInReply(SNMPGet(kSysUpTime));
 }
 
 quint32 AppDelegate::SNMPInterfaceIndex() {
@@ -183,28 +226,41 @@ quint32 AppDelegate::SNMPIfOut() {
 }
 
 std::optional<TrafficSample> AppDelegate::routerStats() {
-    const double uptime = SNMPUptime();
-    if (!(uptime > 0))
-        return std::nullopt;
-    // One walk finds the interface of both counters. A walk that failed
-    // tells nothing of the router's interfaces: interface 6 might be any.
-    const std::optional<quint32> index = routerInterfaceIndex();
+    const QString address = routerIPAddress().value_or(QString());
+    // The interface's index as found the last time; a walk when none is
+    // known, and after a restart of the router, which may have numbered
+    // its interfaces anew.
+    const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes.find(address);
+    std::optional<quint32> index = known ? std::optional(known->index) : routerInterfaceIndex();
     if (!index)
         return std::nullopt;
-    const quint32 in = counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(*index)));
-    const quint32 out =
-        counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(*index)));
-    const QString name = SNMPConfiguredName();
+    std::optional<RouterReading> reading = readRouter(address, *index);
+    if (reading && known && reading->uptime < known->uptime) {
+        index = routerInterfaceIndex();
+        if (!index)
+            return std::nullopt;
+        if (*index != known->index)
+            reading = readRouter(address, *index);
+    }
+    // A sample without an up-time is given up.
+    if (!reading)
+        return std::nullopt;
+    // An interface that is gone (made anew under another index) is looked
+    // for again at the next sample.
+    if (reading->countersAnswered)
+        interfaceIndexes.remember(address, {*index, reading->uptime});
+    else
+        interfaceIndexes.forget(address);
 
     TrafficSample sample;
-    sample.insert(SampleKey::Router, name);
-    sample.insert(SampleKey::Uptime, uptime);
-    sample.insert(SampleKey::InTraffic, quint64(in));
-    sample.insert(SampleKey::OutTraffic, quint64(out));
+    sample.insert(SampleKey::Router, reading->name);
+    sample.insert(SampleKey::Uptime, reading->uptime);
+    sample.insert(SampleKey::InTraffic, quint64(reading->in));
+    sample.insert(SampleKey::OutTraffic, quint64(reading->out));
     sample.insert(SampleKey::FireDate, Environment::current().now());
     // Which counters these are: another router, or another interface of it,
     // counts other things.
-    sample.insert(SampleKey::RouterAddress, routerIPAddress().value_or(QString()));
+    sample.insert(SampleKey::RouterAddress, address);
     sample.insert(SampleKey::InterfaceIndex, *index);
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);

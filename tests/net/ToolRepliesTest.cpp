@@ -125,6 +125,51 @@ TEST(SnmpReplies, CountersAreTheLow32Bits) {
         EXPECT_EQ(counterInReply(c.reply), c.counter) << c.reply.value_or("none").toStdString();
 }
 
+// A get of several objects answers each on a line of its own, in the order
+// asked, or without the ones the agent would not give.
+TEST(SnmpReplies, EachObjectsAnswerInAReplyOfSeveral) {
+    const QString reply = "SNMPv2-MIB::sysUpTime.0 = Timeticks: (250) 0:00:02.50\n"
+                          "IF-MIB::ifInOctets.7 = Counter32: 12\n"
+                          "IF-MIB::ifInOctets.70 = Counter32: 34\n"
+                          "SNMPv2-MIB::sysName.0 = STRING: gate way\n";
+    // clang-format off
+    const struct { QString object; std::optional<QString> answer; } cases[] = {
+        {"SNMPv2-MIB::sysUpTime.0", "SNMPv2-MIB::sysUpTime.0 = Timeticks: (250) 0:00:02.50\n"},
+        {"IF-MIB::ifInOctets.7", "IF-MIB::ifInOctets.7 = Counter32: 12\n"}, // not .70
+        {"IF-MIB::ifInOctets.70", "IF-MIB::ifInOctets.70 = Counter32: 34\n"},
+        {"SNMPv2-MIB::sysName.0", "SNMPv2-MIB::sysName.0 = STRING: gate way\n"},
+        {"IF-MIB::ifOutOctets.7", std::nullopt},
+        {"ifInOctets.7", std::nullopt}, // names as the tool prints them
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(answerInReply(reply, c.object), c.answer) << c.object.toStdString();
+    EXPECT_EQ(nameInReply(*answerInReply(reply, "SNMPv2-MIB::sysName.0")), "way\n");
+    EXPECT_EQ(answerInReply(kTimeout, "SNMPv2-MIB::sysUpTime.0"), std::nullopt);
+}
+
+TEST(SnmpReplies, CountersOfEitherWidthWhole) {
+    const QString object = "IF-MIB::ifHCInOctets.7 = ";
+    // clang-format off
+    const struct { std::optional<QString> answer; std::optional<CounterAnswer> counter; } cases[] = {
+        {object + "Counter32: 4294967295\n", CounterAnswer{4294967295u, 32}},
+        {object + "Counter64: 18446744073709551615\n", CounterAnswer{18446744073709551615ull, 64}},
+        {object + "Counter64: \t17\t\n", CounterAnswer{17, 64}},
+        {object + "Counter64: 0\n", CounterAnswer{0, 64}},
+        {object + "No Such Instance currently exists at this OID\n", std::nullopt},
+        {object + "No Such Object available on this agent at this OID\n", std::nullopt},
+        {object + "Gauge32: 5\n", std::nullopt},
+        {object + "Counter64: -1\n", std::nullopt},
+        {object + "Counter64: 18446744073709551616\n", std::nullopt}, // beyond 64 bits
+        {object + "Counter64:", std::nullopt},
+        {kTimeout, std::nullopt},
+        {std::nullopt, std::nullopt},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(counterOfAnswer(c.answer), c.counter) << c.answer.value_or("none").toStdString();
+}
+
 TEST(ArpReplies, AddressRecordAndHardwareAddress) {
     const QString entry = "? (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";
     const QString named = "gw.lan (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";

@@ -20,11 +20,16 @@ void ControllerFixture::SetUp() {
 { printf %s '%2'; printf '|%s' "$@"; echo; } >> runs
 { tr '\0' '|' < /proc/$$/cmdline; tr '\0' '|' < /proc/$$/environ; echo; } >> processes
 [ -z "$SNMPCONFPATH" ] || cat "$SNMPCONFPATH/snmp.conf" >> configurations
-for last; do :; done
-reply="./$(printf %s "$last" | tr ':/' '__')"
-[ -f "$reply" ] || reply='./%2'
-if [ -f "$reply" ]; then cat "$reply"; fi
-if [ -f "$reply.err" ]; then cat "$reply.err" >&2; fi)sh")
+replied=
+for argument; do
+  reply="./$(printf %s "$argument" | tr ':/' '__')"
+  if [ -f "$reply" ]; then cat "$reply"; replied=1; fi
+  if [ -f "$reply.err" ]; then cat "$reply.err" >&2; replied=1; fi
+done
+if [ -z "$replied" ]; then
+  if [ -f './%2' ]; then cat './%2'; fi
+  if [ -f './%2.err' ]; then cat './%2.err' >&2; fi
+fi)sh")
                                                                     .arg(tools.path(), name)));
     }
     // Each test meters from its start: a silent router of the one before

@@ -36,9 +36,10 @@ class ControllerFixture : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // What a tool prints when its last argument is `key`; a tool's name
-    // ("netstat", "arp", "snmpget", "snmpwalk") as the key sets its reply to
-    // any other argument.
+    // What a tool prints for an argument `key`: the replies of all its
+    // arguments that have one, in their order (a get of several objects
+    // answers each); a tool's name ("netstat", "arp", "snmpget", "snmpwalk")
+    // as the key sets its reply when no argument has one.
     void reply(const QString &key, const QByteArray &text);
     void reply(const QString &key, const QString &text) { reply(key, text.toUtf8()); }
     // What the tool writes to its standard error for the key, beside its reply.
