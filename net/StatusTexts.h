@@ -21,6 +21,13 @@ inline const QString NoRouter = QStringLiteral("SNMP Error: no router address.")
 // the address field, is asked.
 inline const QString NotLocal =
     QStringLiteral("SNMP Error: the router's address is not local; type it in to ask it.");
+// The interface chosen in the preferences is not on the router any more;
+// the computer's own interface is metered meanwhile.
+inline QString interfaceGone(const QString &interface) {
+    return QStringLiteral("The router has no interface \"%1\" any more; metering this "
+                          "computer's interface.")
+        .arg(interface);
+}
 } // namespace StatusText
 
 } // namespace flowtally

@@ -8,6 +8,7 @@
 #include "IsValidLocalIP.h"
 #include "ProbeRhythm.h"
 #include "SettingsKeys.h"
+#include "StatusTexts.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
 #include "ToolReplies.h"
@@ -124,6 +125,19 @@ bool AppDelegate::probablyHasRouter() {
 
 void AppDelegate::rearmRouterProbe() {
     probeRhythm.rearm();
+}
+
+std::optional<TrafficSample> AppDelegate::tickSample() {
+    if (!probablyHasRouter())
+        return primaryInterfaceStats();
+    std::optional<QString> missingInterface;
+    const std::optional<TrafficSample> sample = routerSample(&missingInterface);
+    if (!missingInterface)
+        return sample;
+    const std::optional<TrafficSample> local = primaryInterfaceStats();
+    // The status line says why these are the computer's figures.
+    doSetInfoText(StatusText::interfaceGone(*missingInterface));
+    return local;
 }
 
 void AppDelegate::clearRouterDecision() {

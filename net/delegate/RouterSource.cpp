@@ -1,11 +1,13 @@
-// The router source: the router's "vlan1" counters, up-time and name over
-// SNMP v2c, through the net-snmp command-line tools. A sample asks for all
-// four in one get, and walks the interface descriptions only when the
+// The router source: the counters of the router's chosen interface (else
+// its "vlan1"), its up-time and name over SNMP v2c, through the net-snmp
+// command-line tools. A sample asks for all of them in one get, the 64-bit
+// counters beside the 32-bit ones, and walks the interfaces only when the
 // interface's index is not known yet or the router restarted.
 #include "AppDelegate.h"
 
 #include "DirectToolRun.h"
 #include "Environment.h"
+#include "InterfaceChoice.h"
 #include "IsValidLocalIP.h"
 #include "SettingsKeys.h"
 #include "SnmpCommunityFile.h"
@@ -105,26 +107,49 @@ std::optional<QString> getOutput(const QString &address, const QStringList &obje
 const QString kSysName = QStringLiteral("system.sysName.0");
 const QString kSysUpTime = QStringLiteral("system.sysUpTime.0");
 
+// A walk of the object at the address, its status shown; none when it did
+// not run or the tool complained.
+std::optional<QString> walkAt(const QString &address, const QString &object) {
+    const std::optional<QString> output =
+        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object});
+    return output ? checkedReply(*output) : std::nullopt;
+}
+
+// The interface chosen for the router at the address, if one was.
+std::optional<InterfaceChoice> chosenInterface(const QString &address) {
+    return InterfaceChoice::fromMap(UserDefaults::standardUserDefaults()
+                                        .objectForKey(SettingsKey::RouterInterface)
+                                        .toMap()
+                                        .value(address)
+                                        .toMap());
+}
+
 // What one get of a router sample reads.
 struct RouterReading {
     double uptime = 0;
     // 0 for a counter that cannot be read.
-    quint32 in = 0, out = 0;
+    quint64 in = 0, out = 0;
+    // 64 where the router answered both of IF-MIB's 64-bit counters.
+    int bits = 32;
     // Whether both counters were answered as counters.
     bool countersAnswered = false;
     QString name;
 };
 
-// A router sample's one get: the up-time, both counters of the interface
-// and the name, each answer read as the per-object operations read it.
-// None when the up-time cannot be read (the router did not answer).
+// A router sample's one get: the up-time, the interface's counters of
+// both widths and the name, each answer read as the per-object operations
+// read it; the 64-bit counters where the router has both. None when the
+// up-time cannot be read (the router did not answer).
 std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
     // Asked for as the per-object operations ask, answered under the
     // module's name.
-    const QString inObject = QStringLiteral("IF-MIB::ifInOctets.%1").arg(index);
-    const QString outObject = QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index);
+    const auto column = [index](const char *name) {
+        return QStringLiteral("IF-MIB::%1.%2").arg(QLatin1String(name)).arg(index);
+    };
+    const QString in32 = column("ifInOctets"), out32 = column("ifOutOctets");
+    const QString in64 = column("ifHCInOctets"), out64 = column("ifHCOutOctets");
     const std::optional<QString> output =
-        getOutput(address, {kSysUpTime, inObject, outObject, kSysName});
+        getOutput(address, {kSysUpTime, in64, out64, in32, out32, kSysName});
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (!reply)
         return std::nullopt;
@@ -133,11 +158,20 @@ std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
         uptimeInReply(answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysUpTime.0")));
     if (!(reading.uptime > 0))
         return std::nullopt;
-    const std::optional<QString> in = answerInReply(*reply, inObject);
-    const std::optional<QString> out = answerInReply(*reply, outObject);
-    reading.in = counterInReply(in);
-    reading.out = counterInReply(out);
-    reading.countersAnswered = counterOfAnswer(in) && counterOfAnswer(out);
+    const std::optional<CounterAnswer> wideIn = counterOfAnswer(answerInReply(*reply, in64));
+    const std::optional<CounterAnswer> wideOut = counterOfAnswer(answerInReply(*reply, out64));
+    if (wideIn && wideOut && wideIn->bits == 64 && wideOut->bits == 64) {
+        reading.in = wideIn->value;
+        reading.out = wideOut->value;
+        reading.bits = 64;
+        reading.countersAnswered = true;
+    } else {
+        const std::optional<QString> in = answerInReply(*reply, in32);
+        const std::optional<QString> out = answerInReply(*reply, out32);
+        reading.in = counterInReply(in);
+        reading.out = counterInReply(out);
+        reading.countersAnswered = counterOfAnswer(in) && counterOfAnswer(out);
+    }
     const std::optional<QString> name =
         answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysName.0"));
     reading.name =
@@ -165,11 +199,7 @@ std::optional<QString> AppDelegate::SNMPWalk(const QString &oid) {
         reportStatus(given(communityPassword()) ? StatusText::NoRouter : StatusText::NoCommunity);
         return std::nullopt;
     }
-    const std::optional<QString> output =
-        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, *address, {oid});
-    if (!output)
-        return std::nullopt;
-    return checkedReply(*output);
+    return walkAt(*address, oid);
 }
 
 bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address) {
@@ -204,15 +234,22 @@ double AppDelegate::SNMPUptime() {
 }
 
 quint32 AppDelegate::SNMPInterfaceIndex() {
-    return interfaceIndexInWalk(SNMPWalk(QStringLiteral("ifDescr")), QStringLiteral("vlan1"),
-                                kDefaultInterfaceIndex);
+    return routerInterfaceIndex().value_or(kDefaultInterfaceIndex);
 }
 
-std::optional<quint32> AppDelegate::routerInterfaceIndex() {
-    const std::optional<QString> walk = SNMPWalk(QStringLiteral("ifDescr"));
+std::optional<quint32> AppDelegate::routerInterfaceIndex(bool *chosenInterfaceGone) {
+    const std::optional<InterfaceChoice> choice =
+        chosenInterface(routerIPAddress().value_or(QString()));
+    const std::optional<QString> walk =
+        SNMPWalk(choice ? choice->object : QStringLiteral("ifDescr"));
     if (!walk)
         return std::nullopt;
-    return interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex);
+    if (!choice)
+        return interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex);
+    const std::optional<quint32> index = interfaceIndexNamed(walk, choice->text);
+    if (!index && chosenInterfaceGone)
+        *chosenInterfaceGone = true;
+    return index;
 }
 
 quint32 AppDelegate::SNMPIfIn() {
@@ -225,43 +262,70 @@ quint32 AppDelegate::SNMPIfOut() {
     return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index)));
 }
 
+QList<RouterInterface> AppDelegate::routerInterfaces(const QString &address) {
+    const std::optional<QString> descriptions = walkAt(address, QStringLiteral("ifDescr"));
+    // A router that did not answer the first walk is not asked again.
+    if (!descriptions)
+        return {};
+    QList<std::optional<QString>> walks;
+    for (const char *object :
+         {"ifName", "ifAlias", "ifHCInOctets", "ifHCOutOctets", "ifInOctets", "ifOutOctets"})
+        walks.append(walkAt(address, QLatin1String(object)));
+    return routerInterfacesInWalks(descriptions, walks[0], walks[1], walks[2], walks[3], walks[4],
+                                   walks[5]);
+}
+
 std::optional<TrafficSample> AppDelegate::routerStats() {
+    return routerSample(nullptr);
+}
+
+std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *missingInterface) {
     const QString address = routerIPAddress().value_or(QString());
+    const std::optional<InterfaceChoice> choice = chosenInterface(address);
     // The interface's index as found the last time; a walk when none is
     // known, and after a restart of the router, which may have numbered
     // its interfaces anew.
-    const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes.find(address);
-    std::optional<quint32> index = known ? std::optional(known->index) : routerInterfaceIndex();
-    if (!index)
-        return std::nullopt;
-    std::optional<RouterReading> reading = readRouter(address, *index);
+    const QString sought = address + QLatin1Char('\n') +
+                           (choice ? choice->object + QLatin1Char('\n') + choice->text : QString());
+    const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes.find(sought);
+    bool gone = false;
+    std::optional<quint32> index =
+        known ? std::optional(known->index) : routerInterfaceIndex(&gone);
+    std::optional<RouterReading> reading = index ? readRouter(address, *index) : std::nullopt;
     if (reading && known && reading->uptime < known->uptime) {
-        index = routerInterfaceIndex();
-        if (!index)
-            return std::nullopt;
-        if (*index != known->index)
+        index = routerInterfaceIndex(&gone);
+        if (index && *index != known->index)
             reading = readRouter(address, *index);
     }
-    // A sample without an up-time is given up.
-    if (!reading)
+    if (gone) {
+        interfaceIndexes.forget(sought);
+        reportStatus(StatusText::interfaceGone(choice->text));
+        if (missingInterface)
+            *missingInterface = choice->text;
+        return std::nullopt;
+    }
+    // A sample without an up-time is given up; so is one whose interface
+    // could not be looked for.
+    if (!index || !reading)
         return std::nullopt;
     // An interface that is gone (made anew under another index) is looked
     // for again at the next sample.
     if (reading->countersAnswered)
-        interfaceIndexes.remember(address, {*index, reading->uptime});
+        interfaceIndexes.remember(sought, {*index, reading->uptime});
     else
-        interfaceIndexes.forget(address);
+        interfaceIndexes.forget(sought);
 
     TrafficSample sample;
     sample.insert(SampleKey::Router, reading->name);
     sample.insert(SampleKey::Uptime, reading->uptime);
-    sample.insert(SampleKey::InTraffic, quint64(reading->in));
-    sample.insert(SampleKey::OutTraffic, quint64(reading->out));
+    sample.insert(SampleKey::InTraffic, reading->in);
+    sample.insert(SampleKey::OutTraffic, reading->out);
     sample.insert(SampleKey::FireDate, Environment::current().now());
-    // Which counters these are: another router, or another interface of it,
-    // counts other things.
+    // Which counters these are: another router, another interface of it, or
+    // its counters of another width count other things.
     sample.insert(SampleKey::RouterAddress, address);
     sample.insert(SampleKey::InterfaceIndex, *index);
+    sample.insert(SampleKey::CounterBits, reading->bits);
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
     return sample;

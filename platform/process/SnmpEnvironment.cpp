@@ -17,12 +17,18 @@ constexpr int kTranslateWaitMs = 5000;
 const QByteArray kModules = "SNMPv2-MIB:IF-MIB";
 
 // The objects Flowtally asks a router for, in the forms it asks for them.
-const QStringList kObjects{QStringLiteral("system.sysName.0"), QStringLiteral("system.sysUpTime.0"),
-                           QStringLiteral("ifDescr"), QStringLiteral("IF-MIB::ifInOctets.1"),
-                           QStringLiteral("IF-MIB::ifOutOctets.1")};
-// The two text objects must print as plain text, without quotes: the
+const QStringList kObjects{QStringLiteral("system.sysName.0"),
+                           QStringLiteral("system.sysUpTime.0"),
+                           QStringLiteral("ifDescr"),
+                           QStringLiteral("IF-MIB::ifInOctets.1"),
+                           QStringLiteral("IF-MIB::ifOutOctets.1"),
+                           QStringLiteral("ifName"),
+                           QStringLiteral("ifAlias"),
+                           QStringLiteral("IF-MIB::ifHCInOctets.1"),
+                           QStringLiteral("IF-MIB::ifHCOutOctets.1")};
+// The four text objects must print as plain text, without quotes: the
 // display hint of DisplayString.
-constexpr int kPlainTextObjects = 2;
+constexpr int kPlainTextObjects = 4;
 
 // Whether the tools, run in our environment as it is now, name every object
 // symbolically ("MODULE::name") and print the text objects plain. They run

@@ -6,6 +6,7 @@
 #include "NetworkScene.h"
 #include "UserDefaults.h"
 
+#include <QComboBox>
 #include <QLabel>
 
 #include <sys/stat.h>
@@ -32,10 +33,12 @@ std::string get(const QString &object, const QString &router = kRouter) {
 std::string walk() {
     return ("snmpwalk|-v|2c|" + kRouter + '|' + kWalk + '\n').toStdString();
 }
-// A sample's one get: the up-time, the interface's counters and the name.
+// A sample's one get: the up-time, the interface's counters of both widths
+// and the name.
 std::string sampleGet(quint32 index) {
-    return ("snmpget|-v|2c|-r|0|-t|1|" + kRouter + '|' + kUptime + '|' + octets("In", index) + '|' +
-            octets("Out", index) + '|' + kName + '\n')
+    return ("snmpget|-v|2c|-r|0|-t|1|" + kRouter + '|' + kUptime + '|' + octets("HCIn", index) +
+            '|' + octets("HCOut", index) + '|' + octets("In", index) + '|' + octets("Out", index) +
+            '|' + kName + '\n')
         .toStdString();
 }
 
@@ -96,7 +99,8 @@ TEST_F(RouterSource, SampleIsOneGetAfterTheWalkThatFoundTheInterface) {
                                           {SampleKey::FireDate, sample->value(SampleKey::FireDate)},
                                           {SampleKey::PrimaryService, kService},
                                           {SampleKey::RouterAddress, kRouter},
-                                          {SampleKey::InterfaceIndex, 7u}}));
+                                          {SampleKey::InterfaceIndex, 7u},
+                                          {SampleKey::CounterBits, 32}}));
         EXPECT_TRUE(sample->value(SampleKey::FireDate).toDateTime().isValid());
         newTexts();
         EXPECT_EQ(outlet<QLabel>("infoText")->text().section('\n', 1), "No Error")
@@ -226,6 +230,170 @@ TEST_F(RouterSource, InterfaceWithoutCountersIsLookedForAgain) {
     EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(5));
     ASSERT_TRUE(controller->routerStats());
     EXPECT_EQ(runs(), sampleGet(12));
+}
+
+// IF-MIB's 64-bit counters where the router answers both, else the 32-bit
+// ones; the sample says which.
+TEST_F(RouterSource, SixtyFourBitCountersWhereTheRouterHasBoth) {
+    const QString none = "No Such Object available on this agent at this OID\n";
+    // clang-format off
+    const struct { QString wideIn, wideOut; quint64 in, out; int bits; } cases[] = {
+        {"Counter64: 9000000000\n", "Counter64: 8000000000\n", 9000000000, 8000000000, 64},
+        {none, none, 123456789, 98765, 32},
+        {"Counter64: 9000000000\n", none, 123456789, 98765, 32}, // both or neither
+        {"Counter64: 0\n", "Counter64: 5\n", 0, 5, 64},           // 0: a failed read, as ever
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bits);
+        reply(octets("HCIn", 7), octets("HCIn", 7) + " = " + c.wideIn);
+        reply(octets("HCOut", 7), octets("HCOut", 7) + " = " + c.wideOut);
+        const std::optional<TrafficSample> sample = controller->routerStats();
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(sample->value(SampleKey::InTraffic), c.in);
+        EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.out);
+        EXPECT_EQ(sample->value(SampleKey::CounterBits), c.bits);
+    }
+}
+
+// A pause in which a 32-bit counter wraps once is counted by the wrap
+// rule; a 64-bit counter counts a pause of several wraps whole. Counters of
+// another width only record.
+TEST_F(RouterSource, PausesAcrossWrapsOfA32BitCounter) {
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    environment.setClock([&] { return now; });
+    const quint64 k2to32 = quint64(1) << 32;
+    const QString none = "No Such Object available on this agent at this OID\n";
+    // clang-format off
+    const struct { int uptime, seconds; int bits; quint64 in, out, totalIn, totalOut; } steps[] = {
+        {1000, 2, 32, 4000000000, 50, 0, 0},       // sets the time only
+        {1002, 2, 32, 4000000100, 60, 0, 0},       // records
+        {1100, 98, 32, 100, 70, 294967296, 10},    // wrapped once while paused
+        {1102, 2, 64, 9000000000, 80, 294967296, 10}, // now 64 bits wide: records
+        {1400, 298, 64, 9000000000 + 3 * k2to32 + 5, 90, 294967296 + 3 * k2to32 + 5, 20},
+    };
+    // clang-format on
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.uptime);
+        reply(kUptime,
+              QString("SNMPv2-MIB::sysUpTime.0 = Timeticks: (%1) x\n").arg(step.uptime * 100));
+        const QString type = step.bits == 64 ? "Counter64: " : "Counter32: ";
+        reply(octets("HCIn", 7),
+              octets("HCIn", 7) + " = " +
+                  (step.bits == 64 ? type + QString::number(step.in) + '\n' : none));
+        reply(octets("HCOut", 7),
+              octets("HCOut", 7) + " = " +
+                  (step.bits == 64 ? type + QString::number(step.out) + '\n' : none));
+        counters(7, "Counter32: " + QString::number(step.in % k2to32) + '\n',
+                 "Counter32: " + QString::number(step.out % k2to32) + '\n');
+        now = now.addSecs(step.seconds);
+        controller->processStatsDict(controller->routerStats());
+        EXPECT_EQ(controller->totalInBytes(), step.totalIn);
+        EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
+    }
+    environment.setClock({});
+}
+
+// A chosen interface is found by its text (an index moves when the router
+// restarts); one the router no longer has says so on the status line, and
+// the ticks meter the computer's own interface meanwhile.
+TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) {
+    UserDefaults::standardUserDefaults().setObject(
+        "RouterInterface",
+        QVariantMap{{kRouter, QVariantMap{{"object", "ifName"}, {"text", "pppoe-wan"}}}});
+    const QString walkOfNames = "snmpwalk|-v|2c|" + kRouter + "|ifName\n";
+    reply("netstat",
+          QByteArray("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes "
+                     "Coll\neth0 1500 <Link#2> 02:42:ac:11:00:02 1 0 5000 1 0 6000 0\n"));
+    // clang-format off
+    const struct { int uptime; QString names; std::optional<quint32> index; std::string runs; } steps[] = {
+        {10, "IF-MIB::ifName.7 = STRING: vlan1\nIF-MIB::ifName.12 = STRING: pppoe-wan\n", 12,
+         walkOfNames.toStdString() + sampleGet(12)},
+        {12, {}, 12, sampleGet(12)},
+        // restarted; the link came up as interface 15
+        {3, "IF-MIB::ifName.12 = STRING: eth1\nIF-MIB::ifName.15 = STRING: pppoe-wan\n", 15,
+         sampleGet(12) + walkOfNames.toStdString() + sampleGet(15)},
+        {5, {}, 15, sampleGet(15)},
+        // restarted without it
+        {2, "IF-MIB::ifName.12 = STRING: eth1\nIF-MIB::ifName.15 = STRING: pppoe\n", std::nullopt,
+         sampleGet(15) + walkOfNames.toStdString()},
+        {4, {}, std::nullopt, walkOfNames.toStdString()},
+    };
+    // clang-format on
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.uptime);
+        reply(kUptime,
+              QString("SNMPv2-MIB::sysUpTime.0 = Timeticks: (%1) x\n").arg(step.uptime * 100));
+        if (!step.names.isEmpty())
+            reply("ifName", step.names);
+        for (const quint32 index : {12u, 15u})
+            counters(index, QString("Counter32: %1\n").arg(index), "Counter32: 1\n");
+        AppDelegate::clearRouterDecision();
+        const std::optional<TrafficSample> sample = controller->tickSample();
+        ASSERT_TRUE(sample);
+        // The tick's probe first: the router answers, every tick.
+        EXPECT_EQ(runs(),
+                  get(kName) + step.runs + (step.index ? "" : "netstat|-f|inet|-bI|eth0\n"));
+        if (step.index) {
+            EXPECT_EQ(sample->value(SampleKey::InterfaceIndex), *step.index);
+            EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(*step.index));
+            EXPECT_EQ(lastText(), "No Error");
+        } else {
+            EXPECT_EQ(sourceOfSample(*sample), CounterSource::Local);
+            EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(5000));
+            EXPECT_EQ(lastText(), "The router has no interface \"pppoe-wan\" any more; metering "
+                                  "this computer's interface.");
+        }
+    }
+    UserDefaults::standardUserDefaults().removeObject("RouterInterface");
+}
+
+// The preferences' pop-up lists the router's interfaces with their totals,
+// Automatic first; a choice is kept for the router, by the description,
+// or by the name where descriptions repeat.
+TEST_F(RouterSource, InterfacePopUpListsTheRoutersInterfacesAndKeepsTheChoice) {
+    reply(kWalk,
+          QString("IF-MIB::ifDescr.1 = STRING: lo\nIF-MIB::ifDescr.2 = STRING: ethernet\n"
+                  "IF-MIB::ifDescr.3 = STRING: ethernet\nIF-MIB::ifDescr.4 = STRING: eth0.2\n"));
+    reply("ifName",
+          QString("IF-MIB::ifName.1 = STRING: lo\nIF-MIB::ifName.2 = STRING: ether1\n"
+                  "IF-MIB::ifName.3 = STRING: ether2\nIF-MIB::ifName.4 = STRING: eth0.2\n"));
+    reply("ifAlias", QString("IF-MIB::ifAlias.2 = STRING: wan\n"));
+    reply("ifHCInOctets", QString("IF-MIB::ifHCInOctets.2 = Counter64: 12884901888\n"));
+    reply("ifHCOutOctets", QString("IF-MIB::ifHCOutOctets.2 = Counter64: 1073741824\n"));
+    reply("ifInOctets", QString("IF-MIB::ifInOctets.3 = Counter32: 2048\n"));
+    reply("ifOutOctets", QString("IF-MIB::ifOutOctets.3 = Counter32: 1024\n"));
+    auto *popUp = outlet<QComboBox>("routerInterfacePopUp");
+    ASSERT_TRUE(popUp);
+    const auto open = [&] {
+        controller->windowDidBecomeKey(controller->prefsWindowWidget());
+        controller->stopLogging(); // waits for the list
+        QStringList items;
+        for (int i = 0; i < popUp->count(); ++i)
+            items.append(popUp->itemText(i));
+        return items;
+    };
+    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1)", "lo",
+                                   "ethernet (ether1, wan) — in 12.00G, out 1.00G",
+                                   "ethernet (ether2) — in 2.00K, out 1.00K", "eth0.2"}));
+    EXPECT_EQ(popUp->currentIndex(), 0);
+    const auto choose = [&](int item) {
+        popUp->setCurrentIndex(item);
+        emit popUp->activated(item);
+        return UserDefaults::standardUserDefaults().objectForKey("RouterInterface").toMap();
+    };
+    EXPECT_EQ(choose(2),
+              (QVariantMap{{kRouter, QVariantMap{{"object", "ifName"}, {"text", "ether1"}}}}));
+    EXPECT_EQ(choose(4),
+              (QVariantMap{{kRouter, QVariantMap{{"object", "ifDescr"}, {"text", "eth0.2"}}}}));
+    EXPECT_EQ(open().size(), 5);
+    EXPECT_EQ(popUp->currentIndex(), 4) << "the choice shows when the window opens again";
+    // A choice the router does not have any more shows as such.
+    reply(kWalk, QString("IF-MIB::ifDescr.1 = STRING: lo\n"));
+    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1)", "lo", "eth0.2 (not on the router)"}));
+    EXPECT_EQ(popUp->currentIndex(), 2);
+    EXPECT_EQ(choose(0), QVariantMap{}) << "Automatic keeps nothing";
+    runs();
 }
 
 TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
