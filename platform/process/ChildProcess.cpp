@@ -107,13 +107,18 @@ class SpawnSetup {
     bool fileActionsMade_ = false;
 };
 
-// Our environment with the added variables in place of ours of their names.
+// Our environment with the added variables in place of ours of their names;
+// an added text without "=" names no variable and is left out.
 QByteArrayList environmentWith(const QStringList &added) {
     QByteArrayList entries;
     QByteArrayList names;
     for (const QString &variable : added) {
-        entries.append(QFile::encodeName(variable));
-        names.append(entries.constLast().left(entries.constLast().indexOf('=') + 1));
+        const QByteArray entry = QFile::encodeName(variable);
+        const qsizetype nameEnd = entry.indexOf('=');
+        if (nameEnd <= 0)
+            continue;
+        entries.append(entry);
+        names.append(entry.left(nameEnd + 1));
     }
     for (char **entry = environ; *entry; ++entry) {
         const QByteArray ours(*entry);

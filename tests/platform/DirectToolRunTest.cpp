@@ -51,7 +51,8 @@ TEST(DirectToolRun, AddsVariablesAndCollectsTheErrors) {
         "\"$FLOWTALLY_TEST_ADDED\"; printf 'no\\nanswer' >&2; head -c 100000 /dev/zero >&2");
     QString errors = "left from before";
     EXPECT_EQ(directToolRun(tool, {},
-                            {"FLOWTALLY_TEST_REPLACED=new=value", "FLOWTALLY_TEST_ADDED=added"},
+                            {"FLOWTALLY_TEST_REPLACED=new=value", "FLOWTALLY_TEST_ADDED=added",
+                             "NO_VALUE", "=nameless"},
                             &errors),
               "ours|new=value|added|");
     EXPECT_EQ(errors, "no\nanswer" + QString(100000, QChar(0)));
