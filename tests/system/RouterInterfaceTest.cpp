@@ -22,9 +22,6 @@ namespace flowtally {
 namespace {
 
 const QString kCommunity = QStringLiteral("ft-iface-7b20");
-// Flowtally's own queries and answers that may pass between a look at the
-// counters and a sample, with snmpd's figures some seconds behind.
-constexpr quint64 kQuerySlack = 4 * SystemTest::kSlack;
 
 class RouterInterfaceTest : public SystemTest {
   protected:
@@ -33,7 +30,7 @@ class RouterInterfaceTest : public SystemTest {
         SystemTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        if (!QFileInfo::exists(modules + "/IF-MIB.txt") || !QFileInfo::exists("/usr/sbin/snmpd"))
+        if (!canPlayRouter())
             GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
         lan.reset();
         lan = std::make_unique<Lan>(Lan::Shape{QStringLiteral("eth0"), routerInterface});
@@ -80,8 +77,7 @@ class RouterInterfaceTest : public SystemTest {
         }
     }
 
-    const QString modules =
-        QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/flowtally/mibs");
+    const QString modules = mibFolder();
     std::unique_ptr<SnmpAgent> agent;
 };
 

@@ -21,8 +21,7 @@ class RouterSecrecyTest : public SystemTest {
         SystemTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        if (!QFileInfo::exists(modules + "/IF-MIB.txt") || !QFileInfo::exists("/usr/sbin/snmpd") ||
-            !QFileInfo::exists("/usr/sbin/nft"))
+        if (!canPlayRouter() || !QFileInfo::exists("/usr/sbin/nft"))
             GTEST_SKIP() << "no snmpd, nft or modules in " << modules.toStdString();
         agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
@@ -60,8 +59,7 @@ class RouterSecrecyTest : public SystemTest {
                 .arg(lan->lan, kPublicRouter, lan->routerHardware, lan->shape.hostInterface, how));
     }
 
-    const QString modules =
-        QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/flowtally/mibs");
+    const QString modules = mibFolder();
     std::unique_ptr<SnmpAgent> agent;
 };
 
