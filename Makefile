@@ -1,12 +1,19 @@
 # The commands of the README: `make run`, `make test` and `make package`.
-# Each installs what is missing, configures and builds first.
+# Each installs what is missing, configures and builds first. `make fuzz`
+# runs every fuzz target for FUZZ_SECONDS each.
 
 BUILD         ?= build
 ASAN_BUILD    ?= build-asan
 PACKAGE_BUILD ?= build-package
+FUZZ_BUILD    ?= build-fuzz
 JOBS          ?= $(shell nproc)
+# Seconds for each fuzz target in `make fuzz`, and for all of them together
+# in `make test`.
+FUZZ_SECONDS      ?= 300
+FUZZ_TEST_SECONDS ?= 60
 
-.PHONY: all deps build build-asan package test-package run test test-asan format clean
+.PHONY: all deps build build-asan build-fuzz package test-package run test test-asan fuzz format \
+	clean
 
 all: build
 
@@ -20,6 +27,11 @@ build: deps
 build-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFLOWTALLY_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+build-fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DFLOWTALLY_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # The Debian package, $(PACKAGE_BUILD)/flowtally_VERSION_ARCH.deb: a Release
 # build with Debian's hardening flags, packed by CPack.
@@ -37,13 +49,17 @@ test-package: package
 run: build
 	./$(BUILD)/bin/flowtally
 
-test: build build-asan
+test: build build-asan build-fuzz
 	cd $(BUILD) && ctest --output-on-failure
 	cd $(ASAN_BUILD) && ctest --output-on-failure
+	./scripts/run-fuzzers --total $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
 	@$(MAKE) --no-print-directory test-package
+
+fuzz: build-fuzz
+	./scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD)

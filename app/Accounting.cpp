@@ -65,6 +65,9 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
                 _gbpmLimit = displayLimitGB->doubleValue() * static_cast<double>(_limitUnitsScale);
                 _gbpm = static_cast<double>(_totalBytesValue) / (sinceReset / kThirtyDays);
                 showFigures(*sample, inRateValue, outRateValue);
+                recordHistory(growth, *sample);
+                showCycle(inRateValue, outRateValue, date);
+                checkAlerts();
             }
             _lastFireDate = date;
         }

@@ -2,6 +2,7 @@
 
 #include "InterfaceIndexCache.h"
 #include "LastReading.h"
+#include "RateSegments.h"
 #include "ToolReplies.h"
 #include "TrafficSample.h"
 
@@ -15,20 +16,29 @@
 #include <memory>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
+class QSpinBox;
 class QUndoStack;
 class QWidget;
 
 namespace flowtally {
 
 class Badge;
+class CycleChart;
+class DesktopNotifier;
+class HistoryStore;
+class HistoryWindow;
+class HistoryWriter;
+class RatesChart;
 class BusyIndicator;
 class FormattedField;
 class LevelIndicator;
+class NetworkManagerWatch;
 class SleepMonitor;
 class Timer;
 class WindowEvents;
@@ -129,10 +139,38 @@ class AppDelegate : public QObject {
     void setValue(const QVariant &value, const QString &forUndefinedKey);
     void doResetTotals();
     void doResetTotalsNow();
+    // Stores the record at once and has the settings file written: a reset
+    // and its undo are not left to the timed writes.
+    void storeRecordNow();
     QDateTime resetDate() const { return _resetDate; }
     void setResetDate(const QDateTime &date) { _resetDate = date; }
     std::optional<QString> primaryService() const { return _PrimaryService; }
     void setPrimaryService(const std::optional<QString> &service) { _PrimaryService = service; }
+
+    // ---- History, billing cycles and alerts (main thread) ----
+    // Brings every network's history in line with its record (once, at the
+    // first start of logging) and has the history written behind the
+    // settings.
+    void startHistory();
+    // What an accepted sample added goes to the network's history; the name
+    // the network is shown by with it.
+    void recordHistory(const CounterGrowth &growth, const TrafficSample &sample);
+    // A network's totals begin anew on the first day of its billing cycle:
+    // one undoable reset, at the first tick after the cycle began.
+    void resetForNewCycle();
+    // The cycle line of the main window, the charts and the alerts, after
+    // an accepted sample.
+    void showCycle(double inRateValue, double outRateValue, const QDateTime &at);
+    void refreshCycleChart();
+    void checkAlerts();
+    void showHistoryWindow();
+    // The history, opened for reading on the main thread on first use; none
+    // while there is none.
+    HistoryStore *historyForReading();
+    // The network's cycle start day (0: none) and the share of the limit
+    // that warns, as the preferences set them.
+    int cycleStartDay() const { return _cycleStartDay; }
+    void setCycleStartDay(int day);
 
     // ---- Status line ----
     static const QString kInfoTextNotificationName;
@@ -167,6 +205,7 @@ class AppDelegate : public QObject {
     QWidget *prefsWindowWidget() const { return prefsWindow; }
     QWidget *helpWindowWidget() const { return helpWindow; }
     QUndoStack *undoStack() const { return undoManager; }
+    HistoryWindow *historyWindowWidget() const { return historyWindow; }
 
     // The interval to the next tick after a processed sample, in seconds.
     static constexpr double kFrontInterval = 1.5;
@@ -179,6 +218,8 @@ class AppDelegate : public QObject {
     // (the tool's complaint) goes to *why.
     static bool routerAnswers(const QString &address, QString *why);
     void loadWindows();
+    void addCharts(QMainWindow *main);
+    void connectUsagePreferences();
     // The index of the router's chosen interface, else of its "vlan1"
     // interface (else 6), from one walk; none when the walk failed or the
     // chosen interface is not there (then *chosenInterfaceGone is set).
@@ -204,6 +245,8 @@ class AppDelegate : public QObject {
     void showBadge(const QString &text);
     bool isApplicationActive() const;
     void runLoopUntilWorkerDone();
+    // Stores the record and writes the settings file, waiting a little.
+    void writeSettingsBeforeSuspend();
 
     // Outlets, in their declared order.
     QWidget *prefsWindow = nullptr;
@@ -227,12 +270,23 @@ class AppDelegate : public QObject {
     QPushButton *resetTotalsNowPB = nullptr;
     QPushButton *restartPB = nullptr;
     BusyIndicator *workProgress = nullptr;
+    // Beyond the outlets: the cycle line and the charts of the main window,
+    // the preferences of the cycle, alerts and login, the History window.
+    QLabel *cycleTextLabel = nullptr;
+    QLabel *cycleText = nullptr;
+    CycleChart *cycleChart = nullptr;
+    RatesChart *ratesChart = nullptr;
+    QComboBox *cycleStartDayPopUp = nullptr;
+    QSpinBox *warnAtPercent = nullptr;
+    QCheckBox *startAtLogin = nullptr;
+    HistoryWindow *historyWindow = nullptr;
 
     QUndoStack *undoManager = nullptr;
     WindowEvents *windowEvents = nullptr;
     std::unique_ptr<WindowPlacement> placement;
     std::unique_ptr<Badge> badge;
     std::unique_ptr<SleepMonitor> sleepMonitor;
+    std::unique_ptr<NetworkManagerWatch> networkManager;
 
     // Work cycle.
     std::shared_ptr<Timer> timer;
@@ -263,6 +317,21 @@ class AppDelegate : public QObject {
     double _prevUptime = 0;
     // The last reading metered (kept in the settings).
     LastReading lastReading;
+    // The network's billing cycle start day (0: none) and its alerts of the
+    // period, kept in its record.
+    int _cycleStartDay = 0;
+    QDateTime _cycleResetFor;
+    QVariantMap _limitAlerts;
+    // The traffic history, written behind the settings; the name the
+    // history knows the held network by.
+    std::shared_ptr<HistoryWriter> historyWriter;
+    bool historyStarted = false;
+    QString historyName;
+    // The history as the charts read it, on the main thread.
+    std::unique_ptr<HistoryStore> historyReader;
+    // The rates of the last minutes, for the rates chart.
+    QList<RatePoint> rates;
+    std::unique_ptr<DesktopNotifier> notifier;
     quint64 _totalBytesValue = 0;
     double _gbpm = 0;
 };

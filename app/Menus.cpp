@@ -1,5 +1,5 @@
-// The menu bar of the main window: Flowtally (Preferences…, Help, Quit) and
-// Edit (Undo of a totals reset).
+// The menu bar of the main window: Flowtally (Preferences…, History…, Help,
+// Quit) and Edit (Undo of a totals reset).
 #include "AppDelegate.h"
 
 #include "BringToFront.h"
@@ -11,13 +11,16 @@
 
 namespace flowtally {
 
-// The shortcuts are the same on every desktop: Ctrl+, Preferences, F1 Help,
-// Ctrl+Q Quit, Ctrl+Z Undo.
+// The shortcuts are the same on every desktop: Ctrl+, Preferences, Ctrl+H
+// History, F1 Help, Ctrl+Q Quit, Ctrl+Z Undo.
 void AppDelegate::buildMenus(QMainWindow *main) {
     QMenu *appMenu = main->menuBar()->addMenu(tr("&Flowtally"));
     QAction *preferences = appMenu->addAction(tr("&Preferences…"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(preferences, &QAction::triggered, this, [this] { bringToFront(prefsWindow); });
+    QAction *history = appMenu->addAction(tr("&History…"));
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(history, &QAction::triggered, this, &AppDelegate::showHistoryWindow);
     QAction *help = appMenu->addAction(tr("&Help"));
     help->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help, &QAction::triggered, this, [this] { bringToFront(helpWindow); });

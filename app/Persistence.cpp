@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 
 #include "DistantPast.h"
+#include "HistoryWriter.h"
 #include "PropertyList.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
@@ -50,7 +51,10 @@ class ResetTotalsCommand : public QUndoCommand {
         : controller_(controller), before_(std::move(before)) {
         setText(QStringLiteral("\"Reset Totals\""));
     }
-    void redo() override { controller_->doResetTotals(); }
+    void redo() override {
+        controller_->doResetTotals();
+        controller_->storeRecordNow();
+    }
     void undo() override {
         QVariantMap restored = before_;
         const QVariantMap now = controller_->dictionaryFromPersistentValues();
@@ -60,12 +64,13 @@ class ResetTotalsCommand : public QUndoCommand {
                                            now.value(total).toULongLong());
             for (const QString &counters :
                  {RecordKey::prevInVal, RecordKey::prevOutVal, RecordKey::prevValSource,
-                  RecordKey::prevValOrigin, RecordKey::prevUptime}) {
+                  RecordKey::prevValOrigin, RecordKey::prevUptime, RecordKey::cycleResetFor}) {
                 if (now.contains(counters))
                     restored.insert(counters, now.value(counters));
             }
         }
         controller_->loadPersistentValuesFromDict(restored);
+        controller_->storeRecordNow();
         setObsolete(true);
     }
 
@@ -78,10 +83,11 @@ class ResetTotalsCommand : public QUndoCommand {
 
 const QStringList &AppDelegate::persistentDataKeys() {
     static const QStringList keys{
-        RecordKey::resetDate,       RecordKey::totalInBytes, RecordKey::totalOutBytes,
-        RecordKey::prevInVal,       RecordKey::prevOutVal,   RecordKey::PrimaryService,
-        RecordKey::limitUnitsScale, RecordKey::gbpmLimit,    RecordKey::prevValSource,
-        RecordKey::prevUptime,      RecordKey::prevValOrigin};
+        RecordKey::resetDate,       RecordKey::totalInBytes,  RecordKey::totalOutBytes,
+        RecordKey::prevInVal,       RecordKey::prevOutVal,    RecordKey::PrimaryService,
+        RecordKey::limitUnitsScale, RecordKey::gbpmLimit,     RecordKey::prevValSource,
+        RecordKey::prevUptime,      RecordKey::prevValOrigin, RecordKey::cycleStartDay,
+        RecordKey::cycleResetFor,   RecordKey::limitAlerts};
     return keys;
 }
 
@@ -109,6 +115,12 @@ void AppDelegate::initialize() {
 }
 
 void AppDelegate::readDatFile() {
+    // A network's cycle and alerts are its own: another's never carry over,
+    // also to a network without a record.
+    _cycleStartDay = 0;
+    _cycleResetFor = QDateTime();
+    _limitAlerts.clear();
+    historyName.clear();
     const std::optional<QString> service = primaryServiceUUID();
     const QVariant stored =
         service ? UserDefaults::standardUserDefaults().objectForKey(*service) : QVariant();
@@ -130,10 +142,23 @@ void AppDelegate::writeRecord(const QString &service) {
     // memory until a network comes.
     if (service.isEmpty())
         return;
-    // The record and the last reading go into the file together.
-    UserDefaults::standardUserDefaults().setObjects(
-        {{service, dictionaryFromPersistentValues()},
-         {SettingsKey::LastReading, lastReading.toMap()}});
+    // The record and the last reading go into the file together; what the
+    // history gained meanwhile follows once the file holds them.
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObjects({{service, dictionaryFromPersistentValues()},
+                         {SettingsKey::LastReading, lastReading.toMap()}});
+    if (historyWriter) {
+        historyWriter->stage(defaults.generation());
+        // Nothing changed (no bytes either): no write comes to take it along.
+        if (defaults.isWritten())
+            defaults.callWrittenHookSoon();
+    }
+}
+
+void AppDelegate::storeRecordNow() {
+    if (_PrimaryService)
+        writeRecord(*_PrimaryService);
+    UserDefaults::standardUserDefaults().writeNow();
 }
 
 void AppDelegate::readLastReading() {
@@ -158,6 +183,12 @@ QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
     if (!_prevValOrigin.device.isEmpty())
         record.insert(RecordKey::prevValOrigin, _prevValOrigin.toMap());
     record.insert(RecordKey::prevUptime, _prevUptime);
+    if (_cycleStartDay != 0)
+        record.insert(RecordKey::cycleStartDay, quint64(_cycleStartDay));
+    if (_cycleResetFor.isValid())
+        record.insert(RecordKey::cycleResetFor, _cycleResetFor);
+    if (!_limitAlerts.isEmpty())
+        record.insert(RecordKey::limitAlerts, _limitAlerts);
     return record;
 }
 
@@ -189,6 +220,12 @@ void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
                 _prevValOrigin.source = counterSourceNamed(value.toString());
         } else if (key == RecordKey::prevValOrigin)
             _prevValOrigin = CounterOrigin::fromMap(value.toMap());
+        else if (key == RecordKey::cycleStartDay)
+            _cycleStartDay = int(qBound<quint64>(0, value.toULongLong(), 31));
+        else if (key == RecordKey::cycleResetFor)
+            _cycleResetFor = value.toDateTime();
+        else if (key == RecordKey::limitAlerts)
+            _limitAlerts = value.toMap();
         else if (key == RecordKey::prevUptime)
             _prevUptime = value.toDouble();
         else

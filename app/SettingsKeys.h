@@ -26,6 +26,9 @@ inline const QString HelpWindowGeometry = QStringLiteral("HelpWindowGeometry");
 // ("ifDescr" or "ifName") and "text" (InterfaceChoice.h). A router without
 // an entry is read as documented: its "vlan1", else interface 6.
 inline const QString RouterInterface = QStringLiteral("RouterInterface");
+// The share of the limit at which Flowtally warns, in percent; 0: never.
+// Absent: 80.
+inline const QString WarnAtPercent = QStringLiteral("WarnAtPercent");
 // The last reading metered (see LastReading.h).
 inline const QString LastReading = QStringLiteral("LastReading");
 } // namespace SettingsKey
@@ -50,6 +53,11 @@ inline const QString prevValOrigin = QStringLiteral("prevValOrigin");
 // The day of the month on which the network's billing cycle starts (1–31;
 // 29–31 mean the month's last day in shorter months); absent or 0: none.
 inline const QString cycleStartDay = QStringLiteral("cycleStartDay");
+// The start of the billing cycle for which the totals were last reset by
+// themselves; an undo of that reset keeps it, so the cycle is not reset again.
+inline const QString cycleResetFor = QStringLiteral("cycleResetFor");
+// Which alerts of the period were sent (see AlertState.h).
+inline const QString limitAlerts = QStringLiteral("limitAlerts");
 } // namespace RecordKey
 
 // The entries of the last reading (LastReading.h) that others read too.

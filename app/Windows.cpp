@@ -4,22 +4,31 @@
 #include "AppDelegate.h"
 
 #include "AppIcon.h"
+#include "Autostart.h"
 #include "Badge.h"
 #include "BringToFront.h"
 #include "BusyIndicator.h"
+#include "CycleChart.h"
 #include "DelayedPerform.h"
+#include "DesktopNotifier.h"
 #include "FigureFormatter.h"
 #include "FormattedField.h"
+#include "HistoryStore.h"
+#include "HistoryWindow.h"
+#include "HistoryWriter.h"
 #include "InterfaceChoice.h"
 #include "IsValidLocalIP.h"
 #include "KeyViewOrder.h"
 #include "LevelIndicator.h"
+#include "NetworkManagerWatch.h"
 #include "NotificationCenter.h"
 #include "NumberFormatter.h"
 #include "Numbers.h"
+#include "RatesChart.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
 #include "SleepMonitor.h"
+#include "SnmpEnvironment.h"
 #include "SystemLog.h"
 #include "Threads.h"
 #include "Timer.h"
@@ -34,6 +43,11 @@
 #include "ui_PreferencesWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
 
 #include <QUndoStack>
 #include <algorithm>
@@ -151,7 +165,11 @@ std::unique_ptr<Formatter> numberFormatter(unsigned fractionDigits) {
 
 } // namespace
 
-AppDelegate::AppDelegate() {
+AppDelegate::AppDelegate()
+    : networkManager(std::make_unique<NetworkManagerWatch>()),
+      notifier(std::make_unique<DesktopNotifier>()) {
+    // An alert no desktop shows goes to the status line.
+    connect(notifier.get(), &DesktopNotifier::notShown, this, &AppDelegate::doSetInfoText);
     initialize();
     loadWindows();
     awakeFromNib();
@@ -165,6 +183,7 @@ AppDelegate::~AppDelegate() {
         timerWriteToDisk->invalidate();
     }
     runLoopUntilWorkerDone();
+    delete historyWindow;
     delete prefsWindow;
     delete helpWindow;
     delete mainWindow;
@@ -207,6 +226,12 @@ void AppDelegate::loadWindows() {
     resetTotalsNowPB = mainUi.resetTotalsNowPB;
     restartPB = prefsUi.restartPB;
     workProgress = mainUi.workProgress;
+    cycleTextLabel = mainUi.cycleTextLabel;
+    cycleText = mainUi.cycleText;
+    cycleStartDayPopUp = prefsUi.cycleStartDayPopUp;
+    warnAtPercent = prefsUi.warnAtPercent;
+    startAtLogin = prefsUi.startAtLogin;
+    addCharts(main);
 
     QApplication::setWindowIcon(appIcon());
     placement = std::make_unique<WindowPlacement>();
@@ -229,7 +254,14 @@ void AppDelegate::loadWindows() {
     showAsValue(airportName);
     fitWidth(airportIP, kWidestAddress);
     alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
-                      mainUi.displayLimitGBLabel, mainUi.airportNameLabel, mainUi.airportIPLabel});
+                      mainUi.cycleTextLabel, mainUi.displayLimitGBLabel, mainUi.airportNameLabel,
+                      mainUi.airportIPLabel});
+    // The bars keep a width a share can be read from, beside the charts.
+    for (LevelIndicator *bar : {levelIndicator, rateIndicator})
+        bar->setMinimumWidth(bar->fontMetrics().horizontalAdvance(kWidestBytes) * 3 / 2);
+    // Shown once a cycle is set.
+    cycleTextLabel->hide();
+    cycleText->hide();
     // Two lines, the time stamp over the text. A text never makes the window
     // jump: what does not fit is in the line's tooltip.
     infoText->setFixedHeight(2 * infoText->fontMetrics().lineSpacing());
@@ -243,14 +275,16 @@ void AppDelegate::loadWindows() {
     displayLimitGB->setDoubleValue(defaults().objectForKey(SettingsKey::DisplayLimitGB).toDouble());
     connect(displayLimitGB, &FormattedField::committed, this, [this] {
         defaults().setObject(SettingsKey::DisplayLimitGB, displayLimitGB->doubleValue());
-        defaults().synchronize();
+        defaults().writeNow();
     });
     communityPasswordField->setText(
         defaults().stringForKey(SettingsKey::communityPassword).value_or(QString()));
     connect(communityPasswordField, &QLineEdit::textEdited, this, [](const QString &text) {
         defaults().setObject(SettingsKey::communityPassword, text);
-        defaults().synchronize();
+        defaults().writeNow();
     });
+
+    connectUsagePreferences();
 
     connect(resetTotalsNowPB, &QPushButton::clicked, this, &AppDelegate::doResetTotalsNow);
     connect(restartPB, &QPushButton::clicked, this, &AppDelegate::doRestart);
@@ -270,8 +304,50 @@ void AppDelegate::loadWindows() {
         windowEvents->watch(window);
 }
 
+void AppDelegate::addCharts(QMainWindow *main) {
+    // The figures on the left, the charts of the period and of the last
+    // minutes on the right.
+    auto *charts = new QWidget;
+    auto *chartsLayout = new QVBoxLayout(charts);
+    chartsLayout->setContentsMargins(0, 0, 0, 0);
+    cycleChart = new CycleChart;
+    ratesChart = new RatesChart;
+    chartsLayout->addWidget(cycleChart, 3);
+    chartsLayout->addWidget(ratesChart, 2);
+    auto *columns = new QWidget;
+    auto *columnsLayout = new QHBoxLayout(columns);
+    columnsLayout->addWidget(main->takeCentralWidget());
+    columnsLayout->addWidget(charts, 1);
+    main->setCentralWidget(columns);
+}
+
+void AppDelegate::connectUsagePreferences() {
+    // The cycle is the held network's; the pop-up shows it whenever the
+    // preferences come to the front.
+    cycleStartDayPopUp->addItem(tr("No cycle"));
+    for (int day = 1; day <= 31; ++day)
+        cycleStartDayPopUp->addItem(tr("Day %1").arg(day));
+    connect(cycleStartDayPopUp, &QComboBox::activated, this,
+            [this](int day) { setCycleStartDay(day); });
+    const QVariant warnAt = defaults().objectForKey(SettingsKey::WarnAtPercent);
+    warnAtPercent->setValue(warnAt.isValid() ? warnAt.toInt() : warnAtPercent->value());
+    connect(warnAtPercent, &QSpinBox::editingFinished, this, [this] {
+        defaults().setObject(SettingsKey::WarnAtPercent, quint64(warnAtPercent->value()));
+        defaults().writeNow();
+    });
+    startAtLogin->setChecked(startsAtLogin());
+    connect(startAtLogin, &QCheckBox::toggled, this, [this](bool on) {
+        if (const Status status = setStartsAtLogin(on); !status.ok()) {
+            doSetInfoText(status.message());
+            const QSignalBlocker quiet(startAtLogin);
+            startAtLogin->setChecked(startsAtLogin());
+        }
+    });
+}
+
 void AppDelegate::awakeFromNib() {
-    if (!defaults().boolForKey(SettingsKey::HideHelp)) {
+    // Not at a start with the session: help would come to the front.
+    if (!defaults().boolForKey(SettingsKey::HideHelp) && !startedAtLogin()) {
         performAfterDelay(this, 0, [this] {
             helpWindow->show();
             helpWindow->raise();
@@ -309,7 +385,7 @@ void AppDelegate::doSetUserDefinedIP() {
         defaults().removeObject(SettingsKey::AirportIP);
     else
         defaults().setObject(SettingsKey::AirportIP, addressWithInetNumber(address));
-    defaults().synchronize();
+    defaults().writeNow();
     selectKeyViewFollowingView(airportIP);
 }
 
@@ -326,6 +402,7 @@ void AppDelegate::fillRouterInterfacePopUp() {
     // Metering is stopped meanwhile; should the window close first, a tick
     // may run beside it.
     detachThread([this] {
+        awaitSnmpEnvironment();
         const bool router = !terminating && probablyHasRouter();
         const QString address = router ? routerIPAddress().value_or(QString()) : QString();
         const QList<RouterInterface> interfaces =
@@ -375,6 +452,7 @@ void AppDelegate::doRouterInterfacePopUp() {
 void AppDelegate::windowDidBecomeKey(QWidget *window) {
     if (window == prefsWindow) {
         stopLogging();
+        cycleStartDayPopUp->setCurrentIndex(_cycleStartDay);
         fillRouterInterfacePopUp();
     }
 }
@@ -391,7 +469,7 @@ void AppDelegate::windowWillClose(QWidget *window) {
         startLogging();
     if (window == helpWindow)
         defaults().setObject(SettingsKey::HideHelp, true);
-    defaults().synchronize();
+    defaults().writeNow();
 }
 
 void AppDelegate::quit() {

@@ -8,8 +8,10 @@
 #include "KeyViewOrder.h"
 #include "MainLoop.h"
 #include "SleepMonitor.h"
+#include "SnmpEnvironment.h"
 #include "Threads.h"
 #include "Timer.h"
+#include "UserDefaults.h"
 
 #include <QGuiApplication>
 #include <QPushButton>
@@ -24,6 +26,8 @@ constexpr double kWaitSlice = 0.05;
 constexpr double kLastRunAtQuit = 0.2;
 constexpr double kActivationDelay = 0.1;
 constexpr double kWakeDelay = 4.0;
+// How long sleep or shutdown waits for the settings to be written.
+constexpr double kLongestSuspendWrite = 2.0;
 
 } // namespace
 
@@ -41,6 +45,8 @@ void AppDelegate::applicationDidBeginRunLoop() {
     sleepMonitor = std::make_unique<SleepMonitor>();
     connect(sleepMonitor.get(), &SleepMonitor::willSleep, this, &AppDelegate::willSleep);
     connect(sleepMonitor.get(), &SleepMonitor::didWake, this, &AppDelegate::didWake);
+    connect(sleepMonitor.get(), &SleepMonitor::willShutDown, this,
+            &AppDelegate::writeSettingsBeforeSuspend);
     // The router address field must not be in an edit, or ticks can't fill it.
     selectKeyViewFollowingView(airportIP);
 }
@@ -68,6 +74,8 @@ void AppDelegate::startLogging() {
     setPrimaryService(primaryServiceUUID());
     readDatFile();
     readLastReading();
+    startHistory();
+    refreshCycleChart();
     // The pop-up shows the unit of the loaded limit.
     selectLimitUnit();
     timer = Timer::scheduledTimer(
@@ -114,17 +122,25 @@ void AppDelegate::doWork() {
         // Without a network before and now there is nothing to store or
         // load; loading the defaults again every tick would only fill the log.
         if (current || _PrimaryService) {
-            if (_PrimaryService)
+            if (_PrimaryService) {
                 writeRecord(*_PrimaryService);
+                // The network that was left goes to the file at once.
+                UserDefaults::standardUserDefaults().writeNow();
+            }
             setPrimaryService(current);
             readDatFile();
             selectLimitUnit();
+            rates.clear();
+            refreshCycleChart();
         }
     }
+    resetForNewCycle();
     detachThread([this] { threadedDoWork(); });
 }
 
 void AppDelegate::threadedDoWork() {
+    // The SNMP tools' modules are settled before the first query.
+    awaitSnmpEnvironment();
     const std::optional<QString> address = routerIPAddress();
     const QVariant shown = address ? QVariant(*address) : QVariant(0u);
     performOnMainThread([this, shown] { setIPField(shown); }, false);
@@ -141,6 +157,19 @@ void AppDelegate::threadedDoWork() {
 void AppDelegate::willSleep() {
     sleeping = true;
     runLoopUntilWorkerDone();
+    writeSettingsBeforeSuspend();
+}
+
+void AppDelegate::writeSettingsBeforeSuspend() {
+    // What was counted goes to the file before the computer sleeps or shuts
+    // down; the writer's thread writes it while the loop runs on.
+    if (_PrimaryService)
+        writeRecord(*_PrimaryService);
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.writeNow();
+    for (double waited = 0; !defaults.isWritten() && waited < kLongestSuspendWrite;
+         waited += kWaitSlice)
+        runMainLoopFor(kWaitSlice);
 }
 
 void AppDelegate::didWake() {

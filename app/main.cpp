@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "Autostart.h"
 #include "QuitSignals.h"
 #include "SingleInstance.h"
 #include "SnmpCommunityFile.h"
@@ -21,7 +22,8 @@ int main(int argc, char **argv) {
         instance.askFirstToComeForward();
         return 0;
     }
-    setUpSnmpEnvironment(bundledMibFolder());
+    // The SNMP tools' modules are settled meanwhile; the first tool run waits.
+    beginSnmpEnvironment(bundledMibFolder());
     QApplication::setApplicationName(QStringLiteral("Flowtally"));
     QApplication::setDesktopFileName(QStringLiteral("flowtally"));
     // Quitting goes through the controller, which stops the work cycle first.
@@ -43,10 +45,15 @@ int main(int argc, char **argv) {
             QApplication::quit();
     });
 
-    controller.mainWindowWidget()->show();
+    // Started with the session: in the background, the badge showing.
+    if (startedAtLogin())
+        controller.mainWindowWidget()->showMinimized();
+    else
+        controller.mainWindowWidget()->show();
     controller.applicationDidFinishLaunching();
     const int status = QApplication::exec();
     UserDefaults::standardUserDefaults().synchronize();
+    awaitSnmpEnvironment();
     // The community stays in the settings only; the next start writes the
     // tools' file again.
     if (const Status removed = removeSnmpCommunityFile(); !removed.ok())

@@ -8,6 +8,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <mutex>
+#include <thread>
+
 namespace flowtally {
 
 namespace {
@@ -92,6 +95,25 @@ SnmpModules setUpSnmpEnvironment(const QString &bundledFolder) {
         systemLog(
             QStringLiteral("SNMP tools use Flowtally's own modules in %1").arg(bundledFolder));
     return SnmpModules::Bundled;
+}
+
+namespace {
+
+std::mutex preparing;
+std::thread preparation;
+
+} // namespace
+
+void beginSnmpEnvironment(const QString &bundledFolder) {
+    std::lock_guard lock(preparing);
+    if (!preparation.joinable())
+        preparation = std::thread([bundledFolder] { setUpSnmpEnvironment(bundledFolder); });
+}
+
+void awaitSnmpEnvironment() {
+    std::lock_guard lock(preparing);
+    if (preparation.joinable())
+        preparation.join();
 }
 
 QString bundledMibFolder() {

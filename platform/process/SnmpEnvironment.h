@@ -30,6 +30,13 @@ enum class SnmpModules {
 // other threads start.
 SnmpModules setUpSnmpEnvironment(const QString &bundledFolder);
 
+// The same on a thread of its own, so that the start does not wait for
+// snmptranslate; call it before other threads start. Whoever is about to
+// run an SNMP tool waits for it with awaitSnmpEnvironment() (at once when
+// it is done, or was never begun).
+void beginSnmpEnvironment(const QString &bundledFolder);
+void awaitSnmpEnvironment();
+
 // Flowtally's own module folder: share/flowtally/mibs beside the running
 // program's bin folder, in the build tree as after an install. Needs the
 // application object.

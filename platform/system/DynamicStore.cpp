@@ -2,12 +2,8 @@
 
 #include "Environment.h"
 #include "KernelTables.h"
+#include "NetworkManagerWatch.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QFile>
 #include <QUuid>
 
@@ -18,43 +14,9 @@ namespace flowtally {
 
 namespace {
 
-const QString kNetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
-constexpr int kBusTimeoutMs = 500;
-
 // Flowtally's namespace for name-based service identifiers.
 constexpr QUuid kServiceNamespace(0x6f1d2a0e, 0x8c43, 0x4b7e, 0x9a, 0x55, 0x0d, 0x3e, 0x1c, 0x7b,
                                   0x9f, 0x21);
-
-std::optional<QVariant> busProperty(const QDBusConnection &bus, const QString &path,
-                                    const QString &interface, const QString &name) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kNetworkManager, path, kProperties, QStringLiteral("Get"));
-    call << interface << name;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kBusTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return std::nullopt;
-    return reply.arguments().constFirst().value<QDBusVariant>().variant();
-}
-
-// The UUID of NetworkManager's primary connection, when it runs and has one.
-std::optional<QString> networkManagerPrimaryConnection() {
-    const QDBusConnection bus = Environment::current().systemBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kNetworkManager))
-        return std::nullopt;
-    const auto active = busProperty(bus, QStringLiteral("/org/freedesktop/NetworkManager"),
-                                    kNetworkManager, QStringLiteral("PrimaryConnection"));
-    if (!active)
-        return std::nullopt;
-    const QString path = active->value<QDBusObjectPath>().path();
-    if (path.isEmpty() || path == QLatin1String("/"))
-        return std::nullopt;
-    const auto uuid = busProperty(bus, path, kNetworkManager + QStringLiteral(".Connection.Active"),
-                                  QStringLiteral("Uuid"));
-    if (!uuid || uuid->toString().isEmpty())
-        return std::nullopt;
-    return uuid->toString();
-}
 
 // The hardware address last seen for each router behind each interface.
 std::mutex knownRoutersMutex;
@@ -99,8 +61,11 @@ std::optional<QVariantMap> globalIPv4State(const std::string &routeTable,
     state.insert(kSCDynamicStorePropNetPrimaryInterface, QString::fromStdString(route->interface));
     if (route->router)
         state.insert(kSCPropNetIPv4Router, QString::fromStdString(*route->router));
-    std::optional<QString> service = networkManagerPrimaryConnection();
-    if (!service)
+    // NetworkManager's name for the network where it has one; none while it
+    // is still being asked, so that a network is not named twice at start.
+    const NetworkManagerWatch::Answer networkManager = NetworkManagerWatch::current();
+    std::optional<QString> service = networkManager.uuid;
+    if (!service && networkManager.state != NetworkManagerWatch::State::Asking)
         service = nameBasedServiceIdentifier(*route, neighbourTable);
     if (service)
         state.insert(kSCDynamicStorePropNetPrimaryService, *service);

@@ -19,11 +19,10 @@ inline const QString kSCDynamicStorePropNetPrimaryService = QStringLiteral("Prim
 // force (Environment.h) shows of the world: the primary interface and router
 // from the kernel's IPv4 default route of lowest metric; the primary service
 // from NetworkManager's primary connection where NetworkManager runs on the
-// system bus, else a name-based UUID of the interface and the router's
-// hardware address, which stays the same while the same network stays
-// connected: once seen, a router's hardware address is remembered while the
-// kernel asks for it again; before it was ever seen, the state names no
-// service (nothing is metered until the router is known).
+// system bus and a NetworkManagerWatch watches it, else a name-based UUID of the interface and the
+// router's hardware address, which stays the same while the same network stays connected: once
+// seen, a router's hardware address is remembered while the kernel asks for it again; before it was
+// ever seen, the state names no service (nothing is metered until the router is known).
 //
 // Thread-safe: may be called from any thread.
 class DynamicStore {

@@ -94,6 +94,10 @@ QDateTime Environment::now() {
     return QDateTime::currentDateTimeUtc();
 }
 
+QTimeZone Environment::timeZone() {
+    return QTimeZone::systemTimeZone();
+}
+
 QString Environment::configFolder() {
     return xdgFolder("XDG_CONFIG_HOME", QStringLiteral("/.config"));
 }

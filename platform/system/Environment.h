@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDateTime>
 #include <QString>
+#include <QTimeZone>
 
 #include <chrono>
 
@@ -54,6 +55,8 @@ class Environment {
     // ---- Time ----
     // The wall clock, in UTC.
     virtual QDateTime now();
+    // The local time zone: where days, months and billing cycles begin.
+    virtual QTimeZone timeZone();
 
     // ---- Folders and files ----
     // Where settings, data and runtime files live: $XDG_CONFIG_HOME (else
@@ -91,6 +94,7 @@ class EnvironmentWrapper : public Environment {
     QDBusConnection systemBus() override { return target_.systemBus(); }
     QDBusConnection sessionBus() override { return target_.sessionBus(); }
     QDateTime now() override { return target_.now(); }
+    QTimeZone timeZone() override { return target_.timeZone(); }
     QString configFolder() override { return target_.configFolder(); }
     QString dataFolder() override { return target_.dataFolder(); }
     QString runtimeFolder() override { return target_.runtimeFolder(); }

@@ -1,7 +1,9 @@
 #pragma once
 
 // The kernel's tables that Flowtally reads: the IPv4 routing table for the
-// default route, and the IPv4 neighbour (address-resolution) table. Plain
+// default route, and the IPv4 neighbour (address-resolution) table. Each is
+// read from its file in /proc and parsed from that text, which may be
+// anything: a line that does not read as an entry is passed over. Plain
 // C++ without Qt: the helper tools use them too and must start fast.
 
 #include <arpa/inet.h>
@@ -11,6 +13,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 namespace flowtally {
 
@@ -34,17 +37,26 @@ inline std::string dottedAddressFromKernelHex(std::uint32_t networkOrder) {
     return text;
 }
 
-// The usable default route of lowest metric; the first listed wins a tie.
-// Nothing when the table has no default route or cannot be read.
-inline std::optional<DefaultRoute> defaultRoute(const std::string &routeTable = kKernelRouteTable) {
+// A file's whole text; empty when it cannot be read.
+inline std::string kernelTableText(const std::string &path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The usable default route of lowest metric in the text of a routing table
+// laid out as /proc/net/route (a header line, then one route a line); the
+// first listed wins a tie. Nothing when the table has no default route.
+inline std::optional<DefaultRoute> defaultRouteInTable(std::string_view table) {
     constexpr unsigned long routeUp = 0x1;
     constexpr unsigned long routeViaGateway = 0x2;
 
-    std::ifstream file(routeTable);
+    std::istringstream lines{std::string(table)};
     std::string line;
-    std::getline(file, line); // column header
+    std::getline(lines, line); // column header
     std::optional<DefaultRoute> best;
-    while (std::getline(file, line)) {
+    while (std::getline(lines, line)) {
         std::istringstream fields(line);
         std::string interface;
         std::uint32_t destination = 0, gateway = 0, mask = 0;
@@ -63,6 +75,11 @@ inline std::optional<DefaultRoute> defaultRoute(const std::string &routeTable = 
     return best;
 }
 
+// The same from the table's file; nothing when it cannot be read.
+inline std::optional<DefaultRoute> defaultRoute(const std::string &routeTable = kKernelRouteTable) {
+    return defaultRouteInTable(kernelTableText(routeTable));
+}
+
 struct Neighbour {
     std::string address;
     unsigned hardwareType = 0; // ARPHRD_*: 1 is Ethernet (Wi-Fi included)
@@ -72,17 +89,19 @@ struct Neighbour {
 
 inline const char *const kKernelNeighbourTable = "/proc/net/arp";
 
-// The resolved entry for a dotted address. Entries still being resolved or
-// found unreachable carry no hardware address and are left out.
-inline std::optional<Neighbour>
-resolvedNeighbour(const std::string &address, const std::string &table = kKernelNeighbourTable) {
+// The resolved entry for a dotted address in the text of a neighbour table
+// laid out as /proc/net/arp (a header line, then one entry a line). Entries
+// still being resolved or found unreachable carry no hardware address and
+// are left out.
+inline std::optional<Neighbour> resolvedNeighbourInTable(const std::string &address,
+                                                         std::string_view table) {
     constexpr unsigned complete = 0x2;  // ATF_COM
     constexpr unsigned permanent = 0x4; // ATF_PERM
 
-    std::ifstream file(table);
+    std::istringstream lines{std::string(table)};
     std::string line;
-    std::getline(file, line); // column header
-    while (std::getline(file, line)) {
+    std::getline(lines, line); // column header
+    while (std::getline(lines, line)) {
         std::istringstream fields(line);
         Neighbour neighbour;
         unsigned flags = 0;
@@ -93,6 +112,12 @@ resolvedNeighbour(const std::string &address, const std::string &table = kKernel
             return neighbour;
     }
     return std::nullopt;
+}
+
+// The same from the table's file; nothing when it cannot be read.
+inline std::optional<Neighbour>
+resolvedNeighbour(const std::string &address, const std::string &table = kKernelNeighbourTable) {
+    return resolvedNeighbourInTable(address, kernelTableText(table));
 }
 
 } // namespace flowtally

@@ -1,6 +1,7 @@
 #include "PropertyList.h"
 
 #include "Numbers.h"
+#include "PropertyListNesting.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -38,6 +39,8 @@ std::optional<QVariant> dictionaryOfNode(plist_t node) {
     plist_dict_new_iter(node, &iter);
     std::unique_ptr<void, MallocFree> ownedIter(iter);
     for (;;) {
+        // The key accessor asserts on a key that holds a NUL byte. Keys
+        // read from XML hold none: libplist makes them from C strings.
         char *rawKey = nullptr;
         plist_t item = nullptr;
         plist_dict_next_item(node, iter, &rawKey, &item);
@@ -82,10 +85,9 @@ std::optional<QVariant> valueOfNode(plist_t node) {
         return QVariant(value);
     }
     case PLIST_STRING: {
-        char *raw = nullptr;
-        plist_get_string_val(node, &raw);
-        CText text(raw);
-        return QVariant(QString::fromUtf8(text.get()));
+        uint64_t length = 0;
+        const char *text = plist_get_string_ptr(node, &length);
+        return QVariant(QString::fromUtf8(text, qsizetype(length)));
     }
     case PLIST_DATA: {
         uint64_t length = 0;
@@ -177,29 +179,51 @@ PlistNode nodeOfValue(const QVariant &value) {
 
 } // namespace
 
-std::optional<QVariant> propertyListFromData(const QByteArray &data) {
-    if (data.isEmpty() || quint64(data.size()) > std::numeric_limits<uint32_t>::max())
-        return std::nullopt;
+Status propertyListFromData(const QByteArray &data, QVariant *value) {
+    if (data.isEmpty())
+        return Status::error(QStringLiteral("the text is empty"));
+    if (quint64(data.size()) > std::numeric_limits<uint32_t>::max())
+        return Status::error(QStringLiteral("larger than 4 GiB"));
+    if (plist_is_binary(data.constData(), uint32_t(data.size())))
+        return Status::error(
+            QStringLiteral("a binary property list, which Flowtally does not read"));
+    if (data.contains('\0'))
+        return Status::error(QStringLiteral("the text holds a NUL byte"));
+    if (nestsDeeperThan(std::string_view(data.constData(), size_t(data.size())),
+                        kPropertyListDepthLimit))
+        return Status::error(
+            QStringLiteral("nested deeper than %1 levels").arg(kPropertyListDepthLimit));
     plist_t raw = nullptr;
-    plist_from_memory(data.constData(), uint32_t(data.size()), &raw);
+    plist_from_xml(data.constData(), uint32_t(data.size()), &raw);
     PlistNode root(raw);
     if (!root)
-        return std::nullopt;
-    return valueOfNode(root.get());
+        return Status::error(QStringLiteral("not an XML property list"));
+    std::optional<QVariant> converted = valueOfNode(root.get());
+    if (!converted)
+        return Status::error(QStringLiteral("a value of a kind Flowtally does not keep"));
+    *value = std::move(*converted);
+    return Status::success();
 }
 
-std::optional<QVariantMap> dictionaryFromData(const QByteArray &data) {
-    std::optional<QVariant> root = propertyListFromData(data);
-    if (!root || root->typeId() != QMetaType::QVariantMap)
-        return std::nullopt;
-    return root->toMap();
+Status dictionaryFromData(const QByteArray &data, QVariantMap *dictionary) {
+    QVariant root;
+    const Status read = propertyListFromData(data, &root);
+    if (!read.ok())
+        return read;
+    if (root.typeId() != QMetaType::QVariantMap)
+        return Status::error(QStringLiteral("the root is not a dictionary"));
+    *dictionary = root.toMap();
+    return Status::success();
 }
 
 std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return dictionaryFromData(file.readAll());
+    QVariantMap dictionary;
+    if (!dictionaryFromData(file.readAll(), &dictionary).ok())
+        return std::nullopt;
+    return dictionary;
 }
 
 QByteArray xmlData(const QVariantMap &dictionary) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -9,7 +11,7 @@
 
 namespace flowtally {
 
-// Property lists (XML or binary) read through libplist into typed values:
+// XML property lists read through libplist into typed values:
 //   string → QString          integer → quint64     real → double
 //   boolean → bool            date → QDateTime (UTC) data → QByteArray
 //   dict → QVariantMap        array → QVariantList
@@ -17,13 +19,25 @@ namespace flowtally {
 // file reads as its two's complement (-1 reads as 2^64 − 1); callers that
 // keep signed values convert back themselves.
 //
-// Unreadable input, or a root of the wrong kind, gives no value.
+// Refused, with the reason in the Status and no value handed out:
+// - binary lists. Flowtally writes and ships XML only, and libplist's binary
+//   reader builds a separate copy for every reference to an object, so a
+//   binary list of a few hundred bytes can stand for billions of values;
+// - text holding a NUL byte, which XML allows nowhere and which libplist
+//   would pass on in a string that its own accessors then assert on;
+// - arrays and dictionaries nested deeper than kPropertyListDepthLimit:
+//   libplist frees its trees recursively, and the conversion descends them
+//   recursively too, so a deep enough file would overflow the stack;
+// - text libplist cannot read, and a value of a kind Flowtally does not keep.
+
+inline constexpr int kPropertyListDepthLimit = 100;
 
 // Any property list, whatever its root.
-std::optional<QVariant> propertyListFromData(const QByteArray &data);
+Status propertyListFromData(const QByteArray &data, QVariant *value);
 
 // A property list whose root is a dictionary.
-std::optional<QVariantMap> dictionaryFromData(const QByteArray &data);
+Status dictionaryFromData(const QByteArray &data, QVariantMap *dictionary);
+// The same for a file's contents; no value when it cannot be opened or read.
 std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString &path);
 
 // The dictionary as an XML property list. Values may be QString, bool, any

@@ -25,8 +25,11 @@ SleepMonitor::SleepMonitor(const QDBusConnection &bus, const Service &service, Q
                       .arg(service_.name));
         return;
     }
-    watching_ = bus_.connect(service_.name, service_.path, service_.interface,
-                             QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
+    watching_ =
+        bus_.connect(service_.name, service_.path, service_.interface,
+                     QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool))) &&
+        bus_.connect(service_.name, service_.path, service_.interface,
+                     QStringLiteral("PrepareForShutdown"), this, SLOT(prepareForShutdown(bool)));
     if (!watching_) {
         systemLog(
             QStringLiteral("No sleep and wake notifications: %1").arg(bus_.lastError().message()));
@@ -36,16 +39,19 @@ SleepMonitor::SleepMonitor(const QDBusConnection &bus, const Service &service, Q
 }
 
 SleepMonitor::~SleepMonitor() {
-    if (watching_)
+    if (watching_) {
         bus_.disconnect(service_.name, service_.path, service_.interface,
                         QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
+        bus_.disconnect(service_.name, service_.path, service_.interface,
+                        QStringLiteral("PrepareForShutdown"), this, SLOT(prepareForShutdown(bool)));
+    }
 }
 
 void SleepMonitor::takeLock() {
     QDBusMessage call = QDBusMessage::createMethodCall(
         service_.name, service_.path, service_.interface, QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep") << QStringLiteral("Flowtally")
-         << QStringLiteral("Finishing the traffic sample under way") << QStringLiteral("delay");
+    call << QStringLiteral("sleep:shutdown") << QStringLiteral("Flowtally")
+         << QStringLiteral("Storing the traffic counted") << QStringLiteral("delay");
     // Asked without blocking: the answer comes through the event loop.
     auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -61,6 +67,17 @@ void SleepMonitor::takeLock() {
                 if (!sleeping_)
                     lock_ = reply.value();
             });
+}
+
+void SleepMonitor::prepareForShutdown(bool start) {
+    // Only the start of a shutdown is told; one that is called off gives
+    // the lock back with a new one.
+    if (start) {
+        emit willShutDown();
+        lock_ = QDBusUnixFileDescriptor();
+    } else {
+        takeLock();
+    }
 }
 
 void SleepMonitor::prepareForSleep(bool start) {

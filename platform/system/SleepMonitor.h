@@ -8,9 +8,11 @@
 namespace flowtally {
 
 // Tells Flowtally when the system is about to sleep and when it has woken,
-// from systemd-logind's PrepareForSleep signal. While awake it holds a delay
-// inhibitor lock, so that the system waits for the willSleep() handlers to
-// return before it sleeps (up to logind's own limit). Where there is no
+// and when it is about to shut down, from systemd-logind's PrepareForSleep
+// and PrepareForShutdown signals. While awake it holds a delay inhibitor
+// lock, so that the system waits for the willSleep() and willShutDown()
+// handlers to return before it sleeps or shuts down (up to logind's own
+// limit). Where there is no
 // system bus or no logind, it stays silent and writes one log line.
 class SleepMonitor : public QObject {
     Q_OBJECT
@@ -38,9 +40,11 @@ class SleepMonitor : public QObject {
     // returned.
     void willSleep();
     void didWake();
+    void willShutDown();
 
   private slots:
     void prepareForSleep(bool start);
+    void prepareForShutdown(bool start);
 
   private:
     void takeLock();

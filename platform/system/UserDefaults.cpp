@@ -14,7 +14,8 @@ namespace flowtally {
 
 namespace {
 
-constexpr int kWriteDelayMs = 1000;
+// While writing fails, it is tried again this often.
+constexpr std::chrono::milliseconds kRetryInterval{1000};
 
 std::mutex standardStoreMutex;
 UserDefaults *standardStore = nullptr;
@@ -25,23 +26,20 @@ QVariantMap standardRegistration;
 
 } // namespace
 
-UserDefaults::UserDefaults(const QString &path, QObject *parent) : QObject(parent), path_(path) {
-    writeTimer_.setSingleShot(true);
-    writeTimer_.setInterval(kWriteDelayMs);
-    connect(&writeTimer_, &QTimer::timeout, this, [this] {
-        // While writing fails, try again each interval.
-        if (!synchronize().ok())
-            writeTimer_.start();
-    });
-    // The timer runs on the main thread, whichever thread made the store.
-    const QCoreApplication *application = QCoreApplication::instance();
-    if (application && !parent && thread() != application->thread())
-        moveToThread(application->thread());
+UserDefaults::UserDefaults(const QString &path, std::chrono::milliseconds writeInterval)
+    : path_(path), writeInterval_(writeInterval) {
     load();
+    writer_ = std::thread([this] { writeWhenDue(); });
 }
 
 UserDefaults::~UserDefaults() {
     synchronize();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    writer_.join();
 }
 
 QString UserDefaults::standardPath() {
@@ -81,13 +79,14 @@ void UserDefaults::load() {
         keepUnreadableFileAside(file.errorString());
         return;
     }
-    const std::optional<QVariantMap> stored = dictionaryFromData(file.readAll());
-    if (!stored) {
-        keepUnreadableFileAside(QStringLiteral("not a property-list dictionary"));
+    QVariantMap stored;
+    const Status read = dictionaryFromData(file.readAll(), &stored);
+    if (!read.ok()) {
+        keepUnreadableFileAside(read.message());
         return;
     }
-    std::lock_guard lock(valuesMutex_);
-    values_ = *stored;
+    std::lock_guard lock(mutex_);
+    values_ = std::move(stored);
 }
 
 void UserDefaults::keepUnreadableFileAside(const QString &reason) {
@@ -109,12 +108,17 @@ void UserDefaults::keepUnreadableFileAside(const QString &reason) {
 }
 
 void UserDefaults::registerDefaults(const QVariantMap &defaults) {
-    std::lock_guard lock(valuesMutex_);
+    std::lock_guard lock(mutex_);
     registered_.insert(defaults);
 }
 
+QStringList UserDefaults::keys() const {
+    std::lock_guard lock(mutex_);
+    return values_.keys();
+}
+
 QVariant UserDefaults::objectForKey(const QString &key) const {
-    std::lock_guard lock(valuesMutex_);
+    std::lock_guard lock(mutex_);
     const auto stored = values_.constFind(key);
     return stored != values_.constEnd() ? *stored : registered_.value(key);
 }
@@ -166,7 +170,7 @@ void UserDefaults::setObjects(const QVariantMap &values) {
     }
     bool changes = false;
     {
-        std::lock_guard lock(valuesMutex_);
+        std::lock_guard lock(mutex_);
         for (auto value = storable.constBegin(); value != storable.constEnd(); ++value) {
             const auto stored = values_.constFind(value.key());
             if (stored != values_.constEnd() && *stored == value.value())
@@ -181,7 +185,7 @@ void UserDefaults::setObjects(const QVariantMap &values) {
 
 void UserDefaults::removeObject(const QString &key) {
     {
-        std::lock_guard lock(valuesMutex_);
+        std::lock_guard lock(mutex_);
         if (values_.remove(key) == 0)
             return;
     }
@@ -190,37 +194,110 @@ void UserDefaults::removeObject(const QString &key) {
 
 void UserDefaults::changed() {
     {
-        std::lock_guard lock(valuesMutex_);
+        std::lock_guard lock(mutex_);
         ++generation_;
-        if (writeScheduled_)
-            return;
-        writeScheduled_ = true;
     }
-    QMetaObject::invokeMethod(
-        this, [this] { writeTimer_.start(); }, Qt::QueuedConnection);
+    wake_.notify_all();
+}
+
+void UserDefaults::writeNow() {
+    {
+        std::lock_guard lock(mutex_);
+        writeNow_ = true;
+    }
+    wake_.notify_all();
+}
+
+quint64 UserDefaults::generation() const {
+    std::lock_guard lock(mutex_);
+    return generation_;
+}
+
+void UserDefaults::setWrittenHook(WrittenHook hook) {
+    std::lock_guard lock(mutex_);
+    writtenHook_ = std::move(hook);
+}
+
+void UserDefaults::callWrittenHookSoon() {
+    {
+        std::lock_guard lock(mutex_);
+        ++hookRequests_;
+    }
+    wake_.notify_all();
+}
+
+bool UserDefaults::isWritten() const {
+    std::lock_guard lock(mutex_);
+    return writtenGeneration_ == generation_;
 }
 
 Status UserDefaults::synchronize() {
-    std::lock_guard writing(fileMutex_);
-    QVariantMap snapshot;
-    quint64 generation = 0;
-    {
-        std::lock_guard lock(valuesMutex_);
-        if (writtenGeneration_ == generation_)
-            return Status::success();
-        snapshot = values_;
-        generation = generation_;
+    std::unique_lock lock(mutex_);
+    const quint64 target = generation_;
+    const quint64 attempt = attempts_;
+    const quint64 requests = hookRequests_;
+    if (writtenGeneration_ >= target && hookRequestsDone_ >= requests)
+        return Status::success();
+    writeNow_ = true;
+    wake_.notify_all();
+    // Written (and the hook called as asked), or a write tried since the
+    // request failed.
+    wake_.wait(lock, [&] {
+        return (writtenGeneration_ >= target && hookRequestsDone_ >= requests) ||
+               (attempts_ > attempt && !lastOutcome_.ok());
+    });
+    return writtenGeneration_ >= target ? Status::success() : lastOutcome_;
+}
+
+void UserDefaults::writeWhenDue() {
+    using Clock = std::chrono::steady_clock;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        const bool pending = writtenGeneration_ != generation_;
+        if (!pending && hookRequestsDone_ < hookRequests_) {
+            const WrittenHook hook = writtenHook_;
+            const quint64 written = writtenGeneration_;
+            const quint64 requests = hookRequests_;
+            lock.unlock();
+            if (hook)
+                hook(written);
+            lock.lock();
+            // Requests made while it ran get a run of their own.
+            hookRequestsDone_ = requests;
+            wake_.notify_all();
+            continue;
+        }
+        if (!pending) {
+            writeNow_ = false;
+            if (stopping_)
+                return;
+            wake_.wait(lock);
+            continue;
+        }
+        if (!writeNow_ && !stopping_ && Clock::now() < due_) {
+            wake_.wait_until(lock, due_);
+            continue;
+        }
+        const QVariantMap snapshot = values_;
+        const quint64 generation = generation_;
+        const WrittenHook hook = writtenHook_;
+        writeNow_ = false;
+        lock.unlock();
+        const Status status = Environment::current().writeFileAtomically(path_, xmlData(snapshot));
+        noteWriteOutcome(status);
+        if (status.ok() && hook)
+            hook(generation);
+        lock.lock();
+        ++attempts_;
+        lastOutcome_ = status;
+        if (status.ok())
+            writtenGeneration_ = std::max(writtenGeneration_, generation);
+        due_ = Clock::now() + (status.ok() ? writeInterval_ : kRetryInterval);
+        wake_.notify_all();
+        // A store that goes while writing fails gives up after this try.
+        if (stopping_ && !status.ok())
+            return;
     }
-    const Status status = Environment::current().writeFileAtomically(path_, xmlData(snapshot));
-    const bool written = status.ok();
-    if (written) {
-        std::lock_guard lock(valuesMutex_);
-        writtenGeneration_ = generation;
-        if (generation == generation_)
-            writeScheduled_ = false;
-    }
-    noteWriteOutcome(status);
-    return status;
 }
 
 void UserDefaults::noteWriteOutcome(const Status &status) {

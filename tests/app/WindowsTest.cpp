@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QThread>
 
 namespace flowtally {
 
@@ -39,9 +40,14 @@ bool activate(QWidget *window) {
 }
 
 // The settings as the file on disk holds them.
+// The settings file once the store has written what changed. A change made
+// in a window is written at once: 3 s is far less than the store's write
+// interval, which would hold other changes back.
 QVariantMap settingsFile() {
-    return dictionaryWithContentsOfFile(UserDefaults::standardUserDefaults().path())
-        .value_or(QVariantMap());
+    const UserDefaults &store = UserDefaults::standardUserDefaults();
+    for (int slice = 0; slice < 300 && !store.isWritten(); ++slice)
+        QThread::msleep(10);
+    return dictionaryWithContentsOfFile(store.path()).value_or(QVariantMap());
 }
 
 class Windows : public ControllerFixture {

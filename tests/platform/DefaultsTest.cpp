@@ -10,7 +10,12 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace flowtally {
 
@@ -37,35 +42,68 @@ TEST(PropertyList, RoundTripKeepsValuesAndTypes) {
     expected["early"] = QDateTime::fromSecsSinceEpoch(978307200LL - 2147483648LL, Qt::UTC);
     written["late"] = QDateTime(QDate(4000, 1, 1), QTime(0, 0), Qt::UTC);
     expected["late"] = QDateTime::fromSecsSinceEpoch(978307200LL + 2147483647LL, Qt::UTC);
-    const std::optional<QVariantMap> read = dictionaryFromData(xmlData(written));
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(*read, expected);
-    EXPECT_EQ(read->value("max").typeId(), QMetaType::ULongLong);
-    EXPECT_EQ(read->value("no").typeId(), QMetaType::Bool);
-    EXPECT_EQ(read->value("date").toDateTime().timeSpec(), Qt::UTC);
+    QVariantMap read;
+    ASSERT_TRUE(dictionaryFromData(xmlData(written), &read).ok());
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(read.value("max").typeId(), QMetaType::ULongLong);
+    EXPECT_EQ(read.value("no").typeId(), QMetaType::Bool);
+    EXPECT_EQ(read.value("date").toDateTime().timeSpec(), Qt::UTC);
 }
 
-TEST(PropertyList, ReadsBinaryInputWithMicroseconds) {
-    plist_t root = plist_new_dict();
-    plist_dict_set_item(root, "n", plist_new_uint(kMax));
-    plist_dict_set_item(root, "d", plist_new_date(10, 500000));
-    char *bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(root, &bytes, &length);
-    const std::optional<QVariantMap> read = dictionaryFromData(QByteArray(bytes, length));
-    plist_to_bin_free(bytes);
-    plist_free(root);
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->value("n").toULongLong(), kMax);
-    EXPECT_EQ(read->value("d").toDateTime().toMSecsSinceEpoch(), 978307210500LL);
+// Arrays nested that many levels deep.
+QByteArray arrays(int levels) {
+    return QByteArray("<array>").repeated(levels) + QByteArray("</array>").repeated(levels);
 }
 
-TEST(PropertyList, UnreadableInputOrWrongRootReadsNothing) {
-    const QByteArray arrayRoot = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                 "<plist version=\"1.0\"><array><string>a</string></array></plist>";
-    for (const QByteArray &input : {QByteArray(), QByteArray("not a property list"),
-                                    QByteArray("bplist00\x01\x02"), arrayRoot})
-        EXPECT_FALSE(dictionaryFromData(input).has_value()) << input.toStdString();
+// A settings-shaped list: the value under one key of the root dictionary.
+QByteArray inDictionary(const QByteArray &value) {
+    return "<plist><dict><key>k</key>" + value + "</dict></plist>";
+}
+
+// Arrays nested one level too deep, with a close tag that libplist's reader
+// does not take for one hidden after the first open tag.
+QByteArray tooDeepWithHiddenClose(const QByteArray &hiding) {
+    return inDictionary("<array>" + hiding + arrays(kPropertyListDepthLimit - 1) + "</array>");
+}
+
+TEST(PropertyList, RefusalsSayWhy) {
+    plist_t binaryRoot = plist_new_dict();
+    char *binary = nullptr;
+    uint32_t binaryLength = 0;
+    plist_to_bin(binaryRoot, &binary, &binaryLength);
+    const QByteArray binaryDictionary(binary, binaryLength);
+    plist_to_bin_free(binary);
+    plist_free(binaryRoot);
+    const QString tooDeep = QString("nested deeper than %1 levels").arg(kPropertyListDepthLimit);
+    const struct {
+        QByteArray input;
+        QString reason; // empty: read
+    } cases[] = {
+        {"", "the text is empty"},
+        {"not a property list", "not an XML property list"},
+        {"<plist><array><string>a</string></array></plist>", "the root is not a dictionary"},
+        {binaryDictionary, "a binary property list, which Flowtally does not read"},
+        {inDictionary(QByteArray("<data>AA==</data>") + '\0'), "the text holds a NUL byte"},
+        // The nesting is counted the way libplist pairs tags.
+        {inDictionary(arrays(kPropertyListDepthLimit - 1)), ""},
+        {inDictionary(arrays(kPropertyListDepthLimit)), tooDeep},
+        {tooDeepWithHiddenClose("<!-- </array> -->"), tooDeep},
+        {tooDeepWithHiddenClose("<string><![CDATA[</array>]]></string>"), tooDeep},
+        {tooDeepWithHiddenClose("<?pi \"?></array>\" ?>"), tooDeep},
+        {inDictionary("<array a=\"</array>\">" + arrays(kPropertyListDepthLimit - 1) + "</array>"),
+         tooDeep},
+        {"<!DOCTYPE plist [ " + QByteArray("<array>").repeated(200) + " ]>" +
+             inDictionary(arrays(kPropertyListDepthLimit - 1)),
+         ""},
+        {inDictionary("<array>" + QByteArray("<array/><dict x=\"1\"/>").repeated(200) + "</array>"),
+         ""},
+    };
+    for (const auto &c : cases) {
+        QVariantMap dictionary{{"untouched", true}};
+        const Status read = dictionaryFromData(c.input, &dictionary);
+        EXPECT_EQ(read.message(), c.reason) << c.input.left(200).toStdString();
+        EXPECT_EQ(dictionary.contains("untouched"), !c.reason.isEmpty());
+    }
 }
 
 class UserDefaultsTest : public ::testing::Test {
@@ -119,6 +157,74 @@ TEST_F(UserDefaultsTest, UnreadableFileIsKeptAsideAndReportedOnce) {
     QFile kept(QDir(folder_.filePath("flowtally")).filePath(files[1]));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "not a property list");
+}
+
+QByteArray hostileSettings(const QString &name) {
+    QFile file(QStringLiteral(FLOWTALLY_TEST_DATA_DIR "/hostile-settings/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Reads the store in this (forked) process with at most 100 MB more address
+// space and a minute of time, and exits 0 when the file was kept aside with
+// one log line that gives the reason and the settings start afresh.
+[[noreturn]] void readWithinBoundsAndExit(const QString &path, const QString &reason,
+                                          TestEnvironment &environment) {
+    alarm(60);
+    QFile statm("/proc/self/statm");
+    const rlim_t inUse = statm.open(QIODevice::ReadOnly)
+                             ? rlim_t(statm.readAll().split(' ').value(0).toULongLong()) *
+                                   rlim_t(sysconf(_SC_PAGESIZE))
+                             : 0;
+    const rlimit bound{inUse + (rlim_t(100) << 20), inUse + (rlim_t(100) << 20)};
+    if (inUse == 0 || setrlimit(RLIMIT_AS, &bound) != 0)
+        std::_Exit(2);
+    const UserDefaults store(path);
+    const QStringList lines = environment.logLines();
+    const bool keptAside =
+        lines.size() == 1 && lines[0].contains("could not be read (" + reason + "); it is kept as");
+    const bool fresh = !store.objectForKey("communityPassword").isValid();
+    if (!keptAside || !fresh)
+        fprintf(stderr, "log: %s\n", qPrintable(lines.join('\n')));
+    std::_Exit(keptAside && fresh ? 0 : 1);
+}
+
+// Files that once stopped Flowtally at every start until someone deleted
+// them: NUL bytes that libplist asserts on, nesting that overflowed the
+// stack, and binary lists whose shared objects expand to gigabytes.
+TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const QString binary = "a binary property list, which Flowtally does not read";
+    const struct {
+        QString name;
+        QByteArray contents;
+        QString reason;
+    } cases[] = {
+        {"nul_root.plist", hostileSettings("nul_root.plist"), "the text holds a NUL byte"},
+        {"nul_dict.plist", hostileSettings("nul_dict.plist"), "the text holds a NUL byte"},
+        {"nul_str_utf16.plist", hostileSettings("nul_str_utf16.plist"), binary},
+        {"nul_key_utf16.plist", hostileSettings("nul_key_utf16.plist"), binary},
+        {"dag_dict_20.bplist", hostileSettings("dag_dict_20.bplist"), binary},
+        {"dag_dict_24.bplist", hostileSettings("dag_dict_24.bplist"), binary},
+        {"40,000 nested arrays", inDictionary(arrays(40000)),
+         QString("nested deeper than %1 levels").arg(kPropertyListDepthLimit)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        ASSERT_FALSE(c.contents.isEmpty());
+        QDir(folder_.path()).mkpath("flowtally");
+        QFile file(storePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.contents) == c.contents.size());
+        file.close();
+        TestEnvironment environment;
+        EXPECT_EXIT(readWithinBoundsAndExit(storePath(), c.reason, environment),
+                    ::testing::ExitedWithCode(0), "");
+        const QStringList files = storeFiles();
+        ASSERT_EQ(files.size(), 1);
+        QFile kept(QDir(folder_.filePath("flowtally")).filePath(files[0]));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), c.contents);
+        ASSERT_TRUE(kept.remove());
+    }
 }
 
 TEST_F(UserDefaultsTest, UnwritableFolderCostsOneLinePerStreakAndNoValues) {

@@ -2,12 +2,12 @@
 
 #include "LoopWaits.h"
 #include "MainLoop.h"
+#include "PrivateBus.h"
 #include "TestEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,8 @@ class FakeLogind : public QObject {
     QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &, const QString &,
                                     const QString &mode) {
         int ends[2];
-        if (what != "sleep" || mode != "delay" || ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+        if (what != "sleep:shutdown" || mode != "delay" ||
+            ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
             return {};
         ::close(lockReadEnd_);
         lockReadEnd_ = ends[0];
@@ -52,21 +53,18 @@ class FakeLogind : public QObject {
     int lockReadEnd_ = -1;
 };
 
-// The lock is held while the willSleep handlers run (they run the loop) and
-// let go after them; a new one is taken on waking. Connections are named
-// after the bus, which is new every time.
-TEST(SleepMonitor, HoldsADelayLockUntilTheWillSleepHandlersHaveRun) {
-    QProcess daemon;
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForReadyRead(10000));
-    const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+// The lock is held while the willSleep and willShutDown handlers run (they
+// run the loop) and let go after them; a new one is taken on waking or when
+// a shutdown is called off.
+TEST(SleepMonitor, HoldsADelayLockUntilTheHandlersHaveRun) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
     FakeLogind logind;
-    QDBusConnection logindBus = QDBusConnection::connectToBus(address, address);
+    QDBusConnection logindBus = bus.connection("logind");
     ASSERT_TRUE(
         logindBus.registerObject(fakeService.path, &logind, QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(logindBus.registerService(fakeService.name));
-    SleepMonitor monitor(QDBusConnection::connectToBus(address, address + "-flowtally"),
-                         fakeService);
+    SleepMonitor monitor(bus.connection("flowtally"), fakeService);
     ASSERT_TRUE(runLoopUntil([&] { return monitor.holdsLock() && logind.lockHeld(); }));
     std::vector<QString> order;
     QObject::connect(&monitor, &SleepMonitor::willSleep, [&] {
@@ -74,14 +72,22 @@ TEST(SleepMonitor, HoldsADelayLockUntilTheWillSleepHandlersHaveRun) {
         order.push_back(logind.lockHeld() ? "will sleep, lock held" : "lock gone");
     });
     QObject::connect(&monitor, &SleepMonitor::didWake, [&] { order.push_back("did wake"); });
-    for (bool start : {true, false}) {
-        logindBus.send(
-            QDBusMessage::createSignal(fakeService.path, fakeService.interface, "PrepareForSleep")
-            << start);
-        EXPECT_TRUE(runLoopUntil([&] { return logind.lockHeld() != start; })) << start;
+    QObject::connect(&monitor, &SleepMonitor::willShutDown, [&] {
+        runMainLoopFor(0.05);
+        order.push_back(logind.lockHeld() ? "will shut down, lock held" : "lock gone");
+    });
+    for (const char *signal : {"PrepareForSleep", "PrepareForShutdown"}) {
+        for (bool start : {true, false}) {
+            logindBus.send(
+                QDBusMessage::createSignal(fakeService.path, fakeService.interface, signal)
+                << start);
+            EXPECT_TRUE(runLoopUntil([&] { return logind.lockHeld() != start; }))
+                << signal << start;
+        }
     }
-    EXPECT_EQ(order, (std::vector<QString>{"will sleep, lock held", "did wake"}));
-} // the daemon is killed and waited for as it goes
+    EXPECT_EQ(order, (std::vector<QString>{"will sleep, lock held", "did wake",
+                                           "will shut down, lock held"}));
+} // the daemon is ended as it goes
 
 TEST(SleepMonitor, WithoutABusItStaysSilentAndSaysSoOnce) {
     TestEnvironment environment;

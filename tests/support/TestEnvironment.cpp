@@ -156,12 +156,38 @@ QString TestEnvironment::hostName() {
     return EnvironmentWrapper::hostName();
 }
 
+void TestEnvironment::setTimeZone(const QTimeZone &zone) {
+    std::lock_guard lock(mutex_);
+    zone_ = zone;
+}
+
+void TestEnvironment::setSystemBus(const QDBusConnection &bus) {
+    std::lock_guard lock(mutex_);
+    systemBus_ = bus;
+}
+
+void TestEnvironment::setSessionBus(const QDBusConnection &bus) {
+    std::lock_guard lock(mutex_);
+    sessionBus_ = bus;
+}
+
 QDBusConnection TestEnvironment::systemBus() {
-    return QDBusConnection(QStringLiteral("flowtally-test-no-bus"));
+    std::lock_guard lock(mutex_);
+    return systemBus_.value_or(QDBusConnection(QStringLiteral("flowtally-test-no-bus")));
 }
 
 QDBusConnection TestEnvironment::sessionBus() {
-    return QDBusConnection(QStringLiteral("flowtally-test-no-bus"));
+    std::lock_guard lock(mutex_);
+    return sessionBus_.value_or(QDBusConnection(QStringLiteral("flowtally-test-no-bus")));
+}
+
+QTimeZone TestEnvironment::timeZone() {
+    {
+        std::lock_guard lock(mutex_);
+        if (zone_)
+            return *zone_;
+    }
+    return EnvironmentWrapper::timeZone();
 }
 
 QDateTime TestEnvironment::now() {

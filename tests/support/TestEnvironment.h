@@ -51,6 +51,10 @@ class TestEnvironment : public EnvironmentWrapper {
     void setHostName(const QString &name);
     // The wall clock; an empty function restores the real one.
     void setClock(std::function<QDateTime()> clock);
+    void setTimeZone(const QTimeZone &zone);
+    // The buses; unconnected ones (no bus) unless set.
+    void setSystemBus(const QDBusConnection &bus);
+    void setSessionBus(const QDBusConnection &bus);
 
     // The service identifier that the network store gives for the network
     // the tables show now; none without a network.
@@ -71,6 +75,7 @@ class TestEnvironment : public EnvironmentWrapper {
     QDBusConnection systemBus() override;
     QDBusConnection sessionBus() override;
     QDateTime now() override;
+    QTimeZone timeZone() override;
     QString configFolder() override;
     QString dataFolder() override;
     QString runtimeFolder() override;
@@ -85,6 +90,9 @@ class TestEnvironment : public EnvironmentWrapper {
     std::optional<std::chrono::milliseconds> toolTimeout_;
     std::optional<QString> hostName_;
     std::function<QDateTime()> clock_;
+    std::optional<QTimeZone> zone_;
+    // Made when set: D-Bus starts a thread of its own with its first connection.
+    std::optional<QDBusConnection> systemBus_, sessionBus_;
     QStringList log_;
     ScopedEnvironment *scope_;
 };

@@ -1,0 +1,80 @@
+#include "AlertRules.h"
+
+#include <cmath>
+
+namespace flowtally {
+
+namespace {
+
+constexpr double kWholeLimit = 100.0;          // percent
+constexpr qint64 kPaceSettlingSeconds = 86400; // a day
+
+// Whether `used` is at least `percent` of `limit`, without the rounding of a
+// division: 200G of 250G is exactly 80 %.
+bool reachesPercent(double used, double limit, double percent) {
+    return used * kWholeLimit >= percent * limit;
+}
+
+std::optional<double> warningLevel(const AlertLevels &levels) {
+    const std::optional<double> &level = levels.warnAtPercent;
+    if (level && *level > 0 && *level < kWholeLimit)
+        return level;
+    return std::nullopt;
+}
+
+// Takes back the marks that no longer hold under a new limit.
+void rearmForLimit(AlertState &state, const AlertFigures &figures) {
+    if (state.warnedAtPercent &&
+        !reachesPercent(figures.used, figures.limit, *state.warnedAtPercent))
+        state.warnedAtPercent.reset();
+    if (figures.used < figures.limit)
+        state.limitReached = false;
+    if (!(figures.projection > figures.limit))
+        state.paceOverLimit = false;
+}
+
+} // namespace
+
+AlertDecision decideAlerts(const AlertFigures &figures, const AlertLevels &levels,
+                           const AlertState &previous) {
+    AlertDecision decision{{}, previous};
+    const bool staleTotals = figures.cycle && figures.periodStart < figures.cycle->start;
+    if (!std::isfinite(figures.limit) || !(figures.limit > 0) || !figures.periodStart.isValid() ||
+        staleTotals)
+        return decision;
+
+    AlertState &state = decision.state;
+    if (!state.isFor(figures.periodStart))
+        state = AlertState::forPeriod(figures.periodStart);
+    const auto limit = static_cast<quint64>(std::llround(figures.limit));
+    if (state.limit != limit) {
+        rearmForLimit(state, figures);
+        state.limit = limit;
+    }
+
+    std::vector<AlertKind> &alerts = decision.alerts;
+    const std::optional<double> warnAt = warningLevel(levels);
+    const bool newLevel = warnAt && (!state.warnedAtPercent || *warnAt > *state.warnedAtPercent);
+    if (figures.used >= figures.limit) {
+        if (!state.limitReached) {
+            alerts.push_back(AlertKind::LimitReached);
+            state.limitReached = true;
+            if (newLevel)
+                state.warnedAtPercent = warnAt;
+        }
+        return decision;
+    }
+    if (newLevel && reachesPercent(figures.used, figures.limit, *warnAt)) {
+        alerts.push_back(AlertKind::Warning);
+        state.warnedAtPercent = warnAt;
+    }
+    const bool settled = figures.periodStart.secsTo(figures.now) >= kPaceSettlingSeconds;
+    if (!state.paceOverLimit && settled && std::isfinite(figures.projection) &&
+        figures.projection > figures.limit) {
+        alerts.push_back(AlertKind::PaceOverLimit);
+        state.paceOverLimit = true;
+    }
+    return decision;
+}
+
+} // namespace flowtally

@@ -1,0 +1,84 @@
+#include "AlertText.h"
+
+#include "WBBKMGTFormatter.h"
+
+#include <cmath>
+
+namespace flowtally {
+
+namespace {
+
+// Bytes as the window shows them, with one fraction digit that is dropped
+// when it is 0: "207.5G", "250G".
+QString bytesText(double bytes) {
+    const QString tenths = WBBKMGTFormatter::stringForObjectValue(bytes, 1);
+    if (tenths.chopped(1).endsWith(QStringLiteral(".0")))
+        return WBBKMGTFormatter::stringForObjectValue(bytes, 0);
+    return tenths;
+}
+
+// "3 March", with the year when it is not the year of `now`.
+QString dayText(const QDate &day, const QDate &today) {
+    return day.toString(day.year() == today.year() ? QStringLiteral("d MMMM")
+                                                   : QStringLiteral("d MMMM yyyy"));
+}
+
+QString headline(AlertKind kind, const AlertFigures &figures) {
+    switch (kind) {
+    case AlertKind::Warning:
+        return QStringLiteral("%1 % of your limit used")
+            .arg(static_cast<qint64>(std::floor(figures.used * 100.0 / figures.limit)));
+    case AlertKind::LimitReached:
+        return QStringLiteral("limit reached");
+    case AlertKind::PaceOverLimit:
+        break;
+    }
+    return QStringLiteral("on course to pass your limit");
+}
+
+QString body(AlertKind kind, const AlertFigures &figures) {
+    QString text = figures.network.isEmpty() ? QString() : figures.network + QStringLiteral(": ");
+    text += QStringLiteral("%1 of %2 used").arg(bytesText(figures.used), bytesText(figures.limit));
+    if (const std::optional<BillingCycle> &cycle = figures.cycle) {
+        const int days = daysLeft(*cycle, figures.now);
+        text += QStringLiteral(", %1 %2 left in this cycle")
+                    .arg(days)
+                    .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days"));
+    } else {
+        text +=
+            QStringLiteral(" since ") + dayText(figures.periodStart.toTimeZone(figures.zone).date(),
+                                                figures.now.toTimeZone(figures.zone).date());
+    }
+    if (kind == AlertKind::PaceOverLimit) {
+        const QString projection = bytesText(figures.projection);
+        if (figures.cycle) {
+            const QDate lastDay = figures.cycle->end.date().addDays(-1);
+            text += QStringLiteral("; at this pace you will use %1 by %2")
+                        .arg(projection, lastDay.toString(QStringLiteral("d MMMM")));
+        } else {
+            text += QStringLiteral("; at this pace you use %1 every 30 days").arg(projection);
+        }
+    }
+    return text + QLatin1Char('.');
+}
+
+} // namespace
+
+QString AlertText::summary() const {
+    return QStringLiteral("Flowtally: ") + headline;
+}
+
+QString AlertText::statusLine() const {
+    QString line = headline;
+    if (!line.isEmpty())
+        line[0] = line[0].toUpper();
+    return line + QStringLiteral(" \u2014 ") + body;
+}
+
+AlertText alertText(AlertKind kind, const AlertFigures &figures) {
+    return {headline(kind, figures), body(kind, figures),
+            kind == AlertKind::LimitReached ? AlertText::Urgency::Critical
+                                            : AlertText::Urgency::Normal};
+}
+
+} // namespace flowtally

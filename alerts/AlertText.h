@@ -1,0 +1,44 @@
+#pragma once
+
+#include "AlertFigures.h"
+#include "AlertKind.h"
+
+#include <QString>
+
+namespace flowtally {
+
+// What a person reads of an alert, written so that it is understood without
+// opening Flowtally's window: which network, how much of what is used, and
+// the days left in the cycle (without a cycle, since when it was counted).
+//
+//   Warning        "80 % of your limit used"
+//                  "Home (gateway): 200G of 250G used, 9 days left in this cycle."
+//   LimitReached   "limit reached"
+//                  "Home (gateway): 251G of 250G used since 3 March."
+//   PaceOverLimit  "on course to pass your limit"
+//                  "Home (gateway): 150G of 250G used, 20 days left in this
+//                   cycle; at this pace you will use 310G by 14 March."
+//                  (without a cycle: "…; at this pace you use 310G every 30 days.")
+//
+// Byte figures as the window shows them, with one fraction digit that is
+// left out when it is 0 ("207.5G", "250G"). Plain text: no markup.
+struct AlertText {
+    enum class Urgency { Normal, Critical };
+
+    QString headline;
+    QString body;
+    Urgency urgency = Urgency::Normal;
+
+    // The notification's summary: "Flowtally: limit reached".
+    QString summary() const;
+    // The alert in one line, for the status line: "Limit reached — Home…".
+    QString statusLine() const;
+
+    bool operator==(const AlertText &) const = default;
+};
+
+// The text of an alert about these figures. The warning's headline gives the
+// share used in whole percent, rounded down; LimitReached is critical.
+AlertText alertText(AlertKind kind, const AlertFigures &figures);
+
+} // namespace flowtally

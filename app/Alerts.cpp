@@ -1,0 +1,55 @@
+// Alerts before the cap bites: desktop notifications when a network's
+// used share of the limit crosses the warning level and the limit, and when
+// the projection first exceeds it; each once per network and period.
+#include "AppDelegate.h"
+
+#include "AlertRules.h"
+#include "AlertText.h"
+#include "DesktopNotifier.h"
+#include "Environment.h"
+#include "SettingsKeys.h"
+#include "UserDefaults.h"
+
+namespace flowtally {
+
+namespace {
+
+// The share of the limit at which to warn: the preference, 80 % without one,
+// none for 0.
+AlertLevels alertLevels() {
+    const QVariant setting =
+        UserDefaults::standardUserDefaults().objectForKey(SettingsKey::WarnAtPercent);
+    AlertLevels levels;
+    if (setting.isValid())
+        levels.warnAtPercent =
+            setting.toDouble() > 0 ? std::optional(setting.toDouble()) : std::nullopt;
+    return levels;
+}
+
+} // namespace
+
+void AppDelegate::checkAlerts() {
+    if (!_PrimaryService)
+        return;
+    Environment &environment = Environment::current();
+    AlertFigures figures;
+    figures.network = historyName.isEmpty() ? tr("This network") : historyName;
+    figures.used = double(_totalBytesValue);
+    figures.limit = _gbpmLimit;
+    figures.periodStart = _resetDate;
+    figures.now = environment.now();
+    figures.zone = environment.timeZone();
+    figures.cycle = billingCycleAt(figures.now, _cycleStartDay, figures.zone);
+    figures.projection =
+        figures.cycle ? projectedTotal(figures.used, *figures.cycle, figures.now) : _gbpm;
+    const AlertDecision decision =
+        decideAlerts(figures, alertLevels(), AlertState::fromMap(_limitAlerts));
+    _limitAlerts = decision.state.toMap();
+    for (const AlertKind kind : decision.alerts)
+        notifier->send(alertText(kind, figures));
+    // What was told goes to the file at once: a crash must not tell it again.
+    if (!decision.alerts.empty())
+        storeRecordNow();
+}
+
+} // namespace flowtally

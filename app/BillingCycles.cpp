@@ -1,0 +1,92 @@
+// Billing cycles: a network's totals begin anew on the cycle's first day,
+// and the main window shows the projection to the cycle's end, the days
+// left, and the cycle's days as a chart beside the rates of the last
+// minutes.
+#include "AppDelegate.h"
+
+#include "BillingCycle.h"
+#include "CycleChart.h"
+#include "CycleDays.h"
+#include "DistantPast.h"
+#include "Environment.h"
+#include "HistoryStore.h"
+#include "RatesChart.h"
+#include "SystemLog.h"
+#include "WBBKMGTFormatter.h"
+
+#include <QLabel>
+#include <QLocale>
+
+namespace flowtally {
+
+namespace {
+
+bool periodBegan(const QDateTime &resetDate) {
+    return resetDate.isValid() && resetDate != distantPast();
+}
+
+} // namespace
+
+void AppDelegate::setCycleStartDay(int day) {
+    _cycleStartDay = qBound(0, day, 31);
+    storeRecordNow();
+    refreshCycleChart();
+}
+
+void AppDelegate::resetForNewCycle() {
+    if (!_PrimaryService || _cycleStartDay == 0 || !periodBegan(_resetDate))
+        return;
+    Environment &environment = Environment::current();
+    const QDateTime now = environment.now();
+    const std::optional<BillingCycle> cycle =
+        billingCycleAt(now, _cycleStartDay, environment.timeZone());
+    // Once per cycle: a reset that was undone stays undone.
+    if (!cycle || _cycleResetFor == cycle->start ||
+        !resetDue(_resetDate, now, _cycleStartDay, environment.timeZone()))
+        return;
+    _cycleResetFor = cycle->start;
+    systemLog(QStringLiteral("A new billing cycle of %1 began: its totals start again from zero.")
+                  .arg(historyName.isEmpty() ? *_PrimaryService : historyName));
+    doResetTotalsNow();
+    refreshCycleChart();
+}
+
+void AppDelegate::showCycle(double inRateValue, double outRateValue, const QDateTime &at) {
+    Environment &environment = Environment::current();
+    const QDateTime now = environment.now();
+    const std::optional<BillingCycle> cycle =
+        billingCycleAt(now, _cycleStartDay, environment.timeZone());
+    cycleText->setVisible(cycle.has_value());
+    cycleTextLabel->setVisible(cycle.has_value());
+    if (cycle) {
+        const double projected = projectedTotal(double(_totalBytesValue), *cycle, now);
+        const QDate lastDay = cycle->end.toTimeZone(environment.timeZone()).date().addDays(-1);
+        cycleText->setText(tr("%1 by %2 · %n day(s) left", nullptr, daysLeft(*cycle, now))
+                               .arg(WBBKMGTFormatter::stringForObjectValue(projected, 2),
+                                    QLocale().toString(lastDay, QStringLiteral("d MMM"))));
+    }
+    // Rates in bytes per second, for the last minutes.
+    rates.append({at, inRateValue * 1024.0, outRateValue * 1024.0});
+    while (!rates.isEmpty() && rates.constFirst().at.secsTo(now) > kRatesSpan.count())
+        rates.removeFirst();
+    ratesChart->setRates(rates, now);
+}
+
+void AppDelegate::refreshCycleChart() {
+    if (!_PrimaryService || !cycleChart)
+        return;
+    Environment &environment = Environment::current();
+    const QDateTime now = environment.now();
+    const QTimeZone zone = environment.timeZone();
+    const BillingCycle period =
+        billingCycleAt(now, _cycleStartDay, zone)
+            .value_or(periodWithoutCycle(periodBegan(_resetDate) ? _resetDate : now, now, zone));
+    QList<HistoryBucket> days;
+    // The history may not be there yet: the chart shows no days then.
+    HistoryStore *history = historyForReading();
+    if (history && !history->days(*_PrimaryService, period.start, period.end, &days).ok())
+        days.clear();
+    cycleChart->setDays(period, days, _gbpmLimit, now);
+}
+
+} // namespace flowtally

@@ -1,0 +1,121 @@
+// The traffic history: every byte added to a network's totals goes to its
+// hourly and daily rows, written behind the settings (HistoryWriter.h).
+#include "AppDelegate.h"
+
+#include "BringToFront.h"
+#include "DistantPast.h"
+#include "Environment.h"
+#include "HistoryStore.h"
+#include "HistoryWindow.h"
+#include "HistoryWriter.h"
+#include "SettingsKeys.h"
+#include "Threads.h"
+#include "UserDefaults.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+namespace flowtally {
+
+namespace {
+
+// The name a network is shown by in the history and its reports: the
+// router's name for a router's counters, else the interface's.
+QString networkNameOf(const TrafficSample &sample) {
+    if (sourceOfSample(sample) == CounterSource::Local)
+        return sample.value(SampleKey::PrimaryInterface).toString();
+    return sample.value(SampleKey::Router).toString().trimmed();
+}
+
+} // namespace
+
+void AppDelegate::startHistory() {
+    if (historyStarted)
+        return;
+    historyStarted = true;
+    historyWriter = std::make_shared<HistoryWriter>(HistoryStore::standardPath());
+    const QPointer<AppDelegate> controller(this);
+    historyWriter->setWritten([controller] {
+        performOnMainThread(
+            [controller] {
+                if (controller)
+                    controller->refreshCycleChart();
+            },
+            false);
+    });
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    // Bytes a record holds and the history lacks (Flowtally ended between
+    // the two writes) are put at the time the settings were last written.
+    const QDateTime written = QFileInfo(defaults.path()).lastModified().toUTC();
+    const QDateTime at = written.isValid() ? written : Environment::current().now();
+    for (const QString &key : defaults.keys()) {
+        const QVariantMap record = defaults.objectForKey(key).toMap();
+        const QDateTime periodStart = record.value(RecordKey::resetDate).toDateTime();
+        if (!record.contains(RecordKey::PrimaryService) || !periodStart.isValid() ||
+            periodStart == distantPast())
+            continue;
+        historyWriter->reconcile(key, periodStart,
+                                 record.value(RecordKey::totalInBytes).toULongLong(),
+                                 record.value(RecordKey::totalOutBytes).toULongLong(), at);
+    }
+    historyWriter->stage(defaults.generation());
+    std::weak_ptr<HistoryWriter> writer = historyWriter;
+    defaults.setWrittenHook([writer](quint64 generation) {
+        if (const std::shared_ptr<HistoryWriter> alive = writer.lock())
+            alive->settingsWritten(generation);
+    });
+    // The reconciliation follows the settings as they are on disk.
+    defaults.callWrittenHookSoon();
+}
+
+HistoryStore *AppDelegate::historyForReading() {
+    if (!historyReader) {
+        HistoryStore::Options options;
+        options.readOnly = true;
+        options.zone = Environment::current().timeZone();
+        // Not there before the first write: asked again next time.
+        if (!HistoryStore::open(HistoryStore::standardPath(), options, &historyReader).ok())
+            historyReader.reset();
+    }
+    return historyReader.get();
+}
+
+void AppDelegate::showHistoryWindow() {
+    if (!historyWindow) {
+        historyWindow = new HistoryWindow;
+        historyWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+        connect(historyWindow, &HistoryWindow::networkChosen, this, [this](const QString &network) {
+            QList<HistoryBucket> days, months;
+            const QDateTime from = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
+            const QDateTime to = Environment::current().now().addDays(1);
+            HistoryStore *history = historyForReading();
+            if (history && (!history->days(network, from, to, &days).ok() ||
+                            !history->months(network, from, to, &months).ok())) {
+                days.clear();
+                months.clear();
+            }
+            historyWindow->showHistory(network, days, months);
+        });
+    }
+    QList<HistoryNetwork> networks;
+    HistoryStore *history = historyForReading();
+    if (history && !history->networks(&networks).ok())
+        networks.clear();
+    historyWindow->setNetworks(networks);
+    bringToFront(historyWindow);
+}
+
+void AppDelegate::recordHistory(const CounterGrowth &growth, const TrafficSample &sample) {
+    if (!historyWriter || !_PrimaryService)
+        return;
+    if (growth.in != 0 || growth.out != 0)
+        historyWriter->add({*_PrimaryService, sample.value(SampleKey::FireDate).toDateTime(),
+                            growth.in, growth.out, _resetDate});
+    const QString name = networkNameOf(sample);
+    if (!name.isEmpty() && name != historyName) {
+        historyWriter->name(*_PrimaryService, name);
+        historyName = name;
+    }
+}
+
+} // namespace flowtally

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
+
+namespace flowtally {
+
+// NetworkManager's primary connection, kept from its change signals: the
+// network store reads it on every tick from any thread, and must not wait
+// for the bus each time. While it watches, a watch is the one the network
+// store asks (DynamicStore.h); made on the main thread, answered there.
+class NetworkManagerWatch : public QObject {
+    Q_OBJECT
+
+  public:
+    // What is known of the primary connection.
+    enum class State {
+        // No NetworkManager on the bus (or no bus): the network store names
+        // networks by their router.
+        Absent,
+        // NetworkManager runs and its answer is on the way: no network is
+        // named yet, so that none is named twice.
+        Asking,
+        // Its answer: the connection's UUID, or none.
+        Known,
+    };
+    struct Answer {
+        State state = State::Absent;
+        std::optional<QString> uuid;
+    };
+
+    // Watches NetworkManager on the environment's system bus.
+    explicit NetworkManagerWatch(QObject *parent = nullptr);
+    ~NetworkManagerWatch() override;
+
+    // The answer of the watch in force; Absent when none watches. Any thread.
+    static Answer current();
+
+  private slots:
+    void propertiesChanged(const QString &interface, const QVariantMap &changed,
+                           const QStringList &invalidated);
+
+  private:
+    void ask();
+    void askUuid(const QString &activeConnection);
+    void settle(State state, std::optional<QString> uuid);
+
+    QDBusConnection bus_;
+    QDBusServiceWatcher *service_ = nullptr;
+    // Answers to questions asked before the last change are dropped.
+    quint64 question_ = 0;
+};
+
+} // namespace flowtally

@@ -1,0 +1,199 @@
+// The desktop notifier against a notification service that the test runs on
+// a bus of its own: what each alert sends, the body escaped only for a
+// service that reads markup, and every way of not being shown — no bus, no
+// service, an error, no answer — coming back for the status line with one
+// log line per streak of failures. Every wait is bounded.
+#include "DesktopNotifier.h"
+
+#include "FakeNotificationService.h"
+#include "LoopWaits.h"
+#include "PrivateBus.h"
+#include "TestEnvironment.h"
+#include "TextPrinting.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusError>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace flowtally {
+
+namespace {
+
+// What a notifier reported.
+struct Outcomes {
+    explicit Outcomes(DesktopNotifier &notifier) {
+        QObject::connect(&notifier, &DesktopNotifier::shown, [this] { ++shown; });
+        QObject::connect(&notifier, &DesktopNotifier::notShown,
+                         [this](const QString &line) { notShown.append(line); });
+    }
+    int shown = 0;
+    QStringList notShown;
+};
+
+AlertText alert(const QString &headline, AlertText::Urgency urgency = AlertText::Urgency::Normal) {
+    return {headline, QStringLiteral("Home: 200G of 250G used, 9 days left in this cycle."),
+            urgency};
+}
+
+// A bus with the fake service on it, and a notifier that finds it there.
+class DesktopNotifierWithService : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.isRunning());
+        ASSERT_TRUE(serviceBus.registerObject(kNotificationsPath, &service,
+                                              QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
+        environment.setSessionBus(bus.connection(QStringLiteral("flowtally")));
+    }
+
+    // Sends and notes that send() returned before anything ran the loop.
+    void send(const AlertText &text) {
+        returned = false;
+        notifier.send(text);
+        returned = true;
+    }
+
+    PrivateBus bus;
+    QDBusConnection serviceBus = bus.connection(QStringLiteral("service"));
+    FakeNotificationService service;
+    TestEnvironment environment;
+    DesktopNotifier notifier;
+    Outcomes outcomes{notifier};
+    bool returned = false;
+};
+
+TEST_F(DesktopNotifierWithService, EachAlertReachesTheServiceWithItsArguments) {
+    service.sendReturned = &returned;
+    const struct {
+        AlertText text;
+        uchar urgency;
+    } cases[] = {
+        {alert(QStringLiteral("80 % of your limit used")), 1},
+        {alert(QStringLiteral("limit reached"), AlertText::Urgency::Critical), 2},
+        {alert(QStringLiteral("on course to pass your limit")), 1},
+    };
+    int sent = 0;
+    for (const auto &c : cases) {
+        send(c.text);
+        ++sent;
+        ASSERT_TRUE(runLoopUntil([&] { return outcomes.shown == sent; }));
+        ASSERT_EQ(service.received.size(), sent);
+        const Notification &last = service.received.last();
+        EXPECT_EQ(last.appName, QStringLiteral("Flowtally"));
+        EXPECT_EQ(last.replacesId, 0u);
+        EXPECT_EQ(last.icon, QStringLiteral("flowtally"));
+        EXPECT_EQ(last.summary, c.text.summary());
+        EXPECT_EQ(last.body, c.text.body);
+        EXPECT_EQ(last.actions, QStringList());
+        EXPECT_EQ(last.hints.value(QStringLiteral("urgency")).typeId(), QMetaType::UChar);
+        EXPECT_EQ(last.hints.value(QStringLiteral("urgency")).value<uchar>(), c.urgency);
+        EXPECT_EQ(last.hints.value(QStringLiteral("desktop-entry")).toString(),
+                  QStringLiteral("flowtally"));
+        EXPECT_EQ(last.timeout, -1);
+        EXPECT_TRUE(last.afterSendReturned) << "send() waited for the service";
+    }
+    EXPECT_EQ(outcomes.notShown, QStringList());
+    EXPECT_EQ(environment.logLines(), QStringList());
+}
+
+TEST_F(DesktopNotifierWithService, TheBodyIsEscapedOnlyForAServiceThatReadsMarkup) {
+    const AlertText text{QStringLiteral("limit reached"),
+                         QStringLiteral("Tom & Jerry <5G>: 251G of 250G used."),
+                         AlertText::Urgency::Critical};
+    const struct {
+        QStringList capabilities;
+        QString body;
+    } cases[] = {
+        {{QStringLiteral("body")}, QStringLiteral("Tom & Jerry <5G>: 251G of 250G used.")},
+        {{QStringLiteral("body"), QStringLiteral("body-markup")},
+         QStringLiteral("Tom &amp; Jerry &lt;5G&gt;: 251G of 250G used.")},
+    };
+    int sent = 0;
+    for (const auto &c : cases) {
+        service.capabilities = c.capabilities;
+        send(text);
+        ++sent;
+        ASSERT_TRUE(runLoopUntil([&] { return outcomes.shown == sent; }));
+        EXPECT_EQ(service.received.last().body, c.body);
+    }
+}
+
+// Two alerts that are not shown: both come back for the status line, through
+// the loop (send() returns first), and one log line says why.
+void expectTwoNotShown(DesktopNotifier &notifier, const TestEnvironment &environment,
+                       const char *why) {
+    Outcomes outcomes(notifier);
+    const AlertText first = alert(QStringLiteral("80 % of your limit used"));
+    const AlertText second = alert(QStringLiteral("limit reached"), AlertText::Urgency::Critical);
+    notifier.send(first);
+    notifier.send(second);
+    EXPECT_EQ(outcomes.notShown, QStringList()) << why << ": reported before send() returned";
+    ASSERT_TRUE(runLoopUntil([&] { return outcomes.notShown.size() == 2; })) << why;
+    EXPECT_EQ(outcomes.notShown, QStringList({first.statusLine(), second.statusLine()})) << why;
+    EXPECT_EQ(outcomes.shown, 0) << why;
+    EXPECT_EQ(environment.logLinesContaining(QStringLiteral("No desktop notifications")).size(), 1)
+        << why;
+    EXPECT_EQ(environment.logLines().size(), 1) << why;
+}
+
+TEST(DesktopNotifier, WithoutABusAlertsGoToTheStatusLine) {
+    TestEnvironment environment; // has no bus
+    DesktopNotifier notifier;
+    expectTwoNotShown(notifier, environment, "no bus");
+}
+
+TEST(DesktopNotifier, WithoutAServiceOnTheBusAlertsGoToTheStatusLine) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    TestEnvironment environment;
+    environment.setSessionBus(bus.connection(QStringLiteral("flowtally")));
+    DesktopNotifier notifier;
+    expectTwoNotShown(notifier, environment, "no service");
+}
+
+TEST_F(DesktopNotifierWithService, AnErrorOrNoAnswerSendsAlertsToTheStatusLine) {
+    const struct {
+        FakeNotificationService::Answer answer;
+        const char *why;
+    } cases[] = {
+        {FakeNotificationService::Answer::Error, "an error"},
+        {FakeNotificationService::Answer::Nothing, "no answer"},
+    };
+    for (const auto &c : cases) {
+        environment.clearLog();
+        service.answer = c.answer;
+        DesktopNotifier impatient(std::chrono::milliseconds(500));
+        expectTwoNotShown(impatient, environment, c.why);
+    }
+}
+
+TEST_F(DesktopNotifierWithService, OneLogLinePerStreakOfFailures) {
+    const auto logLines = [&] {
+        return environment.logLinesContaining(QStringLiteral("No desktop notifications")).size();
+    };
+    const struct {
+        bool serviceRunning;
+        int shown, notShown;
+        qsizetype logLines;
+    } steps[] = {{false, 0, 1, 1}, {false, 0, 2, 1}, {true, 1, 2, 1}, {false, 1, 3, 2}};
+    for (const auto &step : steps) {
+        if (step.serviceRunning)
+            ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
+        else
+            serviceBus.unregisterService(kNotificationsService);
+        notifier.send(alert(QStringLiteral("limit reached")));
+        ASSERT_TRUE(runLoopUntil([&] {
+            return outcomes.shown == step.shown && outcomes.notShown.size() == step.notShown;
+        }));
+        EXPECT_EQ(logLines(), step.logLines);
+    }
+}
+
+} // namespace
+
+} // namespace flowtally

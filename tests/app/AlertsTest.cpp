@@ -1,0 +1,101 @@
+// Alerts through the desktop's notification service, as the controller sends
+// them from its samples: each crossing once, not again after a restart,
+// again after a reset; without a service, the status line and one log line.
+#include "ControllerFixture.h"
+
+#include "FakeNotificationService.h"
+#include "LoopWaits.h"
+#include "MainLoop.h"
+#include "PrivateBus.h"
+#include "UserDefaults.h"
+
+#include <QLabel>
+
+namespace flowtally {
+
+namespace {
+
+class Alerts : public ControllerFixture {
+  protected:
+    void SetUp() override {
+        ControllerFixture::SetUp();
+        ASSERT_TRUE(bus.isRunning());
+        ASSERT_TRUE(serviceBus.registerObject(kNotificationsPath, &service,
+                                              QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
+        environment.setSessionBus(bus.connection("flowtally"));
+        // 1000 bytes of limit, counting for 29 days already: on course to pass
+        // the limit only once it is nearly reached.
+        setLimit(1000, 1);
+        controller->loadPersistentValuesFromDict(
+            {{"resetDate", base.addDays(-29)}, {"prevInVal", quint64(0)}});
+        counter = 10000;
+        seconds = 0;
+        sample(0); // the time only
+        sample(0); // the counters only
+    }
+
+    // A sample `bytes` received after the one before it.
+    void sample(quint64 bytes) {
+        counter += bytes;
+        seconds += 2;
+        controller->processStatsDict(ControllerFixture::sample('L', counter, 5, seconds));
+    }
+    // The summaries the service was shown, once the bus has carried them.
+    QStringList shown(qsizetype expected) {
+        runLoopUntil([&] { return service.received.size() >= expected; }, 5);
+        runMainLoopFor(0.1);
+        QStringList summaries;
+        for (const Notification &notification : service.received)
+            summaries.append(notification.summary);
+        return summaries;
+    }
+
+    PrivateBus bus;
+    QDBusConnection serviceBus = bus.connection("notifications");
+    FakeNotificationService service;
+    quint64 counter = 0;
+    double seconds = 0;
+};
+
+TEST_F(Alerts, EachCrossingOnceNotAgainAfterARestartAgainAfterAReset) {
+    sample(500);
+    EXPECT_EQ(shown(0), QStringList()) << "half the limit";
+    sample(350);
+    EXPECT_EQ(shown(1), QStringList{"Flowtally: 85 % of your limit used"});
+    sample(200);
+    sample(10);
+    const QStringList both{"Flowtally: 85 % of your limit used", "Flowtally: limit reached"};
+    EXPECT_EQ(shown(2), both);
+    EXPECT_EQ(service.received.last().hints.value("urgency").toInt(), 2) << "critical";
+
+    // A restart reads what was told from the settings.
+    controller = std::make_unique<AppDelegate>();
+    controller->setPrimaryService(kService);
+    controller->readDatFile();
+    seconds += 10;
+    sample(0);
+    sample(0);
+    sample(5);
+    EXPECT_EQ(shown(2), both) << "told again after a restart";
+
+    controller->doResetTotalsNow();
+    setLimit(1000, 1); // a reset brings back the default unit
+    sample(0);         // the new period begins
+    sample(900);
+    EXPECT_EQ(shown(3).size(), 3) << "a reset did not re-arm the warning";
+}
+
+TEST_F(Alerts, WithoutAServiceTheStatusLineTellsAndTheLogOnce) {
+    ASSERT_TRUE(serviceBus.unregisterService(kNotificationsService));
+    environment.clearLog();
+    sample(1100);
+    EXPECT_TRUE(runLoopUntil(
+        [&] { return outlet<QLabel>("infoText")->text().contains("Limit reached"); }, 15));
+    EXPECT_EQ(environment.logLinesContaining("notification").size(), 1)
+        << environment.logLines().join('\n').toStdString();
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,93 @@
+// A network's totals begin anew on the first day of its billing cycle: at
+// the first tick after the cycle began, once, undoably.
+#include "ControllerFixture.h"
+
+#include "DistantPast.h"
+#include "LoopWaits.h"
+
+#include <QTimeZone>
+#include <QUndoStack>
+
+namespace flowtally {
+
+namespace {
+
+class BillingCycles : public ControllerFixture {
+  protected:
+    void SetUp() override {
+        ControllerFixture::SetUp();
+        environment.setTimeZone(zone);
+        environment.setClock([this] { return now; });
+    }
+
+    // A network counting since `start`, with a cycle starting on `day`.
+    void counting(const QDateTime &start, int day) {
+        controller->loadPersistentValuesFromDict({{"resetDate", start},
+                                                  {"totalInBytes", quint64(1000)},
+                                                  {"totalOutBytes", quint64(2000)},
+                                                  {"cycleStartDay", quint64(day)}});
+    }
+    // One tick of the work cycle, to its end.
+    void tick() {
+        controller->doWork();
+        ASSERT_TRUE(runLoopUntil([&] { return !controller->isWorking(); }));
+    }
+    bool wasReset() const { return controller->totalInBytes() == 0; }
+    QDateTime at(int year, int month, int day, int hour = 12) const {
+        return QDateTime(QDate(year, month, day), QTime(hour, 0), zone);
+    }
+
+    const QTimeZone zone{"Europe/Berlin"};
+    QDateTime now;
+};
+
+TEST_F(BillingCycles, ResetsAtTheFirstTickOfTheCycleOnceAndUndoably) {
+    // clock-change month, day 31 in a short month, a start while stopped for weeks
+    // clang-format off
+    const struct { const char *what; QDateTime start, now; int day; bool reset; } cases[] = {
+        {"the cycle began this morning", at(2025, 2, 10), at(2025, 3, 10, 0), 10, true},
+        {"not yet: a day to go", at(2025, 2, 10), at(2025, 3, 9, 23), 10, false},
+        {"day 31 is February's last", at(2025, 1, 31), at(2025, 2, 28, 1), 31, true},
+        {"stopped over two cycle starts: one reset", at(2025, 1, 5), at(2025, 3, 20), 5, true},
+        {"the period began inside this cycle", at(2025, 3, 6), at(2025, 3, 20), 5, false},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        controller->undoStack()->clear();
+        environment.clearLog();
+        now = c.now;
+        counting(c.start, c.day);
+        ASSERT_NO_FATAL_FAILURE(tick());
+        EXPECT_EQ(wasReset(), c.reset);
+        EXPECT_EQ(environment.logLinesContaining("A new billing cycle").size(), c.reset ? 1 : 0);
+        if (!c.reset)
+            continue;
+        EXPECT_EQ(controller->resetDate(), distantPast());
+        EXPECT_EQ(controller->undoStack()->undoText(), "\"Reset Totals\"");
+        ASSERT_NO_FATAL_FAILURE(tick());
+        controller->undoStack()->undo();
+        EXPECT_EQ(controller->totalInBytes(), 1000u);
+        EXPECT_EQ(controller->resetDate(), c.start);
+        ASSERT_NO_FATAL_FAILURE(tick());
+        EXPECT_FALSE(wasReset()) << "an undone reset came again";
+        EXPECT_EQ(environment.logLinesContaining("A new billing cycle").size(), 1);
+    }
+}
+
+// A day changed in the middle of a cycle: a start that has passed since the
+// period began resets at the next tick, a later one waits for its day.
+TEST_F(BillingCycles, ChangeOfTheDayMidCycle) {
+    now = at(2025, 3, 10);
+    counting(at(2025, 3, 1, 0), 1);
+    controller->setCycleStartDay(20);
+    ASSERT_NO_FATAL_FAILURE(tick());
+    EXPECT_FALSE(wasReset());
+    controller->setCycleStartDay(8);
+    ASSERT_NO_FATAL_FAILURE(tick());
+    EXPECT_TRUE(wasReset());
+}
+
+} // namespace
+
+} // namespace flowtally

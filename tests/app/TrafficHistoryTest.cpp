@@ -1,0 +1,88 @@
+// The traffic history behind the settings: what the totals gained reaches the
+// history once the settings file holds it, never before; what a crash left
+// it short of comes back at the next start.
+#include "ControllerFixture.h"
+
+#include "HistoryStore.h"
+#include "UserDefaults.h"
+
+namespace flowtally {
+
+namespace {
+
+// The world in force, where no file can be written while `failing` is set.
+class FailingWrites : public EnvironmentWrapper {
+  public:
+    FailingWrites() : EnvironmentWrapper(Environment::current()) {}
+    Status writeFileAtomically(const QString &path, const QByteArray &data) override {
+        if (failing)
+            return Status::error("the disk is full");
+        return EnvironmentWrapper::writeFileAtomically(path, data);
+    }
+    std::atomic<bool> failing = false;
+
+  private:
+    ScopedEnvironment scope_{*this};
+};
+
+class TrafficHistory : public ControllerFixture {
+  protected:
+    // The history's bytes of the network since the reset date; none
+    // without a history.
+    std::optional<TrafficTotals> historySinceReset() {
+        HistoryStore::Options options;
+        options.readOnly = true;
+        std::unique_ptr<HistoryStore> store;
+        TrafficTotals totals;
+        if (!HistoryStore::open(HistoryStore::standardPath(), options, &store).ok() ||
+            !store->bytesSince(kService, controller->resetDate(), &totals).ok())
+            return std::nullopt;
+        return totals;
+    }
+    // Samples that count, the record stored, and the settings written.
+    void count(quint64 from, quint64 to) {
+        for (quint64 in = from; in <= to; in += (to - from) / 4)
+            controller->processStatsDict(sample('L', in, in / 2, seconds += 2));
+        controller->doWriteToDisk();
+    }
+    double seconds = 0;
+};
+
+TEST_F(TrafficHistory, FollowsTheSettingsAndNeverRunsAhead) {
+    FailingWrites failing; // over the fixture's world
+    controller->startHistory();
+    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-3)}});
+    failing.failing = true;
+    count(10000, 30000);
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().synchronize().ok());
+    const std::optional<TrafficTotals> before = historySinceReset();
+    EXPECT_TRUE(!before || before->in == 0) << "the history ran ahead of the settings";
+    failing.failing = false;
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
+    const std::optional<TrafficTotals> after = historySinceReset();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->in, controller->totalInBytes());
+    EXPECT_EQ(after->out, controller->totalOutBytes());
+    EXPECT_GT(controller->totalInBytes(), 0u);
+}
+
+TEST_F(TrafficHistory, StartBringsTheHistoryInLineWithTheRecords) {
+    const QDateTime periodStart = base.addDays(-5);
+    UserDefaults::standardUserDefaults().setObject(kService,
+                                                   QVariantMap{{"PrimaryService", kService},
+                                                               {"resetDate", periodStart},
+                                                               {"totalInBytes", quint64(123456)},
+                                                               {"totalOutBytes", quint64(7890)}});
+    controller->startLogging();
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
+    EXPECT_EQ(controller->resetDate(), periodStart);
+    const std::optional<TrafficTotals> history = historySinceReset();
+    ASSERT_TRUE(history) << "no history after the start: "
+                         << environment.logLines().join('\n').toStdString();
+    EXPECT_EQ(history->in, 123456u);
+    EXPECT_EQ(history->out, 7890u);
+}
+
+} // namespace
+
+} // namespace flowtally

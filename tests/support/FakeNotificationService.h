@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QDBusError>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace flowtally {
+
+inline const QString kNotificationsService = QStringLiteral("org.freedesktop.Notifications");
+inline const QString kNotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
+
+// What the service was sent, and whether send() had returned by then.
+struct Notification {
+    QString appName;
+    uint replacesId = 0;
+    QString icon, summary, body;
+    QStringList actions;
+    QVariantMap hints;
+    int timeout = 0;
+    bool afterSendReturned = false;
+};
+
+// A notification service that records what it is sent and answers as told.
+class FakeNotificationService : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+  public:
+    enum class Answer { Id, Error, Nothing };
+
+    QStringList capabilities{QStringLiteral("body")};
+    Answer answer = Answer::Id;
+    const bool *sendReturned = nullptr;
+    QList<Notification> received;
+
+  public slots:
+    QStringList GetCapabilities() { return capabilities; }
+    uint Notify(const QString &appName, uint replacesId, const QString &icon,
+                const QString &summary, const QString &body, const QStringList &actions,
+                const QVariantMap &hints, int timeout);
+};
+
+} // namespace flowtally
