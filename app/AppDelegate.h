@@ -1,7 +1,9 @@
 #pragma once
 
+#include "InterfaceIndexCache.h"
 #include "LastReading.h"
 #include "RateSegments.h"
+#include "ToolReplies.h"
 #include "TrafficSample.h"
 
 #include <QDateTime>
@@ -89,6 +91,9 @@ class AppDelegate : public QObject {
     static bool probablyHasRouter();
     // Clears the router decision of the last tick (main thread, each tick).
     static void clearRouterDecision();
+    // The next tick probes the router, however long the last silent one
+    // would have it wait (see ProbeRhythm.h): metering starts again.
+    static void rearmRouterProbe();
     bool serviceChanged() const;
 
     // ---- Router source ----
@@ -103,6 +108,15 @@ class AppDelegate : public QObject {
     quint32 SNMPIfIn();
     quint32 SNMPIfOut();
     std::optional<TrafficSample> routerStats();
+    // The router's interfaces, for the preferences' pop-up: walks of the
+    // interface table's descriptions, names, aliases and counters; none
+    // when the descriptions cannot be walked. Runs tools: not on the main
+    // thread.
+    static QList<RouterInterface> routerInterfaces(const QString &address);
+    // The tick's sample: the router's when the router decision says so,
+    // else (and while the chosen router interface is missing) the primary
+    // interface's.
+    std::optional<TrafficSample> tickSample();
 
     // ---- Local source ----
     static std::optional<TrafficSample> primaryInterfaceStats();
@@ -169,6 +183,9 @@ class AppDelegate : public QObject {
     void setIPField(const QVariant &value);
     void doSetUserDefinedIP();
     void doLimitUnitsPopUp();
+    // Keeps the router interface chosen in the pop-up for the router its
+    // list came from.
+    void doRouterInterfacePopUp();
     void windowDidBecomeKey(QWidget *window);
     void windowWillClose(QWidget *window);
 
@@ -195,15 +212,28 @@ class AppDelegate : public QObject {
     static constexpr double kBackInterval = 4.0;
 
   private:
+    // The probe of probablyHasRouter: whether the router at the address
+    // answers the name query, as SNMPWorksWith; the tool's standard error
+    // is collected, not shared with ours, and why a router does not answer
+    // (the tool's complaint) goes to *why.
+    static bool routerAnswers(const QString &address, QString *why);
     void loadWindows();
     void addCharts(QMainWindow *main);
     void connectUsagePreferences();
-    // The index of the router's "vlan1" interface (else 6), from one walk;
-    // none when the walk failed.
-    std::optional<quint32> routerInterfaceIndex();
+    // The index of the router's chosen interface, else of its "vlan1"
+    // interface (else 6), from one walk; none when the walk failed or the
+    // chosen interface is not there (then *chosenInterfaceGone is set).
+    std::optional<quint32> routerInterfaceIndex(bool *chosenInterfaceGone = nullptr);
+    // routerStats; when the chosen interface is not on the router, none,
+    // with its text in *missingInterface.
+    std::optional<TrafficSample> routerSample(std::optional<QString> *missingInterface);
     void buildMenus(QMainWindow *main);
     // Selects, in the limit unit pop-up, the unit of the limit scale held.
     void selectLimitUnit();
+    // Fills the router interface pop-up from the router of the last tick,
+    // on a worker (metering is stopped), and shows the list when it comes.
+    void fillRouterInterfacePopUp();
+    void showRouterInterfaces(const QString &address, const QList<RouterInterface> &interfaces);
     void writeRecord(const QString &service);
     // Loads the last reading from the settings; a new metering session
     // begins.
@@ -235,6 +265,7 @@ class AppDelegate : public QObject {
     FormattedField *gbpmText = nullptr;
     QLabel *infoText = nullptr;
     QComboBox *limitUnitsPopUp = nullptr;
+    QComboBox *routerInterfacePopUp = nullptr;
     QLineEdit *communityPasswordField = nullptr;
     QPushButton *resetTotalsNowPB = nullptr;
     QPushButton *restartPB = nullptr;
@@ -264,6 +295,12 @@ class AppDelegate : public QObject {
     std::atomic<bool> terminating = false;
     std::atomic<bool> sleeping = false;
     std::atomic<bool> working = false;
+    std::atomic<bool> listingInterfaces = false;
+
+    // Where the router's interface was found (RouterSource.cpp).
+    InterfaceIndexCache interfaceIndexes;
+    // The router whose interfaces the pop-up lists.
+    QString interfaceListAddress;
 
     // Accounting state; the first eight fields form a service's record.
     QDateTime _resetDate;

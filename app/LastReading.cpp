@@ -33,6 +33,8 @@ QVariantMap CounterOrigin::toMap() const {
                     {QStringLiteral("index"), quint64(index)}};
     if (!boot.isEmpty())
         map.insert(QStringLiteral("boot"), boot);
+    if (bits != 0)
+        map.insert(QStringLiteral("bits"), bits);
     return map;
 }
 
@@ -40,7 +42,8 @@ CounterOrigin CounterOrigin::fromMap(const QVariantMap &map) {
     return {counterSourceNamed(map.value(QStringLiteral("source")).toString()),
             map.value(QStringLiteral("device")).toString(),
             static_cast<quint32>(map.value(QStringLiteral("index")).toULongLong()),
-            map.value(QStringLiteral("boot")).toString()};
+            map.value(QStringLiteral("boot")).toString(),
+            map.value(QStringLiteral("bits")).toInt()};
 }
 
 std::optional<CounterReading> readingOfSample(const TrafficSample &sample) {
@@ -55,6 +58,7 @@ std::optional<CounterReading> readingOfSample(const TrafficSample &sample) {
     } else {
         reading.origin.device = sample.value(SampleKey::RouterAddress).toString();
         reading.origin.index = sample.value(SampleKey::InterfaceIndex).toUInt();
+        reading.origin.bits = sample.value(SampleKey::CounterBits, 32).toInt();
         reading.uptime = sample.value(SampleKey::Uptime).toDouble();
     }
     reading.in = readingOf(sample, SampleKey::InTraffic);
@@ -104,7 +108,7 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
         if (!now)
             return restarted ? zero : base;
         if (base)
-            bytes = counterDifference(*now, *base, source, restarted);
+            bytes = counterDifference(*now, *base, reading.origin.width(), restarted);
         return now;
     };
     const std::optional<quint64> nowIn = step(reading.in, baseIn, growth.in);

@@ -21,8 +21,19 @@ struct CounterOrigin {
     quint32 index = 0;
     // The boot the local counters belong to; empty for a router.
     QString boot;
+    // The counters' width in bits, 32 or 64; 0 where it was not recorded
+    // (origins of older versions): a router's counters are then 32 bits
+    // wide, a computer's 64.
+    int bits = 0;
 
-    bool operator==(const CounterOrigin &other) const = default;
+    // The counters' width, recorded or not.
+    int width() const { return bits != 0 ? bits : source == CounterSource::Router ? 32 : 64; }
+    // The same counters: a router's 32-bit and 64-bit counters of one
+    // interface are not.
+    bool operator==(const CounterOrigin &other) const {
+        return source == other.source && device == other.device && index == other.index &&
+               boot == other.boot && width() == other.width();
+    }
     bool isKnown() const { return source != CounterSource::Unknown; }
 
     // Whether these counters are the ones of `earlier` made anew: the same
@@ -97,7 +108,8 @@ class LastReading {
     // record where there is no last reading (settings of an older version).
     // Counters made anew since (the same local interface after a reboot, or
     // made again) began again at 0 and count whole; other counters only
-    // record. A 32-bit router counter that fell wrapped, unless the router
+    // record (so do a router's counters of another width). A 32-bit
+    // router counter that fell wrapped, unless the router
     // restarted (its up-time fell); a restart is remembered for a counter
     // whose reading failed. Afterwards the reading is the last one, metered
     // for `service` at `at`.

@@ -21,6 +21,11 @@ inline const QString DisplayLimitGB = QStringLiteral("DisplayLimitGB");
 inline const QString MainWindowGeometry = QStringLiteral("MainWindowGeometry");
 inline const QString PreferencesWindowGeometry = QStringLiteral("PreferencesWindowGeometry");
 inline const QString HelpWindowGeometry = QStringLiteral("HelpWindowGeometry");
+// The router interface chosen in the preferences, per router address: a
+// dictionary of addresses (dotted text), each with the choice's "object"
+// ("ifDescr" or "ifName") and "text" (InterfaceChoice.h). A router without
+// an entry is read as documented: its "vlan1", else interface 6.
+inline const QString RouterInterface = QStringLiteral("RouterInterface");
 // The share of the limit at which Flowtally warns, in percent; 0: never.
 // Absent: 80.
 inline const QString WarnAtPercent = QStringLiteral("WarnAtPercent");

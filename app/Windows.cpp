@@ -16,6 +16,7 @@
 #include "HistoryStore.h"
 #include "HistoryWindow.h"
 #include "HistoryWriter.h"
+#include "InterfaceChoice.h"
 #include "IsValidLocalIP.h"
 #include "KeyViewOrder.h"
 #include "LevelIndicator.h"
@@ -27,7 +28,9 @@
 #include "Resources.h"
 #include "SettingsKeys.h"
 #include "SleepMonitor.h"
+#include "SnmpEnvironment.h"
 #include "SystemLog.h"
+#include "Threads.h"
 #include "Timer.h"
 #include "UserDefaults.h"
 #include "Version.h"
@@ -114,6 +117,46 @@ std::unique_ptr<Formatter> byteFormatter() {
     return formatter;
 }
 
+// How the router interface pop-up names an interface: its description, its
+// name and alias where they differ from it, and what it received and sent
+// so far, so that a person can tell the busy one.
+QString interfaceLabel(const RouterInterface &interface) {
+    QStringList also;
+    for (const QString &other : {interface.name, interface.alias}) {
+        if (!other.isEmpty() && other != interface.description && !also.contains(other))
+            also.append(other);
+    }
+    QString label = interface.description;
+    if (!also.isEmpty())
+        label += QStringLiteral(" (%1)").arg(also.join(QStringLiteral(", ")));
+    if (interface.in && interface.out)
+        label +=
+            QStringLiteral(" — in %1, out %2")
+                .arg(
+                    WBBKMGTFormatter::stringForObjectValue(double(*interface.in), kByteFractions),
+                    WBBKMGTFormatter::stringForObjectValue(double(*interface.out), kByteFractions));
+    return label;
+}
+
+// How a chosen interface is found again: by its description, unless
+// another interface of the router has the same one; then by its name.
+InterfaceChoice choiceOf(const RouterInterface &interface, const QList<RouterInterface> &all) {
+    const auto described = std::count_if(all.cbegin(), all.cend(), [&](const RouterInterface &i) {
+        return i.description == interface.description;
+    });
+    if (described > 1 && !interface.name.isEmpty())
+        return {QStringLiteral("ifName"), interface.name};
+    return {QStringLiteral("ifDescr"), interface.description};
+}
+
+// Whether the interface is the one the choice finds.
+bool isChosen(const RouterInterface &interface, const InterfaceChoice &choice) {
+    return (choice.object == QLatin1String("ifName") ? interface.name : interface.description) ==
+           choice.text;
+}
+
+const QString kAutomaticInterface = QStringLiteral("Automatic (vlan1)");
+
 std::unique_ptr<Formatter> numberFormatter(unsigned fractionDigits) {
     auto formatter = std::make_unique<NumberFormatter>();
     formatter->setMaximumFractionDigits(fractionDigits);
@@ -178,6 +221,7 @@ void AppDelegate::loadWindows() {
     gbpmText = mainUi.gbpmText;
     infoText = mainUi.infoText;
     limitUnitsPopUp = mainUi.limitUnitsPopUp;
+    routerInterfacePopUp = prefsUi.routerInterfacePopUp;
     communityPasswordField = prefsUi.communityPassword;
     resetTotalsNowPB = mainUi.resetTotalsNowPB;
     restartPB = prefsUi.restartPB;
@@ -247,6 +291,9 @@ void AppDelegate::loadWindows() {
     connect(mainUi.consoleLogPB, &QPushButton::clicked, this, &AppDelegate::showConsoleLog);
     connect(airportIP, &FormattedField::committed, this, &AppDelegate::doSetUserDefinedIP);
     connect(limitUnitsPopUp, &QComboBox::activated, this, &AppDelegate::doLimitUnitsPopUp);
+    routerInterfacePopUp->addItem(kAutomaticInterface);
+    connect(routerInterfacePopUp, &QComboBox::activated, this,
+            &AppDelegate::doRouterInterfacePopUp);
     // A reset loads the registration defaults' unit and its undo the old one.
     connect(undoManager, &QUndoStack::indexChanged, this, &AppDelegate::selectLimitUnit);
     buildMenus(main);
@@ -346,10 +393,67 @@ void AppDelegate::doLimitUnitsPopUp() {
     _limitUnitsScale = WBBKMGTFormatter::scaleInString(limitUnitsPopUp->currentText());
 }
 
+void AppDelegate::fillRouterInterfacePopUp() {
+    if (listingInterfaces)
+        return;
+    listingInterfaces = true;
+    // The worker's answer waits for the main thread, which shows it before
+    // the worker ends, so the controller outlives both (runLoopUntilWorkerDone).
+    // Metering is stopped meanwhile; should the window close first, a tick
+    // may run beside it.
+    detachThread([this] {
+        awaitSnmpEnvironment();
+        const bool router = !terminating && probablyHasRouter();
+        const QString address = router ? routerIPAddress().value_or(QString()) : QString();
+        const QList<RouterInterface> interfaces =
+            address.isEmpty() ? QList<RouterInterface>() : routerInterfaces(address);
+        performOnMainThread(
+            [this, address, interfaces] { showRouterInterfaces(address, interfaces); }, true);
+        listingInterfaces = false;
+    });
+}
+
+void AppDelegate::showRouterInterfaces(const QString &address,
+                                       const QList<RouterInterface> &interfaces) {
+    interfaceListAddress = address;
+    routerInterfacePopUp->clear();
+    routerInterfacePopUp->addItem(kAutomaticInterface);
+    const std::optional<InterfaceChoice> chosen = InterfaceChoice::fromMap(
+        defaults().objectForKey(SettingsKey::RouterInterface).toMap().value(address).toMap());
+    for (const RouterInterface &interface : interfaces) {
+        routerInterfacePopUp->addItem(interfaceLabel(interface),
+                                      choiceOf(interface, interfaces).toMap());
+        if (chosen && isChosen(interface, *chosen))
+            routerInterfacePopUp->setCurrentIndex(routerInterfacePopUp->count() - 1);
+    }
+    // A choice the router does not have any more stays visible as such.
+    if (chosen && routerInterfacePopUp->currentIndex() == 0) {
+        routerInterfacePopUp->addItem(QStringLiteral("%1 (not on the router)").arg(chosen->text),
+                                      chosen->toMap());
+        routerInterfacePopUp->setCurrentIndex(routerInterfacePopUp->count() - 1);
+    }
+    routerInterfacePopUp->setEnabled(!address.isEmpty());
+}
+
+void AppDelegate::doRouterInterfacePopUp() {
+    if (interfaceListAddress.isEmpty())
+        return;
+    QVariantMap choices = defaults().objectForKey(SettingsKey::RouterInterface).toMap();
+    const std::optional<InterfaceChoice> choice =
+        InterfaceChoice::fromMap(routerInterfacePopUp->currentData().toMap());
+    if (choice)
+        choices.insert(interfaceListAddress, choice->toMap());
+    else
+        choices.remove(interfaceListAddress);
+    defaults().setObject(SettingsKey::RouterInterface, choices);
+    defaults().synchronize();
+}
+
 void AppDelegate::windowDidBecomeKey(QWidget *window) {
     if (window == prefsWindow) {
         stopLogging();
         cycleStartDayPopUp->setCurrentIndex(_cycleStartDay);
+        fillRouterInterfacePopUp();
     }
 }
 

@@ -70,6 +70,7 @@ void AppDelegate::startLogging() {
         timerWriteToDisk->invalidate();
     }
     restartPB->setEnabled(false);
+    rearmRouterProbe();
     setPrimaryService(primaryServiceUUID());
     readDatFile();
     readLastReading();
@@ -85,8 +86,9 @@ void AppDelegate::startLogging() {
 }
 
 void AppDelegate::runLoopUntilWorkerDone() {
-    // The worker waits for the main thread once, so the loop must keep going.
-    while (working)
+    // The worker waits for the main thread once, so the loop must keep going;
+    // so does the one that lists the router's interfaces.
+    while (working || listingInterfaces)
         runMainLoopFor(kWaitSlice);
 }
 
@@ -145,8 +147,7 @@ void AppDelegate::threadedDoWork() {
 
     if (!terminating && !sleeping) {
         performOnMainThread([this] { workProgress->startAnimation(); }, false);
-        const std::optional<TrafficSample> sample =
-            probablyHasRouter() ? routerStats() : primaryInterfaceStats();
+        const std::optional<TrafficSample> sample = tickSample();
         performOnMainThread([this] { workProgress->stopAnimation(); }, true);
         performOnMainThread([this, sample] { processStatsDict(sample); }, false);
     }

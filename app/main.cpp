@@ -3,7 +3,9 @@
 #include "Autostart.h"
 #include "QuitSignals.h"
 #include "SingleInstance.h"
+#include "SnmpCommunityFile.h"
 #include "SnmpEnvironment.h"
+#include "SystemLog.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
@@ -52,5 +54,9 @@ int main(int argc, char **argv) {
     const int status = QApplication::exec();
     UserDefaults::standardUserDefaults().synchronize();
     awaitSnmpEnvironment();
+    // The community stays in the settings only; the next start writes the
+    // tools' file again.
+    if (const Status removed = removeSnmpCommunityFile(); !removed.ok())
+        systemLog(removed.message());
     return status;
 }

@@ -17,6 +17,17 @@ inline const QString NoData = QStringLiteral("(NO DATA)");
 // No query is made without a community or an address.
 inline const QString NoCommunity = QStringLiteral("SNMP Error: no community string is set.");
 inline const QString NoRouter = QStringLiteral("SNMP Error: no router address.");
+// Only a router in the local ranges, or one whose address was typed into
+// the address field, is asked.
+inline const QString NotLocal =
+    QStringLiteral("SNMP Error: the router's address is not local; type it in to ask it.");
+// The interface chosen in the preferences is not on the router any more;
+// the computer's own interface is metered meanwhile.
+inline QString interfaceGone(const QString &interface) {
+    return QStringLiteral("The router has no interface \"%1\" any more; metering this "
+                          "computer's interface.")
+        .arg(interface);
+}
 } // namespace StatusText
 
 } // namespace flowtally

@@ -115,6 +115,113 @@ quint32 counterInReply(const std::optional<QString> &reply) {
     return static_cast<quint32>(longLongValue(replyWords.at(3).trimmed()));
 }
 
+std::optional<QString> answerInReply(const QString &reply, const QString &object) {
+    const QString start = object + QStringLiteral(" = ");
+    for (const QString &line : reply.split(QLatin1Char('\n'))) {
+        if (line.startsWith(start))
+            return line + QLatin1Char('\n');
+    }
+    return std::nullopt;
+}
+
+std::optional<CounterAnswer> counterOfAnswer(const std::optional<QString> &answer) {
+    if (!answer)
+        return std::nullopt;
+    const QStringList answerWords = words(answer->simplified());
+    if (answerWords.size() != 4)
+        return std::nullopt;
+    const QString &type = answerWords.at(2);
+    const int bits = type == QLatin1String("Counter32:")   ? 32
+                     : type == QLatin1String("Counter64:") ? 64
+                                                           : 0;
+    bool number = false;
+    const quint64 value = answerWords.at(3).toULongLong(&number);
+    if (bits == 0 || !number)
+        return std::nullopt;
+    return CounterAnswer{value, bits};
+}
+
+namespace {
+
+// The index of a walk's line: the number after the last dot of the object's
+// name, the line's first word; none for a line of another shape.
+std::optional<quint32> indexOfLine(const QString &line) {
+    const qsizetype nameEnd = line.indexOf(QLatin1String(" = "));
+    if (nameEnd < 0)
+        return std::nullopt;
+    const QString name = line.left(nameEnd);
+    bool number = false;
+    const quint32 index = name.mid(name.lastIndexOf(QLatin1Char('.')) + 1).toUInt(&number);
+    return number && name.contains(kMibMark) ? std::optional(index) : std::nullopt;
+}
+
+} // namespace
+
+QMap<quint32, QString> textsInWalk(const std::optional<QString> &walk) {
+    const QString type = QStringLiteral(" = STRING:");
+    QMap<quint32, QString> texts;
+    for (const QString &line : walk ? walk->split(QLatin1Char('\n')) : QStringList()) {
+        const std::optional<quint32> index = indexOfLine(line);
+        const qsizetype typeAt = line.indexOf(type);
+        if (!index || typeAt < 0)
+            continue;
+        QString text = line.mid(typeAt + type.size());
+        if (text.endsWith(QLatin1Char('\r')))
+            text.chop(1);
+        texts.insert(*index, text.startsWith(QLatin1Char(' ')) ? text.mid(1) : text);
+    }
+    return texts;
+}
+
+QMap<quint32, CounterAnswer> countersInWalk(const std::optional<QString> &walk) {
+    QMap<quint32, CounterAnswer> counters;
+    for (const QString &line : walk ? walk->split(QLatin1Char('\n')) : QStringList()) {
+        const std::optional<quint32> index = indexOfLine(line);
+        const std::optional<CounterAnswer> counter = counterOfAnswer(line);
+        if (index && counter)
+            counters.insert(*index, *counter);
+    }
+    return counters;
+}
+
+std::optional<quint32> interfaceIndexNamed(const std::optional<QString> &walk,
+                                           const QString &text) {
+    std::optional<quint32> found;
+    const QMap<quint32, QString> texts = textsInWalk(walk);
+    for (auto entry = texts.constBegin(); entry != texts.constEnd(); ++entry) {
+        if (entry.value() == text)
+            found = entry.key();
+    }
+    return found;
+}
+
+QList<RouterInterface>
+routerInterfacesInWalks(const std::optional<QString> &descriptions,
+                        const std::optional<QString> &names, const std::optional<QString> &aliases,
+                        const std::optional<QString> &wideIn, const std::optional<QString> &wideOut,
+                        const std::optional<QString> &in, const std::optional<QString> &out) {
+    const QMap<quint32, QString> nameTexts = textsInWalk(names);
+    const QMap<quint32, QString> aliasTexts = textsInWalk(aliases);
+    const QMap<quint32, CounterAnswer> counters[] = {
+        countersInWalk(wideIn), countersInWalk(wideOut), countersInWalk(in), countersInWalk(out)};
+    const auto counter = [&](quint32 index, int wide, int narrow) -> std::optional<quint64> {
+        for (const int column : {wide, narrow}) {
+            if (counters[column].contains(index))
+                return counters[column].value(index).value;
+        }
+        return std::nullopt;
+    };
+    QList<RouterInterface> interfaces;
+    const QMap<quint32, QString> descriptionTexts = textsInWalk(descriptions);
+    for (auto entry = descriptionTexts.constBegin(); entry != descriptionTexts.constEnd();
+         ++entry) {
+        const quint32 index = entry.key();
+        interfaces.append({index, entry.value(), nameTexts.value(index), aliasTexts.value(index),
+                           counter(index, 0, 2), counter(index, 1, 3)});
+    }
+    return interfaces;
+}
+
 std::optional<QString> addressInArpReply(const QString &reply) {
     static const CharacterSet parentheses =
         CharacterSet::characterSetWithCharactersInString(QStringLiteral("()"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -73,6 +75,61 @@ quint32 interfaceIndexInWalk(const std::optional<QString> &walk, const QString &
 // number) cut to its low 32 bits; 0 for none or a reply of three words or
 // fewer.
 quint32 counterInReply(const std::optional<QString> &reply);
+
+// The answer to one object in the reply of a get of several objects: the
+// line that begins with the object's name as the tool prints it
+// ("SNMPv2-MIB::sysUpTime.0") and " = ", line end included; none when no
+// line does.
+std::optional<QString> answerInReply(const QString &reply, const QString &object);
+
+// A counter as an answer gives it: its value and its width in bits.
+struct CounterAnswer {
+    quint64 value = 0;
+    int bits = 32;
+    bool operator==(const CounterAnswer &) const = default;
+};
+
+// The counter of an answer of type Counter32 or Counter64 ("OBJECT =
+// Counter64: 123", the value an unsigned decimal number); none for an
+// answer of another type, such as an exception ("No Such Instance currently
+// exists at this OID"), or for none.
+std::optional<CounterAnswer> counterOfAnswer(const std::optional<QString> &answer);
+
+// The texts of a walk of a text column of the interface table ("IF-MIB::
+// ifName.7 = STRING: wan"), by the interface's index (the number after the
+// last dot of the object's name): the text after "STRING: " to the line's
+// end (empty for "STRING:" with nothing after it). Lines of another type or
+// shape are left out.
+QMap<quint32, QString> textsInWalk(const std::optional<QString> &walk);
+
+// The counters of a walk of a counter column ("IF-MIB::ifHCInOctets.7 =
+// Counter64: 123"), by the interface's index, as counterOfAnswer reads them;
+// lines that hold no counter are left out.
+QMap<quint32, CounterAnswer> countersInWalk(const std::optional<QString> &walk);
+
+// The index of the interface whose text in a walk of a text column is
+// `text` exactly (the highest of several); none when no line's is.
+std::optional<quint32> interfaceIndexNamed(const std::optional<QString> &walk, const QString &text);
+
+// One of a router's interfaces as walks of its interface table show it.
+struct RouterInterface {
+    quint32 index = 0;
+    // IF-MIB's ifDescr, ifName and ifAlias; empty where the router has none.
+    QString description, name, alias;
+    // The octets it received and sent, from its 64-bit counters where the
+    // router has them, else its 32-bit ones; none where it has neither.
+    std::optional<quint64> in, out;
+    bool operator==(const RouterInterface &) const = default;
+};
+
+// The interfaces of the walks of the description column and of the other
+// columns (any of them may have failed), in the order of their indexes:
+// every interface the description walk names.
+QList<RouterInterface>
+routerInterfacesInWalks(const std::optional<QString> &descriptions,
+                        const std::optional<QString> &names, const std::optional<QString> &aliases,
+                        const std::optional<QString> &wideIn, const std::optional<QString> &wideOut,
+                        const std::optional<QString> &in, const std::optional<QString> &out);
 
 // ---- the arp tool ----
 // Replies have the shape "NAME (ADDRESS) at HW on IF [TYPE]" or

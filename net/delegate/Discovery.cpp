@@ -6,7 +6,9 @@
 #include "DynamicStore.h"
 #include "Environment.h"
 #include "IsValidLocalIP.h"
+#include "ProbeRhythm.h"
 #include "SettingsKeys.h"
+#include "StatusTexts.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
 #include "ToolReplies.h"
@@ -22,6 +24,11 @@ namespace {
 // writes them, after the main thread cleared the flag before starting it.
 std::atomic<bool> hasCheckedForRouterLately = false;
 std::atomic<bool> routerDecision = false;
+
+// When the router is probed, and what the last probe found: between
+// probes, the tick's decision rests on it.
+ProbeRhythm probeRhythm;
+std::atomic<bool> routerAnswered = false;
 
 // The invalid-address line is written once per run.
 std::atomic<bool> logged = false;
@@ -86,11 +93,51 @@ bool AppDelegate::probablyHasRouter() {
 
     const std::optional<QString> interface = primaryInterface();
     const std::optional<QString> router = primaryInterfaceRouterIP();
-    // The probe goes out whatever the other tests say.
-    const bool answers = SNMPWorksWith(router);
-    routerDecision = answers && interface && isWiredOrWirelessInterface(*interface) && router &&
-                     isValidLocalIP(*router);
+    // A router outside the local ranges is never probed: the probe carries
+    // the community. Any other probe goes out whatever the other tests say,
+    // in the probe's rhythm: a router that does not answer is asked less
+    // and less often, and at once again when anything the answer depends
+    // on changed.
+    const bool local = router && isValidLocalIP(*router);
+    if (local) {
+        const QString conditions = QStringList{primaryServiceUUID().value_or(QString()), *router,
+                                               UserDefaults::standardUserDefaults()
+                                                   .stringForKey(SettingsKey::AirportIP)
+                                                   .value_or(QString()),
+                                               communityPassword().value_or(QString())}
+                                       .join(QChar(0));
+        const QDateTime now = Environment::current().now();
+        if (probeRhythm.isDue(conditions, now)) {
+            QString why;
+            routerAnswered = routerAnswers(*router, &why);
+            // The journal hears of a change, not of every probe.
+            if (probeRhythm.probed(routerAnswered, now))
+                systemLog(QStringLiteral("The router %1 %2")
+                              .arg(*router, routerAnswered ? QStringLiteral("answers SNMP.")
+                                            : why.isEmpty()
+                                                ? QStringLiteral("does not answer SNMP.")
+                                                : QStringLiteral("does not answer SNMP: ") + why));
+        }
+    }
+    routerDecision = local && routerAnswered && interface && isWiredOrWirelessInterface(*interface);
     return routerDecision;
+}
+
+void AppDelegate::rearmRouterProbe() {
+    probeRhythm.rearm();
+}
+
+std::optional<TrafficSample> AppDelegate::tickSample() {
+    if (!probablyHasRouter())
+        return primaryInterfaceStats();
+    std::optional<QString> missingInterface;
+    const std::optional<TrafficSample> sample = routerSample(&missingInterface);
+    if (!missingInterface)
+        return sample;
+    const std::optional<TrafficSample> local = primaryInterfaceStats();
+    // The status line says why these are the computer's figures.
+    doSetInfoText(StatusText::interfaceGone(*missingInterface));
+    return local;
 }
 
 void AppDelegate::clearRouterDecision() {

@@ -1,13 +1,24 @@
-// The router source: the router's "vlan1" counters, up-time and name over
-// SNMP v2c, through the net-snmp command-line tools.
+// The router source: the counters of the router's chosen interface (else
+// its "vlan1"), its up-time and name over SNMP v2c, through the net-snmp
+// command-line tools. A sample asks for all of them in one get, the 64-bit
+// counters beside the 32-bit ones, and walks the interfaces only when the
+// interface's index is not known yet or the router restarted.
 #include "AppDelegate.h"
 
 #include "DirectToolRun.h"
 #include "Environment.h"
+#include "InterfaceChoice.h"
+#include "IsValidLocalIP.h"
+#include "SettingsKeys.h"
+#include "SnmpCommunityFile.h"
 #include "StatusTexts.h"
+#include "SystemLog.h"
 #include "Threads.h"
 #include "ToolPaths.h"
 #include "ToolReplies.h"
+#include "UserDefaults.h"
+
+#include <atomic>
 
 namespace flowtally {
 
@@ -37,31 +48,145 @@ std::optional<QString> checkedReply(const QString &reply) {
     return std::nullopt;
 }
 
+const QString kVersion = QStringLiteral("-v"), k2c = QStringLiteral("2c");
+// A get makes one try and waits a second for it.
+const QStringList kGetOptions{
+    kVersion,           k2c, QStringLiteral("-r"), QStringLiteral("0"), QStringLiteral("-t"),
+    QStringLiteral("1")};
+
+// Whether Flowtally may send SNMP queries to the address: one of the local
+// ranges, or the one a person typed into the address field, knowing where
+// it is. A community is a password; it goes nowhere else.
+bool mayAsk(const QString &address) {
+    return isValidLocalIP(address) ||
+           UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP) == address;
+}
+
+// Runs an SNMP tool with the options, the address and the objects as its
+// arguments (each value one argument, whatever it holds) and the community
+// from Flowtally's configuration file, never on its command line. None,
+// with a status text, and no run without a community or for an address
+// that may not be asked; a tool that did not run to its end printed nothing.
+std::optional<QString> snmpToolRun(const QString &tool, const QStringList &options,
+                                   const QString &address, const QStringList &objects,
+                                   QString *errors = nullptr) {
+    const std::optional<QString> community = AppDelegate::communityPassword();
+    if (!given(community)) {
+        reportStatus(StatusText::NoCommunity);
+        return std::nullopt;
+    }
+    if (!mayAsk(address)) {
+        reportStatus(StatusText::NotLocal);
+        return std::nullopt;
+    }
+    if (const Status written = writeSnmpCommunityFile(*community); !written.ok()) {
+        static std::atomic<bool> logged = false;
+        if (!logged.exchange(true))
+            systemLog(QStringLiteral("The SNMP community cannot reach the SNMP tools: %1")
+                          .arg(written.message()));
+        reportStatus(StatusText::NoCommunity);
+        return std::nullopt;
+    }
+    return directToolRun(Environment::current().toolPath(tool),
+                         options + QStringList{address} + objects, {snmpCommunityVariable()},
+                         errors)
+        .value_or(QString());
+}
+
+// What a get of the objects printed ("(NO DATA)" for nothing); none when it
+// did not run.
+std::optional<QString> getOutput(const QString &address, const QStringList &objects,
+                                 QString *errors = nullptr) {
+    const std::optional<QString> output =
+        snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
+    if (!output)
+        return std::nullopt;
+    return output->isEmpty() ? StatusText::NoData : *output;
+}
+
+const QString kSysName = QStringLiteral("system.sysName.0");
+const QString kSysUpTime = QStringLiteral("system.sysUpTime.0");
+
+// A walk of the object at the address, its status shown; none when it did
+// not run or the tool complained.
+std::optional<QString> walkAt(const QString &address, const QString &object) {
+    const std::optional<QString> output =
+        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object});
+    return output ? checkedReply(*output) : std::nullopt;
+}
+
+// The interface chosen for the router at the address, if one was.
+std::optional<InterfaceChoice> chosenInterface(const QString &address) {
+    return InterfaceChoice::fromMap(UserDefaults::standardUserDefaults()
+                                        .objectForKey(SettingsKey::RouterInterface)
+                                        .toMap()
+                                        .value(address)
+                                        .toMap());
+}
+
+// What one get of a router sample reads.
+struct RouterReading {
+    double uptime = 0;
+    // 0 for a counter that cannot be read.
+    quint64 in = 0, out = 0;
+    // 64 where the router answered both of IF-MIB's 64-bit counters.
+    int bits = 32;
+    // Whether both counters were answered as counters.
+    bool countersAnswered = false;
+    QString name;
+};
+
+// A router sample's one get: the up-time, the interface's counters of
+// both widths and the name, each answer read as the per-object operations
+// read it; the 64-bit counters where the router has both. None when the
+// up-time cannot be read (the router did not answer).
+std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
+    // Asked for as the per-object operations ask, answered under the
+    // module's name.
+    const auto column = [index](const char *name) {
+        return QStringLiteral("IF-MIB::%1.%2").arg(QLatin1String(name)).arg(index);
+    };
+    const QString in32 = column("ifInOctets"), out32 = column("ifOutOctets");
+    const QString in64 = column("ifHCInOctets"), out64 = column("ifHCOutOctets");
+    const std::optional<QString> output =
+        getOutput(address, {kSysUpTime, in64, out64, in32, out32, kSysName});
+    const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
+    if (!reply)
+        return std::nullopt;
+    RouterReading reading;
+    reading.uptime =
+        uptimeInReply(answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysUpTime.0")));
+    if (!(reading.uptime > 0))
+        return std::nullopt;
+    const std::optional<CounterAnswer> wideIn = counterOfAnswer(answerInReply(*reply, in64));
+    const std::optional<CounterAnswer> wideOut = counterOfAnswer(answerInReply(*reply, out64));
+    if (wideIn && wideOut && wideIn->bits == 64 && wideOut->bits == 64) {
+        reading.in = wideIn->value;
+        reading.out = wideOut->value;
+        reading.bits = 64;
+        reading.countersAnswered = true;
+    } else {
+        const std::optional<QString> in = answerInReply(*reply, in32);
+        const std::optional<QString> out = answerInReply(*reply, out32);
+        reading.in = counterInReply(in);
+        reading.out = counterInReply(out);
+        reading.countersAnswered = counterOfAnswer(in) && counterOfAnswer(out);
+    }
+    const std::optional<QString> name =
+        answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysName.0"));
+    reading.name =
+        (name ? nameInReply(*name) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
+    return reading;
+}
+
 } // namespace
 
 std::optional<QString> AppDelegate::SNMPGet(const QString &oid,
                                             const std::optional<QString> &atIP) {
     if (!given(atIP))
         return std::nullopt;
-    const std::optional<QString> community = communityPassword();
-    if (!given(community)) {
-        reportStatus(StatusText::NoCommunity);
-        return std::nullopt;
-    }
-    // Each value is one argument, whatever it holds.
-    const QStringList arguments{QStringLiteral("-v"),
-                                QStringLiteral("2c"),
-                                QStringLiteral("-r"),
-                                QStringLiteral("0"),
-                                QStringLiteral("-t"),
-                                QStringLiteral("1"),
-                                QStringLiteral("-c"),
-                                *community,
-                                *atIP,
-                                oid};
-    const std::optional<QString> output =
-        directToolRun(Environment::current().toolPath(kSnmpGetTool), arguments);
-    return checkedReply(output && !output->isEmpty() ? *output : StatusText::NoData);
+    const std::optional<QString> output = getOutput(*atIP, {oid});
+    return output ? checkedReply(*output) : std::nullopt;
 }
 
 std::optional<QString> AppDelegate::SNMPGet(const QString &oid) {
@@ -70,30 +195,33 @@ std::optional<QString> AppDelegate::SNMPGet(const QString &oid) {
 
 std::optional<QString> AppDelegate::SNMPWalk(const QString &oid) {
     const std::optional<QString> address = routerIPAddress();
-    const std::optional<QString> community = communityPassword();
-    if (!given(address) || !given(community)) {
-        reportStatus(given(address) ? StatusText::NoCommunity : StatusText::NoRouter);
+    if (!given(address)) {
+        reportStatus(given(communityPassword()) ? StatusText::NoRouter : StatusText::NoCommunity);
         return std::nullopt;
     }
-    const QStringList arguments{QStringLiteral("-v"),
-                                QStringLiteral("2c"),
-                                QStringLiteral("-c"),
-                                *community,
-                                *address,
-                                oid};
-    return checkedReply(directToolRun(Environment::current().toolPath(kSnmpWalkTool), arguments)
-                            .value_or(QString()));
+    return walkAt(*address, oid);
 }
 
 bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address) {
     if (!given(address))
         return false;
-    const std::optional<QString> reply = SNMPGet(QStringLiteral("system.sysName.0"), address);
+    const std::optional<QString> reply = SNMPGet(kSysName, address);
     return reply && nameInReply(*reply);
 }
 
+bool AppDelegate::routerAnswers(const QString &address, QString *why) {
+    QString errors;
+    const std::optional<QString> output = getOutput(address, {kSysName}, &errors);
+    const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
+    if (reply && nameInReply(*reply))
+        return true;
+    // The tool's own words, else what it printed in place of an answer.
+    *why = !errors.trimmed().isEmpty() ? errors.trimmed() : output.value_or(QString()).trimmed();
+    return false;
+}
+
 QString AppDelegate::SNMPConfiguredName() {
-    const std::optional<QString> reply = SNMPGet(QStringLiteral("system.sysName.0"));
+    const std::optional<QString> reply = SNMPGet(kSysName);
     return (reply ? nameInReply(*reply) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
 }
 
@@ -102,19 +230,26 @@ QString AppDelegate::routerName() {
 }
 
 double AppDelegate::SNMPUptime() {
-    return uptimeInReply(SNMPGet(QStringLiteral("system.sysUpTime.0")));
+    return uptimeInReply(SNMPGet(kSysUpTime));
 }
 
 quint32 AppDelegate::SNMPInterfaceIndex() {
-    return interfaceIndexInWalk(SNMPWalk(QStringLiteral("ifDescr")), QStringLiteral("vlan1"),
-                                kDefaultInterfaceIndex);
+    return routerInterfaceIndex().value_or(kDefaultInterfaceIndex);
 }
 
-std::optional<quint32> AppDelegate::routerInterfaceIndex() {
-    const std::optional<QString> walk = SNMPWalk(QStringLiteral("ifDescr"));
+std::optional<quint32> AppDelegate::routerInterfaceIndex(bool *chosenInterfaceGone) {
+    const std::optional<InterfaceChoice> choice =
+        chosenInterface(routerIPAddress().value_or(QString()));
+    const std::optional<QString> walk =
+        SNMPWalk(choice ? choice->object : QStringLiteral("ifDescr"));
     if (!walk)
         return std::nullopt;
-    return interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex);
+    if (!choice)
+        return interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex);
+    const std::optional<quint32> index = interfaceIndexNamed(walk, choice->text);
+    if (!index && chosenInterfaceGone)
+        *chosenInterfaceGone = true;
+    return index;
 }
 
 quint32 AppDelegate::SNMPIfIn() {
@@ -127,30 +262,70 @@ quint32 AppDelegate::SNMPIfOut() {
     return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index)));
 }
 
+QList<RouterInterface> AppDelegate::routerInterfaces(const QString &address) {
+    const std::optional<QString> descriptions = walkAt(address, QStringLiteral("ifDescr"));
+    // A router that did not answer the first walk is not asked again.
+    if (!descriptions)
+        return {};
+    QList<std::optional<QString>> walks;
+    for (const char *object :
+         {"ifName", "ifAlias", "ifHCInOctets", "ifHCOutOctets", "ifInOctets", "ifOutOctets"})
+        walks.append(walkAt(address, QLatin1String(object)));
+    return routerInterfacesInWalks(descriptions, walks[0], walks[1], walks[2], walks[3], walks[4],
+                                   walks[5]);
+}
+
 std::optional<TrafficSample> AppDelegate::routerStats() {
-    const double uptime = SNMPUptime();
-    if (!(uptime > 0))
+    return routerSample(nullptr);
+}
+
+std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *missingInterface) {
+    const QString address = routerIPAddress().value_or(QString());
+    const std::optional<InterfaceChoice> choice = chosenInterface(address);
+    // The interface's index as found the last time; a walk when none is
+    // known, and after a restart of the router, which may have numbered
+    // its interfaces anew.
+    const QString sought = address + QLatin1Char('\n') +
+                           (choice ? choice->object + QLatin1Char('\n') + choice->text : QString());
+    const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes.find(sought);
+    bool gone = false;
+    std::optional<quint32> index =
+        known ? std::optional(known->index) : routerInterfaceIndex(&gone);
+    std::optional<RouterReading> reading = index ? readRouter(address, *index) : std::nullopt;
+    if (reading && known && reading->uptime < known->uptime) {
+        index = routerInterfaceIndex(&gone);
+        if (index && *index != known->index)
+            reading = readRouter(address, *index);
+    }
+    if (gone) {
+        interfaceIndexes.forget(sought);
+        reportStatus(StatusText::interfaceGone(choice->text));
+        if (missingInterface)
+            *missingInterface = choice->text;
         return std::nullopt;
-    // One walk finds the interface of both counters. A walk that failed
-    // tells nothing of the router's interfaces: interface 6 might be any.
-    const std::optional<quint32> index = routerInterfaceIndex();
-    if (!index)
+    }
+    // A sample without an up-time is given up; so is one whose interface
+    // could not be looked for.
+    if (!index || !reading)
         return std::nullopt;
-    const quint32 in = counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(*index)));
-    const quint32 out =
-        counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(*index)));
-    const QString name = SNMPConfiguredName();
+    // An interface that is gone (made anew under another index) is looked
+    // for again at the next sample.
+    if (reading->countersAnswered)
+        interfaceIndexes.remember(sought, {*index, reading->uptime});
+    else
+        interfaceIndexes.forget(sought);
 
     TrafficSample sample;
-    sample.insert(SampleKey::Router, name);
-    sample.insert(SampleKey::Uptime, uptime);
-    sample.insert(SampleKey::InTraffic, quint64(in));
-    sample.insert(SampleKey::OutTraffic, quint64(out));
+    sample.insert(SampleKey::Router, reading->name);
+    sample.insert(SampleKey::Uptime, reading->uptime);
+    sample.insert(SampleKey::InTraffic, reading->in);
+    sample.insert(SampleKey::OutTraffic, reading->out);
     sample.insert(SampleKey::FireDate, Environment::current().now());
-    // Which counters these are: another router, or another interface of it,
-    // counts other things.
-    sample.insert(SampleKey::RouterAddress, routerIPAddress().value_or(QString()));
+    // Which counters these are: another router, another interface of it, or
+    // its counters of another width count other things.
+    sample.insert(SampleKey::RouterAddress, address);
     sample.insert(SampleKey::InterfaceIndex, *index);
+    sample.insert(SampleKey::CounterBits, reading->bits);
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
     return sample;

@@ -6,6 +6,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -106,6 +107,30 @@ class SpawnSetup {
     bool fileActionsMade_ = false;
 };
 
+// Our environment with the added variables in place of ours of their names;
+// an added text without "=" names no variable and is left out.
+QByteArrayList environmentWith(const QStringList &added) {
+    QByteArrayList entries;
+    QByteArrayList names;
+    for (const QString &variable : added) {
+        const QByteArray entry = QFile::encodeName(variable);
+        const qsizetype nameEnd = entry.indexOf('=');
+        if (nameEnd <= 0)
+            continue;
+        entries.append(entry);
+        names.append(entry.left(nameEnd + 1));
+    }
+    for (char **entry = environ; *entry; ++entry) {
+        const QByteArray ours(*entry);
+        const bool replaced =
+            std::any_of(names.cbegin(), names.cend(),
+                        [&](const QByteArray &name) { return ours.startsWith(name); });
+        if (!replaced)
+            entries.append(ours);
+    }
+    return entries;
+}
+
 } // namespace
 
 ChildProcess::~ChildProcess() {
@@ -117,7 +142,7 @@ ChildProcess::~ChildProcess() {
 }
 
 Status ChildProcess::start(const QString &path, const QStringList &arguments,
-                           ErrorStream errorStream) {
+                           ErrorStream errorStream, const QStringList &environment) {
     path_ = path;
     arguments_ = arguments;
 
@@ -137,8 +162,16 @@ Status ChildProcess::start(const QString &path, const QStringList &arguments,
         for (QByteArray &word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);
+        QByteArrayList variables;
+        std::vector<char *> envp;
+        if (!environment.isEmpty()) {
+            variables = environmentWith(environment);
+            for (QByteArray &variable : variables)
+                envp.push_back(variable.data());
+            envp.push_back(nullptr);
+        }
         status = spawnStep(posix_spawn(&pid_, argv[0], setup.fileActions(), setup.attributes(),
-                                       argv.data(), environ),
+                                       argv.data(), envp.empty() ? environ : envp.data()),
                            "cannot start the program");
     }
     // The child holds its own copies of the writing ends.

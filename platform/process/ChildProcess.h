@@ -14,8 +14,8 @@ namespace flowtally {
 
 // One run of a command-line tool as a child process: started directly (no
 // shell), in a process group of its own, standard output on a pipe, standard
-// error on a second pipe or shared with ours, standard input, environment and
-// working directory ours.
+// error on a second pipe or shared with ours, standard input and working
+// directory ours, environment ours with the variables the caller adds.
 //
 // Reading is event-style: a stream's handler is registered, one background
 // read is armed at a time with readInBackground(), and runEvents() delivers
@@ -39,9 +39,12 @@ class ChildProcess {
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    // Starts the program at path (no search) with the arguments. The error
-    // says what failed (pipe creation, spawn, exec) with its error number.
-    Status start(const QString &path, const QStringList &arguments, ErrorStream errorStream);
+    // Starts the program at path (no search) with the arguments, in our
+    // environment with the given variables ("NAME=value") added, each in
+    // place of ours of that name. The error says what failed (pipe
+    // creation, spawn, exec) with its error number.
+    Status start(const QString &path, const QStringList &arguments, ErrorStream errorStream,
+                 const QStringList &environment = {});
 
     void setReadHandler(Stream stream, ReadHandler handler);
     void removeReadHandler(Stream stream);

@@ -16,4 +16,12 @@ namespace flowtally {
 // Blocks the calling thread; needs no event loop.
 std::optional<QString> directToolRun(const QString &path, const QStringList &arguments);
 
+// As above, with the variables ("NAME=value") added to the tool's
+// environment in place of ours of their names, and, when errors is not
+// null, the tool's standard error collected there as text (bytes that are
+// not UTF-8 replaced) instead of shared with ours: empty when it wrote
+// none or could not be started.
+std::optional<QString> directToolRun(const QString &path, const QStringList &arguments,
+                                     const QStringList &environment, QString *errors);
+
 } // namespace flowtally

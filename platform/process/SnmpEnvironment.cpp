@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <mutex>
 #include <thread>
@@ -19,17 +20,30 @@ constexpr int kTranslateWaitMs = 5000;
 const QByteArray kModules = "SNMPv2-MIB:IF-MIB";
 
 // The objects Flowtally asks a router for, in the forms it asks for them.
-const QStringList kObjects{QStringLiteral("system.sysName.0"), QStringLiteral("system.sysUpTime.0"),
-                           QStringLiteral("ifDescr"), QStringLiteral("IF-MIB::ifInOctets.1"),
-                           QStringLiteral("IF-MIB::ifOutOctets.1")};
-// The two text objects must print as plain text, without quotes: the
+const QStringList kObjects{QStringLiteral("system.sysName.0"),
+                           QStringLiteral("system.sysUpTime.0"),
+                           QStringLiteral("ifDescr"),
+                           QStringLiteral("IF-MIB::ifInOctets.1"),
+                           QStringLiteral("IF-MIB::ifOutOctets.1"),
+                           QStringLiteral("ifName"),
+                           QStringLiteral("ifAlias"),
+                           QStringLiteral("IF-MIB::ifHCInOctets.1"),
+                           QStringLiteral("IF-MIB::ifHCOutOctets.1")};
+// The four text objects must print as plain text, without quotes: the
 // display hint of DisplayString.
-constexpr int kPlainTextObjects = 2;
+constexpr int kPlainTextObjects = 4;
 
 // Whether the tools, run in our environment as it is now, name every object
-// symbolically ("MODULE::name") and print the text objects plain.
+// symbolically ("MODULE::name") and print the text objects plain. They run
+// as Flowtally runs them, with a search path of configuration files that
+// holds none of the system's (SnmpCommunityFile.h): what a configuration
+// file of the system or the user loads does not count.
 bool toolsNameTheObjects() {
+    const QTemporaryDir noConfiguration;
     QProcess translate;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("SNMPCONFPATH"), noConfiguration.path());
+    translate.setProcessEnvironment(environment);
     translate.setStandardErrorFile(QProcess::nullDevice());
     translate.setStandardInputFile(QProcess::nullDevice());
     translate.start(kTranslateTool,

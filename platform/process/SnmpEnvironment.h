@@ -13,7 +13,7 @@ namespace flowtally {
 
 // Which modules the tools that Flowtally runs use.
 enum class SnmpModules {
-    // The system's, as the system configures them: nothing was changed.
+    // The system's, as the tools find them without help: nothing was changed.
     System,
     // The system's, which its configuration does not load: MIBS names them.
     SystemNamed,
@@ -22,7 +22,8 @@ enum class SnmpModules {
     Bundled,
 };
 
-// Asks snmptranslate how the tools, in Flowtally's environment as it is,
+// Asks snmptranslate how the tools, in Flowtally's environment as it is and
+// reading no configuration file of the system's (as Flowtally runs them),
 // name the objects Flowtally queries, and sets MIBS and MIBDIRS in that
 // environment (never elsewhere) as far as needed; one log line when it
 // changes anything. Call once at start, before any tool runs and before

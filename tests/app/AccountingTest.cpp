@@ -16,16 +16,17 @@ constexpr quint64 k2to32 = quint64(1) << 32, kGiB = quint64(1) << 30;
 
 TEST(CounterDifference, GrowthWrapsAndResets) {
     // clang-format off
-    const struct { quint64 previous, now; CounterSource source; quint64 expected; } cases[] = {
-        {1000, 5000, CounterSource::Local, 4000},
-        {k2to32 - 296, 296, CounterSource::Router, 592}, // a 32-bit counter wrapped once
-        {k2to32 - 1, 0, CounterSource::Router, 1},
-        {k2to32 - 296, 296, CounterSource::Local, 296},    // reset: all it holds is new
-        {quint64(5) << 40, 10, CounterSource::Router, 10}, // fell by more than 32 bits
+    const struct { quint64 previous, now; int bits; quint64 expected; } cases[] = {
+        {1000, 5000, 64, 4000},
+        {k2to32 - 296, 296, 32, 592}, // a 32-bit counter wrapped once
+        {k2to32 - 1, 0, 32, 1},
+        {k2to32 - 296, 296, 64, 296},    // reset: all it holds is new
+        {quint64(5) << 40, 10, 32, 10}, // fell by more than 32 bits
+        {quint64(5) << 40, (quint64(5) << 40) + 7 * k2to32, 64, 7 * k2to32}, // 64 bits: no wraps lost
     };
     // clang-format on
     for (const auto &c : cases)
-        EXPECT_EQ(counterDifference(c.now, c.previous, c.source), c.expected) << c.previous;
+        EXPECT_EQ(counterDifference(c.now, c.previous, c.bits), c.expected) << c.previous;
 }
 
 using Accounting = ControllerFixture;

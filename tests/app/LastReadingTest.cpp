@@ -19,6 +19,8 @@ const CounterOrigin kEth0MadeAnew{CounterSource::Local, "eth0", 9, "boot-a"};
 const CounterOrigin kWlan0{CounterSource::Local, "wlan0", 3, "boot-a"};
 const CounterOrigin kRouter7{CounterSource::Router, "192.168.1.1", 7, {}};
 const CounterOrigin kRouter8{CounterSource::Router, "192.168.1.1", 8, {}};
+const CounterOrigin kRouter7Of32Bits{CounterSource::Router, "192.168.1.1", 7, {}, 32};
+const CounterOrigin kRouter7Of64Bits{CounterSource::Router, "192.168.1.1", 7, {}, 64};
 
 // One step of a sequence: a reading for a network (0 is a failed read),
 // or, with no network, a new metering session; and the bytes it counts.
@@ -72,6 +74,18 @@ TEST(LastReading, WhichReadingMeasuresWhich) {
           {"home", kEth0, 1600, 160, 600, 10}}},
         {"another interface of the router only records",
          {{"home", kRouter7, 9000, 900, 0, 0, 50}, {"home", kRouter8, 100, 10, 0, 0, 52}}},
+        {"the router's counters of another width only record, both ways",
+         {{"home", kRouter7, 9000, 900, 0, 0, 50}, {"home", kRouter7Of64Bits, 9500, 950, 0, 0, 52},
+          {"home", kRouter7Of64Bits, 9600, 960, 100, 10, 54},
+          {"home", kRouter7Of32Bits, 9700, 970, 0, 0, 56}}},
+        {"a 32-bit width recorded or not is the same for a router",
+         {{"home", kRouter7, 9000, 900, 0, 0, 50}, {"home", kRouter7Of32Bits, 9500, 950, 500, 50, 52}}},
+        {"a 64-bit router counter that fell was reset, not wrapped",
+         {{"home", kRouter7Of64Bits, 4294967000, 100, 0, 0, 50},
+          {"home", kRouter7Of64Bits, 704, 200, 704, 100, 52}}},
+        {"a 64-bit router counter moves by more than 32 bits between readings",
+         {{"home", kRouter7Of64Bits, 1000, 100, 0, 0, 50},
+          {"home", kRouter7Of64Bits, 1000 + (quint64(9) << 32), 100, quint64(9) << 32, 0, 500}}},
     };
     // clang-format on
     const QDateTime at = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);

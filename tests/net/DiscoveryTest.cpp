@@ -4,6 +4,8 @@
 
 #include "UserDefaults.h"
 
+#include <functional>
+
 namespace flowtally {
 
 namespace {
@@ -23,12 +25,12 @@ class Discovery : public ControllerFixture {
 
 TEST_F(Discovery, RouterDecisionNeedsAWiredNameALocalAddressAndAnAnswer) {
     // clang-format off
-    const struct { QString interface, router, reply; bool decision; } cases[] = {
-        {"enp3s0", "127.0.0.77", kNameReply, true},
-        {"tun0", "127.0.0.77", kNameReply, false},
-        {"eth0", "8.8.8.8", kNameReply, false},
-        {"wlan0", "127.0.0.77", "SNMPv2-MIB::sysName.0 = INTEGER: 5\n", false},
-        {"eth0", "127.0.0.77", "", false},
+    const struct { QString interface, router, reply; bool decision; int probes; } cases[] = {
+        {"enp3s0", "127.0.0.77", kNameReply, true, 1},
+        {"tun0", "127.0.0.77", kNameReply, false, 1},
+        {"eth0", "8.8.8.8", kNameReply, false, 0}, // a public router hears no community
+        {"wlan0", "127.0.0.77", "SNMPv2-MIB::sysName.0 = INTEGER: 5\n", false, 1},
+        {"eth0", "127.0.0.77", "", false, 1},
     };
     // clang-format on
     for (const auto &c : cases) {
@@ -39,7 +41,110 @@ TEST_F(Discovery, RouterDecisionNeedsAWiredNameALocalAddressAndAnAnswer) {
         EXPECT_EQ(AppDelegate::probablyHasRouter(), c.decision);
         EXPECT_EQ(AppDelegate::routerIPAddress(), c.decision ? c.router : "192.168.7.20")
             << "without a router, the computer's own address";
-        EXPECT_EQ(probes(), 1) << "one probe a tick, however often the decision is asked for";
+        EXPECT_EQ(probes(), c.probes)
+            << "one probe a tick, however often the decision is asked for";
+    }
+}
+
+// A router that does not answer is asked again after 2, 4, 8 … ticks, but
+// at least once a minute; the ticks between go by its last answer.
+TEST_F(Discovery, SilentRouterIsProbedLessAndLessOftenAtLeastOnceAMinute) {
+    QDateTime now = base;
+    environment.setClock([&] { return now; });
+    // clang-format off
+    const struct { double secondsPerTick; int ticks; std::vector<int> probed; } cases[] = {
+        {1.5, 110, {0, 2, 6, 14, 30, 62, 102}}, // waits of 2, 4, 8, 16, 32 ticks, then 60 s
+        {4.0, 50, {0, 2, 6, 14, 29, 44}},       // 16 ticks would be 64 s
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.secondsPerTick);
+        AppDelegate::rearmRouterProbe();
+        reply(kName, QByteArray());
+        std::vector<int> probed;
+        for (int tick = 0; tick < c.ticks;
+             ++tick, now = now.addMSecs(qint64(c.secondsPerTick * 1000))) {
+            AppDelegate::clearRouterDecision();
+            EXPECT_FALSE(AppDelegate::probablyHasRouter());
+            if (probes() > 0)
+                probed.push_back(tick);
+        }
+        EXPECT_EQ(probed, c.probed);
+        // Answering again, it is asked every tick.
+        reply(kName, kNameReply);
+        now = now.addSecs(60);
+        for (int tick = 0; tick < 3; ++tick) {
+            AppDelegate::clearRouterDecision();
+            EXPECT_TRUE(AppDelegate::probablyHasRouter());
+            EXPECT_EQ(probes(), 1);
+        }
+    }
+    environment.setClock({});
+}
+
+// Whatever the answer depends on changes, or metering starts again (the
+// preferences window closes): the next tick asks at once.
+TEST_F(Discovery, SilentRouterIsAskedAtOnceAfterEachChange) {
+    const std::pair<const char *, std::function<void()>> changes[] = {
+        {"network", [&] { useNetwork(kOffice); }},
+        {"router address",
+         [&] {
+             useNetwork(FakeNetwork{"eth0", "127.0.0.78"});
+         }},
+        {"typed address",
+         [&] { UserDefaults::standardUserDefaults().setObject("AirportIP", "127.0.0.79"); }},
+        {"community",
+         [&] { UserDefaults::standardUserDefaults().setObject("communityPassword", "other"); }},
+        {"preferences closed",
+         [&] {
+             controller->windowWillClose(controller->prefsWindowWidget());
+             controller->stopLogging(); // after the one tick it started
+         }},
+    };
+    reply(kName, QByteArray());
+    const auto tick = [] {
+        AppDelegate::clearRouterDecision();
+        return AppDelegate::probablyHasRouter();
+    };
+    for (const auto &[what, change] : changes) {
+        SCOPED_TRACE(what);
+        for (int i = 0; i < 8; ++i) // four failed probes: the next waits 16 ticks
+            EXPECT_FALSE(tick());
+        probes();
+        EXPECT_FALSE(tick());
+        EXPECT_EQ(probes(), 0);
+        change();
+        if (std::string(what) != "preferences closed") {
+            EXPECT_FALSE(tick());
+        }
+        EXPECT_EQ(probes(), 1);
+    }
+}
+
+// The journal hears when the router stops or starts answering, with the
+// tool's own words, which it writes to its standard error; not every probe.
+TEST_F(Discovery, EachChangeOfTheProbesOutcomeIsLoggedOnce) {
+    useNetwork(FakeNetwork{"eth0", "127.0.0.80"});
+    replyOnError(kName, "Timeout: No Response from 127.0.0.80.\n");
+    environment.clearLog();
+    const QString silent =
+        "The router 127.0.0.80 does not answer SNMP: Timeout: No Response from 127.0.0.80.";
+    const QString answers = "The router 127.0.0.80 answers SNMP.";
+    // clang-format off
+    const struct { QString reply; QStringList logged; } steps[] = {
+        {"", {silent}}, {"", {}}, {"", {}},
+        {kNameReply, {answers}}, {kNameReply, {}},
+        {"", {silent}}, {"", {}},
+    };
+    // clang-format on
+    for (const auto &step : steps) {
+        reply(kName, step.reply);
+        AppDelegate::rearmRouterProbe(); // every tick probes
+        AppDelegate::clearRouterDecision();
+        EXPECT_EQ(AppDelegate::probablyHasRouter(), !step.reply.isEmpty());
+        EXPECT_EQ(probes(), 1);
+        EXPECT_EQ(environment.logLines(), step.logged);
+        environment.clearLog();
     }
 }
 

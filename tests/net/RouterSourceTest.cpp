@@ -3,9 +3,13 @@
 // shapes, and what each query leaves in the status line.
 #include "ControllerFixture.h"
 
+#include "NetworkScene.h"
 #include "UserDefaults.h"
 
+#include <QComboBox>
 #include <QLabel>
+
+#include <sys/stat.h>
 
 namespace flowtally {
 
@@ -22,18 +26,20 @@ QString octets(const QString &direction, quint32 index) {
     return QString("IF-MIB::if%1Octets.%2").arg(direction).arg(index);
 }
 
-// Runs as the fake tools write them down.
-std::string get(const QString &object) {
-    return ("snmpget|-v|2c|-r|0|-t|1|-c|" + kCommunity + '|' + kRouter + '|' + object + '\n')
-        .toStdString();
+// Runs as the fake tools write them down: no community on the command line.
+std::string get(const QString &object, const QString &router = kRouter) {
+    return ("snmpget|-v|2c|-r|0|-t|1|" + router + '|' + object + '\n').toStdString();
 }
 std::string walk() {
-    return ("snmpwalk|-v|2c|-c|" + kCommunity + '|' + kRouter + '|' + kWalk + '\n').toStdString();
+    return ("snmpwalk|-v|2c|" + kRouter + '|' + kWalk + '\n').toStdString();
 }
-// One walk finds the interface of both counters.
-std::string sampleRuns(quint32 index) {
-    return get(kUptime) + walk() + get(octets("In", index)) + get(octets("Out", index)) +
-           get(kName);
+// A sample's one get: the up-time, the interface's counters of both widths
+// and the name.
+std::string sampleGet(quint32 index) {
+    return ("snmpget|-v|2c|-r|0|-t|1|" + kRouter + '|' + kUptime + '|' + octets("HCIn", index) +
+            '|' + octets("HCOut", index) + '|' + octets("In", index) + '|' + octets("Out", index) +
+            '|' + kName + '\n')
+        .toStdString();
 }
 
 class RouterSource : public ControllerFixture {
@@ -57,6 +63,9 @@ class RouterSource : public ControllerFixture {
         newTexts();
         for (const QString &text : shownTexts + environment.logLines())
             EXPECT_FALSE(text.contains(kCommunity)) << "shown or logged: " << text;
+        // Every run the test made, as any local user could see it.
+        for (const QString &process : processes())
+            EXPECT_FALSE(process.contains(kCommunity)) << "in the process table: " << process;
         AppDelegate::clearRouterDecision();
         ControllerFixture::TearDown();
     }
@@ -75,21 +84,31 @@ class RouterSource : public ControllerFixture {
     }
 };
 
-TEST_F(RouterSource, SampleRunsFiveQueriesInOrderWithWholeArguments) {
-    const std::optional<TrafficSample> sample = controller->routerStats();
-    ASSERT_TRUE(sample);
-    EXPECT_EQ(runs(), sampleRuns(7));
-    EXPECT_EQ(*sample, (TrafficSample{{SampleKey::Router, "gateway\n"},
-                                      {SampleKey::Uptime, 2.5},
-                                      {SampleKey::InTraffic, quint64(123456789)},
-                                      {SampleKey::OutTraffic, quint64(98765)},
-                                      {SampleKey::FireDate, sample->value(SampleKey::FireDate)},
-                                      {SampleKey::PrimaryService, kService},
-                                      {SampleKey::RouterAddress, kRouter},
-                                      {SampleKey::InterfaceIndex, 7u}}));
-    EXPECT_TRUE(sample->value(SampleKey::FireDate).toDateTime().isValid());
-    newTexts();
-    EXPECT_EQ(outlet<QLabel>("infoText")->text().section('\n', 1), "No Error") << "under the time";
+// The first sample walks the interfaces and asks for the rest in one get;
+// the ones after it only get, as long as the router does not restart.
+TEST_F(RouterSource, SampleIsOneGetAfterTheWalkThatFoundTheInterface) {
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "first sample" : "second sample");
+        const std::optional<TrafficSample> sample = controller->routerStats();
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(runs(), (first ? walk() : "") + sampleGet(7));
+        EXPECT_EQ(*sample, (TrafficSample{{SampleKey::Router, "gateway\n"},
+                                          {SampleKey::Uptime, 2.5},
+                                          {SampleKey::InTraffic, quint64(123456789)},
+                                          {SampleKey::OutTraffic, quint64(98765)},
+                                          {SampleKey::FireDate, sample->value(SampleKey::FireDate)},
+                                          {SampleKey::PrimaryService, kService},
+                                          {SampleKey::RouterAddress, kRouter},
+                                          {SampleKey::InterfaceIndex, 7u},
+                                          {SampleKey::CounterBits, 32}}));
+        EXPECT_TRUE(sample->value(SampleKey::FireDate).toDateTime().isValid());
+        newTexts();
+        EXPECT_EQ(outlet<QLabel>("infoText")->text().section('\n', 1), "No Error")
+            << "under the time";
+    }
+    // The per-object operations ask as they always did: each its own run.
+    EXPECT_EQ(controller->SNMPIfIn(), 123456789u);
+    EXPECT_EQ(runs(), walk() + get(octets("In", 7)));
 }
 
 TEST_F(RouterSource, NameQueryGivesProbeNameAndStatus) {
@@ -111,7 +130,7 @@ TEST_F(RouterSource, NameQueryGivesProbeNameAndStatus) {
     }
 }
 
-TEST_F(RouterSource, NoSampleAndNoFurtherQueryWithoutAnUpTime) {
+TEST_F(RouterSource, NoSampleWithoutAnUpTime) {
     // clang-format off
     const struct { QString reply; double uptime; } cases[] = {
         {kUptimeReply, 2.5},
@@ -123,18 +142,28 @@ TEST_F(RouterSource, NoSampleAndNoFurtherQueryWithoutAnUpTime) {
     for (const auto &c : cases) {
         reply(kUptime, c.reply);
         EXPECT_DOUBLE_EQ(controller->SNMPUptime(), c.uptime) << c.reply;
+        EXPECT_EQ(runs(), get(kUptime));
         const std::optional<TrafficSample> sample = controller->routerStats();
         EXPECT_EQ(sample.has_value(), c.uptime > 0);
-        EXPECT_EQ(runs(), get(kUptime) + (sample ? sampleRuns(7) : get(kUptime)))
-            << "no query after a failed one";
         if (sample) {
             EXPECT_DOUBLE_EQ(sample->value(SampleKey::Uptime).toDouble(), c.uptime);
         }
+        runs();
+    }
+    // A router that does not answer at all: one query, no sample.
+    for (const QString &silence : {QString(), kTimeout}) {
+        for (const QString &object : {kUptime, octets("In", 7), octets("Out", 7), kName})
+            reply(object, QString());
+        reply(kName, silence);
+        EXPECT_FALSE(controller->routerStats());
+        EXPECT_EQ(runs(), sampleGet(7));
+        EXPECT_EQ(lastText(), silence.isEmpty() ? "(NO DATA)" : silence);
     }
 }
 
 // A walk that finds no vlan1 keeps interface 6; a walk that failed tells
-// nothing of the router's interfaces, and the sample is given up.
+// nothing of the router's interfaces, and the sample is given up without a
+// get.
 TEST_F(RouterSource, TheWalkChoosesTheInterfaceOfBothCounters) {
     // clang-format off
     const struct { QString walkReply; quint32 index; bool sampled; } cases[] = {
@@ -144,9 +173,13 @@ TEST_F(RouterSource, TheWalkChoosesTheInterfaceOfBothCounters) {
     };
     // clang-format on
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.walkReply.toStdString());
         reply(kWalk, c.walkReply);
         counters(c.index, "Counter32: 1000\n", "Counter32: 2000\n");
-        EXPECT_EQ(controller->SNMPInterfaceIndex(), c.index) << c.walkReply;
+        EXPECT_EQ(controller->SNMPInterfaceIndex(), c.index);
+        // A controller that has not walked yet.
+        controller = std::make_unique<AppDelegate>();
+        controller->setPrimaryService(kService);
         const std::optional<TrafficSample> sample = controller->routerStats();
         ASSERT_EQ(sample.has_value(), c.sampled);
         if (c.sampled) {
@@ -154,7 +187,7 @@ TEST_F(RouterSource, TheWalkChoosesTheInterfaceOfBothCounters) {
             EXPECT_EQ(sample->value(SampleKey::OutTraffic), quint64(2000));
             EXPECT_EQ(sample->value(SampleKey::InterfaceIndex), c.index);
         }
-        EXPECT_EQ(runs(), walk() + (c.sampled ? sampleRuns(c.index) : get(kUptime) + walk()));
+        EXPECT_EQ(runs(), walk() + walk() + (c.sampled ? sampleGet(c.index) : ""));
     }
 }
 
@@ -180,9 +213,189 @@ TEST_F(RouterSource, CounterThatCannotBeReadIsZeroInTheSample) {
     }
 }
 
-// Router samples of a router that restarts, fails a read in the same
-// sample, and moves its interface to another index, counted as the
-// controller counts them: nothing is invented, nothing lost.
+// An interface whose counters cannot be read may have been made anew under
+// another index (a PPPoE link that came back): the next sample walks again.
+TEST_F(RouterSource, InterfaceWithoutCountersIsLookedForAgain) {
+    ASSERT_TRUE(controller->routerStats());
+    EXPECT_EQ(runs(), walk() + sampleGet(7));
+    reply(kWalk, QString("IF-MIB::ifDescr.12 = STRING: vlan1\n"));
+    counters(7, "No Such Instance currently exists at this OID\n",
+             "No Such Instance currently exists at this OID\n");
+    counters(12, "Counter32: 5\n", "Counter32: 6\n");
+    ASSERT_TRUE(controller->routerStats());
+    EXPECT_EQ(runs(), sampleGet(7));
+    const std::optional<TrafficSample> sample = controller->routerStats();
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(runs(), walk() + sampleGet(12));
+    EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(5));
+    ASSERT_TRUE(controller->routerStats());
+    EXPECT_EQ(runs(), sampleGet(12));
+}
+
+// IF-MIB's 64-bit counters where the router answers both, else the 32-bit
+// ones; the sample says which.
+TEST_F(RouterSource, SixtyFourBitCountersWhereTheRouterHasBoth) {
+    const QString none = "No Such Object available on this agent at this OID\n";
+    // clang-format off
+    const struct { QString wideIn, wideOut; quint64 in, out; int bits; } cases[] = {
+        {"Counter64: 9000000000\n", "Counter64: 8000000000\n", 9000000000, 8000000000, 64},
+        {none, none, 123456789, 98765, 32},
+        {"Counter64: 9000000000\n", none, 123456789, 98765, 32}, // both or neither
+        {"Counter64: 0\n", "Counter64: 5\n", 0, 5, 64},           // 0: a failed read, as ever
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bits);
+        reply(octets("HCIn", 7), octets("HCIn", 7) + " = " + c.wideIn);
+        reply(octets("HCOut", 7), octets("HCOut", 7) + " = " + c.wideOut);
+        const std::optional<TrafficSample> sample = controller->routerStats();
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(sample->value(SampleKey::InTraffic), c.in);
+        EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.out);
+        EXPECT_EQ(sample->value(SampleKey::CounterBits), c.bits);
+    }
+}
+
+// A pause in which a 32-bit counter wraps once is counted by the wrap
+// rule; a 64-bit counter counts a pause of several wraps whole. Counters of
+// another width only record.
+TEST_F(RouterSource, PausesAcrossWrapsOfA32BitCounter) {
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    environment.setClock([&] { return now; });
+    const quint64 k2to32 = quint64(1) << 32;
+    const QString none = "No Such Object available on this agent at this OID\n";
+    // clang-format off
+    const struct { int uptime, seconds; int bits; quint64 in, out, totalIn, totalOut; } steps[] = {
+        {1000, 2, 32, 4000000000, 50, 0, 0},       // sets the time only
+        {1002, 2, 32, 4000000100, 60, 0, 0},       // records
+        {1100, 98, 32, 100, 70, 294967296, 10},    // wrapped once while paused
+        {1102, 2, 64, 9000000000, 80, 294967296, 10}, // now 64 bits wide: records
+        {1400, 298, 64, 9000000000 + 3 * k2to32 + 5, 90, 294967296 + 3 * k2to32 + 5, 20},
+    };
+    // clang-format on
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.uptime);
+        reply(kUptime,
+              QString("SNMPv2-MIB::sysUpTime.0 = Timeticks: (%1) x\n").arg(step.uptime * 100));
+        const QString type = step.bits == 64 ? "Counter64: " : "Counter32: ";
+        reply(octets("HCIn", 7),
+              octets("HCIn", 7) + " = " +
+                  (step.bits == 64 ? type + QString::number(step.in) + '\n' : none));
+        reply(octets("HCOut", 7),
+              octets("HCOut", 7) + " = " +
+                  (step.bits == 64 ? type + QString::number(step.out) + '\n' : none));
+        counters(7, "Counter32: " + QString::number(step.in % k2to32) + '\n',
+                 "Counter32: " + QString::number(step.out % k2to32) + '\n');
+        now = now.addSecs(step.seconds);
+        controller->processStatsDict(controller->routerStats());
+        EXPECT_EQ(controller->totalInBytes(), step.totalIn);
+        EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
+    }
+    environment.setClock({});
+}
+
+// A chosen interface is found by its text (an index moves when the router
+// restarts); one the router no longer has says so on the status line, and
+// the ticks meter the computer's own interface meanwhile.
+TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) {
+    UserDefaults::standardUserDefaults().setObject(
+        "RouterInterface",
+        QVariantMap{{kRouter, QVariantMap{{"object", "ifName"}, {"text", "pppoe-wan"}}}});
+    const QString walkOfNames = "snmpwalk|-v|2c|" + kRouter + "|ifName\n";
+    reply("netstat",
+          QByteArray("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes "
+                     "Coll\neth0 1500 <Link#2> 02:42:ac:11:00:02 1 0 5000 1 0 6000 0\n"));
+    // clang-format off
+    const struct { int uptime; QString names; std::optional<quint32> index; std::string runs; } steps[] = {
+        {10, "IF-MIB::ifName.7 = STRING: vlan1\nIF-MIB::ifName.12 = STRING: pppoe-wan\n", 12,
+         walkOfNames.toStdString() + sampleGet(12)},
+        {12, {}, 12, sampleGet(12)},
+        // restarted; the link came up as interface 15
+        {3, "IF-MIB::ifName.12 = STRING: eth1\nIF-MIB::ifName.15 = STRING: pppoe-wan\n", 15,
+         sampleGet(12) + walkOfNames.toStdString() + sampleGet(15)},
+        {5, {}, 15, sampleGet(15)},
+        // restarted without it
+        {2, "IF-MIB::ifName.12 = STRING: eth1\nIF-MIB::ifName.15 = STRING: pppoe\n", std::nullopt,
+         sampleGet(15) + walkOfNames.toStdString()},
+        {4, {}, std::nullopt, walkOfNames.toStdString()},
+    };
+    // clang-format on
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.uptime);
+        reply(kUptime,
+              QString("SNMPv2-MIB::sysUpTime.0 = Timeticks: (%1) x\n").arg(step.uptime * 100));
+        if (!step.names.isEmpty())
+            reply("ifName", step.names);
+        for (const quint32 index : {12u, 15u})
+            counters(index, QString("Counter32: %1\n").arg(index), "Counter32: 1\n");
+        AppDelegate::clearRouterDecision();
+        const std::optional<TrafficSample> sample = controller->tickSample();
+        ASSERT_TRUE(sample);
+        // The tick's probe first: the router answers, every tick.
+        EXPECT_EQ(runs(),
+                  get(kName) + step.runs + (step.index ? "" : "netstat|-f|inet|-bI|eth0\n"));
+        if (step.index) {
+            EXPECT_EQ(sample->value(SampleKey::InterfaceIndex), *step.index);
+            EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(*step.index));
+            EXPECT_EQ(lastText(), "No Error");
+        } else {
+            EXPECT_EQ(sourceOfSample(*sample), CounterSource::Local);
+            EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(5000));
+            EXPECT_EQ(lastText(), "The router has no interface \"pppoe-wan\" any more; metering "
+                                  "this computer's interface.");
+        }
+    }
+    UserDefaults::standardUserDefaults().removeObject("RouterInterface");
+}
+
+// The preferences' pop-up lists the router's interfaces with their totals,
+// Automatic first; a choice is kept for the router, by the description,
+// or by the name where descriptions repeat.
+TEST_F(RouterSource, InterfacePopUpListsTheRoutersInterfacesAndKeepsTheChoice) {
+    reply(kWalk,
+          QString("IF-MIB::ifDescr.1 = STRING: lo\nIF-MIB::ifDescr.2 = STRING: ethernet\n"
+                  "IF-MIB::ifDescr.3 = STRING: ethernet\nIF-MIB::ifDescr.4 = STRING: eth0.2\n"));
+    reply("ifName",
+          QString("IF-MIB::ifName.1 = STRING: lo\nIF-MIB::ifName.2 = STRING: ether1\n"
+                  "IF-MIB::ifName.3 = STRING: ether2\nIF-MIB::ifName.4 = STRING: eth0.2\n"));
+    reply("ifAlias", QString("IF-MIB::ifAlias.2 = STRING: wan\n"));
+    reply("ifHCInOctets", QString("IF-MIB::ifHCInOctets.2 = Counter64: 12884901888\n"));
+    reply("ifHCOutOctets", QString("IF-MIB::ifHCOutOctets.2 = Counter64: 1073741824\n"));
+    reply("ifInOctets", QString("IF-MIB::ifInOctets.3 = Counter32: 2048\n"));
+    reply("ifOutOctets", QString("IF-MIB::ifOutOctets.3 = Counter32: 1024\n"));
+    auto *popUp = outlet<QComboBox>("routerInterfacePopUp");
+    ASSERT_TRUE(popUp);
+    const auto open = [&] {
+        controller->windowDidBecomeKey(controller->prefsWindowWidget());
+        controller->stopLogging(); // waits for the list
+        QStringList items;
+        for (int i = 0; i < popUp->count(); ++i)
+            items.append(popUp->itemText(i));
+        return items;
+    };
+    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1)", "lo",
+                                   "ethernet (ether1, wan) — in 12.00G, out 1.00G",
+                                   "ethernet (ether2) — in 2.00K, out 1.00K", "eth0.2"}));
+    EXPECT_EQ(popUp->currentIndex(), 0);
+    const auto choose = [&](int item) {
+        popUp->setCurrentIndex(item);
+        emit popUp->activated(item);
+        return UserDefaults::standardUserDefaults().objectForKey("RouterInterface").toMap();
+    };
+    EXPECT_EQ(choose(2),
+              (QVariantMap{{kRouter, QVariantMap{{"object", "ifName"}, {"text", "ether1"}}}}));
+    EXPECT_EQ(choose(4),
+              (QVariantMap{{kRouter, QVariantMap{{"object", "ifDescr"}, {"text", "eth0.2"}}}}));
+    EXPECT_EQ(open().size(), 5);
+    EXPECT_EQ(popUp->currentIndex(), 4) << "the choice shows when the window opens again";
+    // A choice the router does not have any more shows as such.
+    reply(kWalk, QString("IF-MIB::ifDescr.1 = STRING: lo\n"));
+    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1)", "lo", "eth0.2 (not on the router)"}));
+    EXPECT_EQ(popUp->currentIndex(), 2);
+    EXPECT_EQ(choose(0), QVariantMap{}) << "Automatic keeps nothing";
+    runs();
+}
+
 TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
     // The clock outlives the test's body: texts shown after it still ask.
     const auto now = std::make_shared<QDateTime>(QDateTime::currentDateTimeUtc());
@@ -197,9 +410,10 @@ TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
         // restarted: its up-time fell; the in counter's read fails
         {3, {}, 7, QString(), "Counter32: 50\n", 1000, 150},
         {5, {}, 7, "Counter32: 700\n", "Counter32: 80\n", 1700, 180},
-        // vlan1 moved to index 9: other counters, which only record
-        {7, vlan1At9, 9, "Counter32: 90000\n", "Counter32: 9000\n", 1700, 180},
-        {9, vlan1At9, 9, "Counter32: 91000\n", "Counter32: 9100\n", 2700, 280},
+        // restarted again, vlan1 now at index 9: other counters, which only
+        // record; the old index still answers, for another interface
+        {2, vlan1At9, 9, "Counter32: 90000\n", "Counter32: 9000\n", 1700, 180},
+        {4, vlan1At9, 9, "Counter32: 91000\n", "Counter32: 9100\n", 2700, 280},
     };
     // clang-format on
     for (const auto &step : steps) {
@@ -214,6 +428,78 @@ TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
         EXPECT_EQ(controller->totalInBytes(), step.totalIn);
         EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
     }
+    // Texts still on their way show after the test's clock has gone.
+    environment.setClock({});
+}
+
+// The community reaches the tools in a file only this user can read, in
+// step with the setting, and the tools read no other configuration file.
+TEST_F(RouterSource, CommunityReachesTheToolsThroughAPrivateFileOnly) {
+    const QString folder = environment.runtimeFolder() + "/snmp";
+    const auto mode = [](const QString &path) {
+        struct stat status {};
+        return ::stat(qPrintable(path), &status) == 0 ? status.st_mode & 07777 : 0u;
+    };
+    configurations(); // the probe's in SetUp
+    // clang-format off
+    const struct { QString community, file; } cases[] = {
+        {kCommunity, "defCommunity \"pub lic\"\n"},
+        {"q\"uo\\te", "defCommunity \"q\\\"uo\\\\te\"\n"}, // changed: written anew
+        {kCommunity, "defCommunity \"pub lic\"\n"},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        UserDefaults::standardUserDefaults().setObject("communityPassword", c.community);
+        ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
+        EXPECT_EQ(configurations(), c.file) << "what the tool found in SNMPCONFPATH";
+        EXPECT_EQ(readFile(folder + "/snmp.conf"), c.file);
+        EXPECT_EQ(mode(folder + "/snmp.conf"), 0600);
+        EXPECT_EQ(mode(folder), 0700);
+        for (const QString &process : processes()) {
+            EXPECT_FALSE(process.contains(c.community)) << process;
+            EXPECT_TRUE(process.contains("|SNMPCONFPATH=" + folder + '|')) << process;
+        }
+    }
+    // A file that went (a cleaned runtime folder) is written again.
+    ASSERT_TRUE(QFile::remove(folder + "/snmp.conf"));
+    ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(configurations(), "defCommunity \"pub lic\"\n");
+    // A community with a line end cannot be written: no query with an old one.
+    UserDefaults::standardUserDefaults().setObject("communityPassword", "two\nlines");
+    EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(runs(), get(kName) + get(kName) + get(kName) + get(kName));
+    EXPECT_FALSE(QFile::exists(folder + "/snmp.conf"));
+    EXPECT_EQ(lastText(), "SNMP Error: no community string is set.");
+    UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
+}
+
+// Queries go to the local ranges, and elsewhere only to the address a
+// person typed.
+TEST_F(RouterSource, QueriesLeaveTheLocalRangesOnlyForATypedAddress) {
+    // clang-format off
+    const struct { QString address, typed; bool asked; } cases[] = {
+        {"10.1.2.3", {}, true},
+        {"192.168.1.1", "198.51.100.1", true},
+        {"198.51.100.1", {}, false},
+        {"198.51.100.1", "198.51.100.2", false},
+        {"198.51.100.1", "198.51.100.1", true},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.address.toStdString() + " typed " + c.typed.toStdString());
+        if (c.typed.isEmpty())
+            UserDefaults::standardUserDefaults().removeObject("AirportIP");
+        else
+            UserDefaults::standardUserDefaults().setObject("AirportIP", c.typed);
+        reply(kName, kNameReply);
+        EXPECT_EQ(AppDelegate::SNMPWorksWith(c.address), c.asked);
+        EXPECT_EQ(runs(), c.asked ? get(kName, c.address) : "");
+        if (!c.asked) {
+            EXPECT_EQ(lastText(),
+                      "SNMP Error: the router's address is not local; type it in to ask it.");
+        }
+    }
+    UserDefaults::standardUserDefaults().removeObject("AirportIP");
 }
 
 TEST_F(RouterSource, WithoutCommunityNoToolRuns) {

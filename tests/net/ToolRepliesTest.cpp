@@ -125,6 +125,117 @@ TEST(SnmpReplies, CountersAreTheLow32Bits) {
         EXPECT_EQ(counterInReply(c.reply), c.counter) << c.reply.value_or("none").toStdString();
 }
 
+// A get of several objects answers each on a line of its own, in the order
+// asked, or without the ones the agent would not give.
+TEST(SnmpReplies, EachObjectsAnswerInAReplyOfSeveral) {
+    const QString reply = "SNMPv2-MIB::sysUpTime.0 = Timeticks: (250) 0:00:02.50\n"
+                          "IF-MIB::ifInOctets.7 = Counter32: 12\n"
+                          "IF-MIB::ifInOctets.70 = Counter32: 34\n"
+                          "SNMPv2-MIB::sysName.0 = STRING: gate way\n";
+    // clang-format off
+    const struct { QString object; std::optional<QString> answer; } cases[] = {
+        {"SNMPv2-MIB::sysUpTime.0", "SNMPv2-MIB::sysUpTime.0 = Timeticks: (250) 0:00:02.50\n"},
+        {"IF-MIB::ifInOctets.7", "IF-MIB::ifInOctets.7 = Counter32: 12\n"}, // not .70
+        {"IF-MIB::ifInOctets.70", "IF-MIB::ifInOctets.70 = Counter32: 34\n"},
+        {"SNMPv2-MIB::sysName.0", "SNMPv2-MIB::sysName.0 = STRING: gate way\n"},
+        {"IF-MIB::ifOutOctets.7", std::nullopt},
+        {"ifInOctets.7", std::nullopt}, // names as the tool prints them
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(answerInReply(reply, c.object), c.answer) << c.object.toStdString();
+    EXPECT_EQ(nameInReply(*answerInReply(reply, "SNMPv2-MIB::sysName.0")), "way\n");
+    EXPECT_EQ(answerInReply(kTimeout, "SNMPv2-MIB::sysUpTime.0"), std::nullopt);
+}
+
+TEST(SnmpReplies, CountersOfEitherWidthWhole) {
+    const QString object = "IF-MIB::ifHCInOctets.7 = ";
+    // clang-format off
+    const struct { std::optional<QString> answer; std::optional<CounterAnswer> counter; } cases[] = {
+        {object + "Counter32: 4294967295\n", CounterAnswer{4294967295u, 32}},
+        {object + "Counter64: 18446744073709551615\n", CounterAnswer{18446744073709551615ull, 64}},
+        {object + "Counter64: \t17\t\n", CounterAnswer{17, 64}},
+        {object + "Counter64: 0\n", CounterAnswer{0, 64}},
+        {object + "No Such Instance currently exists at this OID\n", std::nullopt},
+        {object + "No Such Object available on this agent at this OID\n", std::nullopt},
+        {object + "Gauge32: 5\n", std::nullopt},
+        {object + "Counter64: -1\n", std::nullopt},
+        {object + "Counter64: 18446744073709551616\n", std::nullopt}, // beyond 64 bits
+        {object + "Counter64:", std::nullopt},
+        {kTimeout, std::nullopt},
+        {std::nullopt, std::nullopt},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(counterOfAnswer(c.answer), c.counter) << c.answer.value_or("none").toStdString();
+}
+
+// Walks of the interface table's columns, as routers of today name their
+// interfaces; each line by the interface's index.
+TEST(SnmpReplies, WalksOfTextAndCounterColumns) {
+    const QString names = "IF-MIB::ifName.1 = STRING: lo\n"
+                          "IF-MIB::ifName.4 = STRING: eth0.2\n"
+                          "IF-MIB::ifName.12 = STRING: pppoe-wan\r\n"
+                          "IF-MIB::ifName.13 = STRING: \n" // no name
+                          "IF-MIB::ifName.14 = STRING: WAN port 2\n"
+                          "IF-MIB::ifName.15 = Hex-STRING: 00 01\n"
+                          "IF-MIB::ifName = No more variables left in this MIB View\n"
+                          "Timeout: No Response from 127.0.0.77.\n";
+    EXPECT_EQ(textsInWalk(names),
+              (QMap<quint32, QString>{
+                  {1, "lo"}, {4, "eth0.2"}, {12, "pppoe-wan"}, {13, ""}, {14, "WAN port 2"}}));
+    EXPECT_EQ(textsInWalk(std::nullopt), (QMap<quint32, QString>{}));
+    // clang-format off
+    const struct { QString text; std::optional<quint32> index; } cases[] = {
+        {"eth0.2", 4}, {"pppoe-wan", 12}, {"WAN port 2", 14},
+        {"eth0", std::nullopt}, {"wan", std::nullopt}, // whole texts only
+        {"", 13},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(interfaceIndexNamed(names, c.text), c.index) << c.text.toStdString();
+
+    const QString counters = "IF-MIB::ifHCInOctets.1 = Counter64: 5000000000\n"
+                             "IF-MIB::ifHCInOctets.4 = Counter64: 0\n"
+                             "IF-MIB::ifInOctets.7 = Counter32: 12\n"
+                             "IF-MIB::ifHCInOctets.9 = No Such Instance currently exists at this "
+                             "OID\n";
+    EXPECT_EQ(
+        countersInWalk(counters),
+        (QMap<quint32, CounterAnswer>{{1, {5000000000ull, 64}}, {4, {0, 64}}, {7, {12, 32}}}));
+}
+
+// The rows of the preferences' pop-up: every interface the descriptions
+// name, with what else the router tells of it.
+TEST(SnmpReplies, RouterInterfacesOfTheWalks) {
+    const QString descriptions = "IF-MIB::ifDescr.1 = STRING: lo\n"
+                                 "IF-MIB::ifDescr.2 = STRING: eth0\n"
+                                 "IF-MIB::ifDescr.5 = STRING: ppp0\n";
+    const QString names =
+        "IF-MIB::ifName.2 = STRING: eth0.2\nIF-MIB::ifName.5 = STRING: pppoe-wan\n";
+    const QString aliases = "IF-MIB::ifAlias.5 = STRING: Internet\n";
+    const QString wideIn = "IF-MIB::ifHCInOctets.2 = Counter64: 5000000000\n";
+    const QString wideOut = "IF-MIB::ifHCOutOctets.2 = Counter64: 6000000000\n";
+    const QString in = "IF-MIB::ifInOctets.2 = Counter32: 705032704\n"
+                       "IF-MIB::ifInOctets.5 = Counter32: 300\n";
+    const QString out = "IF-MIB::ifOutOctets.5 = Counter32: 400\n";
+    // clang-format off
+    const QList<RouterInterface> all{
+        {1, "lo", {}, {}, std::nullopt, std::nullopt},
+        {2, "eth0", "eth0.2", {}, 5000000000ull, 6000000000ull}, // the 64-bit counters first
+        {5, "ppp0", "pppoe-wan", "Internet", 300, 400},
+    };
+    // clang-format on
+    EXPECT_EQ(routerInterfacesInWalks(descriptions, names, aliases, wideIn, wideOut, in, out), all);
+    // A router with descriptions only.
+    EXPECT_EQ(routerInterfacesInWalks(descriptions, kTimeout, std::nullopt, {}, {}, {}, {}),
+              (QList<RouterInterface>{{1, "lo", {}, {}, {}, {}},
+                                      {2, "eth0", {}, {}, {}, {}},
+                                      {5, "ppp0", {}, {}, {}, {}}}));
+    EXPECT_EQ(routerInterfacesInWalks(std::nullopt, names, aliases, wideIn, wideOut, in, out),
+              QList<RouterInterface>{});
+}
+
 TEST(ArpReplies, AddressRecordAndHardwareAddress) {
     const QString entry = "? (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";
     const QString named = "gw.lan (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";

@@ -39,6 +39,30 @@ TEST(DirectToolRun, GivesTheDecodedOutputOrNothing) {
     EXPECT_TRUE(environment.logLines().isEmpty());
 }
 
+// Added variables replace ours of their names and leave the rest; the
+// errors, when asked for, are collected and not shared with ours.
+TEST(DirectToolRun, AddsVariablesAndCollectsTheErrors) {
+    ScriptFolder scripts;
+    qputenv("FLOWTALLY_TEST_KEPT", "ours");
+    qputenv("FLOWTALLY_TEST_REPLACED", "ours");
+    const QString tool = scripts.write(
+        "tool",
+        "printf '%s|' \"$FLOWTALLY_TEST_KEPT\" \"$FLOWTALLY_TEST_REPLACED\" "
+        "\"$FLOWTALLY_TEST_ADDED\"; printf 'no\\nanswer' >&2; head -c 100000 /dev/zero >&2");
+    QString errors = "left from before";
+    EXPECT_EQ(directToolRun(tool, {},
+                            {"FLOWTALLY_TEST_REPLACED=new=value", "FLOWTALLY_TEST_ADDED=added",
+                             "NO_VALUE", "=nameless"},
+                            &errors),
+              "ours|new=value|added|");
+    EXPECT_EQ(errors, "no\nanswer" + QString(100000, QChar(0)));
+    EXPECT_EQ(directToolRun(tool, {}, {}, nullptr), "ours|ours||") << "errors shared with ours";
+    EXPECT_EQ(directToolRun(scripts.write("plain", {}, false), {}, {}, &errors), std::nullopt);
+    EXPECT_EQ(errors, "");
+    qunsetenv("FLOWTALLY_TEST_KEPT");
+    qunsetenv("FLOWTALLY_TEST_REPLACED");
+}
+
 TEST(DirectToolRun, ReadsMoreThanAPipeHoldsWhileTheToolRuns) {
     ScriptFolder scripts;
     const auto output =

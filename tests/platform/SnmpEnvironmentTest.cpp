@@ -20,9 +20,15 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     if (!QFile::exists("/usr/bin/snmptranslate"))
         GTEST_SKIP() << "the net-snmp tools are not installed";
     const QString bundled = bundledMibFolder();
-    QTemporaryDir full, empty;
+    QTemporaryDir full, empty, configured;
     for (const QString name : {"SNMPv2-MIB.txt", "IF-MIB.txt"})
         ASSERT_TRUE(QFile::copy(QDir(bundled).filePath(name), full.filePath(name)));
+    // A configuration file of the user's that points the tools at modules.
+    QFile configuration(configured.filePath("snmp.conf"));
+    ASSERT_TRUE(configuration.open(QIODevice::WriteOnly));
+    configuration.write("mibdirs +" + QFile::encodeName(full.path()) +
+                        "\nmibs +SNMPv2-MIB:IF-MIB\n");
+    configuration.close();
     const QList<QByteArray> kNames{"MIBS", "MIBDIRS", "SNMPCONFPATH"};
     EnvironmentVariables variables(kNames);
     using Value = std::optional<QByteArray>;
@@ -39,6 +45,12 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
         // Loaded by nothing (Debian's "mibs :"); not in the folders searched.
         {{"", withModules, {}}, SnmpModules::SystemNamed, ours, withModules},
         {{{}, without, {}}, SnmpModules::Bundled, ours, without + ':' + QFile::encodeName(bundled)},
+        // Flowtally's tools read no configuration file but their own: what
+        // one of the user's loads does not count.
+        {{{}, {}, QFile::encodeName(configured.path())},
+         SnmpModules::Bundled,
+         ours,
+         '+' + QFile::encodeName(bundled)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(int(&c - cases));

@@ -88,12 +88,39 @@ QString Lan::remakeLink(int index) {
     return removed.isEmpty() ? sh(linkScript(index)) : removed;
 }
 
-int Lan::hostIndex() const {
+namespace {
+
+int indexIn(const QString &ns, const QString &interface) {
     QString output;
-    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex")
-           .arg(lan, shape.hostInterface),
+    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex").arg(ns, interface),
        &output);
     return output.trimmed().toInt();
+}
+
+} // namespace
+
+int Lan::hostIndex() const {
+    return indexIn(lan, shape.hostInterface);
+}
+
+int Lan::routerIndex(const QString &interface) const {
+    return indexIn(peer, interface);
+}
+
+QString Lan::addRouterInterfaces(const QStringList &names) const {
+    QString script = QStringLiteral("set -e\n");
+    for (const QString &name : names)
+        script += QStringLiteral("ip -n %1 link add %2 type veth peer name %2-p\n"
+                                 "ip -n %1 link set %2 up; ip -n %1 link set %2-p up\n")
+                      .arg(peer, name);
+    return sh(script);
+}
+
+QString Lan::deleteRouterInterfaces(const QStringList &names) const {
+    QString script = QStringLiteral("set -e\n");
+    for (const QString &name : names)
+        script += QStringLiteral("ip -n %1 link delete %2\n").arg(peer, name);
+    return sh(script);
 }
 
 QString Lan::route(const QString &verb) const {

@@ -62,8 +62,16 @@ class Lan {
     // Deletes the link and makes it again, as it was (addresses, neighbours,
     // route), with new counters: at the kernel's next index, or at `index`.
     QString remakeLink(int index = 0);
-    // The kernel's index of the host's interface; 0 when unknown.
+    // The kernel's index of the host's interface, or of one of the
+    // router's; 0 when unknown.
     int hostIndex() const;
+    int routerIndex(const QString &interface) const;
+    // Adds idle interfaces of these names to the router, as today's routers
+    // name theirs ("eth0.2", "pppoe-wan"): veth pairs inside its namespace,
+    // each with a partner named after it with "-p". Or deletes them (with
+    // their partners). What failed, or empty.
+    QString addRouterInterfaces(const QStringList &names) const;
+    QString deleteRouterInterfaces(const QStringList &names) const;
     // The kernel's counters of an interface in one of the namespaces.
     static InterfaceCounters counters(const QString &ns, const QString &interface);
     InterfaceCounters hostCounters() const { return counters(lan, shape.hostInterface); }

@@ -18,9 +18,6 @@ namespace flowtally {
 namespace {
 
 const QString kCommunity = QStringLiteral("ft-router-3c9a");
-// Flowtally's own queries and answers that may pass between a look at the
-// counters and a sample, with snmpd's figures some seconds behind.
-constexpr quint64 kQuerySlack = 4 * SystemTest::kSlack;
 
 class RouterTest : public SystemTest {
   protected:
@@ -28,7 +25,7 @@ class RouterTest : public SystemTest {
         SystemTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        if (!QFileInfo::exists(modules + "/IF-MIB.txt") || !QFileInfo::exists("/usr/sbin/snmpd"))
+        if (!canPlayRouter())
             GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
         // Flowtally's settings before its first run: the community only.
         QFile file(defaultsPath());
@@ -39,8 +36,7 @@ class RouterTest : public SystemTest {
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
     }
 
-    const QString modules =
-        QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/flowtally/mibs");
+    const QString modules = mibFolder();
 
     // Stops snmpd, and starts it again with the community, if one.
     void restartAgent(const QString &community) {

@@ -18,12 +18,23 @@ void ControllerFixture::SetUp() {
         const QString name = tool.section('/', -1);
         environment.setToolPath(tool, tools.write(name + ".sh", QString(R"sh(cd '%1'
 { printf %s '%2'; printf '|%s' "$@"; echo; } >> runs
-for last; do :; done
-reply="./$(printf %s "$last" | tr ':/' '__')"
-[ -f "$reply" ] || reply='./%2'
-if [ -f "$reply" ]; then cat "$reply"; fi)sh")
+{ tr '\0' '|' < /proc/$$/cmdline; tr '\0' '|' < /proc/$$/environ; echo; } >> processes
+[ -z "$SNMPCONFPATH" ] || cat "$SNMPCONFPATH/snmp.conf" >> configurations
+replied=
+for argument; do
+  reply="./$(printf %s "$argument" | tr ':/' '__')"
+  if [ -f "$reply" ]; then cat "$reply"; replied=1; fi
+  if [ -f "$reply.err" ]; then cat "$reply.err" >&2; replied=1; fi
+done
+if [ -z "$replied" ]; then
+  if [ -f './%2' ]; then cat './%2'; fi
+  if [ -f './%2.err' ]; then cat './%2.err' >&2; fi
+fi)sh")
                                                                     .arg(tools.path(), name)));
     }
+    // Each test meters from its start: a silent router of the one before
+    // is asked at once.
+    AppDelegate::rearmRouterProbe();
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
     runMainLoopFor(0.05); // texts queued before the test began are not its own
@@ -45,11 +56,27 @@ void ControllerFixture::reply(const QString &key, const QByteArray &text) {
     file.write(text);
 }
 
-std::string ControllerFixture::runs() {
-    QFile file(tools.filePath("runs"));
+void ControllerFixture::replyOnError(const QString &key, const QByteArray &text) {
+    reply(key + ".err", text);
+}
+
+QByteArray ControllerFixture::takeFile(const QString &name) {
+    QFile file(tools.filePath(name));
     const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     file.remove();
-    return text.toStdString();
+    return text;
+}
+
+std::string ControllerFixture::runs() {
+    return takeFile("runs").toStdString();
+}
+
+QStringList ControllerFixture::processes() {
+    return QString::fromUtf8(takeFile("processes")).split('\n', Qt::SkipEmptyParts);
+}
+
+QString ControllerFixture::configurations() {
+    return QString::fromUtf8(takeFile("configurations"));
 }
 
 QStringList ControllerFixture::newTexts() {

@@ -36,14 +36,22 @@ class ControllerFixture : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // What a tool prints when its last argument is `key`; a tool's name
-    // ("netstat", "arp", "snmpget", "snmpwalk") as the key sets its reply to
-    // any other argument.
+    // What a tool prints for an argument `key`: the replies of all its
+    // arguments that have one, in their order (a get of several objects
+    // answers each); a tool's name ("netstat", "arp", "snmpget", "snmpwalk")
+    // as the key sets its reply when no argument has one.
     void reply(const QString &key, const QByteArray &text);
     void reply(const QString &key, const QString &text) { reply(key, text.toUtf8()); }
+    // What the tool writes to its standard error for the key, beside its reply.
+    void replyOnError(const QString &key, const QByteArray &text);
     // The runs since the last call, one line each: the tool's name and every
     // argument, each after a "|".
     std::string runs();
+    // The same runs as the process table showed them: each one's command
+    // line (/proc/PID/cmdline) and environment, each word after a "|".
+    QStringList processes();
+    // What the SNMP configuration files that the runs were given said.
+    QString configurations();
     // The status texts shown since the last call.
     QStringList newTexts();
     // A sample of the local source ('L') or the router's ('R') at `seconds`
@@ -64,6 +72,9 @@ class ControllerFixture : public ::testing::Test {
 
     // The network the kernel's tables show, or none.
     void useNetwork(const std::optional<FakeNetwork> &network) { environment.setNetwork(network); }
+
+    // A file the tools write, read and removed.
+    QByteArray takeFile(const QString &name);
 
     TestEnvironment environment;
     ScriptFolder tools;

@@ -1,0 +1,143 @@
+// What Flowtally's SNMP queries give away: the community never shows in
+// the process table, and no query goes to a router outside the local
+// ranges unless a person typed its address. The real program and the real
+// net-snmp tools, in namespaces of the test's own.
+#include "PropertyList.h"
+#include "SystemTest.h"
+#include "TextPrinting.h"
+
+namespace flowtally {
+
+namespace {
+
+const QString kCommunity = QStringLiteral("ft-secret-5e1d");
+// A router address in a documentation range: public, and reachable from
+// the LAN host over its link only.
+const QString kPublicRouter = QStringLiteral("198.51.100.1");
+
+class RouterSecrecyTest : public SystemTest {
+  protected:
+    void SetUp() override {
+        SystemTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (!canPlayRouter() || !QFileInfo::exists("/usr/sbin/nft"))
+            GTEST_SKIP() << "no snmpd, nft or modules in " << modules.toStdString();
+        agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
+        ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
+        // The LAN host counts what it sends to the public address's port 161.
+        ASSERT_EQ(sh(QStringLiteral("ip netns exec %1 nft -f - <<'EOF'\n"
+                                    "table ip flowtally_test {\n"
+                                    "  chain out { type filter hook output priority 0;\n"
+                                    "    ip daddr %2 udp dport 161 counter\n  }\n"
+                                    "}\nEOF")
+                         .arg(lan->lan, kPublicRouter)),
+                  QString());
+    }
+
+    void writeSettings(const QVariantMap &settings) {
+        QFile file(defaultsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write(xmlData(settings)) > 0);
+    }
+
+    // Packets the LAN host sent to the public address's SNMP port so far.
+    quint64 packetsToPublicRouter() const {
+        QString output;
+        sh("ip netns exec " + lan->lan + " nft list table ip flowtally_test", &output);
+        const QRegularExpressionMatch found =
+            QRegularExpression(R"(counter packets (\d+))").match(output);
+        return found.hasMatch() ? found.captured(1).toULongLong() : quint64(-1);
+    }
+
+    // The host's link reaches the public address: its hardware address is
+    // the router's, so the packets cross the link (where nobody answers).
+    QString reachPublicRouter(const QString &how) const {
+        return sh(
+            QStringLiteral("ip -n %1 neigh replace %2 lladdr %3 dev %4 nud permanent && "
+                           "ip -n %1 route %5")
+                .arg(lan->lan, kPublicRouter, lan->routerHardware, lan->shape.hostInterface, how));
+    }
+
+    const QString modules = mibFolder();
+    std::unique_ptr<SnmpAgent> agent;
+};
+
+// Every snmpget and snmpwalk that Flowtally starts (the probe, a router
+// sample's queries) is a wrapper in place of the real tool, which writes
+// down its own /proc/PID/cmdline and environment before it becomes the
+// real tool; none holds the community, and the router is read all the same.
+TEST_F(RouterSecrecyTest, CommunityNeverOnACommandLine) {
+    ASSERT_NO_FATAL_FAILURE(writeSettings({{"communityPassword", kCommunity}}));
+    QString mounts;
+    for (const QString tool : {"snmpget", "snmpwalk"}) {
+        const QString real = folder.filePath("real-" + tool);
+        const QString wrapper = folder.filePath(tool);
+        ASSERT_TRUE(QFile::copy("/usr/bin/" + tool, real));
+        QFile file(wrapper);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\n{ tr '\\0' ' ' < /proc/$$/cmdline; tr '\\0' ' ' < "
+                                  "/proc/$$/environ; echo; } >> '%1'\nexec '%2' \"$@\"\n")
+                       .arg(folder.filePath("processes"), real)
+                       .toUtf8());
+        file.close();
+        ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                        QFile::ExeOther));
+        mounts += QStringLiteral("mount --bind '%1' /usr/bin/%2 && ").arg(wrapper, tool);
+    }
+    // `ip netns exec` gives the program a mount namespace of its own: the
+    // wrappers stand for the tools there only.
+    flowtally = start(lan->lan, QStringList{"sh", "-c", mounts + "exec env \"$@\"", "sh"} +
+                                    programEnvironment() + QStringList{programPath()});
+    ASSERT_TRUE(running(*flowtally));
+    const auto first = waitForSample({}, {}, "router");
+    ASSERT_TRUE(first) << "Flowtally stored no router sample";
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
+    ASSERT_TRUE(waitForSample(lan->routerCounters(), first->key, "router"));
+    ASSERT_NO_FATAL_FAILURE(quit());
+
+    const QStringList runs =
+        QString(readFile(folder.filePath("processes"))).split('\n', Qt::SkipEmptyParts);
+    EXPECT_GE(runs.filter("snmpget").size(), 2);
+    EXPECT_GE(runs.filter("snmpwalk").size(), 1);
+    for (const QString &run : runs)
+        EXPECT_FALSE(run.contains(kCommunity)) << run.toStdString();
+    EXPECT_FALSE(QString(readFile(logPath())).contains(kCommunity)) << "in the log";
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("runtime/snmp/snmp.conf")))
+        << "the tools' file outlived Flowtally";
+}
+
+// The default router has a public address: Flowtally counts the computer's
+// own interface and sends it nothing. Typed into the address field, the
+// same address is asked.
+TEST_F(RouterSecrecyTest, PublicRouterIsAskedOnlyWhenTyped) {
+    ASSERT_NO_FATAL_FAILURE(writeSettings({{"communityPassword", kCommunity}}));
+    ASSERT_EQ(sh(lan->route("del")), QString());
+    ASSERT_EQ(reachPublicRouter("add default via " + kPublicRouter + " dev " +
+                                lan->shape.hostInterface + " onlink"),
+              QString());
+    ASSERT_NO_FATAL_FAILURE(launch());
+    const auto local = waitForSample({}, {}, "local");
+    ASSERT_TRUE(local) << "Flowtally stored no sample";
+    QThread::sleep(8); // ticks, each of which would probe a router that may be asked
+    ASSERT_NO_FATAL_FAILURE(quit());
+    EXPECT_EQ(records().at(local->key).source(), "local");
+    EXPECT_EQ(packetsToPublicRouter(), 0u) << "the public default router was asked";
+
+    // The default router is the agent again; the public address is typed.
+    ASSERT_EQ(sh("ip -n " + lan->lan + " route del default"), QString());
+    ASSERT_EQ(sh(lan->route("add")), QString());
+    ASSERT_EQ(reachPublicRouter("add " + kPublicRouter + " dev " + lan->shape.hostInterface),
+              QString());
+    QVariantMap settings = dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap());
+    settings.insert("AirportIP", kPublicRouter);
+    ASSERT_NO_FATAL_FAILURE(writeSettings(settings));
+    ASSERT_NO_FATAL_FAILURE(launch());
+    EXPECT_TRUE(waitUntil([&] { return packetsToPublicRouter() > 0; }))
+        << "the typed address was never asked";
+    ASSERT_NO_FATAL_FAILURE(quit());
+}
+
+} // namespace
+
+} // namespace flowtally
