@@ -26,14 +26,6 @@ std::mutex answerMutex;
 NetworkManagerWatch::Answer answer;
 const NetworkManagerWatch *watching = nullptr;
 
-QDBusPendingCall askProperty(const QDBusConnection &bus, const QString &path,
-                             const QString &interface, const QString &name) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, path, kProperties, QStringLiteral("Get"));
-    call << interface << name;
-    return bus.asyncCall(call);
-}
-
 } // namespace
 
 NetworkManagerWatch::NetworkManagerWatch(QObject *parent)
@@ -78,42 +70,45 @@ void NetworkManagerWatch::settle(State state, std::optional<QString> uuid) {
 }
 
 void NetworkManagerWatch::ask() {
-    const quint64 question = ++question_;
-    settle(State::Asking, std::nullopt);
-    auto *pending = new QDBusPendingCallWatcher(
-        askProperty(bus_, kPath, kService, QStringLiteral("PrimaryConnection")), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this, question](QDBusPendingCallWatcher *finished) {
-                finished->deleteLater();
-                if (question != question_)
-                    return;
-                const QDBusPendingReply<QDBusVariant> reply = *finished;
-                if (reply.isError()) {
-                    settle(State::Known, std::nullopt);
-                    return;
-                }
-                askUuid(reply.value().variant().value<QDBusObjectPath>().path());
-            });
+    askProperty(kPath, kService, QStringLiteral("PrimaryConnection"),
+                [this](const std::optional<QVariant> &value) {
+                    if (!value) {
+                        settle(State::Known, std::nullopt);
+                        return;
+                    }
+                    askUuid(value->value<QDBusObjectPath>().path());
+                });
 }
 
 void NetworkManagerWatch::askUuid(const QString &activeConnection) {
-    const quint64 question = ++question_;
     if (activeConnection.isEmpty() || activeConnection == QLatin1String("/")) {
+        ++question_;
         settle(State::Known, std::nullopt);
         return;
     }
+    askProperty(activeConnection, kActiveConnection, QStringLiteral("Uuid"),
+                [this](const std::optional<QVariant> &value) {
+                    const QString uuid = value ? value->toString() : QString();
+                    settle(State::Known, uuid.isEmpty() ? std::nullopt : std::optional(uuid));
+                });
+}
+
+void NetworkManagerWatch::askProperty(const QString &path, const QString &interface,
+                                      const QString &name,
+                                      std::function<void(const std::optional<QVariant> &)> use) {
+    const quint64 question = ++question_;
     settle(State::Asking, std::nullopt);
-    auto *pending = new QDBusPendingCallWatcher(
-        askProperty(bus_, activeConnection, kActiveConnection, QStringLiteral("Uuid")), this);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, path, kProperties, QStringLiteral("Get"));
+    call << interface << name;
+    auto *pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this, question](QDBusPendingCallWatcher *finished) {
+            [this, question, use = std::move(use)](QDBusPendingCallWatcher *finished) {
                 finished->deleteLater();
                 if (question != question_)
                     return;
                 const QDBusPendingReply<QDBusVariant> reply = *finished;
-                const QString uuid =
-                    reply.isError() ? QString() : reply.value().variant().toString();
-                settle(State::Known, uuid.isEmpty() ? std::nullopt : std::optional(uuid));
+                use(reply.isError() ? std::nullopt : std::optional(reply.value().variant()));
             });
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QDBusPendingCallWatcher;
@@ -49,6 +50,10 @@ class NetworkManagerWatch : public QObject {
   private:
     void ask();
     void askUuid(const QString &activeConnection);
+    // Asks for a property of NetworkManager's object at `path`; `use` gets its
+    // value, or none on an error, unless another question was asked meanwhile.
+    void askProperty(const QString &path, const QString &interface, const QString &name,
+                     std::function<void(const std::optional<QVariant> &)> use);
     void settle(State state, std::optional<QString> uuid);
 
     QDBusConnection bus_;
