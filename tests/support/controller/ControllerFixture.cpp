@@ -1,5 +1,6 @@
 #include "ControllerFixture.h"
 
+#include "LoopWaits.h"
 #include "MainLoop.h"
 #include "NotificationCenter.h"
 #include "ToolPaths.h"
@@ -99,6 +100,18 @@ TrafficSample ControllerFixture::sample(char source, quint64 in, quint64 out, do
         sample.insert(SampleKey::MAC, "02:00:00:00:00:01");
     }
     return sample;
+}
+
+void ControllerFixture::setNetstatCounters(quint64 in, quint64 out) {
+    reply("netstat", QString("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes Coll\n"
+                             "eth0 1500 <Link#2> 02:00:00:00:00:01 10 0 %1 20 0 %2 0\n")
+                         .arg(in)
+                         .arg(out));
+}
+
+bool ControllerFixture::startMetering(quint64 in) {
+    controller->startLogging();
+    return runLoopUntil([&] { return controller->prevInVal() == in; });
 }
 
 void ControllerFixture::setLimit(double number, quint64 scale) {
