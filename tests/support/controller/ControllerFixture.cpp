@@ -34,8 +34,9 @@ fi)sh")
                                                                     .arg(tools.path(), name)));
     }
     // Each test meters from its start: a silent router of the one before
-    // is asked at once.
+    // is asked at once, and a fault of its is told again.
     AppDelegate::rearmRouterProbe();
+    AppDelegate::retellFaults();
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
     runMainLoopFor(0.05); // texts queued before the test began are not its own
