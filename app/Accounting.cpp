@@ -63,7 +63,11 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
                     _resetDate = Environment::current().now();
                 const double sinceReset = seconds(_resetDate, Environment::current().now());
                 _gbpmLimit = displayLimitGB->doubleValue() * static_cast<double>(_limitUnitsScale);
-                _gbpm = static_cast<double>(_totalBytesValue) / (sinceReset / kThirtyDays);
+                // A clock set back before the reset date leaves no time to
+                // project from: no projection rather than a negative one.
+                _gbpm = sinceReset < 0
+                            ? qQNaN()
+                            : static_cast<double>(_totalBytesValue) / (sinceReset / kThirtyDays);
                 showFigures(*sample, inRateValue, outRateValue);
                 recordHistory(growth, *sample);
                 showCycle(inRateValue, outRateValue, date);

@@ -121,6 +121,9 @@ class AppDelegate : public QObject {
     // ---- Local source ----
     static std::optional<TrafficSample> primaryInterfaceStats();
     static std::optional<TrafficSample> localStatsForPrimaryInterface(const QString &name);
+    // A fault of the local source that lasts is told once (see
+    // LocalSource.cpp); after this call, once more. Metering begins again.
+    static void retellFaults();
 
     // ---- Address-resolution lookups ----
     static std::optional<QVariantMap> IPInfo(const std::optional<QString> &address);

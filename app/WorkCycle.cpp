@@ -71,6 +71,7 @@ void AppDelegate::startLogging() {
     }
     restartPB->setEnabled(false);
     rearmRouterProbe();
+    retellFaults();
     setPrimaryService(primaryServiceUUID());
     readDatFile();
     readLastReading();

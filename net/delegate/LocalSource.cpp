@@ -13,12 +13,43 @@
 #include <QFile>
 
 #include <ctime>
+#include <mutex>
 
 namespace flowtally {
 
 namespace {
 
 const QString kOperationName = QStringLiteral("localStatsForPrimaryInterface:");
+
+// A tool's output quoted in the log is cut after this many characters: a
+// tool that prints megabytes does not put them in the log.
+constexpr qsizetype kLongestQuote = 200;
+
+// What the log was last told of a sample's fault; guarded by toldMutex.
+std::mutex toldMutex;
+QString toldFault;
+
+// Logs the lines that tell a sample's fault (none: the sample had none),
+// unless they are the ones told for the sample before: a fault that lasts
+// is told once, not at every tick.
+void tellFault(const QStringList &lines) {
+    const QString fault = lines.join(QLatin1Char('\n'));
+    {
+        std::lock_guard lock(toldMutex);
+        if (fault == toldFault)
+            return;
+        toldFault = fault;
+    }
+    for (const QString &line : lines)
+        systemLog(line);
+}
+
+QString quotedForLog(const QString &text) {
+    if (text.size() <= kLongestQuote)
+        return text;
+    return text.left(kLongestQuote) +
+           QStringLiteral("… (%1 characters more)").arg(text.size() - kLongestQuote);
+}
 
 // The text that names this boot of the computer; empty when it cannot be read.
 QString currentBootId() {
@@ -36,6 +67,11 @@ double secondsSinceBoot() {
 
 } // namespace
 
+void AppDelegate::retellFaults() {
+    std::lock_guard lock(toldMutex);
+    toldFault.clear();
+}
+
 std::optional<TrafficSample> AppDelegate::primaryInterfaceStats() {
     const std::optional<QString> interface = primaryInterface();
     if (!interface) {
@@ -49,8 +85,16 @@ std::optional<TrafficSample> AppDelegate::primaryInterfaceStats() {
 std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QString &name) {
     const QStringList arguments =
         QStringLiteral("-f inet -bI %1").arg(name).split(QLatin1Char(' '));
-    const std::optional<QByteArray> output =
-        SynchronousTaskWrapper::execute(Environment::current().toolPath(kNetstatTool), arguments);
+    // What the run logs (a tool that ended badly or hung) is told with the
+    // sample's outcome.
+    std::optional<QByteArray> output;
+    QStringList runLines;
+    {
+        HeldLogLines held;
+        output = SynchronousTaskWrapper::execute(Environment::current().toolPath(kNetstatTool),
+                                                 arguments);
+        runLines = held.take();
+    }
     const QString text = output ? decodeUtf8(*output).value_or(QString()) : QString();
 
     const NetstatReading reading = readNetstatListing(text);
@@ -59,9 +103,14 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
         const QString format = reading.outcome == NetstatReading::Outcome::ShortLineCount
                                    ? QStringLiteral("Short line-count in %1: \"%2\"")
                                    : QStringLiteral("Result Format Error in %1: \"%2\"");
-        systemLog(format.arg(kOperationName, reading.quoted));
+        // One line: what the listing lacked, and why when the run told it.
+        QString line = format.arg(kOperationName, quotedForLog(reading.quoted));
+        if (!runLines.isEmpty())
+            line += QStringLiteral(" (%1)").arg(runLines.join(QStringLiteral("; ")));
+        tellFault({line});
         return std::nullopt;
     }
+    tellFault(runLines);
 
     TrafficSample sample;
     sample.insert(SampleKey::PrimaryInterface, name);

@@ -5,10 +5,13 @@
 #include <mutex>
 #include <syslog.h>
 #include <unistd.h>
+#include <utility>
 
 namespace flowtally {
 
 namespace {
+
+thread_local HeldLogLines *heldLines = nullptr;
 
 void writeToStandardError(const QByteArray &line) {
     QByteArray text = "flowtally: " + line + '\n';
@@ -25,7 +28,25 @@ void writeToStandardError(const QByteArray &line) {
 
 } // namespace
 
+HeldLogLines::HeldLogLines() : outer_(heldLines) {
+    heldLines = this;
+}
+
+HeldLogLines::~HeldLogLines() {
+    heldLines = outer_;
+    for (const QString &line : std::as_const(lines_))
+        systemLog(line);
+}
+
+QStringList HeldLogLines::take() {
+    return std::exchange(lines_, {});
+}
+
 void systemLog(const QString &line) {
+    if (heldLines) {
+        heldLines->lines_.append(line);
+        return;
+    }
     Environment::current().log(line);
 }
 

@@ -202,7 +202,7 @@ class SystemTest : public ::testing::Test {
     Records records() {
         Records found;
         const QVariantMap all =
-            dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap());
+            dictionaryWithContentsOfFile(settingsRoot + defaultsPath()).value_or(QVariantMap());
         for (auto entry = all.constBegin(); entry != all.constEnd(); ++entry) {
             const Record record{entry.key(), entry.value().toMap()};
             if (record.values.contains("PrimaryService"))
@@ -280,6 +280,9 @@ class SystemTest : public ::testing::Test {
     }
 
     QTemporaryDir folder;
+    // Where the test sees the root of the files Flowtally sees: the same
+    // root, or Flowtally's mount namespace's (/proc/PID/root).
+    QString settingsRoot;
     std::unique_ptr<Lan> lan;
     int client = -1, server = -1;
     std::unique_ptr<QProcess> flowtally;

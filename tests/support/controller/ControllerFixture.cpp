@@ -1,5 +1,6 @@
 #include "ControllerFixture.h"
 
+#include "LoopWaits.h"
 #include "MainLoop.h"
 #include "NotificationCenter.h"
 #include "ToolPaths.h"
@@ -33,8 +34,9 @@ fi)sh")
                                                                     .arg(tools.path(), name)));
     }
     // Each test meters from its start: a silent router of the one before
-    // is asked at once.
+    // is asked at once, and a fault of its is told again.
     AppDelegate::rearmRouterProbe();
+    AppDelegate::retellFaults();
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
     runMainLoopFor(0.05); // texts queued before the test began are not its own
@@ -99,6 +101,18 @@ TrafficSample ControllerFixture::sample(char source, quint64 in, quint64 out, do
         sample.insert(SampleKey::MAC, "02:00:00:00:00:01");
     }
     return sample;
+}
+
+void ControllerFixture::setNetstatCounters(quint64 in, quint64 out) {
+    reply("netstat", QString("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes Coll\n"
+                             "eth0 1500 <Link#2> 02:00:00:00:00:01 10 0 %1 20 0 %2 0\n")
+                         .arg(in)
+                         .arg(out));
+}
+
+bool ControllerFixture::startMetering(quint64 in) {
+    controller->startLogging();
+    return runLoopUntil([&] { return controller->prevInVal() == in; });
 }
 
 void ControllerFixture::setLimit(double number, quint64 scale) {

@@ -58,6 +58,11 @@ class ControllerFixture : public ::testing::Test {
     // after the fixture's base time.
     TrafficSample sample(char source, quint64 in, quint64 out, double seconds, double uptime = 0,
                          const QString &service = kService) const;
+    // netstat lists the interface eth0 with these byte counters.
+    void setNetstatCounters(quint64 in, quint64 out);
+    // Starts the work cycle and waits (20 s at most) until a sample has
+    // read this incoming counter; whether one did.
+    bool startMetering(quint64 in);
     // Sets the limit field and unit as a person would in the preferences.
     void setLimit(double number, quint64 scale);
 

@@ -1,0 +1,77 @@
+// The settings folder on a small file system of its own, in a mount
+// namespace that only Flowtally and the test see, filled up and then made
+// read-only while Flowtally meters.
+#include "SystemTest.h"
+
+namespace flowtally {
+
+namespace {
+
+// A full folder and a read-only one each cost one log line when writing
+// starts failing and one when it works again; Flowtally meters on, and the
+// totals counted meanwhile reach the file whole.
+TEST_F(SystemTest, FullOrReadOnlySettingsFolderCostsALogLineAndNoByte) {
+    if (QStandardPaths::findExecutable("unshare").isEmpty() ||
+        QStandardPaths::findExecutable("nsenter").isEmpty())
+        GTEST_SKIP() << "needs unshare and nsenter";
+    // The mount namespace, held by a process of the test's in the LAN's
+    // network namespace (so that its /sys shows the LAN's interfaces): a
+    // tmpfs of 256 KiB on the settings folder.
+    const std::unique_ptr<QProcess> holder =
+        start(lan->lan,
+              {"unshare", "--mount", "--propagation", "private", "sh", "-c",
+               "mount -t tmpfs -o size=256k,mode=0700 flowtally-settings \"$0\" && exec sleep 600",
+               settingsFolder()});
+    const QString pid = QString::number(holder->processId());
+    settingsRoot = "/proc/" + pid + "/root";
+    const QString inNamespace = "nsenter -t " + pid + " -m ";
+    ASSERT_TRUE(waitUntil([&] {
+        return sh(inNamespace + "mountpoint -q " + settingsFolder()).isEmpty();
+    })) << "no tmpfs on the settings folder";
+    flowtally = start(lan->lan, QStringList{"nsenter", "-t", pid, "-m", "env"} +
+                                    programEnvironment() + QStringList{programPath()});
+    ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+    const auto first = waitForSample();
+    ASSERT_TRUE(first) << "never metered";
+    ASSERT_TRUE(settingsLines().isEmpty()) << settingsLines().join('\n').toStdString();
+
+    const QString filler = settingsRoot + settingsFolder() + "/filler";
+    const struct {
+        const char *fault;
+        QString make, mend, told;
+    } cases[] = {
+        {"full", "dd if=/dev/zero of=" + filler + " bs=4096 2>/dev/null; true", "rm " + filler,
+         "No space left on device"},
+        {"read-only", inNamespace + "mount -o remount,ro " + settingsFolder(),
+         inNamespace + "mount -o remount,rw " + settingsFolder(), "Read-only file system"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fault);
+        const qsizetype before = settingsLines().size();
+        ASSERT_EQ(sh(c.make), QString());
+        ASSERT_NO_FATAL_FAILURE(push(2 * kMiB, kMiB));
+        ASSERT_TRUE(waitUntil([&] { return settingsLines().size() > before; })) << "no word of it";
+        EXPECT_TRUE(settingsLines().last().contains(c.told))
+            << settingsLines().last().toStdString();
+        ASSERT_NO_FATAL_FAILURE(push(kMiB, 2 * kMiB));
+        QThread::sleep(4); // ticks and tries to write, each of which fails
+        ASSERT_TRUE(running(*flowtally)) << "Flowtally ended";
+        EXPECT_EQ(settingsLines().size(), before + 1) << settingsLines().join('\n').toStdString();
+
+        ASSERT_EQ(sh(c.mend), QString());
+        const auto record = waitForSample(counters());
+        ASSERT_TRUE(record) << "the totals never reached the file";
+        EXPECT_EQ(settingsLines().size(), before + 2) << settingsLines().join('\n').toStdString();
+        EXPECT_TRUE(settingsLines().last().contains("are written to"));
+        expectConsistent(*record, first->base());
+    }
+    ASSERT_NO_FATAL_FAILURE(quit());
+    const Record last = records().at(first->key);
+    expectSoonAfter(last.prev(), counters());
+    expectAtLeast(last.total(), {6 * kMiB, 6 * kMiB});
+    expectConsistent(last, first->base());
+}
+
+} // namespace
+
+} // namespace flowtally
