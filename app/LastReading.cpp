@@ -35,6 +35,8 @@ QVariantMap CounterOrigin::toMap() const {
         map.insert(QStringLiteral("boot"), boot);
     if (bits != 0)
         map.insert(QStringLiteral("bits"), bits);
+    if (!hardware.isEmpty())
+        map.insert(QStringLiteral("hardware"), hardware);
     return map;
 }
 
@@ -43,7 +45,8 @@ CounterOrigin CounterOrigin::fromMap(const QVariantMap &map) {
             map.value(QStringLiteral("device")).toString(),
             static_cast<quint32>(map.value(QStringLiteral("index")).toULongLong()),
             map.value(QStringLiteral("boot")).toString(),
-            map.value(QStringLiteral("bits")).toInt()};
+            map.value(QStringLiteral("bits")).toInt(),
+            map.value(QStringLiteral("hardware")).toString()};
 }
 
 std::optional<CounterReading> readingOfSample(const TrafficSample &sample) {
@@ -59,6 +62,7 @@ std::optional<CounterReading> readingOfSample(const TrafficSample &sample) {
         reading.origin.device = sample.value(SampleKey::RouterAddress).toString();
         reading.origin.index = sample.value(SampleKey::InterfaceIndex).toUInt();
         reading.origin.bits = sample.value(SampleKey::CounterBits, 32).toInt();
+        reading.origin.hardware = sample.value(SampleKey::RouterHardware).toString();
         reading.uptime = sample.value(SampleKey::Uptime).toDouble();
     }
     reading.in = readingOf(sample, SampleKey::InTraffic);

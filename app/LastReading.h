@@ -25,6 +25,10 @@ struct CounterOrigin {
     // (origins of older versions): a router's counters are then 32 bits
     // wide, a computer's 64.
     int bits = 0;
+    // A router's hardware address; empty where it is not known (a router
+    // that is not the default one, origins of older versions), which then
+    // tells no router from another at the same address.
+    QString hardware = {};
 
     // The counters' width, recorded or not.
     int width() const { return bits != 0 ? bits : source == CounterSource::Router ? 32 : 64; }
@@ -32,7 +36,8 @@ struct CounterOrigin {
     // interface are not.
     bool operator==(const CounterOrigin &other) const {
         return source == other.source && device == other.device && index == other.index &&
-               boot == other.boot && width() == other.width();
+               boot == other.boot && width() == other.width() &&
+               (hardware == other.hardware || hardware.isEmpty() || other.hardware.isEmpty());
     }
     bool isKnown() const { return source != CounterSource::Unknown; }
 

@@ -26,6 +26,9 @@ inline const QString KernelIndex = QStringLiteral("KernelIndex");
 inline const QString BootID = QStringLiteral("BootID");
 inline const QString RouterAddress = QStringLiteral("RouterAddress");
 inline const QString InterfaceIndex = QStringLiteral("InterfaceIndex");
+// The router's hardware address where it is known (the default router):
+// two routers at one address, at home and at the office, are other counters.
+inline const QString RouterHardware = QStringLiteral("RouterHardware");
 // A router sample's counters' width: 64 for IF-MIB's ifHCInOctets and
 // ifHCOutOctets, 32 for ifInOctets and ifOutOctets (also when absent).
 inline const QString CounterBits = QStringLiteral("CounterBits");

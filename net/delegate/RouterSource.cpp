@@ -6,6 +6,7 @@
 #include "AppDelegate.h"
 
 #include "DirectToolRun.h"
+#include "DynamicStore.h"
 #include "Environment.h"
 #include "InterfaceChoice.h"
 #include "IsValidLocalIP.h"
@@ -30,6 +31,16 @@ constexpr quint32 kDefaultInterfaceIndex = 6;
 // agent answers to it, and the tools would only complain.
 bool given(const std::optional<QString> &value) {
     return value && !value->isEmpty();
+}
+
+// The hardware address of the router at `address` where it is the default
+// router and was seen; empty otherwise. Routers at one address in two
+// networks (192.168.1.1 at home and at the office) are told apart by it.
+QString hardwareAddressOf(const QString &address) {
+    const std::optional<QVariantMap> state = AppDelegate::primaryInterfacePlist();
+    if (!state || state->value(kSCPropNetIPv4Router).toString() != address)
+        return {};
+    return state->value(kRouterHardwareAddress).toString();
 }
 
 // Status texts of the queries go through the main thread, like all others.
@@ -281,11 +292,12 @@ std::optional<TrafficSample> AppDelegate::routerStats() {
 
 std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *missingInterface) {
     const QString address = routerIPAddress().value_or(QString());
+    const QString hardware = hardwareAddressOf(address);
     const std::optional<InterfaceChoice> choice = chosenInterface(address);
-    // The interface's index as found the last time; a walk when none is
-    // known, and after a restart of the router, which may have numbered
-    // its interfaces anew.
-    const QString sought = address + QLatin1Char('\n') +
+    // The interface's index as found the last time at this router; a walk
+    // when none is known, and after a restart of the router, which may have
+    // numbered its interfaces anew.
+    const QString sought = address + QLatin1Char('\n') + hardware + QLatin1Char('\n') +
                            (choice ? choice->object + QLatin1Char('\n') + choice->text : QString());
     const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes.find(sought);
     bool gone = false;
@@ -324,6 +336,8 @@ std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *m
     // Which counters these are: another router, another interface of it, or
     // its counters of another width count other things.
     sample.insert(SampleKey::RouterAddress, address);
+    if (!hardware.isEmpty())
+        sample.insert(SampleKey::RouterHardware, hardware);
     sample.insert(SampleKey::InterfaceIndex, *index);
     sample.insert(SampleKey::CounterBits, reading->bits);
     if (const std::optional<QString> service = primaryServiceUUID())

@@ -59,8 +59,11 @@ std::optional<QVariantMap> globalIPv4State(const std::string &routeTable,
         return std::nullopt;
     QVariantMap state;
     state.insert(kSCDynamicStorePropNetPrimaryInterface, QString::fromStdString(route->interface));
-    if (route->router)
+    if (route->router) {
         state.insert(kSCPropNetIPv4Router, QString::fromStdString(*route->router));
+        if (const std::optional<std::string> hardware = routerHardware(*route, neighbourTable))
+            state.insert(kRouterHardwareAddress, QString::fromStdString(*hardware));
+    }
     // NetworkManager's name for the network where it has one; none while it
     // is still being asked, so that a network is not named twice at start.
     const NetworkManagerWatch::Answer networkManager = NetworkManagerWatch::current();

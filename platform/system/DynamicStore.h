@@ -14,6 +14,8 @@ inline const QString kGlobalIPv4StateKey = QStringLiteral("State:/Network/Global
 inline const QString kSCDynamicStorePropNetPrimaryInterface = QStringLiteral("PrimaryInterface");
 inline const QString kSCPropNetIPv4Router = QStringLiteral("Router");
 inline const QString kSCDynamicStorePropNetPrimaryService = QStringLiteral("PrimaryService");
+// The router's hardware address, once it was seen (Flowtally's own entry).
+inline const QString kRouterHardwareAddress = QStringLiteral("RouterHardwareAddress");
 
 // On Linux the record is made up on each read, from what the environment in
 // force (Environment.h) shows of the world: the primary interface and router

@@ -21,6 +21,11 @@ const CounterOrigin kRouter7{CounterSource::Router, "192.168.1.1", 7, {}};
 const CounterOrigin kRouter8{CounterSource::Router, "192.168.1.1", 8, {}};
 const CounterOrigin kRouter7Of32Bits{CounterSource::Router, "192.168.1.1", 7, {}, 32};
 const CounterOrigin kRouter7Of64Bits{CounterSource::Router, "192.168.1.1", 7, {}, 64};
+// Two routers at one address, told apart by their hardware addresses.
+const CounterOrigin kHomeRouter{CounterSource::Router, "192.168.1.1", 7, {}, 32,
+                                "02:00:00:00:00:aa"};
+const CounterOrigin kOfficeRouter{CounterSource::Router, "192.168.1.1", 7, {}, 32,
+                                  "02:00:00:00:00:bb"};
 
 // One step of a sequence: a reading for a network (0 is a failed read),
 // or, with no network, a new metering session; and the bytes it counts.
@@ -72,6 +77,12 @@ TEST(LastReading, WhichReadingMeasuresWhich) {
         {"a failed read keeps the counter's last reading",
          {{"home", kEth0, 1000, 100, 0, 0}, {"home", kEth0, 0, 150, 0, 50},
           {"home", kEth0, 1600, 160, 600, 10}}},
+        {"another router at the same address only records, its up-time higher or lower",
+         {{"home", kHomeRouter, 90000, 9000, 0, 0, 500}, {"office", kOfficeRouter, 5000, 500, 0, 0, 3},
+          {"office", kOfficeRouter, 5600, 560, 600, 60, 5},
+          {"home", kHomeRouter, 95000, 9500, 0, 0, 600}, {"office", kOfficeRouter, 9000, 900, 0, 0, 900}}},
+        {"a router's hardware address unknown before is the same router",
+         {{"home", kRouter7, 9000, 900, 0, 0, 50}, {"home", kHomeRouter, 9500, 950, 500, 50, 52}}},
         {"another interface of the router only records",
          {{"home", kRouter7, 9000, 900, 0, 0, 50}, {"home", kRouter8, 100, 10, 0, 0, 52}}},
         {"the router's counters of another width only record, both ways",

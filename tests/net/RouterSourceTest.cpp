@@ -100,6 +100,7 @@ TEST_F(RouterSource, SampleIsOneGetAfterTheWalkThatFoundTheInterface) {
                                           {SampleKey::PrimaryService, kService},
                                           {SampleKey::RouterAddress, kRouter},
                                           {SampleKey::InterfaceIndex, 7u},
+                                          {SampleKey::RouterHardware, *kHome.routerHardware},
                                           {SampleKey::CounterBits, 32}}));
         EXPECT_TRUE(sample->value(SampleKey::FireDate).toDateTime().isValid());
         newTexts();
@@ -429,6 +430,40 @@ TEST_F(RouterSource, StumblingRouterInventsNoBytes) {
         EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
     }
     // Texts still on their way show after the test's clock has gone.
+    environment.setClock({});
+}
+
+// Routers at one address in two networks (192.168.1.1 at home and at the
+// office, told apart by their hardware addresses) are other counters, though
+// both have vlan1 at index 7 and the office's is up longer: the office counts
+// none of the home router's bytes, and its interfaces are walked anew.
+TEST_F(RouterSource, RoutersAtOneAddressInTwoNetworksAreOtherCounters) {
+    const auto now = std::make_shared<QDateTime>(QDateTime::currentDateTimeUtc());
+    environment.setClock([now] { return *now; });
+    const auto step = [&](int uptime, quint64 in, quint64 out) {
+        reply(kUptime, QString("SNMPv2-MIB::sysUpTime.0 = Timeticks: (%1) x\n").arg(uptime * 100));
+        counters(7, QString("Counter32: %1\n").arg(in), QString("Counter32: %1\n").arg(out));
+        *now = now->addSecs(2);
+        controller->processStatsDict(controller->routerStats());
+    };
+    step(1000, 5000, 500); // sets the time only
+    step(1002, 6000, 600); // records
+    step(1004, 7000, 700);
+    EXPECT_EQ(controller->totalInBytes(), 1000u);
+
+    useNetwork(kOffice);
+    controller->doWriteToDisk();
+    controller->setPrimaryService(kOtherService);
+    controller->readDatFile();
+    runs();
+    // Its first sample only records.
+    for (const auto &[uptime, total] : {std::pair{9000, 0u}, {9002, 2u}, {9004, 4u}}) {
+        step(uptime, 90000 + uptime, 9000);
+        EXPECT_EQ(controller->totalInBytes(), total) << uptime;
+        if (uptime == 9000) {
+            EXPECT_EQ(runs(), walk() + sampleGet(7));
+        }
+    }
     environment.setClock({});
 }
 

@@ -51,6 +51,7 @@ TEST_F(DynamicStoreTest, DefaultRouteOfLowestMetricWinsAndNoneMeansNoState) {
                                  route("enp3s0", "0101A8C0") + route("tun0", "0100000A"));
     EXPECT_EQ(state, (QVariantMap{{kSCDynamicStorePropNetPrimaryInterface, "enp3s0"},
                                   {kSCPropNetIPv4Router, "192.168.1.1"},
+                                  {kRouterHardwareAddress, "aa:bb:cc:00:11:22"},
                                   {kSCDynamicStorePropNetPrimaryService,
                                    serviceFrom(route("enp3s0", "0101A8C0"))}}));
     for (const std::string &routes :
