@@ -96,6 +96,21 @@ class CountedWrites : public TestEnvironment {
 
 // ---- Inside the LAN host's namespace: Flowtally ----
 
+// Counts the paint events of every widget, by class and name.
+class PaintCounter : public QObject {
+  public:
+    bool eventFilter(QObject *object, QEvent *event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints[QString::fromLatin1(object->metaObject()->className()) + QLatin1Char(' ') +
+                     object->objectName()];
+            ++total;
+        }
+        return false;
+    }
+    QHash<QString, int> paints;
+    int total = 0;
+};
+
 int inside(int argc, char **argv, int seconds) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
@@ -113,7 +128,10 @@ int inside(int argc, char **argv, int seconds) {
     const int writesBefore = environment.settingsWrites;
     std::printf("measuring\n");
     std::fflush(stdout);
+    PaintCounter painted;
+    application.installEventFilter(&painted);
     runMainLoopFor(seconds);
+    application.removeEventFilter(&painted);
     const CpuTimes end = cpuTimes();
     const double mainThread = mainThreadSeconds() - mainStart;
     const QHash<QString, ChildProcess::ProgramCost> costs = ChildProcess::programCosts();
@@ -166,6 +184,9 @@ int inside(int argc, char **argv, int seconds) {
     std::printf("  CPU in the minute, together  %8.1f ms\n", (own + children) * 60 / seconds * 1e3);
     std::printf("  settings writes              %d in %d s: %.0f an hour\n", writes, seconds,
                 writes * 3600.0 / seconds);
+    std::printf("  paint events a tick          %8.2f\n", painted.total * perTick / 1e3);
+    for (auto widget = painted.paints.constBegin(); widget != painted.paints.constEnd(); ++widget)
+        std::printf("    %-40s %6.2f\n", qPrintable(widget.key()), widget.value() * perTick / 1e3);
 
     printFigure("silent router: ticks a minute", double(ticks) * 60 / seconds, "", 1);
     printFigure("silent router: CPU a tick, Flowtally and tools", (own + children) * perTick, "ms");
@@ -176,6 +197,7 @@ int inside(int argc, char **argv, int seconds) {
                     "ms");
     printFigure("silent router: CPU a minute, Flowtally and tools",
                 (own + children) * 60 / seconds * 1e3, "ms", 1);
+    printFigure("silent router: paint events a tick", painted.total * perTick / 1e3, "", 2);
     printFigure("settings writes an hour, constant traffic", writes * 3600.0 / seconds, "", 0);
     std::fflush(stdout);
     controller.applicationShouldTerminate();
