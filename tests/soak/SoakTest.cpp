@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThreadPool>
 
 #include <cstdio>
 #include <random>
@@ -48,12 +49,45 @@ qsizetype entriesOf(const QString &folder) {
 
 struct Resources {
     qsizetype descriptors = 0, threads = 0;
-    bool operator==(const Resources &) const = default;
+    bool operator==(const Resources &other) const {
+        return descriptors == other.descriptors && threads == other.threads;
+    }
+    QStringList threadNames; // for the messages
 };
 
+QStringList threadNames() {
+    QStringList names;
+    const QString tasks = QStringLiteral("/proc/self/task/");
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks + task + QStringLiteral("/comm"));
+        names.append(comm.open(QIODevice::ReadOnly) ? QString::fromUtf8(comm.readAll()).trimmed()
+                                                    : task);
+    }
+    return names;
+}
+
+// Qt's own thread pool (image conversions while painting) keeps idle
+// threads for half a minute; they are let go before counting, so that only
+// what Flowtally holds is counted.
 Resources resourcesNow() {
+    QThreadPool::globalInstance()->waitForDone();
     return {entriesOf(QStringLiteral("/proc/self/fd")),
-            entriesOf(QStringLiteral("/proc/self/task"))};
+            entriesOf(QStringLiteral("/proc/self/task")), threadNames()};
+}
+
+// The counts once they hold still for 200 ms (3 s at most): what ended
+// controllers started may still be on its way out.
+Resources settledResources() {
+    Resources last = resourcesNow();
+    for (int attempt = 0; attempt < 15; ++attempt) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const Resources now = resourcesNow();
+        if (now == last)
+            break;
+        last = now;
+    }
+    return last;
 }
 
 // Threads that end by themselves (the last worker) take a moment to go:
@@ -113,7 +147,7 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
 
     // The start values: no controller, a fresh settings store.
     endController();
-    const Resources start = resourcesNow();
+    const Resources start = settledResources();
     ASSERT_NO_FATAL_FAILURE(startController());
     // The first reading that counts is the one all later ones are measured against.
     ASSERT_TRUE(cycle.tick(*controller));
@@ -143,7 +177,9 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
             endController();
             const Resources after = resourcesSettledAt(start);
             EXPECT_EQ(after.descriptors, start.descriptors) << "restart " << restarts;
-            EXPECT_EQ(after.threads, start.threads) << "restart " << restarts;
+            EXPECT_EQ(after.threads, start.threads)
+                << "restart " << restarts << ": " << after.threadNames.join(' ').toStdString()
+                << " against " << start.threadNames.join(' ').toStdString();
             ASSERT_NO_FATAL_FAILURE(startController());
         }
     }
@@ -155,7 +191,8 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
     endController();
     const Resources end = resourcesSettledAt(start);
     EXPECT_EQ(end.descriptors, start.descriptors);
-    EXPECT_EQ(end.threads, start.threads);
+    EXPECT_EQ(end.threads, start.threads) << end.threadNames.join(' ').toStdString() << " against "
+                                          << start.threadNames.join(' ').toStdString();
     const QVariantMap record = UserDefaults::standardUserDefaults().objectForKey(kService).toMap();
     EXPECT_EQ(record.value("totalInBytes").toULongLong(), in - firstIn);
     EXPECT_EQ(record.value("totalOutBytes").toULongLong(), out - firstOut);
