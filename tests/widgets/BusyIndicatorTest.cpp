@@ -1,4 +1,5 @@
 #include "BusyIndicator.h"
+#include "PaintCounter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,16 +20,6 @@ void runEventsFor(int ms) {
     while (elapsed.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
-
-// Counts the paint events of a window and its children.
-class PaintCounter : public QObject {
-  public:
-    bool eventFilter(QObject *, QEvent *event) override {
-        paints += event->type() == QEvent::Paint;
-        return false;
-    }
-    int paints = 0;
-};
 
 // Work as quick as a tick's shows nothing and repaints nothing; longer work
 // shows the moving bar until it ends.

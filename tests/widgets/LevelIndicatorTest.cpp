@@ -1,4 +1,5 @@
 #include "LevelIndicator.h"
+#include "PaintCounter.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -35,16 +36,6 @@ TEST(LevelIndicator, ValuesAndRangesThatAreNotFiniteShowAsAnEndOfTheBar) {
             EXPECT_NE(left, LevelIndicator::colour(indicator.zone())) << value << " of " << max;
     }
 }
-
-// Counts the paint events the loop delivers to one widget.
-class PaintCounter : public QObject {
-  public:
-    bool eventFilter(QObject *, QEvent *event) override {
-        paints += event->type() == QEvent::Paint;
-        return false;
-    }
-    int paints = 0;
-};
 
 // A new value repaints the bar when its picture changes, and only then:
 // most samples move the level by less than a pixel.
