@@ -14,7 +14,7 @@ FUZZ_SECONDS      ?= 300
 FUZZ_TEST_SECONDS ?= 60
 
 .PHONY: all deps build build-asan build-fuzz build-tsan package test-package run test tsan fuzz \
-	format clean
+	bench format clean
 
 all: build
 
@@ -70,6 +70,10 @@ tsan: build-tsan
 
 fuzz: build-fuzz
 	./scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Builds the benchmarks, runs them all and prints one table of their figures.
+bench: deps
+	@JOBS=$(JOBS) ./scripts/bench $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

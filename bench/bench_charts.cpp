@@ -10,6 +10,7 @@
 #include "../tests/charts/SampleTraffic.h"
 #include "BillingCycle.h"
 #include "CycleChart.h"
+#include "Figures.h"
 #include "HistoryStore.h"
 #include "HistoryTable.h"
 #include "HistoryTableModel.h"
@@ -57,8 +58,12 @@ void paint(QWidget &widget, qreal ratio) {
     widget.render(&painter);
 }
 
-void print(const char *what, const std::vector<double> &times) {
+// Prints the spread; the medians of the lines `figure` names go to the table
+// of scripts/bench too.
+void print(const char *what, const std::vector<double> &times, const char *figure = nullptr) {
     const Spread spread = spreadOf(times);
+    if (figure)
+        printFigure(std::string(figure) + ", median", spread.median, "ms");
     std::printf("  %-44s median %7.3f ms, mean %7.3f ms, worst %7.3f ms (%4.1f%% of a frame)\n",
                 what, spread.median, spread.mean, spread.worst, spread.median / kFrameMs * 100);
 }
@@ -108,11 +113,14 @@ int run(int rounds) {
     for (const qreal ratio : {1.0, 2.0})
         print(ratio == 1 ? "paint at 1x" : "paint at 2x",
               timed(rounds, [&] { paint(chart, ratio); }));
-    print("all three, 1x", timed(rounds, [&] {
-              check("days", store->days(network, cycle.start, cycle.end, &days));
-              chart.setDays(cycle, days, kLimit, now);
-              paint(chart, 1);
-          }));
+    print("all three, 1x",
+          timed(rounds,
+                [&] {
+                    check("days", store->days(network, cycle.start, cycle.end, &days));
+                    chart.setDays(cycle, days, kLimit, now);
+                    paint(chart, 1);
+                }),
+          "cycle chart: read, feed and paint");
 
     RatesChart rates;
     rates.resize(kChartSize);
@@ -122,10 +130,13 @@ int run(int rounds) {
     std::reverse(points.begin(), points.end());
     std::printf("rates chart, %dx%d, %lld points:\n", kChartSize.width(), kChartSize.height(),
                 static_cast<long long>(points.size()));
-    print("feed and paint at 1x", timed(rounds, [&] {
-              rates.setRates(points, now);
-              paint(rates, 1);
-          }));
+    print("feed and paint at 1x",
+          timed(rounds,
+                [&] {
+                    rates.setRates(points, now);
+                    paint(rates, 1);
+                }),
+          "rates chart: feed and paint");
 
     HistoryWindow window;
     window.resize(kWindowSize);
@@ -142,7 +153,7 @@ int run(int rounds) {
                 static_cast<long long>(months.size()));
     print("read all days and months", reads);
     print("fill the tables", timed(rounds, [&] { window.showHistory(network, days, months); }));
-    print("paint at 1x", timed(rounds, [&] { paint(window, 1); }));
+    print("paint at 1x", timed(rounds, [&] { paint(window, 1); }), "History window: paint");
     print("sort the days by total", timed(rounds, [&] {
               static bool descending = false;
               descending = !descending;

@@ -12,6 +12,7 @@
 // Usage: bench_history [days of history, 30 to 3650; default 365]
 
 #include "BillingCycle.h"
+#include "Figures.h"
 #include "HistoryStore.h"
 #include "Timing.h"
 
@@ -97,9 +98,12 @@ void printReads(HistoryStore &store, const QDateTime &now, const QTimeZone &zone
                  {"twelve months, one network", spreadOf(twelveMonths)},
                  {"all months, all networks", spreadOf(allMonths)}};
     std::printf("reads (%d rounds; a frame is %.0f ms):\n", kReadRounds, kFrameMs);
-    for (const auto &read : reads)
+    for (const auto &read : reads) {
         std::printf("  %-32s median %.3f ms, mean %.3f ms, worst %.3f ms\n", read.what,
                     read.spread.median, read.spread.mean, read.spread.worst);
+        printFigure(std::string("history: read ") + read.what + ", median", read.spread.median,
+                    "ms");
+    }
 }
 
 } // namespace
@@ -162,11 +166,15 @@ int run(int days) {
                 static_cast<long long>(kBatchSeconds), kTimedBatches, batches.median, batches.mean,
                 batches.worst);
     std::printf("prune: %.3f ms\n", pruneMs);
+    printFigure("history: add a batch, median", batches.median, "ms");
+    printFigure("history: add a batch, worst", batches.worst, "ms");
     printReads(*store, at, zone);
     store.reset(); // the last connection folds the write-ahead log into the file
     const double fileMiB = double(QFileInfo(path).size()) / 1048576.0;
     std::printf("file: %.2f MiB (goal under %.0f MiB); write-ahead log while open: %.2f MiB\n",
                 fileMiB, kGoalMiB, walMiB);
+    printFigure("history: file after " + std::to_string(days) + " days of 5 networks", fileMiB,
+                "MiB", 2);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // tests/platform/data/hostile-settings and 40,000 nested arrays made here)
 // is put in place and read 20 times; prints the median wall time of one
 // read and how much the process's peak resident size grew. Asserts nothing.
+#include "Figures.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
 
@@ -52,9 +53,14 @@ void measure(const QString &name, const QByteArray &contents) {
             QFile::remove(folder.filePath(kept));
     }
     std::sort(nanoseconds.begin(), nanoseconds.end());
+    const double median = double(nanoseconds[nanoseconds.size() / 2]) / 1e6;
+    const long growth = peakResidentKiB() - peakBefore;
     std::printf("%-22s %8lld bytes  median %9.3f ms  peak resident +%ld KiB\n", qPrintable(name),
-                static_cast<long long>(contents.size()),
-                double(nanoseconds[nanoseconds.size() / 2]) / 1e6, peakResidentKiB() - peakBefore);
+                static_cast<long long>(contents.size()), median, growth);
+    printFigure("hostile settings, " + name.toStdString() + ": refused in", median, "ms");
+    if (growth > 0)
+        printFigure("hostile settings, " + name.toStdString() + ": peak resident growth",
+                    double(growth), "KiB", 0);
 }
 
 } // namespace

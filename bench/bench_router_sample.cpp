@@ -14,6 +14,7 @@
 // pass with the tools themselves. Prints medians (a sample) and means (a
 // tick); asserts nothing. Needs root, iproute2 and snmpd.
 #include "AppDelegate.h"
+#include "Figures.h"
 #include "MainLoop.h"
 #include "NetworkScene.h"
 #include "ScriptFolder.h"
@@ -194,6 +195,11 @@ int main(int argc, char **argv) {
     printFigures("CPU time, together", median(before.ownCpu) / 1e3 + median(before.toolsCpu) / 1e3,
                  median(after.ownCpu) / 1e3 + median(after.toolsCpu) / 1e3);
 
+    printFigure("router sample (snmpd): wall time", median(after.wall) / 1e3, "ms");
+    printFigure("router sample (snmpd): CPU, Flowtally", median(after.ownCpu) / 1e3, "ms");
+    printFigure("router sample (snmpd): CPU, tools", median(after.toolsCpu) / 1e3, "ms");
+    printFigure("router sample (snmpd): tool runs", runsAfter, "", 2);
+
     // ---- A router that does not answer ----
     // Without an agent the router's kernel refuses the queries.
     agent.stop();
@@ -230,6 +236,9 @@ int main(int argc, char **argv) {
     printFigures("CPU time, together",
                  mean(silentBefore.ownCpu) / 1e3 + mean(silentBefore.toolsCpu) / 1e3,
                  mean(silentAfter.ownCpu) / 1e3 + mean(silentAfter.toolsCpu) / 1e3);
+    printFigure("refusing router, decision in rhythm: probes a tick", silentRunsAfter, "", 2);
+    printFigure("refusing router, decision in rhythm: CPU a tick",
+                mean(silentAfter.ownCpu) / 1e3 + mean(silentAfter.toolsCpu) / 1e3, "ms");
     environment.setClock({});
     return before.failed == 0 && after.failed == 0 ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 // Usage: bench_sampling [ticks per phase, 100 to 100000; default 1000]
 
 #include "AppDelegate.h"
+#include "Figures.h"
 #include "MainLoop.h"
 #include "NotificationCenter.h"
 #include "TestEnvironment.h"
@@ -246,7 +247,9 @@ void printLine(const char *label, const QString &value) {
     std::printf("  %-44s %s\n", label, qPrintable(value));
 }
 
-void printResult(const PhaseResult &r) {
+// Prints the phase's figures; hands the main ones, named after `what`, to
+// the table of scripts/bench.
+void printResult(const PhaseResult &r, const std::string &what) {
     const double n = r.ticks;
     const double self = (r.cpu.selfUser + r.cpu.selfSystem) / n * 1e3;
     const double children = (r.cpu.childUser + r.cpu.childSystem) / n * 1e3;
@@ -283,6 +286,13 @@ void printResult(const PhaseResult &r) {
                                        .arg(kGoalGrowthKiB, 0, 'f', 0)
                                        .arg(growth <= kGoalGrowthKiB ? QStringLiteral("met")
                                                                      : QStringLiteral("NOT met")));
+    printFigure(what + ": CPU, Flowtally", self, "ms");
+    printFigure(what + ": CPU, tools", children, "ms");
+    printFigure(what + ": wall time", r.wall / n * 1e3, "ms");
+    printFigure(what + ": resident memory after tick " + std::to_string(kEarlyTick),
+                double(r.rssEarly), "KiB", 0);
+    printFigure(what + ": resident memory after tick " + std::to_string(r.ticks), double(r.rssLate),
+                "KiB", 0);
 }
 
 int ticksFromArguments(int argc, char **argv) {
@@ -356,7 +366,7 @@ int main(int argc, char **argv) {
                 "   one (so the accounting takes every sample in full), then the main loop\n"
                 "   until the idle queue has posted the tick's status text.\n",
                 kSampleSpacing);
-    printResult(steps);
+    printResult(steps, "local sample, worker steps");
 
     // The record is written every kWriteInterval seconds in the app; here
     // the ticks stand for kSampleSpacing seconds each.
@@ -378,7 +388,7 @@ int main(int argc, char **argv) {
                 "   tick. Ticks come faster than %.1f s apart, so the accounting keeps only\n"
                 "   the date of each sample (its gap check) and shows no figures.\n",
                 kWriteInterval, kSampleSpacing, kSampleSpacing);
-    printResult(cycle);
+    printResult(cycle, "tick, real cycle, silent loopback router");
 
     // Nothing of the controller may still be running when it goes.
     waitForWorker(controller);

@@ -2,6 +2,7 @@
 // cost of starting and reaping the same program, measured interleaved so
 // that both see the same machine load. Prints medians; asserts nothing.
 
+#include "Figures.h"
 #include "SynchronousTaskWrapper.h"
 
 #include <algorithm>
@@ -81,5 +82,8 @@ int main() {
     std::printf("%-34s %10.1f %10.1f\n", "SynchronousTaskWrapper::execute", runnerWallMedian,
                 median(runnerCpu));
     std::printf("wall-time ratio: %.2f\n", runnerWallMedian / bareWallMedian);
+    printFigure("/bin/true, bare posix_spawn: wall time", bareWallMedian, "us", 1);
+    printFigure("/bin/true, tool runner: wall time", runnerWallMedian, "us", 1);
+    printFigure("/bin/true, tool runner: CPU, own thread", median(runnerCpu), "us", 1);
     return 0;
 }

@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +28,13 @@ namespace {
 
 // Big enough to empty a full pipe in one read.
 constexpr size_t kChunkSize = 65536;
+
+std::mutex costsMutex;
+QHash<QString, ChildProcess::ProgramCost> costs;
+
+std::chrono::microseconds durationOf(const timeval &time) {
+    return std::chrono::seconds(time.tv_sec) + std::chrono::microseconds(time.tv_usec);
+}
 
 void closeDescriptor(int &fd) {
     if (fd >= 0)
@@ -284,15 +293,27 @@ bool ChildProcess::isRunning() {
     return !reaped_;
 }
 
+QHash<QString, ChildProcess::ProgramCost> ChildProcess::programCosts() {
+    std::lock_guard lock(costsMutex);
+    return costs;
+}
+
 void ChildProcess::reap(int options) {
     int status = 0;
+    rusage usage{};
     pid_t result;
     do {
-        result = ::waitpid(pid_, &status, options);
+        result = ::wait4(pid_, &status, options, &usage);
     } while (result < 0 && errno == EINTR);
     if (result == 0)
         return;
     reaped_ = true;
+    if (result > 0) {
+        std::lock_guard lock(costsMutex);
+        ProgramCost &cost = costs[path_];
+        ++cost.runs;
+        cost.cpu += durationOf(usage.ru_utime) + durationOf(usage.ru_stime);
+    }
     closeDescriptor(pidfd_);
     if (result < 0)
         status_ = -1; // reaped by someone else: the outcome is unknown

@@ -3,6 +3,7 @@
 #include "Status.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +34,16 @@ class ChildProcess {
     // The longest single wait of runEvents() that callers ask for: the
     // child's end and every chunk wake it at once anyway.
     static constexpr std::chrono::milliseconds kLongestWait{10};
+
+    // What the children of one program cost, over this process's life: the
+    // runs reaped and their CPU time, user and system, as the kernel gave it
+    // when each was reaped.
+    struct ProgramCost {
+        quint64 runs = 0;
+        std::chrono::microseconds cpu{0};
+    };
+    // Every program's so far, by its path. Any thread.
+    static QHash<QString, ProgramCost> programCosts();
 
     ChildProcess() = default;
     ~ChildProcess();

@@ -10,14 +10,20 @@ BusyIndicator::BusyIndicator(QWidget *parent) : QProgressBar(parent) {
     policy.setRetainSizeWhenHidden(true);
     setSizePolicy(policy);
     hide();
+    showTimer_.setSingleShot(true);
+    showTimer_.setInterval(kShowDelayMs);
+    connect(&showTimer_, &QTimer::timeout, this, &QWidget::show);
 }
 
 void BusyIndicator::startAnimation() {
-    show();
+    if (isHidden() && !showTimer_.isActive())
+        showTimer_.start();
 }
 
 void BusyIndicator::stopAnimation() {
-    hide();
+    showTimer_.stop();
+    if (!isHidden())
+        hide();
 }
 
 } // namespace flowtally

@@ -32,8 +32,26 @@ void LevelIndicator::setCriticalValue(double value) {
 }
 
 void LevelIndicator::setDoubleValue(double value) {
+    const std::pair<Zone, long> before = drawnValue();
     value_ = value;
-    update();
+    // Each sample sets the value; most move the bar by less than a pixel.
+    if (drawnValue() != before)
+        update();
+}
+
+QRectF LevelIndicator::inside() const {
+    const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    return frame.adjusted(1.5, 1.5, -1.5, -1.5);
+}
+
+std::pair<LevelIndicator::Zone, long> LevelIndicator::drawnValue() const {
+    const QRectF room = inside();
+    const double filled = room.width() * filledFraction();
+    if (filled <= 0)
+        return {zone(), -1};
+    // Without antialiasing a pixel is filled when its centre is: the fill
+    // ends at the device pixel nearest to its right edge.
+    return {zone(), std::lround((room.left() + filled) * devicePixelRatioF())};
 }
 
 LevelIndicator::Zone LevelIndicator::zone() const {
@@ -82,13 +100,13 @@ void LevelIndicator::paintEvent(QPaintEvent *) {
     painter.setBrush(palette().color(QPalette::Base));
     painter.drawRect(frame);
 
-    const QRectF inside = frame.adjusted(1.5, 1.5, -1.5, -1.5);
-    const double filled = inside.width() * filledFraction();
+    const QRectF room = inside();
+    const double filled = room.width() * filledFraction();
     if (filled <= 0)
         return;
     painter.setPen(Qt::NoPen);
     painter.setBrush(colour(zone()));
-    painter.drawRect(QRectF(inside.topLeft(), QSizeF(filled, inside.height())));
+    painter.drawRect(QRectF(room.topLeft(), QSizeF(filled, room.height())));
 }
 
 } // namespace flowtally

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include <utility>
+
 namespace flowtally {
 
 // A continuous level bar between a minimum and a maximum. The bar is drawn
@@ -47,6 +49,12 @@ class LevelIndicator : public QWidget {
   private:
     // The share of the bar that is filled, from 0 to 1.
     double filledFraction() const;
+    // What a paint would show of the value: its zone and the device pixel
+    // where the fill ends (-1 for none). A value that leaves both alone
+    // repaints nothing.
+    std::pair<Zone, long> drawnValue() const;
+    // The filled part's room: the bar inside its frame.
+    QRectF inside() const;
 
     double min_ = 0;
     double max_ = 100;

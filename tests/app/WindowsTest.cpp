@@ -185,7 +185,8 @@ TEST_F(Windows, Screenshots) {
     for (QWidget *window : {controller->mainWindowWidget(), controller->prefsWindowWidget(),
                             controller->helpWindowWidget()}) {
         window->show();
-        runMainLoopFor(0.2);
+        // The busy indicator shows once the work has lasted a moment.
+        runMainLoopFor(0.2 + BusyIndicator::kShowDelayMs / 1000.0);
         for (const int scale : {1, 2}) {
             QPixmap picture(window->size() * scale);
             picture.setDevicePixelRatio(scale);

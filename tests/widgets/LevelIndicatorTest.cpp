@@ -1,5 +1,8 @@
 #include "LevelIndicator.h"
+#include "PaintCounter.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -32,6 +35,36 @@ TEST(LevelIndicator, ValuesAndRangesThatAreNotFiniteShowAsAnEndOfTheBar) {
         else
             EXPECT_NE(left, LevelIndicator::colour(indicator.zone())) << value << " of " << max;
     }
+}
+
+// A new value repaints the bar when its picture changes, and only then:
+// most samples move the level by less than a pixel.
+TEST(LevelIndicator, RepaintsWhenItsPictureChangesOnly) {
+    LevelIndicator indicator;
+    indicator.setWarningValue(50);
+    indicator.setCriticalValue(90);
+    indicator.resize(100, 16);
+    indicator.show();
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    indicator.installEventFilter(&counter);
+    QImage before = indicator.grab().toImage();
+    int repaints = 0, changes = 0, steps = 0;
+    for (double value = 40; value < 95; value += 0.037, ++steps) {
+        counter.paints = 0;
+        indicator.setDoubleValue(value);
+        QCoreApplication::processEvents();
+        const bool repainted = counter.paints > 0;
+        const QImage after = indicator.grab().toImage();
+        if (after != before) {
+            ++changes;
+            EXPECT_TRUE(repainted) << "the bar shows a stale level at " << value;
+        }
+        repaints += repainted;
+        before = after;
+    }
+    EXPECT_GT(changes, 40);
+    EXPECT_LE(repaints, changes) << "repainted " << repaints << " times in " << steps << " steps";
 }
 
 } // namespace
