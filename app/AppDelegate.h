@@ -92,7 +92,8 @@ class AppDelegate : public QObject {
     // Clears the router decision of the last tick (main thread, each tick).
     static void clearRouterDecision();
     // The next tick probes the router, however long the last silent one
-    // would have it wait (see ProbeRhythm.h): metering starts again.
+    // would have it wait (see ProbeRhythm.h), and asks for this computer's
+    // address afresh: metering starts again.
     static void rearmRouterProbe();
     bool serviceChanged() const;
 

@@ -15,6 +15,7 @@
 #include "UserDefaults.h"
 
 #include <atomic>
+#include <mutex>
 
 namespace flowtally {
 
@@ -29,6 +30,41 @@ std::atomic<bool> routerDecision = false;
 // probes, the tick's decision rests on it.
 ProbeRhythm probeRhythm;
 std::atomic<bool> routerAnswered = false;
+
+// This computer's own address as arp last gave it, and what the answer
+// depends on: the network the store showed, the host name and the tool.
+// Shown in the address field while there is no router, it changes with the
+// network; it stands for a minute at most, and until metering starts again.
+struct OwnAddress {
+    QString askedFor;
+    QDateTime at;
+    QString address;
+};
+constexpr qint64 kOwnAddressSeconds = 60;
+std::mutex ownAddressMutex;
+std::optional<OwnAddress> ownAddress;
+
+std::optional<QString> ownAddressNow() {
+    Environment &environment = Environment::current();
+    const QVariantMap network = AppDelegate::primaryInterfacePlist().value_or(QVariantMap());
+    QStringList askedFor{environment.hostName(), environment.toolPath(kArpTool)};
+    for (auto entry = network.cbegin(); entry != network.cend(); ++entry)
+        askedFor << entry.key() << entry.value().toString();
+    const OwnAddress asking{askedFor.join(QChar(0)), environment.now(), {}};
+    {
+        std::lock_guard lock(ownAddressMutex);
+        if (ownAddress && ownAddress->askedFor == asking.askedFor && ownAddress->at <= asking.at &&
+            ownAddress->at.secsTo(asking.at) < kOwnAddressSeconds)
+            return ownAddress->address;
+    }
+    const std::optional<QString> address = AppDelegate::primaryInterfaceIP();
+    std::lock_guard lock(ownAddressMutex);
+    if (address)
+        ownAddress = OwnAddress{asking.askedFor, asking.at, *address};
+    else
+        ownAddress.reset();
+    return address;
+}
 
 // The invalid-address line is written once per run.
 std::atomic<bool> logged = false;
@@ -76,7 +112,7 @@ std::optional<QString> AppDelegate::routerIPAddress() {
     std::optional<QString> candidate =
         UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP);
     if (!candidate)
-        candidate = probablyHasRouter() ? primaryInterfaceRouterIP() : primaryInterfaceIP();
+        candidate = probablyHasRouter() ? primaryInterfaceRouterIP() : ownAddressNow();
     if (!candidate)
         return std::nullopt;
     if (!logged && !isValidLocalIP(*candidate)) {
@@ -125,6 +161,8 @@ bool AppDelegate::probablyHasRouter() {
 
 void AppDelegate::rearmRouterProbe() {
     probeRhythm.rearm();
+    std::lock_guard lock(ownAddressMutex);
+    ownAddress.reset();
 }
 
 std::optional<TrafficSample> AppDelegate::tickSample() {

@@ -148,6 +148,34 @@ TEST_F(Discovery, EachChangeOfTheProbesOutcomeIsLoggedOnce) {
     }
 }
 
+// Without a router the address field shows this computer's own address:
+// asked of arp once for a network, again after a minute, at once for
+// another network and when metering starts again.
+TEST_F(Discovery, OwnAddressIsAskedOncePerNetworkAndMinute) {
+    QDateTime now = base;
+    environment.setClock([&] { return now; });
+    const auto arpRuns = [&] { return QString::fromStdString(runs()).count("arp|"); };
+    const auto tick = [&](double seconds, const QString &address, int asked) {
+        now = base.addMSecs(qint64(seconds * 1000));
+        AppDelegate::clearRouterDecision();
+        EXPECT_EQ(AppDelegate::routerIPAddress(), address) << seconds;
+        EXPECT_EQ(arpRuns(), asked) << seconds;
+    };
+    AppDelegate::rearmRouterProbe();
+    tick(0, "192.168.7.20", 1);
+    reply("arp", QString("myhost (192.168.7.21) -- no entry\n"));
+    tick(1.5, "192.168.7.20", 0);
+    tick(59.5, "192.168.7.20", 0);
+    tick(60, "192.168.7.21", 1);
+    useNetwork(kOffice);
+    reply("arp", QString("myhost (10.0.0.5) -- no entry\n"));
+    tick(61.5, "10.0.0.5", 1);
+    reply("arp", QString("myhost (10.0.0.6) -- no entry\n"));
+    AppDelegate::rearmRouterProbe();
+    tick(63, "10.0.0.6", 1);
+    environment.setClock({});
+}
+
 TEST_F(Discovery, AddressSetByTheUserWinsAndAnInvalidOneIsLoggedOnce) {
     environment.clearLog();
     for (const QString address : {"8.8.4.4", "9.9.9.9"}) {
