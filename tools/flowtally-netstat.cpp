@@ -3,10 +3,15 @@
 // Prints the byte counters of one network interface in the layout of the
 // BSD netstat's byte-count mode: a header, then one line with the columns
 // Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes Coll.
-// Flowtally runs it on every tick, so it stays plain C++ and starts fast.
+// Flowtally runs it on every tick, so it stays plain C++ and starts fast:
+// linked statically, reading with bare system calls (no streams, whose
+// locale set-up costs more than the reading).
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,11 +31,20 @@ struct InterfaceCounters {
 
 // The first line of a sysfs attribute, or nothing when it cannot be read.
 std::optional<std::string> readAttribute(const std::string &path) {
-    std::ifstream file(path);
-    std::string line;
-    if (!file || !std::getline(file, line))
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
         return std::nullopt;
-    return line;
+    // Every attribute read here is one short line.
+    char text[256];
+    ssize_t length;
+    do
+        length = read(file, text, sizeof text);
+    while (length < 0 && errno == EINTR);
+    close(file);
+    if (length <= 0)
+        return std::nullopt;
+    const std::string_view whole(text, static_cast<size_t>(length));
+    return std::string(whole.substr(0, whole.find('\n')));
 }
 
 // A counter attribute, printed whole: only unsigned decimal text passes.
