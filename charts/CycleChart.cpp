@@ -26,6 +26,9 @@ constexpr int kHintHeight = 18;
 
 CycleChart::CycleChart(QWidget *parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The frame fills the whole widget: nothing under it is painted again
+    // when the chart is.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void CycleChart::setDays(const BillingCycle &period, const QList<HistoryBucket> &days, double limit,

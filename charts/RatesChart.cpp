@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -26,6 +27,9 @@ const QString kPerSecond = QStringLiteral("/s");
 
 RatesChart::RatesChart(QWidget *parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The frame fills the whole widget: nothing under it is painted again
+    // when the chart is.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void RatesChart::setRates(const QList<RatePoint> &points, const QDateTime &now) {
@@ -85,9 +89,26 @@ void RatesChart::paintEvent(QPaintEvent *) {
                            legend, {rateAxis_, tr("per second")}, std::nullopt, widest);
     const QList<BottomLabel> timeLabels = this->timeLabels(frame);
 
+    // The frame changes with the widget's size, looks and rate axis only;
+    // at every tick just the lines move.
+    QStringList frameKey{QString::number(width()), QString::number(height()),
+                         QString::number(devicePixelRatioF()),
+                         QString::number(palette().cacheKey()), font().key()};
+    for (const double tick : rateAxis_.ticks())
+        frameKey << rateAxis_.label(tick);
+    if (frameKey != frameKey_) {
+        QPixmap drawn(size() * devicePixelRatioF());
+        drawn.setDevicePixelRatio(devicePixelRatioF());
+        QPainter framePainter(&drawn);
+        framePainter.setRenderHint(QPainter::Antialiasing);
+        frame.draw(framePainter, colours, timeLabels);
+        frameCache_ = drawn;
+        frameKey_ = frameKey;
+    }
+
     QPainter painter(this);
+    painter.drawPixmap(0, 0, frameCache_);
     painter.setRenderHint(QPainter::Antialiasing);
-    frame.draw(painter, colours, timeLabels);
     if (segments_.isEmpty()) {
         painter.setPen(colours.text);
         painter.drawText(frame.plot(), Qt::AlignCenter,
@@ -99,7 +120,7 @@ void RatesChart::paintEvent(QPaintEvent *) {
     };
     for (const auto &[colour, direction] :
          {std::pair{colours.in, &RatePoint::in}, std::pair{colours.out, &RatePoint::out}}) {
-        painter.setPen(QPen(colour, kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(colour, kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
         painter.setBrush(colour);
         for (const QList<RatePoint> &segment : segments_) {
             if (segment.size() == 1) {

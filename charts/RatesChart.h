@@ -5,6 +5,8 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QPixmap>
+#include <QStringList>
 #include <QWidget>
 
 namespace flowtally {
@@ -48,6 +50,9 @@ class RatesChart : public QWidget {
     QList<QList<RatePoint>> segments_;
     QDateTime now_;
     ByteAxis rateAxis_{0, QStringLiteral("/s")};
+    // The frame as last drawn, and what it was drawn for.
+    QPixmap frameCache_;
+    QStringList frameKey_;
 };
 
 } // namespace flowtally

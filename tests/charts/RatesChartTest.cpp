@@ -5,6 +5,7 @@
 #include "ChartColours.h"
 
 #include "../history/HistoryFixture.h"
+#include "Palettes.h"
 #include "TextPrinting.h"
 
 #include <QImage>
@@ -94,6 +95,37 @@ TEST(RatesChart, SaysWhenThereAreNoRates) {
                 textPixels += std::abs(image.pixelColor(x, y).lightness() - text.lightness()) < 40;
         }
         EXPECT_EQ(textPixels > 0, !withPoints) << textPixels;
+    }
+}
+
+// A chart that is shown again after its axis, colours or size changed looks
+// exactly like a chart made anew for the same state: nothing of an earlier
+// frame stays.
+TEST(RatesChart, RedrawnChartLooksLikeANewOne) {
+    const QDateTime now = utc("2024-03-27T19:00:00Z");
+    struct State {
+        const char *what;
+        double rate;
+        QPalette palette;
+        QSize size;
+    };
+    const State states[] = {
+        {"first", 300 * kK, lightPalette(), {500, 260}},
+        {"rates of another axis", 9 * kM, lightPalette(), {500, 260}},
+        {"other colours", 9 * kM, darkPalette(), {500, 260}},
+        {"another size", 9 * kM, darkPalette(), {620, 300}},
+        {"back to the first axis", 300 * kK, darkPalette(), {620, 300}},
+    };
+    const auto show = [&now](RatesChart &chart, const State &state) {
+        chart.setPalette(state.palette);
+        chart.resize(state.size);
+        chart.setRates(run(now, 600, 1.5, 401, state.rate), now);
+        return chart.grab().toImage();
+    };
+    RatesChart shown;
+    for (const State &state : states) {
+        RatesChart fresh;
+        EXPECT_EQ(show(shown, state), show(fresh, state)) << state.what;
     }
 }
 
