@@ -2,6 +2,8 @@
 // stopping and restarting, sleep and wake, and termination.
 #include "AppDelegate.h"
 
+#include "DynamicStore.h"
+
 #include "BusyIndicator.h"
 #include "DelayedPerform.h"
 #include "FormattedField.h"
@@ -142,6 +144,10 @@ void AppDelegate::doWork() {
 void AppDelegate::threadedDoWork() {
     // The SNMP tools' modules are settled before the first query.
     awaitSnmpEnvironment();
+    // The tick's questions about the network all see the network as it was
+    // when the tick began. A change in the meantime is found by the main
+    // thread, which takes a sample only for the network it still meters.
+    const DynamicStore::Snapshot network;
     const std::optional<QString> address = routerIPAddress();
     const QVariant shown = address ? QVariant(*address) : QVariant(0u);
     performOnMainThread([this, shown] { setIPField(shown); }, false);

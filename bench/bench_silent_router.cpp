@@ -1,6 +1,6 @@
-// What a minute of Flowtally costs behind a router that does not answer
+// What Flowtally costs behind a router that does not answer
 // SNMP, with traffic on the line, beside vnStat's daemon watching the same
-// interface for the same minute.
+// interface for the same time.
 //
 // A LAN of network namespaces of the benchmark's own: the LAN host's
 // default route leads to a router whose SNMP port is closed by a rule of
@@ -8,15 +8,18 @@
 // towards a router without SNMP). Traffic flows over the link all along.
 // Flowtally (its controller and windows, offscreen, with its real timers
 // and the real snmpget, flowtally-netstat and flowtally-arp) runs in a
-// child process inside the LAN host's namespace for a warm-up and then a
-// measured minute; vnstatd runs there too, with a configuration and
-// database of its own. Prints the CPU time per tick, Flowtally's own and
-// each tool's (the tool runner's own accounting of its children), the
-// settings writes per hour, and vnstatd's CPU time over the same minute
-// (from /proc/PID/stat). Asserts nothing. Needs root, iproute2, nftables
-// and vnstat.
+// child process inside the LAN host's namespace; it is measured over the
+// first minute after a short warm-up, and again from 100 s after its start,
+// once the silent router is asked only once a minute (the rest of a day).
+// vnstatd runs there too, with a configuration and database of its own.
+// Prints for each window the CPU time per tick, Flowtally's own and each
+// tool's (the tool runner's own accounting of its children); for the second
+// the settings writes per hour and vnstatd's CPU time over the same time
+// (from its scheduler statistics). Asserts nothing. Needs root, iproute2,
+// nftables and vnstat.
 //
-// Usage: bench_silent_router [seconds measured, 10 to 600; default 60]
+// Usage: bench_silent_router [seconds of the second window, 10 to 600;
+//                             default 120]
 #include "AppDelegate.h"
 #include "ChildProcess.h"
 #include "Figures.h"
@@ -48,8 +51,12 @@ namespace flowtally {
 
 namespace {
 
-constexpr int kDefaultSeconds = 60;
+constexpr int kDefaultSeconds = 120;
 constexpr double kWarmUpSeconds = 5;
+constexpr int kFirstMinute = 60;
+// Seconds after the start from which a silent router is asked only once a
+// minute.
+constexpr double kSettledAfter = 100;
 constexpr int kChunk = 16 * 1024; // bytes sent every kChunkGap: about 800 KB/s
 constexpr auto kChunkGap = std::chrono::milliseconds(20);
 const char *const kInsideFlag = "--inside";
@@ -111,33 +118,31 @@ class PaintCounter : public QObject {
     int total = 0;
 };
 
-int inside(int argc, char **argv, int seconds) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    beginSnmpEnvironment(bundledMibFolder());
-    // Settings, data and runtime files in a folder of its own.
-    CountedWrites environment;
-    AppDelegate controller;
-    controller.mainWindowWidget()->show();
-    controller.applicationDidFinishLaunching();
-    runMainLoopFor(kWarmUpSeconds);
-
+// Measures Flowtally's cost over `seconds` of its running main loop and
+// prints it under the window's name; `marked` tells the outside when the
+// window starts and ends (vnstatd is measured over the same time).
+void measureWindow(CountedWrites &environment, const std::string &window, int seconds,
+                   bool marked) {
     const CpuTimes start = cpuTimes();
     const double mainStart = mainThreadSeconds();
     const QHash<QString, ChildProcess::ProgramCost> costsBefore = ChildProcess::programCosts();
     const int writesBefore = environment.settingsWrites;
-    std::printf("measuring\n");
-    std::fflush(stdout);
+    if (marked) {
+        std::printf("measuring\n");
+        std::fflush(stdout);
+    }
     PaintCounter painted;
-    application.installEventFilter(&painted);
+    qApp->installEventFilter(&painted);
     runMainLoopFor(seconds);
-    application.removeEventFilter(&painted);
+    qApp->removeEventFilter(&painted);
     const CpuTimes end = cpuTimes();
     const double mainThread = mainThreadSeconds() - mainStart;
     const QHash<QString, ChildProcess::ProgramCost> costs = ChildProcess::programCosts();
     const int writes = environment.settingsWrites - writesBefore;
-    std::printf("measured\n");
-    std::fflush(stdout);
+    if (marked) {
+        std::printf("measured\n");
+        std::fflush(stdout);
+    }
 
     struct Tool {
         QString name;
@@ -169,8 +174,8 @@ int inside(int argc, char **argv, int seconds) {
             std::fprintf(stderr, "  %s: %llu runs\n", qPrintable(cost.key()),
                          static_cast<unsigned long long>(cost->runs));
     }
-    std::printf("Flowtally, %d s with a silent router and traffic, real timers: %llu ticks\n",
-                seconds, static_cast<unsigned long long>(ticks));
+    std::printf("Flowtally, %s: %d s with a silent router and traffic, real timers: %llu ticks\n",
+                window.c_str(), seconds, static_cast<unsigned long long>(ticks));
     std::printf("  CPU per tick, together       %8.3f ms\n", (own + children) * perTick);
     std::printf(
         "  CPU per tick, Flowtally      %8.3f ms (main thread %.3f ms, the others %.3f ms)\n",
@@ -188,17 +193,37 @@ int inside(int argc, char **argv, int seconds) {
     for (auto widget = painted.paints.constBegin(); widget != painted.paints.constEnd(); ++widget)
         std::printf("    %-40s %6.2f\n", qPrintable(widget.key()), widget.value() * perTick / 1e3);
 
-    printFigure("silent router: ticks a minute", double(ticks) * 60 / seconds, "", 1);
-    printFigure("silent router: CPU a tick, Flowtally and tools", (own + children) * perTick, "ms");
-    printFigure("silent router: CPU a tick, Flowtally's own", own * perTick, "ms");
-    printFigure("silent router: CPU a tick, Flowtally's main thread", mainThread * perTick, "ms");
+    printFigure("silent router, " + window + ": ticks a minute", double(ticks) * 60 / seconds, "", 1);
+    printFigure("silent router, " + window + ": CPU a tick, Flowtally and tools", (own + children) * perTick, "ms");
+    printFigure("silent router, " + window + ": CPU a tick, Flowtally's own", own * perTick, "ms");
+    printFigure("silent router, " + window + ": CPU a tick, Flowtally's main thread", mainThread * perTick, "ms");
     for (const Tool &tool : tools)
-        printFigure("silent router: CPU a tick, " + tool.name.toStdString(), tool.cpu * perTick,
+        printFigure("silent router, " + window + ": CPU a tick, " + tool.name.toStdString(), tool.cpu * perTick,
                     "ms");
-    printFigure("silent router: CPU a minute, Flowtally and tools",
+    printFigure("silent router, " + window + ": CPU a minute, Flowtally and tools",
                 (own + children) * 60 / seconds * 1e3, "ms", 1);
-    printFigure("silent router: paint events a tick", painted.total * perTick / 1e3, "", 2);
-    printFigure("settings writes an hour, constant traffic", writes * 3600.0 / seconds, "", 0);
+    printFigure("silent router, " + window + ": paint events a tick", painted.total * perTick / 1e3, "", 2);
+    if (marked)
+        printFigure("settings writes an hour, constant traffic", writes * 3600.0 / seconds, "", 0);
+}
+
+int inside(int argc, char **argv, int seconds) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    beginSnmpEnvironment(bundledMibFolder());
+    // Settings, data and runtime files in a folder of its own.
+    CountedWrites environment;
+    AppDelegate controller;
+    controller.mainWindowWidget()->show();
+    controller.applicationDidFinishLaunching();
+    // The first minute after a start, while the silent router is asked at
+    // ever longer intervals; then the rest of the day, once those intervals
+    // reached their longest (the probe after 2 + 4 + … + 32 ticks, about 93 s
+    // after the start).
+    runMainLoopFor(kWarmUpSeconds);
+    measureWindow(environment, "first minute", kFirstMinute, false);
+    runMainLoopFor(std::max(0.0, kSettledAfter - kWarmUpSeconds - kFirstMinute));
+    measureWindow(environment, "probes settled", seconds, true);
     std::fflush(stdout);
     controller.applicationShouldTerminate();
     return 0;
@@ -349,7 +374,7 @@ int outside(const QString &self, int seconds) {
     // The process that `ip netns exec` became.
     const qint64 vnstatPid = vnstatd.processId();
     double vnstatStart = -1, vnstatEnd = -1, vnstatRunStart = -1, vnstatRunEnd = -1;
-    const QDeadlineTimer deadline(qint64(seconds + 60) * 1000);
+    const QDeadlineTimer deadline(qint64(kSettledAfter + seconds + 60) * 1000);
     while (!deadline.hasExpired() &&
            (flowtally.state() != QProcess::NotRunning || flowtally.canReadLine())) {
         if (!flowtally.canReadLine() && !flowtally.waitForReadyRead(1000))

@@ -75,6 +75,15 @@ std::optional<QVariantMap> globalIPv4State(const std::string &routeTable,
     return state;
 }
 
+std::optional<QVariantMap> readGlobalIPv4State() {
+    Environment &environment = Environment::current();
+    return globalIPv4State(QFile::encodeName(environment.routeTablePath()).toStdString(),
+                           QFile::encodeName(environment.neighbourTablePath()).toStdString());
+}
+
+// The innermost snapshot living on this thread, if any.
+thread_local DynamicStore::Snapshot *threadSnapshot = nullptr;
+
 } // namespace
 
 QString DynamicStore::serviceIdentifier(const QString &interface, const QString &router) {
@@ -85,9 +94,17 @@ QString DynamicStore::serviceIdentifier(const QString &interface, const QString 
 std::optional<QVariantMap> DynamicStore::copyValue(const QString &key) {
     if (key != kGlobalIPv4StateKey)
         return std::nullopt;
-    Environment &environment = Environment::current();
-    return globalIPv4State(QFile::encodeName(environment.routeTablePath()).toStdString(),
-                           QFile::encodeName(environment.neighbourTablePath()).toStdString());
+    if (threadSnapshot)
+        return threadSnapshot->state_;
+    return readGlobalIPv4State();
+}
+
+DynamicStore::Snapshot::Snapshot() : state_(readGlobalIPv4State()), outer_(threadSnapshot) {
+    threadSnapshot = this;
+}
+
+DynamicStore::Snapshot::~Snapshot() {
+    threadSnapshot = outer_;
 }
 
 } // namespace flowtally

@@ -33,6 +33,23 @@ class DynamicStore {
     // no default route (no network).
     static std::optional<QVariantMap> copyValue(const QString &key);
 
+    // While one lives on a thread, the global IPv4 state read on that thread
+    // is the one read when it was made: one reading of the kernel's tables
+    // for a whole piece of work, and one view of the network throughout it.
+    // Other threads read afresh. Snapshots on one thread nest.
+    class Snapshot {
+      public:
+        Snapshot();
+        ~Snapshot();
+        Snapshot(const Snapshot &) = delete;
+        Snapshot &operator=(const Snapshot &) = delete;
+
+      private:
+        friend class DynamicStore;
+        std::optional<QVariantMap> state_;
+        Snapshot *outer_;
+    };
+
     // The name-based identifier of the network behind an interface whose
     // router is known by this text (its hardware address, or its address).
     // Names the network by both, so that a different router behind the same

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QSet>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace flowtally {
@@ -80,6 +82,33 @@ TEST_F(DynamicStoreTest, TablesReadInTheKernelsLayoutAndUnreadableLinesArePassed
     EXPECT_FALSE(stateFrom(route("enp9s0", "0101A8C0"), neighbour("0xz2", "aa:bb:cc:00:11:22",
                                                                   "enp9s0"))
                      ->contains(kRouterHardwareAddress));
+}
+
+// Within a snapshot the thread sees the network as it was when the snapshot
+// was made; other threads, and the thread once the snapshot ends, read
+// afresh.
+TEST_F(DynamicStoreTest, SnapshotHoldsOneViewOfTheNetworkOnItsThread) {
+    const auto interface = [] {
+        return DynamicStore::copyValue(kGlobalIPv4StateKey)
+            .value_or(QVariantMap())[kSCDynamicStorePropNetPrimaryInterface]
+            .toString();
+    };
+    stateFrom(route("enp3s0", "0101A8C0"));
+    {
+        const DynamicStore::Snapshot tick;
+        stateFrom(route("wlp2s0", "0101A8C0"));
+        EXPECT_EQ(interface(), "enp3s0");
+        QString elsewhere;
+        std::thread([&] { elsewhere = interface(); }).join();
+        EXPECT_EQ(elsewhere, "wlp2s0");
+        {
+            const DynamicStore::Snapshot inner;
+            stateFrom(route("enp9s0", "0101A8C0"));
+            EXPECT_EQ(interface(), "wlp2s0");
+        }
+        EXPECT_EQ(interface(), "enp3s0");
+    }
+    EXPECT_EQ(interface(), "enp9s0");
 }
 
 // Stable for the same interface and router hardware, different otherwise;
