@@ -226,6 +226,10 @@ std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString &path) {
     return dictionary;
 }
 
+bool hasPropertyListForm(const QVariant &value) {
+    return nodeOfValue(value) != nullptr;
+}
+
 QByteArray xmlData(const QVariantMap &dictionary) {
     PlistNode root = dictionaryNode(dictionary);
     if (!root)

@@ -51,4 +51,7 @@ std::optional<QVariantMap> dictionaryWithContentsOfFile(const QString &path);
 // QVariant, an invalid date, any other type); nothing is written then.
 QByteArray xmlData(const QVariantMap &dictionary);
 
+// Whether xmlData() can write the value, without writing it.
+bool hasPropertyListForm(const QVariant &value);
+
 } // namespace flowtally

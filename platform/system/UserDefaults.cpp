@@ -160,7 +160,7 @@ void UserDefaults::setObjects(const QVariantMap &values) {
     // succeeding, so it is refused here.
     QVariantMap storable;
     for (auto value = values.constBegin(); value != values.constEnd(); ++value) {
-        if (xmlData({{value.key(), value.value()}}).isEmpty()) {
+        if (!hasPropertyListForm(value.value())) {
             systemLog(QStringLiteral("The setting %1 is not stored: a value of type %2 cannot be "
                                      "written to the settings file.")
                           .arg(value.key(), QString::fromLatin1(value.value().typeName())));

@@ -53,10 +53,13 @@ void FormattedField::commit() {
 }
 
 void FormattedField::showValue() {
-    if (formatter_)
-        setText(formatter_->stringForObjectValue(value_).value_or(QString()));
-    else
-        setText(value_.toString());
+    const QString shown =
+        formatter_ ? formatter_->stringForObjectValue(value_).value_or(QString()) : value_.toString();
+    // Most ticks show what a field already shows. Setting it again would lay
+    // the text out anew and take away a selection the person made in it.
+    if (shown == text() && !isModified())
+        return;
+    setText(shown);
 }
 
 } // namespace flowtally

@@ -60,6 +60,26 @@ TEST(FormattedField, CommitsAcceptedTextAndStaysBeingEditedWithItsWindowBehind) 
     EXPECT_EQ(commits, 1);
 }
 
+// A value shown again leaves the field as the person left it (a selection to
+// copy the router's address from survives the ticks); another value, or the
+// same one after an edit that was not committed, shows anew.
+TEST(FormattedField, SameValueShownAgainKeepsTheSelection) {
+    FormattedField field;
+    field.setFormatter(std::make_unique<NumberFormatter>());
+    field.setObjectValue(1234);
+    field.selectAll();
+    field.setObjectValue(1234.2); // shows as "1234" again
+    EXPECT_EQ(field.selectedText(), "1234");
+    field.setObjectValue(1235);
+    EXPECT_EQ(field.text(), "1235");
+    EXPECT_FALSE(field.hasSelectedText());
+    field.selectAll();
+    field.insert("1235"); // typed over, the same text, not committed
+    EXPECT_TRUE(field.isModified());
+    field.setObjectValue(1235);
+    EXPECT_FALSE(field.isModified());
+}
+
 } // namespace
 
 } // namespace flowtally
