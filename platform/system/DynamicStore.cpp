@@ -18,19 +18,21 @@ namespace {
 constexpr QUuid kServiceNamespace(0x6f1d2a0e, 0x8c43, 0x4b7e, 0x9a, 0x55, 0x0d, 0x3e, 0x1c, 0x7b,
                                   0x9f, 0x21);
 
+// Guards what the store remembers between readings: the routers seen, and
+// the last reading.
+std::mutex memoryMutex;
 // The hardware address last seen for each router behind each interface.
-std::mutex knownRoutersMutex;
 std::map<std::pair<std::string, std::string>, std::string> knownRouters;
 
 // The router's hardware address: the neighbour table's while it knows it,
 // else the one last seen, so that the network's name does not change while
 // the kernel asks for the router again (an entry being resolved, failed or
 // expired); none before it was ever seen.
+// The caller holds memoryMutex.
 std::optional<std::string> routerHardware(const DefaultRoute &route,
-                                          const std::string &neighbourTable) {
+                                          std::string_view neighbourTable) {
     const std::pair<std::string, std::string> router{route.interface, *route.router};
-    std::lock_guard lock(knownRoutersMutex);
-    if (const auto neighbour = resolvedNeighbour(*route.router, neighbourTable))
+    if (const auto neighbour = resolvedNeighbourInTable(*route.router, neighbourTable))
         return knownRouters[router] = neighbour->hardwareAddress;
     const auto known = knownRouters.find(router);
     return known == knownRouters.end() ? std::nullopt : std::optional(known->second);
@@ -40,7 +42,7 @@ std::optional<std::string> routerHardware(const DefaultRoute &route,
 // none while the router was never seen. A default route without a router
 // (a point-to-point link) is named by its interface.
 std::optional<QString> nameBasedServiceIdentifier(const DefaultRoute &route,
-                                                  const std::string &neighbourTable) {
+                                                  std::string_view neighbourTable) {
     std::string router;
     if (route.router) {
         const std::optional<std::string> hardware = routerHardware(route, neighbourTable);
@@ -52,9 +54,12 @@ std::optional<QString> nameBasedServiceIdentifier(const DefaultRoute &route,
                                            QString::fromStdString(router));
 }
 
-std::optional<QVariantMap> globalIPv4State(const std::string &routeTable,
-                                           const std::string &neighbourTable) {
-    const auto route = defaultRoute(routeTable);
+// The record from the texts of the kernel's tables and NetworkManager's
+// answer. The caller holds memoryMutex.
+std::optional<QVariantMap> globalIPv4State(std::string_view routeTable,
+                                           std::string_view neighbourTable,
+                                           const NetworkManagerWatch::Answer &networkManager) {
+    const auto route = defaultRouteInTable(routeTable);
     if (!route)
         return std::nullopt;
     QVariantMap state;
@@ -66,7 +71,6 @@ std::optional<QVariantMap> globalIPv4State(const std::string &routeTable,
     }
     // NetworkManager's name for the network where it has one; none while it
     // is still being asked, so that a network is not named twice at start.
-    const NetworkManagerWatch::Answer networkManager = NetworkManagerWatch::current();
     std::optional<QString> service = networkManager.uuid;
     if (!service && networkManager.state != NetworkManagerWatch::State::Asking)
         service = nameBasedServiceIdentifier(*route, neighbourTable);
@@ -75,10 +79,38 @@ std::optional<QVariantMap> globalIPv4State(const std::string &routeTable,
     return state;
 }
 
+// What a reading was made from, and what it gave.
+struct Reading {
+    std::string routeTable, neighbourTable;
+    NetworkManagerWatch::Answer networkManager;
+    std::optional<QVariantMap> state;
+
+    bool madeFrom(const Reading &other) const {
+        return routeTable == other.routeTable && neighbourTable == other.neighbourTable &&
+               networkManager.state == other.networkManager.state &&
+               networkManager.uuid == other.networkManager.uuid;
+    }
+};
+std::optional<Reading> lastReading;
+
+// The tables are read at every question; the record is made anew only when
+// what it is made from changed since the last question (most ticks it did
+// not). The same inputs make the same record: the routers remembered change
+// only with a neighbour table that differs.
 std::optional<QVariantMap> readGlobalIPv4State() {
     Environment &environment = Environment::current();
-    return globalIPv4State(QFile::encodeName(environment.routeTablePath()).toStdString(),
-                           QFile::encodeName(environment.neighbourTablePath()).toStdString());
+    Reading reading{kernelTableText(QFile::encodeName(environment.routeTablePath()).toStdString()),
+                    kernelTableText(
+                        QFile::encodeName(environment.neighbourTablePath()).toStdString()),
+                    NetworkManagerWatch::current(),
+                    std::nullopt};
+    std::lock_guard lock(memoryMutex);
+    if (lastReading && lastReading->madeFrom(reading))
+        return lastReading->state;
+    reading.state =
+        globalIPv4State(reading.routeTable, reading.neighbourTable, reading.networkManager);
+    lastReading = std::move(reading);
+    return lastReading->state;
 }
 
 // The innermost snapshot living on this thread, if any.
