@@ -75,7 +75,8 @@ class AppDelegate : public QObject {
     void stopLogging();
     void doRestart();
     void doWork();
-    void threadedDoWork();
+    // The worker's part of a tick, with the network as the tick saw it.
+    void threadedDoWork(const std::optional<QVariantMap> &networkState);
     void willSleep();
     void didWake();
     void wakeUp();

@@ -120,6 +120,10 @@ void AppDelegate::doWork() {
         return;
     working = true;
     clearRouterDecision();
+    // The whole tick, here and on the worker, sees the network as it is now.
+    // A change in the meantime is found when the sample comes back: a sample
+    // is taken only for the network still metered then.
+    const DynamicStore::Snapshot network;
     if (serviceChanged()) {
         const std::optional<QString> current = primaryServiceUUID();
         // Without a network before and now there is nothing to store or
@@ -138,16 +142,13 @@ void AppDelegate::doWork() {
         }
     }
     resetForNewCycle();
-    detachThread([this] { threadedDoWork(); });
+    detachThread([this, state = network.state()] { threadedDoWork(state); });
 }
 
-void AppDelegate::threadedDoWork() {
+void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState) {
+    const DynamicStore::Snapshot network(networkState);
     // The SNMP tools' modules are settled before the first query.
     awaitSnmpEnvironment();
-    // The tick's questions about the network all see the network as it was
-    // when the tick began. A change in the meantime is found by the main
-    // thread, which takes a sample only for the network it still meters.
-    const DynamicStore::Snapshot network;
     const std::optional<QString> address = routerIPAddress();
     const QVariant shown = address ? QVariant(*address) : QVariant(0u);
     performOnMainThread([this, shown] { setIPField(shown); }, false);

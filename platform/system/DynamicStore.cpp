@@ -131,7 +131,10 @@ std::optional<QVariantMap> DynamicStore::copyValue(const QString &key) {
     return readGlobalIPv4State();
 }
 
-DynamicStore::Snapshot::Snapshot() : state_(readGlobalIPv4State()), outer_(threadSnapshot) {
+DynamicStore::Snapshot::Snapshot() : Snapshot(readGlobalIPv4State()) {}
+
+DynamicStore::Snapshot::Snapshot(std::optional<QVariantMap> state)
+    : state_(std::move(state)), outer_(threadSnapshot) {
     threadSnapshot = this;
 }
 

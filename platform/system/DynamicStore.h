@@ -39,8 +39,13 @@ class DynamicStore {
     // Other threads read afresh. Snapshots on one thread nest.
     class Snapshot {
       public:
+        // The store as it is now.
         Snapshot();
+        // The store as another thread's snapshot saw it: one view of the
+        // network for work that moves from thread to thread.
+        explicit Snapshot(std::optional<QVariantMap> state);
         ~Snapshot();
+        const std::optional<QVariantMap> &state() const { return state_; }
         Snapshot(const Snapshot &) = delete;
         Snapshot &operator=(const Snapshot &) = delete;
 

@@ -85,8 +85,8 @@ TEST_F(DynamicStoreTest, TablesReadInTheKernelsLayoutAndUnreadableLinesArePassed
 }
 
 // Within a snapshot the thread sees the network as it was when the snapshot
-// was made; other threads, and the thread once the snapshot ends, read
-// afresh.
+// was made, and so does a thread it is handed to; other threads, and the
+// thread once the snapshot ends, read afresh.
 TEST_F(DynamicStoreTest, SnapshotHoldsOneViewOfTheNetworkOnItsThread) {
     const auto interface = [] {
         return DynamicStore::copyValue(kGlobalIPv4StateKey)
@@ -98,9 +98,14 @@ TEST_F(DynamicStoreTest, SnapshotHoldsOneViewOfTheNetworkOnItsThread) {
         const DynamicStore::Snapshot tick;
         stateFrom(route("wlp2s0", "0101A8C0"));
         EXPECT_EQ(interface(), "enp3s0");
-        QString elsewhere;
-        std::thread([&] { elsewhere = interface(); }).join();
+        QString elsewhere, carried;
+        std::thread([&] {
+            elsewhere = interface();
+            const DynamicStore::Snapshot handedOver(tick.state());
+            carried = interface();
+        }).join();
         EXPECT_EQ(elsewhere, "wlp2s0");
+        EXPECT_EQ(carried, "enp3s0");
         {
             const DynamicStore::Snapshot inner;
             stateFrom(route("enp9s0", "0101A8C0"));
