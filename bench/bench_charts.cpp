@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -125,8 +126,13 @@ int run(int rounds) {
     RatesChart rates;
     rates.resize(kChartSize);
     QList<RatePoint> points;
-    for (int sample = 0; sample < 400; ++sample)
-        points.append({now.addMSecs(-1500 * sample), 1.5e6, 8e4});
+    // Rates that vary from sample to sample, as real traffic's do: a line
+    // that turns at every point costs more to draw than a straight one.
+    for (int sample = 0; sample < 400; ++sample) {
+        const double wobble = std::sin(sample * 1.7) * std::cos(sample * 0.37);
+        points.append({now.addMSecs(-1500 * sample), 1.5e6 * (1 + 0.3 * wobble),
+                       8e4 * (1 - 0.5 * wobble)});
+    }
     std::reverse(points.begin(), points.end());
     std::printf("rates chart, %dx%d, %lld points:\n", kChartSize.width(), kChartSize.height(),
                 static_cast<long long>(points.size()));

@@ -60,4 +60,11 @@ double ByteAxis::fraction(double bytes) const {
     return bytes / top();
 }
 
+QStringList ByteAxis::labels() const {
+    QStringList all;
+    for (const double tick : ticks())
+        all.append(label(tick));
+    return all;
+}
+
 } // namespace flowtally

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace flowtally {
 
@@ -26,6 +27,8 @@ class ByteAxis {
     // digits as the step needs and the unit letter ("1.5G", "200K/s"); "0"
     // for zero.
     QString label(double bytes) const;
+    // The labels of all ticks, 0 first.
+    QStringList labels() const;
     // The share of the axis' height that a value reaches, 0 at the bottom.
     double fraction(double bytes) const;
 

@@ -112,8 +112,15 @@ void CycleChart::paintEvent(QPaintEvent *) {
                            days_.isEmpty() ? QString() : dayLabel(days_.first().date, true));
 
     QPainter painter(this);
+    // The frame changes with the title (which names the cycle's first and
+    // last day), the number of days and the axes; most repaints only grow
+    // today's bar and the lines.
+    QStringList says{title(), since, QString::number(days_.size()), QString::number(hasPace_)};
+    says += dayAxis_.labels() + totalAxis_.labels();
+    frame_.paint(painter, *this, says, [&](QPainter &framePainter) {
+        frame.draw(framePainter, colours, dayLabels(frame));
+    });
     painter.setRenderHint(QPainter::Antialiasing);
-    frame.draw(painter, colours, dayLabels(frame));
     if (days_.isEmpty())
         return;
 

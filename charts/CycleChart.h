@@ -3,6 +3,7 @@
 #include "BillingCycle.h"
 #include "ByteAxis.h"
 #include "CycleDays.h"
+#include "FrameCache.h"
 #include "HistoryBucket.h"
 
 #include <QDateTime>
@@ -60,6 +61,7 @@ class CycleChart : public QWidget {
     bool hasPace_ = false;
     ByteAxis dayAxis_;
     ByteAxis totalAxis_;
+    FrameCache frame_;
 };
 
 } // namespace flowtally

@@ -3,8 +3,7 @@
 #include "ChartFrame.h"
 
 #include <QPainter>
-#include <QPainterPath>
-#include <QStringList>
+#include <QLineF>
 
 #include <algorithm>
 
@@ -87,27 +86,13 @@ void RatesChart::paintEvent(QPaintEvent *) {
     const QString widest = timeLabel(minutes);
     const ChartFrame frame(rect(), QFontMetricsF(font()), tr("Rates, last %1 minutes").arg(minutes),
                            legend, {rateAxis_, tr("per second")}, std::nullopt, widest);
-    const QList<BottomLabel> timeLabels = this->timeLabels(frame);
-
-    // The frame changes with the widget's size, looks and rate axis only;
-    // at every tick just the lines move.
-    QStringList frameKey{QString::number(width()), QString::number(height()),
-                         QString::number(devicePixelRatioF()),
-                         QString::number(palette().cacheKey()), font().key()};
-    for (const double tick : rateAxis_.ticks())
-        frameKey << rateAxis_.label(tick);
-    if (frameKey != frameKey_) {
-        QPixmap drawn(size() * devicePixelRatioF());
-        drawn.setDevicePixelRatio(devicePixelRatioF());
-        QPainter framePainter(&drawn);
-        framePainter.setRenderHint(QPainter::Antialiasing);
-        frame.draw(framePainter, colours, timeLabels);
-        frameCache_ = drawn;
-        frameKey_ = frameKey;
-    }
 
     QPainter painter(this);
-    painter.drawPixmap(0, 0, frameCache_);
+    // The frame changes with the rate axis only; at every tick just the
+    // lines move.
+    frame_.paint(painter, *this, rateAxis_.labels(), [&](QPainter &framePainter) {
+        frame.draw(framePainter, colours, timeLabels(frame));
+    });
     painter.setRenderHint(QPainter::Antialiasing);
     if (segments_.isEmpty()) {
         painter.setPen(colours.text);
@@ -118,21 +103,26 @@ void RatesChart::paintEvent(QPaintEvent *) {
     const auto pointOf = [&](const RatePoint &point, double rate) {
         return QPointF(frame.x(share(point.at)), frame.yLeft(rate));
     };
+    // Each line is drawn as its pieces from point to point, with square ends
+    // that fill the corners: Qt rasterizes such pieces directly, while one
+    // path of hundreds of turns (traffic's rates go up and down at every
+    // sample) is outlined and filled as a whole, some thirty times slower.
     for (const auto &[colour, direction] :
          {std::pair{colours.in, &RatePoint::in}, std::pair{colours.out, &RatePoint::out}}) {
-        painter.setPen(QPen(colour, kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
+        painter.setPen(QPen(colour, kLineWidth, Qt::SolidLine, Qt::SquareCap));
         painter.setBrush(colour);
+        QList<QLineF> pieces;
         for (const QList<RatePoint> &segment : segments_) {
             if (segment.size() == 1) {
                 painter.drawEllipse(pointOf(segment.first(), segment.first().*direction),
                                     kDotRadius, kDotRadius);
                 continue;
             }
-            QPainterPath line(pointOf(segment.first(), segment.first().*direction));
-            for (const RatePoint &point : segment)
-                line.lineTo(pointOf(point, point.*direction));
-            painter.strokePath(line, painter.pen());
+            for (qsizetype point = 1; point < segment.size(); ++point)
+                pieces.append(QLineF(pointOf(segment[point - 1], segment[point - 1].*direction),
+                                     pointOf(segment[point], segment[point].*direction)));
         }
+        painter.drawLines(pieces);
     }
 }
 

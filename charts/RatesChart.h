@@ -1,12 +1,11 @@
 #pragma once
 
 #include "ByteAxis.h"
+#include "FrameCache.h"
 #include "RateSegments.h"
 
 #include <QDateTime>
 #include <QList>
-#include <QPixmap>
-#include <QStringList>
 #include <QWidget>
 
 namespace flowtally {
@@ -50,9 +49,7 @@ class RatesChart : public QWidget {
     QList<QList<RatePoint>> segments_;
     QDateTime now_;
     ByteAxis rateAxis_{0, QStringLiteral("/s")};
-    // The frame as last drawn, and what it was drawn for.
-    QPixmap frameCache_;
-    QStringList frameKey_;
+    FrameCache frame_;
 };
 
 } // namespace flowtally

@@ -6,6 +6,7 @@
 
 #include "ChartColours.h"
 #include "Palettes.h"
+#include "RedrawnLikeNew.h"
 
 #include "../history/HistoryFixture.h"
 #include "TextPrinting.h"
@@ -122,6 +123,30 @@ TEST_F(CycleChartTest, TextsInThePalettesColours) {
         EXPECT_GT(nearText, 20) << background.name().toStdString();
         EXPECT_EQ(offColour, 0) << background.name().toStdString();
     }
+}
+
+// A chart shown again after its days, limit, colours or size changed looks
+// exactly like a chart made anew: nothing of an earlier frame stays.
+TEST_F(CycleChartTest, RedrawnChartLooksLikeANewOne) {
+    const auto state = [this](double in, double limit, const QPalette &palette, QSize size,
+                              const BillingCycle &period) {
+        return [=, this](CycleChart &chart) {
+            chart.setPalette(palette);
+            chart.resize(size);
+            chart.setDays(period, {day("2024-03-20", in, in / 4), day("2024-03-21", in / 2, 0)},
+                          limit, now);
+        };
+    };
+    const BillingCycle april = *billingCycleAt(now.addDays(30), 20, berlin);
+    expectRedrawnLikeNew<CycleChart>({
+        {"first", state(300 * kM, 0, lightPalette(), {600, 300}, cycle)},
+        {"more bytes, the same axes", state(310 * kM, 0, lightPalette(), {600, 300}, cycle)},
+        {"another axis", state(3 * kG, 0, lightPalette(), {600, 300}, cycle)},
+        {"a limit", state(3 * kG, 250 * kG, lightPalette(), {600, 300}, cycle)},
+        {"the next cycle", state(3 * kG, 250 * kG, lightPalette(), {600, 300}, april)},
+        {"other colours", state(3 * kG, 250 * kG, darkPalette(), {600, 300}, april)},
+        {"another size", state(3 * kG, 250 * kG, darkPalette(), {700, 320}, april)},
+    });
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "../history/HistoryFixture.h"
 #include "Palettes.h"
+#include "RedrawnLikeNew.h"
 #include "TextPrinting.h"
 
 #include <QImage>
@@ -98,35 +99,24 @@ TEST(RatesChart, SaysWhenThereAreNoRates) {
     }
 }
 
-// A chart that is shown again after its axis, colours or size changed looks
-// exactly like a chart made anew for the same state: nothing of an earlier
-// frame stays.
+// A chart shown again after its axis, colours or size changed looks exactly
+// like a chart made anew: nothing of an earlier frame stays.
 TEST(RatesChart, RedrawnChartLooksLikeANewOne) {
     const QDateTime now = utc("2024-03-27T19:00:00Z");
-    struct State {
-        const char *what;
-        double rate;
-        QPalette palette;
-        QSize size;
+    const auto state = [&now](double rate, const QPalette &palette, QSize size) {
+        return [=](RatesChart &chart) {
+            chart.setPalette(palette);
+            chart.resize(size);
+            chart.setRates(run(now, 600, 1.5, 401, rate), now);
+        };
     };
-    const State states[] = {
-        {"first", 300 * kK, lightPalette(), {500, 260}},
-        {"rates of another axis", 9 * kM, lightPalette(), {500, 260}},
-        {"other colours", 9 * kM, darkPalette(), {500, 260}},
-        {"another size", 9 * kM, darkPalette(), {620, 300}},
-        {"back to the first axis", 300 * kK, darkPalette(), {620, 300}},
-    };
-    const auto show = [&now](RatesChart &chart, const State &state) {
-        chart.setPalette(state.palette);
-        chart.resize(state.size);
-        chart.setRates(run(now, 600, 1.5, 401, state.rate), now);
-        return chart.grab().toImage();
-    };
-    RatesChart shown;
-    for (const State &state : states) {
-        RatesChart fresh;
-        EXPECT_EQ(show(shown, state), show(fresh, state)) << state.what;
-    }
+    expectRedrawnLikeNew<RatesChart>({
+        {"first", state(300 * kK, lightPalette(), {500, 260})},
+        {"rates of another axis", state(9 * kM, lightPalette(), {500, 260})},
+        {"other colours", state(9 * kM, darkPalette(), {500, 260})},
+        {"another size", state(9 * kM, darkPalette(), {620, 300})},
+        {"back to the first axis", state(300 * kK, darkPalette(), {620, 300})},
+    });
 }
 
 } // namespace
