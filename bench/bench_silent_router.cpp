@@ -9,8 +9,9 @@
 // Flowtally (its controller and windows, offscreen, with its real timers
 // and the real snmpget, flowtally-netstat and flowtally-arp) runs in a
 // child process inside the LAN host's namespace; it is measured over the
-// first minute after a short warm-up, and again from 100 s after its start,
-// once the silent router is asked only once a minute (the rest of a day).
+// first minute after a short warm-up, and again from 610 s after its start,
+// once the silent router is asked only once a minute and the rates chart
+// shows ten whole minutes (the rest of a day).
 // vnstatd runs there too, with a configuration and database of its own.
 // Prints for each window the CPU time per tick, Flowtally's own and each
 // tool's (the tool runner's own accounting of its children); for the second
@@ -55,8 +56,8 @@ constexpr int kDefaultSeconds = 120;
 constexpr double kWarmUpSeconds = 5;
 constexpr int kFirstMinute = 60;
 // Seconds after the start from which a silent router is asked only once a
-// minute.
-constexpr double kSettledAfter = 100;
+// minute (from about 93 s on) and the rates chart shows ten whole minutes.
+constexpr double kSettledAfter = 610;
 constexpr int kChunk = 16 * 1024; // bytes sent every kChunkGap: about 800 KB/s
 constexpr auto kChunkGap = std::chrono::milliseconds(20);
 const char *const kInsideFlag = "--inside";
@@ -219,11 +220,11 @@ int inside(int argc, char **argv, int seconds) {
     // The first minute after a start, while the silent router is asked at
     // ever longer intervals; then the rest of the day, once those intervals
     // reached their longest (the probe after 2 + 4 + … + 32 ticks, about 93 s
-    // after the start).
+    // after the start) and the rates chart is full.
     runMainLoopFor(kWarmUpSeconds);
     measureWindow(environment, "first minute", kFirstMinute, false);
     runMainLoopFor(std::max(0.0, kSettledAfter - kWarmUpSeconds - kFirstMinute));
-    measureWindow(environment, "probes settled", seconds, true);
+    measureWindow(environment, "after ten minutes", seconds, true);
     std::fflush(stdout);
     controller.applicationShouldTerminate();
     return 0;
