@@ -1,9 +1,11 @@
 #include "RatesChart.h"
 
 #include "ChartFrame.h"
+#include "LineSimplification.h"
 
-#include <QPainter>
 #include <QLineF>
+#include <QPaintEngine>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -16,6 +18,8 @@ namespace {
 constexpr int kTimeLabelIntervals[] = {5, 2, 1};
 constexpr double kLineWidth = 2;
 constexpr double kDotRadius = 2;
+// How far, in device pixels, a point may lie off the piece drawn past it.
+constexpr double kSimplification = 0.25;
 // Sizes in average character widths and lines of the font.
 constexpr int kHintWidth = 80;
 constexpr int kHintHeight = 14;
@@ -103,6 +107,7 @@ void RatesChart::paintEvent(QPaintEvent *) {
     const auto pointOf = [&](const RatePoint &point, double rate) {
         return QPointF(frame.x(share(point.at)), frame.yLeft(rate));
     };
+    const qreal ratio = painter.paintEngine()->paintDevice()->devicePixelRatioF();
     // Each line is drawn as its pieces from point to point, with square ends
     // that fill the corners: Qt rasterizes such pieces directly, while one
     // path of hundreds of turns (traffic's rates go up and down at every
@@ -118,9 +123,12 @@ void RatesChart::paintEvent(QPaintEvent *) {
                                     kDotRadius, kDotRadius);
                 continue;
             }
-            for (qsizetype point = 1; point < segment.size(); ++point)
-                pieces.append(QLineF(pointOf(segment[point - 1], segment[point - 1].*direction),
-                                     pointOf(segment[point], segment[point].*direction)));
+            QList<QPointF> line;
+            for (const RatePoint &point : segment)
+                line.append(pointOf(point, point.*direction));
+            line = simplifiedLine(line, kSimplification / ratio);
+            for (qsizetype point = 1; point < line.size(); ++point)
+                pieces.append(QLineF(line[point - 1], line[point]));
         }
         painter.drawLines(pieces);
     }
