@@ -45,6 +45,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -71,6 +72,37 @@ const QString kWidestAddress = QStringLiteral("888.888.888.888");
 
 UserDefaults &defaults() {
     return UserDefaults::standardUserDefaults();
+}
+
+// Keeps a widget as large as the holder it was put in.
+class FillsHolder : public QObject {
+  public:
+    FillsHolder(QWidget *held, QObject *parent) : QObject(parent), held_(held) {}
+
+    bool eventFilter(QObject *holder, QEvent *event) override {
+        if (event->type() == QEvent::Resize)
+            held_->setGeometry(static_cast<QWidget *>(holder)->rect());
+        return false;
+    }
+
+  private:
+    QWidget *held_;
+};
+
+// Puts a label whose text changes at every tick (the status line) in a
+// holder of its size and place that has no layout: a label's new text asks
+// its parent's layout to lay everything out anew (its size hint may have
+// changed), which a holder without a layout does not do. The label's size
+// never depends on its text here.
+void holdWithoutLayout(QLabel *label) {
+    QWidget *parent = label->parentWidget();
+    auto *holder = new QWidget;
+    holder->setSizePolicy(label->sizePolicy());
+    holder->setFixedHeight(label->maximumHeight());
+    delete parent->layout()->replaceWidget(label, holder);
+    label->setParent(holder);
+    label->show();
+    holder->installEventFilter(new FillsHolder(label, holder));
 }
 
 // Makes a field as wide as the text needs, whatever the font.
@@ -265,6 +297,7 @@ void AppDelegate::loadWindows() {
     // Two lines, the time stamp over the text. A text never makes the window
     // jump: what does not fit is in the line's tooltip.
     infoText->setFixedHeight(2 * infoText->fontMetrics().lineSpacing());
+    holdWithoutLayout(infoText);
 
     // The limit field and the community field each hold their setting, and
     // a change is written out at once.

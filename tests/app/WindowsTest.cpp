@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QThread>
@@ -49,6 +50,15 @@ QVariantMap settingsFile() {
         QThread::msleep(10);
     return dictionaryWithContentsOfFile(store.path()).value_or(QVariantMap());
 }
+
+// Counts the requests to lay a widget out anew.
+struct LayoutRequests : QObject {
+    bool eventFilter(QObject *, QEvent *event) override {
+        count += event->type() == QEvent::LayoutRequest;
+        return false;
+    }
+    int count = 0;
+};
 
 class Windows : public ControllerFixture {
   protected:
@@ -149,6 +159,31 @@ TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {
         outlet(name)->setDoubleValue(qQNaN());
         EXPECT_EQ(outlet(name)->text(), "\u2014") << name;
     }
+}
+
+// The status line changes at every tick; its texts, long or short, never
+// lay the main window out anew, and the line keeps the width of its place.
+TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnew) {
+    QWidget *main = controller->mainWindowWidget();
+    main->show();
+    runMainLoopFor(0.1);
+    QLabel *line = outlet<QLabel>("infoText");
+    const int width = line->width();
+    EXPECT_GT(width, 100);
+    LayoutRequests requests;
+    main->installEventFilter(&requests);
+    const QStringList texts{"No Error", "Netstat Error: see Console Log.", QString(300, 'x')};
+    for (const QString &text : texts) {
+        AppDelegate::doSetInfoText(text);
+        runMainLoopFor(0.05);
+        EXPECT_TRUE(line->text().endsWith(text));
+        EXPECT_EQ(line->width(), width);
+    }
+    EXPECT_EQ(requests.count, 0);
+    main->resize(main->width() + 40, main->height());
+    runMainLoopFor(0.1);
+    EXPECT_GT(line->width(), width) << "the line follows the window's width";
+    EXPECT_EQ(line->size(), line->parentWidget()->size());
 }
 
 TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
