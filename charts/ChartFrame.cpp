@@ -37,11 +37,11 @@ ChartFrame::ChartFrame(const QRectF &bounds, const QFontMetricsF &metrics, const
     pad_ = line * kPad;
     const double inner = bounds.width() - 2 * pad_;
     const double titleWidth = metrics.horizontalAdvance(title);
-    const bool oneLine = titleWidth + 2 * pad_ + legendWidth() <= inner;
+    legendBesideTitle_ = titleWidth + 2 * pad_ + legendWidth() <= inner;
     const double top = bounds.top() + pad_;
-    legendAt_ = oneLine ? QPointF(bounds.right() - pad_ - legendWidth(), top)
-                        : QPointF(bounds.left() + pad_, top + line);
-    captionTop_ = top + line * (oneLine ? 1 : 2) + pad_;
+    legendAt_ = legendBesideTitle_ ? QPointF(bounds.right() - pad_ - legendWidth(), top)
+                                   : QPointF(bounds.left() + pad_, top + line);
+    captionTop_ = top + line * (legendBesideTitle_ ? 1 : 2) + pad_;
     const double halfBottom = metrics.horizontalAdvance(widestBottomLabel) / 2;
     const double leftMargin = pad_ + std::max(widestLabel(metrics, left.scale) + pad_, halfBottom);
     const double rightMargin =
@@ -157,11 +157,15 @@ void ChartFrame::draw(QPainter &painter, const ChartColours &colours,
         painter.drawText(QRectF(x(label.at) - width / 2, plot_.bottom() + pad_ / 2, width, line),
                          Qt::AlignCenter, label.text);
     }
-    painter.drawText(
-        QRectF(bounds_.left() + pad_, bounds_.top() + pad_, bounds_.width() - 2 * pad_, line),
-        Qt::AlignLeft | Qt::AlignVCenter,
-        metrics_.elidedText(title_, Qt::ElideRight, bounds_.width() - 2 * pad_));
     drawLegend(painter, colours.text);
+}
+
+void ChartFrame::drawTitle(QPainter &painter, const ChartColours &colours) const {
+    painter.setPen(colours.text);
+    painter.drawText(QRectF(bounds_.left() + pad_, bounds_.top() + pad_,
+                            bounds_.width() - 2 * pad_, metrics_.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     metrics_.elidedText(title_, Qt::ElideRight, bounds_.width() - 2 * pad_));
 }
 
 QSize ChartFrame::sizeIn(const QFont &font, int characters, int lines) {

@@ -58,10 +58,15 @@ class ChartFrame {
     double yLeft(double bytes) const;
     double yRight(double bytes) const;
 
-    // Paints the background, grid, axes, labels, title and legend; the chart
-    // paints its data on top.
+    // Whether the legend stands beside the title, in its line, rather than
+    // under it: the only way the title's text moves the rest of the frame.
+    bool legendBesideTitle() const { return legendBesideTitle_; }
+
+    // Paints the background, grid, axes, labels and legend; the chart paints
+    // the title and its data on top.
     void draw(QPainter &painter, const ChartColours &colours,
               const QList<BottomLabel> &bottomLabels) const;
+    void drawTitle(QPainter &painter, const ChartColours &colours) const;
 
     // A size in average character widths and lines of `font`.
     static QSize sizeIn(const QFont &font, int characters, int lines);
@@ -80,6 +85,7 @@ class ChartFrame {
     Axis left_;
     std::optional<Axis> right_;
     double pad_ = 0;
+    bool legendBesideTitle_ = false;
     QPointF legendAt_; // the legend's top left corner
     double captionTop_ = 0;
     QRectF plot_;

@@ -112,15 +112,18 @@ void CycleChart::paintEvent(QPaintEvent *) {
                            days_.isEmpty() ? QString() : dayLabel(days_.first().date, true));
 
     QPainter painter(this);
-    // The frame changes with the title (which names the cycle's first and
-    // last day), the number of days and the axes; most repaints only grow
-    // today's bar and the lines.
-    QStringList says{title(), since, QString::number(days_.size()), QString::number(hasPace_)};
+    // The frame changes with the cycle's first day, the number of days and
+    // the axes; most repaints only grow today's bar and the lines. The title
+    // tells the bytes used, which change with nearly every sample: it is
+    // drawn on top.
+    QStringList says{since, QString::number(days_.size()), QString::number(hasPace_),
+                     QString::number(frame.legendBesideTitle())};
     says += dayAxis_.labels() + totalAxis_.labels();
     frame_.paint(painter, *this, says, [&](QPainter &framePainter) {
         frame.draw(framePainter, colours, dayLabels(frame));
     });
     painter.setRenderHint(QPainter::Antialiasing);
+    frame.drawTitle(painter, colours);
     if (days_.isEmpty())
         return;
 

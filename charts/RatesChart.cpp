@@ -96,6 +96,7 @@ void RatesChart::paintEvent(QPaintEvent *) {
     // lines move.
     frame_.paint(painter, *this, rateAxis_.labels(), [&](QPainter &framePainter) {
         frame.draw(framePainter, colours, timeLabels(frame));
+        frame.drawTitle(framePainter, colours);
     });
     painter.setRenderHint(QPainter::Antialiasing);
     if (segments_.isEmpty()) {

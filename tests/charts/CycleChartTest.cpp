@@ -149,6 +149,26 @@ TEST_F(CycleChartTest, RedrawnChartLooksLikeANewOne) {
     });
 }
 
+TEST_F(CycleChartTest, TitleOfOtherLengthMovesTheLegend) {
+    // The same axes and a title that grows from "9.80G used" to
+    // "10.15G used": at some width in between the legend no longer fits
+    // beside it and goes under it.
+    std::vector<std::pair<QString, std::function<void(CycleChart &)>>> states;
+    for (int width = 360; width <= 720; width += 8) {
+        for (const double in : {5.6 * kG, 5.8 * kG, 5.6 * kG}) {
+            states.emplace_back(QStringLiteral("%1 px, %2 bytes").arg(width).arg(in),
+                                [=, this](CycleChart &chart) {
+                                    chart.resize(width, 300);
+                                    chart.setDays(cycle,
+                                                  {day("2024-03-20", in, in / 4),
+                                                   day("2024-03-21", in / 2, 0)},
+                                                  250 * kG, now);
+                                });
+        }
+    }
+    expectRedrawnLikeNew<CycleChart>(states);
+}
+
 } // namespace
 
 } // namespace flowtally
