@@ -17,7 +17,9 @@ bool isMainThread();
 // pass of the loop, also when queued by the main thread.
 void performOnMainThread(std::function<void()> action, bool waitUntilDone);
 
-// Starts a thread that runs the body and ends; nobody waits for or joins it.
+// Runs the body at once on a thread of its own; nobody waits for or joins it.
+// The thread is one that ran an earlier body and now idles, when there is
+// one: starting a thread costs more than a tick's work.
 void detachThread(std::function<void()> body);
 
 } // namespace flowtally

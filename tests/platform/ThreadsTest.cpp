@@ -5,6 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
+#include <set>
+#include <thread>
+
+#include <unistd.h>
 
 namespace flowtally {
 
@@ -22,6 +28,45 @@ TEST(MainThread, WorkerWaitsForItsActionWhileTheMainThreadRunsTheLoopInSlices) {
     for (int slices = 0; working && slices < 200; ++slices)
         runMainLoopFor(0.05);
     EXPECT_TRUE(ranBeforeReturn);
+}
+
+// The kernel's number of the calling thread: never the same for two threads
+// alive within a test, unlike a thread's std::thread::id.
+pid_t threadNumber() {
+    return gettid();
+}
+
+TEST(DetachedThreads, BodiesRunSideBySideAndIdleThreadsServeTheNextBodies) {
+    using namespace std::chrono_literals;
+    // A body that waits holds up no other: the second releases the first.
+    std::promise<void> released;
+    std::promise<pid_t> first, second;
+    detachThread([&, waiting = released.get_future().share()] {
+        first.set_value(waiting.wait_for(10s) == std::future_status::ready ? threadNumber() : 0);
+    });
+    detachThread([&] {
+        second.set_value(threadNumber());
+        released.set_value();
+    });
+    std::set<pid_t> started;
+    for (std::promise<pid_t> *ran : {&first, &second}) {
+        auto number = ran->get_future();
+        ASSERT_EQ(number.wait_for(20s), std::future_status::ready);
+        started.insert(number.get());
+    }
+    ASSERT_FALSE(started.contains(0)) << "the first body was not released";
+    ASSERT_EQ(started.size(), 2u);
+
+    // Bodies one after another, each once the last has ended and its thread
+    // idles, run on the threads already started.
+    for (int body = 0; body < 4; ++body) {
+        std::this_thread::sleep_for(100ms); // the threads go back to wait
+        std::promise<pid_t> ran;
+        detachThread([&] { ran.set_value(threadNumber()); });
+        auto number = ran.get_future();
+        ASSERT_EQ(number.wait_for(10s), std::future_status::ready);
+        EXPECT_TRUE(started.contains(number.get())) << "body " << body;
+    }
 }
 
 } // namespace
