@@ -120,6 +120,7 @@ void CycleChart::paintEvent(QPaintEvent *) {
                      QString::number(frame.legendBesideTitle())};
     says += dayAxis_.labels() + totalAxis_.labels();
     frame_.paint(painter, *this, says, [&](QPainter &framePainter) {
+        framePainter.setRenderHint(QPainter::Antialiasing);
         frame.draw(framePainter, colours, dayLabels(frame));
     });
     painter.setRenderHint(QPainter::Antialiasing);

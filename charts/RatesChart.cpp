@@ -95,6 +95,7 @@ void RatesChart::paintEvent(QPaintEvent *) {
     // The frame changes with the rate axis only; at every tick just the
     // lines move.
     frame_.paint(painter, *this, rateAxis_.labels(), [&](QPainter &framePainter) {
+        framePainter.setRenderHint(QPainter::Antialiasing);
         frame.draw(framePainter, colours, timeLabels(frame));
         frame.drawTitle(framePainter, colours);
     });
