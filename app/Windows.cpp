@@ -93,7 +93,8 @@ class FillsHolder : public QObject {
 // holder of its size and place that has no layout: a label's new text asks
 // its parent's layout to lay everything out anew (its size hint may have
 // changed), which a holder without a layout does not do. The label's size
-// never depends on its text here.
+// never depends on its text here. It fills its background with the window's,
+// which lies under it: the window is not painted again under each new text.
 void holdWithoutLayout(QLabel *label) {
     QWidget *parent = label->parentWidget();
     auto *holder = new QWidget;
@@ -101,6 +102,7 @@ void holdWithoutLayout(QLabel *label) {
     holder->setFixedHeight(label->maximumHeight());
     delete parent->layout()->replaceWidget(label, holder);
     label->setParent(holder);
+    label->setAutoFillBackground(true);
     label->show();
     holder->installEventFilter(new FillsHolder(label, holder));
 }
