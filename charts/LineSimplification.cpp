@@ -1,7 +1,5 @@
 #include "LineSimplification.h"
 
-#include <QLineF>
-
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -10,15 +8,17 @@ namespace flowtally {
 
 namespace {
 
-// The distance of a point from the segment between two others.
-double distanceFromSegment(const QPointF &point, const QPointF &from, const QPointF &to) {
+// The square of a point's distance from the segment between two others:
+// squares compare as the distances do, without a square root for each.
+double squaredDistanceFromSegment(const QPointF &point, const QPointF &from, const QPointF &to) {
     const QPointF along = to - from;
     const double lengthSquared = QPointF::dotProduct(along, along);
-    if (lengthSquared == 0)
-        return QLineF(point, from).length();
     const double share =
-        std::clamp(QPointF::dotProduct(point - from, along) / lengthSquared, 0.0, 1.0);
-    return QLineF(point, from + along * share).length();
+        lengthSquared == 0
+            ? 0.0
+            : std::clamp(QPointF::dotProduct(point - from, along) / lengthSquared, 0.0, 1.0);
+    const QPointF away = point - (from + along * share);
+    return QPointF::dotProduct(away, away);
 }
 
 } // namespace
@@ -34,16 +34,17 @@ QList<QPointF> simplifiedLine(const QList<QPointF> &points, double tolerance) {
     while (!stretches.empty()) {
         const auto [first, last] = stretches.back();
         stretches.pop_back();
-        double farthest = -1;
+        double farthestSquared = -1;
         qsizetype at = first;
         for (qsizetype index = first + 1; index < last; ++index) {
-            const double distance = distanceFromSegment(points[index], points[first], points[last]);
-            if (distance > farthest) {
-                farthest = distance;
+            const double squared =
+                squaredDistanceFromSegment(points[index], points[first], points[last]);
+            if (squared > farthestSquared) {
+                farthestSquared = squared;
                 at = index;
             }
         }
-        if (farthest > tolerance) {
+        if (farthestSquared > tolerance * tolerance) {
             kept[size_t(at)] = true;
             stretches.push_back({first, at});
             stretches.push_back({at, last});
