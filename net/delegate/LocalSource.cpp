@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 
 #include "Environment.h"
+#include "KernelTables.h"
 #include "StatusTexts.h"
 #include "SynchronousTaskWrapper.h"
 #include "SystemLog.h"
@@ -53,9 +54,11 @@ QString quotedForLog(const QString &text) {
 
 // The text that names this boot of the computer; empty when it cannot be read.
 QString currentBootId() {
-    QFile file(Environment::current().bootIdPath());
-    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).trimmed()
-                                          : QString();
+    // Read as the kernel's tables are, with bare system calls: at every tick.
+    return QString::fromLatin1(
+               kernelTableText(
+                   QFile::encodeName(Environment::current().bootIdPath()).toStdString()))
+        .trimmed();
 }
 
 // Seconds since the computer started.
