@@ -37,9 +37,10 @@ ChartFrame::ChartFrame(const QRectF &bounds, const QFontMetricsF &metrics, const
     pad_ = line * kPad;
     const double inner = bounds.width() - 2 * pad_;
     const double titleWidth = metrics.horizontalAdvance(title);
-    legendBesideTitle_ = titleWidth + 2 * pad_ + legendWidth() <= inner;
+    const double legendWide = legendWidth();
+    legendBesideTitle_ = titleWidth + 2 * pad_ + legendWide <= inner;
     const double top = bounds.top() + pad_;
-    legendAt_ = legendBesideTitle_ ? QPointF(bounds.right() - pad_ - legendWidth(), top)
+    legendAt_ = legendBesideTitle_ ? QPointF(bounds.right() - pad_ - legendWide, top)
                                    : QPointF(bounds.left() + pad_, top + line);
     captionTop_ = top + line * (legendBesideTitle_ ? 1 : 2) + pad_;
     const double halfBottom = metrics.horizontalAdvance(widestBottomLabel) / 2;
