@@ -36,6 +36,12 @@ class IdleThreads {
         }).detach();
     }
 
+    void endIdle() {
+        std::lock_guard lock(mutex_);
+        ++dismissals_;
+        handed_.notify_all();
+    }
+
   private:
     void serve(std::function<void()> body) {
         for (;;) {
@@ -43,10 +49,11 @@ class IdleThreads {
             body = nullptr; // what it captured goes now, not with the next body
             std::unique_lock lock(mutex_);
             ++idle_;
-            const bool handed =
-                handed_.wait_for(lock, kIdleLife, [this] { return !bodies_.empty(); });
+            const std::size_t dismissed = dismissals_;
+            handed_.wait_for(lock, kIdleLife,
+                             [&] { return !bodies_.empty() || dismissals_ != dismissed; });
             --idle_;
-            if (!handed)
+            if (bodies_.empty())
                 return;
             body = std::move(bodies_.front());
             bodies_.pop_front();
@@ -57,7 +64,15 @@ class IdleThreads {
     std::condition_variable handed_;
     std::deque<std::function<void()>> bodies_; // handed to idle threads, not yet taken
     std::size_t idle_ = 0;
+    std::size_t dismissals_ = 0; // how often idle threads were told to end
 };
+
+IdleThreads &idleThreads() {
+    // Never destroyed: idle threads may still wait on it while the process
+    // ends.
+    static IdleThreads *const threads = new IdleThreads;
+    return *threads;
+}
 
 } // namespace
 
@@ -77,10 +92,11 @@ void performOnMainThread(std::function<void()> action, bool waitUntilDone) {
 }
 
 void detachThread(std::function<void()> body) {
-    // Never destroyed: idle threads may still wait on it while the process
-    // ends.
-    static IdleThreads *const threads = new IdleThreads;
-    threads->run(std::move(body));
+    idleThreads().run(std::move(body));
+}
+
+void endIdleThreads() {
+    idleThreads().endIdle();
 }
 
 } // namespace flowtally

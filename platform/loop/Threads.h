@@ -22,4 +22,8 @@ void performOnMainThread(std::function<void()> action, bool waitUntilDone);
 // one: starting a thread costs more than a tick's work.
 void detachThread(std::function<void()> body);
 
+// Lets the threads that idle now end at once; those still running a body
+// idle after it as usual.
+void endIdleThreads();
+
 } // namespace flowtally

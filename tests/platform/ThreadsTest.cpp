@@ -2,6 +2,8 @@
 
 #include "MainLoop.h"
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -66,6 +68,16 @@ TEST(DetachedThreads, BodiesRunSideBySideAndIdleThreadsServeTheNextBodies) {
         auto number = ran.get_future();
         ASSERT_EQ(number.wait_for(10s), std::future_status::ready);
         EXPECT_TRUE(started.contains(number.get())) << "body " << body;
+    }
+
+    // Told to, the idle threads end at once rather than after their idle time.
+    std::this_thread::sleep_for(100ms); // the last body's thread goes back to wait
+    endIdleThreads();
+    for (const pid_t thread : started) {
+        const QString task = QStringLiteral("/proc/self/task/%1").arg(thread);
+        for (int wait = 0; wait < 500 && QFileInfo::exists(task); ++wait)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_FALSE(QFileInfo::exists(task)) << "thread " << thread;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "DrivenCycle.h"
 #include "LoopWaits.h"
 #include "MainLoop.h"
+#include "Threads.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
@@ -66,11 +67,13 @@ QStringList threadNames() {
     return names;
 }
 
-// Qt's own thread pool (image conversions while painting) keeps idle
-// threads for half a minute; they are let go before counting, so that only
-// what Flowtally holds is counted.
+// Qt's own thread pool (image conversions while painting) and Flowtally's
+// detached threads keep idle threads for half a minute, for whatever comes
+// next in the process; they are let go before counting, so that only what a
+// controller holds is counted.
 Resources resourcesNow() {
     QThreadPool::globalInstance()->waitForDone();
+    endIdleThreads();
     return {entriesOf(QStringLiteral("/proc/self/fd")),
             entriesOf(QStringLiteral("/proc/self/task")), threadNames()};
 }
