@@ -43,6 +43,8 @@ constexpr double kLimit = 250.0 * (quint64(1) << 30);
 constexpr double kFrameMs = 16.0;
 const QSize kChartSize(760, 360);
 const QSize kWindowSize(560, 520);
+constexpr int kRatePoints = 400; // ten minutes of ticks
+constexpr qint64 kTickMs = 1500;
 
 void check(const char *what, const Status &status) {
     if (status.ok())
@@ -125,24 +127,46 @@ int run(int rounds) {
 
     RatesChart rates;
     rates.resize(kChartSize);
-    QList<RatePoint> points;
     // Rates that vary from sample to sample, as real traffic's do: a line
     // that turns at every point costs more to draw than a straight one.
-    for (int sample = 0; sample < 400; ++sample) {
+    const auto sampleAt = [](const QDateTime &at, int sample, double scale) {
         const double wobble = std::sin(sample * 1.7) * std::cos(sample * 0.37);
-        points.append({now.addMSecs(-1500 * sample), 1.5e6 * (1 + 0.3 * wobble),
-                       8e4 * (1 - 0.5 * wobble)});
-    }
-    std::reverse(points.begin(), points.end());
+        return RatePoint{at, scale * 1.5e6 * (1 + 0.3 * wobble), scale * 8e4 * (1 - 0.5 * wobble)};
+    };
+    QList<RatePoint> points;
+    for (int sample = 0; sample < kRatePoints; ++sample)
+        points.append(sampleAt(now.addMSecs(kTickMs * (sample - kRatePoints + 1)), sample, 1));
     std::printf("rates chart, %dx%d, %lld points:\n", kChartSize.width(), kChartSize.height(),
                 static_cast<long long>(points.size()));
-    print("feed and paint at 1x",
+    // A tick: the chart moves on by 1.5 s with a new point, the oldest falls
+    // out.
+    QDateTime tickNow = now;
+    int sample = kRatePoints;
+    for (const qreal ratio : {1.0, 2.0}) {
+        paint(rates, ratio);
+        print(ratio == 1 ? "feed and paint a tick at 1x" : "feed and paint a tick at 2x",
+              timed(rounds,
+                    [&] {
+                        tickNow = tickNow.addMSecs(kTickMs);
+                        points.removeFirst();
+                        points.append(sampleAt(tickNow, sample++, 1));
+                        rates.setRates(points, tickNow);
+                        paint(rates, ratio);
+                    }),
+              ratio == 1 ? "rates chart: feed and paint a tick" : nullptr);
+    }
+    // The whole plot painted anew: rates of another axis at every round.
+    print("feed and paint anew at 1x",
           timed(rounds,
                 [&] {
-                    rates.setRates(points, now);
+                    const double scale = sample % 2 ? 1 : 10;
+                    for (RatePoint &point : points)
+                        point = sampleAt(point.at, sample, scale);
+                    ++sample;
+                    rates.setRates(points, tickNow);
                     paint(rates, 1);
                 }),
-          "rates chart: feed and paint");
+          "rates chart: feed and paint anew");
 
     HistoryWindow window;
     window.resize(kWindowSize);

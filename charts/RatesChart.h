@@ -3,6 +3,7 @@
 #include "ByteAxis.h"
 #include "FrameCache.h"
 #include "RateSegments.h"
+#include "ScrollingPlot.h"
 
 #include <QDateTime>
 #include <QList>
@@ -43,13 +44,12 @@ class RatesChart : public QWidget {
     // The labels under the plot: "−10 min" to "now", as many as fit.
     QList<BottomLabel> timeLabels(const ChartFrame &frame) const;
     QString timeLabel(int minutesAgo) const;
-    // Where a moment lies across the plot: 0 ten minutes ago, 1 now.
-    double share(const QDateTime &at) const;
 
     QList<QList<RatePoint>> segments_;
     QDateTime now_;
     ByteAxis rateAxis_{0, QStringLiteral("/s")};
     FrameCache frame_;
+    ScrollingPlot plot_;
 };
 
 } // namespace flowtally

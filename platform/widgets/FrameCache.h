@@ -24,6 +24,9 @@ class FrameCache {
     void paint(QPainter &painter, const QWidget &widget, const QStringList &says,
                const std::function<void(QPainter &)> &draw);
 
+    // The picture as last painted; a new picture has a new cache key.
+    const QPixmap &picture() const { return pixmap_; }
+
   private:
     QPixmap pixmap_;
     QStringList key_;

@@ -1,5 +1,6 @@
 // The rates chart: which points it draws and where its lines break, its
-// axis in bytes per second, and a chart without points.
+// axis in bytes per second, a chart without points, and a chart that moves
+// on with time looking like one drawn anew.
 #include "RatesChart.h"
 
 #include "ChartColours.h"
@@ -10,6 +11,8 @@
 #include "TextPrinting.h"
 
 #include <QImage>
+
+#include <cmath>
 
 namespace flowtally {
 
@@ -117,6 +120,78 @@ TEST(RatesChart, RedrawnChartLooksLikeANewOne) {
         {"another size", state(9 * kM, darkPalette(), {620, 300})},
         {"back to the first axis", state(300 * kK, darkPalette(), {620, 300})},
     });
+}
+
+// Rates that go up and down at every sample, as traffic's do.
+RatePoint wobbling(const QDateTime &at, int sample) {
+    const double wobble = std::sin(sample * 1.7) * std::cos(sample * 0.37);
+    return {at, 700 * kK * (1 + 0.3 * wobble), 60 * kK * (1 - 0.5 * wobble)};
+}
+
+// A chart fed at every tick, as the app feeds it, keeps most of its plot
+// from the tick before and moves it on; whatever happened between two ticks,
+// it looks exactly like a chart drawn anew with the same points.
+TEST(RatesChart, ChartMovingOnLooksLikeANewOne) {
+    const QDateTime start = utc("2024-03-27T19:00:00.250Z");
+    QDateTime now = start;
+    // Ten minutes of points: the oldest two a run of their own that falls
+    // out of the span at the next ticks (a dot for one tick between), then
+    // a minute of points 9 s apart, whose pieces reach far into the plot as
+    // they fall out, then a point every 1.5 s.
+    QList<RatePoint> points{wobbling(now.addMSecs(-599'000), 0),
+                            wobbling(now.addMSecs(-598'000), 1)};
+    int sample = 2;
+    for (qint64 ago = 585'000; ago > 525'000; ago -= 9'000)
+        points.append(wobbling(now.addMSecs(-ago), sample++));
+    for (qint64 ago = 525'000; ago >= 0; ago -= 1500)
+        points.append(wobbling(now.addMSecs(-ago), sample++));
+    std::vector<std::pair<QString, std::function<void(RatesChart &)>>> states;
+    const auto add = [&](const QString &what) {
+        states.push_back({what, [points, now](RatesChart &chart) {
+                              chart.resize(500, 260);
+                              chart.setRates(points, now);
+                          }});
+    };
+    // Ticks 1.5 s apart give or take a few milliseconds, each with a point.
+    const auto tick = [&](int count, const QString &what, qint64 step = 1500) {
+        for (int done = 0; done < count; ++done) {
+            now = now.addMSecs(step + (sample % 3) * 17);
+            points.append(wobbling(now, sample++));
+            add(what + QStringLiteral(", tick %1").arg(done + 1));
+        }
+    };
+    add(QStringLiteral("ten minutes of points"));
+    tick(12, QStringLiteral("moving on while old points fall out"));
+    now = now.addMSecs(120);
+    add(QStringLiteral("a moment later, without a point"));
+    now = now.addSecs(15);
+    points.append(wobbling(now, sample++));
+    add(QStringLiteral("a lone point after a pause"));
+    now = now.addSecs(15);
+    add(QStringLiteral("another pause"));
+    tick(3, QStringLiteral("going on after the pause"));
+    tick(2, QStringLiteral("in the background"), 4000);
+    // Another network's points, on the same axis.
+    points.clear();
+    for (qint64 ago = 300'000; ago >= 0; ago -= 1500)
+        points.append(wobbling(now.addMSecs(-ago), sample += 7));
+    add(QStringLiteral("another network, on the same axis"));
+    tick(2, QStringLiteral("the other network moving on"));
+    now = now.addMSecs(1500);
+    points.append({now, 9 * kM, 10 * kK});
+    add(QStringLiteral("a burst that changes the axis"));
+    tick(2, QStringLiteral("after the burst"));
+    now = now.addSecs(-40);
+    add(QStringLiteral("the clock set back"));
+    tick(2, QStringLiteral("points while the clock is behind"));
+    now = now.addSecs(40);
+    tick(2, QStringLiteral("the clock set right"));
+    points.clear();
+    add(QStringLiteral("another network: no points"));
+    tick(3, QStringLiteral("another network's first points"));
+    now = now.addSecs(11 * 60);
+    tick(2, QStringLiteral("after eleven minutes asleep"));
+    expectRedrawnLikeNew<RatesChart>(states);
 }
 
 } // namespace
