@@ -1,9 +1,10 @@
 // The charts' and the History window's cost, each against one frame: a year
 // of five networks' traffic in a temporary history, then, for one network,
 // reading a cycle's days and feeding and painting the cycle chart
-// (offscreen, into an image at pixel ratios 1 and 2), and filling the History
-// window with all its days and months and painting it. Prints figures;
-// asserts nothing.
+// (offscreen, into an image at pixel ratios 1 and 2); the rates chart fed
+// and painted as at every tick (ten minutes of points, one more each time)
+// and painted anew whole; and filling the History window with all its days
+// and months and painting it. Prints figures; asserts nothing.
 //
 // Usage: bench_charts [rounds, 10 to 1000; default 100]
 
