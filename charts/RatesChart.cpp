@@ -30,6 +30,12 @@ constexpr int kHintHeight = 14;
 
 const QString kPerSecond = QStringLiteral("/s");
 
+// How far a dot's ink reaches from its centre, in device pixels; no mark
+// reaches farther.
+double dotReach(qreal ratio) {
+    return (kDotRadius + kLineWidth / 2) * ratio + kSmoothing;
+}
+
 // Where the rates lie in the plot's picture, in its device pixels. A column
 // of the plot is a fixed stretch of time, counted from the epoch, and the
 // plot ends at the column that holds now: from one tick to the next the
@@ -43,7 +49,6 @@ struct Placement {
     double msPerColumn = 0;
     qint64 column = 0;
     double right = 0; // the plot's right end in the picture
-    double top = 0;   // the picture's top in the widget
 
     // Nothing for a plot narrower than a pixel.
     static std::optional<Placement> of(const QRectF &plot, const QDateTime &now, qreal ratio,
@@ -56,7 +61,7 @@ struct Placement {
         placement.msPerColumn = double(std::chrono::milliseconds(kRatesSpan).count()) / columns;
         placement.column =
             qint64(std::ceil(double(now.toMSecsSinceEpoch()) / placement.msPerColumn));
-        const double reach = (kDotRadius + kLineWidth / 2) * ratio + kSmoothing;
+        const double reach = dotReach(ratio);
         placement.area = QRectF(plot.topLeft() * ratio, plot.bottomRight() * ratio)
                              .adjusted(-reach, -reach, reach, reach)
                              .toAlignedRect()
@@ -68,13 +73,12 @@ struct Placement {
         placement.right = std::ldexp(
             std::round(std::ldexp(plot.right() * ratio - placement.area.left(), kPlaceBits)),
             -kPlaceBits);
-        placement.top = placement.area.top();
         return placement;
     }
 
     QPointF at(const ChartFrame &frame, const QDateTime &when, double rate) const {
         return {right + (double(when.toMSecsSinceEpoch()) / msPerColumn - double(column)),
-                frame.yLeft(rate) * ratio - top};
+                frame.yLeft(rate) * ratio - area.top()};
     }
 };
 
@@ -83,7 +87,6 @@ struct Placement {
 std::vector<PlotMark> rateMarks(const QList<QList<RatePoint>> &segments, const ChartFrame &frame,
                                 const Placement &placement) {
     const double pieceReach = kLineWidth / 2 * std::numbers::sqrt2 * placement.ratio + kSmoothing;
-    const double dotReach = (kDotRadius + kLineWidth / 2) * placement.ratio + kSmoothing;
     std::vector<PlotMark> marks;
     int series = 0;
     for (const auto direction : {&RatePoint::in, &RatePoint::out}) {
@@ -93,8 +96,9 @@ std::vector<PlotMark> rateMarks(const QList<QList<RatePoint>> &segments, const C
             const RatePoint &point = segment.first();
             const qint64 ms = point.at.toMSecsSinceEpoch();
             const QPointF at = placement.at(frame, point.at, point.*direction);
-            marks.push_back(
-                {{series, false, ms, ms, point.*direction, point.*direction}, {at, at}, dotReach});
+            marks.push_back({{series, false, ms, ms, point.*direction, point.*direction},
+                             {at, at},
+                             dotReach(placement.ratio)});
         }
         for (const QList<RatePoint> &segment : segments) {
             for (qsizetype index = 1; index < segment.size(); ++index) {
