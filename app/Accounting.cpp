@@ -8,6 +8,7 @@
 #include "FormattedField.h"
 #include "LastReading.h"
 #include "LevelIndicator.h"
+#include "SystemLog.h"
 #include "Timer.h"
 #include "WBBKMGTFormatter.h"
 
@@ -27,14 +28,21 @@ double seconds(const QDateTime &from, const QDateTime &to) {
 } // namespace
 
 CounterGrowth AppDelegate::countReading(const CounterReading &reading, const QDateTime &at) {
-    const CounterGrowth growth = lastReading.count(
+    CounterGrowth growth = lastReading.count(
         *_PrimaryService, reading, {_prevValOrigin, _prevInVal, _prevOutVal, _prevUptime}, at);
+    for (const QString &line : growth.refused)
+        systemLog(line);
     // The record's previous counters are the last reading.
-    const LastReading::Entry last = *lastReading.entry();
-    _prevInVal = last.in.value_or(0);
-    _prevOutVal = last.out.value_or(0);
+    const LastReading::Entry &last = *lastReading.entry();
+    _prevInVal = last.inValue().value_or(0);
+    _prevOutVal = last.outValue().value_or(0);
     _prevValOrigin = reading.origin;
     _prevUptime = reading.uptime;
+    // Bytes of the network that read the counters last go to its record.
+    if (!growth.network.isEmpty()) {
+        creditNetwork(growth.network, growth, at);
+        growth = {};
+    }
     return growth;
 }
 
@@ -59,8 +67,14 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
                 const double inRateValue = static_cast<double>(growth.in) / gap / 1024.0;
                 const double outRateValue = static_cast<double>(growth.out) / gap / 1024.0;
                 _totalBytesValue = _totalInBytes + _totalOutBytes;
+                const QDateTime now = Environment::current().now();
                 if (_resetDate == distantPast() || !_resetDate.isValid())
-                    _resetDate = Environment::current().now();
+                    _resetDate = now;
+                // A clock that came back before the period began: the period
+                // begins no later than now, and its bytes are never dated
+                // ahead of the clock.
+                else if (_resetDate > now)
+                    _resetDate = now;
                 const double sinceReset = seconds(_resetDate, Environment::current().now());
                 _gbpmLimit = displayLimitGB->doubleValue() * static_cast<double>(_limitUnitsScale);
                 // A clock set back before the reset date leaves no time to

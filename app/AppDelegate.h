@@ -144,6 +144,9 @@ class AppDelegate : public QObject {
     void setValue(const QVariant &value, const QString &forUndefinedKey);
     void doResetTotals();
     void doResetTotalsNow();
+    // Undoes a reset: the record of before it, with what was counted since
+    // added to its totals. An automatic one no longer stands.
+    void undoReset(const QVariantMap &before, bool automatic);
     // Stores the record at once and has the settings file written: a reset
     // and its undo are not left to the timed writes.
     void storeRecordNow();
@@ -240,12 +243,22 @@ class AppDelegate : public QObject {
     void fillRouterInterfacePopUp();
     void showRouterInterfaces(const QString &address, const QList<RouterInterface> &interfaces);
     void writeRecord(const QString &service);
+    // The automatic reset for the billing cycle that began at `start`: one
+    // undoable reset, its record of before kept with the record.
+    void resetTotalsForCycle(const QDateTime &start);
+    // The clock went back before the start of the cycle whose automatic
+    // reset was made: the reset is undone, and comes again when the cycle
+    // really begins.
+    void undoCycleResetOfClockAhead();
     // Loads the last reading from the settings; a new metering session
     // begins.
     void readLastReading();
     // Counts a sample's reading for the held service against the last
     // reading, and keeps its counters as the record's previous ones.
     CounterGrowth countReading(const CounterReading &reading, const QDateTime &at);
+    // Adds bytes to the stored totals and history of a network that is not
+    // the one metered now.
+    void creditNetwork(const QString &service, const CounterGrowth &growth, const QDateTime &at);
     void showFigures(const TrafficSample &sample, double inRateValue, double outRateValue);
     void showBadge(const QString &text);
     bool isApplicationActive() const;
@@ -326,6 +339,7 @@ class AppDelegate : public QObject {
     // period, kept in its record.
     int _cycleStartDay = 0;
     QDateTime _cycleResetFor;
+    QVariantMap _cycleResetBefore;
     QVariantMap _limitAlerts;
     // The traffic history, written behind the settings; the name the
     // history knows the held network by.

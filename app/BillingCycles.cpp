@@ -34,20 +34,24 @@ void AppDelegate::setCycleStartDay(int day) {
 }
 
 void AppDelegate::resetForNewCycle() {
-    if (!_PrimaryService || _cycleStartDay == 0 || !periodBegan(_resetDate))
+    if (!_PrimaryService || _cycleStartDay == 0)
         return;
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
+    // A clock that was ahead made a reset before its time.
+    if (_cycleResetFor.isValid() && now < _cycleResetFor)
+        undoCycleResetOfClockAhead();
+    if (!periodBegan(_resetDate))
+        return;
     const std::optional<BillingCycle> cycle =
         billingCycleAt(now, _cycleStartDay, environment.timeZone());
     // Once per cycle: a reset that was undone stays undone.
     if (!cycle || _cycleResetFor == cycle->start ||
         !resetDue(_resetDate, now, _cycleStartDay, environment.timeZone()))
         return;
-    _cycleResetFor = cycle->start;
     systemLog(QStringLiteral("A new billing cycle of %1 began: its totals start again from zero.")
                   .arg(historyName.isEmpty() ? *_PrimaryService : historyName));
-    doResetTotalsNow();
+    resetTotalsForCycle(cycle->start);
     refreshCycleChart();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "CounterStep.h"
 #include "TrafficSample.h"
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <optional>
@@ -33,12 +35,10 @@ struct CounterOrigin {
     // The counters' width, recorded or not.
     int width() const { return bits != 0 ? bits : source == CounterSource::Router ? 32 : 64; }
     // The same counters: a router's 32-bit and 64-bit counters of one
-    // interface are not.
-    bool operator==(const CounterOrigin &other) const {
-        return source == other.source && device == other.device && index == other.index &&
-               boot == other.boot && width() == other.width() &&
-               (hardware == other.hardware || hardware.isEmpty() || other.hardware.isEmpty());
-    }
+    // interface are not. A local interface is known by its kernel index in
+    // its boot, whatever it is called: a renamed interface keeps its
+    // counters.
+    bool operator==(const CounterOrigin &other) const;
     bool isKnown() const { return source != CounterSource::Unknown; }
 
     // Whether these counters are the ones of `earlier` made anew: the same
@@ -55,44 +55,72 @@ struct CounterOrigin {
 struct CounterReading {
     CounterOrigin origin;
     std::optional<quint64> in, out;
-    // A router's up-time, in seconds; 0 for local counters.
+    // The source's up-time, in seconds: a router's, or this computer's
+    // since it started.
     double uptime = 0;
+    // The speed of the counters' link in bits a second; 0 where the source
+    // does not tell it.
+    quint64 linkSpeed = 0;
+    // When a router's interface counters were last reset or made anew
+    // (IF-MIB's ifCounterDiscontinuityTime, in hundredths of a second of
+    // its up-time), where it tells it.
+    std::optional<qint64> discontinuity = {};
+
+    // The most the counters may grow in a second: the link's speed, or
+    // 10 Gbit/s where it is not known, with a margin for links that carry
+    // more than they report (veth and loopback).
+    double ceiling() const;
 };
 
 // The reading of a sample; a sample without both counters gives none.
 std::optional<CounterReading> readingOfSample(const TrafficSample &sample);
 
-// The bytes a step of accounting counts.
+// The bytes a step of accounting counts, and for whom.
 struct CounterGrowth {
     quint64 in = 0, out = 0;
+    // The network whose bytes they are, where it is not the one the reading
+    // was metered for: the counters moved them since that network read
+    // them last.
+    QString network;
+    // What the reading showed that was not counted (a rise faster than the
+    // link carries, a fall that is no wrap), one line each, for the log;
+    // told once for a run of such readings.
+    QStringList refused;
 };
 
 // The last reading that Flowtally metered: which counters, their values,
 // and the network it was metered for. The growth of a counter is measured
-// against it, whichever network's record is loaded: when the same counters
-// are metered for another network while Flowtally runs (a laptop that goes
-// home, office, home on one interface), the new network counts on from
-// where the last one left off, so that every byte the counters moved is
-// counted once, in the record of the network it crossed. Once other
-// counters were metered (the router's, another interface's), a counter's
-// earlier reading is no measure any more: what it moved since may have been
-// counted by the others. What the counters moved while Flowtally did not
-// meter them (not running, or stopped for the preferences) belongs to the
-// network that metered them last, if it is the one metered now; else nobody
-// can tell whose bytes they were, and they are counted for neither. Kept in
-// the settings beside the records and written with them, so that both stay
-// in step.
+// against it, whichever network's record is loaded, so that every byte the
+// counters moved is counted once. When the same counters are metered for
+// another network while Flowtally runs (a laptop that goes home, office,
+// home on one interface; a network seen anew after its interface was
+// renamed), the bytes they moved since the last reading belong to the
+// network that read them last, and the new network counts on from there.
+// Once other counters were metered (the router's, another interface's), a
+// counter's earlier reading is no measure any more: what it moved since may
+// have been counted by the others. What the counters moved while Flowtally
+// did not meter them (not running, or stopped for the preferences) belongs
+// to the network that metered them last, if it is the one metered now; else
+// nobody can tell whose bytes they were, and they are counted for neither.
+// Kept in the settings beside the records and written with them, so that
+// both stay in step.
 class LastReading {
   public:
     struct Entry {
         QString service;
         CounterOrigin origin;
-        std::optional<quint64> in, out;
-        double uptime = 0;
-        QDateTime at;
+        CounterTrack in, out;
+        // When the latest reading was made.
+        CounterMoment moment;
+        // The router's discontinuity time at the latest reading.
+        std::optional<qint64> discontinuity;
         // The metering session that read it; 0 for a reading of an earlier
         // session (loaded from the settings).
         int session = 0;
+
+        // The counters last counted; none for a direction that has none.
+        std::optional<quint64> inValue() const;
+        std::optional<quint64> outValue() const;
     };
 
     // What a network's record says of its previous counters: their origin
@@ -113,11 +141,13 @@ class LastReading {
     // record where there is no last reading (settings of an older version).
     // Counters made anew since (the same local interface after a reboot, or
     // made again) began again at 0 and count whole; other counters only
-    // record (so do a router's counters of another width). A 32-bit
-    // router counter that fell wrapped, unless the router
-    // restarted (its up-time fell); a restart is remembered for a counter
-    // whose reading failed. Afterwards the reading is the last one, metered
-    // for `service` at `at`.
+    // record (so do a router's counters of another width). A router whose
+    // up-time fell restarted, and one whose interface counters' discontinuity
+    // time changed reset them: they began again at 0; a restart is
+    // remembered for a counter whose reading failed. Growth the link could
+    // not carry, and a fall that is no 32-bit wrap, count nothing until the
+    // readings after bear them out (see stepCounter). Afterwards the reading
+    // is the last one, metered for `service` at `at`.
     CounterGrowth count(const QString &service, const CounterReading &reading,
                         const Recorded &recorded, const QDateTime &at);
 

@@ -41,42 +41,31 @@ QString describe(const QVariant &value, const QString &key) {
     }
 }
 
-// The reset, undone by putting back the record taken just before it, with
-// what was counted since the reset added to its totals: the period goes on
-// as if it had never been reset. The counters stay where they are now, so
-// nothing is counted twice. Once undone there is nothing to redo.
+// The reset, undone by putting back the record taken just before it (see
+// AppDelegate::undoReset). Once undone there is nothing to redo.
 class ResetTotalsCommand : public QUndoCommand {
   public:
-    ResetTotalsCommand(AppDelegate *controller, QVariantMap before)
-        : controller_(controller), before_(std::move(before)) {
+    ResetTotalsCommand(AppDelegate *controller, QVariantMap before, bool automatic)
+        : controller_(controller), before_(std::move(before)), automatic_(automatic) {
         setText(QStringLiteral("\"Reset Totals\""));
+    }
+    // The automatic reset of a billing cycle that began at `start`.
+    bool resetsCycle(const QDateTime &start) const {
+        return automatic_ && before_.value(RecordKey::cycleResetFor).toDateTime() == start;
     }
     void redo() override {
         controller_->doResetTotals();
         controller_->storeRecordNow();
     }
     void undo() override {
-        QVariantMap restored = before_;
-        const QVariantMap now = controller_->dictionaryFromPersistentValues();
-        if (now.value(RecordKey::PrimaryService) == before_.value(RecordKey::PrimaryService)) {
-            for (const QString &total : {RecordKey::totalInBytes, RecordKey::totalOutBytes})
-                restored.insert(total, before_.value(total).toULongLong() +
-                                           now.value(total).toULongLong());
-            for (const QString &counters :
-                 {RecordKey::prevInVal, RecordKey::prevOutVal, RecordKey::prevValSource,
-                  RecordKey::prevValOrigin, RecordKey::prevUptime, RecordKey::cycleResetFor}) {
-                if (now.contains(counters))
-                    restored.insert(counters, now.value(counters));
-            }
-        }
-        controller_->loadPersistentValuesFromDict(restored);
-        controller_->storeRecordNow();
+        controller_->undoReset(before_, automatic_);
         setObsolete(true);
     }
 
   private:
     AppDelegate *controller_;
     QVariantMap before_;
+    bool automatic_;
 };
 
 } // namespace
@@ -87,7 +76,7 @@ const QStringList &AppDelegate::persistentDataKeys() {
         RecordKey::prevInVal,       RecordKey::prevOutVal,    RecordKey::PrimaryService,
         RecordKey::limitUnitsScale, RecordKey::gbpmLimit,     RecordKey::prevValSource,
         RecordKey::prevUptime,      RecordKey::prevValOrigin, RecordKey::cycleStartDay,
-        RecordKey::cycleResetFor,   RecordKey::limitAlerts};
+        RecordKey::cycleResetFor,   RecordKey::limitAlerts,   RecordKey::cycleResetBefore};
     return keys;
 }
 
@@ -119,6 +108,7 @@ void AppDelegate::readDatFile() {
     // also to a network without a record.
     _cycleStartDay = 0;
     _cycleResetFor = QDateTime();
+    _cycleResetBefore.clear();
     _limitAlerts.clear();
     historyName.clear();
     const std::optional<QString> service = primaryServiceUUID();
@@ -155,6 +145,27 @@ void AppDelegate::writeRecord(const QString &service) {
     }
 }
 
+void AppDelegate::creditNetwork(const QString &service, const CounterGrowth &growth,
+                                const QDateTime &at) {
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QVariantMap record = defaults.objectForKey(service).toMap();
+    if ((growth.in == 0 && growth.out == 0) || record.isEmpty())
+        return;
+    record.insert(RecordKey::totalInBytes,
+                  record.value(RecordKey::totalInBytes).toULongLong() + growth.in);
+    record.insert(RecordKey::totalOutBytes,
+                  record.value(RecordKey::totalOutBytes).toULongLong() + growth.out);
+    defaults.setObject(service, record);
+    if (historyWriter)
+        historyWriter->add(
+            {service, at, growth.in, growth.out, record.value(RecordKey::resetDate).toDateTime()});
+    systemLog(QStringLiteral("%1 received and %2 sent bytes, moved before the counters were read "
+                             "for this network, go to the network %3 that read them last.")
+                  .arg(growth.in)
+                  .arg(growth.out)
+                  .arg(service));
+}
+
 void AppDelegate::storeRecordNow() {
     if (_PrimaryService)
         writeRecord(*_PrimaryService);
@@ -189,6 +200,8 @@ QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
         record.insert(RecordKey::cycleResetFor, _cycleResetFor);
     if (!_limitAlerts.isEmpty())
         record.insert(RecordKey::limitAlerts, _limitAlerts);
+    if (!_cycleResetBefore.isEmpty())
+        record.insert(RecordKey::cycleResetBefore, _cycleResetBefore);
     return record;
 }
 
@@ -226,6 +239,8 @@ void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
             _cycleResetFor = value.toDateTime();
         else if (key == RecordKey::limitAlerts)
             _limitAlerts = value.toMap();
+        else if (key == RecordKey::cycleResetBefore)
+            _cycleResetBefore = value.toMap();
         else if (key == RecordKey::prevUptime)
             _prevUptime = value.toDouble();
         else
@@ -247,7 +262,64 @@ void AppDelegate::doResetTotals() {
 }
 
 void AppDelegate::doResetTotalsNow() {
-    undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues()));
+    // The person's reset: an automatic one before it no longer stands alone
+    // (its undo brings it back).
+    QVariantMap before = dictionaryFromPersistentValues();
+    _cycleResetBefore.clear();
+    undoManager->push(new ResetTotalsCommand(this, std::move(before), false));
+}
+
+void AppDelegate::resetTotalsForCycle(const QDateTime &start) {
+    QVariantMap before = dictionaryFromPersistentValues();
+    before.remove(RecordKey::cycleResetBefore);
+    _cycleResetFor = start;
+    undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues(), true));
+    _cycleResetBefore = before;
+    storeRecordNow();
+}
+
+void AppDelegate::undoReset(const QVariantMap &before, bool automatic) {
+    // The period goes on as if it had never been reset: the record of before
+    // with what was counted since added to its totals. The counters stay
+    // where they are now, so nothing is counted twice, and so does the mark
+    // of the cycle reset (a reset undone stays undone).
+    QVariantMap restored = before;
+    const QVariantMap now = dictionaryFromPersistentValues();
+    if (now.value(RecordKey::PrimaryService) == before.value(RecordKey::PrimaryService)) {
+        for (const QString &total : {RecordKey::totalInBytes, RecordKey::totalOutBytes})
+            restored.insert(total,
+                            before.value(total).toULongLong() + now.value(total).toULongLong());
+        for (const QString &counters :
+             {RecordKey::prevInVal, RecordKey::prevOutVal, RecordKey::prevValSource,
+              RecordKey::prevValOrigin, RecordKey::prevUptime, RecordKey::cycleResetFor}) {
+            if (now.contains(counters))
+                restored.insert(counters, now.value(counters));
+        }
+    }
+    loadPersistentValuesFromDict(restored);
+    if (automatic)
+        _cycleResetBefore.clear();
+    storeRecordNow();
+}
+
+void AppDelegate::undoCycleResetOfClockAhead() {
+    const QDateTime start = _cycleResetFor;
+    // The mark as it was before the reset: the reset comes again when the
+    // cycle really begins.
+    const QDateTime earlier = _cycleResetBefore.value(RecordKey::cycleResetFor).toDateTime();
+    const auto *top = undoManager->index() > 0 ? dynamic_cast<const ResetTotalsCommand *>(
+                                                     undoManager->command(undoManager->index() - 1))
+                                               : nullptr;
+    if (top && top->resetsCycle(start))
+        undoManager->undo();
+    else if (!_cycleResetBefore.isEmpty())
+        undoReset(_cycleResetBefore, true);
+    _cycleResetFor = earlier;
+    storeRecordNow();
+    systemLog(QStringLiteral("The clock went back before %1, when the billing cycle of %2 began "
+                             "by the clock of then: its reset is undone until the cycle begins.")
+                  .arg(start.toString(Qt::ISODate),
+                       historyName.isEmpty() ? *_PrimaryService : historyName));
 }
 
 } // namespace flowtally

@@ -56,6 +56,10 @@ inline const QString cycleStartDay = QStringLiteral("cycleStartDay");
 // The start of the billing cycle for which the totals were last reset by
 // themselves; an undo of that reset keeps it, so the cycle is not reset again.
 inline const QString cycleResetFor = QStringLiteral("cycleResetFor");
+// The record as it was before that reset, while the reset stands (neither
+// undone nor followed by a reset of the person's): a clock that goes back
+// before the cycle's start puts it back.
+inline const QString cycleResetBefore = QStringLiteral("cycleResetBefore");
 // Which alerts of the period were sent (see AlertState.h).
 inline const QString limitAlerts = QStringLiteral("limitAlerts");
 } // namespace RecordKey

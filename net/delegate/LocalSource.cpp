@@ -61,6 +61,19 @@ QString currentBootId() {
         .trimmed();
 }
 
+// The interface's link speed in bits a second, as the kernel tells it; 0
+// where it does not (loopback, a link that is down, most virtual ones).
+quint64 linkSpeedOf(const QString &interface) {
+    const std::string text =
+        kernelTableText(QFile::encodeName(Environment::current().interfacesFolder() +
+                                          QLatin1Char('/') + interface + QStringLiteral("/speed"))
+                            .toStdString());
+    const auto end = text.find_last_not_of("\n");
+    const std::optional<quint64> megabits = tableNumber<quint64>(
+        std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1), 10);
+    return megabits ? *megabits * 1000000 : 0;
+}
+
 // Seconds since the computer started.
 double secondsSinceBoot() {
     timespec now{};
@@ -126,6 +139,8 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
     // started again, counts from 0 again.
     sample.insert(SampleKey::KernelIndex, reading.row.kernelIndex);
     sample.insert(SampleKey::BootID, currentBootId());
+    if (const quint64 speed = linkSpeedOf(name); speed != 0)
+        sample.insert(SampleKey::LinkSpeed, speed);
     sample.insert(SampleKey::FireDate, Environment::current().now());
     // Without a service the sample can never be accepted; it still goes
     // through so the status line tells what happened.

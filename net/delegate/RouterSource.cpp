@@ -145,6 +145,10 @@ struct RouterReading {
     // Whether both counters were answered as counters.
     bool countersAnswered = false;
     QString name;
+    // The interface's speed in bits a second (0: not told), and when its
+    // counters were last reset (none: not told).
+    quint64 speed = 0;
+    std::optional<qint64> discontinuity;
 };
 
 // A router sample's one get: the up-time, the interface's counters of
@@ -159,8 +163,10 @@ std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
     };
     const QString in32 = column("ifInOctets"), out32 = column("ifOutOctets");
     const QString in64 = column("ifHCInOctets"), out64 = column("ifHCOutOctets");
-    const std::optional<QString> output =
-        getOutput(address, {kSysUpTime, in64, out64, in32, out32, kSysName});
+    const QString highSpeed = column("ifHighSpeed"), speed = column("ifSpeed");
+    const QString discontinuity = column("ifCounterDiscontinuityTime");
+    const std::optional<QString> output = getOutput(
+        address, {kSysUpTime, in64, out64, in32, out32, kSysName, highSpeed, speed, discontinuity});
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (!reply)
         return std::nullopt;
@@ -187,6 +193,9 @@ std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
         answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysName.0"));
     reading.name =
         (name ? nameInReply(*name) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
+    reading.speed =
+        interfaceSpeedOfAnswers(answerInReply(*reply, highSpeed), answerInReply(*reply, speed));
+    reading.discontinuity = timeticksOfAnswer(answerInReply(*reply, discontinuity));
     return reading;
 }
 
@@ -340,6 +349,10 @@ std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *m
         sample.insert(SampleKey::RouterHardware, hardware);
     sample.insert(SampleKey::InterfaceIndex, *index);
     sample.insert(SampleKey::CounterBits, reading->bits);
+    if (reading->speed != 0)
+        sample.insert(SampleKey::LinkSpeed, reading->speed);
+    if (reading->discontinuity)
+        sample.insert(SampleKey::CounterDiscontinuity, *reading->discontinuity);
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
     return sample;

@@ -78,6 +78,10 @@ QString Environment::bootIdPath() {
     return QStringLiteral("/proc/sys/kernel/random/boot_id");
 }
 
+QString Environment::interfacesFolder() {
+    return QStringLiteral("/sys/class/net");
+}
+
 QString Environment::hostName() {
     return QSysInfo::machineHostName();
 }

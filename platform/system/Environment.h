@@ -43,6 +43,9 @@ class Environment {
     virtual QString routeTablePath();
     virtual QString neighbourTablePath();
     virtual QString bootIdPath();
+    // The kernel's folder of network interfaces, one folder each by name
+    // (their link speed in "speed", millions of bits a second).
+    virtual QString interfacesFolder();
     // This computer's host name.
     virtual QString hostName();
 
@@ -90,6 +93,7 @@ class EnvironmentWrapper : public Environment {
     QString routeTablePath() override { return target_.routeTablePath(); }
     QString neighbourTablePath() override { return target_.neighbourTablePath(); }
     QString bootIdPath() override { return target_.bootIdPath(); }
+    QString interfacesFolder() override { return target_.interfacesFolder(); }
     QString hostName() override { return target_.hostName(); }
     QDBusConnection systemBus() override { return target_.systemBus(); }
     QDBusConnection sessionBus() override { return target_.sessionBus(); }

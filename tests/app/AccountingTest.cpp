@@ -2,7 +2,7 @@
 // totals and rates, the limit and projection.
 #include "ControllerFixture.h"
 
-#include "CounterDifference.h"
+#include "CounterStep.h"
 #include "DistantPast.h"
 #include "LevelIndicator.h"
 
@@ -14,19 +14,27 @@ namespace {
 
 constexpr quint64 k2to32 = quint64(1) << 32, kGiB = quint64(1) << 30;
 
-TEST(CounterDifference, GrowthWrapsAndResets) {
+// The time a counter had to grow is the longer of its source's clock and
+// the wall clock: neither a router whose up-time stands still nor a clock
+// set back makes a sound reading look too fast; a reading of unknown time
+// (settings of an older version) bounds nothing.
+TEST(CounterStep, TimeToGrowIsTheLongerOfBothClocks) {
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+    const CounterBase base{1000, {10, at}};
+    constexpr double kBytesPerSecond = 1000;
     // clang-format off
-    const struct { quint64 previous, now; int bits; quint64 expected; } cases[] = {
-        {1000, 5000, 64, 4000},
-        {k2to32 - 296, 296, 32, 592}, // a 32-bit counter wrapped once
-        {k2to32 - 1, 0, 32, 1},
-        {k2to32 - 296, 296, 64, 296},    // reset: all it holds is new
-        {quint64(5) << 40, 10, 32, 10}, // fell by more than 32 bits
-        {quint64(5) << 40, (quint64(5) << 40) + 7 * k2to32, 64, 7 * k2to32}, // 64 bits: no wraps lost
+    const struct { CounterBase base; CounterMoment moment; quint64 value, counted; } cases[] = {
+        {base, {10, at.addSecs(2)}, 2900, 1900},      // up-time stands still
+        {base, {10, at.addSecs(2)}, 3100, 0},         // faster than 1000 a second
+        {base, {12, at.addSecs(-3600)}, 2900, 1900},  // the clock went back an hour
+        {{1000, {0, {}}}, {5, at}, quint64(1) << 50, (quint64(1) << 50) - 1000},
     };
     // clang-format on
-    for (const auto &c : cases)
-        EXPECT_EQ(counterDifference(c.now, c.previous, c.bits), c.expected) << c.previous;
+    for (const auto &c : cases) {
+        CounterTrack track{c.base, std::nullopt};
+        EXPECT_EQ(stepCounter(track, c.value, c.moment, 64, kBytesPerSecond).counted, c.counted)
+            << c.value;
+    }
 }
 
 using Accounting = ControllerFixture;
@@ -46,9 +54,10 @@ TEST_F(Accounting, SequencesOfSamples) {
         {"a counter of 0 is no reading", 1000,
          {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
           {'L', 0, 2500, 4, 0, 1000, 1500}, {'L', 2600, 2600, 6, 0, 1600, 1600}}},
-        {"a local counter that fell counts only its new value", 50'000'000'000,
-         {{'L', 50'000'000'000, 0, 0, 0, 0, 0}, {'L', 50'000'001'000, 10, 2, 0, 1000, 10},
-          {'L', 300, 20, 4, 0, 1300, 20}}},
+        {"a local counter that fell, once the next sample bears it out, counts its new value",
+         50'000'000'000,
+         {{'L', 50'000'000'000, 0, 0, 0, 0, 0}, {'L', 50'000'001'000, 10, 2, 0, 1000, 0},
+          {'L', 300, 20, 4, 0, 1000, 20}, {'L', 400, 25, 6, 0, 1400, 25}}},
         {"a change of source only records the new counters", 1000,
          {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
           {'R', 70'000, 80'000, 4, 500, 1000, 1000}, {'R', 71'000, 80'500, 6, 502, 2000, 1500},

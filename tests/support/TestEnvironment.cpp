@@ -147,6 +147,10 @@ QString TestEnvironment::bootIdPath() {
     return folder_.filePath(kBootId);
 }
 
+QString TestEnvironment::interfacesFolder() {
+    return folder_.filePath(QStringLiteral("interfaces"));
+}
+
 QString TestEnvironment::hostName() {
     {
         std::lock_guard lock(mutex_);

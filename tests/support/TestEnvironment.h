@@ -71,6 +71,7 @@ class TestEnvironment : public EnvironmentWrapper {
     QString routeTablePath() override;
     QString neighbourTablePath() override;
     QString bootIdPath() override;
+    QString interfacesFolder() override;
     QString hostName() override;
     QDBusConnection systemBus() override;
     QDBusConnection sessionBus() override;
