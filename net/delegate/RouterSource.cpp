@@ -95,7 +95,8 @@ std::optional<QString> snmpToolRun(const QString &tool, const QStringList &optio
         if (!logged.exchange(true))
             systemLog(QStringLiteral("The SNMP community cannot reach the SNMP tools: %1")
                           .arg(written.message()));
-        reportStatus(StatusText::NoCommunity);
+        reportStatus(isWritableSnmpCommunity(*community) ? StatusText::NoPrivateFolder
+                                                         : StatusText::NoCommunity);
         return std::nullopt;
     }
     return directToolRun(Environment::current().toolPath(tool),

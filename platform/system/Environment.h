@@ -62,13 +62,18 @@ class Environment {
     virtual QTimeZone timeZone();
 
     // ---- Folders and files ----
-    // Where settings, data and runtime files live: $XDG_CONFIG_HOME (else
-    // ~/.config), $XDG_DATA_HOME (else ~/.local/share) and $XDG_RUNTIME_DIR
-    // (else a folder of this user's in the temporary folder); relative
-    // settings of those variables are ignored, as XDG asks.
+    // Where settings and data live: $XDG_CONFIG_HOME (else ~/.config) and
+    // $XDG_DATA_HOME (else ~/.local/share); relative settings of those
+    // variables are ignored, as XDG asks.
     virtual QString configFolder();
     virtual QString dataFolder();
+    // The runtime folder the session names, $XDG_RUNTIME_DIR (empty where
+    // it names none), and Flowtally's own folder for runtime files where
+    // that one is missing or not private: "flowtally/runtime-COMPUTER" in
+    // $XDG_CACHE_HOME (else ~/.cache). Both as they are named, unchecked:
+    // runtime files go where RuntimeFolder.h says.
     virtual QString runtimeFolder();
+    virtual QString ownRuntimeFolder();
     // Replaces the file at path with the data so that a crash or power cut
     // leaves either the old file or the new one (a temporary file in the
     // same folder, flushed, renamed over the old one). Makes the folder.
@@ -102,6 +107,7 @@ class EnvironmentWrapper : public Environment {
     QString configFolder() override { return target_.configFolder(); }
     QString dataFolder() override { return target_.dataFolder(); }
     QString runtimeFolder() override { return target_.runtimeFolder(); }
+    QString ownRuntimeFolder() override { return target_.ownRuntimeFolder(); }
     Status writeFileAtomically(const QString &path, const QByteArray &data) override {
         return target_.writeFileAtomically(path, data);
     }

@@ -4,6 +4,7 @@
 #include "ControllerFixture.h"
 
 #include "NetworkScene.h"
+#include "PlantedFiles.h"
 #include "UserDefaults.h"
 
 #include <QComboBox>
@@ -554,6 +555,25 @@ TEST_F(RouterSource, CommunityReachesTheToolsThroughAPrivateFileOnly) {
     EXPECT_FALSE(QFile::exists(folder + "/snmp.conf"));
     EXPECT_EQ(lastText(), "SNMP Error: no community string is set.");
     UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
+}
+
+// A runtime folder open to others is not used: the community goes to
+// Flowtally's own folder. Where no private folder can be had, no query is
+// made and the status line says why.
+TEST_F(RouterSource, NoQueryWithoutAPrivateFolderForTheCommunity) {
+    const QString open = environment.folder() + "/open";
+    ASSERT_TRUE(makeFolder(open, 0777));
+    environment.setRuntimeFolder(open);
+    ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(runs(), get(kName));
+    EXPECT_EQ(readFile(environment.ownRuntimeFolder() + "/snmp/snmp.conf"),
+              "defCommunity \"pub lic\"\n");
+    EXPECT_EQ(snapshot(open).size(), 1u) << "nothing in the open folder";
+    ASSERT_TRUE(makeFile(environment.folder() + "/file", "", 0600));
+    environment.setOwnRuntimeFolder(environment.folder() + "/file/own");
+    EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(runs(), "");
+    EXPECT_EQ(lastText(), "SNMP Error: no private folder for the community file; see the log.");
 }
 
 // Queries go to the local ranges, and elsewhere only to the address a
