@@ -21,6 +21,7 @@ CounterStep taken(CounterTrack &track, quint64 value, const CounterMoment &momen
                   quint64 counted) {
     track.base = CounterBase{value, moment};
     track.suspect.reset();
+    track.sourceRestarted = false;
     CounterStep step;
     step.counted = counted;
     return step;
@@ -43,6 +44,8 @@ CounterStep stepCounter(CounterTrack &track, quint64 value, const CounterMoment 
     const double seconds = secondsBetween(base.moment, moment);
     if (value >= base.value && couldCarry(value - base.value, seconds, bytesPerSecond))
         return taken(track, value, moment, value - base.value);
+    if (value < base.value && track.sourceRestarted)
+        return taken(track, value, moment, couldCarry(value, seconds, bytesPerSecond) ? value : 0);
     if (value < base.value && bits == 32 && base.value - value <= kWrap) {
         const quint64 wrapped = value + kWrap - base.value;
         if (couldCarry(wrapped, seconds, bytesPerSecond))

@@ -51,6 +51,9 @@ struct CounterTrack {
     // None: the next reading only records.
     std::optional<CounterBase> base;
     std::optional<CounterSuspect> suspect;
+    // The counter's source restarted since the base was read (a router whose
+    // up-time fell): a counter below its base began again from 0.
+    bool sourceRestarted = false;
 };
 
 // The outcome of one reading of a counter.
@@ -68,7 +71,9 @@ struct CounterStep {
 // at most `bytesPerSecond`, against the track, and moves the track on.
 //
 // A value above the base by what the link could carry since is counted. A
-// 32-bit counter below its base wrapped where the link could carry the
+// counter below its base after its source restarted began again: what it
+// holds is new where the link could carry it since (else it only records).
+// A 32-bit counter below its base wrapped where the link could carry the
 // wrap's growth. Anything else counts nothing and leaves the base as it
 // was, so that the next sound reading counts on from it: a rise too fast is
 // taken only when three readings in a row bear the new level out (what

@@ -146,7 +146,9 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
         if (continuous && last_->origin == reading.origin) {
             std::tie(in, out, baseUptime, baseDiscontinuity) =
                 std::tuple(last_->in, last_->out, last_->moment.uptime, last_->discontinuity);
-            if (last_->service != service)
+            // A new name for the interface is no new link: what it moved
+            // since went where it went before.
+            if (last_->service != service && last_->origin.device != reading.origin.device)
                 network = last_->service;
         } else if (continuous && reading.origin.isRebirthOf(last_->origin)) {
             beganAgain({0, last_->moment.at});
@@ -171,19 +173,21 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
         }
     }
 
-    // A router whose up-time fell has restarted, and one whose interface
-    // counters' discontinuity time moved reset them: its counters began
-    // again from 0 since the last reading.
+    // A router whose up-time fell has restarted: a counter below its last
+    // reading began again from 0 (an agent may keep counting across its
+    // restart). One whose interface counters' discontinuity time moved reset
+    // them: they began again from 0 since the last reading.
     const bool restarted = baseUptime && reading.origin.source == CounterSource::Router &&
                            reading.uptime < *baseUptime;
     const bool reset =
         baseDiscontinuity && reading.discontinuity && *baseDiscontinuity != *reading.discontinuity;
     for (CounterTrack *track : {&in, &out}) {
-        if (track->base && (restarted || reset)) {
-            track->base = CounterBase{
-                0, {restarted ? 0 : track->base->moment.uptime, track->base->moment.at}};
-            track->suspect.reset();
-        }
+        if (!track->base || !(restarted || reset))
+            continue;
+        if (reset)
+            track->base->value = 0;
+        track->sourceRestarted = restarted;
+        track->suspect.reset();
     }
 
     const CounterMoment moment{reading.uptime, at};

@@ -79,8 +79,8 @@ std::optional<CounterReading> readingOfSample(const TrafficSample &sample);
 struct CounterGrowth {
     quint64 in = 0, out = 0;
     // The network whose bytes they are, where it is not the one the reading
-    // was metered for: the counters moved them since that network read
-    // them last.
+    // was metered for: the network that read the counters last, under the
+    // interface's name before it was renamed.
     QString network;
     // What the reading showed that was not counted (a rise faster than the
     // link carries, a fall that is no wrap), one line each, for the log;
@@ -93,9 +93,11 @@ struct CounterGrowth {
 // against it, whichever network's record is loaded, so that every byte the
 // counters moved is counted once. When the same counters are metered for
 // another network while Flowtally runs (a laptop that goes home, office,
-// home on one interface; a network seen anew after its interface was
-// renamed), the bytes they moved since the last reading belong to the
-// network that read them last, and the new network counts on from there.
+// home on one interface), the new network counts on from where the last one
+// left off: what moved since went to the network the link reaches now. An
+// interface that was renamed is no new link, though its network is seen
+// anew under the new name: the bytes it moved since the last reading
+// belong to the network that read them last.
 // Once other counters were metered (the router's, another interface's), a
 // counter's earlier reading is no measure any more: what it moved since may
 // have been counted by the others. What the counters moved while Flowtally
