@@ -3,6 +3,7 @@
 #include "InterfaceIndexCache.h"
 #include "LastReading.h"
 #include "RateSegments.h"
+#include "Threads.h"
 #include "ToolReplies.h"
 #include "TrafficSample.h"
 
@@ -306,7 +307,10 @@ class AppDelegate : public QObject {
     std::unique_ptr<SleepMonitor> sleepMonitor;
     std::unique_ptr<NetworkManagerWatch> networkManager;
 
-    // Work cycle.
+    // Work cycle. What the worker hands to the main thread goes through the
+    // controller's own queue: what is left in it when the controller goes is
+    // dropped with it.
+    MainThreadQueue mainThread;
     std::shared_ptr<Timer> timer;
     std::shared_ptr<Timer> timerWriteToDisk;
     QDateTime _lastFireDate;

@@ -442,7 +442,7 @@ void AppDelegate::fillRouterInterfacePopUp() {
         const QString address = router ? routerIPAddress().value_or(QString()) : QString();
         const QList<RouterInterface> interfaces =
             address.isEmpty() ? QList<RouterInterface>() : routerInterfaces(address);
-        performOnMainThread(
+        mainThread.perform(
             [this, address, interfaces] { showRouterInterfaces(address, interfaces); }, true);
         listingInterfaces = false;
     });

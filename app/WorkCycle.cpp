@@ -151,13 +151,13 @@ void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState)
     awaitSnmpEnvironment();
     const std::optional<QString> address = routerIPAddress();
     const QVariant shown = address ? QVariant(*address) : QVariant(0u);
-    performOnMainThread([this, shown] { setIPField(shown); }, false);
+    mainThread.perform([this, shown] { setIPField(shown); }, false);
 
     if (!terminating && !sleeping) {
-        performOnMainThread([this] { workProgress->startAnimation(); }, false);
+        mainThread.perform([this] { workProgress->startAnimation(); }, false);
         const std::optional<TrafficSample> sample = tickSample();
-        performOnMainThread([this] { workProgress->stopAnimation(); }, true);
-        performOnMainThread([this, sample] { processStatsDict(sample); }, false);
+        mainThread.perform([this] { workProgress->stopAnimation(); }, true);
+        mainThread.perform([this, sample] { processStatsDict(sample); }, false);
     }
     working = false;
 }

@@ -12,6 +12,7 @@
 #include "IsValidLocalIP.h"
 #include "SettingsKeys.h"
 #include "SnmpCommunityFile.h"
+#include "SnmpEnvironment.h"
 #include "StatusTexts.h"
 #include "SystemLog.h"
 #include "Threads.h"
@@ -100,8 +101,8 @@ std::optional<QString> snmpToolRun(const QString &tool, const QStringList &optio
         return std::nullopt;
     }
     return directToolRun(Environment::current().toolPath(tool),
-                         options + QStringList{address} + objects, {snmpCommunityVariable()},
-                         errors)
+                         options + QStringList{address} + objects,
+                         snmpToolVariables() << snmpCommunityVariable(), errors)
         .value_or(QString());
 }
 
