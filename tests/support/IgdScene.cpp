@@ -1,5 +1,6 @@
 #include "IgdScene.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -99,10 +100,35 @@ QString IgdScene::startIgd() {
     igd_ = std::make_unique<QProcess>();
     igd_->setProcessChannelMode(QProcess::MergedChannels);
     igd_->setStandardOutputFile(log, QIODevice::Append);
-    // It ends with the thread that started it, also when the test is killed.
-    igd_->start(QStringLiteral("ip"),
-                {"netns", "exec", lan.peer, "setpriv", "--pdeathsig", "KILL", "/usr/sbin/miniupnpd",
-                 "-d", "-f", conf, "-P", folder_.filePath(QStringLiteral("miniupnpd.pid"))});
+    // Its log lines go to its standard output alone: it sees a /dev of its
+    // own without the console (and no /dev/log), where syslog would write
+    // what no daemon takes. It ends with the thread that started it, also
+    // when the test is killed.
+    const QString devices = folder_.filePath(QStringLiteral("dev"));
+    if (!QDir().mkpath(devices))
+        return QStringLiteral("cannot make %1").arg(devices);
+    igd_->start(QStringLiteral("unshare"),
+                {"--mount",
+                 "--propagation",
+                 "private",
+                 "sh",
+                 "-c",
+                 "set -e; D=$0; for n in null zero random urandom; do : > $D/$n; "
+                 "mount --bind /dev/$n $D/$n; done; mount --rbind $D /dev; exec \"$@\"",
+                 devices,
+                 "ip",
+                 "netns",
+                 "exec",
+                 lan.peer,
+                 "setpriv",
+                 "--pdeathsig",
+                 "KILL",
+                 "/usr/sbin/miniupnpd",
+                 "-d",
+                 "-f",
+                 conf,
+                 "-P",
+                 folder_.filePath(QStringLiteral("miniupnpd.pid"))});
     for (int waited = 0; waited < kWaitMs; waited += 50) {
         if (igdLog().count("HTTP listening on port") > started)
             return QString();
