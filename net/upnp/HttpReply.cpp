@@ -80,7 +80,8 @@ Head readHead(const QByteArray &text, qsizetype bodyLimit) {
     // and the reason or nothing.
     const QByteArray code = statusLine.mid(9, 3);
     if (!statusLine.startsWith("HTTP/1.") || statusLine.size() < 12 || statusLine.at(8) != ' ' ||
-        !isDigits(code) || (statusLine.size() > 12 && statusLine.at(12) != ' ')) {
+        !isDigits(code) || code.startsWith('0') ||
+        (statusLine.size() > 12 && statusLine.at(12) != ' ')) {
         head.failure = QStringLiteral("not an HTTP reply");
         return head;
     }

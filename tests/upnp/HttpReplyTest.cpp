@@ -69,6 +69,7 @@ TEST(HttpReply, FramesTheBodyByLengthChunksOrTheEnd) {
         {"another coding", kHead + "Transfer-Encoding: gzip\r\n\r\n", false, State::Failed},
         {"not HTTP", "SSH-2.0-OpenSSH\r\n\r\n", false, State::Failed},
         {"a status not three digits", "HTTP/1.1 20 OK\r\n\r\n", true, State::Failed},
+        {"a status below 100", "HTTP/1.1 050 OK\r\n\r\n", true, State::Failed},
         {"a folded header line", kHead + " folded\r\n\r\n", true, State::Failed},
         {"nothing, closed", "", true, State::Failed},
         {"header lines without end", kHead + QByteArray(9000, 'h'), false, State::Failed},
