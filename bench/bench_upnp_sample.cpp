@@ -8,12 +8,12 @@
 // CPU as a mean; asserts nothing. Needs root, iproute2 and miniupnpd.
 #include "Figures.h"
 #include "IgdScene.h"
+#include "Timing.h"
 #include "UpnpClient.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -45,9 +45,8 @@ double processMicroseconds(qint64 pid) {
     return ticks * 1e6 / double(::sysconf(_SC_CLK_TCK));
 }
 
-double median(std::vector<double> values) {
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
+double median(const std::vector<double> &values) {
+    return spreadOf(values).median;
 }
 
 struct Costs {

@@ -35,10 +35,9 @@ Status countIn(const SoapResult &result, const QString &action, const QString &n
 }
 
 // The link's speed, where the device tells it; unchanged where it does not.
-void askLinkSpeed(UpnpDevice &device, const QDeadlineTimer &deadline, int *requests) {
+void askLinkSpeed(UpnpDevice &device, const QDeadlineTimer &deadline) {
     const QString action = QStringLiteral("GetCommonLinkProperties");
     const SoapResult result = callSoap(device.counters, action, device.localAddress, deadline);
-    ++*requests;
     quint64 up = 0, down = 0;
     if (result.status.ok() &&
         countIn(result, action, QStringLiteral("NewLayer1UpstreamMaxBitRate"), &up).ok() &&
@@ -153,8 +152,7 @@ Status describeUpnpDevice(const QUrl &location, const QString &localAddress,
             break;
         }
     }
-    int requests = 0;
-    askLinkSpeed(found, requestDeadline(deadline, requestBound), &requests);
+    askLinkSpeed(found, requestDeadline(deadline, requestBound));
     *device = found;
     return Status::success();
 }
@@ -269,8 +267,10 @@ Status readUpnpCounters(UpnpDevice &device, UpnpReading *reading, const UpnpRead
     if (read.sent > kLargest32 || read.received > kLargest32)
         read.bits = 64;
 
-    if (options.linkSpeed)
-        askLinkSpeed(device, deadline, &read.requests);
+    if (options.linkSpeed) {
+        askLinkSpeed(device, deadline);
+        ++read.requests;
+    }
     read.linkUpBitsPerSecond = device.linkUpBitsPerSecond;
     read.linkDownBitsPerSecond = device.linkDownBitsPerSecond;
     *reading = read;

@@ -28,7 +28,7 @@ class ScriptedRouter {
     QUrl location() const { return QUrl(igd_.origin() + "/igddesc.xml"); }
 
     struct State {
-        quint64 sent = 0, received = 0, uptime = 3600;
+        quint64 sent = 0, received = 0, uptime = 3600, downBits = 254960000;
         bool avm = true, wide = true;
         QByteArray connections =
             service(kPppConnection, "/ctl/ppp") + service(kIpConnection, "/ctl/ip");
@@ -69,10 +69,11 @@ class ScriptedRouter {
             return ok(soapAnswer(action,
                                  {{"NewTotalBytesReceived", QByteArray::number(state_.received)}}));
         if (action == "GetCommonLinkProperties")
-            return ok(soapAnswer(action, {{"NewWANAccessType", "DSL"},
-                                          {"NewLayer1UpstreamMaxBitRate", "46720000"},
-                                          {"NewLayer1DownstreamMaxBitRate", "254960000"},
-                                          {"NewPhysicalLinkStatus", "Up"}}));
+            return ok(soapAnswer(
+                action, {{"NewWANAccessType", "DSL"},
+                         {"NewLayer1UpstreamMaxBitRate", "46720000"},
+                         {"NewLayer1DownstreamMaxBitRate", QByteArray::number(state_.downBits)},
+                         {"NewPhysicalLinkStatus", "Up"}}));
         return Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))};
     }
 
@@ -151,6 +152,11 @@ TEST_F(UpnpClient, ReadsAFritzBoxsWideCountersInOneRequest) {
     EXPECT_EQ(reading().bits, 64);
     EXPECT_EQ(reading({.uptime = false}).requests, 1);
     EXPECT_EQ(router.asked("GetTotalBytesSent"), 0);
+    // The link's speed is asked with the description, and when asked for.
+    router.change([](auto &state) { state.downBits = 1000000000; });
+    EXPECT_EQ(reading().linkDownBitsPerSecond, 254960000u);
+    EXPECT_EQ(reading({.linkSpeed = true}).linkDownBitsPerSecond, 1000000000u);
+    EXPECT_EQ(device.linkDownBitsPerSecond, 1000000000u);
 }
 
 TEST_F(UpnpClient, LearnsOnceThatADeviceHasOnlyTheStandardCalls) {
@@ -172,6 +178,17 @@ TEST_F(UpnpClient, LearnsOnceThatADeviceHasOnlyTheStandardCalls) {
     read = reading();
     EXPECT_EQ(read.sent, 4581727708u);
     EXPECT_EQ(read.bits, 64);
+}
+
+TEST_F(UpnpClient, TakesAGetAddonInfosWithoutCountersForNone) {
+    router.change([](auto &state) {
+        state.sent = 5;
+        state.scripted = {
+            {"GetAddonInfos", Answer{ScriptedIgd::reply(
+                                  200, soapAnswer("GetAddonInfos", {{"NewByteSendRate", "1"}}))}}};
+    });
+    EXPECT_EQ(reading().sent, 5u);
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
 }
 
 TEST_F(UpnpClient, GivesWhatA32BitRouterSaysAsItSaysIt) {

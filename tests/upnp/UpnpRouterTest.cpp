@@ -78,6 +78,20 @@ class UpnpRouter : public ::testing::Test {
         FAIL() << "the Internet side never went quiet";
     }
 
+    // A listening TCP socket on the LAN host, at a port of the kernel's
+    // choice; -1 when there is none.
+    int listenerOfTheLanHost() const {
+        const int listener = socketIn(scene->lan.lan, SOCK_STREAM);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        ::inet_pton(AF_INET, qPrintable(scene->lan.host), &address.sin_addr);
+        if (::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+            ::listen(listener, 8) == 0)
+            return listener;
+        ::close(listener);
+        return -1;
+    }
+
     std::unique_ptr<IgdScene> scene;
 };
 
@@ -146,12 +160,8 @@ TEST_F(UpnpRouter, CountsTheInternetSideToTheByteAcrossRestartsAndPast4GiB) {
 TEST_F(UpnpRouter, AsksNoProxyWhateverTheEnvironmentOrTheApplicationSays) {
     UpnpDevice device = found();
     // A proxy on the LAN host that would answer every request itself.
-    const int listener = socketIn(scene->lan.lan, SOCK_STREAM);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    ::inet_pton(AF_INET, qPrintable(scene->lan.host), &address.sin_addr);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
+    const int listener = listenerOfTheLanHost();
+    ASSERT_GE(listener, 0);
     ScriptedIgd proxy(
         [](const ScriptedIgd::Request &) {
             return ScriptedIgd::Answer{ScriptedIgd::reply(200, igd::soapFault(1, "proxy"))};
@@ -228,12 +238,8 @@ TEST_F(UpnpRouter, FollowsNoAnswerToAnotherHost) {
     // Beside miniupnpd, a responder on the router points to a description
     // on another host (which would describe a gateway), and answers what
     // was not asked.
-    const int listener = socketIn(scene->lan.lan, SOCK_STREAM);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    ::inet_pton(AF_INET, qPrintable(scene->lan.host), &address.sin_addr);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
+    const int listener = listenerOfTheLanHost();
+    ASSERT_GE(listener, 0);
     ScriptedIgd elsewhere(
         [](const ScriptedIgd::Request &) {
             return ScriptedIgd::Answer{ScriptedIgd::reply(200, igd::description("/ctl", ""))};
