@@ -19,6 +19,11 @@ namespace flowtally {
 // and is safe on any thread; calls with different devices may run at once.
 // Nothing here logs or shows a status: a failure's message is a line for
 // the log.
+//
+// The worker discovers once per network (and again after readings failed,
+// in the probe's rhythm), keeps the device it chose, and reads it once a
+// tick with readUpnpCounters, handing the same UpnpDevice back every time:
+// the device learns which counter calls work.
 
 struct UpnpSearchOptions {
     // This computer's IPv4 address on the LAN: the search and every request
