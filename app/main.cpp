@@ -26,7 +26,8 @@ int main(int argc, char **argv) {
     beginSnmpEnvironment(bundledMibFolder());
     QApplication::setApplicationName(QStringLiteral("Flowtally"));
     QApplication::setDesktopFileName(QStringLiteral("flowtally"));
-    // Quitting goes through the controller, which stops the work cycle first.
+    // Quitting goes through the controller, which closes every window and
+    // stops the work cycle first (AppDelegate::terminate).
     QApplication::setQuitOnLastWindowClosed(false);
 
     AppDelegate controller;
@@ -39,11 +40,6 @@ int main(int argc, char **argv) {
                          if (state == Qt::ApplicationActive)
                              controller.applicationDidBecomeActive();
                      });
-    QObject::connect(&application, &QGuiApplication::lastWindowClosed, &controller, [&controller] {
-        if (controller.applicationShouldTerminateAfterLastWindowClosed() &&
-            controller.applicationShouldTerminate())
-            QApplication::quit();
-    });
 
     // Started with the session: in the background, the badge showing.
     if (startedAtLogin())
