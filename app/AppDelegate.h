@@ -21,6 +21,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QUndoStack;
@@ -211,6 +212,7 @@ class AppDelegate : public QObject {
     QWidget *helpWindowWidget() const { return helpWindow; }
     QUndoStack *undoStack() const { return undoManager; }
     HistoryWindow *historyWindowWidget() const { return historyWindow; }
+    QMenu *trayMenuWidget() const;
 
     // The interval to the next tick after a processed sample, in seconds.
     static constexpr double kFrontInterval = 1.5;

@@ -541,6 +541,10 @@ void AppDelegate::quit() {
     mainWindow->close();
 }
 
+QMenu *AppDelegate::trayMenuWidget() const {
+    return badge->menu();
+}
+
 void AppDelegate::comeForward() {
     systemLog(QStringLiteral("Another start of Flowtally brought this one to the front."));
     bringToFront(mainWindow);

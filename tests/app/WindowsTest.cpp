@@ -5,6 +5,7 @@
 #include "ControllerFixture.h"
 
 #include "BusyIndicator.h"
+#include "LoopWaits.h"
 #include "MainLoop.h"
 #include "PropertyList.h"
 #include "UserDefaults.h"
@@ -211,6 +212,44 @@ TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
             })) << "the application did not quit";
             EXPECT_EQ(leftOpen, QStringList()) << "open when the main window had closed";
             EXPECT_FALSE(controller->isLogging());
+        }
+    }
+}
+
+// A click on the tray icon, its menu's first entry and a second start bring
+// the main window back, whether it was minimized, hidden or behind another.
+TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
+    QMenu *tray = controller->trayMenuWidget();
+    QStringList entries;
+    for (const QAction *action : tray->actions()) {
+        if (!action->isSeparator())
+            entries.append(action->text().remove('&'));
+    }
+    EXPECT_EQ(entries, (QStringList{"Show Flowtally", "Preferences…", "History…", "Quit"}));
+    QWidget *main = controller->mainWindowWidget();
+    // Last: offscreen, a window that was hidden never becomes the active one
+    // again.
+    const std::pair<const char *, std::function<void()>> states[] = {
+        {"minimized", [&] { main->showMinimized(); }},
+        {"behind", [&] { ASSERT_TRUE(activate(controller->prefsWindowWidget())); }},
+        {"hidden", [&] { main->hide(); }}};
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"Show Flowtally", [&] { tray->actions().first()->trigger(); }},
+        {"a second start", [&] { controller->comeForward(); }}};
+    for (const auto &[state, leave] : states) {
+        for (const auto &[way, comeBack] : ways) {
+            SCOPED_TRACE(std::string(state) + ", " + way);
+            const bool wasHidden = std::string(state) == "hidden";
+            if (!wasHidden) {
+                ASSERT_TRUE(activate(main));
+            }
+            leave();
+            runMainLoopFor(0.05);
+            comeBack();
+            EXPECT_TRUE(
+                runLoopUntil([&] { return wasHidden || QApplication::activeWindow() == main; }, 5));
+            EXPECT_TRUE(main->isVisible());
+            EXPECT_FALSE(main->isMinimized());
         }
     }
 }
