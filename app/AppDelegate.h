@@ -22,6 +22,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QUndoStack;
@@ -66,7 +67,7 @@ class AppDelegate : public QObject {
     bool applicationShouldTerminate();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     // The one road out: closing the main window (quit signals and the Quit
-    // menu item come this way too).
+    // menu item come this way too), which closes every other window.
     void quit();
     // Brings the main window to the front: a second start of Flowtally asked.
     void comeForward();
@@ -215,6 +216,7 @@ class AppDelegate : public QObject {
     QWidget *helpWindowWidget() const { return helpWindow; }
     QUndoStack *undoStack() const { return undoManager; }
     HistoryWindow *historyWindowWidget() const { return historyWindow; }
+    QMenu *trayMenuWidget() const;
 
     // The interval to the next tick after a processed sample, in seconds.
     static constexpr double kFrontInterval = 1.5;
@@ -237,6 +239,13 @@ class AppDelegate : public QObject {
     // with its text in *missingInterface.
     std::optional<TrafficSample> routerSample(std::optional<QString> *missingInterface);
     void buildMenus(QMainWindow *main);
+    // Closes the preferences and help windows, as their close buttons
+    // would, then every other window of Flowtally's that shows but the main
+    // one (History, a menu, a window added later).
+    void closeOtherWindows();
+    // Stops the work cycle and quits the application, once: the main window
+    // has closed, and with it every other.
+    void terminate();
     // Selects, in the limit unit pop-up, the unit of the limit scale held.
     void selectLimitUnit();
     // Fills the router interface pop-up from the router of the last tick,
@@ -315,6 +324,7 @@ class AppDelegate : public QObject {
     std::shared_ptr<Timer> timerWriteToDisk;
     QDateTime _lastFireDate;
     std::atomic<bool> terminating = false;
+    bool ending = false; // terminate() has begun
     std::atomic<bool> sleeping = false;
     std::atomic<bool> working = false;
     std::atomic<bool> listingInterfaces = false;
