@@ -1,7 +1,7 @@
 #pragma once
 
 #include "InterfaceIndexCache.h"
-#include "LastReading.h"
+#include "Meter.h"
 #include "RateSegments.h"
 #include "Threads.h"
 #include "ToolReplies.h"
@@ -152,10 +152,12 @@ class AppDelegate : public QObject {
     // Stores the record at once and has the settings file written: a reset
     // and its undo are not left to the timed writes.
     void storeRecordNow();
-    QDateTime resetDate() const { return _resetDate; }
-    void setResetDate(const QDateTime &date) { _resetDate = date; }
-    std::optional<QString> primaryService() const { return _PrimaryService; }
-    void setPrimaryService(const std::optional<QString> &service) { _PrimaryService = service; }
+    QDateTime resetDate() const { return meter.record().resetDate; }
+    void setResetDate(const QDateTime &date) { meter.record().resetDate = date; }
+    std::optional<QString> primaryService() const { return meter.record().service; }
+    void setPrimaryService(const std::optional<QString> &service) {
+        meter.record().service = service;
+    }
 
     // ---- History, billing cycles and alerts (main thread) ----
     // Brings every network's history in line with its record (once, at the
@@ -179,7 +181,7 @@ class AppDelegate : public QObject {
     HistoryStore *historyForReading();
     // The network's cycle start day (0: none) and the share of the limit
     // that warns, as the preferences set them.
-    int cycleStartDay() const { return _cycleStartDay; }
+    int cycleStartDay() const { return meter.record().cycleStartDay; }
     void setCycleStartDay(int day);
 
     // ---- Status line ----
@@ -203,15 +205,15 @@ class AppDelegate : public QObject {
     QWidget *mainWindowWidget() const { return mainWindow; }
 
     // ---- For tests and benchmarks only: Flowtally itself reads none ----
-    quint64 totalInBytes() const { return _totalInBytes; }
-    quint64 totalOutBytes() const { return _totalOutBytes; }
-    quint64 prevInVal() const { return _prevInVal; }
-    double gbpm() const { return _gbpm; }
-    quint64 limitUnitsScale() const { return _limitUnitsScale; }
+    quint64 totalInBytes() const { return meter.record().totalIn; }
+    quint64 totalOutBytes() const { return meter.record().totalOut; }
+    quint64 prevInVal() const { return meter.record().prevIn; }
+    double gbpm() const { return meter.projection(); }
+    quint64 limitUnitsScale() const { return meter.record().limitUnitsScale; }
     bool isTerminating() const { return terminating; }
     bool isWorking() const { return working; }
     bool isLogging() const { return timer != nullptr; }
-    QDateTime lastFireDate() const { return _lastFireDate; }
+    QDateTime lastFireDate() const { return meter.lastFireDate(); }
     QWidget *prefsWindowWidget() const { return prefsWindow; }
     QWidget *helpWindowWidget() const { return helpWindow; }
     QUndoStack *undoStack() const { return undoManager; }
@@ -263,13 +265,10 @@ class AppDelegate : public QObject {
     // Loads the last reading from the settings; a new metering session
     // begins.
     void readLastReading();
-    // Counts a sample's reading for the held service against the last
-    // reading, and keeps its counters as the record's previous ones.
-    CounterGrowth countReading(const CounterReading &reading, const QDateTime &at);
     // Adds bytes to the stored totals and history of a network that is not
     // the one metered now.
     void creditNetwork(const QString &service, const CounterGrowth &growth, const QDateTime &at);
-    void showFigures(const TrafficSample &sample, double inRateValue, double outRateValue);
+    void showFigures(const TrafficSample &sample, const Meter::Figures &figures);
     void showBadge(const QString &text);
     bool isApplicationActive() const;
     void runLoopUntilWorkerDone();
@@ -322,7 +321,6 @@ class AppDelegate : public QObject {
     MainThreadQueue mainThread;
     std::shared_ptr<Timer> timer;
     std::shared_ptr<Timer> timerWriteToDisk;
-    QDateTime _lastFireDate;
     std::atomic<bool> terminating = false;
     bool ending = false; // terminate() has begun
     std::atomic<bool> sleeping = false;
@@ -334,27 +332,9 @@ class AppDelegate : public QObject {
     // The router whose interfaces the pop-up lists.
     QString interfaceListAddress;
 
-    // Accounting state; the first eight fields form a service's record.
-    QDateTime _resetDate;
-    quint64 _totalInBytes = 0;
-    quint64 _totalOutBytes = 0;
-    quint64 _prevInVal = 0;
-    quint64 _prevOutVal = 0;
-    std::optional<QString> _PrimaryService;
-    quint64 _limitUnitsScale = 0;
-    double _gbpmLimit = 0;
-    // Which counters the previous counters were read from, and the router's
-    // up-time then.
-    CounterOrigin _prevValOrigin;
-    double _prevUptime = 0;
-    // The last reading metered (kept in the settings).
-    LastReading lastReading;
-    // The network's billing cycle start day (0: none) and its alerts of the
-    // period, kept in its record.
-    int _cycleStartDay = 0;
-    QDateTime _cycleResetFor;
-    QVariantMap _cycleResetBefore;
-    QVariantMap _limitAlerts;
+    // The accounting: the held network's record, its last reading and
+    // figures.
+    Meter meter;
     // The traffic history, written behind the settings; the name the
     // history knows the held network by.
     std::shared_ptr<HistoryWriter> historyWriter;
@@ -365,8 +345,6 @@ class AppDelegate : public QObject {
     // The rates of the last minutes, for the rates chart.
     QList<RatePoint> rates;
     std::unique_ptr<DesktopNotifier> notifier;
-    quint64 _totalBytesValue = 0;
-    double _gbpm = 0;
 };
 
 } // namespace flowtally

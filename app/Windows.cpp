@@ -401,7 +401,8 @@ void AppDelegate::showBadge(const QString &text) {
 }
 
 void AppDelegate::selectLimitUnit() {
-    if (const std::optional<QString> unit = WBBKMGTFormatter::unitForScale(_limitUnitsScale)) {
+    if (const std::optional<QString> unit =
+            WBBKMGTFormatter::unitForScale(meter.record().limitUnitsScale)) {
         const int item = limitUnitsPopUp->findText(*unit);
         if (item >= 0)
             limitUnitsPopUp->setCurrentIndex(item);
@@ -427,7 +428,8 @@ void AppDelegate::doSetUserDefinedIP() {
 }
 
 void AppDelegate::doLimitUnitsPopUp() {
-    _limitUnitsScale = WBBKMGTFormatter::scaleInString(limitUnitsPopUp->currentText());
+    meter.record().limitUnitsScale =
+        WBBKMGTFormatter::scaleInString(limitUnitsPopUp->currentText());
 }
 
 void AppDelegate::fillRouterInterfacePopUp() {
@@ -489,7 +491,7 @@ void AppDelegate::doRouterInterfacePopUp() {
 void AppDelegate::windowDidBecomeKey(QWidget *window) {
     if (window == prefsWindow) {
         stopLogging();
-        cycleStartDayPopUp->setCurrentIndex(_cycleStartDay);
+        cycleStartDayPopUp->setCurrentIndex(meter.record().cycleStartDay);
         fillRouterInterfacePopUp();
     }
 }

@@ -184,9 +184,9 @@ void AppDelegate::clearRouterDecision() {
 
 bool AppDelegate::serviceChanged() const {
     const std::optional<QString> current = primaryServiceUUID();
-    if (!current || !_PrimaryService)
+    if (!current || !meter.record().service)
         return true;
-    return *current != *_PrimaryService;
+    return *current != *meter.record().service;
 }
 
 } // namespace flowtally

@@ -15,6 +15,10 @@ std::optional<double> finite(double value) {
 
 } // namespace
 
+double thirtyDayProjection(double total, double secondsSinceReset) {
+    return total / (secondsSinceReset / kThirtyDays);
+}
+
 quint64 totalOf(const TrafficTotals &totals) {
     constexpr quint64 kMost = std::numeric_limits<quint64>::max();
     return totals.in > kMost - totals.out ? kMost : totals.in + totals.out;
@@ -22,20 +26,20 @@ quint64 totalOf(const TrafficTotals &totals) {
 
 NetworkFigures figuresOf(const NetworkRecord &record, const QDateTime &now, const QTimeZone &zone) {
     NetworkFigures figures;
-    figures.service = record.service;
-    figures.totals = {record.in, record.out};
-    if (record.resetDate.isValid()) {
-        figures.resetDate = record.resetDate.toTimeZone(zone);
-        const double sinceReset = static_cast<double>(record.resetDate.msecsTo(now)) / 1000.0;
+    figures.service = record.service.value_or(QString());
+    figures.totals = {record.totalIn, record.totalOut};
+    const QDateTime periodStart = record.periodStart();
+    if (periodStart.isValid()) {
+        figures.resetDate = periodStart.toTimeZone(zone);
+        const double sinceReset = static_cast<double>(periodStart.msecsTo(now)) / 1000.0;
         if (sinceReset > 0)
-            figures.thirtyDayProjection =
-                finite(static_cast<double>(totalOf(figures.totals)) * kThirtyDays / sinceReset);
+            figures.thirtyDayProjection = finite(
+                thirtyDayProjection(static_cast<double>(totalOf(figures.totals)), sinceReset));
     }
-    if (record.limit > 0)
-        figures.limit = record.limit;
+    figures.limit = record.limitInBytes();
     if (const std::optional<BillingCycle> cycle = billingCycleAt(now, record.cycleStartDay, zone)) {
         CycleFigures cycleFigures{record.cycleStartDay, *cycle, daysLeft(*cycle, now), {}, {}};
-        if (record.resetDate.isValid() && record.resetDate >= cycle->start)
+        if (periodStart.isValid() && periodStart >= cycle->start)
             cycleFigures.counted = figures.totals;
         cycleFigures.projectedTotal =
             finite(projectedTotal(static_cast<double>(totalOf(cycleFigures.counted)), *cycle, now));

@@ -3,6 +3,8 @@
 // totals that do not wrap.
 #include "NetworkFigures.h"
 
+#include "StoredRecord.h"
+
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -31,23 +33,27 @@ TEST(NetworkFigures, ProjectionsAndTheBytesOfTheCycle) {
     } cases[] = {
         // Ten days since the reset: three times as much in thirty.
         {"ten days",
-         {"n", now.addDays(-10), 2 * kDay, kDay, 0, 14},
+         storedRecord("n", now.addDays(-10), 2 * kDay, kDay, 0, 14),
          9.0 * kDay,
          {2 * kDay, kDay},
          // The cycle began 20 days and 12 hours ago and lasts 29 days.
          3.0 * kDay / 20.5 * 29},
-        {"reset at this moment", {"n", now, 1, 0}, std::nullopt, {}, std::nullopt},
-        {"reset in the future", {"n", now.addSecs(60), 1, 0}, std::nullopt, {}, std::nullopt},
-        {"reset never", {"n", {}, 0, 0, 0, 14}, std::nullopt, {}, 0.0},
+        {"reset at this moment", storedRecord("n", now, 1, 0), std::nullopt, {}, std::nullopt},
+        {"reset in the future",
+         storedRecord("n", now.addSecs(60), 1, 0),
+         std::nullopt,
+         {},
+         std::nullopt},
+        {"reset never", storedRecord("n", QDateTime(), 0, 0, 0, 14), std::nullopt, {}, 0.0},
         // Reset by hand within the cycle: all of it is in the cycle.
         {"reset after the cycle began",
-         {"n", at("2024-03-01T00:00:00Z"), 100, 20, 0, 14},
+         storedRecord("n", at("2024-03-01T00:00:00Z"), 100, 20, 0, 14),
          120.0 * 30 / 4.4583333333333333,
          {100, 20},
          120.0 / 20.5 * 29},
         // Flowtally has not run since the cycle began.
         {"reset before the cycle began",
-         {"n", at("2024-02-13T22:59:59Z"), 100, 20, 0, 14},
+         storedRecord("n", at("2024-02-13T22:59:59Z"), 100, 20, 0, 14),
          120.0 * 2592000 / 1771201,
          {},
          0.0},
@@ -71,7 +77,8 @@ TEST(NetworkFigures, ProjectionsAndTheBytesOfTheCycle) {
 
     // At a cycle's first moment there is nothing to project from.
     const QDateTime cycleStart = at("2024-03-04T23:00:00Z");
-    const NetworkFigures first = figuresOf({"n", cycleStart, 0, 0, 0, 5}, cycleStart, berlin);
+    const NetworkFigures first =
+        figuresOf(storedRecord("n", cycleStart, 0, 0, 0, 5), cycleStart, berlin);
     ASSERT_TRUE(first.cycle);
     EXPECT_EQ(first.cycle->cycle.start, cycleStart);
     EXPECT_FALSE(first.cycle->projectedTotal);
@@ -85,7 +92,7 @@ TEST(NetworkFigures, TotalsAreHeldAtTheLargestCount) {
     // The cycle's projection stays finite however large the totals.
     const QDateTime now = at("2024-03-05T11:00:00Z");
     const NetworkFigures figures =
-        figuresOf({"n", now.addDays(-1), kMost, kMost, 0, 5}, now, QTimeZone::utc());
+        figuresOf(storedRecord("n", now.addDays(-1), kMost, kMost, 0, 5), now, QTimeZone::utc());
     ASSERT_TRUE(figures.cycle && figures.cycle->projectedTotal);
     EXPECT_TRUE(std::isfinite(*figures.cycle->projectedTotal));
 }

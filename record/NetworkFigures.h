@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BillingCycle.h"
-#include "StoredSettings.h"
+#include "NetworkRecord.h"
 #include "TrafficTotals.h"
 
 #include <QDateTime>
@@ -40,6 +40,11 @@ struct NetworkFigures {
 
 // in + out, held at 2^64 - 1.
 quint64 totalOf(const TrafficTotals &totals);
+
+// The total projected onto thirty days: total ÷ (seconds since the reset ÷
+// thirty days), in IEEE arithmetic (infinite, or NaN for no traffic, at the
+// reset itself).
+double thirtyDayProjection(double total, double secondsSinceReset);
 
 // The figures of a record at `now`, dates and cycles in the local time of
 // `zone`.
