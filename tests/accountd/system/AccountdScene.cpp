@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/prctl.h>
@@ -176,15 +177,21 @@ QString AccountdScene::run(const QString &script) const {
     return sh(QStringLiteral("HOST=%1 LAN=%2 ISP=%3\n").arg(host, lan, isp) + script);
 }
 
-// The peer: one connection at a time, until the scene goes. A connection
-// says how many bytes it sends and how many it wants, as two 64-bit numbers.
+// The peer: one connection at a time, IPv4 or IPv6, until the scene goes.
+// A connection says how many bytes it sends and how many it wants, as two
+// 64-bit numbers.
 void AccountdScene::serve(const QString &ns) {
-    const int listener = socketIn(ns, SOCK_STREAM);
-    const int yes = 1;
+    int listener = -1;
+    std::thread([&] {
+        if (enterNamespace(ns))
+            listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    }).join();
+    const int yes = 1, no = 0;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kPeerPort);
+    ::setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(kPeerPort);
     if (::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
         ::listen(listener, 16) != 0) {
         ::close(listener);
@@ -216,11 +223,17 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
     // only system calls.
     const std::string procs = root + '/' + cgroup + "/cgroup.procs";
     const int ns = ::open(qPrintable("/var/run/netns/" + host), O_RDONLY | O_CLOEXEC);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kPeerPort);
-    if (ns < 0 || ::inet_pton(AF_INET, peer, &address.sin_addr) != 1)
+    sockaddr_in6 six{};
+    sockaddr_in four{};
+    six.sin6_family = AF_INET6;
+    four.sin_family = AF_INET;
+    six.sin6_port = four.sin_port = htons(kPeerPort);
+    const bool isSix = ::inet_pton(AF_INET6, peer, &six.sin6_addr) == 1;
+    if (ns < 0 || (!isSix && ::inet_pton(AF_INET, peer, &four.sin_addr) != 1))
         return false;
+    const auto *address = isSix ? reinterpret_cast<const sockaddr *>(&six)
+                                : reinterpret_cast<const sockaddr *>(&four);
+    const socklen_t addressSize = isSix ? sizeof six : sizeof four;
     const std::uint64_t sizes[2] = {upload, download};
 
     const pid_t child = ::fork();
@@ -230,9 +243,9 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
         const int joined = ::open(procs.c_str(), O_WRONLY | O_CLOEXEC);
         if (joined < 0 || ::write(joined, "0", 1) != 1 || ::setns(ns, CLONE_NEWNET) != 0)
             ::_exit(2);
-        const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int socket = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         setTimeouts(socket);
-        if (::connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        if (::connect(socket, address, addressSize) != 0 ||
             ::send(socket, sizes, sizeof sizes, MSG_NOSIGNAL) != sizeof sizes ||
             !sendZeros(socket, upload) || !receiveCount(socket, download))
             ::_exit(3);

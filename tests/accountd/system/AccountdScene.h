@@ -42,7 +42,7 @@ struct LinkCounters {
 //   peer on a private address; wan0 (10.99.0.2/24, the default route via
 //   10.99.0.1) to the "isp" namespace's w0 (10.99.0.1/24), which also holds
 //   the "Internet" address 203.0.113.1 (on its loopback) and 198.51.100.1/24.
-//   Each peer serves TCP on port 7000: it reads the bytes it is told of,
+//   Each peer serves TCP on port 7000, IPv4 and IPv6: it reads the bytes it is told of,
 //   sends the bytes it is asked for and closes first, so that no socket of
 //   the host waits in TIME_WAIT, whose last packets no socket counts. The
 //   links stay silent until something sends: IPv6 off, permanent neighbour
@@ -66,7 +66,7 @@ class AccountdScene {
     // Makes a cgroup below the root (a path relative to it).
     bool makeCgroup(const std::string &path) const;
     // Runs an application in a cgroup below the root: a process of the
-    // host that connects to a peer's port 7000, sends `upload` bytes and
+    // host that connects to a peer's port 7000 (an IPv4 or IPv6 address), sends `upload` bytes and
     // reads `download` bytes. Returns once the links are quiet again and
     // the service's next answer is read after the traffic; whether all of
     // the bytes passed.
