@@ -72,6 +72,10 @@ QString Environment::hostName() {
     return QSysInfo::machineHostName();
 }
 
+bool Environment::mayAskRoutersOverUpnp() {
+    return true;
+}
+
 QDBusConnection Environment::systemBus() {
     return QDBusConnection::systemBus();
 }

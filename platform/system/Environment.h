@@ -49,6 +49,12 @@ class Environment {
     // This computer's host name.
     virtual QString hostName();
 
+    // ---- The network ----
+    // Whether Flowtally may look for routers over UPnP (SSDP multicast on
+    // the LAN, requests to the router that answers): yes on a computer; a
+    // test's environment says no unless the test lets it.
+    virtual bool mayAskRoutersOverUpnp();
+
     // ---- Buses ----
     // The system bus (NetworkManager, logind) and the session bus (desktop
     // notifications); a connection that is not connected where there is none.
@@ -100,6 +106,7 @@ class EnvironmentWrapper : public Environment {
     QString bootIdPath() override { return target_.bootIdPath(); }
     QString interfacesFolder() override { return target_.interfacesFolder(); }
     QString hostName() override { return target_.hostName(); }
+    bool mayAskRoutersOverUpnp() override { return target_.mayAskRoutersOverUpnp(); }
     QDBusConnection systemBus() override { return target_.systemBus(); }
     QDBusConnection sessionBus() override { return target_.sessionBus(); }
     QDateTime now() override { return target_.now(); }
