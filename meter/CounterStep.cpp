@@ -46,7 +46,9 @@ CounterStep stepCounter(CounterTrack &track, quint64 value, const CounterMoment 
         return taken(track, value, moment, value - base.value);
     if (value < base.value && track.sourceRestarted)
         return taken(track, value, moment, couldCarry(value, seconds, bytesPerSecond) ? value : 0);
-    if (value < base.value && bits == 32 && base.value - value <= kWrap) {
+    // A counter that held 2^32 or more is no 32-bit counter, whatever width
+    // its later values show.
+    if (value < base.value && bits == 32 && base.value < kWrap) {
         const quint64 wrapped = value + kWrap - base.value;
         if (couldCarry(wrapped, seconds, bytesPerSecond))
             return taken(track, value, moment, wrapped);

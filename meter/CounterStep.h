@@ -74,7 +74,8 @@ struct CounterStep {
 // counter below its base after its source restarted began again: what it
 // holds is new where the link could carry it since (else it only records).
 // A 32-bit counter below its base wrapped where the link could carry the
-// wrap's growth. Anything else counts nothing and leaves the base as it
+// wrap's growth (a base of 2^32 or more was never a 32-bit counter's: a
+// router's UPnP counters show their width by their values). Anything else counts nothing and leaves the base as it
 // was, so that the next sound reading counts on from it: a rise too fast is
 // taken only when three readings in a row bear the new level out (what
 // they grew by since the first is counted, the jump is not), and a fall

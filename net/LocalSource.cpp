@@ -122,6 +122,7 @@ std::optional<TrafficSample> LocalSource::localStatsForPrimaryInterface(const QS
 
     TrafficSample sample;
     sample.insert(SampleKey::PrimaryInterface, name);
+    sample.insert(SampleKey::SourceDescription, QStringLiteral("This computer: %1").arg(name));
     sample.insert(SampleKey::MAC, reading.row.address);
     sample.insert(SampleKey::Router, Environment::current().hostName());
     sample.insert(SampleKey::InTraffic, reading.row.in);

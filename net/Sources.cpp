@@ -5,11 +5,11 @@
 
 namespace flowtally {
 
-Sources::Sources(StatusSink status)
+Sources::Sources(StatusSink status, UpnpSource::Discover discoverUpnp)
     : status_(status),
       discovery_([this](const QString &address) { return router_.routerAnswers(address); }),
       router_(status, [this] { return discovery_.routerIPAddress(); }), local_(status),
-      upnp_(status) {}
+      upnp_(status, std::move(discoverUpnp)) {}
 
 Sources::RouterCounters Sources::routerCounters() {
     const QString chosen = UserDefaults::standardUserDefaults()

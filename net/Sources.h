@@ -14,7 +14,8 @@ namespace flowtally {
 // A new source is a TrafficSource beside these, chosen in tickSample.
 class Sources {
   public:
-    explicit Sources(StatusSink status);
+    // Routers are looked for over UPnP with `discoverUpnp` (as UpnpSource).
+    explicit Sources(StatusSink status, UpnpSource::Discover discoverUpnp = {});
 
     Discovery &discovery() { return discovery_; }
     RouterSource &router() { return router_; }

@@ -42,6 +42,9 @@ inline const QString LinkSpeed = QStringLiteral("LinkSpeed");
 inline const QString CounterDiscontinuity = QStringLiteral("CounterDiscontinuity");
 // The source of a router sample read over UPnP: "upnp" (absent for SNMP).
 inline const QString CounterSourceName = QStringLiteral("CounterSource");
+// What the window and the report name the sample's source by: "UPnP:
+// FRITZ!Box 7590", "SNMP: vlan1, 64-bit", "This computer: eth0".
+inline const QString SourceDescription = QStringLiteral("SourceDescription");
 } // namespace SampleKey
 
 // Where a sample's counters come from. Counters of different sources count

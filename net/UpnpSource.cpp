@@ -7,7 +7,6 @@
 #include "SettingsKeys.h"
 #include "StatusTexts.h"
 #include "SystemLog.h"
-#include "UpnpClient.h"
 #include "UserDefaults.h"
 
 #include <QFile>
@@ -52,6 +51,19 @@ bool isStuckValue(quint64 value) {
 
 } // namespace
 
+UpnpSource::UpnpSource(StatusSink status, Discover discover)
+    : status_(std::move(status)), discover_(std::move(discover)) {
+    if (!discover_)
+        discover_ = [](const UpnpSearchOptions &options, QList<UpnpDevice> *devices) {
+            return discoverUpnpDevices(options, devices);
+        };
+}
+
+void UpnpSource::probed(bool answered, const QString &what) {
+    if (rhythm_.probed(answered, Environment::current().now()))
+        systemLog(answered ? what : QStringLiteral("No router answers UPnP: %1").arg(what));
+}
+
 std::optional<UpnpDevice> UpnpSource::deviceFor(const QString &conditions) {
     {
         std::lock_guard lock(mutex_);
@@ -66,47 +78,53 @@ std::optional<UpnpDevice> UpnpSource::deviceFor(const QString &conditions) {
                                .value_or(QString());
     options.preferredAddress = primaryInterfaceRouterIP().value_or(QString());
     QList<UpnpDevice> devices;
-    const Status status = discoverUpnpDevices(options, &devices);
-    const bool found = status.ok() && !devices.isEmpty();
-    if (rhythm_.probed(found, Environment::current().now()))
-        systemLog(found ? QStringLiteral("The router %1 (%2) answers UPnP.")
-                              .arg(devices.first().name, devices.first().address)
-                        : QStringLiteral("No router answers UPnP: %1").arg(status.message()));
-    std::lock_guard lock(mutex_);
-    if (!found) {
+    const Status status = discover_(options, &devices);
+    if (!status.ok() || devices.isEmpty()) {
+        probed(false, status.ok() ? QStringLiteral("no UPnP gateway answered") : status.message());
+        std::lock_guard lock(mutex_);
         found_.reset();
         return std::nullopt;
     }
+    // Whether it answers is told by the reading that follows.
+    std::lock_guard lock(mutex_);
     found_ = Found{conditions, devices.first()};
-    last_.reset();
-    wrappedAt32_ = false;
+    // What was seen of another device tells nothing of this one.
+    if (udn_ != found_->device.udn) {
+        udn_ = found_->device.udn;
+        last_.reset();
+        wrappedAt32_ = false;
+    }
     return found_->device;
 }
 
 std::optional<QString> UpnpSource::faultOf(const UpnpReading &reading, quint64 local) {
     std::lock_guard lock(mutex_);
     const std::optional<Last> before = last_;
-    last_ = Last{reading.sent, reading.received, local, reading.uptime};
-    if (!before)
-        return std::nullopt;
-    const bool flowing = local - before->localBytes > kFlowing && local >= before->localBytes;
-    const bool still = reading.sent == before->sent && reading.received == before->received;
-    if (flowing && still && (isStuckValue(reading.sent) || isStuckValue(reading.received)))
-        return StatusText::UpnpStuck;
-    if (flowing && reading.sent == 0 && reading.received == 0)
-        return StatusText::UpnpZero;
-    // Counters seen to wrap at 32 bits (from near the top to near 0 while
-    // the connection stayed up) cannot hold a larger value.
-    const auto wrapped = [&](quint64 was, quint64 now) {
-        return was >= k2to32 - kNearTheEdge && was < k2to32 && now < kNearTheEdge;
-    };
-    if (reading.uptime >= before->uptime &&
-        (wrapped(before->sent, reading.sent) || wrapped(before->received, reading.received)))
-        wrappedAt32_ = true;
-    if (wrappedAt32_ && reading.bits == 32 &&
-        (reading.sent >= k2to32 || reading.received >= k2to32))
-        return StatusText::UpnpJump;
-    return std::nullopt;
+    Last now{reading.sent, reading.received, local, reading.uptime, std::nullopt};
+    if (before) {
+        const bool flowing = local >= before->localBytes && local - before->localBytes > kFlowing;
+        // A fault lasts while the counters show it, whether this computer's
+        // interface moves or not.
+        const auto lasting = [&](const QString &fault) { return flowing || before->fault == fault; };
+        const auto stuck = [](quint64 was, quint64 is) { return is == was && isStuckValue(is); };
+        // Counters seen to wrap at 32 bits (from near the top to near 0
+        // while the connection stayed up) cannot hold a larger value.
+        const auto wrapped = [](quint64 was, quint64 is) {
+            return was >= k2to32 - kNearTheEdge && was < k2to32 && is < kNearTheEdge;
+        };
+        if (reading.uptime >= before->uptime &&
+            (wrapped(before->sent, reading.sent) || wrapped(before->received, reading.received)))
+            wrappedAt32_ = true;
+        if ((stuck(before->sent, reading.sent) || stuck(before->received, reading.received)) &&
+            lasting(StatusText::UpnpStuck))
+            now.fault = StatusText::UpnpStuck;
+        else if (reading.sent == 0 && reading.received == 0 && lasting(StatusText::UpnpZero))
+            now.fault = StatusText::UpnpZero;
+        else if (wrappedAt32_ && (reading.sent >= k2to32 || reading.received >= k2to32))
+            now.fault = StatusText::UpnpJump;
+    }
+    last_ = now;
+    return now.fault;
 }
 
 SourceOutcome UpnpSource::read() {
@@ -127,21 +145,23 @@ SourceOutcome UpnpSource::read() {
         if (found_)
             found_->device = *device; // what the reading learnt of it
         if (!status.ok())
-            found_.reset(); // found again in the rhythm
+            found_.reset(); // looked for again in the rhythm
     }
-    if (!status.ok()) {
-        systemLog(status.message());
+    probed(status.ok(), status.ok() ? QStringLiteral("The router %1 (%2) answers UPnP.")
+                                          .arg(device->name, device->address)
+                                    : status.message());
+    if (!status.ok())
         return {};
-    }
-    if (const std::optional<QString> fault = faultOf(reading, localBytes())) {
-        status_(*fault);
+    // The status line tells a fault once this computer's sample is taken.
+    if (const std::optional<QString> fault = faultOf(reading, localBytes()))
         return {std::nullopt, *fault};
-    }
     status_(StatusText::NoError);
 
+    const QString name = reading.name.isEmpty() ? reading.model : reading.name;
     TrafficSample sample;
     sample.insert(SampleKey::CounterSourceName, QStringLiteral("upnp"));
-    sample.insert(SampleKey::Router, reading.name.isEmpty() ? reading.model : reading.name);
+    sample.insert(SampleKey::SourceDescription, QStringLiteral("UPnP: %1").arg(name));
+    sample.insert(SampleKey::Router, name);
     sample.insert(SampleKey::InTraffic, reading.received);
     sample.insert(SampleKey::OutTraffic, reading.sent);
     sample.insert(SampleKey::Uptime, reading.uptime > 0 ? reading.uptime : 0.0);
@@ -172,6 +192,7 @@ void UpnpSource::reset() {
     std::lock_guard lock(mutex_);
     rhythm_.rearm();
     found_.reset();
+    udn_.clear();
     last_.reset();
     wrappedAt32_ = false;
 }

@@ -27,6 +27,12 @@ const CounterOrigin kHomeRouter{CounterSource::Router, "192.168.1.1", 7, {}, 32,
                                 "02:00:00:00:00:aa"};
 const CounterOrigin kOfficeRouter{CounterSource::Router, "192.168.1.1", 7, {}, 32,
                                   "02:00:00:00:00:bb"};
+// A router's UPnP counters, by its UDN: the standard calls (index 0), whose
+// values show 32 bits until they pass 2^32, and AVM's GetAddonInfos (1).
+const QString kUdn = "uuid:75802409-bccb-40e7-8e6c-3431C4F8D1E1";
+const CounterOrigin kUpnpShowing32{CounterSource::Upnp, kUdn, 0, {}, 32};
+const CounterOrigin kUpnpShowing64{CounterSource::Upnp, kUdn, 0, {}, 64};
+const CounterOrigin kUpnpAddon{CounterSource::Upnp, kUdn, 1, {}, 64};
 
 // One step of a sequence: a reading for a network (0 is a failed read),
 // or, with no network, a new metering session; the bytes it counts, and
@@ -136,6 +142,21 @@ TEST(LastReading, WhichReadingMeasuresWhich) {
           {"home", kRouter7Of64Bits, k2p40 + 100, 300, 0, 100, 53},
           {"home", kRouter7Of64Bits, k2p40 + 300, 400, 300, 100, 54.5},
           {"home", kRouter7Of64Bits, k2p40 + 400, 500, 100, 100, 56}}},
+        {"a UPnP counter whose values pass 2^32 is the same counter",
+         {{"home", kUpnpShowing32, 4294967000, 100, 0, 0, 50},
+          {"home", kUpnpShowing64, 4294968000, 200, 1000, 100, 52}}},
+        {"a UPnP counter below 2^32 that fell without a reconnect wrapped",
+         {{"home", kUpnpShowing32, 4294967000, 100, 0, 0, 50},
+          {"home", kUpnpShowing32, 704, 200, 1000, 100, 52}}},
+        {"a UPnP reconnect (the connection's up-time fell) counts the counters anew",
+         {{"home", kUpnpShowing32, 90000, 9000, 0, 0, 500}, {"home", kUpnpShowing32, 700, 70, 700, 70, 3}}},
+        {"a UPnP counter that fell from past 2^32 is no 32-bit wrap",
+         {{"home", kUpnpShowing64, 5000000000, 100, 0, 0, 50},
+          {"home", kUpnpShowing32, 1000000000, 200, 0, 100, 52},
+          {"home", kUpnpShowing32, 1000001000, 300, 1000001000, 100, 54}}},
+        {"the counters of the other UPnP call only record",
+         {{"home", kUpnpAddon, 9000, 900, 0, 0, 50}, {"home", kUpnpShowing32, 9500, 950, 0, 0, 52},
+          {"home", kUpnpShowing32, 9600, 960, 100, 10, 54}}},
         {"a 64-bit router counter moves by more than 32 bits between readings",
          {{"home", kRouter7Of64Bits, 1000, 100, 0, 0, 50},
           {"home", kRouter7Of64Bits, 1000 + (quint64(9) << 32), 100, quint64(9) << 32, 0, 500}}},

@@ -21,6 +21,7 @@ TEST_F(LocalSource, SampleOfTheInterfaceAskedFor) {
     ASSERT_TRUE(sample);
     EXPECT_EQ(runs(), "netstat|-f|inet|-bI|enp3s0\n");
     EXPECT_EQ(*sample, (TrafficSample{{SampleKey::PrimaryInterface, "enp3s0"}, // as asked
+                                      {SampleKey::SourceDescription, "This computer: enp3s0"},
                                       {SampleKey::MAC, "02:42:ac:11:00:02"},
                                       {SampleKey::InTraffic, quint64(5'000'000'000)},
                                       {SampleKey::OutTraffic, quint64(6'000'000'000)},
