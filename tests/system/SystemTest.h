@@ -3,7 +3,16 @@
 #include "NetworkScene.h"
 #include "PropertyList.h"
 
-#include <QtCore>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QVariantMap>
 
 #include <gtest/gtest.h>
 
