@@ -67,10 +67,14 @@ cat netstat)sh")
         environment.setToolPath(
             kNetstatTool,
             tools.write("faulty-netstat", QString("echo >> '%1'\n").arg(counted) + body));
-        const bool ran = runLoopUntil([&] {
-            QFile file(counted);
-            return file.open(QIODevice::ReadOnly) && file.readAll().count('\n') >= ticks;
-        });
+        // A minute at most: megabytes through a pipe under a sanitizer on a
+        // busy machine take seconds a run.
+        const bool ran = runLoopUntil(
+            [&] {
+                QFile file(counted);
+                return file.open(QIODevice::ReadOnly) && file.readAll().count('\n') >= ticks;
+            },
+            60);
         environment.setToolPath(kNetstatTool, kept);
         return ran;
     }
