@@ -26,6 +26,7 @@ sanitizer_flags = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
 	-DCMAKE_C_FLAGS_DEBUG="-O1 -g1"
 ctest = ctest --output-on-failure -j $(JOBS)
 timed = ./scripts/timed $(TIMES)
+beside = ./scripts/timed --beside $(TIMES)
 
 .PHONY: all deps configure build build-asan build-fuzz build-tsan package test-package run \
 	test test-build test-asan tsan fuzz bench format clean
@@ -76,19 +77,25 @@ run: build
 # Every tree built and tested, and the time each phase took. The plain tree
 # runs the unit, process and window tests (the long soak run among them);
 # the AddressSanitizer tree the same and the system tests; the
-# ThreadSanitizer tree the tests of the code that runs threads.
+# ThreadSanitizer tree the tests of the code that runs threads. The tests
+# mostly wait (for ticks, timers, the program under test), so the next
+# trees are built beside them, at the lowest priority, and the fuzz targets
+# run beside the last tests.
 test: deps
-	@mkdir -p $(BUILD) && : >$(TIMES)
+	@mkdir -p $(BUILD) && ./scripts/timed --start $(TIMES)
 	@$(timed) "build/: configure and build" $(MAKE) --no-print-directory build
+	@$(beside) "build-asan/: configure and build, beside" $(MAKE) --no-print-directory build-asan
 	@$(timed) "build/: tests" $(MAKE) --no-print-directory test-build
 	@$(timed) "package: made and checked" $(MAKE) --no-print-directory test-package
-	@$(timed) "build-asan/: configure and build" $(MAKE) --no-print-directory build-asan
+	@./scripts/timed --wait $(TIMES)
+	@$(beside) "build-tsan/: configure and build, beside" $(MAKE) --no-print-directory build-tsan
+	@$(beside) "build-fuzz/: configure and build, beside" $(MAKE) --no-print-directory build-fuzz
 	@$(timed) "build-asan/: tests, system tests" $(MAKE) --no-print-directory test-asan
-	@$(timed) "build-tsan/: configure and build" $(MAKE) --no-print-directory build-tsan
-	@$(timed) "build-tsan/: tests" $(MAKE) --no-print-directory test-tsan
-	@$(timed) "build-fuzz/: configure and build" $(MAKE) --no-print-directory build-fuzz
-	@$(timed) "fuzzing, $(FUZZ_TEST_SECONDS) s in all" \
+	@./scripts/timed --wait $(TIMES)
+	@$(beside) "fuzzing, $(FUZZ_TEST_SECONDS) s in all, beside" \
 		./scripts/run-fuzzers --total $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
+	@$(timed) "build-tsan/: tests" $(MAKE) --no-print-directory test-tsan
+	@./scripts/timed --wait $(TIMES)
 	@./scripts/timed --table $(TIMES)
 
 test-build:
