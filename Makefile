@@ -79,8 +79,9 @@ run: build
 # the AddressSanitizer tree the same and the system tests; the
 # ThreadSanitizer tree the tests of the code that runs threads. The tests
 # mostly wait (for ticks, timers, the program under test), so the next
-# trees are built beside them, at the lowest priority, and the fuzz targets
-# run beside the last tests.
+# trees are built beside them at a lower priority (nice 10: the tests come
+# first, yet other work on the machine does not starve the build), and the
+# fuzz targets run beside the last tests.
 test: deps
 	@mkdir -p $(BUILD) && ./scripts/timed --start $(TIMES)
 	@$(timed) "build/: configure and build" $(MAKE) --no-print-directory build
