@@ -41,42 +41,31 @@ QString describe(const QVariant &value, const QString &key) {
     }
 }
 
-// The reset, undone by putting back the record taken just before it, with
-// what was counted since the reset added to its totals: the period goes on
-// as if it had never been reset. The counters stay where they are now, so
-// nothing is counted twice. Once undone there is nothing to redo.
+// The reset, undone by putting back the record taken just before it (see
+// AppDelegate::undoReset). Once undone there is nothing to redo.
 class ResetTotalsCommand : public QUndoCommand {
   public:
-    ResetTotalsCommand(AppDelegate *controller, QVariantMap before)
-        : controller_(controller), before_(std::move(before)) {
+    ResetTotalsCommand(AppDelegate *controller, QVariantMap before, bool automatic)
+        : controller_(controller), before_(std::move(before)), automatic_(automatic) {
         setText(QStringLiteral("\"Reset Totals\""));
+    }
+    // The automatic reset of a billing cycle that began at `start`.
+    bool resetsCycle(const QDateTime &start) const {
+        return automatic_ && before_.value(RecordKey::cycleResetFor).toDateTime() == start;
     }
     void redo() override {
         controller_->doResetTotals();
         controller_->storeRecordNow();
     }
     void undo() override {
-        QVariantMap restored = before_;
-        const QVariantMap now = controller_->dictionaryFromPersistentValues();
-        if (now.value(RecordKey::PrimaryService) == before_.value(RecordKey::PrimaryService)) {
-            for (const QString &total : {RecordKey::totalInBytes, RecordKey::totalOutBytes})
-                restored.insert(total, before_.value(total).toULongLong() +
-                                           now.value(total).toULongLong());
-            for (const QString &counters :
-                 {RecordKey::prevInVal, RecordKey::prevOutVal, RecordKey::prevValSource,
-                  RecordKey::prevValOrigin, RecordKey::prevUptime, RecordKey::cycleResetFor}) {
-                if (now.contains(counters))
-                    restored.insert(counters, now.value(counters));
-            }
-        }
-        controller_->loadPersistentValuesFromDict(restored);
-        controller_->storeRecordNow();
+        controller_->undoReset(before_, automatic_);
         setObsolete(true);
     }
 
   private:
     AppDelegate *controller_;
     QVariantMap before_;
+    bool automatic_;
 };
 
 } // namespace
@@ -87,7 +76,7 @@ const QStringList &AppDelegate::persistentDataKeys() {
         RecordKey::prevInVal,       RecordKey::prevOutVal,    RecordKey::PrimaryService,
         RecordKey::limitUnitsScale, RecordKey::gbpmLimit,     RecordKey::prevValSource,
         RecordKey::prevUptime,      RecordKey::prevValOrigin, RecordKey::cycleStartDay,
-        RecordKey::cycleResetFor,   RecordKey::limitAlerts};
+        RecordKey::cycleResetFor,   RecordKey::limitAlerts,   RecordKey::cycleResetBefore};
     return keys;
 }
 
@@ -117,9 +106,10 @@ void AppDelegate::initialize() {
 void AppDelegate::readDatFile() {
     // A network's cycle and alerts are its own: another's never carry over,
     // also to a network without a record.
-    _cycleStartDay = 0;
-    _cycleResetFor = QDateTime();
-    _limitAlerts.clear();
+    meter.record().cycleStartDay = 0;
+    meter.record().cycleResetFor = QDateTime();
+    meter.record().cycleResetBefore.clear();
+    meter.record().limitAlerts.clear();
     historyName.clear();
     const std::optional<QString> service = primaryServiceUUID();
     const QVariant stored =
@@ -133,8 +123,8 @@ void AppDelegate::readDatFile() {
 void AppDelegate::doWriteToDisk() {
     if (working)
         return;
-    if (_PrimaryService)
-        writeRecord(*_PrimaryService);
+    if (meter.record().service)
+        writeRecord(*meter.record().service);
 }
 
 void AppDelegate::writeRecord(const QString &service) {
@@ -146,7 +136,7 @@ void AppDelegate::writeRecord(const QString &service) {
     // history gained meanwhile follows once the file holds them.
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObjects({{service, dictionaryFromPersistentValues()},
-                         {SettingsKey::LastReading, lastReading.toMap()}});
+                         {SettingsKey::LastReading, meter.lastReading().toMap()}});
     if (historyWriter) {
         historyWriter->stage(defaults.generation());
         // Nothing changed (no bytes either): no write comes to take it along.
@@ -155,82 +145,46 @@ void AppDelegate::writeRecord(const QString &service) {
     }
 }
 
+void AppDelegate::creditNetwork(const QString &service, const CounterGrowth &growth,
+                                const QDateTime &at) {
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QVariantMap record = defaults.objectForKey(service).toMap();
+    if ((growth.in == 0 && growth.out == 0) || record.isEmpty())
+        return;
+    record.insert(RecordKey::totalInBytes,
+                  record.value(RecordKey::totalInBytes).toULongLong() + growth.in);
+    record.insert(RecordKey::totalOutBytes,
+                  record.value(RecordKey::totalOutBytes).toULongLong() + growth.out);
+    defaults.setObject(service, record);
+    if (historyWriter)
+        historyWriter->add(
+            {service, at, growth.in, growth.out, record.value(RecordKey::resetDate).toDateTime()});
+    systemLog(QStringLiteral("%1 received and %2 sent bytes, moved before the counters were read "
+                             "for this network, go to the network %3 that read them last.")
+                  .arg(growth.in)
+                  .arg(growth.out)
+                  .arg(service));
+}
+
 void AppDelegate::storeRecordNow() {
-    if (_PrimaryService)
-        writeRecord(*_PrimaryService);
+    if (meter.record().service)
+        writeRecord(*meter.record().service);
     UserDefaults::standardUserDefaults().writeNow();
 }
 
 void AppDelegate::readLastReading() {
-    lastReading = LastReading::fromMap(
+    meter.lastReading() = LastReading::fromMap(
         UserDefaults::standardUserDefaults().objectForKey(SettingsKey::LastReading).toMap());
-    lastReading.beginSession();
+    meter.lastReading().beginSession();
 }
 
 QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
-    QVariantMap record;
-    record.insert(RecordKey::resetDate, _resetDate);
-    record.insert(RecordKey::totalInBytes, _totalInBytes);
-    record.insert(RecordKey::totalOutBytes, _totalOutBytes);
-    record.insert(RecordKey::prevInVal, _prevInVal);
-    record.insert(RecordKey::prevOutVal, _prevOutVal);
-    if (_PrimaryService)
-        record.insert(RecordKey::PrimaryService, *_PrimaryService);
-    record.insert(RecordKey::limitUnitsScale, _limitUnitsScale);
-    record.insert(RecordKey::gbpmLimit, _gbpmLimit);
-    if (_prevValOrigin.isKnown())
-        record.insert(RecordKey::prevValSource, counterSourceName(_prevValOrigin.source));
-    if (!_prevValOrigin.device.isEmpty())
-        record.insert(RecordKey::prevValOrigin, _prevValOrigin.toMap());
-    record.insert(RecordKey::prevUptime, _prevUptime);
-    if (_cycleStartDay != 0)
-        record.insert(RecordKey::cycleStartDay, quint64(_cycleStartDay));
-    if (_cycleResetFor.isValid())
-        record.insert(RecordKey::cycleResetFor, _cycleResetFor);
-    if (!_limitAlerts.isEmpty())
-        record.insert(RecordKey::limitAlerts, _limitAlerts);
-    return record;
+    return meter.record().toMap();
 }
 
 void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
-    // A record of an older version names only the source of its counters.
-    if (record.contains(RecordKey::prevValSource) && !record.contains(RecordKey::prevValOrigin))
-        _prevValOrigin = CounterOrigin{};
-    for (auto entry = record.constBegin(); entry != record.constEnd(); ++entry) {
-        const QString &key = entry.key();
-        const QVariant &value = entry.value();
-        if (key == RecordKey::resetDate)
-            setResetDate(value.toDateTime());
-        else if (key == RecordKey::totalInBytes)
-            _totalInBytes = value.toULongLong();
-        else if (key == RecordKey::totalOutBytes)
-            _totalOutBytes = value.toULongLong();
-        else if (key == RecordKey::prevInVal)
-            _prevInVal = value.toULongLong();
-        else if (key == RecordKey::prevOutVal)
-            _prevOutVal = value.toULongLong();
-        else if (key == RecordKey::PrimaryService)
-            setPrimaryService(value.toString());
-        else if (key == RecordKey::limitUnitsScale)
-            _limitUnitsScale = value.toULongLong();
-        else if (key == RecordKey::gbpmLimit)
-            _gbpmLimit = value.toDouble();
-        else if (key == RecordKey::prevValSource) {
-            if (_prevValOrigin.device.isEmpty())
-                _prevValOrigin.source = counterSourceNamed(value.toString());
-        } else if (key == RecordKey::prevValOrigin)
-            _prevValOrigin = CounterOrigin::fromMap(value.toMap());
-        else if (key == RecordKey::cycleStartDay)
-            _cycleStartDay = int(qBound<quint64>(0, value.toULongLong(), 31));
-        else if (key == RecordKey::cycleResetFor)
-            _cycleResetFor = value.toDateTime();
-        else if (key == RecordKey::limitAlerts)
-            _limitAlerts = value.toMap();
-        else if (key == RecordKey::prevUptime)
-            _prevUptime = value.toDouble();
-        else
-            setValue(value, key);
-    }
+    for (const QString &key : meter.load(record))
+        setValue(record.value(key), key);
 }
 
 void AppDelegate::setValue(const QVariant &value, const QString &forUndefinedKey) {
@@ -247,7 +201,46 @@ void AppDelegate::doResetTotals() {
 }
 
 void AppDelegate::doResetTotalsNow() {
-    undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues()));
+    // The person's reset: an automatic one before it no longer stands alone
+    // (its undo brings it back).
+    QVariantMap before = dictionaryFromPersistentValues();
+    meter.record().cycleResetBefore.clear();
+    undoManager->push(new ResetTotalsCommand(this, std::move(before), false));
+}
+
+void AppDelegate::resetTotalsForCycle(const QDateTime &start) {
+    QVariantMap before = dictionaryFromPersistentValues();
+    before.remove(RecordKey::cycleResetBefore);
+    meter.record().cycleResetFor = start;
+    undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues(), true));
+    meter.record().cycleResetBefore = before;
+    storeRecordNow();
+}
+
+void AppDelegate::undoReset(const QVariantMap &before, bool automatic) {
+    meter.undoReset(before, automatic);
+    storeRecordNow();
+}
+
+void AppDelegate::undoCycleResetOfClockAhead() {
+    const QDateTime start = meter.record().cycleResetFor;
+    // The mark as it was before the reset: the reset comes again when the
+    // cycle really begins.
+    const QDateTime earlier =
+        meter.record().cycleResetBefore.value(RecordKey::cycleResetFor).toDateTime();
+    const auto *top = undoManager->index() > 0 ? dynamic_cast<const ResetTotalsCommand *>(
+                                                     undoManager->command(undoManager->index() - 1))
+                                               : nullptr;
+    if (top && top->resetsCycle(start))
+        undoManager->undo();
+    else if (!meter.record().cycleResetBefore.isEmpty())
+        undoReset(meter.record().cycleResetBefore, true);
+    meter.record().cycleResetFor = earlier;
+    storeRecordNow();
+    systemLog(QStringLiteral("The clock went back before %1, when the billing cycle of %2 began "
+                             "by the clock of then: its reset is undone until the cycle begins.")
+                  .arg(start.toString(Qt::ISODate),
+                       historyName.isEmpty() ? *meter.record().service : historyName));
 }
 
 } // namespace flowtally

@@ -51,6 +51,8 @@ std::vector<std::string> migrations() {
 struct Layout {
     qint64 version = 0;
     bool hasTables = false;
+    // Which of a history's tables it holds: hours, days, networks.
+    int historyTables = 0;
 };
 
 Status readLayout(SqliteDatabase &database, Layout *layout) {
@@ -65,6 +67,14 @@ Status readLayout(SqliteDatabase &database, Layout *layout) {
     if (status.ok())
         status = tables->run(
             [&](const SqliteStatement &row) { layout->hasTables = row.integer(0) > 0; });
+    SqliteStatement *ours = nullptr;
+    if (status.ok())
+        status = database.statement("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND "
+                                    "name IN ('hours', 'days', 'networks')",
+                                    &ours);
+    if (status.ok())
+        status = ours->run(
+            [&](const SqliteStatement &row) { layout->historyTables = int(row.integer(0)); });
     return status;
 }
 
@@ -78,7 +88,11 @@ Status unusable(const SqliteDatabase &database, const Layout &layout) {
                                  .arg(file)
                                  .arg(layout.version)
                                  .arg(kHistoryLayout));
-    if (layout.version <= 0 && layout.hasTables)
+    // The first layout has the hourly and daily tables, the second the
+    // networks too; a file whose version says more than its tables do is
+    // another program's.
+    const int tablesOfLayout = layout.version <= 0 ? 0 : layout.version == 1 ? 2 : 3;
+    if ((layout.version <= 0 && layout.hasTables) || layout.historyTables < tablesOfLayout)
         return Status::error(
             QStringLiteral("%1 is another program's database, not a traffic history").arg(file));
     return {};

@@ -127,27 +127,57 @@ Status HistoryStore::findNetwork(const QString &network, bool create, qint64 *id
     return status;
 }
 
+Status HistoryStore::addToRow(Tier tier, qint64 id, qint64 start, quint64 in, quint64 out) {
+    SqliteStatement *upsert = nullptr;
+    Status status = statement(tier,
+                              "INSERT INTO %T (network, start, bytes_in, bytes_out) "
+                              "VALUES (?1, ?2, ?3, ?4) ON CONFLICT (network, start) DO UPDATE "
+                              "SET bytes_in = bytes_in + excluded.bytes_in, "
+                              "bytes_out = bytes_out + excluded.bytes_out",
+                              &upsert);
+    if (status.ok())
+        status = upsert->bind(1, id)
+                     .bind(2, start)
+                     .bind(3, static_cast<qint64>(in))
+                     .bind(4, static_cast<qint64>(out))
+                     .run();
+    return status;
+}
+
 Status HistoryStore::addBytes(qint64 id, qint64 at, qint64 periodStart, quint64 in, quint64 out) {
     if (in == 0 && out == 0)
         return {};
-    const std::pair<Tier, BucketStart> tiers[] = {{Tier::Hours, &localHourStart},
-                                                  {Tier::Days, &localDayStart}};
     Status status;
-    for (const auto &[tier, bucketStart] : tiers) {
-        SqliteStatement *upsert = nullptr;
+    for (const auto &[tier, bucketStart] : kTiers) {
+        if (status.ok())
+            status =
+                addToRow(tier, id, std::max(bucketStart(at, options_.zone), periodStart), in, out);
+    }
+    return status;
+}
+
+Status HistoryStore::pullBack(qint64 id, qint64 at, qint64 periodStart) {
+    Status status;
+    for (const auto &[tier, bucketStart] : kTiers) {
+        const qint64 start = std::max(bucketStart(at, options_.zone), periodStart);
+        TrafficTotals ahead;
+        SqliteStatement *sum = nullptr, *remove = nullptr;
         if (status.ok())
             status = statement(tier,
-                               "INSERT INTO %T (network, start, bytes_in, bytes_out) "
-                               "VALUES (?1, ?2, ?3, ?4) ON CONFLICT (network, start) DO UPDATE "
-                               "SET bytes_in = bytes_in + excluded.bytes_in, "
-                               "bytes_out = bytes_out + excluded.bytes_out",
-                               &upsert);
+                               "SELECT coalesce(sum(bytes_in), 0), coalesce(sum(bytes_out), 0) "
+                               "FROM %T WHERE network = ?1 AND start > ?2",
+                               &sum);
         if (status.ok())
-            status = upsert->bind(1, id)
-                         .bind(2, std::max(bucketStart(at, options_.zone), periodStart))
-                         .bind(3, static_cast<qint64>(in))
-                         .bind(4, static_cast<qint64>(out))
-                         .run();
+            status = sum->bind(1, id).bind(2, start).run([&](const SqliteStatement &row) {
+                ahead = {static_cast<quint64>(row.integer(0)),
+                         static_cast<quint64>(row.integer(1))};
+            });
+        if (status.ok())
+            status = statement(tier, "DELETE FROM %T WHERE network = ?1 AND start > ?2", &remove);
+        if (status.ok())
+            status = remove->bind(1, id).bind(2, start).run();
+        if (status.ok() && (ahead.in != 0 || ahead.out != 0))
+            status = addToRow(tier, id, start, ahead.in, ahead.out);
     }
     return status;
 }
@@ -164,17 +194,30 @@ Status HistoryStore::add(const std::vector<HistoryEntry> &entries) {
             const qint64 periodStart =
                 entry.periodStart.isValid() ? entry.periodStart.toSecsSinceEpoch() : kNoPeriodStart;
             qint64 id = 0;
-            SqliteStatement *seen = nullptr;
+            SqliteStatement *lastSeen = nullptr, *seen = nullptr;
+            qint64 seenLast = std::numeric_limits<qint64>::min();
             if (status.ok())
                 status = findNetwork(entry.network, true, &id);
+            if (status.ok())
+                status = database_->statement(
+                    "SELECT coalesce(last_seen, ?2) FROM networks WHERE id = ?1", &lastSeen);
+            if (status.ok())
+                status = lastSeen->bind(1, id).bind(2, at).run(
+                    [&](const SqliteStatement &row) { seenLast = row.integer(0); });
+            // The clock came back: what was dated ahead of it comes back with
+            // it, so that no byte is ever dated ahead of the clock.
+            const bool clockBack = seenLast > at;
+            if (status.ok() && clockBack)
+                status = pullBack(id, at, periodStart);
             if (status.ok())
                 status = addBytes(id, at, periodStart, entry.in, entry.out);
             if (status.ok())
                 status = database_->statement("UPDATE networks SET last_seen = "
-                                              "max(coalesce(last_seen, ?2), ?2) WHERE id = ?1",
+                                              "CASE WHEN ?3 THEN ?2 ELSE "
+                                              "max(coalesce(last_seen, ?2), ?2) END WHERE id = ?1",
                                               &seen);
             if (status.ok())
-                status = seen->bind(1, id).bind(2, at).run();
+                status = seen->bind(1, id).bind(2, at).bind(3, qint64(clockBack)).run();
         }
         return status;
     });

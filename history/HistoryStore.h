@@ -3,6 +3,7 @@
 #include "HistoryBucket.h"
 #include "HistoryEntry.h"
 #include "HistoryNetwork.h"
+#include "LocalBuckets.h"
 #include "Status.h"
 #include "TrafficTotals.h"
 
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace flowtally {
@@ -113,12 +115,19 @@ class HistoryStore {
   private:
     enum class Tier { Hours, Days };
     using BucketStart = qint64 (*)(qint64 moment, const QTimeZone &zone);
+    // The hourly and the daily rows, with where their buckets start.
+    static constexpr std::pair<Tier, BucketStart> kTiers[] = {{Tier::Hours, &localHourStart},
+                                                              {Tier::Days, &localDayStart}};
 
     HistoryStore(std::unique_ptr<SqliteDatabase> database, const Options &options);
 
     Status write(const std::function<Status()> &work);
     Status findNetwork(const QString &network, bool create, qint64 *id);
+    Status addToRow(Tier tier, qint64 id, qint64 start, quint64 in, quint64 out);
     Status addBytes(qint64 id, qint64 at, qint64 periodStart, quint64 in, quint64 out);
+    // Moves the bytes of the network's rows after the bucket of `at` into
+    // that bucket.
+    Status pullBack(qint64 id, qint64 at, qint64 periodStart);
     Status takeBytes(Tier tier, qint64 id, qint64 periodStart, quint64 in, quint64 out);
     Status sumSince(qint64 id, qint64 periodStart, TrafficTotals *totals);
     // The rows of [from, to) summed per bucket; a row less than `surelyWithin`

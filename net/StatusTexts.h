@@ -17,6 +17,10 @@ inline const QString NoData = QStringLiteral("(NO DATA)");
 // No query is made without a community or an address.
 inline const QString NoCommunity = QStringLiteral("SNMP Error: no community string is set.");
 inline const QString NoRouter = QStringLiteral("SNMP Error: no router address.");
+// The community reaches the tools only through a file that no other user
+// can reach or redirect; where no private folder can hold one, no query is made.
+inline const QString NoPrivateFolder =
+    QStringLiteral("SNMP Error: no private folder for the community file; see the log.");
 // Only a router in the local ranges, or one whose address was typed into
 // the address field, is asked.
 inline const QString NotLocal =

@@ -143,6 +143,44 @@ std::optional<CounterAnswer> counterOfAnswer(const std::optional<QString> &answe
 
 namespace {
 
+// The unsigned number of an answer of the type, its fourth of four words.
+std::optional<quint64> numberOfAnswer(const std::optional<QString> &answer, QLatin1String type) {
+    if (!answer)
+        return std::nullopt;
+    const QStringList answerWords = words(answer->simplified());
+    bool number = false;
+    const quint64 value = answerWords.size() == 4 && answerWords.at(2) == type
+                              ? answerWords.at(3).toULongLong(&number)
+                              : 0;
+    return number ? std::optional(value) : std::nullopt;
+}
+
+} // namespace
+
+quint64 interfaceSpeedOfAnswers(const std::optional<QString> &highSpeed,
+                                const std::optional<QString> &speed) {
+    constexpr quint64 kMillion = 1000000;
+    constexpr quint64 kSpeedAboveGauge = 4294967295;
+    const QLatin1String gauge("Gauge32:");
+    if (const std::optional<quint64> high = numberOfAnswer(highSpeed, gauge); high && *high > 0)
+        return *high * kMillion;
+    const std::optional<quint64> low = numberOfAnswer(speed, gauge);
+    return low && *low != kSpeedAboveGauge ? *low : 0;
+}
+
+std::optional<qint64> timeticksOfAnswer(const std::optional<QString> &answer) {
+    if (!answer || words(answer->simplified()).value(2) != QLatin1String("Timeticks:"))
+        return std::nullopt;
+    const qsizetype open = answer->indexOf(QLatin1Char('('));
+    const qsizetype close = answer->indexOf(QLatin1Char(')'), open);
+    bool number = false;
+    const qint64 ticks =
+        open < 0 || close < 0 ? 0 : answer->mid(open + 1, close - open - 1).toLongLong(&number);
+    return number ? std::optional(ticks) : std::nullopt;
+}
+
+namespace {
+
 // The index of a walk's line: the number after the last dot of the object's
 // name, the line's first word; none for a line of another shape.
 std::optional<quint32> indexOfLine(const QString &line) {

@@ -95,6 +95,19 @@ struct CounterAnswer {
 // exists at this OID"), or for none.
 std::optional<CounterAnswer> counterOfAnswer(const std::optional<QString> &answer);
 
+// The speed of an interface in bits a second from the answers to IF-MIB's
+// ifHighSpeed (millions of bits a second) and ifSpeed (bits a second,
+// 4294967295 for any speed above it), both of type Gauge32: the high one
+// where it is above 0, else ifSpeed where it tells one; 0 where neither
+// does.
+quint64 interfaceSpeedOfAnswers(const std::optional<QString> &highSpeed,
+                                const std::optional<QString> &speed);
+
+// The time-ticks of an answer of type Timeticks ("OBJECT = Timeticks: (123)
+// 0:00:01.23"), such as IF-MIB's ifCounterDiscontinuityTime; none for an
+// answer of another type, or for none.
+std::optional<qint64> timeticksOfAnswer(const std::optional<QString> &answer);
+
 // The texts of a walk of a text column of the interface table ("IF-MIB::
 // ifName.7 = STRING: wan"), by the interface's index (the number after the
 // last dot of the object's name): the text after "STRING: " to the line's

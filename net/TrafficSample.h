@@ -32,6 +32,14 @@ inline const QString RouterHardware = QStringLiteral("RouterHardware");
 // A router sample's counters' width: 64 for IF-MIB's ifHCInOctets and
 // ifHCOutOctets, 32 for ifInOctets and ifOutOctets (also when absent).
 inline const QString CounterBits = QStringLiteral("CounterBits");
+// The speed of the counters' link in bits a second, where the source tells
+// it: the router's ifHighSpeed or ifSpeed, the kernel's for a local
+// interface.
+inline const QString LinkSpeed = QStringLiteral("LinkSpeed");
+// When the router's interface counters were last reset or made anew
+// (IF-MIB's ifCounterDiscontinuityTime, hundredths of a second of its
+// up-time), where it tells it.
+inline const QString CounterDiscontinuity = QStringLiteral("CounterDiscontinuity");
 } // namespace SampleKey
 
 // Where a sample's counters come from. Counters of different sources count

@@ -1,6 +1,8 @@
 #include "Threads.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 #include <QThread>
 
 #include <chrono>
@@ -81,14 +83,95 @@ bool isMainThread() {
     return application && QThread::currentThread() == application->thread();
 }
 
-void performOnMainThread(std::function<void()> action, bool waitUntilDone) {
-    // A blocking queued call from the main thread to itself would deadlock.
-    if (waitUntilDone && isMainThread()) {
+// Takes the actions on the main thread: one posted event an action.
+class MainThreadQueue::Receiver : public QObject {
+  public:
+    Receiver() { moveToThread(QCoreApplication::instance()->thread()); }
+
+    void add(std::function<void()> action) {
+        QEvent *event = nullptr;
+        {
+            // The event is made under the lock that the main thread takes
+            // before it reads it.
+            std::lock_guard lock(mutex_);
+            actions_.push_back(std::move(action));
+            event = new QEvent(eventType());
+        }
+        QCoreApplication::postEvent(this, event);
+    }
+
+  protected:
+    bool event(QEvent *event) override {
+        std::function<void()> action;
+        {
+            std::unique_lock lock(mutex_);
+            if (event->type() != eventType()) {
+                lock.unlock();
+                return QObject::event(event);
+            }
+            if (actions_.empty())
+                return true;
+            action = std::move(actions_.front());
+            actions_.pop_front();
+        }
+        action();
+        return true;
+    }
+
+  private:
+    static QEvent::Type eventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    std::mutex mutex_;
+    std::deque<std::function<void()>> actions_;
+};
+
+MainThreadQueue::MainThreadQueue() : receiver_(std::make_unique<Receiver>()) {}
+
+MainThreadQueue::~MainThreadQueue() = default;
+
+void MainThreadQueue::perform(std::function<void()> action, bool waitUntilDone) {
+    if (!waitUntilDone) {
+        receiver_->add(std::move(action));
+        return;
+    }
+    // Waiting for the main thread on the main thread would wait for ever.
+    if (isMainThread()) {
         action();
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(action),
-                              waitUntilDone ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    std::mutex mutex;
+    std::condition_variable ran;
+    bool done = false;
+    receiver_->add([&] {
+        action();
+        std::lock_guard lock(mutex);
+        done = true;
+        ran.notify_one();
+    });
+    std::unique_lock lock(mutex);
+    ran.wait(lock, [&] { return done; });
+}
+
+namespace {
+
+// The application's own queue, made on the main thread with the application
+// object, before any other thread can queue to it; never destroyed: it
+// serves as long as the application does.
+MainThreadQueue *applicationQueue = nullptr;
+
+void makeApplicationQueue() {
+    applicationQueue = new MainThreadQueue;
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(makeApplicationQueue)
+
+void performOnMainThread(std::function<void()> action, bool waitUntilDone) {
+    applicationQueue->perform(std::move(action), waitUntilDone);
 }
 
 void detachThread(std::function<void()> body) {

@@ -1,24 +1,23 @@
 #include "SnmpCommunityFile.h"
 
-#include "Environment.h"
+#include "PrivateFolder.h"
+#include "RuntimeFolder.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
-#include <cerrno>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 
 namespace flowtally {
 
 namespace {
 
+const QString kFolderName = QStringLiteral("snmp");
+const QString kFileName = QStringLiteral("snmp.conf");
+
 // What was written last, and where: the file is rewritten only on a change.
 std::mutex mutex;
-QString writtenPath;
+QString writtenFolder;
 QString writtenCommunity;
+std::optional<FileIdentity> writtenFile;
 
 // The community as one quoted word of net-snmp's configuration syntax: a
 // backslash takes the next character literally.
@@ -32,63 +31,60 @@ QByteArray quotedWord(const QString &community) {
     return word + '"';
 }
 
-// The folder, 0700 whatever the umask made of it.
-Status makePrivateFolder(const QString &folder) {
-    if (!QDir().mkpath(folder))
-        return Status::error(QStringLiteral("cannot make the folder %1").arg(folder));
-    if (::chmod(QFile::encodeName(folder).constData(), S_IRWXU) != 0)
-        return Status::systemError(QStringLiteral("cannot make %1 private").arg(folder), errno);
-    return Status::success();
-}
-
-Status removeFile(const QString &path) {
-    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
-        return Status::systemError(QStringLiteral("cannot remove %1").arg(path), errno);
-    return Status::success();
+// The folder "snmp" in the runtime folder, private.
+Status openCommunityFolder(PrivateFolder *folder) {
+    PrivateFolder runtime;
+    const Status opened = openRuntimeFolder(&runtime);
+    return opened.ok() ? runtime.subfolder(kFolderName, folder) : opened;
 }
 
 } // namespace
 
-QString snmpCommunityFolder() {
-    return QDir(Environment::current().runtimeFolder()).filePath(QStringLiteral("snmp"));
-}
-
-QString snmpCommunityFilePath() {
-    return QDir(snmpCommunityFolder()).filePath(QStringLiteral("snmp.conf"));
-}
-
 QString snmpCommunityVariable() {
-    return QStringLiteral("SNMPCONFPATH=") + snmpCommunityFolder();
+    std::lock_guard lock(mutex);
+    return QStringLiteral("SNMPCONFPATH=") + writtenFolder;
+}
+
+bool isWritableSnmpCommunity(const QString &community) {
+    return !community.contains(QLatin1Char('\n')) && !community.contains(QLatin1Char('\r'));
 }
 
 Status writeSnmpCommunityFile(const QString &community) {
-    const QString path = snmpCommunityFilePath();
     std::lock_guard lock(mutex);
-    if (path == writtenPath && community == writtenCommunity && QFileInfo::exists(path))
+    PrivateFolder folder;
+    const Status opened = openCommunityFolder(&folder);
+    if (opened.ok() && folder.path() == writtenFolder && community == writtenCommunity &&
+        writtenFile && folder.fileIdentity(kFileName) == writtenFile)
         return Status::success();
-    writtenPath.clear();
-    if (community.contains(QLatin1Char('\n')) || community.contains(QLatin1Char('\r'))) {
-        const Status removed = removeFile(path);
+    writtenFolder.clear();
+    writtenFile.reset();
+    if (!isWritableSnmpCommunity(community)) {
+        const Status removed = opened.ok() ? folder.remove(kFileName) : Status::success();
         return removed.ok() ? Status::error(QStringLiteral("the SNMP community holds a line end, "
                                                            "which the SNMP tools cannot read"))
                             : removed;
     }
-    Status status = makePrivateFolder(snmpCommunityFolder());
-    // The temporary file that becomes it is made 0600.
-    if (status.ok())
-        status = Environment::current().writeFileAtomically(path, "defCommunity " +
-                                                                      quotedWord(community) + '\n');
-    if (status.ok()) {
-        writtenPath = path;
+    if (!opened.ok())
+        return opened;
+    const Status written =
+        folder.writeFile(kFileName, "defCommunity " + quotedWord(community) + '\n');
+    if (written.ok()) {
+        writtenFolder = folder.path();
         writtenCommunity = community;
+        writtenFile = folder.fileIdentity(kFileName);
     }
-    return status;
+    return written;
 }
 
 Status removeSnmpCommunityFile() {
     std::lock_guard lock(mutex);
-    writtenPath.clear();
-    return removeFile(snmpCommunityFilePath());
+    writtenFolder.clear();
+    writtenFile.reset();
+    PrivateFolder folder;
+    // Without a private folder no file of Flowtally's can be there.
+    if (!openCommunityFolder(&folder).ok())
+        return Status::success();
+    return folder.remove(kFileName);
 }
 
 } // namespace flowtally

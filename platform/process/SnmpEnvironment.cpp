@@ -33,15 +33,22 @@ const QStringList kObjects{QStringLiteral("system.sysName.0"),
 // display hint of DisplayString.
 constexpr int kPlainTextObjects = 4;
 
-// Whether the tools, run in our environment as it is now, name every object
-// symbolically ("MODULE::name") and print the text objects plain. They run
-// as Flowtally runs them, with a search path of configuration files that
-// holds none of the system's (SnmpCommunityFile.h): what a configuration
-// file of the system or the user loads does not count.
-bool toolsNameTheObjects() {
+// The values the set-up settled, as the tools are given them.
+std::mutex settledMutex;
+QStringList settled;
+
+// Whether the tools, run in our environment with these values of MIBS and
+// MIBDIRS (none: as it is), name every object symbolically ("MODULE::name")
+// and print the text objects plain. They run as Flowtally runs them, with a
+// search path of configuration files that holds none of the system's
+// (SnmpCommunityFile.h): what a configuration file of the system or the
+// user loads does not count.
+bool toolsNameTheObjects(const QProcessEnvironment &variables) {
     const QTemporaryDir noConfiguration;
     QProcess translate;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : variables.keys())
+        environment.insert(name, variables.value(name));
     environment.insert(QStringLiteral("SNMPCONFPATH"), noConfiguration.path());
     translate.setProcessEnvironment(environment);
     translate.setStandardErrorFile(QProcess::nullDevice());
@@ -72,22 +79,35 @@ bool toolsNameTheObjects() {
 } // namespace
 
 SnmpModules setUpSnmpEnvironment(const QString &bundledFolder) {
-    if (toolsNameTheObjects())
+    const auto settle = [](const QProcessEnvironment &variables) {
+        QStringList named;
+        for (const QString &name : variables.keys())
+            named.append(name + QLatin1Char('=') + variables.value(name));
+        std::lock_guard lock(settledMutex);
+        settled = named;
+    };
+    QProcessEnvironment variables;
+    if (toolsNameTheObjects(variables)) {
+        settle(variables);
         return SnmpModules::System;
+    }
 
     // Debian's configuration loads no module at all ("mibs :"); the
     // environment overrides it.
-    qputenv("MIBS", kModules);
-    if (toolsNameTheObjects()) {
+    variables.insert(QStringLiteral("MIBS"), QString::fromLatin1(kModules));
+    if (toolsNameTheObjects(variables)) {
+        settle(variables);
         systemLog(QStringLiteral("SNMP tools use the system's modules %1")
                       .arg(QString::fromLatin1(kModules)));
         return SnmpModules::SystemNamed;
     }
 
     // A leading "+" keeps the tools' own folders in front of ours.
-    const QByteArray searched = qgetenv("MIBDIRS");
-    const QByteArray folder = QFile::encodeName(bundledFolder);
-    qputenv("MIBDIRS", searched.isEmpty() ? "+" + folder : searched + ':' + folder);
+    const QString searched = qEnvironmentVariable("MIBDIRS");
+    variables.insert(QStringLiteral("MIBDIRS"), searched.isEmpty()
+                                                    ? QLatin1Char('+') + bundledFolder
+                                                    : searched + QLatin1Char(':') + bundledFolder);
+    settle(variables);
     if (!QFileInfo(bundledFolder).isDir())
         systemLog(
             QStringLiteral("SNMP modules of Flowtally missing: no folder %1").arg(bundledFolder));
@@ -114,6 +134,11 @@ void awaitSnmpEnvironment() {
     std::lock_guard lock(preparing);
     if (preparation.joinable())
         preparation.join();
+}
+
+QStringList snmpToolVariables() {
+    std::lock_guard lock(settledMutex);
+    return settled;
 }
 
 QString bundledMibFolder() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace flowtally {
 
@@ -24,18 +25,23 @@ enum class SnmpModules {
 
 // Asks snmptranslate how the tools, in Flowtally's environment as it is and
 // reading no configuration file of the system's (as Flowtally runs them),
-// name the objects Flowtally queries, and sets MIBS and MIBDIRS in that
-// environment (never elsewhere) as far as needed; one log line when it
-// changes anything. Call once at start, before any tool runs and before
-// other threads start.
+// name the objects Flowtally queries, and settles the values of MIBS and
+// MIBDIRS that the tools are run with as far as needed (snmpToolVariables);
+// one log line when it changes anything. Flowtally's own environment is
+// never changed: other threads read it. Call at start, before any SNMP
+// tool runs.
 SnmpModules setUpSnmpEnvironment(const QString &bundledFolder);
 
 // The same on a thread of its own, so that the start does not wait for
-// snmptranslate; call it before other threads start. Whoever is about to
-// run an SNMP tool waits for it with awaitSnmpEnvironment() (at once when
-// it is done, or was never begun).
+// snmptranslate. Whoever is about to run an SNMP tool waits for it with
+// awaitSnmpEnvironment() (at once when it is done, or was never begun).
 void beginSnmpEnvironment(const QString &bundledFolder);
 void awaitSnmpEnvironment();
+
+// What the SNMP tools run with beside Flowtally's environment, as
+// "NAME=value" each: MIBS and MIBDIRS where the set-up needed them; none
+// before it. Safe on any thread.
+QStringList snmpToolVariables();
 
 // Flowtally's own module folder: share/flowtally/mibs beside the running
 // program's bin folder, in the build tree as after an install. Needs the

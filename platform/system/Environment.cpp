@@ -1,5 +1,6 @@
 #include "Environment.h"
 
+#include "FileReplacement.h"
 #include "KernelTables.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
@@ -29,21 +30,6 @@ QString xdgFolder(const char *variable, const QString &fallback) {
     if (folder.isEmpty() || QDir::isRelativePath(folder))
         return QDir::homePath() + fallback;
     return folder;
-}
-
-bool writeAll(int fd, const QByteArray &data) {
-    const char *next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, static_cast<size_t>(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        next += written;
-        left -= written;
-    }
-    return true;
 }
 
 } // namespace
@@ -87,6 +73,10 @@ QString Environment::bootIdPath() {
     return QStringLiteral("/proc/sys/kernel/random/boot_id");
 }
 
+QString Environment::interfacesFolder() {
+    return QStringLiteral("/sys/class/net");
+}
+
 QString Environment::hostName() {
     return QSysInfo::machineHostName();
 }
@@ -117,37 +107,30 @@ QString Environment::dataFolder() {
 
 QString Environment::runtimeFolder() {
     const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || QDir::isRelativePath(folder))
-        return QDir::tempPath() + QStringLiteral("/runtime-%1").arg(::getuid());
-    return folder;
+    return folder.isEmpty() || QDir::isRelativePath(folder) ? QString() : folder;
+}
+
+QString Environment::ownRuntimeFolder() {
+    // Named after this computer: a home shared by several keeps their locks apart.
+    QString computer = QString::fromLatin1(QSysInfo::machineUniqueId().left(8));
+    if (computer.isEmpty())
+        computer = hostName();
+    return xdgFolder("XDG_CACHE_HOME", QStringLiteral("/.cache")) +
+           QStringLiteral("/flowtally/runtime-") + computer;
 }
 
 Status Environment::writeFileAtomically(const QString &path, const QByteArray &data) {
-    const QString folder = QFileInfo(path).absolutePath();
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
     if (!QDir().mkpath(folder))
         return Status::error(QStringLiteral("cannot make the folder %1").arg(folder));
-    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return Status::systemError(QStringLiteral("cannot make a file in %1").arg(folder), errno);
-    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.constData());
-        return Status::systemError(QStringLiteral("cannot write %1").arg(path), error);
-    }
-    if (::close(fd) != 0 || ::rename(temporary.constData(), QFile::encodeName(path)) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        return Status::systemError(QStringLiteral("cannot replace %1").arg(path), error);
-    }
-    // The rename itself lasts once the folder is flushed too.
-    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    return Status::success();
+    const int folderFd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return Status::systemError(QStringLiteral("cannot open the folder %1").arg(folder), errno);
+    const Status status = replaceFileIn(folderFd, file.fileName(), data, path);
+    ::close(folderFd);
+    return status;
 }
 
 void Environment::log(const QString &line) {

@@ -49,6 +49,9 @@ class Environment {
     virtual QString routeTablePath();
     virtual QString neighbourTablePath();
     virtual QString bootIdPath();
+    // The kernel's folder of network interfaces, one folder each by name
+    // (their link speed in "speed", millions of bits a second).
+    virtual QString interfacesFolder();
     // This computer's host name.
     virtual QString hostName();
 
@@ -65,13 +68,18 @@ class Environment {
     virtual QTimeZone timeZone();
 
     // ---- Folders and files ----
-    // Where settings, data and runtime files live: $XDG_CONFIG_HOME (else
-    // ~/.config), $XDG_DATA_HOME (else ~/.local/share) and $XDG_RUNTIME_DIR
-    // (else a folder of this user's in the temporary folder); relative
-    // settings of those variables are ignored, as XDG asks.
+    // Where settings and data live: $XDG_CONFIG_HOME (else ~/.config) and
+    // $XDG_DATA_HOME (else ~/.local/share); relative settings of those
+    // variables are ignored, as XDG asks.
     virtual QString configFolder();
     virtual QString dataFolder();
+    // The runtime folder the session names, $XDG_RUNTIME_DIR (empty where
+    // it names none), and Flowtally's own folder for runtime files where
+    // that one is missing or not private: "flowtally/runtime-COMPUTER" in
+    // $XDG_CACHE_HOME (else ~/.cache). Both as they are named, unchecked:
+    // runtime files go where RuntimeFolder.h says.
     virtual QString runtimeFolder();
+    virtual QString ownRuntimeFolder();
     // Replaces the file at path with the data so that a crash or power cut
     // leaves either the old file or the new one (a temporary file in the
     // same folder, flushed, renamed over the old one). Makes the folder.
@@ -99,6 +107,7 @@ class EnvironmentWrapper : public Environment {
     QString routeTablePath() override { return target_.routeTablePath(); }
     QString neighbourTablePath() override { return target_.neighbourTablePath(); }
     QString bootIdPath() override { return target_.bootIdPath(); }
+    QString interfacesFolder() override { return target_.interfacesFolder(); }
     QString hostName() override { return target_.hostName(); }
     QDBusConnection systemBus() override { return target_.systemBus(); }
     QDBusConnection sessionBus() override { return target_.sessionBus(); }
@@ -107,6 +116,7 @@ class EnvironmentWrapper : public Environment {
     QString configFolder() override { return target_.configFolder(); }
     QString dataFolder() override { return target_.dataFolder(); }
     QString runtimeFolder() override { return target_.runtimeFolder(); }
+    QString ownRuntimeFolder() override { return target_.ownRuntimeFolder(); }
     Status writeFileAtomically(const QString &path, const QByteArray &data) override {
         return target_.writeFileAtomically(path, data);
     }

@@ -1,15 +1,13 @@
 #include "SingleInstance.h"
 
-#include "Environment.h"
+#include "RuntimeFolder.h"
 #include "SystemLog.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -20,6 +18,8 @@ namespace flowtally {
 namespace {
 
 const QByteArray kComeForward = "come forward\n";
+const QString kLockName = QStringLiteral("flowtally.lock");
+const QString kSocketName = QStringLiteral("flowtally.socket");
 
 // The socket's address; false when the path does not fit.
 bool socketAddress(const QString &path, sockaddr_un *address) {
@@ -35,23 +35,21 @@ bool socketAddress(const QString &path, sockaddr_un *address) {
 } // namespace
 
 SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {
-    const QString folder = Environment::current().runtimeFolder();
-    // The runtime folder is the user's own; a fallback one is made private.
-    if (!QDir(folder).exists() && QDir().mkpath(folder))
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    lockPath_ = QDir(folder).filePath(QStringLiteral("flowtally.lock"));
-    socketPath_ = QDir(folder).filePath(QStringLiteral("flowtally.socket"));
-    lockFd_ = ::open(QFile::encodeName(lockPath_).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) {
-        systemLog(QStringLiteral("Cannot tell whether Flowtally runs already: %1: %2")
-                      .arg(lockPath_, QString::fromLocal8Bit(std::strerror(errno))));
+    Status status = openRuntimeFolder(&folder_);
+    if (status.ok())
+        status = folder_.openFile(kLockName, &lockFd_);
+    if (!status.ok()) {
+        systemLog(
+            QStringLiteral("Cannot tell whether Flowtally runs already: %1").arg(status.message()));
         return;
     }
+    socketPath_ = folder_.filePath(kSocketName);
     if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
         first_ = errno != EWOULDBLOCK;
         if (first_)
             systemLog(QStringLiteral("Cannot tell whether Flowtally runs already: %1: %2")
-                          .arg(lockPath_, QString::fromLocal8Bit(std::strerror(errno))));
+                          .arg(folder_.filePath(kLockName),
+                               QString::fromLocal8Bit(std::strerror(errno))));
         return;
     }
     listen();
@@ -61,7 +59,7 @@ SingleInstance::~SingleInstance() {
     delete requests_;
     if (listenFd_ >= 0) {
         ::close(listenFd_);
-        ::unlink(QFile::encodeName(socketPath_).constData());
+        folder_.remove(kSocketName);
     }
     if (lockFd_ >= 0)
         ::close(lockFd_);
@@ -72,7 +70,7 @@ void SingleInstance::listen() {
     if (!socketAddress(socketPath_, &address))
         return;
     // A socket left by a start that was killed is ours to replace: we hold the lock.
-    ::unlink(address.sun_path);
+    folder_.remove(kSocketName);
     listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (listenFd_ < 0 ||
         ::bind(listenFd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PrivateFolder.h"
+
 #include <QObject>
 
 class QSocketNotifier;
@@ -7,11 +9,12 @@ class QSocketNotifier;
 namespace flowtally {
 
 // One Flowtally per user. The first start holds a lock in the runtime folder
-// (Environment::runtimeFolder) and listens on a socket beside it; a later
-// start finds the lock taken, asks the first through the socket to bring
-// its window to the front, and ends without touching anything else. Two
-// would meter the same bytes and overwrite each other's records. The lock
-// goes with the process, also when it is killed. Main thread only.
+// (RuntimeFolder.h; a plain file 0600 of this user's, opened through no link)
+// and listens on a socket beside it; a later start finds the lock taken,
+// asks the first through the socket to bring its window to the front, and
+// ends without touching anything else. Two would meter the same bytes and
+// overwrite each other's records. The lock goes with the process, also when
+// it is killed. Main thread only.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -38,7 +41,8 @@ class SingleInstance : public QObject {
     void listen();
     void acceptRequests();
 
-    QString lockPath_, socketPath_;
+    PrivateFolder folder_;
+    QString socketPath_;
     int lockFd_ = -1;
     int listenFd_ = -1;
     bool first_ = true;

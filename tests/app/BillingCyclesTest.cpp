@@ -75,6 +75,43 @@ TEST_F(BillingCycles, ResetsAtTheFirstTickOfTheCycleOnceAndUndoably) {
     }
 }
 
+// A clock set ahead over the cycle's start and back: the reset it made
+// early is undone, nothing lost (also after a restart meanwhile), and the
+// reset comes when the cycle really begins.
+TEST_F(BillingCycles, ClockAheadAndBackUndoesTheEarlyResetAndResetsOnTime) {
+    for (const bool restartedMeanwhile : {false, true}) {
+        SCOPED_TRACE(restartedMeanwhile ? "restarted while ahead" : "running");
+        controller = std::make_unique<AppDelegate>();
+        controller->setPrimaryService(kService);
+        environment.clearLog();
+        now = at(2025, 3, 20);
+        counting(at(2025, 3, 15, 0), 15);
+        ASSERT_NO_FATAL_FAILURE(tick());
+        ASSERT_FALSE(wasReset());
+        now = at(2025, 4, 16);
+        ASSERT_NO_FATAL_FAILURE(tick());
+        ASSERT_TRUE(wasReset());
+        if (restartedMeanwhile) {
+            controller->storeRecordNow();
+            controller = std::make_unique<AppDelegate>();
+            controller->setPrimaryService(kService);
+            controller->readDatFile();
+        }
+        now = at(2025, 3, 20, 13);
+        ASSERT_NO_FATAL_FAILURE(tick());
+        EXPECT_EQ(controller->totalInBytes(), 1000u);
+        EXPECT_EQ(controller->totalOutBytes(), 2000u);
+        EXPECT_EQ(controller->resetDate(), at(2025, 3, 15, 0));
+        EXPECT_EQ(environment.logLinesContaining("The clock went back").size(), 1);
+        ASSERT_NO_FATAL_FAILURE(tick());
+        EXPECT_FALSE(wasReset());
+        now = at(2025, 4, 15, 0);
+        ASSERT_NO_FATAL_FAILURE(tick());
+        EXPECT_TRUE(wasReset()) << "the cycle's real start gave no reset";
+        EXPECT_EQ(environment.logLinesContaining("A new billing cycle").size(), 2);
+    }
+}
+
 // A day changed in the middle of a cycle: a start that has passed since the
 // period began resets at the next tick, a later one waits for its day.
 TEST_F(BillingCycles, ChangeOfTheDayMidCycle) {

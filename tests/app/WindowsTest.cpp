@@ -3,6 +3,7 @@
 // closing the main window, the figures and the places of the windows.
 #include "ControllerFixture.h"
 
+#include "LoopWaits.h"
 #include "MainLoop.h"
 #include "PropertyList.h"
 #include "UserDefaults.h"
@@ -11,8 +12,10 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
 namespace flowtally {
 
@@ -32,6 +35,35 @@ bool activate(QWidget *window) {
         runMainLoopFor(0.01);
     }
     return QApplication::activeWindow() == window;
+}
+
+// Runs the application's own loop with the action as its first step, as
+// Flowtally runs it (no quit of Qt's own when the last window closes),
+// until the application quits (10 s at most); whether it did.
+bool quitsTheApplication(const std::function<void()> &action) {
+    const bool quitsByItself = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [] { QApplication::exit(1); });
+    bound.start(10000);
+    QTimer::singleShot(0, action);
+    const bool quit = QApplication::exec() == 0;
+    QApplication::setQuitOnLastWindowClosed(quitsByItself);
+    return quit;
+}
+
+// The windows that show, by their titles (menus by their first entry).
+QStringList shownWindows() {
+    QStringList shown;
+    for (const QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        const auto *menu = qobject_cast<const QMenu *>(window);
+        shown.append(menu && !menu->actions().isEmpty() ? menu->actions().first()->text()
+                                                        : window->windowTitle());
+    }
+    return shown;
 }
 
 // The settings as the file on disk holds them.
@@ -143,6 +175,77 @@ TEST_F(Windows, ClosingTheMainWindowEndsEverythingWithoutRestarting) {
     EXPECT_FALSE(controller->prefsWindowWidget()->isVisible());
     EXPECT_FALSE(controller->helpWindowWidget()->isVisible());
     EXPECT_FALSE(controller->isLogging()) << "the preferences closing started nothing";
+}
+
+// Quit (the menu's, Ctrl+Q, and the quit signals') or the main window's
+// close button, with each window open: every window closes as the main
+// window does, and the application quits.
+TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
+    const std::pair<const char *, std::function<void()>> opened[] = {
+        {"the main window only", [] {}},
+        {"Help", [&] { controller->helpWindowWidget()->show(); }},
+        {"Preferences", [&] { ASSERT_TRUE(activate(controller->prefsWindowWidget())); }},
+        {"History", [&] { controller->showHistoryWindow(); }}};
+    const std::pair<const char *, std::function<void()>> quits[] = {
+        {"Quit", [&] { controller->quit(); }},
+        {"the close button", [&] { controller->mainWindowWidget()->close(); }}};
+    for (const auto &[open, show] : opened) {
+        for (const auto &[how, quit] : quits) {
+            SCOPED_TRACE(std::string(open) + ", " + how);
+            controller = std::make_unique<AppDelegate>();
+            controller->setPrimaryService(kService);
+            runMainLoopFor(0.05); // help shows at start until it has been closed once
+            controller->helpWindowWidget()->hide();
+            controller->mainWindowWidget()->show();
+            controller->startLogging();
+            show();
+            QStringList leftOpen;
+            EXPECT_TRUE(quitsTheApplication([&] {
+                quit();
+                leftOpen = shownWindows();
+            })) << "the application did not quit";
+            EXPECT_EQ(leftOpen, QStringList()) << "open when the main window had closed";
+            EXPECT_FALSE(controller->isLogging());
+        }
+    }
+}
+
+// A click on the tray icon, its menu's first entry and a second start bring
+// the main window back, whether it was minimized, hidden or behind another.
+TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
+    QMenu *tray = controller->trayMenuWidget();
+    QStringList entries;
+    for (const QAction *action : tray->actions()) {
+        if (!action->isSeparator())
+            entries.append(action->text().remove('&'));
+    }
+    EXPECT_EQ(entries, (QStringList{"Show Flowtally", "Preferences…", "History…", "Quit"}));
+    QWidget *main = controller->mainWindowWidget();
+    // Last: offscreen, a window that was hidden never becomes the active one
+    // again.
+    const std::pair<const char *, std::function<void()>> states[] = {
+        {"minimized", [&] { main->showMinimized(); }},
+        {"behind", [&] { ASSERT_TRUE(activate(controller->prefsWindowWidget())); }},
+        {"hidden", [&] { main->hide(); }}};
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"Show Flowtally", [&] { tray->actions().first()->trigger(); }},
+        {"a second start", [&] { controller->comeForward(); }}};
+    for (const auto &[state, leave] : states) {
+        for (const auto &[way, comeBack] : ways) {
+            SCOPED_TRACE(std::string(state) + ", " + way);
+            const bool wasHidden = std::string(state) == "hidden";
+            if (!wasHidden) {
+                ASSERT_TRUE(activate(main));
+            }
+            leave();
+            runMainLoopFor(0.05);
+            comeBack();
+            EXPECT_TRUE(
+                runLoopUntil([&] { return wasHidden || QApplication::activeWindow() == main; }, 5));
+            EXPECT_TRUE(main->isVisible());
+            EXPECT_FALSE(main->isMinimized());
+        }
+    }
 }
 
 TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {

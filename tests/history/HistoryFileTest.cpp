@@ -98,6 +98,9 @@ TEST_F(HistoryFileTest, FilesThatCannotBeUsed) {
          file + " is another program's database, not a traffic history"},
         {"another program's database", false, nullptr, "CREATE TABLE notes (text)",
          file + " is another program's database, not a traffic history"},
+        {"another program's database whose version reads 1", true, nullptr,
+         "CREATE TABLE notes (text); PRAGMA user_version = 1",
+         file + " is another program's database, not a traffic history"},
     };
     // clang-format on
     for (const auto &c : cases) {

@@ -92,11 +92,31 @@ TEST_F(HistoryStoreTest, SumSinceEachPeriodStartIsExact) {
     }
 }
 
+// A clock that came back: what was dated ahead of it moves to the hour and
+// day of the first bytes after it, so that nothing stays ahead of the clock
+// and the sums stay whole; the other network is left alone.
+TEST_F(HistoryStoreTest, BytesAheadOfAClockThatCameBackComeBackWithIt) {
+    const QDateTime march = local("2025-03-15T00:00:00", berlin);
+    auto store = open(options);
+    add(*store, {{kHome, utc("2025-03-20T10:10:00Z"), 1, 0, march},
+                 {kHome, utc("2025-04-16T10:10:00Z"), 10, 1, march},
+                 {kHome, utc("2025-04-17T10:10:00Z"), 100, 2, march},
+                 {kOffice, utc("2025-04-16T10:10:00Z"), 7, 7, march}});
+    add(*store, {{kHome, utc("2025-03-20T11:10:00Z"), 1000, 3, march},
+                 {kHome, utc("2025-03-20T11:20:00Z"), 10000, 4, march}});
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
+              (Lines{"2025-03-20T10:00:00Z 1 0", "2025-03-20T11:00:00Z 11110 10"}));
+    EXPECT_EQ(buckets(*store, Tier::Days, kHome), (Lines{"2025-03-19T23:00:00Z 11111 10"}));
+    EXPECT_EQ(since(*store, kHome, march), (TrafficTotals{11111, 10}));
+    EXPECT_EQ(buckets(*store, Tier::Days, kOffice), (Lines{"2025-04-15T22:00:00Z 7 7"}));
+}
+
 TEST_F(HistoryStoreTest, PruneKeepsNinetyDaysOfHoursAndTenYearsOfDays) {
     const QDateTime now = local("2024-06-15T12:00:00", berlin);
     auto store = open(options);
-    for (const QDateTime &at : {now.addDays(-91), now.addDays(-89), now.addYears(-10).addDays(-2),
-                                now.addYears(-10).addDays(2)})
+    for (const QDateTime &at : {now.addYears(-10).addDays(-2), now.addYears(-10).addDays(2),
+                                now.addDays(-91), now.addDays(-89)})
         add(*store, {{kHome, at, 1, 0, {}}});
     ASSERT_TRUE(store->prune(now).ok());
     using Lines = std::vector<std::string>;

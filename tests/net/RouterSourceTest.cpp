@@ -4,6 +4,7 @@
 #include "ControllerFixture.h"
 
 #include "NetworkScene.h"
+#include "PlantedFiles.h"
 #include "UserDefaults.h"
 
 #include <QComboBox>
@@ -38,7 +39,8 @@ std::string walk() {
 std::string sampleGet(quint32 index) {
     return ("snmpget|-v|2c|-r|0|-t|1|" + kRouter + '|' + kUptime + '|' + octets("HCIn", index) +
             '|' + octets("HCOut", index) + '|' + octets("In", index) + '|' + octets("Out", index) +
-            '|' + kName + '\n')
+            '|' + kName + QString("|IF-MIB::ifHighSpeed.%1|IF-MIB::ifSpeed.%1|").arg(index) +
+            QString("IF-MIB::ifCounterDiscontinuityTime.%1\n").arg(index))
         .toStdString();
 }
 
@@ -87,6 +89,11 @@ class RouterSource : public ControllerFixture {
 // The first sample walks the interfaces and asks for the rest in one get;
 // the ones after it only get, as long as the router does not restart.
 TEST_F(RouterSource, SampleIsOneGetAfterTheWalkThatFoundTheInterface) {
+    // The interface's speed and its counters' discontinuity time come along.
+    reply(QString("IF-MIB::ifHighSpeed.7"), QString("IF-MIB::ifHighSpeed.7 = Gauge32: 1000\n"));
+    reply(QString("IF-MIB::ifSpeed.7"), QString("IF-MIB::ifSpeed.7 = Gauge32: 1000000000\n"));
+    reply(QString("IF-MIB::ifCounterDiscontinuityTime.7"),
+          QString("IF-MIB::ifCounterDiscontinuityTime.7 = Timeticks: (4200) 0:00:42.00\n"));
     for (const bool first : {true, false}) {
         SCOPED_TRACE(first ? "first sample" : "second sample");
         const std::optional<TrafficSample> sample = controller->routerStats();
@@ -101,7 +108,9 @@ TEST_F(RouterSource, SampleIsOneGetAfterTheWalkThatFoundTheInterface) {
                                           {SampleKey::RouterAddress, kRouter},
                                           {SampleKey::InterfaceIndex, 7u},
                                           {SampleKey::RouterHardware, *kHome.routerHardware},
-                                          {SampleKey::CounterBits, 32}}));
+                                          {SampleKey::CounterBits, 32},
+                                          {SampleKey::LinkSpeed, quint64(1000000000)},
+                                          {SampleKey::CounterDiscontinuity, qint64(4200)}}));
         EXPECT_TRUE(sample->value(SampleKey::FireDate).toDateTime().isValid());
         newTexts();
         EXPECT_EQ(outlet<QLabel>("infoText")->text().section('\n', 1), "No Error")
@@ -178,9 +187,8 @@ TEST_F(RouterSource, TheWalkChoosesTheInterfaceOfBothCounters) {
         reply(kWalk, c.walkReply);
         counters(c.index, "Counter32: 1000\n", "Counter32: 2000\n");
         EXPECT_EQ(controller->SNMPInterfaceIndex(), c.index);
-        // A controller that has not walked yet.
-        controller = std::make_unique<AppDelegate>();
-        controller->setPrimaryService(kService);
+        // A router source that has not walked yet.
+        AppDelegate::sources().router().reset();
         const std::optional<TrafficSample> sample = controller->routerStats();
         ASSERT_EQ(sample.has_value(), c.sampled);
         if (c.sampled) {
@@ -291,6 +299,46 @@ TEST_F(RouterSource, PausesAcrossWrapsOfA32BitCounter) {
         controller->processStatsDict(controller->routerStats());
         EXPECT_EQ(controller->totalInBytes(), step.totalIn);
         EXPECT_EQ(controller->totalOutBytes(), step.totalOut);
+    }
+    environment.setClock({});
+}
+
+// A router that hands out a wrong value now and then (a rise its link
+// cannot carry at the speed it reports, a counter lower for one reading)
+// counts nothing for it, tells it once, and counts on from the last good
+// reading.
+TEST_F(RouterSource, GlitchesCountNothingAndAreToldOnce) {
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    environment.setClock([&] { return now; });
+    reply(QString("IF-MIB::ifHighSpeed.7"), QString("IF-MIB::ifHighSpeed.7 = Gauge32: 100\n"));
+    const quint64 k2to40 = quint64(1) << 40, kMB = 1000000;
+    // clang-format off
+    const struct { quint64 in; quint64 totalIn; int toldSoFar; } steps[] = {
+        {1000, 0, 0},                  // sets the time only
+        {1500, 0, 0},                  // records
+        {2000, 500, 0},
+        {2000 + k2to40, 500, 1},       // faster than 100 Mbit/s: told
+        {2000 + 2 * k2to40, 500, 1},   // still, told once
+        {5000, 3500, 1},               // counts on from the last good reading
+        {5000 + 50 * kMB, 3500, 2},    // 50 MB in 2 s: not at 100 Mbit/s
+        {5500, 4000, 2},
+        {4000, 4000, 3},               // lower for one reading
+        {6000, 4500, 3},
+    };
+    // clang-format on
+    int uptime = 1000;
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.in);
+        uptime += 2;
+        now = now.addSecs(2);
+        reply(kUptime, QString("SNMPv2-MIB::sysUpTime.0 = Timeticks: (%1) x\n").arg(uptime * 100));
+        reply(octets("HCIn", 7),
+              octets("HCIn", 7) + " = Counter64: " + QString::number(step.in) + '\n');
+        reply(octets("HCOut", 7), octets("HCOut", 7) + " = Counter64: 10\n");
+        controller->processStatsDict(controller->routerStats());
+        EXPECT_EQ(controller->totalInBytes(), step.totalIn);
+        EXPECT_EQ(environment.logLinesContaining("received-bytes counter of the router").size(),
+                  step.toldSoFar);
     }
     environment.setClock({});
 }
@@ -506,6 +554,25 @@ TEST_F(RouterSource, CommunityReachesTheToolsThroughAPrivateFileOnly) {
     EXPECT_FALSE(QFile::exists(folder + "/snmp.conf"));
     EXPECT_EQ(lastText(), "SNMP Error: no community string is set.");
     UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
+}
+
+// A runtime folder open to others is not used: the community goes to
+// Flowtally's own folder. Where no private folder can be had, no query is
+// made and the status line says why.
+TEST_F(RouterSource, NoQueryWithoutAPrivateFolderForTheCommunity) {
+    const QString open = environment.folder() + "/open";
+    ASSERT_TRUE(makeFolder(open, 0777));
+    environment.setRuntimeFolder(open);
+    ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(runs(), get(kName));
+    EXPECT_EQ(readFile(environment.ownRuntimeFolder() + "/snmp/snmp.conf"),
+              "defCommunity \"pub lic\"\n");
+    EXPECT_EQ(snapshot(open).size(), 1u) << "nothing in the open folder";
+    ASSERT_TRUE(makeFile(environment.folder() + "/file", "", 0600));
+    environment.setOwnRuntimeFolder(environment.folder() + "/file/own");
+    EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(runs(), "");
+    EXPECT_EQ(lastText(), "SNMP Error: no private folder for the community file; see the log.");
 }
 
 // Queries go to the local ranges, and elsewhere only to the address a

@@ -2,7 +2,9 @@
 #include "SingleInstance.h"
 
 #include "LoopWaits.h"
+#include "PlantedFiles.h"
 #include "TestEnvironment.h"
+#include "TextPrinting.h"
 
 #include <QDir>
 
@@ -36,6 +38,53 @@ TEST(SingleInstance, LaterStartsReachTheFirstAndTheLockGoesWithIt) {
     EXPECT_TRUE(after.askFirstToComeForward());
     EXPECT_TRUE(environment.logLines().isEmpty())
         << environment.logLines().join('\n').toStdString();
+}
+
+// A lock planted as a link (to a folder, to a file, to nothing) is replaced,
+// never followed: what it points to stays as it was, and one start is the
+// first as always. A runtime folder open to others is not used at all.
+TEST(SingleInstance, PlantedLocksAndOpenFoldersAreNeverFollowed) {
+    const struct {
+        const char *what;
+        QString target; // in the test's folder; empty: the runtime folder is open to all
+    } cases[] = {
+        {"a link to a folder", "outside/home"},
+        {"a link to a file", "outside/file"},
+        {"a dangling link", "outside/planted"},
+        {"an open runtime folder", {}},
+    };
+    const auto check = [](const auto &c) {
+        TestEnvironment environment;
+        const QString outside = environment.folder() + "/outside";
+        ASSERT_TRUE(makeFolder(outside, 0755) && makeFolder(outside + "/home", 0755) &&
+                    makeFile(outside + "/file", "the person's\n", 0644));
+        const QString runtime = environment.runtimeFolder();
+        ASSERT_TRUE(makeFolder(runtime, c.target.isEmpty() ? 0777 : 0700));
+        if (!c.target.isEmpty()) {
+            ASSERT_TRUE(
+                makeLink(environment.folder() + '/' + c.target, runtime + "/flowtally.lock"));
+        }
+        const auto before = snapshot(outside), runtimeBefore = snapshot(runtime);
+        {
+            const SingleInstance first;
+            EXPECT_TRUE(first.isFirst());
+            const SingleInstance later;
+            EXPECT_FALSE(later.isFirst());
+            EXPECT_TRUE(later.askFirstToComeForward());
+        }
+        const QString used = c.target.isEmpty() ? environment.ownRuntimeFolder() : runtime;
+        EXPECT_EQ(modeOf(used + "/flowtally.lock"), 0600);
+        EXPECT_EQ(snapshot(outside), before);
+        if (c.target.isEmpty()) {
+            EXPECT_EQ(snapshot(runtime), runtimeBefore);
+        }
+        EXPECT_EQ(environment.logLines().size(), c.target.isEmpty() ? 1 : 0)
+            << environment.logLines().join('\n').toStdString();
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        check(c);
+    }
 }
 
 } // namespace

@@ -15,7 +15,9 @@ namespace flowtally {
 namespace {
 
 // Flowtally's own modules where the system's cannot name the objects it
-// asks for, the system's where they can, played by copies of ours.
+// asks for, the system's where they can, played by copies of ours. The
+// tools are given them; Flowtally's own environment, which other threads
+// read, stays as it was.
 TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     if (!QFile::exists("/usr/bin/snmptranslate"))
         GTEST_SKIP() << "the net-snmp tools are not installed";
@@ -32,25 +34,27 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     const QList<QByteArray> kNames{"MIBS", "MIBDIRS", "SNMPCONFPATH"};
     EnvironmentVariables variables(kNames);
     using Value = std::optional<QByteArray>;
+    const QString oursText = "SNMPv2-MIB:IF-MIB";
     const QByteArray ours = "SNMPv2-MIB:IF-MIB", withModules = QFile::encodeName(full.path()),
                      without = QFile::encodeName(empty.path());
     const struct {
         Value before[3]; // MIBS, MIBDIRS, SNMPCONFPATH
         SnmpModules expected;
-        Value mibsAfter, mibDirsAfter;
+        QStringList given; // to the tools
     } cases[] = {
         // Loaded by the system's configuration; named in the environment.
-        {{{}, withModules, without}, SnmpModules::System, {}, withModules},
-        {{ours, withModules, {}}, SnmpModules::System, ours, withModules},
+        {{{}, withModules, without}, SnmpModules::System, {}},
+        {{ours, withModules, {}}, SnmpModules::System, {}},
         // Loaded by nothing (Debian's "mibs :"); not in the folders searched.
-        {{"", withModules, {}}, SnmpModules::SystemNamed, ours, withModules},
-        {{{}, without, {}}, SnmpModules::Bundled, ours, without + ':' + QFile::encodeName(bundled)},
+        {{"", withModules, {}}, SnmpModules::SystemNamed, {"MIBS=" + oursText}},
+        {{{}, without, {}},
+         SnmpModules::Bundled,
+         {"MIBDIRS=" + empty.path() + ':' + bundled, "MIBS=" + oursText}},
         // Flowtally's tools read no configuration file but their own: what
         // one of the user's loads does not count.
         {{{}, {}, QFile::encodeName(configured.path())},
          SnmpModules::Bundled,
-         ours,
-         '+' + QFile::encodeName(bundled)},
+         {"MIBDIRS=+" + bundled, "MIBS=" + oursText}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(int(&c - cases));
@@ -58,11 +62,15 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
             EnvironmentVariables::set(kNames[i], c.before[i]);
         TestEnvironment environment;
         EXPECT_EQ(setUpSnmpEnvironment(bundled), c.expected);
-        EXPECT_EQ(EnvironmentVariables::get("MIBS"), c.mibsAfter);
-        EXPECT_EQ(EnvironmentVariables::get("MIBDIRS"), c.mibDirsAfter);
-        EXPECT_EQ(EnvironmentVariables::get("SNMPCONFPATH"), c.before[2]);
+        EXPECT_EQ(snmpToolVariables(), c.given);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(EnvironmentVariables::get(kNames[i]), c.before[i]);
         EXPECT_EQ(environment.logLines().size(), c.expected == SnmpModules::System ? 0 : 1);
-        QProcess tool; // the tools, in this environment, name the objects Flowtally uses
+        QProcess tool; // the tools, given them, name the objects Flowtally uses
+        QProcessEnvironment given = QProcessEnvironment::systemEnvironment();
+        for (const QString &variable : c.given)
+            given.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        tool.setProcessEnvironment(given);
         tool.start("/usr/bin/snmptranslate", {"-IR", "system.sysName.0", "ifDescr"});
         EXPECT_TRUE(tool.waitForFinished(5000));
         EXPECT_EQ(QString(tool.readAllStandardOutput()).simplified(),

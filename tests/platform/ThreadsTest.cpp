@@ -11,6 +11,7 @@
 #include <future>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -30,6 +31,25 @@ TEST(MainThread, WorkerWaitsForItsActionWhileTheMainThreadRunsTheLoopInSlices) {
     for (int slices = 0; working && slices < 200; ++slices)
         runMainLoopFor(0.05);
     EXPECT_TRUE(ranBeforeReturn);
+}
+
+// An owner's queue runs what other threads queued in their order, and drops
+// what is left when it goes: nothing runs after its owner is gone.
+TEST(MainThread, AQueueRunsItsActionsInOrderAndDropsWhatIsLeftWithIt) {
+    std::vector<int> ran;
+    auto queue = std::make_unique<MainThreadQueue>();
+    std::thread([&] {
+        for (int action = 0; action < 3; ++action)
+            queue->perform([&ran, action] { ran.push_back(action); }, false);
+    }).join();
+    for (int slices = 0; ran.size() < 3 && slices < 200; ++slices)
+        runMainLoopFor(0.01);
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
+
+    std::thread([&] { queue->perform([&ran] { ran.push_back(3); }, false); }).join();
+    queue.reset();
+    runMainLoopFor(0.1);
+    EXPECT_EQ(ran.size(), 3u) << "an action ran after its queue was gone";
 }
 
 // The kernel's number of the calling thread: never the same for two threads

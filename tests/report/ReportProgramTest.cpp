@@ -1,11 +1,11 @@
 // The flowtally-report program as a status bar or a script runs it: its
 // exit codes, one line on standard error for each failure, and its folders
 // taken from XDG_CONFIG_HOME and XDG_DATA_HOME.
-#include "../../app/SettingsKeys.h"
 #include "CommandRun.h"
 #include "EnvironmentVariables.h"
 #include "PropertyList.h"
 #include "ReportRun.h"
+#include "SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>

@@ -88,6 +88,17 @@ QString Lan::remakeLink(int index) {
     return removed.isEmpty() ? sh(linkScript(index)) : removed;
 }
 
+QString Lan::renameHostInterface(const QString &name) {
+    const QString failure =
+        sh(QStringLiteral(R"(set -e; ip -n %1 link set %2 down; ip -n %1 link set %2 name %3
+ip -n %1 link set %3 up; ip -n %1 neigh replace %4 lladdr %5 dev %3 nud permanent)")
+               .arg(lan, shape.hostInterface, name, router, routerHardware));
+    if (!failure.isEmpty())
+        return failure;
+    shape.hostInterface = name;
+    return sh(route("replace"));
+}
+
 namespace {
 
 int indexIn(const QString &ns, const QString &interface) {

@@ -62,6 +62,10 @@ class Lan {
     // Deletes the link and makes it again, as it was (addresses, neighbours,
     // route), with new counters: at the kernel's next index, or at `index`.
     QString remakeLink(int index = 0);
+    // Renames the host's interface (down, renamed, up, its neighbour and
+    // route as they were): the same interface and counters under another
+    // name. What failed, or empty.
+    QString renameHostInterface(const QString &name);
     // The kernel's index of the host's interface, or of one of the
     // router's; 0 when unknown.
     int hostIndex() const;

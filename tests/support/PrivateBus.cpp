@@ -4,15 +4,14 @@
 
 namespace flowtally {
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(const QString &socketFolder) {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    QStringList arguments{QStringLiteral("--session"), QStringLiteral("--nofork"),
+                          QStringLiteral("--print-address=1")};
+    if (!socketFolder.isEmpty())
+        arguments.append(QStringLiteral("--address=unix:dir=") + socketFolder);
     if (program.isEmpty() ||
-        !daemon_
-             .start(program,
-                    {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                     QStringLiteral("--print-address=1")},
-                    ChildProcess::ErrorStream::Inherited)
-             .ok())
+        !daemon_.start(program, arguments, ChildProcess::ErrorStream::Inherited).ok())
         return;
     // The address is the first line the daemon prints; the run's events end
     // at the tool timeout, when the daemon is killed.

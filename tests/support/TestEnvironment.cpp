@@ -31,7 +31,10 @@ QByteArray kernelHex(const QString &address) {
 
 } // namespace
 
-TestEnvironment::TestEnvironment() : EnvironmentWrapper(Environment::current()) {
+TestEnvironment::TestEnvironment()
+    : EnvironmentWrapper(Environment::current()),
+      runtimeFolder_(folder_.filePath(QStringLiteral("runtime"))),
+      ownRuntimeFolder_(folder_.filePath(QStringLiteral("own-runtime"))) {
     setNetwork(std::nullopt);
     setBootId(QStringLiteral("6d3c5b1e-0000-4000-8000-00000000b007"));
     scope_ = new ScopedEnvironment(*this);
@@ -147,6 +150,10 @@ QString TestEnvironment::bootIdPath() {
     return folder_.filePath(kBootId);
 }
 
+QString TestEnvironment::interfacesFolder() {
+    return folder_.filePath(QStringLiteral("interfaces"));
+}
+
 QString TestEnvironment::hostName() {
     {
         std::lock_guard lock(mutex_);
@@ -207,8 +214,24 @@ QString TestEnvironment::dataFolder() {
     return folder_.filePath(QStringLiteral("data"));
 }
 
+void TestEnvironment::setRuntimeFolder(const QString &path) {
+    std::lock_guard lock(mutex_);
+    runtimeFolder_ = path;
+}
+
+void TestEnvironment::setOwnRuntimeFolder(const QString &path) {
+    std::lock_guard lock(mutex_);
+    ownRuntimeFolder_ = path;
+}
+
 QString TestEnvironment::runtimeFolder() {
-    return folder_.filePath(QStringLiteral("runtime"));
+    std::lock_guard lock(mutex_);
+    return runtimeFolder_;
+}
+
+QString TestEnvironment::ownRuntimeFolder() {
+    std::lock_guard lock(mutex_);
+    return ownRuntimeFolder_;
 }
 
 void TestEnvironment::log(const QString &line) {

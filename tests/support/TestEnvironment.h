@@ -52,6 +52,10 @@ class TestEnvironment : public EnvironmentWrapper {
     // The wall clock; an empty function restores the real one.
     void setClock(std::function<QDateTime()> clock);
     void setTimeZone(const QTimeZone &zone);
+    // The runtime folder the session names (empty: none) and Flowtally's
+    // own; "runtime" and "own-runtime" in the test's folder unless set.
+    void setRuntimeFolder(const QString &path);
+    void setOwnRuntimeFolder(const QString &path);
     // The buses; unconnected ones (no bus) unless set.
     void setSystemBus(const QDBusConnection &bus);
     void setSessionBus(const QDBusConnection &bus);
@@ -71,6 +75,7 @@ class TestEnvironment : public EnvironmentWrapper {
     QString routeTablePath() override;
     QString neighbourTablePath() override;
     QString bootIdPath() override;
+    QString interfacesFolder() override;
     QString hostName() override;
     QDBusConnection systemBus() override;
     QDBusConnection sessionBus() override;
@@ -79,6 +84,7 @@ class TestEnvironment : public EnvironmentWrapper {
     QString configFolder() override;
     QString dataFolder() override;
     QString runtimeFolder() override;
+    QString ownRuntimeFolder() override;
     void log(const QString &line) override;
 
   private:
@@ -91,6 +97,7 @@ class TestEnvironment : public EnvironmentWrapper {
     std::optional<QString> hostName_;
     std::function<QDateTime()> clock_;
     std::optional<QTimeZone> zone_;
+    QString runtimeFolder_, ownRuntimeFolder_;
     // Made when set: D-Bus starts a thread of its own with its first connection.
     std::optional<QDBusConnection> systemBus_, sessionBus_;
     QStringList log_;

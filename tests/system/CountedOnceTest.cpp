@@ -132,6 +132,55 @@ TEST_F(SystemTest, InterfaceMadeAnewAndRebootCountFromZero) {
     EXPECT_EQ((rebooted->total() - stored.total()).sent, rebooted->prev().sent);
 }
 
+// A renamed interface keeps its counters: what it moved before a network
+// was read under the new name is the network's that read it last, whether
+// the rename came while Flowtally ran or while it was stopped; together the
+// networks hold exactly what the interface moved.
+TEST_F(SystemTest, RenamedInterfaceKeepsItsCountersAndTheLastNetworkItsBytes) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    const auto first = waitForSample();
+    ASSERT_TRUE(first) << "the network was never metered";
+    const QString eth0 = first->key;
+    const InterfaceCounters start = first->base();
+    const auto meteredAfter = [&](const QStringList &known) {
+        QString found;
+        waitUntil([&] {
+            for (const auto &[key, record] : records()) {
+                if (!known.contains(key) && record.sampled())
+                    found = key;
+            }
+            return !found.isEmpty();
+        });
+        return found;
+    };
+
+    ASSERT_NO_FATAL_FAILURE(push(20 * kMiB, kMiB));
+    ASSERT_EQ(lan->renameHostInterface("wan0"), QString());
+    const QString wan0 = meteredAfter({eth0});
+    ASSERT_FALSE(wan0.isEmpty()) << "the renamed interface was never metered";
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
+    ASSERT_TRUE(waitForSample(counters(), wan0)) << "wan0's traffic was never sampled";
+
+    ASSERT_TRUE(signal(*flowtally, SIGSTOP));
+    ASSERT_NO_FATAL_FAILURE(push(20 * kMiB, kMiB));
+    ASSERT_EQ(lan->renameHostInterface("lan0"), QString());
+    ASSERT_TRUE(signal(*flowtally, SIGCONT));
+    const QString lan0 = meteredAfter({eth0, wan0});
+    ASSERT_FALSE(lan0.isEmpty()) << "the interface renamed again was never metered";
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
+    ASSERT_TRUE(waitForSample(counters(), lan0)) << "lan0's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(quit());
+
+    const Records now = records();
+    const InterfaceCounters moved = now.at(lan0).prev() - start;
+    const InterfaceCounters total =
+        now.at(eth0).total() + now.at(wan0).total() + now.at(lan0).total();
+    EXPECT_EQ(total.received, moved.received) << "bytes lost or counted twice across the renames";
+    EXPECT_EQ(total.sent, moved.sent);
+    expectAtLeast(now.at(eth0).total() - first->total(), {kMiB, 20 * kMiB});
+    expectAtLeast(now.at(wan0).total(), {2 * kMiB, 21 * kMiB});
+}
+
 // A second start while Flowtally runs brings the first to the front and ends
 // at once with status 0, leaving the settings as they were.
 TEST_F(SystemTest, SecondStartBringsTheFirstForwardAndTouchesNothing) {

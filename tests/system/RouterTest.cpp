@@ -134,10 +134,6 @@ TEST_F(RouterTest, ToolsAndRouterSourceNameTheRouter) {
         ASSERT_TRUE(QFile::copy(modules + '/' + name, systemModules.filePath(name)));
     EnvironmentVariables variables{{"MIBS", "MIBDIRS"}};
     const QString options = "-v 2c -r 0 -t 1 -c " + kCommunity + ' ' + lan->router;
-    const QString script = QStringLiteral("ip netns exec %1 sh -c 'snmpget %2 system.sysName.0 "
-                                          "system.sysUpTime.0; for o in ifDescr ifInOctets "
-                                          "ifOutOctets; do snmpwalk %2 $o; done'")
-                               .arg(lan->lan, options);
     for (const bool system : {false, true}) {
         SCOPED_TRACE(system ? "modules of the system's" : "as the system comes");
         using Value = std::optional<QByteArray>;
@@ -146,6 +142,12 @@ TEST_F(RouterTest, ToolsAndRouterSourceNameTheRouter) {
                                                     : std::nullopt);
         const SnmpModules chosen = setUpSnmpEnvironment(modules);
         EXPECT_TRUE(!system || chosen == SnmpModules::System) << "a naming system is kept";
+        // The tools as Flowtally runs them: with the variables it settled.
+        const QString script =
+            QStringLiteral("ip netns exec %1 env %2 sh -c 'snmpget %3 system.sysName.0 "
+                           "system.sysUpTime.0; for o in ifDescr ifInOctets "
+                           "ifOutOctets; do snmpwalk %3 $o; done'")
+                .arg(lan->lan, snmpToolVariables().join(' '), options);
         QString reply;
         EXPECT_EQ(sh(script, &reply), QString());
         EXPECT_TRUE(QRegularExpression(R"(^SNMPv2-MIB::sysName\.0 = STRING: testrouter\n)"

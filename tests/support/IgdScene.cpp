@@ -1,0 +1,184 @@
+#include "IgdScene.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace flowtally {
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+constexpr quint16 kPushPort = 7788;
+
+// Sends or takes (and drops) that many bytes.
+bool transfer(int socket, quint64 bytes, bool sending) {
+    std::vector<char> buffer(1 << 20);
+    for (quint64 done = 0; done < bytes;) {
+        const size_t size = size_t(std::min<quint64>(bytes - done, buffer.size()));
+        const ssize_t moved = sending ? ::send(socket, buffer.data(), size, MSG_NOSIGNAL)
+                                      : ::recv(socket, nullptr, size, MSG_TRUNC);
+        if (moved == 0 || (moved < 0 && errno != EINTR))
+            return false;
+        done += quint64(std::max<ssize_t>(moved, 0));
+    }
+    return true;
+}
+
+bool move(int from, int to, quint64 bytes) {
+    bool sent = false;
+    std::thread writer([&] { sent = transfer(from, bytes, true); });
+    const bool taken = transfer(to, bytes, false);
+    writer.join();
+    return sent && taken;
+}
+
+} // namespace
+
+bool IgdScene::canPlay() {
+    return ::geteuid() == 0 && QFileInfo::exists(QStringLiteral("/usr/sbin/miniupnpd"));
+}
+
+IgdScene::IgdScene() {
+    internet = QString(lan.peer).replace(QLatin1String("-peer"), QLatin1String("-net"));
+    const QString n = lan.router.section('.', 2, 2);
+    wanRouter = QStringLiteral("10.78.%1.1").arg(n);
+    wanInternet = QStringLiteral("10.78.%1.2").arg(n);
+    if (!lan.error.isEmpty()) {
+        error = lan.error;
+        return;
+    }
+    error = sh(QStringLiteral(R"(set -e; P=%1 N=%2
+mkdir -p /etc/netns/$N; : > /etc/netns/$N/resolv.conf; ip netns add $N; ip -n $N link set lo up
+ip netns exec $N sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
+ip -n $P link add wan0 address 02:00:5e:78:%5:01 type veth peer name eth0 netns $N address 02:00:5e:78:%5:02
+ip -n $P address add %3/24 dev wan0; ip -n $N address add %4/24 dev eth0
+ip -n $P neigh replace %4 lladdr 02:00:5e:78:%5:02 dev wan0 nud permanent
+ip -n $N neigh replace %3 lladdr 02:00:5e:78:%5:01 dev eth0 nud permanent
+ip -n $P link set wan0 up; ip -n $N link set eth0 up)")
+                   .arg(lan.peer, internet, wanRouter, wanInternet)
+                   .arg(n.toInt(), 2, 16, QChar('0')));
+}
+
+IgdScene::~IgdScene() {
+    stopIgd();
+    sh(QStringLiteral("ip netns delete %1; rm -rf /etc/netns/%1").arg(internet));
+}
+
+QString IgdScene::startIgd() {
+    stopIgd();
+    const QString conf = folder_.filePath(QStringLiteral("miniupnpd.conf"));
+    QFile file(conf);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QStringLiteral("cannot write %1").arg(conf);
+    const QString subnet = lan.router.section('.', 0, 2) + ".0/24";
+    file.write(QStringLiteral("ext_ifname=wan0\nlistening_ip=%1\nhttp_port=%2\nuuid=%3\n"
+                              "friendly_name=%4\nmodel_name=%5\nbitrate_up=%6\nbitrate_down=%7\n"
+                              "enable_natpmp=no\nenable_upnp=yes\nsecure_mode=yes\n"
+                              "system_uptime=no\nallow 1024-65535 %8 1024-65535\n"
+                              "deny 0-65535 0.0.0.0/0 0-65535\n")
+                   .arg(lan.shape.routerInterface)
+                   .arg(kHttpPort)
+                   .arg(QLatin1String(kUuid), QLatin1String(kName), QLatin1String(kModel))
+                   .arg(kUpBits)
+                   .arg(kDownBits)
+                   .arg(subnet)
+                   .toUtf8());
+    file.close();
+    const QString log = folder_.filePath(QStringLiteral("miniupnpd.log"));
+    const qsizetype started = igdLog().count("HTTP listening on port");
+    igd_ = std::make_unique<QProcess>();
+    igd_->setProcessChannelMode(QProcess::MergedChannels);
+    igd_->setStandardOutputFile(log, QIODevice::Append);
+    // Its log lines go to its standard output alone: it sees a /dev of its
+    // own without the console (and no /dev/log), where syslog would write
+    // what no daemon takes. It ends with the thread that started it, also
+    // when the test is killed.
+    const QString devices = folder_.filePath(QStringLiteral("dev"));
+    if (!QDir().mkpath(devices))
+        return QStringLiteral("cannot make %1").arg(devices);
+    igd_->start(QStringLiteral("unshare"),
+                {"--mount",
+                 "--propagation",
+                 "private",
+                 "sh",
+                 "-c",
+                 "set -e; D=$0; for n in null zero random urandom; do : > $D/$n; "
+                 "mount --bind /dev/$n $D/$n; done; mount --rbind $D /dev; exec \"$@\"",
+                 devices,
+                 "ip",
+                 "netns",
+                 "exec",
+                 lan.peer,
+                 "setpriv",
+                 "--pdeathsig",
+                 "KILL",
+                 "/usr/sbin/miniupnpd",
+                 "-d",
+                 "-f",
+                 conf,
+                 "-P",
+                 folder_.filePath(QStringLiteral("miniupnpd.pid"))});
+    for (int waited = 0; waited < kWaitMs; waited += 50) {
+        if (igdLog().count("HTTP listening on port") > started)
+            return QString();
+        if (igd_->waitForFinished(0) || igd_->state() == QProcess::NotRunning)
+            return QStringLiteral("miniupnpd ended at start: ") + igdLog();
+        QThread::msleep(50);
+    }
+    return QStringLiteral("miniupnpd never served");
+}
+
+bool IgdScene::stopIgd() {
+    if (!igd_ || igd_->state() == QProcess::NotRunning)
+        return true;
+    const pid_t pid = pid_t(igd_->processId());
+    ::kill(pid, SIGTERM);
+    if (!igd_->waitForFinished(kWaitMs)) {
+        ::kill(pid, SIGKILL);
+        igd_->waitForFinished(kWaitMs);
+    }
+    return igd_->state() == QProcess::NotRunning;
+}
+
+qint64 IgdScene::igdPid() const {
+    return igd_ && igd_->state() != QProcess::NotRunning ? igd_->processId() : 0;
+}
+
+QByteArray IgdScene::igdLog() const {
+    return readFile(folder_.filePath(QStringLiteral("miniupnpd.log")));
+}
+
+QString IgdScene::push(quint64 toRouter, quint64 fromRouter) const {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kPushPort);
+    ::inet_pton(AF_INET, qPrintable(wanRouter), &address.sin_addr);
+    const auto at = reinterpret_cast<sockaddr *>(&address);
+    const int listener = socketIn(lan.peer, SOCK_STREAM);
+    const int reuse = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    const int client = socketIn(internet, SOCK_STREAM);
+    int server = -1;
+    if (!::bind(listener, at, sizeof address) && !::listen(listener, 1) &&
+        !::connect(client, at, sizeof address))
+        server = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    ::close(listener);
+    const bool moved =
+        server >= 0 && move(client, server, toRouter) && move(server, client, fromRouter);
+    ::close(client);
+    ::close(server);
+    return moved ? QString() : QStringLiteral("the push over wan0 failed");
+}
+
+} // namespace flowtally

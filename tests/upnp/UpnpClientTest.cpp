@@ -1,0 +1,327 @@
+// The client against a scripted router on loopback: what real routers do
+// that miniupnpd does not, each call made on a plain std::thread as
+// Flowtally's worker makes it.
+#include "UpnpClient.h"
+#include "IgdTexts.h"
+#include "ScriptedIgd.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace flowtally {
+namespace {
+
+using namespace igd;
+using Answer = ScriptedIgd::Answer;
+using namespace std::chrono_literals;
+
+// A router as the test scripts it: a Fritz!Box unless told otherwise.
+class ScriptedRouter {
+  public:
+    ScriptedRouter()
+        : igd_([this](const ScriptedIgd::Request &request) { return answer(request); }) {}
+
+    QUrl location() const { return QUrl(igd_.origin() + "/igddesc.xml"); }
+
+    struct State {
+        quint64 sent = 0, received = 0, uptime = 3600, downBits = 254960000;
+        bool avm = true, wide = true;
+        QByteArray connections =
+            service(kPppConnection, "/ctl/ppp") + service(kIpConnection, "/ctl/ip");
+        QByteArray pppStatus = "Disconnected", ipStatus = "Connected";
+        // Answers instead of the router's own, by action (or "GET").
+        std::map<QByteArray, Answer> scripted;
+    };
+    template <typename Change> void change(Change &&change) {
+        std::lock_guard lock(mutex_);
+        change(state_);
+    }
+    int asked(const QByteArray &action) {
+        std::lock_guard lock(mutex_);
+        return asked_[action];
+    }
+
+  private:
+    Answer answer(const ScriptedIgd::Request &request) {
+        std::lock_guard lock(mutex_);
+        const QByteArray action = request.method == "GET" ? "GET" : request.soapAction;
+        ++asked_[action];
+        if (const auto found = state_.scripted.find(action); found != state_.scripted.end())
+            return found->second;
+        const auto ok = [](const QByteArray &body) {
+            return Answer{ScriptedIgd::reply(200, body)};
+        };
+        if (action == "GET")
+            return ok(description("/ctl/cmn", state_.connections));
+        if (action == "GetStatusInfo")
+            return ok(request.path == "/ctl/ppp"
+                          ? statusInfo(state_.uptime, state_.pppStatus, kPppConnection)
+                          : statusInfo(state_.uptime, state_.ipStatus));
+        if (action == "GetAddonInfos" && state_.avm)
+            return ok(addonInfos(state_.sent, state_.received, state_.wide));
+        if (action == "GetTotalBytesSent")
+            return ok(soapAnswer(action, {{"NewTotalBytesSent", QByteArray::number(state_.sent)}}));
+        if (action == "GetTotalBytesReceived")
+            return ok(soapAnswer(action,
+                                 {{"NewTotalBytesReceived", QByteArray::number(state_.received)}}));
+        if (action == "GetCommonLinkProperties")
+            return ok(soapAnswer(
+                action, {{"NewWANAccessType", "DSL"},
+                         {"NewLayer1UpstreamMaxBitRate", "46720000"},
+                         {"NewLayer1DownstreamMaxBitRate", QByteArray::number(state_.downBits)},
+                         {"NewPhysicalLinkStatus", "Up"}}));
+        return Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))};
+    }
+
+    std::mutex mutex_;
+    State state_;
+    std::map<QByteArray, int> asked_;
+    ScriptedIgd igd_;
+};
+
+// The calls as the worker makes them: on a thread of their own, no event
+// loop running there.
+template <typename Call> Status onThread(Call &&call) {
+    Status status;
+    std::thread([&] { status = call(); }).join();
+    return status;
+}
+
+Status describe(const ScriptedRouter &router, UpnpDevice *device) {
+    return onThread([&] {
+        return describeUpnpDevice(router.location(), QString(), QDeadlineTimer(2s), device);
+    });
+}
+
+Status read(UpnpDevice &device, UpnpReading *reading, const UpnpReadOptions &options = {}) {
+    return onThread([&] { return readUpnpCounters(device, reading, options); });
+}
+
+class UpnpClient : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(router.location().host().isEmpty()) << "the scripted router does not serve";
+        const Status described = describe(router, &device);
+        ASSERT_TRUE(described.ok()) << described.message().toStdString();
+    }
+    // A reading that must work.
+    UpnpReading reading(const UpnpReadOptions &options = {}) {
+        UpnpReading read;
+        const Status status = flowtally::read(device, &read, options);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+        return read;
+    }
+
+    ScriptedRouter router;
+    UpnpDevice device;
+};
+
+TEST_F(UpnpClient, DescribesTheDeviceWithItsConnectedServiceAndLinkSpeed) {
+    EXPECT_EQ(device.address, "127.0.0.1");
+    EXPECT_EQ(device.udn, "uuid:75802409-bccb-40e7-8e6c-3431C4F8D1E1");
+    EXPECT_EQ(device.name, "FRITZ!Box 7590");
+    EXPECT_EQ(device.counters.control.path(), "/ctl/cmn");
+    // The PPP service comes first but is not connected.
+    EXPECT_EQ(device.connection.control.path(), "/ctl/ip");
+    EXPECT_EQ(device.linkUpBitsPerSecond, 46720000u);
+    EXPECT_EQ(device.linkDownBitsPerSecond, 254960000u);
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::Unknown);
+}
+
+TEST_F(UpnpClient, ReadsAFritzBoxsWideCountersInOneRequest) {
+    router.change([](auto &state) {
+        state.sent = 4581727708u;
+        state.received = 12345678901234u;
+        state.uptime = 86400;
+    });
+    const UpnpReading read = reading();
+    EXPECT_EQ(read.sent, 4581727708u);
+    EXPECT_EQ(read.received, 12345678901234u);
+    EXPECT_EQ(read.bits, 64);
+    EXPECT_EQ(read.uptime, 86400.0);
+    EXPECT_EQ(read.name, "FRITZ!Box 7590");
+    EXPECT_EQ(read.linkDownBitsPerSecond, 254960000u);
+    EXPECT_EQ(read.requests, 2);
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
+    // Small values of the 64-bit fields are 64 bits wide all the same.
+    router.change([](auto &state) { state.sent = state.received = 10; });
+    EXPECT_EQ(reading().bits, 64);
+    EXPECT_EQ(reading({.uptime = false}).requests, 1);
+    EXPECT_EQ(router.asked("GetTotalBytesSent"), 0);
+    // The link's speed is asked with the description, and when asked for.
+    router.change([](auto &state) { state.downBits = 1000000000; });
+    EXPECT_EQ(reading().linkDownBitsPerSecond, 254960000u);
+    EXPECT_EQ(reading({.linkSpeed = true}).linkDownBitsPerSecond, 1000000000u);
+    EXPECT_EQ(device.linkDownBitsPerSecond, 1000000000u);
+}
+
+TEST_F(UpnpClient, LearnsOnceThatADeviceHasOnlyTheStandardCalls) {
+    router.change([](auto &state) {
+        state.avm = false;
+        state.sent = 1000;
+        state.received = 2000;
+    });
+    UpnpReading read = reading();
+    EXPECT_EQ(read.sent, 1000u);
+    EXPECT_EQ(read.received, 2000u);
+    EXPECT_EQ(read.bits, 32);
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
+    EXPECT_EQ(read.requests, 4);
+    EXPECT_EQ(reading().requests, 3);
+    EXPECT_EQ(router.asked("GetAddonInfos"), 1);
+    // A value above 2^32 - 1 makes the width 64.
+    router.change([](auto &state) { state.sent = 4581727708u; });
+    read = reading();
+    EXPECT_EQ(read.sent, 4581727708u);
+    EXPECT_EQ(read.bits, 64);
+}
+
+TEST_F(UpnpClient, TakesAGetAddonInfosWithoutCountersForNone) {
+    router.change([](auto &state) {
+        state.sent = 5;
+        state.scripted = {
+            {"GetAddonInfos", Answer{ScriptedIgd::reply(
+                                  200, soapAnswer("GetAddonInfos", {{"NewByteSendRate", "1"}}))}}};
+    });
+    EXPECT_EQ(reading().sent, 5u);
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
+}
+
+TEST_F(UpnpClient, GivesWhatA32BitRouterSaysAsItSaysIt) {
+    // Counters that wrap, stick or stay 0, and an up-time that falls, are
+    // told as they are, 32 bits wide: the accounting judges them.
+    router.change([](auto &state) { state.wide = false; });
+    struct Step {
+        quint64 sent, received, uptime;
+    };
+    for (const Step &step : std::vector<Step>{{4294967000u, 4294967000u, 100},
+                                              {200, 300, 110},
+                                              {4294967295u, 2147483647u, 120},
+                                              {4294967295u, 2147483647u, 130},
+                                              {0, 0, 140},
+                                              {0, 0, 5}}) {
+        router.change([&](auto &state) {
+            state.sent = step.sent;
+            state.received = step.received;
+            state.uptime = step.uptime;
+        });
+        const UpnpReading read = reading();
+        EXPECT_EQ(read.sent, step.sent);
+        EXPECT_EQ(read.received, step.received);
+        EXPECT_EQ(read.uptime, double(step.uptime));
+        EXPECT_EQ(read.bits, 32);
+    }
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
+}
+
+TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACount) {
+    const auto sentAnswer = [](const QByteArray &value) {
+        return Answer{ScriptedIgd::reply(
+            200, soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", value}}))};
+    };
+    QByteArray huge = soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "1"}});
+    huge.insert(huge.indexOf("<s:Envelope"), "<!--" + QByteArray(70000, ' ') + "-->");
+    QByteArray hugeInChunks = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (int i = 0; i < 70; ++i)
+        hugeInChunks += "3e8\r\n" + QByteArray(1000, ' ') + "\r\n";
+    const std::vector<std::tuple<const char *, QByteArray, Answer>> faults = {
+        {"HTTP 500 without a fault", "GetTotalBytesSent", Answer{ScriptedIgd::reply(500, "oops")}},
+        {"HTTP 404", "GetTotalBytesSent", Answer{ScriptedIgd::reply(404, "")}},
+        {"HTTP 200 with a fault", "GetTotalBytesSent",
+         Answer{ScriptedIgd::reply(200, soapFault(501, "Action Failed"))}},
+        {"a SOAP fault", "GetTotalBytesReceived",
+         Answer{ScriptedIgd::reply(500, soapFault(501, "Action Failed"))}},
+        {"not XML", "GetTotalBytesSent", Answer{ScriptedIgd::reply(200, "NewTotalBytesSent=5")}},
+        {"an empty value", "GetTotalBytesSent", sentAnswer("")},
+        {"a negative value", "GetTotalBytesSent", sentAnswer("-5")},
+        {"a value not a number", "GetTotalBytesSent", sentAnswer("lots")},
+        {"a value over 2^64", "GetTotalBytesSent", sentAnswer("18446744073709551616")},
+        {"no value", "GetTotalBytesSent",
+         Answer{ScriptedIgd::reply(200, soapAnswer("GetTotalBytesSent", {}))}},
+        {"an answer over 64 KiB", "GetTotalBytesSent", Answer{ScriptedIgd::reply(200, huge)}},
+        {"an answer over 64 KiB in chunks", "GetTotalBytesSent", Answer{hugeInChunks}},
+        {"no answer at all", "GetTotalBytesSent", Answer{}},
+        {"half an answer", "GetTotalBytesSent",
+         Answer{ScriptedIgd::reply(200, soapAnswer("GetTotalBytesSent", {})).chopped(20)}},
+        {"an up-time not a number", "GetStatusInfo",
+         Answer{ScriptedIgd::reply(
+             200, soapAnswer("GetStatusInfo", {{"NewUptime", "1.5"}}, kIpConnection))}},
+        {"an up-time refused", "GetStatusInfo",
+         Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))}},
+    };
+    router.change([](auto &state) { state.avm = false; });
+    reading();
+    ASSERT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
+    for (const auto &[what, action, answer] : faults) {
+        router.change([&](auto &state) { state.scripted = {{action, answer}}; });
+        UpnpReading read;
+        read.sent = 77;
+        const Status status = flowtally::read(device, &read);
+        EXPECT_FALSE(status.ok()) << what;
+        EXPECT_EQ(read.sent, 77u) << what << ": the reading was overwritten";
+        EXPECT_TRUE(status.message().startsWith("UPnP at 127.0.0.1:"))
+            << status.message().toStdString();
+        EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes) << what;
+    }
+}
+
+TEST_F(UpnpClient, KeepsToGetAddonInfosOnceItWorked) {
+    // A Fritz!Box whose 64-bit field is broken is a failed reading, not one
+    // of its 32-bit fields; a fault once it worked is no reason to change.
+    reading();
+    ASSERT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
+    QByteArray broken = addonInfos(5000000000u, 1);
+    broken.replace("<NewX_AVM_DE_TotalBytesSent64>5000000000", "<NewX_AVM_DE_TotalBytesSent64>5e9");
+    for (const Answer &answer : {Answer{ScriptedIgd::reply(200, broken)},
+                                 Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))},
+                                 Answer{ScriptedIgd::reply(503, "busy")}}) {
+        router.change([&](auto &state) { state.scripted = {{"GetAddonInfos", answer}}; });
+        UpnpReading read;
+        EXPECT_FALSE(flowtally::read(device, &read).ok());
+        EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
+    }
+    EXPECT_EQ(router.asked("GetTotalBytesSent"), 0);
+}
+
+TEST_F(UpnpClient, NeverWaitsPastItsBound) {
+    router.change([](auto &state) { state.avm = false; });
+    reading();
+    // Silent for a minute, or a byte in a while: either way the reading
+    // gives up at its bound, which the failure tells.
+    const QByteArray whole =
+        ScriptedIgd::reply(200, soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "1"}}));
+    for (const Answer &slow : {Answer{whole, 60000}, Answer{whole, 0, 1, 100}}) {
+        router.change([&](auto &state) { state.scripted = {{"GetTotalBytesSent", slow}}; });
+        UpnpReading read;
+        const Status status = flowtally::read(device, &read, {.bound = 300ms});
+        EXPECT_FALSE(status.ok());
+        EXPECT_TRUE(status.message().contains("in time")) << status.message().toStdString();
+    }
+    // So does a description that is slow in coming.
+    router.change([&](auto &state) { state.scripted = {{"GET", Answer{whole, 60000}}}; });
+    UpnpDevice described;
+    const Status status = onThread([&] {
+        return describeUpnpDevice(router.location(), QString(), QDeadlineTimer(300ms), &described);
+    });
+    EXPECT_TRUE(status.message().contains("in time")) << status.message().toStdString();
+}
+
+TEST_F(UpnpClient, RefusesDescriptionsThatAreNotFetchedWholeOrLeadElsewhere) {
+    QByteArray large = description("/ctl/cmn", service(kIpConnection, "/ctl/ip"));
+    large.insert(large.indexOf("<root"), "<!--" + QByteArray(64 * 1024, ' ') + "-->");
+    for (const Answer &answer :
+         {Answer{ScriptedIgd::reply(404, "")}, Answer{ScriptedIgd::reply(200, large)},
+          Answer{ScriptedIgd::reply(200, description("http://127.0.0.2:80/ctl/cmn", ""))},
+          Answer{ScriptedIgd::reply(200, description("/ctl/cmn", "", "http://127.0.0.2/"))}}) {
+        router.change([&](auto &state) { state.scripted = {{"GET", answer}}; });
+        UpnpDevice described;
+        EXPECT_FALSE(describe(router, &described).ok());
+    }
+}
+
+} // namespace
+} // namespace flowtally

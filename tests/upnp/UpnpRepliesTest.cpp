@@ -1,0 +1,204 @@
+#include "UpnpReplies.h"
+#include "IgdTexts.h"
+
+#include <gtest/gtest.h>
+
+namespace flowtally {
+namespace {
+
+using namespace igd;
+
+const QUrl kLocation(QStringLiteral("http://192.168.178.1:49000/igddesc.xml"));
+const QByteArray kConnections = service(kIpConnection, "/igdupnp/control/WANIPConn1");
+
+TEST(SsdpAnswers, ReadTheLocationOfWhatWasSearched) {
+    SsdpAnswer answer;
+    ASSERT_TRUE(readSsdpAnswer(ssdpAnswer("http://10.0.0.1:5000/rootDesc.xml"), &answer).ok());
+    EXPECT_EQ(answer.location, QUrl("http://10.0.0.1:5000/rootDesc.xml"));
+    EXPECT_EQ(answer.searchTarget, "urn:schemas-upnp-org:device:InternetGatewayDevice:1");
+    EXPECT_TRUE(answer.usn.startsWith("uuid:igd::"));
+    // Header names in any case, LF line ends.
+    ASSERT_TRUE(
+        readSsdpAnswer("HTTP/1.1 200 OK\nst: urn:x\nLocation:http://10.0.0.1/d.xml\n\n", &answer)
+            .ok());
+    EXPECT_EQ(answer.location, QUrl("http://10.0.0.1/d.xml"));
+
+    for (const QByteArray &refused :
+         {QByteArray("NOTIFY * HTTP/1.1\r\nLOCATION: http://10.0.0.1/d.xml\r\nST: x\r\n\r\n"),
+          QByteArray("HTTP/1.1 404 Not Found\r\nLOCATION: http://10.0.0.1/d.xml\r\nST: x\r\n"),
+          ssdpAnswer("/rootDesc.xml"), ssdpAnswer("https://10.0.0.1/d.xml"),
+          ssdpAnswer("file:///etc/passwd"), ssdpAnswer(""),
+          QByteArray("HTTP/1.1 200 OK\r\nLOCATION: http://10.0.0.1/d.xml\r\n\r\n"),
+          QByteArray(64 * 1024 + 1, 'x')})
+        EXPECT_FALSE(readSsdpAnswer(refused, &answer).ok()) << refused.left(60).toStdString();
+}
+
+TEST(SsdpAnswers, AreFollowedOnlyToTheLocalAddressThatAnswered) {
+    const QUrl local("http://192.168.1.1:5000/d.xml");
+    EXPECT_TRUE(followableLocation(local, "192.168.1.1", "").ok());
+    EXPECT_TRUE(followableLocation(QUrl("http://127.0.0.1:80/d.xml"), "127.0.0.1", "").ok());
+    // Elsewhere than the address that answered.
+    EXPECT_FALSE(followableLocation(local, "192.168.1.2", "").ok());
+    EXPECT_FALSE(followableLocation(QUrl("http://router.lan:5000/d.xml"), "192.168.1.1", "").ok());
+    EXPECT_FALSE(followableLocation(QUrl("http://x@192.168.1.1/d.xml"), "192.168.1.1", "").ok());
+    // A public address, unless it is the one the person typed.
+    const QUrl outside("http://8.8.8.8/d.xml");
+    EXPECT_FALSE(followableLocation(outside, "8.8.8.8", "").ok());
+    EXPECT_FALSE(followableLocation(QUrl("http://169.254.1.1/d.xml"), "169.254.1.1", "").ok());
+    EXPECT_TRUE(followableLocation(outside, "8.8.8.8", "8.8.8.8").ok());
+    EXPECT_FALSE(followableLocation(outside, "8.8.8.8", "8.8.4.4").ok());
+}
+
+TEST(Descriptions, GiveTheRootDeviceAndTheServicesOfNestedDevices) {
+    DeviceDescription read;
+    const QByteArray connections =
+        service(kPppConnection, "/igdupnp/control/WANPPPConn1") + kConnections;
+    ASSERT_TRUE(readDeviceDescription(description("/igdupnp/control/WANCommonIFC1", connections),
+                                      kLocation, &read)
+                    .ok());
+    EXPECT_EQ(read.udn, "uuid:75802409-bccb-40e7-8e6c-3431C4F8D1E1");
+    EXPECT_EQ(read.name, "FRITZ!Box 7590");
+    EXPECT_EQ(read.model, "FRITZ!Box 7590");
+    EXPECT_EQ(read.counters,
+              (UpnpService{QString(kCounters),
+                           QUrl("http://192.168.178.1:49000/igdupnp/control/WANCommonIFC1")}));
+    ASSERT_EQ(read.connections.size(), 2);
+    EXPECT_EQ(read.connections.at(0).type, QString(kPppConnection));
+    EXPECT_EQ(read.connections.at(1).control,
+              QUrl("http://192.168.178.1:49000/igdupnp/control/WANIPConn1"));
+}
+
+TEST(Descriptions, ResolveControlUrlsAtTheAnsweringHostOnly) {
+    struct Case {
+        const char *what;
+        QByteArray control, urlBase;
+        QString resolved; // empty: refused
+    };
+    const std::vector<Case> cases = {
+        {"relative to the description", "ctl/cmn", "", "http://192.168.178.1:49000/ctl/cmn"},
+        {"absolute at the same host", "http://192.168.178.1:49000/ctl", "",
+         "http://192.168.178.1:49000/ctl"},
+        {"relative to URLBase", "/ctl", "http://192.168.178.1:49000/base/",
+         "http://192.168.178.1:49000/ctl"},
+        {"URLBase at another port", "/ctl", "http://192.168.178.1/", ""},
+        {"another host", "http://192.168.178.2:49000/ctl", "", ""},
+        {"another port", "http://192.168.178.1:8080/ctl", "", ""},
+        {"a network-path reference", "//10.0.0.9:49000/ctl", "", ""},
+        {"user information", "http://x@192.168.178.1:49000/ctl", "", ""},
+        {"https", "https://192.168.178.1:49000/ctl", "", ""},
+        {"URLBase at another host", "/ctl", "http://10.0.0.9:49000/", ""},
+        {"no control URL", "", "", ""},
+    };
+    for (const Case &c : cases) {
+        DeviceDescription read;
+        const Status status = readDeviceDescription(description(c.control, kConnections, c.urlBase),
+                                                    kLocation, &read);
+        if (c.resolved.isEmpty()) {
+            EXPECT_FALSE(status.ok())
+                << c.what << ": " << read.counters.control.toString().toStdString();
+        } else {
+            ASSERT_TRUE(status.ok()) << c.what << ": " << status.message().toStdString();
+            EXPECT_EQ(read.counters.control, QUrl(c.resolved)) << c.what;
+        }
+    }
+    // A connection service that leaves the host refuses the description too.
+    DeviceDescription read;
+    EXPECT_FALSE(
+        readDeviceDescription(description("/ctl", service(kIpConnection, "http://10.0.0.9/c")),
+                              kLocation, &read)
+            .ok());
+}
+
+TEST(Descriptions, RefuseDocumentTypesSizesAndShapesTheyDoNotKnow) {
+    DeviceDescription read;
+    const QByteArray fine = description("/ctl", kConnections);
+    ASSERT_TRUE(readDeviceDescription(fine, kLocation, &read).ok());
+
+    const QByteArray entity = "<?xml version=\"1.0\"?>\n<!DOCTYPE root [<!ENTITY n \"Evil\">]>\n";
+    QByteArray withEntity = description("/ctl", kConnections, "", entity);
+    withEntity.replace("FRITZ!Box 7590</friendlyName>", "&n;</friendlyName>");
+    // Padding in a comment brings the description to 64 KiB and one byte.
+    QByteArray large = fine;
+    large.insert(large.indexOf("<root"),
+                 "<!--" + QByteArray(64 * 1024 - fine.size() - 6, ' ') + "-->");
+    ASSERT_EQ(large.size(), 64 * 1024 + 1);
+    QByteArray deep = "<root><device><UDN>uuid:x</UDN>";
+    for (int i = 0; i < 12; ++i)
+        deep += "<deviceList><device>";
+    deep += "<serviceList>" + service(kCounters, "/ctl") + "</serviceList>";
+    for (int i = 0; i < 12; ++i)
+        deep += "</device></deviceList>";
+    deep += "</device></root>";
+    QByteArray noUdn = fine;
+    noUdn.replace("<UDN>uuid:75802409", "<X>").replace("D1E1</UDN>", "</X>");
+    QByteArray noCounters = fine;
+    noCounters.replace(kCounters, "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:x");
+
+    const std::vector<std::pair<const char *, QByteArray>> refused = {
+        {"an entity of a DTD", withEntity},
+        {"a DTD alone", "<!DOCTYPE root SYSTEM \"http://10.0.0.9/x.dtd\">\n" + fine.mid(22)},
+        {"64 KiB + 1", large},
+        {"devices nested too deep", deep},
+        {"no UDN", noUdn},
+        {"no counters service", noCounters},
+        {"not closed", fine.left(fine.size() - 10)},
+        {"another root", "<html><device/></html>"},
+        {"an undeclared entity", QByteArray(fine).replace("AVM", "&avm;")},
+        {"an element inside the UDN", QByteArray(fine).replace("D1E1</UDN>", "<b/></UDN>")},
+    };
+    for (const auto &[what, text] : refused) {
+        const Status status = readDeviceDescription(text, kLocation, &read);
+        EXPECT_FALSE(status.ok()) << what;
+    }
+}
+
+TEST(SoapAnswers, GiveTheArgumentsOrTheFault) {
+    SoapAnswer answer =
+        readSoapAnswer(soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "4581727708"}}),
+                       "GetTotalBytesSent");
+    ASSERT_EQ(answer.kind, SoapAnswer::Kind::Arguments) << answer.failure.toStdString();
+    EXPECT_EQ(unsignedArgument(answer.arguments.value("NewTotalBytesSent")), 4581727708u);
+
+    answer = readSoapAnswer(addonInfos(4581727708u, 123), "GetAddonInfos");
+    EXPECT_EQ(answer.arguments.value("NewX_AVM_DE_TotalBytesSent64"), "4581727708");
+    EXPECT_EQ(answer.arguments.value("NewTotalBytesSent"), "286760412");
+
+    answer = readSoapAnswer(soapFault(401, "Invalid Action"), "GetAddonInfos");
+    EXPECT_EQ(answer.kind, SoapAnswer::Kind::Fault);
+    EXPECT_EQ(answer.failure, "SOAP fault 401 Invalid Action");
+
+    const QByteArray sent = soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "1"}});
+    const std::vector<std::pair<const char *, QByteArray>> malformed = {
+        {"another action's answer", sent},
+        {"an argument with an element inside",
+         soapAnswer("GetTotalBytesReceived", {{"NewTotalBytesReceived", "<b>1</b>"}})},
+        {"an argument twice",
+         soapAnswer("GetTotalBytesReceived",
+                    {{"NewTotalBytesReceived", "1"}, {"NewTotalBytesReceived", "2"}})},
+        {"an entity of a DTD",
+         "<!DOCTYPE s:Envelope [<!ENTITY n \"4294967296\">]>" +
+             soapAnswer("GetTotalBytesReceived", {{"NewTotalBytesReceived", "&n;"}}).mid(22)},
+        {"an empty body", envelope("")},
+        {"no body", "<s:Envelope xmlns:s=\"x\"></s:Envelope>"},
+        {"not XML", "{\"NewTotalBytesReceived\": 1}"},
+        {"over 64 KiB", soapAnswer("GetTotalBytesReceived",
+                                   {{"NewTotalBytesReceived", QByteArray(64 * 1024, '1')}})},
+    };
+    for (const auto &[what, text] : malformed)
+        EXPECT_EQ(readSoapAnswer(text, "GetTotalBytesReceived").kind, SoapAnswer::Kind::Malformed)
+            << what;
+}
+
+TEST(SoapAnswers, CountOnlyWholeUnsignedNumbers) {
+    EXPECT_EQ(unsignedArgument("0"), 0u);
+    EXPECT_EQ(unsignedArgument("4294967295"), 4294967295u);
+    EXPECT_EQ(unsignedArgument("4581727708"), 4581727708u);
+    EXPECT_EQ(unsignedArgument(" 18446744073709551615\n"), 18446744073709551615u);
+    EXPECT_EQ(unsignedArgument("000042"), 42u);
+    for (const char *refused : {"", " ", "-1", "+1", "1.5", "1e9", "0x10", "12 34", "ten",
+                                "18446744073709551616", "99999999999999999999999"})
+        EXPECT_FALSE(unsignedArgument(refused).has_value()) << refused;
+}
+
+} // namespace
+} // namespace flowtally

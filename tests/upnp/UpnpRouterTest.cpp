@@ -1,0 +1,265 @@
+// The client against a real IGD: miniupnpd on the router of a LAN of
+// network namespaces the test makes, found by SSDP from the LAN host, its
+// counters compared with the kernel's own counters of the router's
+// Internet side. The client runs on a thread that entered the LAN host's
+// namespace, so that nothing it sends leaves the test's namespaces. Needs
+// root, iproute2 and miniupnpd.
+#include "IgdScene.h"
+#include "IgdTexts.h"
+#include "ScriptedIgd.h"
+#include "UpnpClient.h"
+
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace flowtally {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr quint64 kMiB = 1024 * 1024;
+
+class UpnpRouter : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!IgdScene::canPlay())
+            GTEST_SKIP() << "needs root and miniupnpd";
+        scene = std::make_unique<IgdScene>();
+        ASSERT_TRUE(scene->error.isEmpty()) << scene->error.toStdString();
+        const QString started = scene->startIgd();
+        ASSERT_TRUE(started.isEmpty()) << started.toStdString();
+    }
+    void TearDown() override {
+        if (HasFailure() && scene)
+            std::fprintf(stderr, "---- miniupnpd\n%s----\n", scene->igdLog().constData());
+    }
+
+    // The call on a thread of the LAN host's namespace.
+    template <typename Call> Status inLan(Call &&call) {
+        Status status = Status::error(QStringLiteral("could not enter the LAN's namespace"));
+        std::thread([&] {
+            if (enterNamespace(scene->lan.lan))
+                status = call();
+        }).join();
+        return status;
+    }
+    Status discover(UpnpSearchOptions options, QList<UpnpDevice> *devices,
+                    QStringList *refusals = nullptr) {
+        options.localAddress = scene->lan.host;
+        return inLan([&] { return discoverUpnpDevices(options, devices, refusals); });
+    }
+    UpnpDevice found() {
+        QList<UpnpDevice> devices;
+        const Status status = discover({.preferredAddress = scene->lan.router}, &devices);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+        return devices.value(0);
+    }
+    // A reading when the Internet side is quiet, and the kernel's counters
+    // at that moment.
+    void readQuiet(UpnpDevice &device, UpnpReading *reading, InterfaceCounters *kernel) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            const InterfaceCounters before = scene->wanCounters();
+            const Status status = inLan([&] { return readUpnpCounters(device, reading); });
+            ASSERT_TRUE(status.ok()) << status.message().toStdString();
+            *kernel = scene->wanCounters();
+            if (kernel->sent == before.sent && kernel->received == before.received)
+                return;
+            QThread::msleep(100);
+        }
+        FAIL() << "the Internet side never went quiet";
+    }
+
+    // A listening TCP socket on the LAN host, at a port of the kernel's
+    // choice; -1 when there is none.
+    int listenerOfTheLanHost() const {
+        const int listener = socketIn(scene->lan.lan, SOCK_STREAM);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        ::inet_pton(AF_INET, qPrintable(scene->lan.host), &address.sin_addr);
+        if (::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+            ::listen(listener, 8) == 0)
+            return listener;
+        ::close(listener);
+        return -1;
+    }
+
+    std::unique_ptr<IgdScene> scene;
+};
+
+TEST_F(UpnpRouter, IsFoundByMulticastAndByItsAddressAndDescribed) {
+    const UpnpDevice device = found();
+    EXPECT_EQ(device.address, scene->lan.router);
+    EXPECT_EQ(device.localAddress, scene->lan.host);
+    EXPECT_EQ(device.udn, QStringLiteral("uuid:") + IgdScene::kUuid);
+    EXPECT_EQ(device.name, IgdScene::kName);
+    EXPECT_EQ(device.model, IgdScene::kModel);
+    EXPECT_EQ(device.counters.control,
+              QUrl(QStringLiteral("http://%1:5000/ctl/CmnIfCfg").arg(scene->lan.router)));
+    EXPECT_EQ(device.connection.control.path(), "/ctl/IPConn");
+    EXPECT_EQ(device.linkUpBitsPerSecond, IgdScene::kUpBits);
+    EXPECT_EQ(device.linkDownBitsPerSecond, IgdScene::kDownBits);
+
+    QList<UpnpDevice> devices;
+    const Status typed = discover({.typedAddress = scene->lan.router}, &devices);
+    ASSERT_TRUE(typed.ok()) << typed.message().toStdString();
+    ASSERT_EQ(devices.size(), 1);
+    EXPECT_EQ(devices.at(0), device);
+
+    // An address that answers nothing gives no device, within the bound.
+    const Status silent = discover({.typedAddress = scene->lan.host, .listen = 300ms}, &devices);
+    EXPECT_FALSE(silent.ok());
+    EXPECT_TRUE(devices.isEmpty());
+}
+
+TEST_F(UpnpRouter, CountsTheInternetSideToTheByteAcrossRestartsAndPast4GiB) {
+    UpnpDevice device = found();
+    ASSERT_TRUE(device.counters.isValid());
+    UpnpReading reading;
+    InterfaceCounters kernel;
+    const auto expectKernel = [&](const char *when) {
+        EXPECT_EQ(reading.sent, kernel.sent) << when;
+        EXPECT_EQ(reading.received, kernel.received) << when;
+    };
+
+    // Unlike amounts each way show the direction: sent is wan0's tx.
+    ASSERT_EQ(scene->push(3 * kMiB, kMiB), QString());
+    ASSERT_NO_FATAL_FAILURE(readQuiet(device, &reading, &kernel));
+    expectKernel("after a few MiB");
+    EXPECT_GT(kernel.received, 3 * kMiB);
+    EXPECT_LT(kernel.sent, 2 * kMiB);
+    EXPECT_EQ(reading.bits, 32);
+    EXPECT_GE(reading.uptime, 0);
+    EXPECT_EQ(reading.linkDownBitsPerSecond, IgdScene::kDownBits);
+    // miniupnpd has no GetAddonInfos: the standard calls from now on.
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
+    EXPECT_EQ(reading.requests, 4);
+
+    ASSERT_TRUE(scene->stopIgd());
+    ASSERT_EQ(scene->push(kMiB, 2 * kMiB), QString());
+    ASSERT_EQ(scene->startIgd(), QString());
+    ASSERT_NO_FATAL_FAILURE(readQuiet(device, &reading, &kernel));
+    expectKernel("after a restart of miniupnpd");
+    EXPECT_EQ(reading.requests, 3);
+
+    ASSERT_EQ(scene->push(4608 * kMiB, 0), QString());
+    ASSERT_NO_FATAL_FAILURE(readQuiet(device, &reading, &kernel));
+    ASSERT_GT(kernel.received, 0xFFFFFFFFu);
+    expectKernel("past 4 GiB");
+    EXPECT_EQ(reading.bits, 64);
+}
+
+TEST_F(UpnpRouter, AsksNoProxyWhateverTheEnvironmentOrTheApplicationSays) {
+    UpnpDevice device = found();
+    // A proxy on the LAN host that would answer every request itself.
+    const int listener = listenerOfTheLanHost();
+    ASSERT_GE(listener, 0);
+    ScriptedIgd proxy(
+        [](const ScriptedIgd::Request &) {
+            return ScriptedIgd::Answer{ScriptedIgd::reply(200, igd::soapFault(1, "proxy"))};
+        },
+        listener);
+    const QUrl at(proxy.origin());
+    const QStringList variables{"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"};
+    for (const QString &name : variables)
+        qputenv(qPrintable(name), proxy.origin().toUtf8());
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    UpnpReading reading;
+    const Status fromEnvironment = inLan([&] { return readUpnpCounters(device, &reading); });
+    QNetworkProxyFactory::setUseSystemConfiguration(false);
+    for (const QString &name : variables)
+        qunsetenv(qPrintable(name));
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, at.host(), quint16(at.port())));
+    const Status fromApplication = inLan([&] { return readUpnpCounters(device, &reading); });
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+
+    EXPECT_TRUE(fromEnvironment.ok()) << fromEnvironment.message().toStdString();
+    EXPECT_TRUE(fromApplication.ok()) << fromApplication.message().toStdString();
+    EXPECT_EQ(proxy.requests(), 0);
+}
+
+// SSDP answers scripted on the router: each M-SEARCH is answered with them.
+class ScriptedSsdp {
+  public:
+    ScriptedSsdp(const Lan &lan, QList<QByteArray> answers) : answers_(std::move(answers)) {
+        socket_ = socketIn(lan.peer, SOCK_DGRAM);
+        const int reuse = 1;
+        ::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(1900);
+        ip_mreq group{};
+        ::inet_pton(AF_INET, "239.255.255.250", &group.imr_multiaddr);
+        ::inet_pton(AF_INET, qPrintable(lan.router), &group.imr_interface);
+        const timeval tick{0, 50 * 1000};
+        ready_ = ::bind(socket_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+                 ::setsockopt(socket_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) == 0 &&
+                 ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick) == 0;
+        thread_ = std::thread([this] {
+            char buffer[2048];
+            while (!stopping_) {
+                sockaddr_in from{};
+                socklen_t size = sizeof from;
+                const ssize_t got = ::recvfrom(socket_, buffer, sizeof buffer, 0,
+                                               reinterpret_cast<sockaddr *>(&from), &size);
+                if (got <= 0 || !QByteArray(buffer, got).startsWith("M-SEARCH"))
+                    continue;
+                for (const QByteArray &answer : answers_)
+                    ::sendto(socket_, answer.constData(), size_t(answer.size()), 0,
+                             reinterpret_cast<sockaddr *>(&from), size);
+            }
+        });
+    }
+    ~ScriptedSsdp() {
+        stopping_ = true;
+        thread_.join();
+        ::close(socket_);
+    }
+    bool ready() const { return ready_; }
+
+  private:
+    QList<QByteArray> answers_;
+    int socket_ = -1;
+    bool ready_ = false;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+TEST_F(UpnpRouter, FollowsNoAnswerToAnotherHost) {
+    // Beside miniupnpd, a responder on the router points to a description
+    // on another host (which would describe a gateway), and answers what
+    // was not asked.
+    const int listener = listenerOfTheLanHost();
+    ASSERT_GE(listener, 0);
+    ScriptedIgd elsewhere(
+        [](const ScriptedIgd::Request &) {
+            return ScriptedIgd::Answer{ScriptedIgd::reply(200, igd::description("/ctl", ""))};
+        },
+        listener);
+    ScriptedSsdp ssdp(scene->lan,
+                      {igd::ssdpAnswer(elsewhere.origin().toUtf8() + "/igddesc.xml"),
+                       igd::ssdpAnswer("http://" + scene->lan.router.toUtf8() + ":5000/media.xml",
+                                       "urn:schemas-upnp-org:device:MediaServer:1")});
+    ASSERT_TRUE(ssdp.ready());
+    QList<UpnpDevice> devices;
+    QStringList refusals;
+    const Status status = discover({}, &devices, &refusals);
+    ASSERT_TRUE(status.ok()) << status.message().toStdString();
+    ASSERT_EQ(devices.size(), 1);
+    EXPECT_EQ(devices.at(0).location.path(), "/rootDesc.xml");
+    EXPECT_EQ(elsewhere.requests(), 0);
+    ASSERT_EQ(refusals.size(), 1) << refusals.join('\n').toStdString();
+    EXPECT_TRUE(refusals.at(0).contains("which answered")) << refusals.at(0).toStdString();
+}
+
+} // namespace
+} // namespace flowtally
