@@ -67,33 +67,71 @@ bool Discovery::probablyHasRouter() {
     // and less often, and at once again when anything the answer depends
     // on changed.
     const bool local = router && isValidLocalIP(*router);
+    eligible_ = local && interface && isWiredOrWirelessInterface(*interface);
     if (local) {
-        const QString conditions = QStringList{primaryServiceUUID().value_or(QString()), *router,
-                                               UserDefaults::standardUserDefaults()
-                                                   .stringForKey(SettingsKey::AirportIP)
-                                                   .value_or(QString()),
-                                               communityPassword().value_or(QString())}
-                                       .join(QChar(0));
+        const std::optional<QString> typed =
+            UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP);
+        const QString conditions =
+            QStringList{primaryServiceUUID().value_or(QString()), *router,
+                        typed.value_or(QString()), communityPassword().value_or(QString())}
+                .join(QChar(0));
         const QDateTime now = Environment::current().now();
         if (rhythm_.isDue(conditions, now)) {
-            const Answer answer = probe_(*router);
-            answered_ = answer.answers;
-            // The journal hears of a change, not of every probe.
-            if (rhythm_.probed(answer.answers, now))
-                systemLog(
-                    QStringLiteral("The router %1 %2")
-                        .arg(*router, answer.answers ? QStringLiteral("answers SNMP.")
-                                      : answer.why.isEmpty()
-                                          ? QStringLiteral("does not answer SNMP.")
-                                          : QStringLiteral("does not answer SNMP: ") + answer.why));
+            std::unique_lock lock(trustMutex_);
+            // Trusted: the router answered the last probe under the same
+            // conditions, the tick's sample asks the same router, and the
+            // probe owed by an earlier tick was settled.
+            if (!owed_ && answered_ && trusted_ == conditions && (!typed || *typed == *router)) {
+                owed_ = true;
+                owedRouter_ = *router;
+                owedConditions_ = conditions;
+                owedAt_ = now;
+            } else {
+                owed_ = false;
+                lock.unlock();
+                probed(*router, conditions, probe_(*router), now);
+            }
         }
     }
-    decision_ = local && answered_ && interface && isWiredOrWirelessInterface(*interface);
+    decision_ = eligible_ && answered_;
+    return decision_;
+}
+
+void Discovery::probed(const QString &router, const QString &conditions, const Answer &answer,
+                       const QDateTime &now) {
+    answered_ = answer.answers;
+    {
+        std::lock_guard lock(trustMutex_);
+        trusted_ = answer.answers ? conditions : QString();
+    }
+    // The journal hears of a change, not of every probe.
+    if (rhythm_.probed(answer.answers, now))
+        systemLog(QStringLiteral("The router %1 %2")
+                      .arg(router, answer.answers ? QStringLiteral("answers SNMP.")
+                                   : answer.why.isEmpty()
+                                       ? QStringLiteral("does not answer SNMP.")
+                                       : QStringLiteral("does not answer SNMP: ") + answer.why));
+}
+
+bool Discovery::settleOwedProbe(const std::optional<Answer> &answer) {
+    std::unique_lock lock(trustMutex_);
+    if (!owed_)
+        return decision_;
+    owed_ = false;
+    const QString router = owedRouter_, conditions = owedConditions_;
+    const QDateTime at = owedAt_;
+    lock.unlock();
+    probed(router, conditions, answer ? *answer : probe_(router), at);
+    decision_ = eligible_ && answered_;
     return decision_;
 }
 
 void Discovery::rearmRouterProbe() {
     rhythm_.rearm();
+    {
+        std::lock_guard lock(trustMutex_);
+        trusted_.clear();
+    }
     std::lock_guard lock(ownAddressMutex_);
     ownAddress_.reset();
 }
@@ -101,6 +139,7 @@ void Discovery::rearmRouterProbe() {
 void Discovery::reset() {
     rearmRouterProbe();
     checked_ = false;
+    owed_ = false;
     decision_ = false;
     answered_ = false;
     toldNotLocal_ = false;

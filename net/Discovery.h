@@ -34,8 +34,19 @@ class Discovery {
     // minute). The first address outside the local ranges is logged.
     std::optional<QString> routerIPAddress();
     // The tick's decision: whether samples come from the router. Made once
-    // a tick, probing the default router in the probe's rhythm.
+    // a tick, probing the default router in the probe's rhythm. Behind a
+    // router that answered the last probe, where the tick's router sample
+    // goes to that router, the decision is made on trust and the probe is
+    // owed: the sample's own get asks for the router's name too, and
+    // answers it (settleOwedProbe).
     bool probablyHasRouter();
+    // Whether the tick's decision was made on trust, its probe still owed.
+    bool probeOwed() const { return owed_; }
+    // Settles the owed probe with the answer that the tick's router sample
+    // gave to the name query; without one (the get failed, or was not
+    // sent) the probe goes out now. The tick's decision, as the probe gives
+    // it. Nothing happens when no probe is owed.
+    bool settleOwedProbe(const std::optional<Answer> &answer);
     // A new tick decides anew.
     void clearRouterDecision() { checked_ = false; }
     // The next tick probes the router at once and asks for this computer's
@@ -51,12 +62,27 @@ class Discovery {
         QString address;
     };
     std::optional<QString> ownAddressNow();
+    // The outcome of the probe of the router at `router`, under these
+    // conditions, at the tick at `now`.
+    void probed(const QString &router, const QString &conditions, const Answer &answer,
+                const QDateTime &now);
 
     Probe probe_;
     std::atomic<bool> checked_ = false;
     std::atomic<bool> decision_ = false;
     ProbeRhythm rhythm_;
     std::atomic<bool> answered_ = false;
+    // Whether the tick's network allows a router at all (a local router
+    // behind a wired or wireless interface), whatever it answers.
+    std::atomic<bool> eligible_ = false;
+    // What the probe depended on when the router last answered it (empty:
+    // it did not, or the probe was rearmed since); the owed probe's router,
+    // conditions and tick.
+    mutable std::mutex trustMutex_;
+    QString trusted_;
+    QString owedRouter_, owedConditions_;
+    QDateTime owedAt_;
+    std::atomic<bool> owed_ = false;
     std::mutex ownAddressMutex_;
     std::optional<OwnAddress> ownAddress_;
     std::atomic<bool> toldNotLocal_ = false;

@@ -148,9 +148,11 @@ struct RouterSource::Reading {
 // A router sample's one get: the up-time, the interface's counters of
 // both widths and the name, each answer read as the per-object operations
 // read it; the 64-bit counters where the router has both. None when the
-// up-time cannot be read (the router did not answer).
-std::optional<RouterSource::Reading> RouterSource::readRouter(const QString &address,
-                                                              quint32 index) {
+// up-time cannot be read (the router did not answer). The name's answer
+// is the probe's as well: the line the probe's get would print.
+std::optional<RouterSource::Reading>
+RouterSource::readRouter(const QString &address, quint32 index,
+                         std::optional<Discovery::Answer> &nameAnswer) {
     // Asked for as the per-object operations ask, answered under the
     // module's name.
     const auto column = [index](const char *name) {
@@ -165,6 +167,10 @@ std::optional<RouterSource::Reading> RouterSource::readRouter(const QString &add
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (!reply)
         return std::nullopt;
+    const std::optional<QString> name =
+        answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysName.0"));
+    if (name)
+        nameAnswer = Discovery::Answer{nameInReply(*name).has_value(), name->trimmed()};
     Reading reading;
     reading.uptime =
         uptimeInReply(answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysUpTime.0")));
@@ -184,8 +190,6 @@ std::optional<RouterSource::Reading> RouterSource::readRouter(const QString &add
         reading.out = counterInReply(out);
         reading.countersAnswered = counterOfAnswer(in) && counterOfAnswer(out);
     }
-    const std::optional<QString> name =
-        answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysName.0"));
     reading.name =
         (name ? nameInReply(*name) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
     reading.speed =
@@ -283,6 +287,12 @@ QList<RouterInterface> RouterSource::routerInterfaces(const QString &address) {
 }
 
 SourceOutcome RouterSource::read() {
+    std::optional<Discovery::Answer> nameAnswer;
+    return read(nameAnswer);
+}
+
+SourceOutcome RouterSource::read(std::optional<Discovery::Answer> &nameAnswer) {
+    nameAnswer.reset();
     const QString address = routerAddress_().value_or(QString());
     const QString hardware = hardwareAddressOf(address);
     const std::optional<InterfaceChoice> choice = chosenInterface(address);
@@ -293,11 +303,12 @@ SourceOutcome RouterSource::read() {
                            (choice ? choice->object + QLatin1Char('\n') + choice->text : QString());
     const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes_.find(sought);
     Index found = known ? Index{known->index} : routerInterfaceIndex();
-    std::optional<Reading> reading = found.index ? readRouter(address, *found.index) : std::nullopt;
+    std::optional<Reading> reading =
+        found.index ? readRouter(address, *found.index, nameAnswer) : std::nullopt;
     if (reading && known && reading->uptime < known->uptime) {
         found = routerInterfaceIndex();
         if (found.index && *found.index != known->index)
-            reading = readRouter(address, *found.index);
+            reading = readRouter(address, *found.index, nameAnswer);
     }
     if (found.chosenInterfaceGone) {
         interfaceIndexes_.forget(sought);

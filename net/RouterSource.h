@@ -55,6 +55,10 @@ class RouterSource : public TrafficSource {
     // The same; when the interface chosen for the router is not on it, no
     // sample and word to meter this computer.
     SourceOutcome read() override;
+    // The same, and the answer that the sample's get gave to the name
+    // query, as the probe reads it: none when no get answered the name
+    // (it failed, or none was sent).
+    SourceOutcome read(std::optional<Discovery::Answer> &nameAnswer);
     // Forgets where the routers' interfaces were found.
     void reset() { interfaceIndexes_.clear(); }
 
@@ -69,7 +73,8 @@ class RouterSource : public TrafficSource {
     // chosen interface is not there.
     Index routerInterfaceIndex();
     struct Reading;
-    std::optional<Reading> readRouter(const QString &address, quint32 index);
+    std::optional<Reading> readRouter(const QString &address, quint32 index,
+                                      std::optional<Discovery::Answer> &nameAnswer);
     std::optional<QString> checkedReply(const QString &reply);
     std::optional<QString> snmpToolRun(const QString &tool, const QStringList &options,
                                        const QString &address, const QStringList &objects,

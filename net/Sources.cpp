@@ -24,23 +24,40 @@ Sources::RouterCounters Sources::routerCounters() {
     return RouterCounters::Automatic;
 }
 
+std::optional<SourceOutcome> Sources::snmpOutcome() {
+    if (!discovery_.probablyHasRouter())
+        return std::nullopt;
+    std::optional<Discovery::Answer> nameAnswer;
+    SourceOutcome router = router_.read(nameAnswer);
+    // A decision made on trust stands where the sample's get answered the
+    // name as the probe would have; where it did not, the probe goes out
+    // now, and a router that fails it is not read this tick.
+    if (discovery_.probeOwed() && !discovery_.settleOwedProbe(nameAnswer))
+        return std::nullopt;
+    return router;
+}
+
 std::optional<TrafficSample> Sources::tickSample() {
     const RouterCounters chosen = routerCounters();
     const bool snmp = chosen == RouterCounters::Automatic || chosen == RouterCounters::Snmp;
     const bool upnp = chosen == RouterCounters::Automatic || chosen == RouterCounters::Upnp;
     std::optional<QString> because;
-    if (snmp && discovery_.probablyHasRouter()) {
+    // A tick that reads no router over SNMP still makes the probe its
+    // decision owes.
+    std::optional<SourceOutcome> router = snmp ? snmpOutcome() : std::nullopt;
+    if (!snmp)
+        discovery_.settleOwedProbe(std::nullopt);
+    if (router) {
         // A router that answers SNMP is read over SNMP; a sample it gives
         // up is none this tick.
-        SourceOutcome router = router_.read();
-        if (!router.meterThisComputerBecause)
-            return router.sample;
-        because = router.meterThisComputerBecause;
+        if (!router->meterThisComputerBecause)
+            return router->sample;
+        because = router->meterThisComputerBecause;
     } else if (upnp) {
-        SourceOutcome router = upnp_.read();
-        if (router.sample)
-            return router.sample;
-        because = router.meterThisComputerBecause;
+        SourceOutcome upnpRouter = upnp_.read();
+        if (upnpRouter.sample)
+            return upnpRouter.sample;
+        because = upnpRouter.meterThisComputerBecause;
     }
     const std::optional<TrafficSample> local = local_.read().sample;
     // The status line says why these are the computer's figures.

@@ -38,6 +38,10 @@ class Sources {
     void reset();
 
   private:
+    // The router's outcome over SNMP when the tick's decision says there is
+    // a router to read; none otherwise.
+    std::optional<SourceOutcome> snmpOutcome();
+
     StatusSink status_;
     Discovery discovery_;
     RouterSource router_;

@@ -36,8 +36,8 @@ std::string walk() {
 }
 // A sample's one get: the up-time, the interface's counters of both widths
 // and the name.
-std::string sampleGet(quint32 index) {
-    return ("snmpget|-v|2c|-r|0|-t|1|" + kRouter + '|' + kUptime + '|' + octets("HCIn", index) +
+std::string sampleGet(quint32 index, const QString &router = kRouter) {
+    return ("snmpget|-v|2c|-r|0|-t|1|" + router + '|' + kUptime + '|' + octets("HCIn", index) +
             '|' + octets("HCOut", index) + '|' + octets("In", index) + '|' + octets("Out", index) +
             '|' + kName + QString("|IF-MIB::ifHighSpeed.%1|IF-MIB::ifSpeed.%1|").arg(index) +
             QString("IF-MIB::ifCounterDiscontinuityTime.%1\n").arg(index))
@@ -366,7 +366,8 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
         // restarted without it
         {2, "IF-MIB::ifName.12 = STRING: eth1\nIF-MIB::ifName.15 = STRING: pppoe\n", std::nullopt,
          sampleGet(15) + walkOfNames.toStdString()},
-        {4, {}, std::nullopt, walkOfNames.toStdString()},
+        // No get answered the name: the probe goes out after the walk.
+        {4, {}, std::nullopt, walkOfNames.toStdString() + get(kName)},
     };
     // clang-format on
     for (const auto &step : steps) {
@@ -380,9 +381,8 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
         AppDelegate::clearRouterDecision();
         const std::optional<TrafficSample> sample = controller->tickSample();
         ASSERT_TRUE(sample);
-        // The tick's probe first: the router answers, every tick.
-        EXPECT_EQ(runs(),
-                  get(kName) + step.runs + (step.index ? "" : "netstat|-f|inet|-bI|eth0\n"));
+        // The router answered: the sample's get is the tick's probe.
+        EXPECT_EQ(runs(), step.runs + (step.index ? "" : "netstat|-f|inet|-bI|eth0\n"));
         if (step.index) {
             EXPECT_EQ(sample->value(SampleKey::InterfaceIndex), *step.index);
             EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(*step.index));
@@ -395,6 +395,87 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
         }
     }
     UserDefaults::standardUserDefaults().removeObject("RouterInterface");
+}
+
+// Behind a router that answered, a tick is one get: the sample's get asks
+// for the name as the probe does, and its answer is the tick's decision. A
+// get that does not answer the name sends the probe after it; a router
+// that fails the probe, in either way, leaves the tick to this computer's
+// counters at once. Only where the sample goes to the probed router.
+TEST_F(RouterSource, TickBehindAnAnsweringRouterIsOneGet) {
+    reply("netstat",
+          QByteArray("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes "
+                     "Coll\neth0 1500 <Link#2> 02:42:ac:11:00:02 1 0 5000 1 0 6000 0\n"));
+    const std::string netstat = "netstat|-f|inet|-bI|eth0\n";
+    const QString typed = "127.0.0.78";
+    environment.clearLog();
+    const QStringList sampleObjects{kUptime, octets("In", 7), octets("Out", 7), kName};
+    const auto answering = [&] {
+        takeFile("snmpget");
+        reply(kName, kNameReply);
+        reply(kUptime, kUptimeReply);
+        counters(7, "Counter32: 123456789\n", "Counter32: 98765\n");
+    };
+    // clang-format off
+    const struct { const char *what; std::function<void()> router; std::string runs; char source; } ticks[] = {
+        {"first", [] {}, walk() + sampleGet(7), 'R'},
+        {"second", [] {}, sampleGet(7), 'R'},
+        {"name not a string",
+         [&] { reply(kName, QString("SNMPv2-MIB::sysName.0 = INTEGER: 5\n")); },
+         sampleGet(7) + netstat, 'L'},
+        {"answers again, probed at once",
+         [&] { reply(kName, kNameReply); AppDelegate::rearmRouterProbe(); },
+         get(kName) + sampleGet(7), 'R'},
+        {"silent",
+         [&] { for (const QString &object : sampleObjects) reply(object, QString()); },
+         sampleGet(7) + get(kName) + netstat, 'L'},
+        // The address field shows this computer's own address.
+        {"silent, not probed in the rhythm", [] {},
+         "arp|" + environment.hostName().toStdString() + '\n' + netstat, 'L'},
+        // The get's answer as a whole is a complaint without the name,
+        // which a get of the name alone answers: the router is there, its
+        // sample given up.
+        {"too big",
+         [&] {
+             AppDelegate::rearmRouterProbe();
+             for (const QString &object : sampleObjects)
+                 takeFile(QString(object).replace(':', '_'));
+             reply(kUptime, QString("Error in packet.\nReason: (tooBig) Response too large\n"));
+             reply("snmpget", kNameReply);
+         },
+         get(kName) + sampleGet(7), 0},
+        {"too big, on trust", [] {}, sampleGet(7) + get(kName), 0},
+        {"answering", answering, sampleGet(7), 'R'},
+        // The sample goes elsewhere than the probe: each tick probes.
+        {"typed address",
+         [&] { UserDefaults::standardUserDefaults().setObject("AirportIP", typed); },
+         get(kName) + "snmpwalk|-v|2c|" + typed.toStdString() + "|ifDescr\n" +
+             sampleGet(7, typed), 'R'},
+        {"typed address again", [] {}, get(kName) + sampleGet(7, typed), 'R'},
+    };
+    // clang-format on
+    for (const auto &tick : ticks) {
+        SCOPED_TRACE(tick.what);
+        tick.router();
+        AppDelegate::clearRouterDecision();
+        // As the worker asks: the address field's first, then the sample.
+        AppDelegate::routerIPAddress();
+        const std::optional<TrafficSample> sample = controller->tickSample();
+        EXPECT_EQ(runs(), tick.runs);
+        ASSERT_EQ(sample.has_value(), tick.source != 0);
+        if (sample) {
+            EXPECT_EQ(sourceOfSample(*sample),
+                      tick.source == 'R' ? CounterSource::Router : CounterSource::Local);
+        }
+        EXPECT_EQ(AppDelegate::probablyHasRouter(), tick.source != 'L');
+    }
+    UserDefaults::standardUserDefaults().removeObject("AirportIP");
+    EXPECT_EQ(lastText(), "No Error");
+    // Each change of the outcome, the get's or the probe's own, was logged
+    // (and the first under the typed address).
+    EXPECT_EQ(environment.logLinesContaining("The router 127.0.0.77 does not answer SNMP").size(),
+              2);
+    EXPECT_EQ(environment.logLinesContaining("The router 127.0.0.77 answers SNMP").size(), 3);
 }
 
 // The preferences' pop-up lists the router's interfaces with their totals,
