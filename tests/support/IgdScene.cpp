@@ -90,8 +90,8 @@ QString IgdScene::startIgd() {
                    .arg(lan.shape.routerInterface)
                    .arg(kHttpPort)
                    .arg(QLatin1String(kUuid), QLatin1String(kName), QLatin1String(kModel))
-                   .arg(kUpBits)
-                   .arg(kDownBits)
+                   .arg(upBits)
+                   .arg(downBits)
                    .arg(subnet)
                    .toUtf8());
     file.close();

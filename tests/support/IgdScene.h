@@ -48,6 +48,8 @@ class IgdScene {
 
     Lan lan;
     QString internet, wanRouter, wanInternet, error;
+    // The link's speeds miniupnpd reports from its next start.
+    quint64 upBits = kUpBits, downBits = kDownBits;
 
   private:
     QTemporaryDir folder_;

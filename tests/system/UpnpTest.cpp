@@ -1,0 +1,116 @@
+// The UPnP source for real: miniupnpd runs in the router's namespace and
+// answers the kernel's own counters of the router's Internet side (wan0);
+// Flowtally on the LAN host, behind a router that answers no SNMP, finds it
+// by SSDP and meters the whole household's traffic from it.
+#include "IgdScene.h"
+#include "SystemTest.h"
+
+namespace flowtally {
+
+namespace {
+
+class UpnpTest : public SystemTest {
+  protected:
+    void SetUp() override {
+        SystemTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (!IgdScene::canPlay())
+            GTEST_SKIP() << "no miniupnpd";
+        scene = std::make_unique<IgdScene>();
+        ASSERT_EQ(scene->error, QString());
+        // As fast as UPnP can tell (its speeds are 32-bit), so that gigabytes
+        // pushed in pieces rise no faster than the link carries.
+        scene->upBits = scene->downBits = 4000000000;
+        ASSERT_EQ(scene->startIgd(), QString()) << "miniupnpd never served";
+    }
+    void TearDown() override {
+        if (HasFailure() && scene)
+            qInfo().noquote() << "---- miniupnpd\n" + scene->igdLog() + "----";
+        if (flowtally)
+            end(*flowtally, SIGKILL);
+        SystemTest::TearDown();
+        scene.reset();
+    }
+
+    // Flowtally on the LAN host of the router with miniupnpd.
+    void launchBehindIgd() {
+        flowtally = start(scene->lan.lan,
+                          QStringList{"env"} + programEnvironment() + QStringList{programPath()});
+        ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+    }
+    // Waits until a UPnP sample stored has read wan0's counters as the
+    // kernel shows them now; the record then.
+    std::optional<Record> waitForWan() {
+        std::optional<Record> met;
+        waitUntil([&] {
+            const Records all = records();
+            for (const auto &[key, record] : all) {
+                const InterfaceCounters wan = scene->wanCounters();
+                if (record.source() == "upnp" && record.prev().received == wan.received &&
+                    record.prev().sent == wan.sent)
+                    met = record;
+            }
+            return met.has_value();
+        });
+        return met;
+    }
+
+    std::unique_ptr<IgdScene> scene;
+};
+
+// What crosses the router's Internet side is stored to the byte: the stored
+// counters reach wan0's own, and counter minus total never moves, across a
+// restart of miniupnpd, a restart of Flowtally, a SIGKILL of it and the
+// counters' passing 4 GiB.
+TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestartsAndPast4GiB) {
+    ASSERT_EQ(scene->push(3 * kMiB, kMiB), QString());
+    ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
+    const std::optional<Record> start = waitForWan();
+    ASSERT_TRUE(start) << "Flowtally stored no UPnP sample of wan0's counters";
+    const QString service = start->key;
+
+    const std::pair<const char *, std::function<void()>> events[] = {
+        {"traffic", [] {}},
+        {"miniupnpd restarted",
+         [&] {
+             ASSERT_TRUE(scene->stopIgd());
+             ASSERT_EQ(scene->push(kMiB, 2 * kMiB), QString());
+             ASSERT_EQ(scene->startIgd(), QString());
+         }},
+        {"Flowtally restarted",
+         [&] {
+             ASSERT_TRUE(end(*flowtally, SIGTERM));
+             ASSERT_EQ(scene->push(2 * kMiB, kMiB), QString());
+             ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
+         }},
+        {"Flowtally killed",
+         [&] {
+             ASSERT_TRUE(end(*flowtally, SIGKILL));
+             ASSERT_EQ(scene->push(kMiB, kMiB), QString());
+             ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
+         }},
+        {"past 4 GiB",
+         [&] {
+             for (int piece = 0; piece < 9; ++piece) {
+                 ASSERT_EQ(scene->push(512 * kMiB, 0), QString());
+                 QThread::sleep(1);
+             }
+         }},
+    };
+    for (const auto &[what, event] : events) {
+        SCOPED_TRACE(what);
+        ASSERT_NO_FATAL_FAILURE(event());
+        ASSERT_EQ(scene->push(5 * kMiB, 3 * kMiB), QString());
+        const std::optional<Record> now = waitForWan();
+        ASSERT_TRUE(now) << "wan0's counters were never stored";
+        EXPECT_EQ(now->key, service);
+        expectConsistent(*now, start->base());
+    }
+    EXPECT_GT(scene->wanCounters().received, 0xFFFFFFFFu);
+    ASSERT_NO_FATAL_FAILURE(quit());
+}
+
+} // namespace
+
+} // namespace flowtally
