@@ -174,23 +174,6 @@ QString interfaceLabel(const RouterInterface &interface) {
     return label;
 }
 
-// How a chosen interface is found again: by its description, unless
-// another interface of the router has the same one; then by its name.
-InterfaceChoice choiceOf(const RouterInterface &interface, const QList<RouterInterface> &all) {
-    const auto described = std::count_if(all.cbegin(), all.cend(), [&](const RouterInterface &i) {
-        return i.description == interface.description;
-    });
-    if (described > 1 && !interface.name.isEmpty())
-        return {QStringLiteral("ifName"), interface.name};
-    return {QStringLiteral("ifDescr"), interface.description};
-}
-
-// Whether the interface is the one the choice finds.
-bool isChosen(const RouterInterface &interface, const InterfaceChoice &choice) {
-    return (choice.object == QLatin1String("ifName") ? interface.name : interface.description) ==
-           choice.text;
-}
-
 const QString kAutomaticInterface = QStringLiteral("Automatic (vlan1)");
 
 std::unique_ptr<Formatter> numberFormatter(unsigned fractionDigits) {
