@@ -20,7 +20,7 @@ TEST_F(SystemTest, CountsEveryByteOnceFromNoNetworkThroughKillAndServiceChange) 
     ASSERT_NO_FATAL_FAILURE(launch());
     QThread::sleep(3); // two ticks and a timed write
     ASSERT_TRUE(running(*flowtally)) << "Flowtally ended without a network";
-    EXPECT_FALSE(dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap()).contains(""))
+    EXPECT_FALSE(storedSettings().contains(""))
         << "a record under an empty key";
     EXPECT_TRUE(records().empty()) << "a record without a network";
 

@@ -28,11 +28,8 @@ class RouterTest : public SystemTest {
         if (!canPlayRouter())
             GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
         // Flowtally's settings before its first run: the community only.
-        QFile file(defaultsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
-                    file.write(xmlData({{"communityPassword", kCommunity}})) > 0);
-        file.close();
-        agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
+        ASSERT_NO_FATAL_FAILURE(writeSettings({{"communityPassword", kCommunity}}));
+        makeAgent();
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
     }
 
@@ -48,7 +45,6 @@ class RouterTest : public SystemTest {
 
     InterfaceCounters vlan1() const { return lan->routerCounters(); }
 
-    std::unique_ptr<SnmpAgent> agent;
     QString service;
 };
 
