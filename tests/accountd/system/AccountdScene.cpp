@@ -374,12 +374,7 @@ AccountdCounter AccountdSystemTest::find(const AccountdCounters &counters,
         if (counter.cgroup == cgroup && counter.interface == interface &&
             counter.direction == direction && counter.peer == peer)
             return counter;
-    AccountdCounter none;
-    none.cgroup = cgroup;
-    none.interface = interface;
-    none.direction = direction;
-    none.peer = peer;
-    return none;
+    return {cgroup, 0, interface, direction, peer, 0, 0};
 }
 
 } // namespace flowtally
