@@ -26,15 +26,12 @@ class RouterInterfaceTest : public SystemTest {
   protected:
     // The LAN's link ends on the router's interface of this name.
     void build(const QString &routerInterface) {
+        lanShape.routerInterface = routerInterface;
         SystemTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
         if (!canPlayRouter())
             GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
-        lan.reset();
-        lan = std::make_unique<Lan>(Lan::Shape{QStringLiteral("eth0"), routerInterface});
-        ASSERT_TRUE(lan->error.isEmpty()) << lan->error;
-        ASSERT_NO_FATAL_FAILURE(reconnect());
         makeAgent();
     }
     void SetUp() override {}

@@ -69,7 +69,7 @@ class SystemTest : public ::testing::Test {
         if (geteuid() != 0)
             GTEST_SKIP() << "system tests need root";
         ASSERT_TRUE(QDir().mkpath(settingsFolder()));
-        lan = std::make_unique<Lan>();
+        lan = std::make_unique<Lan>(lanShape);
         ASSERT_TRUE(lan->error.isEmpty()) << lan->error.toStdString();
         ASSERT_NO_FATAL_FAILURE(reconnect());
     }
@@ -299,6 +299,7 @@ class SystemTest : public ::testing::Test {
     // Where the test sees the root of the files Flowtally sees: the same
     // root, or Flowtally's mount namespace's (/proc/PID/root).
     QString settingsRoot;
+    Lan::Shape lanShape; // of the LAN that SetUp builds
     std::unique_ptr<Lan> lan;
     std::unique_ptr<SnmpAgent> agent;
     int client = -1, server = -1;
