@@ -12,7 +12,7 @@ namespace flowtally {
 // standard output as UTF-8 text. Output is read while the tool runs, so a tool
 // may write more than a pipe holds. Absent when the tool cannot be started,
 // when its output is not valid UTF-8, or when it outlives the tool timeout
-// (see ChildProcess.h; then one line is logged). No output gives an empty text.
+// (see ProgramRun.h; then one line is logged). No output gives an empty text.
 // Blocks the calling thread; needs no event loop.
 std::optional<QString> directToolRun(const QString &path, const QStringList &arguments);
 

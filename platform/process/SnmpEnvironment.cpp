@@ -1,11 +1,13 @@
 #include "SnmpEnvironment.h"
 
+#include "Environment.h"
+#include "ProgramRun.h"
 #include "SystemLog.h"
+#include "ToolPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <mutex>
@@ -15,8 +17,7 @@ namespace flowtally {
 
 namespace {
 
-const QString kTranslateTool = QStringLiteral("/usr/bin/snmptranslate");
-constexpr int kTranslateWaitMs = 5000;
+constexpr std::chrono::milliseconds kTranslateWait{5000};
 const QByteArray kModules = "SNMPv2-MIB:IF-MIB";
 
 // The objects Flowtally asks a router for, in the forms it asks for them.
@@ -38,34 +39,27 @@ std::mutex settledMutex;
 QStringList settled;
 
 // Whether the tools, run in our environment with these values of MIBS and
-// MIBDIRS (none: as it is), name every object symbolically ("MODULE::name")
-// and print the text objects plain. They run as Flowtally runs them, with a
-// search path of configuration files that holds none of the system's
-// (SnmpCommunityFile.h): what a configuration file of the system or the
-// user loads does not count.
-bool toolsNameTheObjects(const QProcessEnvironment &variables) {
+// MIBDIRS ("NAME=value"; none: as it is), name every object symbolically
+// ("MODULE::name") and print the text objects plain. They run as Flowtally
+// runs them, with a search path of configuration files that holds none of
+// the system's (SnmpCommunityFile.h): what a configuration file of the
+// system or the user loads does not count.
+bool toolsNameTheObjects(const QStringList &variables) {
     const QTemporaryDir noConfiguration;
-    QProcess translate;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : variables.keys())
-        environment.insert(name, variables.value(name));
-    environment.insert(QStringLiteral("SNMPCONFPATH"), noConfiguration.path());
-    translate.setProcessEnvironment(environment);
-    translate.setStandardErrorFile(QProcess::nullDevice());
-    translate.setStandardInputFile(QProcess::nullDevice());
-    translate.start(kTranslateTool,
-                    QStringList{QStringLiteral("-Td"), QStringLiteral("-IR")} + kObjects);
-    if (!translate.waitForFinished(kTranslateWaitMs)) {
-        translate.kill();
-        translate.waitForFinished(kTranslateWaitMs);
-        return false;
-    }
-    if (translate.exitStatus() != QProcess::NormalExit || translate.exitCode() != 0)
+    // Its standard error, collected, is not looked at.
+    const ProgramOutcome translate = runProgram(
+        {.path = Environment::current().toolPath(kSnmpTranslateTool),
+         .arguments = QStringList{QStringLiteral("-Td"), QStringLiteral("-IR")} + kObjects,
+         .environment =
+             variables + QStringList{QStringLiteral("SNMPCONFPATH=") + noConfiguration.path()},
+         .errors = ErrorText::Collected,
+         .timeLimit = kTranslateWait});
+    if (!translate.started.ok() || translate.timedOut || translate.status != 0)
         return false;
     int names = 0;
     int plainTexts = 0;
     // Each object's details begin with its full name on a line of its own.
-    for (const QString &line : QString::fromUtf8(translate.readAllStandardOutput()).split('\n')) {
+    for (const QString &line : QString::fromUtf8(translate.output).split('\n')) {
         if (line.contains(QLatin1String("MIB::")) && !line.contains(QLatin1Char(' ')) &&
             !line.contains(QLatin1Char('\t')))
             ++names;
@@ -79,24 +73,20 @@ bool toolsNameTheObjects(const QProcessEnvironment &variables) {
 } // namespace
 
 SnmpModules setUpSnmpEnvironment(const QString &bundledFolder) {
-    const auto settle = [](const QProcessEnvironment &variables) {
-        QStringList named;
-        for (const QString &name : variables.keys())
-            named.append(name + QLatin1Char('=') + variables.value(name));
+    const auto settle = [](const QStringList &variables) {
         std::lock_guard lock(settledMutex);
-        settled = named;
+        settled = variables;
     };
-    QProcessEnvironment variables;
-    if (toolsNameTheObjects(variables)) {
-        settle(variables);
+    if (toolsNameTheObjects({})) {
+        settle({});
         return SnmpModules::System;
     }
 
     // Debian's configuration loads no module at all ("mibs :"); the
     // environment overrides it.
-    variables.insert(QStringLiteral("MIBS"), QString::fromLatin1(kModules));
-    if (toolsNameTheObjects(variables)) {
-        settle(variables);
+    const QString modules = QStringLiteral("MIBS=") + QString::fromLatin1(kModules);
+    if (toolsNameTheObjects({modules})) {
+        settle({modules});
         systemLog(QStringLiteral("SNMP tools use the system's modules %1")
                       .arg(QString::fromLatin1(kModules)));
         return SnmpModules::SystemNamed;
@@ -104,10 +94,10 @@ SnmpModules setUpSnmpEnvironment(const QString &bundledFolder) {
 
     // A leading "+" keeps the tools' own folders in front of ours.
     const QString searched = qEnvironmentVariable("MIBDIRS");
-    variables.insert(QStringLiteral("MIBDIRS"), searched.isEmpty()
-                                                    ? QLatin1Char('+') + bundledFolder
-                                                    : searched + QLatin1Char(':') + bundledFolder);
-    settle(variables);
+    settle({QStringLiteral("MIBDIRS=") + (searched.isEmpty()
+                                              ? QLatin1Char('+') + bundledFolder
+                                              : searched + QLatin1Char(':') + bundledFolder),
+            modules});
     if (!QFileInfo(bundledFolder).isDir())
         systemLog(
             QStringLiteral("SNMP modules of Flowtally missing: no folder %1").arg(bundledFolder));

@@ -1,7 +1,9 @@
 #include "SnmpEnvironment.h"
 
 #include "EnvironmentVariables.h"
+#include "ScriptFolder.h"
 #include "TestEnvironment.h"
+#include "ToolPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,32 @@
 namespace flowtally {
 
 namespace {
+
+// snmptranslate is the environment's, as every tool: here one that names the
+// objects only when MIBS names the modules, and reads no configuration file
+// of the system's.
+TEST(SnmpEnvironment, AsksTheEnvironmentsSnmptranslate) {
+    ScriptFolder scripts;
+    TestEnvironment environment;
+    EnvironmentVariables variables({"MIBS"});
+    EnvironmentVariables::set("MIBS", std::nullopt);
+    const QString asked = scripts.filePath("asked");
+    environment.setToolPath(
+        kSnmpTranslateTool,
+        scripts.write(
+            "snmptranslate",
+            QStringLiteral("echo \"$@\" >> '%1'\n"
+                           "[ \"$MIBS\" = SNMPv2-MIB:IF-MIB ] && [ -d \"$SNMPCONFPATH\" ] "
+                           "|| exit 1\n"
+                           "for o in 1 2 3 4 5 6 7 8 9; do echo \"X-MIB::o$o\"; done\n"
+                           "for t in 1 2 3 4; do echo '  DISPLAY-HINT \"255a\"'; done")
+                .arg(asked)));
+    EXPECT_EQ(setUpSnmpEnvironment(bundledMibFolder()), SnmpModules::SystemNamed);
+    EXPECT_EQ(snmpToolVariables(), QStringList{"MIBS=SNMPv2-MIB:IF-MIB"});
+    QFile file(asked);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("-Td -IR system.sysName.0 "), 2);
+}
 
 // Flowtally's own modules where the system's cannot name the objects it
 // asks for, the system's where they can, played by copies of ours. The

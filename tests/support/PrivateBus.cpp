@@ -8,26 +8,18 @@ PrivateBus::PrivateBus() {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     if (program.isEmpty() ||
         !daemon_
-             .start(program,
-                    {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                     QStringLiteral("--print-address=1")},
-                    ChildProcess::ErrorStream::Inherited)
+             .start({.path = program,
+                     .arguments = {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                   QStringLiteral("--print-address=1")}})
              .ok())
         return;
     // The address is the first line the daemon prints; the run's events end
     // at the tool timeout, when the daemon is killed.
     QByteArray printed;
-    bool ended = false;
-    daemon_.setReadHandler(ChildProcess::Stream::Output, [&](const QByteArray &chunk) {
-        printed += chunk;
-        ended = chunk.isEmpty();
-        if (!ended && !printed.contains('\n'))
-            daemon_.readInBackground(ChildProcess::Stream::Output);
-    });
-    daemon_.readInBackground(ChildProcess::Stream::Output);
-    while (!ended && !printed.contains('\n') && !daemon_.timedOut() && daemon_.isRunning())
-        daemon_.runEvents(ChildProcess::kLongestWait);
-    daemon_.removeReadHandler(ChildProcess::Stream::Output);
+    while (!printed.contains('\n') && daemon_.isOpen(ProgramRun::Stream::Output) &&
+           !daemon_.timedOut() && daemon_.isRunning())
+        daemon_.runEvents(ProgramRun::kLongestWait,
+                          [&](ProgramRun::Stream, const QByteArray &chunk) { printed += chunk; });
     if (printed.contains('\n'))
         address_ = QString::fromUtf8(printed.left(printed.indexOf('\n')).trimmed());
 }

@@ -1,8 +1,8 @@
 #include "LogViewer.h"
 
+#include "ProgramRun.h"
 #include "SystemLog.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -38,7 +38,8 @@ std::vector<Launch> candidates() {
 Status launchLogViewer() {
     for (const Launch &launch : candidates()) {
         const QString path = QStandardPaths::findExecutable(launch.program);
-        if (!path.isEmpty() && QProcess::startDetached(path, launch.arguments))
+        // One that cannot be started makes way for the next.
+        if (!path.isEmpty() && startDetached(path, launch.arguments).ok())
             return Status::success();
     }
     const Status none = Status::error(
