@@ -481,7 +481,8 @@ void AppDelegate::doRouterInterfacePopUp() {
     else
         choices.remove(interfaceListAddress);
     defaults().setObject(SettingsKey::RouterInterface, choices);
-    defaults().synchronize();
+    if (const Status written = defaults().synchronize(); !written.ok())
+        doSetInfoText(written.message());
 }
 
 void AppDelegate::windowDidBecomeKey(QWidget *window) {

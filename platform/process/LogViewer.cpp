@@ -42,7 +42,7 @@ Status launchLogViewer() {
         if (!path.isEmpty() && startDetached(path, launch.arguments).ok())
             return Status::success();
     }
-    const Status none = Status::error(
+    const Status none = Status::notFound(
         QStringLiteral("No log viewer could be started: none of gnome-logs, ksystemlog, or a "
                        "terminal with journalctl, is installed"));
     systemLog(none.message());

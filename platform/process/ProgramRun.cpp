@@ -71,7 +71,7 @@ class SpawnSetup {
     // its default, whatever the calling thread has set up for itself.
     Status prepare(Tie tie, int outputFd, int errorFd) {
         if (!attributesMade_ || !fileActionsMade_)
-            return Status::error(QStringLiteral("cannot prepare the start of a program"));
+            return Status::ioError(QStringLiteral("cannot prepare the start of a program"));
         sigset_t unblocked;
         sigemptyset(&unblocked);
         sigset_t defaulted;

@@ -16,11 +16,12 @@ TEST(ProgramRun, ReportsWhyAProgramCannotStart) {
     ProgramRun notExecutable, missing;
     const Status denied = notExecutable.start({.path = scripts.write("plain", {}, false)});
     EXPECT_EQ(denied.errorNumber(), EACCES);
+    EXPECT_EQ(denied.code(), Status::Code::Refused);
     EXPECT_EQ(denied.message(), "cannot start the program: Permission denied");
     const Status absent =
         missing.start({.path = scripts.filePath("missing"), .errors = ErrorText::Collected});
     EXPECT_EQ(absent.errorNumber(), ENOENT);
-    EXPECT_FALSE(absent.ok());
+    EXPECT_EQ(absent.code(), Status::Code::NotFound);
     const ProgramOutcome outcome = runProgram({.path = scripts.filePath("missing")});
     EXPECT_EQ(outcome.started.errorNumber(), ENOENT);
 }
