@@ -29,22 +29,22 @@ AlertLevels alertLevels() {
 } // namespace
 
 void AppDelegate::checkAlerts() {
-    if (!_PrimaryService)
+    if (!meter.record().service)
         return;
     Environment &environment = Environment::current();
     AlertFigures figures;
     figures.network = historyName.isEmpty() ? tr("This network") : historyName;
-    figures.used = double(_totalBytesValue);
-    figures.limit = _gbpmLimit;
-    figures.periodStart = _resetDate;
+    figures.used = double(meter.totalBytes());
+    figures.limit = meter.record().limit;
+    figures.periodStart = meter.record().resetDate;
     figures.now = environment.now();
     figures.zone = environment.timeZone();
-    figures.cycle = billingCycleAt(figures.now, _cycleStartDay, figures.zone);
-    figures.projection =
-        figures.cycle ? projectedTotal(figures.used, *figures.cycle, figures.now) : _gbpm;
+    figures.cycle = billingCycleAt(figures.now, meter.record().cycleStartDay, figures.zone);
+    figures.projection = figures.cycle ? projectedTotal(figures.used, *figures.cycle, figures.now)
+                                       : meter.projection();
     const AlertDecision decision =
-        decideAlerts(figures, alertLevels(), AlertState::fromMap(_limitAlerts));
-    _limitAlerts = decision.state.toMap();
+        decideAlerts(figures, alertLevels(), AlertState::fromMap(meter.record().limitAlerts));
+    meter.record().limitAlerts = decision.state.toMap();
     for (const AlertKind kind : decision.alerts)
         notifier->send(alertText(kind, figures));
     // What was told goes to the file at once: a crash must not tell it again.

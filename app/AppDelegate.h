@@ -1,8 +1,8 @@
 #pragma once
 
-#include "InterfaceIndexCache.h"
-#include "LastReading.h"
+#include "Meter.h"
 #include "RateSegments.h"
+#include "Sources.h"
 #include "Threads.h"
 #include "ToolReplies.h"
 #include "TrafficSample.h"
@@ -22,6 +22,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QUndoStack;
@@ -66,7 +67,7 @@ class AppDelegate : public QObject {
     bool applicationShouldTerminate();
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
     // The one road out: closing the main window (quit signals and the Quit
-    // menu item come this way too).
+    // menu item come this way too), which closes every other window.
     void quit();
     // Brings the main window to the front: a second start of Flowtally asked.
     void comeForward();
@@ -82,7 +83,11 @@ class AppDelegate : public QObject {
     void didWake();
     void wakeUp();
 
-    // ---- Discovery (any thread unless noted) ----
+    // ---- Discovery and the traffic sources (any thread unless noted) ----
+    // They are the process's: one-line calls into Sources (net/), whose
+    // status texts go to the status line.
+    static Sources &sources();
+
     static std::optional<QVariantMap> primaryInterfacePlist();
     static std::optional<QString> primaryInterface();
     static std::optional<QString> primaryInterfaceRouterIP();
@@ -97,6 +102,7 @@ class AppDelegate : public QObject {
     // would have it wait (see ProbeRhythm.h), and asks for this computer's
     // address afresh: metering starts again.
     static void rearmRouterProbe();
+    // Whether the network now is another than the one held.
     bool serviceChanged() const;
 
     // ---- Router source ----
@@ -125,7 +131,7 @@ class AppDelegate : public QObject {
     static std::optional<TrafficSample> primaryInterfaceStats();
     static std::optional<TrafficSample> localStatsForPrimaryInterface(const QString &name);
     // A fault of the local source that lasts is told once (see
-    // LocalSource.cpp); after this call, once more. Metering begins again.
+    // LocalSource.h); after this call, once more. Metering begins again.
     static void retellFaults();
 
     // ---- Address-resolution lookups ----
@@ -151,10 +157,12 @@ class AppDelegate : public QObject {
     // Stores the record at once and has the settings file written: a reset
     // and its undo are not left to the timed writes.
     void storeRecordNow();
-    QDateTime resetDate() const { return _resetDate; }
-    void setResetDate(const QDateTime &date) { _resetDate = date; }
-    std::optional<QString> primaryService() const { return _PrimaryService; }
-    void setPrimaryService(const std::optional<QString> &service) { _PrimaryService = service; }
+    QDateTime resetDate() const { return meter.record().resetDate; }
+    void setResetDate(const QDateTime &date) { meter.record().resetDate = date; }
+    std::optional<QString> primaryService() const { return meter.record().service; }
+    void setPrimaryService(const std::optional<QString> &service) {
+        meter.record().service = service;
+    }
 
     // ---- History, billing cycles and alerts (main thread) ----
     // Brings every network's history in line with its record (once, at the
@@ -178,7 +186,7 @@ class AppDelegate : public QObject {
     HistoryStore *historyForReading();
     // The network's cycle start day (0: none) and the share of the limit
     // that warns, as the preferences set them.
-    int cycleStartDay() const { return _cycleStartDay; }
+    int cycleStartDay() const { return meter.record().cycleStartDay; }
     void setCycleStartDay(int day);
 
     // ---- Status line ----
@@ -202,41 +210,37 @@ class AppDelegate : public QObject {
     QWidget *mainWindowWidget() const { return mainWindow; }
 
     // ---- For tests and benchmarks only: Flowtally itself reads none ----
-    quint64 totalInBytes() const { return _totalInBytes; }
-    quint64 totalOutBytes() const { return _totalOutBytes; }
-    quint64 prevInVal() const { return _prevInVal; }
-    double gbpm() const { return _gbpm; }
-    quint64 limitUnitsScale() const { return _limitUnitsScale; }
+    quint64 totalInBytes() const { return meter.record().totalIn; }
+    quint64 totalOutBytes() const { return meter.record().totalOut; }
+    quint64 prevInVal() const { return meter.record().prevIn; }
+    double gbpm() const { return meter.projection(); }
+    quint64 limitUnitsScale() const { return meter.record().limitUnitsScale; }
     bool isTerminating() const { return terminating; }
     bool isWorking() const { return working; }
     bool isLogging() const { return timer != nullptr; }
-    QDateTime lastFireDate() const { return _lastFireDate; }
+    QDateTime lastFireDate() const { return meter.lastFireDate(); }
     QWidget *prefsWindowWidget() const { return prefsWindow; }
     QWidget *helpWindowWidget() const { return helpWindow; }
     QUndoStack *undoStack() const { return undoManager; }
     HistoryWindow *historyWindowWidget() const { return historyWindow; }
+    QMenu *trayMenuWidget() const;
 
     // The interval to the next tick after a processed sample, in seconds.
     static constexpr double kFrontInterval = 1.5;
     static constexpr double kBackInterval = 4.0;
 
   private:
-    // The probe of probablyHasRouter: whether the router at the address
-    // answers the name query, as SNMPWorksWith; the tool's standard error
-    // is collected, not shared with ours, and why a router does not answer
-    // (the tool's complaint) goes to *why.
-    static bool routerAnswers(const QString &address, QString *why);
     void loadWindows();
     void addCharts(QMainWindow *main);
     void connectUsagePreferences();
-    // The index of the router's chosen interface, else of its "vlan1"
-    // interface (else 6), from one walk; none when the walk failed or the
-    // chosen interface is not there (then *chosenInterfaceGone is set).
-    std::optional<quint32> routerInterfaceIndex(bool *chosenInterfaceGone = nullptr);
-    // routerStats; when the chosen interface is not on the router, none,
-    // with its text in *missingInterface.
-    std::optional<TrafficSample> routerSample(std::optional<QString> *missingInterface);
     void buildMenus(QMainWindow *main);
+    // Closes the preferences and help windows, as their close buttons
+    // would, then every other window of Flowtally's that shows but the main
+    // one (History, a menu, a window added later).
+    void closeOtherWindows();
+    // Stops the work cycle and quits the application, once: the main window
+    // has closed, and with it every other.
+    void terminate();
     // Selects, in the limit unit pop-up, the unit of the limit scale held.
     void selectLimitUnit();
     // Fills the router interface pop-up from the router of the last tick,
@@ -254,13 +258,10 @@ class AppDelegate : public QObject {
     // Loads the last reading from the settings; a new metering session
     // begins.
     void readLastReading();
-    // Counts a sample's reading for the held service against the last
-    // reading, and keeps its counters as the record's previous ones.
-    CounterGrowth countReading(const CounterReading &reading, const QDateTime &at);
     // Adds bytes to the stored totals and history of a network that is not
     // the one metered now.
     void creditNetwork(const QString &service, const CounterGrowth &growth, const QDateTime &at);
-    void showFigures(const TrafficSample &sample, double inRateValue, double outRateValue);
+    void showFigures(const TrafficSample &sample, const Meter::Figures &figures);
     void showBadge(const QString &text);
     bool isApplicationActive() const;
     void runLoopUntilWorkerDone();
@@ -313,38 +314,18 @@ class AppDelegate : public QObject {
     MainThreadQueue mainThread;
     std::shared_ptr<Timer> timer;
     std::shared_ptr<Timer> timerWriteToDisk;
-    QDateTime _lastFireDate;
     std::atomic<bool> terminating = false;
+    bool ending = false; // terminate() has begun
     std::atomic<bool> sleeping = false;
     std::atomic<bool> working = false;
     std::atomic<bool> listingInterfaces = false;
 
-    // Where the router's interface was found (RouterSource.cpp).
-    InterfaceIndexCache interfaceIndexes;
     // The router whose interfaces the pop-up lists.
     QString interfaceListAddress;
 
-    // Accounting state; the first eight fields form a service's record.
-    QDateTime _resetDate;
-    quint64 _totalInBytes = 0;
-    quint64 _totalOutBytes = 0;
-    quint64 _prevInVal = 0;
-    quint64 _prevOutVal = 0;
-    std::optional<QString> _PrimaryService;
-    quint64 _limitUnitsScale = 0;
-    double _gbpmLimit = 0;
-    // Which counters the previous counters were read from, and the router's
-    // up-time then.
-    CounterOrigin _prevValOrigin;
-    double _prevUptime = 0;
-    // The last reading metered (kept in the settings).
-    LastReading lastReading;
-    // The network's billing cycle start day (0: none) and its alerts of the
-    // period, kept in its record.
-    int _cycleStartDay = 0;
-    QDateTime _cycleResetFor;
-    QVariantMap _cycleResetBefore;
-    QVariantMap _limitAlerts;
+    // The accounting: the held network's record, its last reading and
+    // figures.
+    Meter meter;
     // The traffic history, written behind the settings; the name the
     // history knows the held network by.
     std::shared_ptr<HistoryWriter> historyWriter;
@@ -355,8 +336,6 @@ class AppDelegate : public QObject {
     // The rates of the last minutes, for the rates chart.
     QList<RatePoint> rates;
     std::unique_ptr<DesktopNotifier> notifier;
-    quint64 _totalBytesValue = 0;
-    double _gbpm = 0;
 };
 
 } // namespace flowtally

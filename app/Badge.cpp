@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -52,13 +53,19 @@ QIcon Badge::iconWithLabel(const QString &label) {
     return QIcon(picture);
 }
 
-Badge::Badge(QWidget *window) : window_(window), title_(window->windowTitle()) {
+Badge::Badge(QWidget *window)
+    : window_(window), title_(window->windowTitle()), menu_(std::make_unique<QMenu>()) {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
     tray_ = new QSystemTrayIcon(iconWithLabel(QString()));
     tray_->setToolTip(title_);
+    tray_->setContextMenu(menu_.get());
+    // Any click but the one that opens the menu.
     QObject::connect(tray_, &QSystemTrayIcon::activated, window_,
-                     [window = window_] { bringToFront(window); });
+                     [window = window_](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason != QSystemTrayIcon::Context)
+                             bringToFront(window);
+                     });
     tray_->show();
 }
 

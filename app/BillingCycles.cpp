@@ -28,29 +28,30 @@ bool periodBegan(const QDateTime &resetDate) {
 } // namespace
 
 void AppDelegate::setCycleStartDay(int day) {
-    _cycleStartDay = qBound(0, day, 31);
+    meter.record().cycleStartDay = qBound(0, day, 31);
     storeRecordNow();
     refreshCycleChart();
 }
 
 void AppDelegate::resetForNewCycle() {
-    if (!_PrimaryService || _cycleStartDay == 0)
+    if (!meter.record().service || meter.record().cycleStartDay == 0)
         return;
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
     // A clock that was ahead made a reset before its time.
-    if (_cycleResetFor.isValid() && now < _cycleResetFor)
+    if (meter.record().cycleResetFor.isValid() && now < meter.record().cycleResetFor)
         undoCycleResetOfClockAhead();
-    if (!periodBegan(_resetDate))
+    if (!periodBegan(meter.record().resetDate))
         return;
     const std::optional<BillingCycle> cycle =
-        billingCycleAt(now, _cycleStartDay, environment.timeZone());
+        billingCycleAt(now, meter.record().cycleStartDay, environment.timeZone());
     // Once per cycle: a reset that was undone stays undone.
-    if (!cycle || _cycleResetFor == cycle->start ||
-        !resetDue(_resetDate, now, _cycleStartDay, environment.timeZone()))
+    if (!cycle || meter.record().cycleResetFor == cycle->start ||
+        !resetDue(meter.record().resetDate, now, meter.record().cycleStartDay,
+                  environment.timeZone()))
         return;
     systemLog(QStringLiteral("A new billing cycle of %1 began: its totals start again from zero.")
-                  .arg(historyName.isEmpty() ? *_PrimaryService : historyName));
+                  .arg(historyName.isEmpty() ? *meter.record().service : historyName));
     resetTotalsForCycle(cycle->start);
     refreshCycleChart();
 }
@@ -59,11 +60,11 @@ void AppDelegate::showCycle(double inRateValue, double outRateValue, const QDate
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
     const std::optional<BillingCycle> cycle =
-        billingCycleAt(now, _cycleStartDay, environment.timeZone());
+        billingCycleAt(now, meter.record().cycleStartDay, environment.timeZone());
     cycleText->setVisible(cycle.has_value());
     cycleTextLabel->setVisible(cycle.has_value());
     if (cycle) {
-        const double projected = projectedTotal(double(_totalBytesValue), *cycle, now);
+        const double projected = projectedTotal(double(meter.totalBytes()), *cycle, now);
         const QDate lastDay = cycle->end.toTimeZone(environment.timeZone()).date().addDays(-1);
         cycleText->setText(tr("%1 by %2 · %n day(s) left", nullptr, daysLeft(*cycle, now))
                                .arg(WBBKMGTFormatter::stringForObjectValue(projected, 2),
@@ -77,20 +78,21 @@ void AppDelegate::showCycle(double inRateValue, double outRateValue, const QDate
 }
 
 void AppDelegate::refreshCycleChart() {
-    if (!_PrimaryService || !cycleChart)
+    if (!meter.record().service || !cycleChart)
         return;
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
     const QTimeZone zone = environment.timeZone();
     const BillingCycle period =
-        billingCycleAt(now, _cycleStartDay, zone)
-            .value_or(periodWithoutCycle(periodBegan(_resetDate) ? _resetDate : now, now, zone));
+        billingCycleAt(now, meter.record().cycleStartDay, zone)
+            .value_or(periodWithoutCycle(
+                periodBegan(meter.record().resetDate) ? meter.record().resetDate : now, now, zone));
     QList<HistoryBucket> days;
     // The history may not be there yet: the chart shows no days then.
     HistoryStore *history = historyForReading();
-    if (history && !history->days(*_PrimaryService, period.start, period.end, &days).ok())
+    if (history && !history->days(*meter.record().service, period.start, period.end, &days).ok())
         days.clear();
-    cycleChart->setDays(period, days, _gbpmLimit, now);
+    cycleChart->setDays(period, days, meter.record().limit, now);
 }
 
 } // namespace flowtally

@@ -1,11 +1,14 @@
 // The menu bar of the main window: Flowtally (Preferences…, History…, Help,
-// Quit) and Edit (Undo of a totals reset).
+// Quit) and Edit (Undo of a totals reset); and the tray icon's menu (Show
+// Flowtally, Preferences…, History…, Quit).
 #include "AppDelegate.h"
 
+#include "Badge.h"
 #include "BringToFront.h"
 
 #include <QAction>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QUndoStack>
 
@@ -34,6 +37,14 @@ void AppDelegate::buildMenus(QMainWindow *main) {
     QAction *undo = undoManager->createUndoAction(editMenu, tr("Undo"));
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     editMenu->addAction(undo);
+
+    // The tray's menu brings the main window back from wherever it is.
+    QMenu *trayMenu = badge->menu();
+    QAction *show = trayMenu->addAction(tr("&Show Flowtally"));
+    connect(show, &QAction::triggered, this, [this] { bringToFront(mainWindow); });
+    trayMenu->addActions({preferences, history});
+    trayMenu->addSeparator();
+    trayMenu->addAction(quitAction);
 }
 
 } // namespace flowtally

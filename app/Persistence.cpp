@@ -106,10 +106,10 @@ void AppDelegate::initialize() {
 void AppDelegate::readDatFile() {
     // A network's cycle and alerts are its own: another's never carry over,
     // also to a network without a record.
-    _cycleStartDay = 0;
-    _cycleResetFor = QDateTime();
-    _cycleResetBefore.clear();
-    _limitAlerts.clear();
+    meter.record().cycleStartDay = 0;
+    meter.record().cycleResetFor = QDateTime();
+    meter.record().cycleResetBefore.clear();
+    meter.record().limitAlerts.clear();
     historyName.clear();
     const std::optional<QString> service = primaryServiceUUID();
     const QVariant stored =
@@ -123,8 +123,8 @@ void AppDelegate::readDatFile() {
 void AppDelegate::doWriteToDisk() {
     if (working)
         return;
-    if (_PrimaryService)
-        writeRecord(*_PrimaryService);
+    if (meter.record().service)
+        writeRecord(*meter.record().service);
 }
 
 void AppDelegate::writeRecord(const QString &service) {
@@ -136,7 +136,7 @@ void AppDelegate::writeRecord(const QString &service) {
     // history gained meanwhile follows once the file holds them.
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObjects({{service, dictionaryFromPersistentValues()},
-                         {SettingsKey::LastReading, lastReading.toMap()}});
+                         {SettingsKey::LastReading, meter.lastReading().toMap()}});
     if (historyWriter) {
         historyWriter->stage(defaults.generation());
         // Nothing changed (no bytes either): no write comes to take it along.
@@ -167,85 +167,24 @@ void AppDelegate::creditNetwork(const QString &service, const CounterGrowth &gro
 }
 
 void AppDelegate::storeRecordNow() {
-    if (_PrimaryService)
-        writeRecord(*_PrimaryService);
+    if (meter.record().service)
+        writeRecord(*meter.record().service);
     UserDefaults::standardUserDefaults().writeNow();
 }
 
 void AppDelegate::readLastReading() {
-    lastReading = LastReading::fromMap(
+    meter.lastReading() = LastReading::fromMap(
         UserDefaults::standardUserDefaults().objectForKey(SettingsKey::LastReading).toMap());
-    lastReading.beginSession();
+    meter.lastReading().beginSession();
 }
 
 QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
-    QVariantMap record;
-    record.insert(RecordKey::resetDate, _resetDate);
-    record.insert(RecordKey::totalInBytes, _totalInBytes);
-    record.insert(RecordKey::totalOutBytes, _totalOutBytes);
-    record.insert(RecordKey::prevInVal, _prevInVal);
-    record.insert(RecordKey::prevOutVal, _prevOutVal);
-    if (_PrimaryService)
-        record.insert(RecordKey::PrimaryService, *_PrimaryService);
-    record.insert(RecordKey::limitUnitsScale, _limitUnitsScale);
-    record.insert(RecordKey::gbpmLimit, _gbpmLimit);
-    if (_prevValOrigin.isKnown())
-        record.insert(RecordKey::prevValSource, counterSourceName(_prevValOrigin.source));
-    if (!_prevValOrigin.device.isEmpty())
-        record.insert(RecordKey::prevValOrigin, _prevValOrigin.toMap());
-    record.insert(RecordKey::prevUptime, _prevUptime);
-    if (_cycleStartDay != 0)
-        record.insert(RecordKey::cycleStartDay, quint64(_cycleStartDay));
-    if (_cycleResetFor.isValid())
-        record.insert(RecordKey::cycleResetFor, _cycleResetFor);
-    if (!_limitAlerts.isEmpty())
-        record.insert(RecordKey::limitAlerts, _limitAlerts);
-    if (!_cycleResetBefore.isEmpty())
-        record.insert(RecordKey::cycleResetBefore, _cycleResetBefore);
-    return record;
+    return meter.record().toMap();
 }
 
 void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
-    // A record of an older version names only the source of its counters.
-    if (record.contains(RecordKey::prevValSource) && !record.contains(RecordKey::prevValOrigin))
-        _prevValOrigin = CounterOrigin{};
-    for (auto entry = record.constBegin(); entry != record.constEnd(); ++entry) {
-        const QString &key = entry.key();
-        const QVariant &value = entry.value();
-        if (key == RecordKey::resetDate)
-            setResetDate(value.toDateTime());
-        else if (key == RecordKey::totalInBytes)
-            _totalInBytes = value.toULongLong();
-        else if (key == RecordKey::totalOutBytes)
-            _totalOutBytes = value.toULongLong();
-        else if (key == RecordKey::prevInVal)
-            _prevInVal = value.toULongLong();
-        else if (key == RecordKey::prevOutVal)
-            _prevOutVal = value.toULongLong();
-        else if (key == RecordKey::PrimaryService)
-            setPrimaryService(value.toString());
-        else if (key == RecordKey::limitUnitsScale)
-            _limitUnitsScale = value.toULongLong();
-        else if (key == RecordKey::gbpmLimit)
-            _gbpmLimit = value.toDouble();
-        else if (key == RecordKey::prevValSource) {
-            if (_prevValOrigin.device.isEmpty())
-                _prevValOrigin.source = counterSourceNamed(value.toString());
-        } else if (key == RecordKey::prevValOrigin)
-            _prevValOrigin = CounterOrigin::fromMap(value.toMap());
-        else if (key == RecordKey::cycleStartDay)
-            _cycleStartDay = int(qBound<quint64>(0, value.toULongLong(), 31));
-        else if (key == RecordKey::cycleResetFor)
-            _cycleResetFor = value.toDateTime();
-        else if (key == RecordKey::limitAlerts)
-            _limitAlerts = value.toMap();
-        else if (key == RecordKey::cycleResetBefore)
-            _cycleResetBefore = value.toMap();
-        else if (key == RecordKey::prevUptime)
-            _prevUptime = value.toDouble();
-        else
-            setValue(value, key);
-    }
+    for (const QString &key : meter.load(record))
+        setValue(record.value(key), key);
 }
 
 void AppDelegate::setValue(const QVariant &value, const QString &forUndefinedKey) {
@@ -265,61 +204,43 @@ void AppDelegate::doResetTotalsNow() {
     // The person's reset: an automatic one before it no longer stands alone
     // (its undo brings it back).
     QVariantMap before = dictionaryFromPersistentValues();
-    _cycleResetBefore.clear();
+    meter.record().cycleResetBefore.clear();
     undoManager->push(new ResetTotalsCommand(this, std::move(before), false));
 }
 
 void AppDelegate::resetTotalsForCycle(const QDateTime &start) {
     QVariantMap before = dictionaryFromPersistentValues();
     before.remove(RecordKey::cycleResetBefore);
-    _cycleResetFor = start;
+    meter.record().cycleResetFor = start;
     undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues(), true));
-    _cycleResetBefore = before;
+    meter.record().cycleResetBefore = before;
     storeRecordNow();
 }
 
 void AppDelegate::undoReset(const QVariantMap &before, bool automatic) {
-    // The period goes on as if it had never been reset: the record of before
-    // with what was counted since added to its totals. The counters stay
-    // where they are now, so nothing is counted twice, and so does the mark
-    // of the cycle reset (a reset undone stays undone).
-    QVariantMap restored = before;
-    const QVariantMap now = dictionaryFromPersistentValues();
-    if (now.value(RecordKey::PrimaryService) == before.value(RecordKey::PrimaryService)) {
-        for (const QString &total : {RecordKey::totalInBytes, RecordKey::totalOutBytes})
-            restored.insert(total,
-                            before.value(total).toULongLong() + now.value(total).toULongLong());
-        for (const QString &counters :
-             {RecordKey::prevInVal, RecordKey::prevOutVal, RecordKey::prevValSource,
-              RecordKey::prevValOrigin, RecordKey::prevUptime, RecordKey::cycleResetFor}) {
-            if (now.contains(counters))
-                restored.insert(counters, now.value(counters));
-        }
-    }
-    loadPersistentValuesFromDict(restored);
-    if (automatic)
-        _cycleResetBefore.clear();
+    meter.undoReset(before, automatic);
     storeRecordNow();
 }
 
 void AppDelegate::undoCycleResetOfClockAhead() {
-    const QDateTime start = _cycleResetFor;
+    const QDateTime start = meter.record().cycleResetFor;
     // The mark as it was before the reset: the reset comes again when the
     // cycle really begins.
-    const QDateTime earlier = _cycleResetBefore.value(RecordKey::cycleResetFor).toDateTime();
+    const QDateTime earlier =
+        meter.record().cycleResetBefore.value(RecordKey::cycleResetFor).toDateTime();
     const auto *top = undoManager->index() > 0 ? dynamic_cast<const ResetTotalsCommand *>(
                                                      undoManager->command(undoManager->index() - 1))
                                                : nullptr;
     if (top && top->resetsCycle(start))
         undoManager->undo();
-    else if (!_cycleResetBefore.isEmpty())
-        undoReset(_cycleResetBefore, true);
-    _cycleResetFor = earlier;
+    else if (!meter.record().cycleResetBefore.isEmpty())
+        undoReset(meter.record().cycleResetBefore, true);
+    meter.record().cycleResetFor = earlier;
     storeRecordNow();
     systemLog(QStringLiteral("The clock went back before %1, when the billing cycle of %2 began "
                              "by the clock of then: its reset is undone until the cycle begins.")
                   .arg(start.toString(Qt::ISODate),
-                       historyName.isEmpty() ? *_PrimaryService : historyName));
+                       historyName.isEmpty() ? *meter.record().service : historyName));
 }
 
 } // namespace flowtally

@@ -106,14 +106,14 @@ void AppDelegate::showHistoryWindow() {
 }
 
 void AppDelegate::recordHistory(const CounterGrowth &growth, const TrafficSample &sample) {
-    if (!historyWriter || !_PrimaryService)
+    if (!historyWriter || !meter.record().service)
         return;
     if (growth.in != 0 || growth.out != 0)
-        historyWriter->add({*_PrimaryService, sample.value(SampleKey::FireDate).toDateTime(),
-                            growth.in, growth.out, _resetDate});
+        historyWriter->add({*meter.record().service, sample.value(SampleKey::FireDate).toDateTime(),
+                            growth.in, growth.out, meter.record().resetDate});
     const QString name = networkNameOf(sample);
     if (!name.isEmpty() && name != historyName) {
-        historyWriter->name(*_PrimaryService, name);
+        historyWriter->name(*meter.record().service, name);
         historyName = name;
     }
 }

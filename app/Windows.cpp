@@ -46,8 +46,10 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <QUndoStack>
@@ -399,7 +401,8 @@ void AppDelegate::showBadge(const QString &text) {
 }
 
 void AppDelegate::selectLimitUnit() {
-    if (const std::optional<QString> unit = WBBKMGTFormatter::unitForScale(_limitUnitsScale)) {
+    if (const std::optional<QString> unit =
+            WBBKMGTFormatter::unitForScale(meter.record().limitUnitsScale)) {
         const int item = limitUnitsPopUp->findText(*unit);
         if (item >= 0)
             limitUnitsPopUp->setCurrentIndex(item);
@@ -425,7 +428,8 @@ void AppDelegate::doSetUserDefinedIP() {
 }
 
 void AppDelegate::doLimitUnitsPopUp() {
-    _limitUnitsScale = WBBKMGTFormatter::scaleInString(limitUnitsPopUp->currentText());
+    meter.record().limitUnitsScale =
+        WBBKMGTFormatter::scaleInString(limitUnitsPopUp->currentText());
 }
 
 void AppDelegate::fillRouterInterfacePopUp() {
@@ -488,7 +492,7 @@ void AppDelegate::doRouterInterfacePopUp() {
 void AppDelegate::windowDidBecomeKey(QWidget *window) {
     if (window == prefsWindow) {
         stopLogging();
-        cycleStartDayPopUp->setCurrentIndex(_cycleStartDay);
+        cycleStartDayPopUp->setCurrentIndex(meter.record().cycleStartDay);
         fillRouterInterfacePopUp();
     }
 }
@@ -498,8 +502,9 @@ void AppDelegate::windowWillClose(QWidget *window) {
     placement->remember(window);
     if (window == mainWindow) {
         terminating = true;
-        prefsWindow->close();
-        helpWindow->close();
+        closeOtherWindows();
+        // Every window has closed: Flowtally ends once this close is through.
+        QTimer::singleShot(0, this, [this] { terminate(); });
     }
     if (window == prefsWindow && !terminating)
         startLogging();
@@ -508,8 +513,39 @@ void AppDelegate::windowWillClose(QWidget *window) {
     defaults().writeNow();
 }
 
+void AppDelegate::closeOtherWindows() {
+    prefsWindow->close();
+    helpWindow->close();
+    // Closing one may close or delete another.
+    QList<QPointer<QWidget>> open;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window != mainWindow && window->isVisible())
+            open.append(window);
+    }
+    for (const QPointer<QWidget> &window : open) {
+        if (window)
+            window->close();
+    }
+}
+
+void AppDelegate::terminate() {
+    // Once: a quit that comes while the work cycle stops (a signal) finds
+    // the end under way.
+    if (ending)
+        return;
+    ending = true;
+    if (applicationShouldTerminateAfterLastWindowClosed() && applicationShouldTerminate())
+        QApplication::quit();
+}
+
 void AppDelegate::quit() {
+    // Closed already, the main window closes again: whatever opened since
+    // goes too.
     mainWindow->close();
+}
+
+QMenu *AppDelegate::trayMenuWidget() const {
+    return badge->menu();
 }
 
 void AppDelegate::comeForward() {

@@ -34,11 +34,10 @@ constexpr double kLongestSuspendWrite = 2.0;
 } // namespace
 
 void AppDelegate::applicationDidFinishLaunching() {
-    _prevInVal = 0;
-    _prevOutVal = 0;
-    _totalInBytes = 0;
-    _totalOutBytes = 0;
-    _totalBytesValue = 0;
+    meter.record().prevIn = 0;
+    meter.record().prevOut = 0;
+    meter.record().totalIn = 0;
+    meter.record().totalOut = 0;
     performAfterDelay(this, 0, [this] { applicationDidBeginRunLoop(); });
 }
 
@@ -128,9 +127,9 @@ void AppDelegate::doWork() {
         const std::optional<QString> current = primaryServiceUUID();
         // Without a network before and now there is nothing to store or
         // load; loading the defaults again every tick would only fill the log.
-        if (current || _PrimaryService) {
-            if (_PrimaryService) {
-                writeRecord(*_PrimaryService);
+        if (current || meter.record().service) {
+            if (meter.record().service) {
+                writeRecord(*meter.record().service);
                 // The network that was left goes to the file at once.
                 UserDefaults::standardUserDefaults().writeNow();
             }
@@ -171,8 +170,8 @@ void AppDelegate::willSleep() {
 void AppDelegate::writeSettingsBeforeSuspend() {
     // What was counted goes to the file before the computer sleeps or shuts
     // down; the writer's thread writes it while the loop runs on.
-    if (_PrimaryService)
-        writeRecord(*_PrimaryService);
+    if (meter.record().service)
+        writeRecord(*meter.record().service);
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.writeNow();
     for (double waited = 0; !defaults.isWritten() && waited < kLongestSuspendWrite;
@@ -186,6 +185,13 @@ void AppDelegate::didWake() {
 
 void AppDelegate::wakeUp() {
     sleeping = false;
+}
+
+bool AppDelegate::serviceChanged() const {
+    const std::optional<QString> current = primaryServiceUUID();
+    if (!current || !meter.record().service)
+        return true;
+    return *current != *meter.record().service;
 }
 
 bool AppDelegate::applicationShouldTerminate() {

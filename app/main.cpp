@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "Autostart.h"
+#include "CommandLine.h"
 #include "QuitSignals.h"
 #include "SingleInstance.h"
 #include "SnmpCommunityFile.h"
@@ -11,10 +12,34 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <cstdio>
+
 using namespace flowtally;
 
+namespace {
+
+// Writes the answer and gives its exit status; help that could not be
+// written is a failure.
+int give(const CommandLineAnswer &answer) {
+    std::fwrite(answer.output.constData(), 1, size_t(answer.output.size()), stdout);
+    std::fwrite(answer.error.constData(), 1, size_t(answer.error.size()), stderr);
+    return std::fflush(stdout) == 0 ? answer.exitStatus : 1;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
+    // Help and the version are answered before anything starts, display
+    // or not.
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given.append(QString::fromLocal8Bit(argv[i]));
+    if (const std::optional<CommandLineAnswer> asked = answerAskingArguments(given))
+        return give(*asked);
     QApplication application(argc, argv);
+    if (const std::optional<CommandLineAnswer> wrong =
+            answerLeftArguments(QApplication::arguments().mid(1)))
+        return give(*wrong);
     // A second start only brings the first to the front, before it reads or
     // writes anything.
     SingleInstance instance;
@@ -26,7 +51,8 @@ int main(int argc, char **argv) {
     beginSnmpEnvironment(bundledMibFolder());
     QApplication::setApplicationName(QStringLiteral("Flowtally"));
     QApplication::setDesktopFileName(QStringLiteral("flowtally"));
-    // Quitting goes through the controller, which stops the work cycle first.
+    // Quitting goes through the controller, which closes every window and
+    // stops the work cycle first (AppDelegate::terminate).
     QApplication::setQuitOnLastWindowClosed(false);
 
     AppDelegate controller;
@@ -39,11 +65,6 @@ int main(int argc, char **argv) {
                          if (state == Qt::ApplicationActive)
                              controller.applicationDidBecomeActive();
                      });
-    QObject::connect(&application, &QGuiApplication::lastWindowClosed, &controller, [&controller] {
-        if (controller.applicationShouldTerminateAfterLastWindowClosed() &&
-            controller.applicationShouldTerminate())
-            QApplication::quit();
-    });
 
     // Started with the session: in the background, the badge showing.
     if (startedAtLogin())

@@ -24,6 +24,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # snmpget and snmpwalk read the router's counters; without them Flowtally
 # counts this computer's own traffic.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS snmp)
+# flowtally-accountd's unit: enabled and started on install, stopped on
+# removal (debian/), through deb-systemd-helper and deb-systemd-invoke of
+# init-system-helpers, an essential package.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst
+    ${CMAKE_CURRENT_SOURCE_DIR}/debian/prerm ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
 # Where the package's checks find it.

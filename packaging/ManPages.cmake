@@ -2,7 +2,7 @@
 # release date filled in, gzip-compressed as Debian wants them. A command's page is
 # added to this list; every page of section 1 also names a command that the
 # AppStream metadata says the package provides.
-set(man_pages flowtally.1 flowtally-report.1)
+set(man_pages flowtally.1 flowtally-report.1 flowtally-accountd.8)
 
 foreach(page ${man_pages})
     get_filename_component(section ${page} LAST_EXT)

@@ -59,14 +59,13 @@ QList<NetworkReport> networksOf(const StoredSettings &settings, const OpenHistor
                                 const QString &asked, const QDateTime &now) {
     QList<NetworkReport> networks;
     for (const NetworkRecord &record : settings.records) {
-        NetworkReport network{history.names.value(record.service, record.service),
-                              figuresOf(record, now, now.timeZone()),
-                              {},
-                              {}};
-        if (!asked.isEmpty() && asked != record.service &&
+        const QString service = record.service.value_or(QString());
+        NetworkReport network{
+            history.names.value(service, service), figuresOf(record, now, now.timeZone()), {}, {}};
+        if (!asked.isEmpty() && asked != service &&
             network.name.compare(asked, Qt::CaseInsensitive) != 0)
             continue;
-        if (record.service == settings.lastMetered)
+        if (service == settings.lastMetered)
             networks.prepend(network);
         else
             networks.append(network);

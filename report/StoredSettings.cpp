@@ -1,44 +1,11 @@
 #include "StoredSettings.h"
 
-#include "../app/SettingsKeys.h"
-#include "Numbers.h"
 #include "PropertyList.h"
+#include "SettingsKeys.h"
 
 #include <QFileInfo>
 
-#include <cmath>
-
 namespace flowtally {
-
-namespace {
-
-constexpr quint64 kLastStartDay = 31;
-
-QDateTime resetDateOf(const QVariant &value) {
-    if (value.typeId() != QMetaType::QDateTime)
-        return {};
-    const QDateTime date = value.toDateTime();
-    // The epoch is how the settings say "not set yet".
-    if (!date.isValid() || date.toSecsSinceEpoch() == 0)
-        return {};
-    return date;
-}
-
-NetworkRecord recordOf(const QString &service, const QVariantMap &entries) {
-    NetworkRecord record;
-    record.service = service;
-    record.resetDate = resetDateOf(entries.value(RecordKey::resetDate));
-    record.in = unsignedLongLongValueOf(entries.value(RecordKey::totalInBytes));
-    record.out = unsignedLongLongValueOf(entries.value(RecordKey::totalOutBytes));
-    const double limit = doubleValueOf(entries.value(RecordKey::gbpmLimit));
-    record.limit = std::isfinite(limit) && limit > 0 ? limit : 0;
-    // Compared before it is narrowed, so that no large number wraps into a day.
-    const quint64 startDay = unsignedLongLongValueOf(entries.value(RecordKey::cycleStartDay));
-    record.cycleStartDay = startDay <= kLastStartDay ? static_cast<int>(startDay) : 0;
-    return record;
-}
-
-} // namespace
 
 Status readStoredSettings(const QString &path, std::optional<StoredSettings> *settings) {
     settings->reset();
@@ -63,8 +30,11 @@ Status readStoredSettings(const QString &path, std::optional<StoredSettings> *se
     for (auto entry = stored->cbegin(); entry != stored->cend(); ++entry) {
         const QVariantMap entries = entry.value().toMap();
         if (entry.value().typeId() == QMetaType::QVariantMap &&
-            entries.contains(RecordKey::PrimaryService))
-            read.records.append(recordOf(entry.key(), entries));
+            entries.contains(RecordKey::PrimaryService)) {
+            NetworkRecord record = NetworkRecord::fromMap(entries);
+            record.service = entry.key();
+            read.records.append(record);
+        }
     }
     read.lastMetered =
         stored->value(SettingsKey::LastReading).toMap().value(LastReadingKey::service).toString();

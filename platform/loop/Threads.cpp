@@ -89,20 +89,26 @@ class MainThreadQueue::Receiver : public QObject {
     Receiver() { moveToThread(QCoreApplication::instance()->thread()); }
 
     void add(std::function<void()> action) {
+        QEvent *event = nullptr;
         {
+            // The event is made under the lock that the main thread takes
+            // before it reads it.
             std::lock_guard lock(mutex_);
             actions_.push_back(std::move(action));
+            event = new QEvent(eventType());
         }
-        QCoreApplication::postEvent(this, new QEvent(eventType()));
+        QCoreApplication::postEvent(this, event);
     }
 
   protected:
     bool event(QEvent *event) override {
-        if (event->type() != eventType())
-            return QObject::event(event);
         std::function<void()> action;
         {
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
+            if (event->type() != eventType()) {
+                lock.unlock();
+                return QObject::event(event);
+            }
             if (actions_.empty())
                 return true;
             action = std::move(actions_.front());
@@ -149,10 +155,23 @@ void MainThreadQueue::perform(std::function<void()> action, bool waitUntilDone) 
     ran.wait(lock, [&] { return done; });
 }
 
+namespace {
+
+// The application's own queue, made on the main thread with the application
+// object, before any other thread can queue to it; never destroyed: it
+// serves as long as the application does.
+MainThreadQueue *applicationQueue = nullptr;
+
+void makeApplicationQueue() {
+    applicationQueue = new MainThreadQueue;
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(makeApplicationQueue)
+
 void performOnMainThread(std::function<void()> action, bool waitUntilDone) {
-    // Never destroyed: it serves as long as the application does.
-    static MainThreadQueue *const application = new MainThreadQueue;
-    application->perform(std::move(action), waitUntilDone);
+    applicationQueue->perform(std::move(action), waitUntilDone);
 }
 
 void detachThread(std::function<void()> body) {

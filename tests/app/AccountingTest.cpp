@@ -1,12 +1,11 @@
-// Counting: which samples are accepted, how counter differences become
-// totals and rates, the limit and projection.
+// What an accepted sample shows: the level of the limit used, and the
+// thirty-day projection.
 #include "ControllerFixture.h"
 
-#include "CounterStep.h"
 #include "DistantPast.h"
 #include "LevelIndicator.h"
 
-#include <vector>
+#include <cmath>
 
 namespace flowtally {
 
@@ -14,90 +13,7 @@ namespace {
 
 constexpr quint64 k2to32 = quint64(1) << 32, kGiB = quint64(1) << 30;
 
-// The time a counter had to grow is the longer of its source's clock and
-// the wall clock: neither a router whose up-time stands still nor a clock
-// set back makes a sound reading look too fast; a reading of unknown time
-// (settings of an older version) bounds nothing.
-TEST(CounterStep, TimeToGrowIsTheLongerOfBothClocks) {
-    const QDateTime at = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
-    const CounterBase base{1000, {10, at}};
-    constexpr double kBytesPerSecond = 1000;
-    // clang-format off
-    const struct { CounterBase base; CounterMoment moment; quint64 value, counted; } cases[] = {
-        {base, {10, at.addSecs(2)}, 2900, 1900},      // up-time stands still
-        {base, {10, at.addSecs(2)}, 3100, 0},         // faster than 1000 a second
-        {base, {12, at.addSecs(-3600)}, 2900, 1900},  // the clock went back an hour
-        {{1000, {0, {}}}, {5, at}, quint64(1) << 50, (quint64(1) << 50) - 1000},
-    };
-    // clang-format on
-    for (const auto &c : cases) {
-        CounterTrack track{c.base, std::nullopt};
-        EXPECT_EQ(stepCounter(track, c.value, c.moment, 64, kBytesPerSecond).counted, c.counted)
-            << c.value;
-    }
-}
-
 using Accounting = ControllerFixture;
-
-TEST_F(Accounting, SequencesOfSamples) {
-    // Each sample of a sequence ('L'ocal or 'R'outer) and the totals after
-    // it; the in rate (K/s) is checked where given.
-    // clang-format off
-    struct Step { char source; quint64 in, out; double seconds, uptime; quint64 totalIn, totalOut; double rate = -1; };
-    const struct { const char *what; quint64 previous; std::vector<Step> steps; } cases[] = {
-        {"the first sample only sets the time, the second only records", 0,
-         {{'L', 900, 50, 0, 0, 0, 0}, {'L', 1000, 60, 2, 0, 0, 0},
-          {'L', 5000, 100, 4, 0, 4000, 40, 4000 / 2.0 / 1024}}},
-        {"an early sample (1.2 s) moves the time but loses no bytes", 1000,
-         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
-          {'L', 3000, 3000, 3.2, 0, 1000, 1000}, {'L', 5000, 5000, 4.7, 0, 4000, 4000, 3000 / 1.5 / 1024}}},
-        {"a counter of 0 is no reading", 1000,
-         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
-          {'L', 0, 2500, 4, 0, 1000, 1500}, {'L', 2600, 2600, 6, 0, 1600, 1600}}},
-        {"a local counter that fell, once the next sample bears it out, counts its new value",
-         50'000'000'000,
-         {{'L', 50'000'000'000, 0, 0, 0, 0, 0}, {'L', 50'000'001'000, 10, 2, 0, 1000, 0},
-          {'L', 300, 20, 4, 0, 1000, 20}, {'L', 400, 25, 6, 0, 1400, 25}}},
-        {"a change of source only records the new counters", 1000,
-         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
-          {'R', 70'000, 80'000, 4, 500, 1000, 1000}, {'R', 71'000, 80'500, 6, 502, 2000, 1500},
-          {'L', 2500, 2500, 8, 0, 2000, 1500}}},
-        {"a router counter that fell wrapped, unless the up-time fell too", 0,
-         {{'R', k2to32 - 500, 1000, 0, 1000, 0, 0}, {'R', k2to32 - 500, 1000, 2, 1002, 0, 0},
-          {'R', 300, 1200, 4, 1004, 800, 200}, {'R', 100, 50, 6, 3, 900, 250}}},
-    };
-    // clang-format on
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        controller = std::make_unique<AppDelegate>();
-        controller->setPrimaryService(kService);
-        controller->loadPersistentValuesFromDict(
-            {{"prevInVal", c.previous}, {"prevOutVal", c.previous}});
-        for (const Step &s : c.steps) {
-            controller->processStatsDict(sample(s.source, s.in, s.out, s.seconds, s.uptime));
-            EXPECT_EQ(controller->totalInBytes(), s.totalIn) << "at " << s.seconds;
-            EXPECT_EQ(controller->totalOutBytes(), s.totalOut) << "at " << s.seconds;
-            if (s.rate >= 0) {
-                EXPECT_DOUBLE_EQ(outlet("inRate")->doubleValue(), s.rate);
-            }
-        }
-        // The source is stored with the counters, so a restart knows it.
-        EXPECT_EQ(controller->dictionaryFromPersistentValues().value("prevValSource").toString(),
-                  c.steps.back().source == 'L' ? "local" : "router");
-    }
-}
-
-TEST_F(Accounting, SamplesOfAnotherServiceOrWithoutANetworkChangeNothing) {
-    controller->processStatsDict(sample('L', 1000, 1000, 0));
-    const QDateTime last = controller->lastFireDate();
-    controller->processStatsDict(sample('L', 9000, 9000, 2, 0, kOtherService));
-    useNetwork(kOffice); // the network moved on while the sample was taken
-    controller->processStatsDict(sample('L', 9000, 9000, 3));
-    useNetwork(std::nullopt);
-    controller->processStatsDict(sample('L', 9000, 9000, 4));
-    EXPECT_EQ(controller->lastFireDate(), last);
-    EXPECT_EQ(controller->prevInVal(), 0u);
-}
 
 TEST_F(Accounting, LimitLevelAndThirtyDayProjection) {
     // Ten days into the period with 2.5G counted, against a limit of 5G; then

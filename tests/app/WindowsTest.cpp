@@ -1,28 +1,25 @@
 // The windows as a person uses them: the router address field, the limit
 // unit, the help window, the preferences window that pauses metering,
-// closing the main window, the figures, the places of the windows, and
-// pictures of them.
+// closing the main window, the figures and the places of the windows.
 #include "ControllerFixture.h"
 
-#include "BusyIndicator.h"
+#include "LoopWaits.h"
 #include "MainLoop.h"
 #include "PropertyList.h"
 #include "UserDefaults.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPixmap>
+#include <QMenu>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
 namespace flowtally {
 
 namespace {
-
-constexpr quint64 kGiB = quint64(1) << 30;
 
 void pressKey(QWidget *widget, int key, const QString &text = {}) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -38,6 +35,35 @@ bool activate(QWidget *window) {
         runMainLoopFor(0.01);
     }
     return QApplication::activeWindow() == window;
+}
+
+// Runs the application's own loop with the action as its first step, as
+// Flowtally runs it (no quit of Qt's own when the last window closes),
+// until the application quits (10 s at most); whether it did.
+bool quitsTheApplication(const std::function<void()> &action) {
+    const bool quitsByItself = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [] { QApplication::exit(1); });
+    bound.start(10000);
+    QTimer::singleShot(0, action);
+    const bool quit = QApplication::exec() == 0;
+    QApplication::setQuitOnLastWindowClosed(quitsByItself);
+    return quit;
+}
+
+// The windows that show, by their titles (menus by their first entry).
+QStringList shownWindows() {
+    QStringList shown;
+    for (const QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        const auto *menu = qobject_cast<const QMenu *>(window);
+        shown.append(menu && !menu->actions().isEmpty() ? menu->actions().first()->text()
+                                                        : window->windowTitle());
+    }
+    return shown;
 }
 
 // The settings as the file on disk holds them.
@@ -151,6 +177,77 @@ TEST_F(Windows, ClosingTheMainWindowEndsEverythingWithoutRestarting) {
     EXPECT_FALSE(controller->isLogging()) << "the preferences closing started nothing";
 }
 
+// Quit (the menu's, Ctrl+Q, and the quit signals') or the main window's
+// close button, with each window open: every window closes as the main
+// window does, and the application quits.
+TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
+    const std::pair<const char *, std::function<void()>> opened[] = {
+        {"the main window only", [] {}},
+        {"Help", [&] { controller->helpWindowWidget()->show(); }},
+        {"Preferences", [&] { ASSERT_TRUE(activate(controller->prefsWindowWidget())); }},
+        {"History", [&] { controller->showHistoryWindow(); }}};
+    const std::pair<const char *, std::function<void()>> quits[] = {
+        {"Quit", [&] { controller->quit(); }},
+        {"the close button", [&] { controller->mainWindowWidget()->close(); }}};
+    for (const auto &[open, show] : opened) {
+        for (const auto &[how, quit] : quits) {
+            SCOPED_TRACE(std::string(open) + ", " + how);
+            controller = std::make_unique<AppDelegate>();
+            controller->setPrimaryService(kService);
+            runMainLoopFor(0.05); // help shows at start until it has been closed once
+            controller->helpWindowWidget()->hide();
+            controller->mainWindowWidget()->show();
+            controller->startLogging();
+            show();
+            QStringList leftOpen;
+            EXPECT_TRUE(quitsTheApplication([&] {
+                quit();
+                leftOpen = shownWindows();
+            })) << "the application did not quit";
+            EXPECT_EQ(leftOpen, QStringList()) << "open when the main window had closed";
+            EXPECT_FALSE(controller->isLogging());
+        }
+    }
+}
+
+// A click on the tray icon, its menu's first entry and a second start bring
+// the main window back, whether it was minimized, hidden or behind another.
+TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
+    QMenu *tray = controller->trayMenuWidget();
+    QStringList entries;
+    for (const QAction *action : tray->actions()) {
+        if (!action->isSeparator())
+            entries.append(action->text().remove('&'));
+    }
+    EXPECT_EQ(entries, (QStringList{"Show Flowtally", "Preferences…", "History…", "Quit"}));
+    QWidget *main = controller->mainWindowWidget();
+    // Last: offscreen, a window that was hidden never becomes the active one
+    // again.
+    const std::pair<const char *, std::function<void()>> states[] = {
+        {"minimized", [&] { main->showMinimized(); }},
+        {"behind", [&] { ASSERT_TRUE(activate(controller->prefsWindowWidget())); }},
+        {"hidden", [&] { main->hide(); }}};
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"Show Flowtally", [&] { tray->actions().first()->trigger(); }},
+        {"a second start", [&] { controller->comeForward(); }}};
+    for (const auto &[state, leave] : states) {
+        for (const auto &[way, comeBack] : ways) {
+            SCOPED_TRACE(std::string(state) + ", " + way);
+            const bool wasHidden = std::string(state) == "hidden";
+            if (!wasHidden) {
+                ASSERT_TRUE(activate(main));
+            }
+            leave();
+            runMainLoopFor(0.05);
+            comeBack();
+            EXPECT_TRUE(
+                runLoopUntil([&] { return wasHidden || QApplication::activeWindow() == main; }, 5));
+            EXPECT_TRUE(main->isVisible());
+            EXPECT_FALSE(main->isMinimized());
+        }
+    }
+}
+
 TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {
     for (const char *name :
          {"gbpmText", "totalGigs", "limitText1", "limitText2", "inRate", "outRate"}) {
@@ -198,41 +295,6 @@ TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
     controller = std::make_unique<AppDelegate>();
     EXPECT_EQ(controller->mainWindowWidget()->geometry(), places[0]);
     EXPECT_EQ(controller->helpWindowWidget()->geometry(), places[1]);
-}
-
-// Pictures of the three windows with the figures of a known sample, written
-// under the build folder (screenshots/NAME.png and NAME@2x.png) for people
-// to look at: ten days into the period with 10.8G counted, then two samples
-// 2 s apart (1.59M/s in, 82K/s out), the busy indicator moving.
-TEST_F(Windows, Screenshots) {
-    setLimit(250, kGiB);
-    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-10)},
-                                              {"totalInBytes", quint64(10.8 * kGiB)},
-                                              {"prevInVal", quint64(5'000'000)},
-                                              {"prevOutVal", quint64(700'000)}});
-    controller->processStatsDict(sample('R', 5'000'000, 700'000, 0, 100));
-    controller->processStatsDict(sample('R', 8'340'000, 868'000, 2, 102));
-    controller->setIPField("192.168.1.1");
-    AppDelegate::doSetInfoText("No Error");
-    outlet<BusyIndicator>("workProgress")->startAnimation();
-    const QString folder = QApplication::applicationDirPath() + "/../screenshots/";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    for (QWidget *window : {controller->mainWindowWidget(), controller->prefsWindowWidget(),
-                            controller->helpWindowWidget()}) {
-        window->show();
-        // The busy indicator shows once the work has lasted a moment.
-        runMainLoopFor(0.2 + BusyIndicator::kShowDelayMs / 1000.0);
-        for (const int scale : {1, 2}) {
-            QPixmap picture(window->size() * scale);
-            picture.setDevicePixelRatio(scale);
-            picture.fill(Qt::transparent);
-            window->render(&picture);
-            const QString name = window == controller->mainWindowWidget()   ? "main"
-                                 : window == controller->helpWindowWidget() ? "help"
-                                                                            : "preferences";
-            EXPECT_TRUE(picture.save(folder + name + (scale == 1 ? "" : "@2x") + ".png")) << name;
-        }
-    }
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // cycle leaves out, and the bytes of the cycle rather than of the totals.
 #include "OneLineReport.h"
 
+#include "StoredRecord.h"
+
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -21,19 +23,20 @@ TEST(OneLineReport, ThePartsANetworkHas) {
         NetworkRecord record;
         const char *line;
     } cases[] = {
-        {"a limit and a cycle",
-         {"n", thisCycle, 10 * kG, 2 * kG, kLimit, 14},
+        {"a limit and a cycle", storedRecord("n", thisCycle, 10 * kG, 2 * kG, kLimit, 14),
          "10.0G ↓ 2.0G ↑ · 12.0G of 250G by the 14th\n"},
-        {"a cycle", {"n", thisCycle, 10 * kG, 2 * kG, 0, 14}, "10.0G ↓ 2.0G ↑ · until the 14th\n"},
-        {"a limit", {"n", thisCycle, 10 * kG, 2 * kG, kLimit}, "10.0G ↓ 2.0G ↑ · 12.0G of 250G\n"},
-        {"neither", {"n", thisCycle, 10 * kG, 2 * kG}, "10.0G ↓ 2.0G ↑\n"},
+        {"a cycle", storedRecord("n", thisCycle, 10 * kG, 2 * kG, 0, 14),
+         "10.0G ↓ 2.0G ↑ · until the 14th\n"},
+        {"a limit", storedRecord("n", thisCycle, 10 * kG, 2 * kG, kLimit),
+         "10.0G ↓ 2.0G ↑ · 12.0G of 250G\n"},
+        {"neither", storedRecord("n", thisCycle, 10 * kG, 2 * kG), "10.0G ↓ 2.0G ↑\n"},
         // Flowtally has not run since this cycle began: nothing counted in it.
         {"totals of the cycle before",
-         {"n", thisCycle.addDays(-1), 10 * kG, 2 * kG, kLimit, 14},
+         storedRecord("n", thisCycle.addDays(-1), 10 * kG, 2 * kG, kLimit, 14),
          "0.0B ↓ 0.0B ↑ · 0.0B of 250G by the 14th\n"},
         // Start day 31 in March: the cycle began on February's last day.
         {"a limit in terabytes, a cycle of start day 31",
-         {"n", thisCycle.addDays(16), 1536 * (kG >> 10), 0, 1.5 * 1024 * kG, 31},
+         storedRecord("n", thisCycle.addDays(16), 1536 * (kG >> 10), 0, 1.5 * 1024 * kG, 31),
          "1.5G ↓ 0.0B ↑ · 1.5G of 1.5T by the 31st\n"},
     };
     for (const auto &c : cases) {

@@ -3,7 +3,7 @@
 // A world for flowtally-report: a test environment (its own folders and a
 // fixed clock), a settings file and a traffic history written the way
 // Flowtally writes them, and the report run in-process in Berlin's time.
-#include "../../app/SettingsKeys.h"
+#include "SettingsKeys.h"
 #include "../history/HistoryFixture.h"
 #include "HistoryStore.h"
 #include "PropertyList.h"

@@ -4,14 +4,14 @@
 
 namespace flowtally {
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(const QString &socketFolder) {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    QStringList arguments{QStringLiteral("--session"), QStringLiteral("--nofork"),
+                          QStringLiteral("--print-address=1")};
+    if (!socketFolder.isEmpty())
+        arguments.append(QStringLiteral("--address=unix:dir=") + socketFolder);
     if (program.isEmpty() ||
-        !daemon_
-             .start({.path = program,
-                     .arguments = {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                   QStringLiteral("--print-address=1")}})
-             .ok())
+        !daemon_.start({.path = program, .arguments = arguments}).ok())
         return;
     // The address is the first line the daemon prints; the run's events end
     // at the tool timeout, when the daemon is killed.

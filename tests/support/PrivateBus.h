@@ -14,12 +14,17 @@ namespace flowtally {
 // cannot follow: the thread-sanitizer run checks these tests too.
 class PrivateBus {
   public:
-    PrivateBus();
+    // Listening where the session bus listens (an abstract socket here), or
+    // on a socket file in `socketFolder`, which programs in other network
+    // namespaces reach as well.
+    explicit PrivateBus(const QString &socketFolder = QString());
     ~PrivateBus();
     PrivateBus(const PrivateBus &) = delete;
     PrivateBus &operator=(const PrivateBus &) = delete;
 
     bool isRunning() const { return !address_.isEmpty(); }
+    // Its address, for DBUS_SESSION_BUS_ADDRESS.
+    QString address() const { return address_; }
     // A connection of its own for `who`; the address makes the name unique.
     QDBusConnection connection(const QString &who);
 

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "LastReading.h"
+#include "NetworkRecord.h"
+#include "TrafficSample.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace flowtally {
+
+// Flowtally's accounting for the network it meters: the network's record,
+// the last reading, and what each sample adds to the totals and shows. It
+// knows no window and no thread: fed samples, the limit the person set and
+// the clock, it answers figures, and the controller shows and stores them.
+class Meter {
+  public:
+    // What an accepted sample gave.
+    struct Figures {
+        // What it counted; for another network where `growth.network` is set
+        // (the totals here are unchanged then).
+        CounterGrowth growth;
+        // In and out, in units of 1024 bytes a second.
+        double inRate = 0, outRate = 0;
+        // In + out since the reset date, the thirty-day projection of it
+        // and the limit, in bytes.
+        quint64 total = 0;
+        double projection = 0, limit = 0;
+    };
+
+    // ---- The record ----
+    NetworkRecord &record() { return record_; }
+    const NetworkRecord &record() const { return record_; }
+    // Takes the entries of a stored record (see NetworkRecord::take); the
+    // keys that name no field come back.
+    QStringList load(const QVariantMap &entries) { return record_.take(entries); }
+
+    // ---- Readings ----
+    LastReading &lastReading() { return lastReading_; }
+    const LastReading &lastReading() const { return lastReading_; }
+    // When the last sample of the held network was read; invalid before
+    // the first.
+    QDateTime lastFireDate() const { return lastFireDate_; }
+    // The figures of the last accepted sample.
+    quint64 totalBytes() const { return totalBytes_; }
+    double projection() const { return projection_; }
+
+    // Takes a sample of `currentService`, the network now, with a limit of
+    // `limitNumber` units: none when the sample is of another network than
+    // the held one, or of none; none too when it came less than 1.5 s
+    // after the last one or lacks a counter, which moves only the time of
+    // the last sample. `now` is the clock when the sample is taken.
+    std::optional<Figures> take(const TrafficSample &sample,
+                                const std::optional<QString> &currentService, double limitNumber,
+                                const QDateTime &now);
+
+    // ---- Undo of a reset ----
+    // The undo of a reset: the record of before it, with what was counted
+    // since added to its totals; the counters stay where they are now, and
+    // so does the mark of the cycle reset (a reset undone stays undone).
+    // An automatic reset's record of before goes with it.
+    void undoReset(const QVariantMap &before, bool automatic);
+
+  private:
+    NetworkRecord record_;
+    LastReading lastReading_;
+    QDateTime lastFireDate_;
+    quint64 totalBytes_ = 0;
+    double projection_ = 0;
+};
+
+} // namespace flowtally

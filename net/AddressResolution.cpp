@@ -1,0 +1,33 @@
+#include "AddressResolution.h"
+
+#include "DirectToolRun.h"
+#include "Environment.h"
+#include "IsValidLocalIP.h"
+#include "ToolPaths.h"
+#include "ToolReplies.h"
+
+namespace flowtally {
+
+namespace {
+
+std::optional<QString> arpReply(const QString &address) {
+    return directToolRun(Environment::current().toolPath(kArpTool), {address});
+}
+
+} // namespace
+
+std::optional<QVariantMap> IPInfo(const std::optional<QString> &address) {
+    if (!address || address->isEmpty() || !isValidLocalIP(*address))
+        return std::nullopt;
+    const std::optional<QString> reply = arpReply(*address);
+    return reply ? addressRecordInArpReply(*reply) : std::nullopt;
+}
+
+std::optional<QString> enetAddressFromIPAddress(const std::optional<QString> &address) {
+    if (!address || address->isEmpty())
+        return std::nullopt;
+    const std::optional<QString> reply = arpReply(*address);
+    return reply ? hardwareAddressInArpReply(*reply) : std::nullopt;
+}
+
+} // namespace flowtally

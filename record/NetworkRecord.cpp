@@ -1,0 +1,117 @@
+#include "NetworkRecord.h"
+
+#include "DistantPast.h"
+#include "Numbers.h"
+#include "SettingsKeys.h"
+
+#include <cmath>
+#include <functional>
+
+namespace flowtally {
+
+namespace {
+
+constexpr quint64 kLastStartDay = 31;
+
+QDateTime dateOf(const QVariant &value) {
+    return value.typeId() == QMetaType::QDateTime ? value.toDateTime() : QDateTime();
+}
+
+QVariantMap mapOf(const QVariant &value) {
+    return value.typeId() == QMetaType::QVariantMap ? value.toMap() : QVariantMap();
+}
+
+// A start day as the cycle rules know them; compared before it is narrowed,
+// so that no large number wraps into a day.
+int startDayOf(const QVariant &value) {
+    const quint64 day = unsignedLongLongValueOf(value);
+    return day <= kLastStartDay ? static_cast<int>(day) : 0;
+}
+
+} // namespace
+
+bool NetworkRecord::periodBegan() const {
+    return resetDate.isValid() && resetDate != distantPast();
+}
+
+QDateTime NetworkRecord::periodStart() const {
+    return periodBegan() ? resetDate : QDateTime();
+}
+
+std::optional<double> NetworkRecord::limitInBytes() const {
+    return std::isfinite(limit) && limit > 0 ? std::optional(limit) : std::nullopt;
+}
+
+QStringList NetworkRecord::take(const QVariantMap &entries) {
+    using Field = std::function<void(const QVariant &)>;
+    const std::pair<const QString &, Field> fields[] = {
+        {RecordKey::resetDate,
+         [this](const QVariant &v) {
+             const QDateTime date = dateOf(v);
+             resetDate = date.isValid() ? date : distantPast();
+         }},
+        {RecordKey::totalInBytes,
+         [this](const QVariant &v) { totalIn = unsignedLongLongValueOf(v); }},
+        {RecordKey::totalOutBytes,
+         [this](const QVariant &v) { totalOut = unsignedLongLongValueOf(v); }},
+        {RecordKey::prevInVal, [this](const QVariant &v) { prevIn = unsignedLongLongValueOf(v); }},
+        {RecordKey::prevOutVal,
+         [this](const QVariant &v) { prevOut = unsignedLongLongValueOf(v); }},
+        {RecordKey::PrimaryService, [this](const QVariant &v) { service = v.toString(); }},
+        {RecordKey::limitUnitsScale,
+         [this](const QVariant &v) { limitUnitsScale = unsignedLongLongValueOf(v); }},
+        {RecordKey::gbpmLimit, [this](const QVariant &v) { limit = doubleValueOf(v); }},
+        {RecordKey::prevValSource, [this](const QVariant &v) { prevSource = v.toString(); }},
+        {RecordKey::prevValOrigin, [this](const QVariant &v) { prevOrigin = mapOf(v); }},
+        {RecordKey::prevUptime, [this](const QVariant &v) { prevUptime = doubleValueOf(v); }},
+        {RecordKey::cycleStartDay, [this](const QVariant &v) { cycleStartDay = startDayOf(v); }},
+        {RecordKey::cycleResetFor, [this](const QVariant &v) { cycleResetFor = dateOf(v); }},
+        {RecordKey::cycleResetBefore, [this](const QVariant &v) { cycleResetBefore = mapOf(v); }},
+        {RecordKey::limitAlerts, [this](const QVariant &v) { limitAlerts = mapOf(v); }},
+    };
+    // A record of an older version names only the source of its counters.
+    if (entries.contains(RecordKey::prevValSource) && !entries.contains(RecordKey::prevValOrigin))
+        prevOrigin.clear();
+    QStringList undefined;
+    for (auto entry = entries.constBegin(); entry != entries.constEnd(); ++entry) {
+        const auto field = std::find_if(std::begin(fields), std::end(fields),
+                                        [&](const auto &f) { return f.first == entry.key(); });
+        if (field == std::end(fields))
+            undefined.append(entry.key());
+        else
+            field->second(entry.value());
+    }
+    return undefined;
+}
+
+NetworkRecord NetworkRecord::fromMap(const QVariantMap &entries) {
+    NetworkRecord record;
+    record.resetDate = distantPast();
+    record.take(entries);
+    return record;
+}
+
+QVariantMap NetworkRecord::toMap() const {
+    QVariantMap entries{
+        {RecordKey::resetDate, resetDate},    {RecordKey::totalInBytes, totalIn},
+        {RecordKey::totalOutBytes, totalOut}, {RecordKey::prevInVal, prevIn},
+        {RecordKey::prevOutVal, prevOut},     {RecordKey::limitUnitsScale, limitUnitsScale},
+        {RecordKey::gbpmLimit, limit},        {RecordKey::prevUptime, prevUptime}};
+    if (service)
+        entries.insert(RecordKey::PrimaryService, *service);
+    if (!prevSource.isEmpty())
+        entries.insert(RecordKey::prevValSource, prevSource);
+    if (!prevOrigin.isEmpty())
+        entries.insert(RecordKey::prevValOrigin, prevOrigin);
+    if (cycleStartDay != 0)
+        entries.insert(RecordKey::cycleStartDay, quint64(cycleStartDay));
+    if (cycleResetFor.isValid())
+        entries.insert(RecordKey::cycleResetFor, cycleResetFor);
+    if (!limitAlerts.isEmpty())
+        entries.insert(RecordKey::limitAlerts, limitAlerts);
+    if (!cycleResetBefore.isEmpty())
+        entries.insert(RecordKey::cycleResetBefore, cycleResetBefore);
+    return entries;
+}
+
+} // namespace flowtally

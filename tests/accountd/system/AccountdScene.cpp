@@ -1,0 +1,425 @@
+#include "AccountdScene.h"
+
+#include "AccountdClient.h"
+#include "Accounting.h"
+#include "CgroupMount.h"
+#include "Connections.h"
+#include "NetworkScene.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace flowtally {
+
+namespace {
+
+constexpr std::uint16_t kPeerPort = 7000;
+constexpr char kPrefix[] = "flowtally-accountd-test-";
+
+// Waits for a child's end, at most `seconds`; its status, or -1.
+int waitFor(pid_t pid, int seconds) {
+    for (int waited = 0; waited < seconds * 100; ++waited) {
+        int status = 0;
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid)
+            return status;
+        if (ended < 0)
+            return -1;
+        ::usleep(10000);
+    }
+    return -1;
+}
+
+// Ends a child for certain.
+void killAndReap(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+// Reads and writes all of a buffer, or fails; for the processes of the scene.
+bool receiveAll(int fd, void *data, std::size_t size) {
+    auto *bytes = static_cast<char *>(data);
+    while (size > 0) {
+        const ssize_t got = ::recv(fd, bytes, size, 0);
+        if (got <= 0)
+            return false;
+        bytes += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool sendZeros(int fd, std::uint64_t size) {
+    static const char zeros[65536] = {};
+    while (size > 0) {
+        const ssize_t sent =
+            ::send(fd, zeros, std::min<std::uint64_t>(size, sizeof zeros), MSG_NOSIGNAL);
+        if (sent <= 0)
+            return false;
+        size -= static_cast<std::uint64_t>(sent);
+    }
+    return true;
+}
+
+bool receiveCount(int fd, std::uint64_t size) {
+    static char sink[65536];
+    while (size > 0) {
+        const ssize_t got = ::recv(fd, sink, std::min<std::uint64_t>(size, sizeof sink), 0);
+        if (got <= 0)
+            return false;
+        size -= static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+void setTimeouts(int fd) {
+    const timeval timeout{10, 0};
+    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
+        ::setsockopt(fd, SOL_SOCKET, option, &timeout, sizeof timeout);
+}
+
+// Removes a cgroup tree, its deepest folders first.
+void removeTree(const std::string &folder) {
+    sh(QStringLiteral("[ ! -d '%1' ] || find '%1' -depth -type d -exec rmdir {} +")
+           .arg(QString::fromStdString(folder)));
+}
+
+} // namespace
+
+AccountdScene::AccountdScene() {
+    if (::geteuid() != 0) {
+        skip = QStringLiteral("the service's tests need root");
+        return;
+    }
+    const auto mount = cgroup2MountPoint(readFile("/proc/self/mountinfo").toStdString());
+    if (!mount) {
+        skip = QStringLiteral("this system mounts no cgroup v2 hierarchy");
+        return;
+    }
+    // What killed runs left: their namespaces, their cgroups.
+    sh(R"(for f in /var/run/netns/ftacc-*; do n=${f##*/}; p=${n#ftacc-}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf /etc/netns/$n; }; done)");
+    for (const QString &name :
+         QDir(QString::fromStdString(*mount)).entryList({QString(kPrefix) + '*'}, QDir::Dirs)) {
+        const QString pid = name.mid(int(std::strlen(kPrefix))).section('-', 0, 0);
+        if (!QDir("/proc/" + pid).exists())
+            removeTree(*mount + '/' + name.toStdString());
+    }
+
+    static int scenes = 0;
+    made_ = ++scenes;
+    const QString tag = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(made_);
+    host = "ftacc-" + tag + "-host";
+    lan = "ftacc-" + tag + "-lan";
+    isp = "ftacc-" + tag + "-isp";
+    root = *mount + '/' + kPrefix + tag.toStdString();
+    if (::mkdir(root.c_str(), 0755) != 0) {
+        error = QStringLiteral("cannot make the cgroup %1").arg(QString::fromStdString(root));
+        return;
+    }
+    // Other users reach the socket: the folder is theirs to pass.
+    ::chmod(qPrintable(folder_.path()), 0755);
+    socketPath = folder_.filePath("accountd.sock").toStdString();
+
+    error = run(R"(set -e
+for n in $HOST $LAN $ISP; do mkdir -p /etc/netns/$n; : > /etc/netns/$n/resolv.conf; ip netns add $n
+  ip -n $n link set lo up
+  ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done
+ip -n $HOST link add priv0 address 02:00:5e:78:00:02 type veth peer name p0 netns $LAN address 02:00:5e:78:00:01
+ip -n $HOST link add wan0 address 02:00:5e:79:00:02 type veth peer name w0 netns $ISP address 02:00:5e:79:00:01
+ip -n $HOST address add 192.168.77.2/24 dev priv0; ip -n $LAN address add 192.168.77.1/24 dev p0
+ip -n $HOST address add 10.99.0.2/24 dev wan0; ip -n $ISP address add 10.99.0.1/24 dev w0
+ip -n $ISP address add 203.0.113.1/32 dev lo; ip -n $ISP address add 198.51.100.1/24 dev w0
+ip -n $HOST neigh replace 192.168.77.1 lladdr 02:00:5e:78:00:01 dev priv0 nud permanent
+ip -n $LAN neigh replace 192.168.77.2 lladdr 02:00:5e:78:00:02 dev p0 nud permanent
+for a in 10.99.0.1 198.51.100.1; do ip -n $HOST neigh replace $a lladdr 02:00:5e:79:00:01 dev wan0 nud permanent; done
+for a in 10.99.0.2 198.51.100.2; do ip -n $ISP neigh replace $a lladdr 02:00:5e:79:00:02 dev w0 nud permanent; done
+for end in "$HOST priv0" "$HOST wan0" "$LAN p0" "$ISP w0"; do set -- $end
+  ip netns exec $1 ethtool -K $2 tso off >/dev/null; ip -n $1 link set $2 up; done
+ip -n $HOST route add default via 10.99.0.1 dev wan0)");
+    if (!error.isEmpty())
+        return;
+    for (const QString &ns : {lan, isp})
+        peers_.emplace_back([this, ns] { serve(ns); });
+}
+
+AccountdScene::~AccountdScene() {
+    stopService(SIGTERM);
+    stopping_ = true;
+    for (std::thread &peer : peers_)
+        peer.join();
+    if (!host.isEmpty())
+        for (const QString &ns : {host, lan, isp})
+            sh(QStringLiteral("[ ! -e /var/run/netns/%1 ] || ip netns delete %1; rm -rf "
+                              "/etc/netns/%1; rmdir /etc/netns 2>/dev/null; true")
+                   .arg(ns));
+    if (!root.empty())
+        removeTree(root);
+}
+
+QString AccountdScene::run(const QString &script) const {
+    return sh(QStringLiteral("HOST=%1 LAN=%2 ISP=%3\n").arg(host, lan, isp) + script);
+}
+
+// The peer: one connection at a time, IPv4 or IPv6, until the scene goes.
+// A connection says how many bytes it sends and how many it wants, as two
+// 64-bit numbers.
+void AccountdScene::serve(const QString &ns) {
+    int listener = -1;
+    std::thread([&] {
+        if (enterNamespace(ns))
+            listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    }).join();
+    const int yes = 1, no = 0;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    ::setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(kPeerPort);
+    if (::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(listener, 16) != 0) {
+        ::close(listener);
+        return;
+    }
+    while (!stopping_) {
+        pollfd entry{listener, POLLIN, 0};
+        if (::poll(&entry, 1, 100) <= 0)
+            continue;
+        const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            continue;
+        setTimeouts(connection);
+        std::uint64_t sizes[2] = {};
+        if (receiveAll(connection, sizes, sizeof sizes) && receiveCount(connection, sizes[0]))
+            sendZeros(connection, sizes[1]);
+        ::close(connection);
+    }
+    ::close(listener);
+}
+
+bool AccountdScene::makeCgroup(const std::string &path) const {
+    return QDir().mkpath(QString::fromStdString(root + '/' + path));
+}
+
+bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
+                                   std::uint64_t upload, std::uint64_t download) const {
+    // Everything the process needs is made before it is forked: it makes
+    // only system calls.
+    const std::string procs = root + '/' + cgroup + "/cgroup.procs";
+    const int ns = ::open(qPrintable("/var/run/netns/" + host), O_RDONLY | O_CLOEXEC);
+    sockaddr_in6 six{};
+    sockaddr_in four{};
+    six.sin6_family = AF_INET6;
+    four.sin_family = AF_INET;
+    six.sin6_port = four.sin_port = htons(kPeerPort);
+    const bool isSix = ::inet_pton(AF_INET6, peer, &six.sin6_addr) == 1;
+    if (ns < 0 || (!isSix && ::inet_pton(AF_INET, peer, &four.sin_addr) != 1))
+        return false;
+    const auto *address = isSix ? reinterpret_cast<const sockaddr *>(&six)
+                                : reinterpret_cast<const sockaddr *>(&four);
+    const socklen_t addressSize = isSix ? sizeof six : sizeof four;
+    const std::uint64_t sizes[2] = {upload, download};
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The process joins its cgroup first: a socket belongs to the
+        // cgroup its maker was in when it was made.
+        const int joined = ::open(procs.c_str(), O_WRONLY | O_CLOEXEC);
+        if (joined < 0 || ::write(joined, "0", 1) != 1 || ::setns(ns, CLONE_NEWNET) != 0)
+            ::_exit(2);
+        const int socket = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        setTimeouts(socket);
+        if (::connect(socket, address, addressSize) != 0 ||
+            ::send(socket, sizes, sizeof sizes, MSG_NOSIGNAL) != sizeof sizes ||
+            !sendZeros(socket, upload) || !receiveCount(socket, download))
+            ::_exit(3);
+        // The peer closes first: the end of its data.
+        char after = 0;
+        if (::recv(socket, &after, 1, 0) != 0)
+            ::_exit(4);
+        ::close(socket);
+        ::_exit(0);
+    }
+    ::close(ns);
+    if (child < 0)
+        return false;
+    const int status = waitFor(child, 60);
+    if (status < 0)
+        killAndReap(child);
+    // The last packets have passed, and the service's next answer is read
+    // after them.
+    counters("priv0");
+    counters("wan0");
+    std::this_thread::sleep_for(Accounting::kFreshness);
+    return status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+LinkCounters AccountdScene::counters(const char *interface) const {
+    LinkCounters last{};
+    for (int read = 0; read < 50; ++read) {
+        QString output;
+        sh(QStringLiteral("ip netns exec %1 sh -c 'cd /sys/class/net/%2/statistics && cat "
+                          "rx_bytes tx_bytes rx_packets tx_packets'")
+               .arg(host, interface),
+           &output);
+        const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+        const LinkCounters now{lines.value(0).toULongLong(), lines.value(1).toULongLong(),
+                               lines.value(2).toULongLong(), lines.value(3).toULongLong()};
+        if (read > 0 && now.receivedBytes == last.receivedBytes && now.sentBytes == last.sentBytes)
+            return now;
+        last = now;
+        ::usleep(100000);
+    }
+    return last;
+}
+
+QString AccountdScene::startService() {
+    const QString logPath = folder_.filePath("service.log");
+    const int log = ::open(qPrintable(logPath), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int ns = ::open(qPrintable("/var/run/netns/" + host), O_RDONLY | O_CLOEXEC);
+    const std::string program = FLOWTALLY_ACCOUNTD;
+    const char *arguments[] = {"flowtally-accountd", "--cgroup-root",    root.c_str(),
+                               "--socket",           socketPath.c_str(), nullptr};
+    service_ = ::fork();
+    if (service_ == 0) {
+        // The service ends with the test, however the test ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::dup2(log, 1) < 0 || ::dup2(log, 2) < 0 || ::setns(ns, CLONE_NEWNET) != 0)
+            ::_exit(126);
+        ::execv(program.c_str(), const_cast<char **>(arguments));
+        ::_exit(127);
+    }
+    ::close(log);
+    ::close(ns);
+    if (service_ < 0)
+        return QStringLiteral("cannot start the service");
+    for (int waited = 0; waited < 100; ++waited) {
+        int status = 0;
+        if (::waitpid(service_, &status, WNOHANG) == service_) {
+            service_ = -1;
+            const QString said = serviceLog().trimmed().section('\n', -1);
+            if (said.contains("refused the counting programs") || said.contains("cannot attach"))
+                skip = "eBPF programs cannot load here: " + said;
+            return "the service ended at its start: " + said;
+        }
+        if (readAccountd(socketPath, std::chrono::milliseconds(500)).outcome ==
+            AccountdReading::Outcome::Counters)
+            return QString();
+        ::usleep(100000);
+    }
+    return QStringLiteral("the service never answered");
+}
+
+bool AccountdScene::serviceRunning() const {
+    return service_ > 0;
+}
+
+bool AccountdScene::stopService(int signal) {
+    if (service_ <= 0)
+        return true;
+    ::kill(service_, signal);
+    const int status = waitFor(service_, 10);
+    if (status < 0)
+        killAndReap(service_);
+    service_ = -1;
+    return status >= 0;
+}
+
+QString AccountdScene::serviceLog() const {
+    return QString::fromUtf8(readFile(folder_.filePath("service.log")));
+}
+
+std::string AccountdScene::askAs(std::uint32_t uid) const {
+    int through[2];
+    if (::pipe2(through, O_CLOEXEC) != 0)
+        return std::string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (uid != ::getuid() &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0))
+            ::_exit(2);
+        const int fd = connectTo(socketPath);
+        const std::string answer =
+            fd < 0 ? std::string() : sendAndRead(fd, std::string(kAccountdRequest));
+        const bool written = ::write(through[1], answer.data(), answer.size()) ==
+                             static_cast<ssize_t>(answer.size());
+        ::_exit(written ? 0 : 3);
+    }
+    ::close(through[1]);
+    std::string answer;
+    char buffer[65536];
+    for (;;) {
+        pollfd entry{through[0], POLLIN, 0};
+        if (::poll(&entry, 1, 10000) <= 0)
+            break;
+        const ssize_t got = ::read(through[0], buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(through[0]);
+    if (child > 0 && waitFor(child, 10) < 0)
+        killAndReap(child);
+    return answer;
+}
+
+AccountdCounters AccountdScene::countersAs(std::uint32_t uid) const {
+    std::string error;
+    const std::string text = askAs(uid);
+    const auto counters = readAccountdAnswer(text, &error);
+    if (!counters) {
+        ADD_FAILURE() << "no answer for " << uid << ": " << error << "\n" << text;
+        return AccountdCounters();
+    }
+    return *counters;
+}
+
+void AccountdSystemTest::SetUp() {
+    scene.emplace();
+    if (!scene->skip.isEmpty())
+        GTEST_SKIP() << scene->skip.toStdString();
+    ASSERT_EQ(scene->error, QString());
+    const QString failure = scene->startService();
+    if (!scene->skip.isEmpty())
+        GTEST_SKIP() << scene->skip.toStdString();
+    ASSERT_EQ(failure, QString()) << scene->serviceLog().toStdString();
+}
+
+void AccountdSystemTest::TearDown() {
+    if (HasFailure() && scene)
+        std::printf("The service's log:\n%s\n", qPrintable(scene->serviceLog()));
+    scene.reset();
+}
+
+AccountdCounter AccountdSystemTest::find(const AccountdCounters &counters,
+                                         const std::string &cgroup, const std::string &interface,
+                                         AccountdDirection direction, AccountdPeer peer) {
+    for (const AccountdCounter &counter : cgroup.empty() ? counters.totals : counters.cgroups)
+        if (counter.cgroup == cgroup && counter.interface == interface &&
+            counter.direction == direction && counter.peer == peer)
+            return counter;
+    AccountdCounter none;
+    none.cgroup = cgroup;
+    none.interface = interface;
+    none.direction = direction;
+    none.peer = peer;
+    return none;
+}
+
+} // namespace flowtally

@@ -1,0 +1,149 @@
+// The accounting without the window: samples in, figures out.
+#include "Meter.h"
+
+#include "DistantPast.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace flowtally {
+
+namespace {
+
+constexpr quint64 k2to32 = quint64(1) << 32, kGiB = quint64(1) << 30;
+const QString kHome = QStringLiteral("home"), kOffice = QStringLiteral("office");
+const QDateTime kBase = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+
+// A sample of the local source ('L') or the router's ('R') at `seconds`
+// after the base time.
+TrafficSample sample(char source, quint64 in, quint64 out, double seconds, double uptime = 0,
+                     const QString &service = kHome) {
+    TrafficSample sample{{SampleKey::InTraffic, in},
+                         {SampleKey::OutTraffic, out},
+                         {SampleKey::Uptime, uptime},
+                         {SampleKey::FireDate, kBase.addMSecs(qint64(seconds * 1000))},
+                         {SampleKey::PrimaryService, service},
+                         {SampleKey::Router, source == 'R' ? "gateway\n" : "myhost"}};
+    if (source == 'L')
+        sample.insert(SampleKey::PrimaryInterface, "eth0");
+    return sample;
+}
+
+// The time a counter had to grow is the longer of its source's clock and
+// the wall clock: neither a router whose up-time stands still nor a clock
+// set back makes a sound reading look too fast; a reading of unknown time
+// (settings of an older version) bounds nothing.
+TEST(CounterStep, TimeToGrowIsTheLongerOfBothClocks) {
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+    const CounterBase base{1000, {10, at}};
+    constexpr double kBytesPerSecond = 1000;
+    // clang-format off
+    const struct { CounterBase base; CounterMoment moment; quint64 value, counted; } cases[] = {
+        {base, {10, at.addSecs(2)}, 2900, 1900},      // up-time stands still
+        {base, {10, at.addSecs(2)}, 3100, 0},         // faster than 1000 a second
+        {base, {12, at.addSecs(-3600)}, 2900, 1900},  // the clock went back an hour
+        {{1000, {0, {}}}, {5, at}, quint64(1) << 50, (quint64(1) << 50) - 1000},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        CounterTrack track{c.base, std::nullopt};
+        EXPECT_EQ(stepCounter(track, c.value, c.moment, 64, kBytesPerSecond).counted, c.counted)
+            << c.value;
+    }
+}
+
+TEST(Meter, SequencesOfSamples) {
+    // Each sample of a sequence ('L'ocal or 'R'outer) and the totals after
+    // it; the in rate (K/s) is checked where given.
+    // clang-format off
+    struct Step { char source; quint64 in, out; double seconds, uptime; quint64 totalIn, totalOut; double rate = -1; };
+    const struct { const char *what; quint64 previous; std::vector<Step> steps; } cases[] = {
+        {"the first sample only sets the time, the second only records", 0,
+         {{'L', 900, 50, 0, 0, 0, 0}, {'L', 1000, 60, 2, 0, 0, 0},
+          {'L', 5000, 100, 4, 0, 4000, 40, 4000 / 2.0 / 1024}}},
+        {"an early sample (1.2 s) moves the time but loses no bytes", 1000,
+         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
+          {'L', 3000, 3000, 3.2, 0, 1000, 1000}, {'L', 5000, 5000, 4.7, 0, 4000, 4000, 3000 / 1.5 / 1024}}},
+        {"a counter of 0 is no reading", 1000,
+         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
+          {'L', 0, 2500, 4, 0, 1000, 1500}, {'L', 2600, 2600, 6, 0, 1600, 1600}}},
+        {"a local counter that fell, once the next sample bears it out, counts its new value",
+         50'000'000'000,
+         {{'L', 50'000'000'000, 0, 0, 0, 0, 0}, {'L', 50'000'001'000, 10, 2, 0, 1000, 0},
+          {'L', 300, 20, 4, 0, 1000, 20}, {'L', 400, 25, 6, 0, 1400, 25}}},
+        {"a change of source only records the new counters", 1000,
+         {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
+          {'R', 70'000, 80'000, 4, 500, 1000, 1000}, {'R', 71'000, 80'500, 6, 502, 2000, 1500},
+          {'L', 2500, 2500, 8, 0, 2000, 1500}}},
+        {"a router counter that fell wrapped, unless the up-time fell too", 0,
+         {{'R', k2to32 - 500, 1000, 0, 1000, 0, 0}, {'R', k2to32 - 500, 1000, 2, 1002, 0, 0},
+          {'R', 300, 1200, 4, 1004, 800, 200}, {'R', 100, 50, 6, 3, 900, 250}}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Meter meter;
+        meter.load(
+            {{"PrimaryService", kHome}, {"prevInVal", c.previous}, {"prevOutVal", c.previous}});
+        for (const Step &s : c.steps) {
+            const auto figures = meter.take(sample(s.source, s.in, s.out, s.seconds, s.uptime),
+                                            kHome, 250, kBase.addSecs(10));
+            EXPECT_EQ(meter.record().totalIn, s.totalIn) << "at " << s.seconds;
+            EXPECT_EQ(meter.record().totalOut, s.totalOut) << "at " << s.seconds;
+            if (s.rate >= 0) {
+                ASSERT_TRUE(figures);
+                EXPECT_DOUBLE_EQ(figures->inRate, s.rate);
+            }
+        }
+        // The source is stored with the counters, so a restart knows it.
+        EXPECT_EQ(meter.record().toMap().value("prevValSource").toString(),
+                  c.steps.back().source == 'L' ? "local" : "router");
+    }
+}
+
+// Samples of another network, or taken while the network changed, change
+// nothing; neither does a sample without a network.
+TEST(Meter, SamplesOfAnotherNetworkChangeNothing) {
+    Meter meter;
+    meter.load({{"PrimaryService", kHome}});
+    EXPECT_FALSE(meter.take(sample('L', 1000, 1000, 0), kHome, 250, kBase));
+    const QDateTime last = meter.lastFireDate();
+    EXPECT_FALSE(meter.take(sample('L', 9000, 9000, 2, 0, kOffice), kHome, 250, kBase));
+    EXPECT_FALSE(meter.take(sample('L', 9000, 9000, 3), kOffice, 250, kBase));
+    EXPECT_FALSE(meter.take(sample('L', 9000, 9000, 4), std::nullopt, 250, kBase));
+    EXPECT_EQ(meter.lastFireDate(), last);
+    EXPECT_EQ(meter.record().prevIn, 0u);
+}
+
+// Ten days into the period, three times the total in thirty; a period that
+// begins with this sample projects infinitely, and a clock that came back
+// before the reset date moves it back to now.
+TEST(Meter, ThirtyDayProjectionAndTheLimit) {
+    Meter meter;
+    meter.load({{"PrimaryService", kHome},
+                {"resetDate", kBase.addDays(-10)},
+                {"totalInBytes", 2 * kGiB},
+                {"totalOutBytes", kGiB / 2 - 1000},
+                {"prevInVal", quint64(1000)},
+                {"prevOutVal", quint64(1000)},
+                {"limitUnitsScale", kGiB}});
+    meter.take(sample('L', 1000, 1000, 0), kHome, 5, kBase);
+    const auto figures = meter.take(sample('L', 1000, 2000, 2), kHome, 5, kBase);
+    ASSERT_TRUE(figures);
+    EXPECT_EQ(figures->total, 2 * kGiB + kGiB / 2);
+    EXPECT_EQ(figures->limit, 5.0 * kGiB);
+    EXPECT_NEAR(figures->projection, 7.5 * kGiB, 7.5 * kGiB * 1e-6);
+
+    meter.load({{"resetDate", distantPast()}});
+    EXPECT_TRUE(std::isinf(meter.take(sample('L', 1000, 3000, 4), kHome, 5, kBase)->projection));
+    EXPECT_EQ(meter.record().resetDate, kBase);
+    meter.load({{"resetDate", kBase.addDays(2)}});
+    meter.take(sample('L', 1000, 4000, 6), kHome, 5, kBase);
+    EXPECT_EQ(meter.record().resetDate, kBase);
+}
+
+} // namespace
+
+} // namespace flowtally

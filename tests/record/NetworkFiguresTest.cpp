@@ -1,0 +1,102 @@
+// A network's figures at a moment: the projections where they can be had
+// and none where they cannot, the bytes counted in a billing cycle, and
+// totals that do not wrap.
+#include "NetworkFigures.h"
+
+#include "StoredRecord.h"
+
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace flowtally {
+
+namespace {
+
+QDateTime at(const char *iso) {
+    return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
+}
+
+TEST(NetworkFigures, ProjectionsAndTheBytesOfTheCycle) {
+    const QTimeZone berlin("Europe/Berlin");
+    const QDateTime now = at("2024-03-05T11:00:00Z");
+    constexpr quint64 kDay = 86400;
+    const struct {
+        const char *what;
+        NetworkRecord record;
+        std::optional<double> thirtyDays;
+        TrafficTotals counted; // in the cycle
+        std::optional<double> cycleEnd;
+    } cases[] = {
+        // Ten days since the reset: three times as much in thirty.
+        {"ten days",
+         storedRecord("n", now.addDays(-10), 2 * kDay, kDay, 0, 14),
+         9.0 * kDay,
+         {2 * kDay, kDay},
+         // The cycle began 20 days and 12 hours ago and lasts 29 days.
+         3.0 * kDay / 20.5 * 29},
+        {"reset at this moment", storedRecord("n", now, 1, 0), std::nullopt, {}, std::nullopt},
+        {"reset in the future",
+         storedRecord("n", now.addSecs(60), 1, 0),
+         std::nullopt,
+         {},
+         std::nullopt},
+        {"reset never", storedRecord("n", QDateTime(), 0, 0, 0, 14), std::nullopt, {}, 0.0},
+        // Reset by hand within the cycle: all of it is in the cycle.
+        {"reset after the cycle began",
+         storedRecord("n", at("2024-03-01T00:00:00Z"), 100, 20, 0, 14),
+         120.0 * 30 / 4.4583333333333333,
+         {100, 20},
+         120.0 / 20.5 * 29},
+        // Flowtally has not run since the cycle began.
+        {"reset before the cycle began",
+         storedRecord("n", at("2024-02-13T22:59:59Z"), 100, 20, 0, 14),
+         120.0 * 2592000 / 1771201,
+         {},
+         0.0},
+    };
+    for (const auto &c : cases) {
+        const NetworkFigures figures = figuresOf(c.record, now, berlin);
+        ASSERT_EQ(figures.thirtyDayProjection.has_value(), c.thirtyDays.has_value()) << c.what;
+        if (c.thirtyDays) {
+            EXPECT_NEAR(*figures.thirtyDayProjection, *c.thirtyDays, 1e-6 * *c.thirtyDays)
+                << c.what;
+        }
+        ASSERT_EQ(figures.cycle.has_value(), c.record.cycleStartDay != 0) << c.what;
+        if (!figures.cycle)
+            continue;
+        EXPECT_EQ(figures.cycle->counted, c.counted) << c.what;
+        ASSERT_EQ(figures.cycle->projectedTotal.has_value(), c.cycleEnd.has_value()) << c.what;
+        if (c.cycleEnd) {
+            EXPECT_NEAR(*figures.cycle->projectedTotal, *c.cycleEnd, 1e-6 * *c.cycleEnd) << c.what;
+        }
+    }
+
+    // At a cycle's first moment there is nothing to project from.
+    const QDateTime cycleStart = at("2024-03-04T23:00:00Z");
+    const NetworkFigures first =
+        figuresOf(storedRecord("n", cycleStart, 0, 0, 0, 5), cycleStart, berlin);
+    ASSERT_TRUE(first.cycle);
+    EXPECT_EQ(first.cycle->cycle.start, cycleStart);
+    EXPECT_FALSE(first.cycle->projectedTotal);
+}
+
+TEST(NetworkFigures, TotalsAreHeldAtTheLargestCount) {
+    constexpr quint64 kMost = std::numeric_limits<quint64>::max();
+    EXPECT_EQ(totalOf({kMost, 5}), kMost);
+    EXPECT_EQ(totalOf({kMost - 5, 5}), kMost);
+    EXPECT_EQ(totalOf({kMost - 6, 5}), kMost - 1);
+    // The cycle's projection stays finite however large the totals.
+    const QDateTime now = at("2024-03-05T11:00:00Z");
+    const NetworkFigures figures =
+        figuresOf(storedRecord("n", now.addDays(-1), kMost, kMost, 0, 5), now, QTimeZone::utc());
+    ASSERT_TRUE(figures.cycle && figures.cycle->projectedTotal);
+    EXPECT_TRUE(std::isfinite(*figures.cycle->projectedTotal));
+}
+
+} // namespace
+
+} // namespace flowtally
