@@ -9,6 +9,7 @@
 #include "SettingsKeys.h"
 #include "SnmpCommunityFile.h"
 #include "SnmpEnvironment.h"
+#include "SnmpObjects.h"
 #include "StatusTexts.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
@@ -52,9 +53,6 @@ bool mayAsk(const QString &address) {
     return isValidLocalIP(address) ||
            UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP) == address;
 }
-
-const QString kSysName = QStringLiteral("system.sysName.0");
-const QString kSysUpTime = QStringLiteral("system.sysUpTime.0");
 
 // The interface chosen for the router at the address, if one was.
 std::optional<InterfaceChoice> chosenInterface(const QString &address) {
@@ -153,15 +151,14 @@ std::optional<RouterSource::Reading> RouterSource::readRouter(const QString &add
                                                               quint32 index) {
     // Asked for as the per-object operations ask, answered under the
     // module's name.
-    const auto column = [index](const char *name) {
-        return QStringLiteral("IF-MIB::%1.%2").arg(QLatin1String(name)).arg(index);
-    };
-    const QString in32 = column("ifInOctets"), out32 = column("ifOutOctets");
-    const QString in64 = column("ifHCInOctets"), out64 = column("ifHCOutOctets");
-    const QString highSpeed = column("ifHighSpeed"), speed = column("ifSpeed");
-    const QString discontinuity = column("ifCounterDiscontinuityTime");
-    const std::optional<QString> output = getOutput(
-        address, {kSysUpTime, in64, out64, in32, out32, kSysName, highSpeed, speed, discontinuity});
+    using namespace SnmpObject;
+    const QString in32 = column(IfInOctets, index), out32 = column(IfOutOctets, index);
+    const QString in64 = column(IfHCInOctets, index), out64 = column(IfHCOutOctets, index);
+    const QString highSpeed = column(IfHighSpeed, index), speed = column(IfSpeed, index);
+    const QString discontinuity = column(IfCounterDiscontinuityTime, index);
+    const std::optional<QString> output =
+        getOutput(address, {SysUpTime.name, in64, out64, in32, out32, SysName.name, highSpeed,
+                            speed, discontinuity});
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (!reply)
         return std::nullopt;
@@ -218,13 +215,13 @@ std::optional<QString> RouterSource::SNMPWalk(const QString &oid) {
 bool RouterSource::SNMPWorksWith(const std::optional<QString> &address) {
     if (!given(address))
         return false;
-    const std::optional<QString> reply = SNMPGet(kSysName, address);
+    const std::optional<QString> reply = SNMPGet(SnmpObject::SysName.name, address);
     return reply && nameInReply(*reply);
 }
 
 Discovery::Answer RouterSource::routerAnswers(const QString &address) {
     QString errors;
-    const std::optional<QString> output = getOutput(address, {kSysName}, &errors);
+    const std::optional<QString> output = getOutput(address, {SnmpObject::SysName.name}, &errors);
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (reply && nameInReply(*reply))
         return {true, {}};
@@ -234,12 +231,12 @@ Discovery::Answer RouterSource::routerAnswers(const QString &address) {
 }
 
 QString RouterSource::SNMPConfiguredName() {
-    const std::optional<QString> reply = SNMPGet(kSysName);
+    const std::optional<QString> reply = SNMPGet(SnmpObject::SysName.name);
     return (reply ? nameInReply(*reply) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
 }
 
 double RouterSource::SNMPUptime() {
-    return uptimeInReply(SNMPGet(kSysUpTime));
+    return uptimeInReply(SNMPGet(SnmpObject::SysUpTime.name));
 }
 
 quint32 RouterSource::SNMPInterfaceIndex() {
@@ -250,7 +247,7 @@ RouterSource::Index RouterSource::routerInterfaceIndex() {
     const std::optional<InterfaceChoice> choice =
         chosenInterface(routerAddress_().value_or(QString()));
     const std::optional<QString> walk =
-        SNMPWalk(choice ? choice->object : QStringLiteral("ifDescr"));
+        SNMPWalk(choice ? choice->object : SnmpObject::IfDescr.name);
     if (!walk)
         return {};
     if (!choice)
@@ -261,23 +258,24 @@ RouterSource::Index RouterSource::routerInterfaceIndex() {
 
 quint32 RouterSource::SNMPIfIn() {
     const quint32 index = SNMPInterfaceIndex();
-    return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(index)));
+    return counterInReply(SNMPGet(SnmpObject::column(SnmpObject::IfInOctets, index)));
 }
 
 quint32 RouterSource::SNMPIfOut() {
     const quint32 index = SNMPInterfaceIndex();
-    return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index)));
+    return counterInReply(SNMPGet(SnmpObject::column(SnmpObject::IfOutOctets, index)));
 }
 
 QList<RouterInterface> RouterSource::routerInterfaces(const QString &address) {
-    const std::optional<QString> descriptions = walkAt(address, QStringLiteral("ifDescr"));
+    const std::optional<QString> descriptions = walkAt(address, SnmpObject::IfDescr.name);
     // A router that did not answer the first walk is not asked again.
     if (!descriptions)
         return {};
     QList<std::optional<QString>> walks;
-    for (const char *object :
-         {"ifName", "ifAlias", "ifHCInOctets", "ifHCOutOctets", "ifInOctets", "ifOutOctets"})
-        walks.append(walkAt(address, QLatin1String(object)));
+    using namespace SnmpObject;
+    for (const Object &object :
+         {IfName, IfAlias, IfHCInOctets, IfHCOutOctets, IfInOctets, IfOutOctets})
+        walks.append(walkAt(address, object.name));
     return routerInterfacesInWalks(descriptions, walks[0], walks[1], walks[2], walks[3], walks[4],
                                    walks[5]);
 }

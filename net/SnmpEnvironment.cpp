@@ -2,6 +2,7 @@
 
 #include "Environment.h"
 #include "ProgramRun.h"
+#include "SnmpObjects.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
 
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -20,19 +22,25 @@ namespace {
 constexpr std::chrono::milliseconds kTranslateWait{5000};
 const QByteArray kModules = "SNMPv2-MIB:IF-MIB";
 
-// The objects Flowtally asks a router for, in the forms it asks for them.
-const QStringList kObjects{QStringLiteral("system.sysName.0"),
-                           QStringLiteral("system.sysUpTime.0"),
-                           QStringLiteral("ifDescr"),
-                           QStringLiteral("IF-MIB::ifInOctets.1"),
-                           QStringLiteral("IF-MIB::ifOutOctets.1"),
-                           QStringLiteral("ifName"),
-                           QStringLiteral("ifAlias"),
-                           QStringLiteral("IF-MIB::ifHCInOctets.1"),
-                           QStringLiteral("IF-MIB::ifHCOutOctets.1")};
-// The four text objects must print as plain text, without quotes: the
-// display hint of DisplayString.
-constexpr int kPlainTextObjects = 4;
+// Every object the router source asks for, a column by its first row.
+QStringList queriedObjects() {
+    QStringList objects;
+    for (const SnmpObject::Object &scalar : SnmpObject::kScalars)
+        objects.append(scalar.name);
+    for (const SnmpObject::Object &column : SnmpObject::kColumns)
+        objects.append(SnmpObject::column(column, 1));
+    return objects;
+}
+
+// The text objects must print as plain text, without quotes: the display
+// hint of DisplayString.
+qsizetype textObjects() {
+    qsizetype texts = 0;
+    for (const QList<SnmpObject::Object> &objects : {SnmpObject::kScalars, SnmpObject::kColumns})
+        texts += std::count_if(objects.begin(), objects.end(),
+                               [](const SnmpObject::Object &object) { return object.text; });
+    return texts;
+}
 
 // The values the set-up settled, as the tools are given them.
 std::mutex settledMutex;
@@ -47,9 +55,10 @@ QStringList settled;
 bool toolsNameTheObjects(const QStringList &variables) {
     const QTemporaryDir noConfiguration;
     // Its standard error, collected, is not looked at.
+    const QStringList objects = queriedObjects();
     const ProgramOutcome translate = runProgram(
         {.path = Environment::current().toolPath(kSnmpTranslateTool),
-         .arguments = QStringList{QStringLiteral("-Td"), QStringLiteral("-IR")} + kObjects,
+         .arguments = QStringList{QStringLiteral("-Td"), QStringLiteral("-IR")} + objects,
          .environment =
              variables + QStringList{QStringLiteral("SNMPCONFPATH=") + noConfiguration.path()},
          .errors = ErrorText::Collected,
@@ -67,7 +76,7 @@ bool toolsNameTheObjects(const QStringList &variables) {
                  line.contains(QLatin1String("\"255a\"")))
             ++plainTexts;
     }
-    return names == kObjects.size() && plainTexts == kPlainTextObjects;
+    return names == objects.size() && plainTexts == textObjects();
 }
 
 } // namespace

@@ -16,6 +16,9 @@ namespace flowtally {
 
 namespace {
 
+// SNMPv2-MIB's sysName and IF-MIB's ifDescr, ifName and ifAlias.
+constexpr int kTextObjects = 4;
+
 // snmptranslate is the environment's, as every tool: here one that names the
 // objects only when MIBS names the modules, and reads no configuration file
 // of the system's.
@@ -32,9 +35,11 @@ TEST(SnmpEnvironment, AsksTheEnvironmentsSnmptranslate) {
             QStringLiteral("echo \"$@\" >> '%1'\n"
                            "[ \"$MIBS\" = SNMPv2-MIB:IF-MIB ] && [ -d \"$SNMPCONFPATH\" ] "
                            "|| exit 1\n"
-                           "for o in 1 2 3 4 5 6 7 8 9; do echo \"X-MIB::o$o\"; done\n"
-                           "for t in 1 2 3 4; do echo '  DISPLAY-HINT \"255a\"'; done")
-                .arg(asked)));
+                           "shift 2\n"
+                           "for o in \"$@\"; do echo \"X-MIB::$o\"; done\n"
+                           "for t in $(seq %2); do echo '  DISPLAY-HINT \"255a\"'; done")
+                .arg(asked)
+                .arg(kTextObjects)));
     EXPECT_EQ(setUpSnmpEnvironment(bundledMibFolder()), SnmpModules::SystemNamed);
     EXPECT_EQ(snmpToolVariables(), QStringList{"MIBS=SNMPv2-MIB:IF-MIB"});
     QFile file(asked);
@@ -50,9 +55,18 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     if (!QFile::exists("/usr/bin/snmptranslate"))
         GTEST_SKIP() << "the net-snmp tools are not installed";
     const QString bundled = bundledMibFolder();
-    QTemporaryDir full, empty, configured;
+    QTemporaryDir full, empty, configured, lacking;
     for (const QString name : {"SNMPv2-MIB.txt", "IF-MIB.txt"})
         ASSERT_TRUE(QFile::copy(QDir(bundled).filePath(name), full.filePath(name)));
+    // An IF-MIB of old, whose interfaces tell no counter discontinuity.
+    ASSERT_TRUE(QFile::copy(full.filePath("SNMPv2-MIB.txt"), lacking.filePath("SNMPv2-MIB.txt")));
+    QFile ifMib(full.filePath("IF-MIB.txt")), oldIfMib(lacking.filePath("IF-MIB.txt"));
+    ASSERT_TRUE(ifMib.open(QIODevice::ReadOnly) && oldIfMib.open(QIODevice::WriteOnly));
+    const QByteArray modules = ifMib.readAll();
+    ASSERT_TRUE(modules.contains("ifCounterDiscontinuityTime OBJECT-TYPE"));
+    oldIfMib.write(modules.left(modules.indexOf("ifCounterDiscontinuityTime OBJECT-TYPE")) +
+                   "END\n");
+    oldIfMib.close();
     // A configuration file of the user's that points the tools at modules.
     QFile configuration(configured.filePath("snmp.conf"));
     ASSERT_TRUE(configuration.open(QIODevice::WriteOnly));
@@ -64,7 +78,8 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     using Value = std::optional<QByteArray>;
     const QString oursText = "SNMPv2-MIB:IF-MIB";
     const QByteArray ours = "SNMPv2-MIB:IF-MIB", withModules = QFile::encodeName(full.path()),
-                     without = QFile::encodeName(empty.path());
+                     without = QFile::encodeName(empty.path()),
+                     withoutOne = QFile::encodeName(lacking.path());
     const struct {
         Value before[3]; // MIBS, MIBDIRS, SNMPCONFPATH
         SnmpModules expected;
@@ -73,6 +88,10 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
         // Loaded by the system's configuration; named in the environment.
         {{{}, withModules, without}, SnmpModules::System, {}},
         {{ours, withModules, {}}, SnmpModules::System, {}},
+        // Loaded, but without an object the router source asks for.
+        {{ours, withoutOne, {}},
+         SnmpModules::Bundled,
+         {"MIBDIRS=" + lacking.path() + ':' + bundled, "MIBS=" + oursText}},
         // Loaded by nothing (Debian's "mibs :"); not in the folders searched.
         {{"", withModules, {}}, SnmpModules::SystemNamed, {"MIBS=" + oursText}},
         {{{}, without, {}},
