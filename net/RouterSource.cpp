@@ -81,17 +81,18 @@ std::optional<QString> RouterSource::checkedReply(const QString &reply) {
 // from Flowtally's configuration file, never on its command line. None,
 // with a status text, and no run without a community or for an address
 // that may not be asked; a tool that did not run to its end printed nothing.
-std::optional<QString> RouterSource::snmpToolRun(const QString &tool, const QStringList &options,
-                                                 const QString &address, const QStringList &objects,
-                                                 QString *errors) {
+// Its standard error, when collected, comes back beside the output.
+ToolRunWithErrors RouterSource::snmpToolRun(const QString &tool, const QStringList &options,
+                                            const QString &address, const QStringList &objects,
+                                            ErrorText errors) {
     const std::optional<QString> community = communityPassword();
     if (!given(community)) {
         status_(StatusText::NoCommunity);
-        return std::nullopt;
+        return {};
     }
     if (!mayAsk(address)) {
         status_(StatusText::NotLocal);
-        return std::nullopt;
+        return {};
     }
     if (const Status written = writeSnmpCommunityFile(*community); !written.ok()) {
         static std::atomic<bool> logged = false;
@@ -100,30 +101,33 @@ std::optional<QString> RouterSource::snmpToolRun(const QString &tool, const QStr
                           .arg(written.message()));
         status_(isWritableSnmpCommunity(*community) ? StatusText::NoPrivateFolder
                                                     : StatusText::NoCommunity);
-        return std::nullopt;
+        return {};
     }
-    return directToolRun(Environment::current().toolPath(tool),
-                         options + QStringList{address} + objects,
-                         snmpToolVariables() << snmpCommunityVariable(), errors)
-        .value_or(QString());
+    const QString path = Environment::current().toolPath(tool);
+    const QStringList arguments = options + QStringList{address} + objects;
+    const QStringList variables = snmpToolVariables() << snmpCommunityVariable();
+    ToolRunWithErrors run = errors == ErrorText::Collected
+                                ? directToolRunWithErrors(path, arguments, variables)
+                                : ToolRunWithErrors{directToolRun(path, arguments, variables), {}};
+    run.output = run.output.value_or(QString());
+    return run;
 }
 
 // What a get of the objects printed ("(NO DATA)" for nothing); none when it
 // did not run.
-std::optional<QString> RouterSource::getOutput(const QString &address, const QStringList &objects,
-                                               QString *errors) {
-    const std::optional<QString> output =
-        snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
-    if (!output)
-        return std::nullopt;
-    return output->isEmpty() ? StatusText::NoData : *output;
+ToolRunWithErrors RouterSource::getOutput(const QString &address, const QStringList &objects,
+                                          ErrorText errors) {
+    ToolRunWithErrors run = snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
+    if (run.output && run.output->isEmpty())
+        run.output = StatusText::NoData;
+    return run;
 }
 
 // A walk of the object at the address, its status shown; none when it did
 // not run or the tool complained.
 std::optional<QString> RouterSource::walkAt(const QString &address, const QString &object) {
     const std::optional<QString> output =
-        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object});
+        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object}).output;
     return output ? checkedReply(*output) : std::nullopt;
 }
 
@@ -158,7 +162,8 @@ std::optional<RouterSource::Reading> RouterSource::readRouter(const QString &add
     const QString discontinuity = column(IfCounterDiscontinuityTime, index);
     const std::optional<QString> output =
         getOutput(address, {SysUpTime.name, in64, out64, in32, out32, SysName.name, highSpeed,
-                            speed, discontinuity});
+                            speed, discontinuity})
+            .output;
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (!reply)
         return std::nullopt;
@@ -195,7 +200,7 @@ std::optional<QString> RouterSource::SNMPGet(const QString &oid,
                                              const std::optional<QString> &atIP) {
     if (!given(atIP))
         return std::nullopt;
-    const std::optional<QString> output = getOutput(*atIP, {oid});
+    const std::optional<QString> output = getOutput(*atIP, {oid}).output;
     return output ? checkedReply(*output) : std::nullopt;
 }
 
@@ -220,14 +225,14 @@ bool RouterSource::SNMPWorksWith(const std::optional<QString> &address) {
 }
 
 Discovery::Answer RouterSource::routerAnswers(const QString &address) {
-    QString errors;
-    const std::optional<QString> output = getOutput(address, {SnmpObject::SysName.name}, &errors);
-    const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
+    const ToolRunWithErrors run =
+        getOutput(address, {SnmpObject::SysName.name}, ErrorText::Collected);
+    const std::optional<QString> reply = run.output ? checkedReply(*run.output) : std::nullopt;
     if (reply && nameInReply(*reply))
         return {true, {}};
     // The tool's own words, else what it printed in place of an answer.
-    return {false,
-            !errors.trimmed().isEmpty() ? errors.trimmed() : output.value_or(QString()).trimmed()};
+    const QString errors = run.errors.trimmed();
+    return {false, !errors.isEmpty() ? errors : run.output.value_or(QString()).trimmed()};
 }
 
 QString RouterSource::SNMPConfiguredName() {

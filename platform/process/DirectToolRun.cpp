@@ -5,26 +5,33 @@
 
 namespace flowtally {
 
+namespace {
+
+ToolRunWithErrors run(const QString &path, const QStringList &arguments,
+                      const QStringList &environment, ErrorText errors) {
+    // A program the tool left behind holding its pipes is not waited for.
+    const ProgramOutcome run = runProgram(
+        {.path = path, .arguments = arguments, .environment = environment, .errors = errors},
+        RunEnd::ProgramEnded);
+    if (!run.started.ok() || run.timedOut)
+        return {};
+    return {decodeUtf8(run.output), QString::fromUtf8(run.errors)};
+}
+
+} // namespace
+
 std::optional<QString> directToolRun(const QString &path, const QStringList &arguments) {
-    return directToolRun(path, arguments, {}, nullptr);
+    return directToolRun(path, arguments, {});
 }
 
 std::optional<QString> directToolRun(const QString &path, const QStringList &arguments,
-                                     const QStringList &environment, QString *errors) {
-    if (errors)
-        errors->clear();
-    // A program the tool left behind holding its pipes is not waited for.
-    const ProgramOutcome run =
-        runProgram({.path = path,
-                    .arguments = arguments,
-                    .environment = environment,
-                    .errors = errors ? ErrorText::Collected : ErrorText::Shared},
-                   RunEnd::ProgramEnded);
-    if (!run.started.ok() || run.timedOut)
-        return std::nullopt;
-    if (errors)
-        *errors = QString::fromUtf8(run.errors);
-    return decodeUtf8(run.output);
+                                     const QStringList &environment) {
+    return run(path, arguments, environment, ErrorText::Shared).output;
+}
+
+ToolRunWithErrors directToolRunWithErrors(const QString &path, const QStringList &arguments,
+                                          const QStringList &environment) {
+    return run(path, arguments, environment, ErrorText::Collected);
 }
 
 } // namespace flowtally
