@@ -12,12 +12,14 @@
 
 namespace flowtally {
 
-using Stream = ChildProcess::Stream;
+using Stream = ProgramRun::Stream;
 
 namespace {
 
 // Where the launch failure is handled, as the framed block has always named it.
 constexpr int kHandlerLine = 160;
+// The tool's end is noticed within one slice of the wait.
+constexpr std::chrono::milliseconds kWaitSlice{10};
 const QString kOperationName =
     QStringLiteral("-[SynchronousTaskWrapper(privateMethods) executeTaskWithErrors:]");
 
@@ -53,12 +55,6 @@ SynchronousTaskWrapper::SynchronousTaskWrapper(const QString &path, const QStrin
     setResultObject(std::make_unique<QByteArray>());
 }
 
-SynchronousTaskWrapper::~SynchronousTaskWrapper() {
-    // The read handlers point back at this runner: the task, which kills and
-    // reaps a tool still running, goes before anything else.
-    setTask(nullptr);
-}
-
 std::optional<QString> SynchronousTaskWrapper::validTaskPath(const QString &tool) {
     bool isDirectory = false;
     if (entryExists(tool, &isDirectory) && !isDirectory)
@@ -74,26 +70,22 @@ std::optional<QString> SynchronousTaskWrapper::validTaskPath(const QString &tool
 
 std::optional<QByteArray>
 SynchronousTaskWrapper::executeTaskWithErrors(std::optional<QString> *errors) {
-    setTask(std::make_unique<ChildProcess>());
-    task()->setReadHandler(Stream::Output, [this](const QByteArray &chunk) { getData(chunk); });
-    task()->readInBackground(Stream::Output);
-    if (errors) {
-        task()->setReadHandler(Stream::Error,
-                               [this](const QByteArray &chunk) { getErrorData(chunk); });
-        task()->readInBackground(Stream::Error);
-    }
-
-    const Status launch = task()->start(*taskPath(), arguments(),
-                                        errors ? ChildProcess::ErrorStream::Piped
-                                               : ChildProcess::ErrorStream::Inherited);
+    setTask(std::make_unique<ProgramRun>());
+    const Status launch =
+        task()->start({.path = *taskPath(),
+                       .arguments = arguments(),
+                       .errors = errors ? ErrorText::Collected : ErrorText::Shared});
     if (!launch.ok()) {
         logLaunchFailure(launch.errorNumber());
         setResultObject(nullptr);
     } else {
+        const ProgramRun::ChunkHandler deliver = [this](Stream stream, const QByteArray &chunk) {
+            stream == Stream::Output ? getData(chunk) : getErrorData(chunk);
+        };
         // Standard error is waited for too when it is collected, so that its
         // last lines are not lost to the moment the tool was seen to end.
         while ((task()->isRunning() || !done() || (errors && !errorsDone())) && !task()->timedOut())
-            task()->runEvents(ChildProcess::kLongestWait);
+            task()->runEvents(kWaitSlice, deliver);
         task()->closeStream(Stream::Output);
         if (errors)
             task()->closeStream(Stream::Error);
@@ -104,8 +96,6 @@ SynchronousTaskWrapper::executeTaskWithErrors(std::optional<QString> *errors) {
                           .arg(task()->terminationStatus())
                           .arg(argumentListDescription(arguments())));
         }
-        task()->removeReadHandler(Stream::Output);
-        task()->removeReadHandler(Stream::Error);
     }
 
     if (errors)
@@ -115,16 +105,10 @@ SynchronousTaskWrapper::executeTaskWithErrors(std::optional<QString> *errors) {
     return *resultObject();
 }
 
+// A stream's end closes it in the run; only the flag is left to set.
 void SynchronousTaskWrapper::getData(const QByteArray &chunk) {
-    if (!chunk.isEmpty()) {
-        resultObject()->append(chunk);
-        setDone(false);
-        task()->readInBackground(Stream::Output);
-        return;
-    }
-    task()->removeReadHandler(Stream::Output);
-    task()->closeStream(Stream::Output);
-    setDone(true);
+    resultObject()->append(chunk);
+    setDone(chunk.isEmpty());
 }
 
 void SynchronousTaskWrapper::getErrorData(const QByteArray &chunk) {
@@ -132,13 +116,8 @@ void SynchronousTaskWrapper::getErrorData(const QByteArray &chunk) {
         if (!errorObject())
             setErrorObject(std::make_unique<QByteArray>());
         errorObject()->append(chunk);
-        setErrorsDone(false);
-        task()->readInBackground(Stream::Error);
-        return;
     }
-    task()->removeReadHandler(Stream::Error);
-    task()->closeStream(Stream::Error);
-    setErrorsDone(true);
+    setErrorsDone(chunk.isEmpty());
 }
 
 void SynchronousTaskWrapper::logLaunchFailure(int error) const {

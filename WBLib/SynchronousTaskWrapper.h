@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "ProgramRun.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,15 +27,16 @@ class SynchronousTaskWrapper {
     static std::optional<QByteArray> execute(const QString &tool, const QStringList &withArgs,
                                              std::optional<QString> *errors);
 
-    ~SynchronousTaskWrapper();
+    // Its task kills and reaps a tool that still runs.
+    ~SynchronousTaskWrapper() = default;
     SynchronousTaskWrapper(const SynchronousTaskWrapper &) = delete;
     SynchronousTaskWrapper &operator=(const SynchronousTaskWrapper &) = delete;
 
   private:
     SynchronousTaskWrapper(const QString &path, const QStringList &arguments);
 
-    ChildProcess *task() const { return _task.get(); }
-    void setTask(std::unique_ptr<ChildProcess> task) { _task = std::move(task); }
+    ProgramRun *task() const { return _task.get(); }
+    void setTask(std::unique_ptr<ProgramRun> task) { _task = std::move(task); }
     const QStringList &arguments() const { return _arguments; }
     void setArguments(const QStringList &arguments) { _arguments = arguments; }
     const std::optional<QString> &taskPath() const { return _taskPath; }
@@ -55,7 +56,7 @@ class SynchronousTaskWrapper {
     void getErrorData(const QByteArray &chunk);
     void logLaunchFailure(int error) const;
 
-    std::unique_ptr<ChildProcess> _task;
+    std::unique_ptr<ProgramRun> _task;
     QStringList _arguments;
     std::optional<QString> _taskPath;
     std::unique_ptr<QByteArray> _resultObject;

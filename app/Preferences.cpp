@@ -149,7 +149,8 @@ void WindowController::doRouterInterfacePopUp() {
     else
         choices.remove(interfaceListAddress);
     defaults().setObject(SettingsKey::RouterInterface, choices);
-    defaults().synchronize();
+    if (const Status written = defaults().synchronize(); !written.ok())
+        emit statusText(written.message());
 }
 
 } // namespace flowtally

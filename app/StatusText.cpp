@@ -25,7 +25,9 @@ void AppDelegate::handleSetInfoText(const QString &text) {
 }
 
 void AppDelegate::showConsoleLog() {
-    launchLogViewer();
+    // The person asked for a window: say why none comes (the log has it too).
+    if (const Status launched = launchLogViewer(); !launched.ok())
+        doSetInfoText(launched.message());
 }
 
 } // namespace flowtally

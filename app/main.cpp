@@ -73,7 +73,9 @@ int main(int argc, char **argv) {
         controller.mainWindowWidget()->show();
     controller.applicationDidFinishLaunching();
     const int status = QApplication::exec();
-    UserDefaults::standardUserDefaults().synchronize();
+    // A failed write has been logged by the store; at quit nothing more can
+    // be done about it.
+    UserDefaults::standardUserDefaults().synchronize().ignore();
     awaitSnmpEnvironment();
     // The community stays in the settings only; the next start writes the
     // tools' file again.

@@ -22,10 +22,10 @@
 // Usage: bench_silent_router [seconds of the second window, 10 to 600;
 //                             default 120]
 #include "AppDelegate.h"
-#include "ChildProcess.h"
 #include "Figures.h"
 #include "MainLoop.h"
 #include "NetworkScene.h"
+#include "ProgramRun.h"
 #include "SnmpEnvironment.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
@@ -126,7 +126,7 @@ void measureWindow(CountedWrites &environment, const std::string &window, int se
                    bool marked) {
     const CpuTimes start = cpuTimes();
     const double mainStart = mainThreadSeconds();
-    const QHash<QString, ChildProcess::ProgramCost> costsBefore = ChildProcess::programCosts();
+    const QHash<QString, ProgramRun::ProgramCost> costsBefore = ProgramRun::programCosts();
     const int writesBefore = environment.settingsWrites;
     if (marked) {
         std::printf("measuring\n");
@@ -138,7 +138,7 @@ void measureWindow(CountedWrites &environment, const std::string &window, int se
     qApp->removeEventFilter(&painted);
     const CpuTimes end = cpuTimes();
     const double mainThread = mainThreadSeconds() - mainStart;
-    const QHash<QString, ChildProcess::ProgramCost> costs = ChildProcess::programCosts();
+    const QHash<QString, ProgramRun::ProgramCost> costs = ProgramRun::programCosts();
     const int writes = environment.settingsWrites - writesBefore;
     if (marked) {
         std::printf("measured\n");
@@ -154,7 +154,7 @@ void measureWindow(CountedWrites &environment, const std::string &window, int se
     double toolsCpu = 0;
     quint64 ticks = 0;
     for (auto cost = costs.constBegin(); cost != costs.constEnd(); ++cost) {
-        const ChildProcess::ProgramCost before = costsBefore.value(cost.key());
+        const ProgramRun::ProgramCost before = costsBefore.value(cost.key());
         const Tool tool{QFileInfo(cost.key()).fileName(), cost->runs - before.runs,
                         double((cost->cpu - before.cpu).count()) / 1e6};
         if (tool.runs == 0)
@@ -194,16 +194,20 @@ void measureWindow(CountedWrites &environment, const std::string &window, int se
     for (auto widget = painted.paints.constBegin(); widget != painted.paints.constEnd(); ++widget)
         std::printf("    %-40s %6.2f\n", qPrintable(widget.key()), widget.value() * perTick / 1e3);
 
-    printFigure("silent router, " + window + ": ticks a minute", double(ticks) * 60 / seconds, "", 1);
-    printFigure("silent router, " + window + ": CPU a tick, Flowtally and tools", (own + children) * perTick, "ms");
+    printFigure("silent router, " + window + ": ticks a minute", double(ticks) * 60 / seconds, "",
+                1);
+    printFigure("silent router, " + window + ": CPU a tick, Flowtally and tools",
+                (own + children) * perTick, "ms");
     printFigure("silent router, " + window + ": CPU a tick, Flowtally's own", own * perTick, "ms");
-    printFigure("silent router, " + window + ": CPU a tick, Flowtally's main thread", mainThread * perTick, "ms");
+    printFigure("silent router, " + window + ": CPU a tick, Flowtally's main thread",
+                mainThread * perTick, "ms");
     for (const Tool &tool : tools)
-        printFigure("silent router, " + window + ": CPU a tick, " + tool.name.toStdString(), tool.cpu * perTick,
-                    "ms");
+        printFigure("silent router, " + window + ": CPU a tick, " + tool.name.toStdString(),
+                    tool.cpu * perTick, "ms");
     printFigure("silent router, " + window + ": CPU a minute, Flowtally and tools",
                 (own + children) * 60 / seconds * 1e3, "ms", 1);
-    printFigure("silent router, " + window + ": paint events a tick", painted.total * perTick / 1e3, "", 2);
+    printFigure("silent router, " + window + ": paint events a tick", painted.total * perTick / 1e3,
+                "", 2);
     if (marked)
         printFigure("settings writes an hour, constant traffic", writes * 3600.0 / seconds, "", 0);
 }

@@ -32,7 +32,7 @@ Status HistoryStore::bytesSince(const QString &network, const QDateTime &periodS
                                 TrafficTotals *totals) {
     *totals = {};
     if (!periodStart.isValid())
-        return Status::error(
+        return Status::invalidArgument(
             QStringLiteral("summing the traffic history needs a valid period start"));
     qint64 id = 0;
     Status status = findNetwork(network, false, &id);
@@ -46,7 +46,7 @@ Status HistoryStore::buckets(Tier tier, BucketStart bucketStart, qint64 surelyWi
                              QList<HistoryBucket> *buckets) {
     buckets->clear();
     if (!from.isValid() || !to.isValid())
-        return Status::error(
+        return Status::invalidArgument(
             QStringLiteral("reading the traffic history needs a valid time range"));
     qint64 id = 0;
     SqliteStatement *select = nullptr;

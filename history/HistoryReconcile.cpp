@@ -70,7 +70,7 @@ Status HistoryStore::reconcile(const QString &network, const QDateTime &periodSt
     if (!periodStart.isValid() || periodStart.toSecsSinceEpoch() <= 0)
         return {};
     if (network.isEmpty() || !at.isValid())
-        return Status::error(
+        return Status::invalidArgument(
             QStringLiteral("reconciling the traffic history needs a network and a valid time"));
     const qint64 start = periodStart.toSecsSinceEpoch();
     return write([&] {

@@ -83,17 +83,18 @@ Status readLayout(SqliteDatabase &database, Layout *layout) {
 Status unusable(const SqliteDatabase &database, const Layout &layout) {
     const QString file = database.path();
     if (layout.version > kHistoryLayout)
-        return Status::error(QStringLiteral("the traffic history %1 comes from a newer Flowtally "
-                                            "(layout %2; this one knows up to %3)")
-                                 .arg(file)
-                                 .arg(layout.version)
-                                 .arg(kHistoryLayout));
+        return Status::notSupported(
+            QStringLiteral("the traffic history %1 comes from a newer Flowtally "
+                           "(layout %2; this one knows up to %3)")
+                .arg(file)
+                .arg(layout.version)
+                .arg(kHistoryLayout));
     // The first layout has the hourly and daily tables, the second the
     // networks too; a file whose version says more than its tables do is
     // another program's.
     const int tablesOfLayout = layout.version <= 0 ? 0 : layout.version == 1 ? 2 : 3;
     if ((layout.version <= 0 && layout.hasTables) || layout.historyTables < tablesOfLayout)
-        return Status::error(
+        return Status::corrupt(
             QStringLiteral("%1 is another program's database, not a traffic history").arg(file));
     return {};
 }
@@ -132,13 +133,14 @@ Status checkHistoryLayout(SqliteDatabase &database) {
         return status;
     const QString file = database.path();
     if (layout.version <= 0)
-        return Status::error(
+        return Status::notFound(
             QStringLiteral("the traffic history %1 is empty: Flowtally has not written it yet")
                 .arg(file));
-    return Status::error(QStringLiteral("the traffic history %1 has an older layout (%2): start "
-                                        "Flowtally once to bring it up to date")
-                             .arg(file)
-                             .arg(layout.version));
+    return Status::notSupported(
+        QStringLiteral("the traffic history %1 has an older layout (%2): start "
+                       "Flowtally once to bring it up to date")
+            .arg(file)
+            .arg(layout.version));
 }
 
 } // namespace flowtally

@@ -39,12 +39,13 @@ Status makeFolderOf(const QString &path) {
 
 Status checkEntry(const HistoryEntry &entry) {
     if (entry.network.isEmpty() || !entry.at.isValid())
-        return Status::error(
+        return Status::invalidArgument(
             QStringLiteral("a traffic history entry needs a network and a valid time"));
     if (entry.in > kLargestCount || entry.out > kLargestCount)
-        return Status::error(QStringLiteral("the traffic history cannot count %1 bytes of %2")
-                                 .arg(std::max(entry.in, entry.out))
-                                 .arg(entry.network));
+        return Status::invalidArgument(
+            QStringLiteral("the traffic history cannot count %1 bytes of %2")
+                .arg(std::max(entry.in, entry.out))
+                .arg(entry.network));
     return {};
 }
 
@@ -65,7 +66,7 @@ Status HistoryStore::open(const QString &path, const Options &options,
     Status status;
     if (options.readOnly) {
         if (!QFileInfo::exists(path))
-            return Status::error(QStringLiteral("there is no traffic history at %1").arg(path));
+            return Status::notFound(QStringLiteral("there is no traffic history at %1").arg(path));
         status = database->open(SqliteDatabase::Access::ReadOnly, options.busyTimeout);
         if (status.ok())
             status = checkHistoryLayout(*database);
@@ -96,8 +97,8 @@ Status HistoryStore::statement(Tier tier, const char *pattern, SqliteStatement *
 
 Status HistoryStore::write(const std::function<Status()> &work) {
     if (options_.readOnly)
-        return Status::error(QStringLiteral("the traffic history %1 is open for reading only")
-                                 .arg(database_->path()));
+        return Status::refused(QStringLiteral("the traffic history %1 is open for reading only")
+                                   .arg(database_->path()));
     const Status status = database_->transaction(work);
     if (!status.ok())
         networkIds_.clear(); // networks the failed work added are gone with it
@@ -225,7 +226,8 @@ Status HistoryStore::add(const std::vector<HistoryEntry> &entries) {
 
 Status HistoryStore::prune(const QDateTime &now) {
     if (!now.isValid())
-        return Status::error(QStringLiteral("pruning the traffic history needs a valid time"));
+        return Status::invalidArgument(
+            QStringLiteral("pruning the traffic history needs a valid time"));
     const QDateTime local = now.toTimeZone(options_.zone);
     const std::pair<Tier, QDateTime> limits[] = {{Tier::Hours, local.addDays(-kHourlyDays)},
                                                  {Tier::Days, local.addYears(-kDailyYears)}};
@@ -244,7 +246,7 @@ Status HistoryStore::prune(const QDateTime &now) {
 
 Status HistoryStore::nameNetwork(const QString &network, const QString &name) {
     if (network.isEmpty())
-        return Status::error(
+        return Status::invalidArgument(
             QStringLiteral("naming a network in the traffic history needs its identifier"));
     return write([&] {
         SqliteStatement *upsert = nullptr;

@@ -60,20 +60,20 @@ Status SqliteDatabase::failure(int code) const {
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return Status::error(
+        return Status::refused(
             QStringLiteral("the traffic history %1 is locked by another program").arg(file));
     case SQLITE_NOTADB:
-        return Status::error(
+        return Status::corrupt(
             QStringLiteral("%1 is not a traffic history: it is not an SQLite database, or a "
                            "damaged one")
                 .arg(file));
     case SQLITE_CORRUPT:
-        return Status::error(QStringLiteral("the traffic history %1 is damaged").arg(file));
+        return Status::corrupt(QStringLiteral("the traffic history %1 is damaged").arg(file));
     case SQLITE_READONLY:
-        return Status::error(
+        return Status::refused(
             QStringLiteral("the traffic history %1 cannot be written: it is read-only").arg(file));
     case SQLITE_FULL:
-        return Status::error(
+        return Status::ioError(
             QStringLiteral("the disk that holds the traffic history %1 is full").arg(file));
     case SQLITE_CANTOPEN:
         return Status::systemError(QStringLiteral("cannot open the traffic history %1").arg(file),
@@ -84,13 +84,13 @@ Status SqliteDatabase::failure(int code) const {
             sqlite3_system_errno(handle_));
     }
     if (code == SQLITE_CONSTRAINT_CHECK)
-        return Status::error(
+        return Status::invalidArgument(
             QStringLiteral("a byte count in the traffic history %1 would exceed the largest it "
                            "can hold")
                 .arg(file));
-    return Status::error(QStringLiteral("the traffic history %1 failed: %2")
-                             .arg(file, QString::fromUtf8(handle_ ? sqlite3_errmsg(handle_)
-                                                                  : sqlite3_errstr(code))));
+    return Status::ioError(QStringLiteral("the traffic history %1 failed: %2")
+                               .arg(file, QString::fromUtf8(handle_ ? sqlite3_errmsg(handle_)
+                                                                    : sqlite3_errstr(code))));
 }
 
 } // namespace flowtally

@@ -9,6 +9,7 @@
 #include "SettingsKeys.h"
 #include "SnmpCommunityFile.h"
 #include "SnmpEnvironment.h"
+#include "SnmpObjects.h"
 #include "StatusTexts.h"
 #include "SystemLog.h"
 #include "ToolPaths.h"
@@ -53,9 +54,6 @@ bool mayAsk(const QString &address) {
            UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP) == address;
 }
 
-const QString kSysName = QStringLiteral("system.sysName.0");
-const QString kSysUpTime = QStringLiteral("system.sysUpTime.0");
-
 // The interface chosen for the router at the address, if one was.
 std::optional<InterfaceChoice> chosenInterface(const QString &address) {
     return InterfaceChoice::fromMap(UserDefaults::standardUserDefaults()
@@ -83,17 +81,18 @@ std::optional<QString> RouterSource::checkedReply(const QString &reply) {
 // from Flowtally's configuration file, never on its command line. None,
 // with a status text, and no run without a community or for an address
 // that may not be asked; a tool that did not run to its end printed nothing.
-std::optional<QString> RouterSource::snmpToolRun(const QString &tool, const QStringList &options,
-                                                 const QString &address, const QStringList &objects,
-                                                 QString *errors) {
+// Its standard error, when collected, comes back beside the output.
+ToolRunWithErrors RouterSource::snmpToolRun(const QString &tool, const QStringList &options,
+                                            const QString &address, const QStringList &objects,
+                                            ErrorText errors) {
     const std::optional<QString> community = communityPassword();
     if (!given(community)) {
         status_(StatusText::NoCommunity);
-        return std::nullopt;
+        return {};
     }
     if (!mayAsk(address)) {
         status_(StatusText::NotLocal);
-        return std::nullopt;
+        return {};
     }
     if (const Status written = writeSnmpCommunityFile(*community); !written.ok()) {
         static std::atomic<bool> logged = false;
@@ -102,30 +101,33 @@ std::optional<QString> RouterSource::snmpToolRun(const QString &tool, const QStr
                           .arg(written.message()));
         status_(isWritableSnmpCommunity(*community) ? StatusText::NoPrivateFolder
                                                     : StatusText::NoCommunity);
-        return std::nullopt;
+        return {};
     }
-    return directToolRun(Environment::current().toolPath(tool),
-                         options + QStringList{address} + objects,
-                         snmpToolVariables() << snmpCommunityVariable(), errors)
-        .value_or(QString());
+    const QString path = Environment::current().toolPath(tool);
+    const QStringList arguments = options + QStringList{address} + objects;
+    const QStringList variables = snmpToolVariables() << snmpCommunityVariable();
+    ToolRunWithErrors run = errors == ErrorText::Collected
+                                ? directToolRunWithErrors(path, arguments, variables)
+                                : ToolRunWithErrors{directToolRun(path, arguments, variables), {}};
+    run.output = run.output.value_or(QString());
+    return run;
 }
 
 // What a get of the objects printed ("(NO DATA)" for nothing); none when it
 // did not run.
-std::optional<QString> RouterSource::getOutput(const QString &address, const QStringList &objects,
-                                               QString *errors) {
-    const std::optional<QString> output =
-        snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
-    if (!output)
-        return std::nullopt;
-    return output->isEmpty() ? StatusText::NoData : *output;
+ToolRunWithErrors RouterSource::getOutput(const QString &address, const QStringList &objects,
+                                          ErrorText errors) {
+    ToolRunWithErrors run = snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
+    if (run.output && run.output->isEmpty())
+        run.output = StatusText::NoData;
+    return run;
 }
 
 // A walk of the object at the address, its status shown; none when it did
 // not run or the tool complained.
 std::optional<QString> RouterSource::walkAt(const QString &address, const QString &object) {
     const std::optional<QString> output =
-        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object});
+        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object}).output;
     return output ? checkedReply(*output) : std::nullopt;
 }
 
@@ -155,15 +157,15 @@ RouterSource::readRouter(const QString &address, quint32 index,
                          std::optional<Discovery::Answer> &nameAnswer) {
     // Asked for as the per-object operations ask, answered under the
     // module's name.
-    const auto column = [index](const char *name) {
-        return QStringLiteral("IF-MIB::%1.%2").arg(QLatin1String(name)).arg(index);
-    };
-    const QString in32 = column("ifInOctets"), out32 = column("ifOutOctets");
-    const QString in64 = column("ifHCInOctets"), out64 = column("ifHCOutOctets");
-    const QString highSpeed = column("ifHighSpeed"), speed = column("ifSpeed");
-    const QString discontinuity = column("ifCounterDiscontinuityTime");
-    const std::optional<QString> output = getOutput(
-        address, {kSysUpTime, in64, out64, in32, out32, kSysName, highSpeed, speed, discontinuity});
+    using namespace SnmpObject;
+    const QString in32 = column(IfInOctets, index), out32 = column(IfOutOctets, index);
+    const QString in64 = column(IfHCInOctets, index), out64 = column(IfHCOutOctets, index);
+    const QString highSpeed = column(IfHighSpeed, index), speed = column(IfSpeed, index);
+    const QString discontinuity = column(IfCounterDiscontinuityTime, index);
+    const std::optional<QString> output =
+        getOutput(address, {SysUpTime.name, in64, out64, in32, out32, SysName.name, highSpeed,
+                            speed, discontinuity})
+            .output;
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (!reply)
         return std::nullopt;
@@ -202,7 +204,7 @@ std::optional<QString> RouterSource::SNMPGet(const QString &oid,
                                              const std::optional<QString> &atIP) {
     if (!given(atIP))
         return std::nullopt;
-    const std::optional<QString> output = getOutput(*atIP, {oid});
+    const std::optional<QString> output = getOutput(*atIP, {oid}).output;
     return output ? checkedReply(*output) : std::nullopt;
 }
 
@@ -222,28 +224,28 @@ std::optional<QString> RouterSource::SNMPWalk(const QString &oid) {
 bool RouterSource::SNMPWorksWith(const std::optional<QString> &address) {
     if (!given(address))
         return false;
-    const std::optional<QString> reply = SNMPGet(kSysName, address);
+    const std::optional<QString> reply = SNMPGet(SnmpObject::SysName.name, address);
     return reply && nameInReply(*reply);
 }
 
 Discovery::Answer RouterSource::routerAnswers(const QString &address) {
-    QString errors;
-    const std::optional<QString> output = getOutput(address, {kSysName}, &errors);
-    const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
+    const ToolRunWithErrors run =
+        getOutput(address, {SnmpObject::SysName.name}, ErrorText::Collected);
+    const std::optional<QString> reply = run.output ? checkedReply(*run.output) : std::nullopt;
     if (reply && nameInReply(*reply))
         return {true, {}};
     // The tool's own words, else what it printed in place of an answer.
-    return {false,
-            !errors.trimmed().isEmpty() ? errors.trimmed() : output.value_or(QString()).trimmed()};
+    const QString errors = run.errors.trimmed();
+    return {false, !errors.isEmpty() ? errors : run.output.value_or(QString()).trimmed()};
 }
 
 QString RouterSource::SNMPConfiguredName() {
-    const std::optional<QString> reply = SNMPGet(kSysName);
+    const std::optional<QString> reply = SNMPGet(SnmpObject::SysName.name);
     return (reply ? nameInReply(*reply) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
 }
 
 double RouterSource::SNMPUptime() {
-    return uptimeInReply(SNMPGet(kSysUpTime));
+    return uptimeInReply(SNMPGet(SnmpObject::SysUpTime.name));
 }
 
 quint32 RouterSource::SNMPInterfaceIndex() {
@@ -254,7 +256,7 @@ RouterSource::Index RouterSource::routerInterfaceIndex() {
     const std::optional<InterfaceChoice> choice =
         chosenInterface(routerAddress_().value_or(QString()));
     const std::optional<QString> walk =
-        SNMPWalk(choice ? choice->object : QStringLiteral("ifDescr"));
+        SNMPWalk(choice ? choice->object : SnmpObject::IfDescr.name);
     if (!walk)
         return {};
     if (!choice)
@@ -265,23 +267,24 @@ RouterSource::Index RouterSource::routerInterfaceIndex() {
 
 quint32 RouterSource::SNMPIfIn() {
     const quint32 index = SNMPInterfaceIndex();
-    return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(index)));
+    return counterInReply(SNMPGet(SnmpObject::column(SnmpObject::IfInOctets, index)));
 }
 
 quint32 RouterSource::SNMPIfOut() {
     const quint32 index = SNMPInterfaceIndex();
-    return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index)));
+    return counterInReply(SNMPGet(SnmpObject::column(SnmpObject::IfOutOctets, index)));
 }
 
 QList<RouterInterface> RouterSource::routerInterfaces(const QString &address) {
-    const std::optional<QString> descriptions = walkAt(address, QStringLiteral("ifDescr"));
+    const std::optional<QString> descriptions = walkAt(address, SnmpObject::IfDescr.name);
     // A router that did not answer the first walk is not asked again.
     if (!descriptions)
         return {};
     QList<std::optional<QString>> walks;
-    for (const char *object :
-         {"ifName", "ifAlias", "ifHCInOctets", "ifHCOutOctets", "ifInOctets", "ifOutOctets"})
-        walks.append(walkAt(address, QLatin1String(object)));
+    using namespace SnmpObject;
+    for (const Object &object :
+         {IfName, IfAlias, IfHCInOctets, IfHCOutOctets, IfInOctets, IfOutOctets})
+        walks.append(walkAt(address, object.name));
     return routerInterfacesInWalks(descriptions, walks[0], walks[1], walks[2], walks[3], walks[4],
                                    walks[5]);
 }

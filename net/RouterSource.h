@@ -1,7 +1,9 @@
 #pragma once
 
+#include "DirectToolRun.h"
 #include "Discovery.h"
 #include "InterfaceIndexCache.h"
+#include "ProgramRun.h"
 #include "ToolReplies.h"
 #include "TrafficSource.h"
 
@@ -76,11 +78,11 @@ class RouterSource : public TrafficSource {
     std::optional<Reading> readRouter(const QString &address, quint32 index,
                                       std::optional<Discovery::Answer> &nameAnswer);
     std::optional<QString> checkedReply(const QString &reply);
-    std::optional<QString> snmpToolRun(const QString &tool, const QStringList &options,
-                                       const QString &address, const QStringList &objects,
-                                       QString *errors = nullptr);
-    std::optional<QString> getOutput(const QString &address, const QStringList &objects,
-                                     QString *errors = nullptr);
+    ToolRunWithErrors snmpToolRun(const QString &tool, const QStringList &options,
+                                  const QString &address, const QStringList &objects,
+                                  ErrorText errors = ErrorText::Shared);
+    ToolRunWithErrors getOutput(const QString &address, const QStringList &objects,
+                                ErrorText errors = ErrorText::Shared);
     std::optional<QString> walkAt(const QString &address, const QString &object);
 
     StatusSink status_;

@@ -25,10 +25,11 @@ Status readCount(const QString &option, const QString &value, int most, int *cou
     bool ok = false;
     const int number = value.toInt(&ok, 10);
     if (!ok || number < 1 || number > most)
-        return Status::error(QStringLiteral("%1 takes a whole number from 1 to %2, not '%3'")
-                                 .arg(option)
-                                 .arg(most)
-                                 .arg(value));
+        return Status::invalidArgument(
+            QStringLiteral("%1 takes a whole number from 1 to %2, not '%3'")
+                .arg(option)
+                .arg(most)
+                .arg(value));
     *count = number;
     return {};
 }
@@ -50,9 +51,9 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
             else if (i + 1 < arguments.size())
                 value = arguments[++i];
             else
-                return Status::error(QStringLiteral("%1 needs a value").arg(name));
+                return Status::invalidArgument(QStringLiteral("%1 needs a value").arg(name));
         } else if (attached) {
-            return Status::error(QStringLiteral("%1 takes no value").arg(name));
+            return Status::invalidArgument(QStringLiteral("%1 takes no value").arg(name));
         }
 
         Status status;
@@ -61,7 +62,7 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
         else if (name == QLatin1String("--months"))
             status = readCount(name, value, kMostMonths, &parsed.months);
         else if (name == QLatin1String("--network") && value.isEmpty())
-            status = Status::error(
+            status = Status::invalidArgument(
                 QStringLiteral("--network needs a service identifier or a network's name"));
         else if (name == QLatin1String("--network"))
             parsed.network = value;
@@ -76,22 +77,24 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
         else if (name == QLatin1String("--version"))
             parsed.version = true;
         else if (name.startsWith(QLatin1Char('-')) && name != QLatin1String("-"))
-            status = Status::error(QStringLiteral("unknown option '%1'").arg(name));
+            status = Status::invalidArgument(QStringLiteral("unknown option '%1'").arg(name));
         else
-            status = Status::error(QStringLiteral("unexpected argument '%1'").arg(name));
+            status = Status::invalidArgument(QStringLiteral("unexpected argument '%1'").arg(name));
         if (!status.ok())
             return status;
     }
 
     for (const ReportFormat format : formats) {
         if (format != formats.first())
-            return Status::error(QStringLiteral("choose one of --json, --csv and --oneline"));
+            return Status::invalidArgument(
+                QStringLiteral("choose one of --json, --csv and --oneline"));
     }
     if (!formats.isEmpty())
         parsed.format = formats.first();
     if (parsed.format == ReportFormat::OneLine && (parsed.days > 0 || parsed.months > 0))
-        return Status::error(QStringLiteral("--oneline shows no tables: leave out --days and "
-                                            "--months"));
+        return Status::invalidArgument(
+            QStringLiteral("--oneline shows no tables: leave out --days and "
+                           "--months"));
     *options = parsed;
     return {};
 }

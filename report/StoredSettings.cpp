@@ -14,14 +14,14 @@ Status readStoredSettings(const QString &path, std::optional<StoredSettings> *se
         return {};
     // Anything else (a folder, a pipe, a device) might never end or never answer.
     if (!file.isFile())
-        return Status::error(QStringLiteral("the settings file %1 is not a file").arg(path));
+        return Status::notSupported(QStringLiteral("the settings file %1 is not a file").arg(path));
     if (!file.isReadable())
-        return Status::error(QStringLiteral("the settings file %1 cannot be read").arg(path));
+        return Status::refused(QStringLiteral("the settings file %1 cannot be read").arg(path));
     if (file.size() == 0)
-        return Status::error(QStringLiteral("the settings file %1 is empty").arg(path));
+        return Status::corrupt(QStringLiteral("the settings file %1 is empty").arg(path));
     const std::optional<QVariantMap> stored = dictionaryWithContentsOfFile(path);
     if (!stored)
-        return Status::error(
+        return Status::corrupt(
             QStringLiteral("the settings file %1 is damaged: it is not a property list that "
                            "Flowtally reads")
                 .arg(path));

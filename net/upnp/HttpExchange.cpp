@@ -37,7 +37,7 @@ Status exchangeHttp(const HttpRequest &request, const QString &localAddress,
     QHostAddress address;
     if (request.url.scheme() != QLatin1String("http") || !address.setAddress(request.url.host()) ||
         address.protocol() != QAbstractSocket::IPv4Protocol)
-        return Status::error(
+        return Status::invalidArgument(
             QStringLiteral("%1 is not http to an IPv4 address").arg(request.url.toString()));
     const int port = request.url.port(80);
     const QString peer = QStringLiteral("%1:%2").arg(address.toString()).arg(port);
@@ -47,20 +47,20 @@ Status exchangeHttp(const HttpRequest &request, const QString &localAddress,
     const qsizetype most = 2 * (limits.headerBytes + limits.bodyBytes);
     socket.setReadBufferSize(most + 1);
     if (!localAddress.isEmpty() && !socket.bind(QHostAddress(localAddress), 0))
-        return Status::error(
+        return Status::ioError(
             QStringLiteral("cannot send from %1: %2").arg(localAddress, socket.errorString()));
     socket.connectToHost(address, quint16(port));
     if (!socket.waitForConnected(remainingMs(deadline)))
-        return Status::error(QStringLiteral("no connection to %1: %2")
-                                 .arg(peer, deadline.hasExpired() ? QStringLiteral("out of time")
-                                                                  : socket.errorString()));
+        return Status::ioError(QStringLiteral("no connection to %1: %2")
+                                   .arg(peer, deadline.hasExpired() ? QStringLiteral("out of time")
+                                                                    : socket.errorString()));
     socket.write(requestBytes(request, address, port));
     while (socket.bytesToWrite() > 0)
         if (!socket.waitForBytesWritten(remainingMs(deadline)))
-            return Status::error(QStringLiteral("the request to %1 was not sent: %2")
-                                     .arg(peer, deadline.hasExpired()
-                                                    ? QStringLiteral("out of time")
-                                                    : socket.errorString()));
+            return Status::ioError(QStringLiteral("the request to %1 was not sent: %2")
+                                       .arg(peer, deadline.hasExpired()
+                                                      ? QStringLiteral("out of time")
+                                                      : socket.errorString()));
 
     QByteArray received;
     bool closed = false;
@@ -68,21 +68,21 @@ Status exchangeHttp(const HttpRequest &request, const QString &localAddress,
         received += socket.read(most + 1 - received.size());
         const HttpReply read = readHttpReply(received, closed, limits);
         if (read.state == HttpReply::State::Failed)
-            return Status::error(QStringLiteral("%1 answered %2").arg(peer, read.failure));
+            return Status::corrupt(QStringLiteral("%1 answered %2").arg(peer, read.failure));
         if (read.state == HttpReply::State::Complete) {
             *reply = read;
             return Status::success();
         }
         if (closed)
-            return Status::error(QStringLiteral("%1 answered no whole reply").arg(peer));
+            return Status::corrupt(QStringLiteral("%1 answered no whole reply").arg(peer));
         if (deadline.hasExpired())
-            return Status::error(QStringLiteral("%1 answered no whole reply in time").arg(peer));
+            return Status::ioError(QStringLiteral("%1 answered no whole reply in time").arg(peer));
         if (socket.waitForReadyRead(remainingMs(deadline)))
             continue;
         if (socket.error() == QAbstractSocket::RemoteHostClosedError)
             closed = true;
         else if (socket.error() != QAbstractSocket::SocketTimeoutError)
-            return Status::error(QStringLiteral("%1: %2").arg(peer, socket.errorString()));
+            return Status::ioError(QStringLiteral("%1: %2").arg(peer, socket.errorString()));
     }
 }
 

@@ -27,21 +27,22 @@ SoapResult callSoap(const UpnpService &service, const QString &action, const QSt
     HttpReply reply;
     const Status exchanged = exchangeHttp(request, localAddress, deadline, &reply);
     if (!exchanged.ok()) {
-        result.status = Status::error(QStringLiteral("%1: %2").arg(action, exchanged.message()));
+        result.status =
+            exchanged.rephrased(QStringLiteral("%1: %2").arg(action, exchanged.message()));
         return result;
     }
     const SoapAnswer answer = readSoapAnswer(reply.body, action);
     if (answer.kind == SoapAnswer::Kind::Fault || reply.status != 200) {
         // An error status with a fault says why; without one, the status does.
         result.refused = true;
-        result.status = Status::error(QStringLiteral("%1: %2").arg(
+        result.status = Status::refused(QStringLiteral("%1: %2").arg(
             action, answer.kind == SoapAnswer::Kind::Fault
                         ? answer.failure
                         : QStringLiteral("HTTP status %1").arg(reply.status)));
         return result;
     }
     if (answer.kind == SoapAnswer::Kind::Malformed) {
-        result.status = Status::error(QStringLiteral("%1: %2").arg(action, answer.failure));
+        result.status = Status::corrupt(QStringLiteral("%1: %2").arg(action, answer.failure));
         return result;
     }
     result.arguments = answer.arguments;

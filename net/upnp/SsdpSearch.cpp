@@ -50,17 +50,17 @@ Status searchSsdp(const SsdpSearch &search, QList<SsdpDatagram> *datagrams) {
     const QHostAddress local = search.localAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4)
                                                              : QHostAddress(search.localAddress);
     if (!isIpv4(to) || !isIpv4(local))
-        return Status::error(QStringLiteral("an SSDP search needs IPv4 addresses"));
+        return Status::invalidArgument(QStringLiteral("an SSDP search needs IPv4 addresses"));
 
     QUdpSocket socket;
     socket.setProxy(QNetworkProxy::NoProxy);
     if (!socket.bind(local, 0))
-        return Status::error(
+        return Status::ioError(
             QStringLiteral("no SSDP socket at %1: %2").arg(local.toString(), socket.errorString()));
     if (!unicast) {
         socket.setSocketOption(QAbstractSocket::MulticastTtlOption, 2);
         if (!search.localAddress.isEmpty() && !setMulticastInterface(socket, local))
-            return Status::error(QStringLiteral("no multicast from %1").arg(search.localAddress));
+            return Status::ioError(QStringLiteral("no multicast from %1").arg(search.localAddress));
     }
 
     const QDeadlineTimer deadline(search.listen);

@@ -25,11 +25,11 @@ Status countIn(const SoapResult &result, const QString &action, const QString &n
                quint64 *value) {
     const auto found = result.arguments.constFind(name);
     if (found == result.arguments.constEnd())
-        return Status::error(QStringLiteral("%1: no %2 in the answer").arg(action, name));
+        return Status::corrupt(QStringLiteral("%1: no %2 in the answer").arg(action, name));
     const std::optional<quint64> count = unsignedArgument(*found);
     if (!count)
-        return Status::error(QStringLiteral("%1: %2 \"%3\" is not a count")
-                                 .arg(action, name, found->simplified().left(40)));
+        return Status::corrupt(QStringLiteral("%1: %2 \"%3\" is not a count")
+                                   .arg(action, name, found->simplified().left(40)));
     *value = *count;
     return Status::success();
 }
@@ -106,8 +106,8 @@ Status standardCounters(const UpnpDevice &device, const QDeadlineTimer &deadline
 }
 
 Status failedAt(const UpnpDevice &device, const Status &status) {
-    return Status::error(QStringLiteral("UPnP at %1: %2")
-                             .arg(device.counters.control.authority(), status.message()));
+    return status.rephrased(QStringLiteral("UPnP at %1: %2")
+                                .arg(device.counters.control.authority(), status.message()));
 }
 
 } // namespace
@@ -122,13 +122,13 @@ Status describeUpnpDevice(const QUrl &location, const QString &localAddress,
     const Status fetched =
         exchangeHttp(request, localAddress, requestDeadline(deadline, requestBound), &reply);
     if (!fetched.ok())
-        return Status::error(QStringLiteral("%1: %2").arg(where, fetched.message()));
+        return fetched.rephrased(QStringLiteral("%1: %2").arg(where, fetched.message()));
     if (reply.status != 200)
-        return Status::error(QStringLiteral("%1: HTTP status %2").arg(where).arg(reply.status));
+        return Status::refused(QStringLiteral("%1: HTTP status %2").arg(where).arg(reply.status));
     DeviceDescription description;
     const Status read = readDeviceDescription(reply.body, location, &description);
     if (!read.ok())
-        return Status::error(QStringLiteral("%1: %2").arg(where, read.message()));
+        return read.rephrased(QStringLiteral("%1: %2").arg(where, read.message()));
 
     UpnpDevice found;
     found.address = QHostAddress(location.host()).toString();
@@ -168,7 +168,7 @@ Status discoverUpnpDevices(const UpnpSearchOptions &options, QList<UpnpDevice> *
     QList<SsdpDatagram> datagrams;
     const Status searched = searchSsdp(search, &datagrams);
     if (!searched.ok())
-        return Status::error(QStringLiteral("UPnP search: %1").arg(searched.message()));
+        return searched.rephrased(QStringLiteral("UPnP search: %1").arg(searched.message()));
 
     QStringList refused;
     QList<QUrl> locations;
@@ -180,7 +180,7 @@ Status discoverUpnpDevices(const UpnpSearchOptions &options, QList<UpnpDevice> *
             continue;
         if (status.ok() && !options.typedAddress.isEmpty() &&
             QHostAddress(datagram.from) != QHostAddress(options.typedAddress))
-            status = Status::error(QStringLiteral("not the address asked"));
+            status = Status::refused(QStringLiteral("not the address asked"));
         if (status.ok())
             status = followableLocation(answer.location, datagram.from, options.typedAddress);
         if (!status.ok()) {
@@ -218,10 +218,10 @@ Status discoverUpnpDevices(const UpnpSearchOptions &options, QList<UpnpDevice> *
         *refusals = refused;
     *devices = found;
     if (found.isEmpty())
-        return Status::error(refused.isEmpty() ? QStringLiteral("no UPnP gateway answered")
-                                               : QStringLiteral("no UPnP gateway described "
-                                                                "itself; %1")
-                                                     .arg(refused.last()));
+        return Status::notFound(refused.isEmpty() ? QStringLiteral("no UPnP gateway answered")
+                                                  : QStringLiteral("no UPnP gateway described "
+                                                                   "itself; %1")
+                                                        .arg(refused.last()));
     return Status::success();
 }
 

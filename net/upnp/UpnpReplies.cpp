@@ -14,7 +14,7 @@ constexpr qsizetype kNameCharacters = 128;
 const QString kServicePrefix = QStringLiteral("urn:schemas-upnp-org:service:");
 
 Status tooLong(const char *what) {
-    return Status::error(QStringLiteral("%1 over %2 bytes").arg(what).arg(kUpnpTextLimit));
+    return Status::refused(QStringLiteral("%1 over %2 bytes").arg(what).arg(kUpnpTextLimit));
 }
 
 // The IPv4 address of a URL's host; none for a name or an IPv6 address.
@@ -49,16 +49,16 @@ Status openXml(QXmlStreamReader &xml, const QByteArray &text, const QString &roo
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::DTD:
-            return Status::error(QStringLiteral("XML with a document type declaration"));
+            return Status::refused(QStringLiteral("XML with a document type declaration"));
         case QXmlStreamReader::StartElement:
             if (xml.name() != root)
-                return Status::error(QStringLiteral("XML whose root is not %1").arg(root));
+                return Status::corrupt(QStringLiteral("XML whose root is not %1").arg(root));
             return Status::success();
         default:
             break;
         }
     }
-    return Status::error(QStringLiteral("XML: %1").arg(xml.errorString()));
+    return Status::corrupt(QStringLiteral("XML: %1").arg(xml.errorString()));
 }
 
 // Reads to the document's end, so that nothing after what was taken goes
@@ -67,7 +67,7 @@ Status closeXml(QXmlStreamReader &xml) {
     while (!xml.atEnd())
         xml.readNext();
     if (xml.hasError())
-        return Status::error(QStringLiteral("XML: %1").arg(xml.errorString()));
+        return Status::corrupt(QStringLiteral("XML: %1").arg(xml.errorString()));
     return Status::success();
 }
 
@@ -100,9 +100,9 @@ class DescriptionReader {
         if (!status.ok())
             return status;
         if (!deviceSeen)
-            return Status::error(QStringLiteral("a description without a device"));
+            return Status::corrupt(QStringLiteral("a description without a device"));
         if (found_.udn.isEmpty())
-            return Status::error(QStringLiteral("a description without the device's UDN"));
+            return Status::corrupt(QStringLiteral("a description without the device's UDN"));
         const QUrl base = urlBase.isEmpty() ? location_ : location_.resolved(QUrl(urlBase));
         std::optional<UpnpService> counters;
         for (const Service &service : services_) {
@@ -121,8 +121,8 @@ class DescriptionReader {
                 found_.connections.append(UpnpService{service.type, control});
         }
         if (!counters)
-            return Status::error(QStringLiteral("a description without a "
-                                                "WANCommonInterfaceConfig service"));
+            return Status::notSupported(QStringLiteral("a description without a "
+                                                       "WANCommonInterfaceConfig service"));
         found_.counters = *counters;
         *description = found_;
         return Status::success();
@@ -138,15 +138,16 @@ class DescriptionReader {
         if (service.control.isEmpty() || !control.isValid() ||
             control.scheme() != QLatin1String("http") || !control.userInfo().isEmpty() || !host ||
             *host != ipv4Host(location_) || control.port(80) != location_.port(80))
-            return Status::error(QStringLiteral("the control URL \"%1\" of %2 leaves %3")
-                                     .arg(service.control.left(kNameCharacters), service.type,
-                                          location_.authority()));
+            return Status::refused(QStringLiteral("the control URL \"%1\" of %2 leaves %3")
+                                       .arg(service.control.left(kNameCharacters), service.type,
+                                            location_.authority()));
         return Status::success();
     }
 
     Status readDevice(int depth) {
         if (depth > kDeviceDepth)
-            return Status::error(QStringLiteral("devices nested deeper than %1").arg(kDeviceDepth));
+            return Status::refused(
+                QStringLiteral("devices nested deeper than %1").arg(kDeviceDepth));
         while (xml_.readNextStartElement()) {
             const auto name = xml_.name();
             if (depth == 0 && name == QLatin1String("UDN")) {
@@ -281,7 +282,7 @@ Status readSsdpAnswer(const QByteArray &datagram, SsdpAnswer *answer) {
             line.chop(1);
     const QByteArray &statusLine = lines.value(0);
     if (!statusLine.startsWith("HTTP/1.") || statusLine.mid(8, 5).trimmed() != "200")
-        return Status::error(QStringLiteral("not an SSDP answer"));
+        return Status::corrupt(QStringLiteral("not an SSDP answer"));
     SsdpAnswer read;
     QByteArray location;
     for (qsizetype i = 1; i < lines.size() && !lines.at(i).isEmpty(); ++i) {
@@ -301,9 +302,9 @@ Status readSsdpAnswer(const QByteArray &datagram, SsdpAnswer *answer) {
     read.location = QUrl(QString::fromUtf8(location), QUrl::StrictMode);
     if (location.isEmpty() || !read.location.isValid() || read.location.isRelative() ||
         read.location.scheme() != QLatin1String("http") || read.location.host().isEmpty())
-        return Status::error(QStringLiteral("an SSDP answer without an http LOCATION"));
+        return Status::corrupt(QStringLiteral("an SSDP answer without an http LOCATION"));
     if (read.searchTarget.isEmpty())
-        return Status::error(QStringLiteral("an SSDP answer without ST"));
+        return Status::corrupt(QStringLiteral("an SSDP answer without ST"));
     *answer = read;
     return Status::success();
 }
@@ -313,14 +314,14 @@ Status followableLocation(const QUrl &location, const QString &answeredFrom,
     const std::optional<QHostAddress> host = ipv4Host(location);
     const QString shown = location.toString().left(kNameCharacters);
     if (location.scheme() != QLatin1String("http") || !location.userInfo().isEmpty() || !host)
-        return Status::error(
+        return Status::refused(
             QStringLiteral("the LOCATION %1 is not http to an IPv4 address").arg(shown));
     if (*host != QHostAddress(answeredFrom))
-        return Status::error(QStringLiteral("the LOCATION %1 is not at %2, which answered")
-                                 .arg(shown, answeredFrom));
+        return Status::refused(QStringLiteral("the LOCATION %1 is not at %2, which answered")
+                                   .arg(shown, answeredFrom));
     const QString address = host->toString();
     if (!isValidLocalIP(address) && (typedAddress.isEmpty() || *host != QHostAddress(typedAddress)))
-        return Status::error(QStringLiteral("%1 is not a local address").arg(address));
+        return Status::refused(QStringLiteral("%1 is not a local address").arg(address));
     return Status::success();
 }
 

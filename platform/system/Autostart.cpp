@@ -99,7 +99,7 @@ Status setStartsAtLogin(bool on) {
         const QString reason = !entry.readable ? QStringLiteral("it cannot be read")
                                : on            ? QStringLiteral("it tells the desktop to skip it")
                                                : QStringLiteral("it starts Flowtally at login");
-        return Status::error(
+        return Status::refused(
             QStringLiteral("%1 was not written by Flowtally and is left as it is: %2")
                 .arg(path, reason));
     }

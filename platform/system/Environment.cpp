@@ -127,7 +127,7 @@ Status Environment::writeFileAtomically(const QString &path, const QByteArray &d
     const QFileInfo file(path);
     const QString folder = file.absolutePath();
     if (!QDir().mkpath(folder))
-        return Status::error(QStringLiteral("cannot make the folder %1").arg(folder));
+        return Status::ioError(QStringLiteral("cannot make the folder %1").arg(folder));
     const int folderFd =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)

@@ -68,7 +68,7 @@ Status replaceFileIn(int folder, const QString &name, const QByteArray &data, co
     if (ownerOnly && !isOwnersOnly(fd)) {
         ::close(fd);
         ::unlinkat(folder, temporary.constData(), 0);
-        return Status::error(
+        return Status::refused(
             QStringLiteral("cannot make %1 readable by this user alone").arg(path));
     }
     if (!writeAll(fd, data) || ::fsync(fd) != 0) {

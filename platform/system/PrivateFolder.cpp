@@ -67,7 +67,7 @@ PrivateFolder &PrivateFolder::operator=(PrivateFolder &&other) noexcept {
 
 Status PrivateFolder::open(const QString &path, PrivateFolder *folder) {
     if (path.isEmpty() || QDir::isRelativePath(path))
-        return Status::error(QStringLiteral("\"%1\" is no absolute folder").arg(path));
+        return Status::invalidArgument(QStringLiteral("\"%1\" is no absolute folder").arg(path));
     const QString clean = QDir::cleanPath(path);
     const QByteArray bytes = QFile::encodeName(clean);
     QDir().mkpath(QFileInfo(clean).absolutePath());
@@ -76,7 +76,7 @@ Status PrivateFolder::open(const QString &path, PrivateFolder *folder) {
     const int fd = ::open(bytes.constData(), kFolderFlags);
     if (fd < 0) {
         if (errno == ELOOP || errno == ENOTDIR)
-            return Status::error(clean + QLatin1Char(' ') + kindOf(AT_FDCWD, bytes));
+            return Status::refused(clean + QLatin1Char(' ') + kindOf(AT_FDCWD, bytes));
         return Status::systemError(QStringLiteral("cannot open the folder %1").arg(clean), errno);
     }
     struct stat status {};
@@ -84,7 +84,7 @@ Status PrivateFolder::open(const QString &path, PrivateFolder *folder) {
         ::fstat(fd, &status) != 0 ? QStringLiteral("cannot be looked at") : notPrivate(status);
     if (!problem.isEmpty()) {
         ::close(fd);
-        return Status::error(clean + QLatin1Char(' ') + problem);
+        return Status::refused(clean + QLatin1Char(' ') + problem);
     }
     *folder = PrivateFolder(fd, clean);
     return Status::success();
@@ -140,12 +140,12 @@ Status PrivateFolder::subfolder(const QString &name, PrivateFolder *folder) cons
         }
         ::close(fd);
         if (::unlinkat(fd_, entry.constData(), AT_REMOVEDIR) != 0 && errno != ENOENT)
-            return Status::error(path + QLatin1Char(' ') + notPrivate(status) +
-                                 QStringLiteral(" and holds files"));
+            return Status::refused(path + QLatin1Char(' ') + notPrivate(status) +
+                                   QStringLiteral(" and holds files"));
     }
-    return Status::error(QStringLiteral("cannot make the folder %1: something keeps taking its "
-                                        "place")
-                             .arg(path));
+    return Status::refused(QStringLiteral("cannot make the folder %1: something keeps taking its "
+                                          "place")
+                               .arg(path));
 }
 
 Status PrivateFolder::openFile(const QString &name, int *descriptor) const {
@@ -172,7 +172,7 @@ Status PrivateFolder::openFile(const QString &name, int *descriptor) const {
         }
         ::close(fd);
     }
-    return Status::error(
+    return Status::refused(
         QStringLiteral("cannot open %1: something keeps taking its place").arg(path));
 }
 

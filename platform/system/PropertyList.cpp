@@ -181,26 +181,26 @@ PlistNode nodeOfValue(const QVariant &value) {
 
 Status propertyListFromData(const QByteArray &data, QVariant *value) {
     if (data.isEmpty())
-        return Status::error(QStringLiteral("the text is empty"));
+        return Status::corrupt(QStringLiteral("the text is empty"));
     if (quint64(data.size()) > std::numeric_limits<uint32_t>::max())
-        return Status::error(QStringLiteral("larger than 4 GiB"));
+        return Status::notSupported(QStringLiteral("larger than 4 GiB"));
     if (plist_is_binary(data.constData(), uint32_t(data.size())))
-        return Status::error(
+        return Status::notSupported(
             QStringLiteral("a binary property list, which Flowtally does not read"));
     if (data.contains('\0'))
-        return Status::error(QStringLiteral("the text holds a NUL byte"));
+        return Status::corrupt(QStringLiteral("the text holds a NUL byte"));
     if (nestsDeeperThan(std::string_view(data.constData(), size_t(data.size())),
                         kPropertyListDepthLimit))
-        return Status::error(
+        return Status::refused(
             QStringLiteral("nested deeper than %1 levels").arg(kPropertyListDepthLimit));
     plist_t raw = nullptr;
     plist_from_xml(data.constData(), uint32_t(data.size()), &raw);
     PlistNode root(raw);
     if (!root)
-        return Status::error(QStringLiteral("not an XML property list"));
+        return Status::corrupt(QStringLiteral("not an XML property list"));
     std::optional<QVariant> converted = valueOfNode(root.get());
     if (!converted)
-        return Status::error(QStringLiteral("a value of a kind Flowtally does not keep"));
+        return Status::notSupported(QStringLiteral("a value of a kind Flowtally does not keep"));
     *value = std::move(*converted);
     return Status::success();
 }
@@ -211,7 +211,7 @@ Status dictionaryFromData(const QByteArray &data, QVariantMap *dictionary) {
     if (!read.ok())
         return read;
     if (root.typeId() != QMetaType::QVariantMap)
-        return Status::error(QStringLiteral("the root is not a dictionary"));
+        return Status::corrupt(QStringLiteral("the root is not a dictionary"));
     *dictionary = root.toMap();
     return Status::success();
 }

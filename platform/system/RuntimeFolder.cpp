@@ -29,7 +29,7 @@ Status openRuntimeFolder(PrivateFolder *folder) {
     Environment &environment = Environment::current();
     const QString named = environment.runtimeFolder();
     const Status session = named.isEmpty()
-                               ? Status::error(QStringLiteral("XDG_RUNTIME_DIR is not set"))
+                               ? Status::notFound(QStringLiteral("XDG_RUNTIME_DIR is not set"))
                                : PrivateFolder::open(named, folder);
     if (session.ok()) {
         sayChoice({});
@@ -38,8 +38,8 @@ Status openRuntimeFolder(PrivateFolder *folder) {
     const QString own = environment.ownRuntimeFolder();
     const Status owned = PrivateFolder::open(own, folder);
     if (!owned.ok())
-        return Status::error(QStringLiteral("no private folder for runtime files: %1; %2")
-                                 .arg(session.message(), owned.message()));
+        return owned.rephrased(QStringLiteral("no private folder for runtime files: %1; %2")
+                                   .arg(session.message(), owned.message()));
     sayChoice(QStringLiteral("Runtime files go to %1: %2").arg(own, session.message()));
     return owned;
 }

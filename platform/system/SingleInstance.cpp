@@ -59,7 +59,8 @@ SingleInstance::~SingleInstance() {
     delete requests_;
     if (listenFd_ >= 0) {
         ::close(listenFd_);
-        folder_.remove(kSocketName);
+        // A socket left behind is replaced by the next start, which holds the lock.
+        folder_.remove(kSocketName).ignore();
     }
     if (lockFd_ >= 0)
         ::close(lockFd_);
@@ -69,8 +70,9 @@ void SingleInstance::listen() {
     sockaddr_un address;
     if (!socketAddress(socketPath_, &address))
         return;
-    // A socket left by a start that was killed is ours to replace: we hold the lock.
-    folder_.remove(kSocketName);
+    // A socket left by a start that was killed is ours to replace: we hold the
+    // lock. Where it cannot be removed, bind fails below and says so.
+    folder_.remove(kSocketName).ignore();
     listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (listenFd_ < 0 ||
         ::bind(listenFd_, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||

@@ -22,7 +22,7 @@ QString platformToolPath(const QString &tool) {
         return helper(QStringLiteral("flowtally-netstat"));
     if (tool == kArpTool)
         return helper(QStringLiteral("flowtally-arp"));
-    // snmpget and snmpwalk are the same net-snmp tools here.
+    // snmpget, snmpwalk and snmptranslate are the same net-snmp tools here.
     return tool;
 }
 

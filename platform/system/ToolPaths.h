@@ -11,6 +11,8 @@ inline const QString kNetstatTool = QStringLiteral("/usr/sbin/netstat");
 inline const QString kArpTool = QStringLiteral("/usr/sbin/arp");
 inline const QString kSnmpGetTool = QStringLiteral("/usr/bin/snmpget");
 inline const QString kSnmpWalkTool = QStringLiteral("/usr/bin/snmpwalk");
+// Asked at start how the SNMP tools name the objects Flowtally queries.
+inline const QString kSnmpTranslateTool = QStringLiteral("/usr/bin/snmptranslate");
 
 // This platform's program for a tool: Flowtally's own helpers stand for
 // netstat and arp, the net-snmp tools are the same here. A name the table

@@ -33,7 +33,8 @@ UserDefaults::UserDefaults(const QString &path, std::chrono::milliseconds writeI
 }
 
 UserDefaults::~UserDefaults() {
-    synchronize();
+    // A failed write is logged by the writer; nobody is left to tell.
+    synchronize().ignore();
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;

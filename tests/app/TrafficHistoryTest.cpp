@@ -16,7 +16,7 @@ class FailingWrites : public EnvironmentWrapper {
     FailingWrites() : EnvironmentWrapper(Environment::current()) {}
     Status writeFileAtomically(const QString &path, const QByteArray &data) override {
         if (failing)
-            return Status::error("the disk is full");
+            return Status::ioError("the disk is full");
         return EnvironmentWrapper::writeFileAtomically(path, data);
     }
     std::atomic<bool> failing = false;

@@ -137,11 +137,9 @@ TEST_F(HistoryFileTest, ADamagedFile) {
         auto damagedStore = open({.readOnly = readOnly, .zone = berlin});
         ASSERT_TRUE(damagedStore);
         TrafficTotals totals;
-        EXPECT_EQ(damagedStore->bytesSince(kHome, utc("2024-05-01T00:00:00Z"), &totals)
-                      .message()
-                      .toStdString(),
-                  damaged)
-            << (readOnly ? "read-only" : "read-write");
+        const Status read = damagedStore->bytesSince(kHome, utc("2024-05-01T00:00:00Z"), &totals);
+        EXPECT_EQ(read.message().toStdString(), damaged) << (readOnly ? "read-only" : "read-write");
+        EXPECT_EQ(read.code(), Status::Code::Corrupt);
     }
 }
 

@@ -190,6 +190,7 @@ TEST_F(HistoryStoreTest, ABatchIsStoredWholeOrNotAtAll) {
         const Status status = store->add({{kHome, at, 100, 10, {}}, c.failing});
         EXPECT_NE(status.message().toStdString().find(c.failure), std::string::npos)
             << c.what << ": " << status.message().toStdString();
+        EXPECT_EQ(status.code(), Status::Code::InvalidArgument) << c.what;
         QList<HistoryNetwork> networks;
         ASSERT_TRUE(store->networks(&networks).ok());
         ASSERT_EQ(networks.size(), 1) << c.what;
@@ -230,6 +231,7 @@ TEST_F(HistoryStoreTest, AReaderSeesWhatTheWriterCommits) {
     const Status refused = reader->add({{kHome, at, 5, 5, {}}});
     EXPECT_NE(refused.message().toStdString().find("open for reading only"), std::string::npos)
         << refused.message().toStdString();
+    EXPECT_EQ(refused.code(), Status::Code::Refused);
 }
 
 } // namespace

@@ -78,20 +78,25 @@ TEST(PropertyList, RefusalsSayWhy) {
     const struct {
         QByteArray input;
         QString reason; // empty: read
+        Status::Code code = Status::Code::Ok;
     } cases[] = {
-        {"", "the text is empty"},
-        {"not a property list", "not an XML property list"},
-        {"<plist><array><string>a</string></array></plist>", "the root is not a dictionary"},
-        {binaryDictionary, "a binary property list, which Flowtally does not read"},
-        {inDictionary(QByteArray("<data>AA==</data>") + '\0'), "the text holds a NUL byte"},
+        {"", "the text is empty", Status::Code::Corrupt},
+        {"not a property list", "not an XML property list", Status::Code::Corrupt},
+        {"<plist><array><string>a</string></array></plist>", "the root is not a dictionary",
+         Status::Code::Corrupt},
+        {binaryDictionary, "a binary property list, which Flowtally does not read",
+         Status::Code::NotSupported},
+        {inDictionary(QByteArray("<data>AA==</data>") + '\0'), "the text holds a NUL byte",
+         Status::Code::Corrupt},
         // The nesting is counted the way libplist pairs tags.
         {inDictionary(arrays(kPropertyListDepthLimit - 1)), ""},
-        {inDictionary(arrays(kPropertyListDepthLimit)), tooDeep},
-        {tooDeepWithHiddenClose("<!-- </array> -->"), tooDeep},
-        {tooDeepWithHiddenClose("<string><![CDATA[</array>]]></string>"), tooDeep},
-        {tooDeepWithHiddenClose("<?pi \"?></array>\" ?>"), tooDeep},
+        {inDictionary(arrays(kPropertyListDepthLimit)), tooDeep, Status::Code::Refused},
+        {tooDeepWithHiddenClose("<!-- </array> -->"), tooDeep, Status::Code::Refused},
+        {tooDeepWithHiddenClose("<string><![CDATA[</array>]]></string>"), tooDeep,
+         Status::Code::Refused},
+        {tooDeepWithHiddenClose("<?pi \"?></array>\" ?>"), tooDeep, Status::Code::Refused},
         {inDictionary("<array a=\"</array>\">" + arrays(kPropertyListDepthLimit - 1) + "</array>"),
-         tooDeep},
+         tooDeep, Status::Code::Refused},
         {"<!DOCTYPE plist [ " + QByteArray("<array>").repeated(200) + " ]>" +
              inDictionary(arrays(kPropertyListDepthLimit - 1)),
          ""},
@@ -102,6 +107,7 @@ TEST(PropertyList, RefusalsSayWhy) {
         QVariantMap dictionary{{"untouched", true}};
         const Status read = dictionaryFromData(c.input, &dictionary);
         EXPECT_EQ(read.message(), c.reason) << c.input.left(200).toStdString();
+        EXPECT_EQ(read.code(), c.code) << c.input.left(200).toStdString();
         EXPECT_EQ(dictionary.contains("untouched"), !c.reason.isEmpty());
     }
 }

@@ -49,16 +49,17 @@ TEST(DirectToolRun, AddsVariablesAndCollectsTheErrors) {
         "tool",
         "printf '%s|' \"$FLOWTALLY_TEST_KEPT\" \"$FLOWTALLY_TEST_REPLACED\" "
         "\"$FLOWTALLY_TEST_ADDED\"; printf 'no\\nanswer' >&2; head -c 100000 /dev/zero >&2");
-    QString errors = "left from before";
-    EXPECT_EQ(directToolRun(tool, {},
-                            {"FLOWTALLY_TEST_REPLACED=new=value", "FLOWTALLY_TEST_ADDED=added",
-                             "NO_VALUE", "=nameless"},
-                            &errors),
-              "ours|new=value|added|");
-    EXPECT_EQ(errors, "no\nanswer" + QString(100000, QChar(0)));
-    EXPECT_EQ(directToolRun(tool, {}, {}, nullptr), "ours|ours||") << "errors shared with ours";
-    EXPECT_EQ(directToolRun(scripts.write("plain", {}, false), {}, {}, &errors), std::nullopt);
-    EXPECT_EQ(errors, "");
+    const ToolRunWithErrors collected =
+        directToolRunWithErrors(tool, {},
+                                {"FLOWTALLY_TEST_REPLACED=new=value", "FLOWTALLY_TEST_ADDED=added",
+                                 "NO_VALUE", "=nameless"});
+    EXPECT_EQ(collected.output, "ours|new=value|added|");
+    EXPECT_EQ(collected.errors, "no\nanswer" + QString(100000, QChar(0)));
+    EXPECT_EQ(directToolRun(tool, {}, {}), "ours|ours||") << "errors shared with ours";
+    const ToolRunWithErrors notStarted =
+        directToolRunWithErrors(scripts.write("plain", {}, false), {}, {});
+    EXPECT_EQ(notStarted.output, std::nullopt);
+    EXPECT_EQ(notStarted.errors, "");
     qunsetenv("FLOWTALLY_TEST_KEPT");
     qunsetenv("FLOWTALLY_TEST_REPLACED");
 }

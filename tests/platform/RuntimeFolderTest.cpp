@@ -109,7 +109,7 @@ TEST(RuntimeFolder, NoneWhereNeitherIsPrivate) {
     const auto before = snapshot(environment.folder());
     PrivateFolder folder;
     const Status status = openRuntimeFolder(&folder);
-    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(status.code(), Status::Code::Refused);
     EXPECT_FALSE(folder.isOpen());
     EXPECT_EQ(status.message(), "no private folder for runtime files: " + environment.folder() +
                                     "/session is open to other users (mode 0777); " +

@@ -79,6 +79,7 @@ TEST(ReportOptions, UsageErrors) {
         options.network = QStringLiteral("untouched");
         const Status status = parseReportOptions(c.arguments, &options);
         EXPECT_EQ(status.message().toStdString(), c.message) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(status.code(), Status::Code::InvalidArgument);
         EXPECT_EQ(described(options), "text days=0 months=0 network=[untouched]")
             << c.arguments.join(' ').toStdString();
     }

@@ -11,22 +11,15 @@ PrivateBus::PrivateBus(const QString &socketFolder) {
     if (!socketFolder.isEmpty())
         arguments.append(QStringLiteral("--address=unix:dir=") + socketFolder);
     if (program.isEmpty() ||
-        !daemon_.start(program, arguments, ChildProcess::ErrorStream::Inherited).ok())
+        !daemon_.start({.path = program, .arguments = arguments}).ok())
         return;
     // The address is the first line the daemon prints; the run's events end
     // at the tool timeout, when the daemon is killed.
     QByteArray printed;
-    bool ended = false;
-    daemon_.setReadHandler(ChildProcess::Stream::Output, [&](const QByteArray &chunk) {
-        printed += chunk;
-        ended = chunk.isEmpty();
-        if (!ended && !printed.contains('\n'))
-            daemon_.readInBackground(ChildProcess::Stream::Output);
-    });
-    daemon_.readInBackground(ChildProcess::Stream::Output);
-    while (!ended && !printed.contains('\n') && !daemon_.timedOut() && daemon_.isRunning())
-        daemon_.runEvents(ChildProcess::kLongestWait);
-    daemon_.removeReadHandler(ChildProcess::Stream::Output);
+    while (!printed.contains('\n') && daemon_.isOpen(ProgramRun::Stream::Output) &&
+           !daemon_.timedOut() && daemon_.isRunning())
+        daemon_.runEvents(ProgramRun::kLongestWait,
+                          [&](ProgramRun::Stream, const QByteArray &chunk) { printed += chunk; });
     if (printed.contains('\n'))
         address_ = QString::fromUtf8(printed.left(printed.indexOf('\n')).trimmed());
 }

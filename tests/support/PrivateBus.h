@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "ProgramRun.h"
 
 #include <QDBusConnection>
 #include <QString>
@@ -29,7 +29,7 @@ class PrivateBus {
     QDBusConnection connection(const QString &who);
 
   private:
-    ChildProcess daemon_;
+    ProgramRun daemon_;
     QString address_;
     QStringList names_;
 };

@@ -43,4 +43,8 @@ bool waitUntilEnded(pid_t pid) {
     });
 }
 
+bool waitUntilReaped(pid_t pid) {
+    return poll([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); });
+}
+
 } // namespace flowtally

@@ -16,5 +16,7 @@ pid_t waitForPidFile(const QString &path);
 // Whether the process has ended (gone, or a zombie nobody reaped yet) within
 // the bound.
 bool waitUntilEnded(pid_t pid);
+// Whether the process is gone, reaped by its parent, within the bound.
+bool waitUntilReaped(pid_t pid);
 
 } // namespace flowtally

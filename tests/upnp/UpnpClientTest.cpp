@@ -210,12 +210,15 @@ TEST_F(UpnpClient, KeepsToGetAddonInfosOnceItWorked) {
     ASSERT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
     QByteArray broken = addonInfos(5000000000u, 1);
     broken.replace("<NewX_AVM_DE_TotalBytesSent64>5000000000", "<NewX_AVM_DE_TotalBytesSent64>5e9");
-    for (const Answer &answer : {Answer{ScriptedIgd::reply(200, broken)},
-                                 Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))},
-                                 Answer{ScriptedIgd::reply(503, "busy")}}) {
+    // The kind of failure survives each layer's telling of it.
+    const std::pair<Answer, Status::Code> failures[] = {
+        {Answer{ScriptedIgd::reply(200, broken)}, Status::Code::Corrupt},
+        {Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))}, Status::Code::Refused},
+        {Answer{ScriptedIgd::reply(503, "busy")}, Status::Code::Refused}};
+    for (const auto &[answer, code] : failures) {
         router.change([&](auto &state) { state.scripted = {{"GetAddonInfos", answer}}; });
         UpnpReading read;
-        EXPECT_FALSE(flowtally::read(device, &read).ok());
+        EXPECT_EQ(flowtally::read(device, &read).code(), code);
         EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
     }
     EXPECT_EQ(router.asked("GetTotalBytesSent"), 0);
@@ -232,7 +235,7 @@ TEST_F(UpnpClient, NeverWaitsPastItsBound) {
         router.change([&](auto &state) { state.scripted = {{"GetTotalBytesSent", slow}}; });
         UpnpReading read;
         const Status status = flowtally::read(device, &read, {.bound = 300ms});
-        EXPECT_FALSE(status.ok());
+        EXPECT_EQ(status.code(), Status::Code::IoError);
         EXPECT_TRUE(status.message().contains("in time")) << status.message().toStdString();
     }
     // So does a description that is slow in coming.
@@ -242,6 +245,7 @@ TEST_F(UpnpClient, NeverWaitsPastItsBound) {
         return describeUpnpDevice(router.location(), QString(), QDeadlineTimer(300ms), &described);
     });
     EXPECT_TRUE(status.message().contains("in time")) << status.message().toStdString();
+    EXPECT_EQ(status.code(), Status::Code::IoError);
 }
 
 TEST_F(UpnpClient, RefusesDescriptionsThatAreNotFetchedWholeOrLeadElsewhere) {

@@ -45,7 +45,7 @@ class UpnpRouter : public ::testing::Test {
 
     // The call on a thread of the LAN host's namespace.
     template <typename Call> Status inLan(Call &&call) {
-        Status status = Status::error(QStringLiteral("could not enter the LAN's namespace"));
+        Status status = Status::ioError(QStringLiteral("could not enter the LAN's namespace"));
         std::thread([&] {
             if (enterNamespace(scene->lan.lan))
                 status = call();

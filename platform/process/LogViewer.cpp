@@ -1,8 +1,8 @@
 #include "LogViewer.h"
 
+#include "ProgramRun.h"
 #include "SystemLog.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -38,10 +38,11 @@ std::vector<Launch> candidates() {
 Status launchLogViewer() {
     for (const Launch &launch : candidates()) {
         const QString path = QStandardPaths::findExecutable(launch.program);
-        if (!path.isEmpty() && QProcess::startDetached(path, launch.arguments))
+        // One that cannot be started makes way for the next.
+        if (!path.isEmpty() && startDetached(path, launch.arguments).ok())
             return Status::success();
     }
-    const Status none = Status::error(
+    const Status none = Status::notFound(
         QStringLiteral("No log viewer could be started: none of gnome-logs, ksystemlog, or a "
                        "terminal with journalctl, is installed"));
     systemLog(none.message());

@@ -60,9 +60,10 @@ Status writeSnmpCommunityFile(const QString &community) {
     writtenFile.reset();
     if (!isWritableSnmpCommunity(community)) {
         const Status removed = opened.ok() ? folder.remove(kFileName) : Status::success();
-        return removed.ok() ? Status::error(QStringLiteral("the SNMP community holds a line end, "
-                                                           "which the SNMP tools cannot read"))
-                            : removed;
+        return removed.ok()
+                   ? Status::invalidArgument(QStringLiteral("the SNMP community holds a line end, "
+                                                            "which the SNMP tools cannot read"))
+                   : removed;
     }
     if (!opened.ok())
         return opened;

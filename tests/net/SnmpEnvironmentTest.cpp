@@ -1,7 +1,9 @@
 #include "SnmpEnvironment.h"
 
 #include "EnvironmentVariables.h"
+#include "ScriptFolder.h"
 #include "TestEnvironment.h"
+#include "ToolPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +16,37 @@ namespace flowtally {
 
 namespace {
 
+// SNMPv2-MIB's sysName and IF-MIB's ifDescr, ifName and ifAlias.
+constexpr int kTextObjects = 4;
+
+// snmptranslate is the environment's, as every tool: here one that names the
+// objects only when MIBS names the modules, and reads no configuration file
+// of the system's.
+TEST(SnmpEnvironment, AsksTheEnvironmentsSnmptranslate) {
+    ScriptFolder scripts;
+    TestEnvironment environment;
+    EnvironmentVariables variables({"MIBS"});
+    EnvironmentVariables::set("MIBS", std::nullopt);
+    const QString asked = scripts.filePath("asked");
+    environment.setToolPath(
+        kSnmpTranslateTool,
+        scripts.write(
+            "snmptranslate",
+            QStringLiteral("echo \"$@\" >> '%1'\n"
+                           "[ \"$MIBS\" = SNMPv2-MIB:IF-MIB ] && [ -d \"$SNMPCONFPATH\" ] "
+                           "|| exit 1\n"
+                           "shift 2\n"
+                           "for o in \"$@\"; do echo \"X-MIB::$o\"; done\n"
+                           "for t in $(seq %2); do echo '  DISPLAY-HINT \"255a\"'; done")
+                .arg(asked)
+                .arg(kTextObjects)));
+    EXPECT_EQ(setUpSnmpEnvironment(bundledMibFolder()), SnmpModules::SystemNamed);
+    EXPECT_EQ(snmpToolVariables(), QStringList{"MIBS=SNMPv2-MIB:IF-MIB"});
+    QFile file(asked);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("-Td -IR system.sysName.0 "), 2);
+}
+
 // Flowtally's own modules where the system's cannot name the objects it
 // asks for, the system's where they can, played by copies of ours. The
 // tools are given them; Flowtally's own environment, which other threads
@@ -22,9 +55,18 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     if (!QFile::exists("/usr/bin/snmptranslate"))
         GTEST_SKIP() << "the net-snmp tools are not installed";
     const QString bundled = bundledMibFolder();
-    QTemporaryDir full, empty, configured;
+    QTemporaryDir full, empty, configured, lacking;
     for (const QString name : {"SNMPv2-MIB.txt", "IF-MIB.txt"})
         ASSERT_TRUE(QFile::copy(QDir(bundled).filePath(name), full.filePath(name)));
+    // An IF-MIB of old, whose interfaces tell no counter discontinuity.
+    ASSERT_TRUE(QFile::copy(full.filePath("SNMPv2-MIB.txt"), lacking.filePath("SNMPv2-MIB.txt")));
+    QFile ifMib(full.filePath("IF-MIB.txt")), oldIfMib(lacking.filePath("IF-MIB.txt"));
+    ASSERT_TRUE(ifMib.open(QIODevice::ReadOnly) && oldIfMib.open(QIODevice::WriteOnly));
+    const QByteArray modules = ifMib.readAll();
+    ASSERT_TRUE(modules.contains("ifCounterDiscontinuityTime OBJECT-TYPE"));
+    oldIfMib.write(modules.left(modules.indexOf("ifCounterDiscontinuityTime OBJECT-TYPE")) +
+                   "END\n");
+    oldIfMib.close();
     // A configuration file of the user's that points the tools at modules.
     QFile configuration(configured.filePath("snmp.conf"));
     ASSERT_TRUE(configuration.open(QIODevice::WriteOnly));
@@ -36,7 +78,8 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     using Value = std::optional<QByteArray>;
     const QString oursText = "SNMPv2-MIB:IF-MIB";
     const QByteArray ours = "SNMPv2-MIB:IF-MIB", withModules = QFile::encodeName(full.path()),
-                     without = QFile::encodeName(empty.path());
+                     without = QFile::encodeName(empty.path()),
+                     withoutOne = QFile::encodeName(lacking.path());
     const struct {
         Value before[3]; // MIBS, MIBDIRS, SNMPCONFPATH
         SnmpModules expected;
@@ -45,6 +88,10 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
         // Loaded by the system's configuration; named in the environment.
         {{{}, withModules, without}, SnmpModules::System, {}},
         {{ours, withModules, {}}, SnmpModules::System, {}},
+        // Loaded, but without an object the router source asks for.
+        {{ours, withoutOne, {}},
+         SnmpModules::Bundled,
+         {"MIBDIRS=" + lacking.path() + ':' + bundled, "MIBS=" + oursText}},
         // Loaded by nothing (Debian's "mibs :"); not in the folders searched.
         {{"", withModules, {}}, SnmpModules::SystemNamed, {"MIBS=" + oursText}},
         {{{}, without, {}},
