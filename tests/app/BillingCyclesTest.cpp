@@ -42,13 +42,12 @@ class BillingCycles : public ControllerFixture {
 };
 
 TEST_F(BillingCycles, ResetsAtTheFirstTickOfTheCycleOnceAndUndoably) {
-    // clock-change month, day 31 in a short month, a start while stopped for weeks
+    // The cycle's day begins at midnight in the local zone, not in UTC. (Which
+    // days start a cycle and when a reset is due: BillingCycleTest.)
     // clang-format off
     const struct { const char *what; QDateTime start, now; int day; bool reset; } cases[] = {
         {"the cycle began this morning", at(2025, 2, 10), at(2025, 3, 10, 0), 10, true},
         {"not yet: a day to go", at(2025, 2, 10), at(2025, 3, 9, 23), 10, false},
-        {"day 31 is February's last", at(2025, 1, 31), at(2025, 2, 28, 1), 31, true},
-        {"stopped over two cycle starts: one reset", at(2025, 1, 5), at(2025, 3, 20), 5, true},
         {"the period began inside this cycle", at(2025, 3, 6), at(2025, 3, 20), 5, false},
     };
     // clang-format on
