@@ -77,8 +77,9 @@ class AppDelegate : public QObject {
     void stopLogging();
     void doRestart();
     void doWork();
-    // The worker's part of a tick, with the network as the tick saw it.
-    void threadedDoWork(const std::optional<QVariantMap> &networkState);
+    // The worker's part of a tick, with the network as the tick saw it and
+    // what its record counts of this computer's traffic.
+    void threadedDoWork(const std::optional<QVariantMap> &networkState, CountedTraffic counted);
     void willSleep();
     void didWake();
     void wakeUp();
@@ -124,8 +125,8 @@ class AppDelegate : public QObject {
     static QList<RouterInterface> routerInterfaces(const QString &address);
     // The tick's sample: the router's when the router decision says so,
     // else (and while the chosen router interface is missing) the primary
-    // interface's.
-    std::optional<TrafficSample> tickSample();
+    // interface's (all its traffic, or only the Internet's: `counted`).
+    std::optional<TrafficSample> tickSample(CountedTraffic counted = CountedTraffic::All);
 
     // ---- Local source ----
     static std::optional<TrafficSample> primaryInterfaceStats();

@@ -9,7 +9,7 @@ Sources::Sources(StatusSink status)
     : status_(status),
       discovery_([this](const QString &address) { return router_.routerAnswers(address); }),
       router_(status, [this] { return discovery_.routerIPAddress(); }), local_(status),
-      upnp_(status) {}
+      upnp_(status), internet_(status, local_) {}
 
 Sources::RouterCounters Sources::routerCounters() {
     const QString chosen = UserDefaults::standardUserDefaults()
@@ -24,7 +24,7 @@ Sources::RouterCounters Sources::routerCounters() {
     return RouterCounters::Automatic;
 }
 
-std::optional<TrafficSample> Sources::tickSample() {
+std::optional<TrafficSample> Sources::tickSample(CountedTraffic counted) {
     const RouterCounters chosen = routerCounters();
     const bool snmp = chosen == RouterCounters::Automatic || chosen == RouterCounters::Snmp;
     const bool upnp = chosen == RouterCounters::Automatic || chosen == RouterCounters::Upnp;
@@ -42,7 +42,11 @@ std::optional<TrafficSample> Sources::tickSample() {
             return router.sample;
         because = router.meterThisComputerBecause;
     }
-    const std::optional<TrafficSample> local = local_.read().sample;
+    // This computer's counters: the interface's, or its Internet traffic's.
+    TrafficSource &computer = counted == CountedTraffic::Internet
+                                  ? static_cast<TrafficSource &>(internet_)
+                                  : static_cast<TrafficSource &>(local_);
+    const std::optional<TrafficSample> local = computer.read().sample;
     // The status line says why these are the computer's figures.
     if (because)
         status_(*because);
@@ -54,6 +58,7 @@ void Sources::reset() {
     router_.reset();
     local_.retellFaults();
     upnp_.reset();
+    internet_.retellFaults();
 }
 
 } // namespace flowtally
