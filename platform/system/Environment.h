@@ -37,6 +37,12 @@ class Environment {
     // The longest one tool run may take before its process group is killed.
     virtual std::chrono::milliseconds toolTimeout();
 
+    // ---- Settings ----
+    // How long the settings store lets changes wait for its writer:
+    // UserDefaults::kWriteInterval. Flowtally's own tests shorten it with
+    // FLOWTALLY_TEST_WRITE_INTERVAL_MS (milliseconds, less than that).
+    virtual std::chrono::milliseconds settingsWriteInterval();
+
     // ---- The kernel ----
     // The IPv4 routing and neighbour tables, and the file that names the
     // current boot (a new text after every reboot).
@@ -106,6 +112,9 @@ class EnvironmentWrapper : public Environment {
 
     QString toolPath(const QString &tool) override { return target_.toolPath(tool); }
     std::chrono::milliseconds toolTimeout() override { return target_.toolTimeout(); }
+    std::chrono::milliseconds settingsWriteInterval() override {
+        return target_.settingsWriteInterval();
+    }
     QString routeTablePath() override { return target_.routeTablePath(); }
     QString neighbourTablePath() override { return target_.neighbourTablePath(); }
     QString bootIdPath() override { return target_.bootIdPath(); }
