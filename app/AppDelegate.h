@@ -49,7 +49,9 @@ class AppDelegate : public QObject {
     void stopLogging();
     void doRestart();
     void doWork();
-    void threadedDoWork(const std::optional<QVariantMap> &networkState); // as the tick saw it
+    // With the network as the tick saw it and what its record counts of
+    // this computer's traffic.
+    void threadedDoWork(const std::optional<QVariantMap> &networkState, CountedTraffic counted);
     void willSleep();
     void didWake();
     void wakeUp();
@@ -79,7 +81,8 @@ class AppDelegate : public QObject {
     quint32 SNMPIfOut();
     std::optional<TrafficSample> routerStats();
     static QList<RouterInterface> routerInterfaces(const QString &address);
-    std::optional<TrafficSample> tickSample();
+    // This computer's sample counts all its traffic, or only the Internet's.
+    std::optional<TrafficSample> tickSample(CountedTraffic counted = CountedTraffic::All);
     static std::optional<TrafficSample> primaryInterfaceStats();
     static std::optional<TrafficSample> localStatsForPrimaryInterface(const QString &name);
     static void retellFaults();

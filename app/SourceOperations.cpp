@@ -102,8 +102,8 @@ QList<RouterInterface> AppDelegate::routerInterfaces(const QString &address) {
     return sources().router().routerInterfaces(address);
 }
 
-std::optional<TrafficSample> AppDelegate::tickSample() {
-    return sources().tickSample();
+std::optional<TrafficSample> AppDelegate::tickSample(CountedTraffic counted) {
+    return sources().tickSample(counted);
 }
 
 std::optional<TrafficSample> AppDelegate::primaryInterfaceStats() {

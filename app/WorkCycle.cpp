@@ -132,10 +132,13 @@ void AppDelegate::doWork() {
         }
     }
     resetForNewCycle();
-    detachThread([this, state = network.state()] { threadedDoWork(state); });
+    detachThread([this, state = network.state(), counted = meter.record().countedTraffic] {
+        threadedDoWork(state, counted);
+    });
 }
 
-void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState) {
+void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState,
+                                 CountedTraffic counted) {
     const DynamicStore::Snapshot network(networkState);
     // The SNMP tools' modules are settled before the first query.
     awaitSnmpEnvironment();
@@ -145,7 +148,7 @@ void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState)
 
     if (!terminating && !sleeping) {
         mainThread.perform([this] { windows->showBusy(true); }, false);
-        const std::optional<TrafficSample> sample = tickSample();
+        const std::optional<TrafficSample> sample = tickSample(counted);
         mainThread.perform([this] { windows->showBusy(false); }, true);
         mainThread.perform([this, sample] { processStatsDict(sample); }, false);
     }

@@ -8,10 +8,13 @@ namespace flowtally {
 
 namespace {
 
-// A counter of 0 is no reading.
-std::optional<quint64> readingOf(const TrafficSample &sample, const QString &key) {
+// A counter of 0 is no reading, except from flowtally-accountd, whose
+// counters begin at 0 and are never a failed read.
+std::optional<quint64> readingOf(const TrafficSample &sample, const QString &key,
+                                 CounterSource source) {
     const quint64 value = sample.value(key).toULongLong();
-    return value == 0 ? std::nullopt : std::optional(value);
+    return value == 0 && source != CounterSource::LocalInternet ? std::nullopt
+                                                                : std::optional(value);
 }
 
 std::optional<quint64> optionalValue(const QVariantMap &map, const QString &key) {
@@ -31,6 +34,8 @@ constexpr double kLocalMargin = 4.0;
 // A direction's name and a counter's owner, for the log.
 QString counterName(const CounterOrigin &origin, bool in) {
     const QString direction = in ? QStringLiteral("received") : QStringLiteral("sent");
+    if (origin.source == CounterSource::LocalInternet)
+        return QStringLiteral("The Internet %1-bytes counter of %2").arg(direction, origin.device);
     return origin.source != CounterSource::Local
                ? QStringLiteral("The %1-bytes counter of the router %2")
                      .arg(direction, origin.device)
@@ -54,15 +59,14 @@ QString refusalText(const CounterOrigin &origin, bool in, const CounterStep &ste
 } // namespace
 
 bool CounterOrigin::isRebirthOf(const CounterOrigin &earlier) const {
-    return source == CounterSource::Local && earlier.source == CounterSource::Local &&
-           !device.isEmpty() && device == earlier.device &&
-           (boot != earlier.boot || index != earlier.index);
+    return ofThisComputer() && source == earlier.source && !device.isEmpty() &&
+           device == earlier.device && (boot != earlier.boot || index != earlier.index);
 }
 
 bool CounterOrigin::operator==(const CounterOrigin &other) const {
     if (source != other.source || (source != CounterSource::Upnp && width() != other.width()))
         return false;
-    if (source == CounterSource::Local && index != 0 && other.index != 0 && !boot.isEmpty())
+    if (ofThisComputer() && index != 0 && other.index != 0 && !boot.isEmpty())
         return index == other.index && boot == other.boot;
     // A router's UPnP counters are the same whatever width their values show
     // (a 32-bit wrap is possible only while they are below 2^32).
@@ -75,7 +79,7 @@ bool CounterOrigin::operator==(const CounterOrigin &other) const {
 
 double CounterReading::ceiling() const {
     const double speed = linkSpeed != 0 ? static_cast<double>(linkSpeed) : kUnknownLinkSpeed;
-    return speed / 8 * (origin.source == CounterSource::Local ? kLocalMargin : kRouterMargin);
+    return speed / 8 * (origin.ofThisComputer() ? kLocalMargin : kRouterMargin);
 }
 
 std::optional<quint64> LastReading::Entry::inValue() const {
@@ -113,7 +117,7 @@ std::optional<CounterReading> readingOfSample(const TrafficSample &sample) {
         return std::nullopt;
     CounterReading reading;
     reading.origin.source = sourceOfSample(sample);
-    if (reading.origin.source == CounterSource::Local) {
+    if (reading.origin.ofThisComputer()) {
         reading.origin.device = sample.value(SampleKey::PrimaryInterface).toString();
         reading.origin.index = sample.value(SampleKey::KernelIndex).toUInt();
         reading.origin.boot = sample.value(SampleKey::BootID).toString();
@@ -128,8 +132,8 @@ std::optional<CounterReading> readingOfSample(const TrafficSample &sample) {
     }
     reading.uptime = sample.value(SampleKey::Uptime).toDouble();
     reading.linkSpeed = sample.value(SampleKey::LinkSpeed).toULongLong();
-    reading.in = readingOf(sample, SampleKey::InTraffic);
-    reading.out = readingOf(sample, SampleKey::OutTraffic);
+    reading.in = readingOf(sample, SampleKey::InTraffic, reading.origin.source);
+    reading.out = readingOf(sample, SampleKey::OutTraffic, reading.origin.source);
     return reading;
 }
 
@@ -184,7 +188,7 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
     // restart). One whose interface counters' discontinuity time moved reset
     // them: they began again from 0 since the last reading.
     const bool restarted =
-        baseUptime && reading.origin.source != CounterSource::Local && reading.uptime < *baseUptime;
+        baseUptime && !reading.origin.ofThisComputer() && reading.uptime < *baseUptime;
     const bool reset =
         baseDiscontinuity && reading.discontinuity && *baseDiscontinuity != *reading.discontinuity;
     for (CounterTrack *track : {&in, &out}) {
@@ -204,6 +208,12 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
         // A counter whose read failed keeps its track.
         if (!value)
             return;
+        // flowtally-accountd's totals fall while it runs only when it gave
+        // up counters to make room for others: what they held was counted,
+        // and the total counts on from what is left.
+        if (reading.origin.source == CounterSource::LocalInternet && track.base &&
+            *value < track.base->value)
+            track.base->value = *value;
         const CounterStep counted =
             stepCounter(track, *value, moment, reading.origin.width(), reading.ceiling());
         bytes = counted.counted;

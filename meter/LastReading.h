@@ -34,6 +34,12 @@ struct CounterOrigin {
 
     // The counters' width, recorded or not.
     int width() const { return bits != 0 ? bits : source == CounterSource::Router ? 32 : 64; }
+    // Counters of this computer's own: its interface's, or the Internet's
+    // bytes of its interface as flowtally-accountd counts them, whose
+    // "boot" is the service's start (they begin at 0 at every start).
+    bool ofThisComputer() const {
+        return source == CounterSource::Local || source == CounterSource::LocalInternet;
+    }
     // The same counters: a router's 32-bit and 64-bit counters of one
     // interface are not. A local interface is known by its kernel index in
     // its boot, whatever it is called: a renamed interface keeps its
@@ -43,7 +49,8 @@ struct CounterOrigin {
 
     // Whether these counters are the ones of `earlier` made anew: the same
     // local interface after a reboot, or deleted and made again (another
-    // kernel index). Such counters began again at 0.
+    // kernel index), or counted by a service started anew. Such counters
+    // began again at 0.
     bool isRebirthOf(const CounterOrigin &earlier) const;
 
     QVariantMap toMap() const;

@@ -9,7 +9,7 @@ Sources::Sources(StatusSink status, UpnpSource::Discover discoverUpnp)
     : status_(status),
       discovery_([this](const QString &address) { return router_.routerAnswers(address); }),
       router_(status, [this] { return discovery_.routerIPAddress(); }), local_(status),
-      upnp_(status, std::move(discoverUpnp)) {}
+      upnp_(status, std::move(discoverUpnp)), internet_(status, local_) {}
 
 Sources::RouterCounters Sources::routerCounters() {
     const QString chosen = UserDefaults::standardUserDefaults()
@@ -37,7 +37,7 @@ std::optional<SourceOutcome> Sources::snmpOutcome() {
     return router;
 }
 
-std::optional<TrafficSample> Sources::tickSample() {
+std::optional<TrafficSample> Sources::tickSample(CountedTraffic counted) {
     const RouterCounters chosen = routerCounters();
     const bool snmp = chosen == RouterCounters::Automatic || chosen == RouterCounters::Snmp;
     const bool upnp = chosen == RouterCounters::Automatic || chosen == RouterCounters::Upnp;
@@ -59,7 +59,11 @@ std::optional<TrafficSample> Sources::tickSample() {
             return upnpRouter.sample;
         because = upnpRouter.meterThisComputerBecause;
     }
-    const std::optional<TrafficSample> local = local_.read().sample;
+    // This computer's counters: the interface's, or its Internet traffic's.
+    TrafficSource &computer = counted == CountedTraffic::Internet
+                                  ? static_cast<TrafficSource &>(internet_)
+                                  : static_cast<TrafficSource &>(local_);
+    const std::optional<TrafficSample> local = computer.read().sample;
     // The status line says why these are the computer's figures.
     if (because)
         status_(*because);
@@ -71,6 +75,7 @@ void Sources::reset() {
     router_.reset();
     local_.retellFaults();
     upnp_.reset();
+    internet_.retellFaults();
 }
 
 } // namespace flowtally

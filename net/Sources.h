@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Discovery.h"
+#include "InternetSource.h"
 #include "LocalSource.h"
+#include "NetworkRecord.h"
 #include "RouterSource.h"
 #include "UpnpSource.h"
 
@@ -30,9 +32,11 @@ class Sources {
     // The tick's sample: the router's over SNMP when the router decision
     // says so, else the router's over UPnP where one answers, else (and
     // while a router's counters are missing or faulty) this computer's;
-    // as the person chose among them. Runs tools and asks the network:
-    // never on the main thread.
-    std::optional<TrafficSample> tickSample();
+    // as the person chose among them. This computer's sample counts what
+    // the record of the network metered asks (`counted`): all traffic on
+    // the interface, or only the Internet's where flowtally-accountd tells
+    // it. Runs tools and asks the network: never on the main thread.
+    std::optional<TrafficSample> tickSample(CountedTraffic counted = CountedTraffic::All);
     // Everything as at the start of the process: the next tick decides
     // anew, probes at once, tells a fault that lasts once more.
     void reset();
@@ -47,6 +51,7 @@ class Sources {
     RouterSource router_;
     LocalSource local_;
     UpnpSource upnp_;
+    InternetSource internet_;
 };
 
 } // namespace flowtally

@@ -33,6 +33,11 @@ inline const QString UpnpZero =
     QStringLiteral("The router's UPnP counters stay at zero; metering this computer.");
 inline const QString UpnpJump = QStringLiteral(
     "The router's UPnP counters jumped past what they can count; metering this computer.");
+// Only the Internet's traffic is to be counted, but flowtally-accountd,
+// which tells it apart, does not answer: all traffic on the interface is
+// counted meanwhile.
+inline const QString AllTrafficCounted =
+    QStringLiteral("flowtally-accountd does not answer; counting all traffic on the interface.");
 // The interface chosen in the preferences is not on the router any more;
 // the computer's own interface is metered meanwhile.
 inline QString interfaceGone(const QString &interface) {

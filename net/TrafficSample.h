@@ -40,7 +40,9 @@ inline const QString LinkSpeed = QStringLiteral("LinkSpeed");
 // (IF-MIB's ifCounterDiscontinuityTime, hundredths of a second of its
 // up-time), where it tells it.
 inline const QString CounterDiscontinuity = QStringLiteral("CounterDiscontinuity");
-// The source of a router sample read over UPnP: "upnp" (absent for SNMP).
+// The source of a router sample read over UPnP: "upnp" (absent for SNMP);
+// of a local sample of the Internet's traffic alone: "local-internet"
+// (absent for the interface's own counters).
 inline const QString CounterSourceName = QStringLiteral("CounterSource");
 // What the window and the report name the sample's source by: "UPnP:
 // FRITZ!Box 7590", "SNMP: vlan1, 64-bit", "This computer: eth0".
@@ -48,8 +50,10 @@ inline const QString SourceDescription = QStringLiteral("SourceDescription");
 } // namespace SampleKey
 
 // Where a sample's counters come from. Counters of different sources count
-// different things and are never subtracted from each other.
-enum class CounterSource { Unknown, Local, Router, Upnp };
+// different things and are never subtracted from each other. LocalInternet:
+// the bytes that this computer's interface carried to and from the
+// Internet, as flowtally-accountd counts them.
+enum class CounterSource { Unknown, Local, Router, Upnp, LocalInternet };
 
 // A source's name in the settings ("local", "router"; empty for none), and back.
 inline QString counterSourceName(CounterSource source) {
@@ -60,6 +64,8 @@ inline QString counterSourceName(CounterSource source) {
         return QStringLiteral("router");
     case CounterSource::Upnp:
         return QStringLiteral("upnp");
+    case CounterSource::LocalInternet:
+        return QStringLiteral("local-internet");
     case CounterSource::Unknown:
         break;
     }
@@ -72,17 +78,20 @@ inline CounterSource counterSourceNamed(const QString &name) {
         return CounterSource::Router;
     if (name == QLatin1String("upnp"))
         return CounterSource::Upnp;
+    if (name == QLatin1String("local-internet"))
+        return CounterSource::LocalInternet;
     return CounterSource::Unknown;
 }
 
-// A local sample names the interface it read; a router sample does not,
-// and one read over UPnP says so.
+// A local sample names the interface it read; a router sample does not.
+// One read over UPnP says so, and so does a local one of the Internet's
+// traffic alone.
 inline CounterSource sourceOfSample(const TrafficSample &sample) {
+    const QString named = sample.value(SampleKey::CounterSourceName).toString();
     if (sample.contains(SampleKey::PrimaryInterface))
-        return CounterSource::Local;
-    return sample.value(SampleKey::CounterSourceName).toString() == QLatin1String("upnp")
-               ? CounterSource::Upnp
-               : CounterSource::Router;
+        return named == QLatin1String("local-internet") ? CounterSource::LocalInternet
+                                                        : CounterSource::Local;
+    return named == QLatin1String("upnp") ? CounterSource::Upnp : CounterSource::Router;
 }
 
 } // namespace flowtally

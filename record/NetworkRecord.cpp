@@ -28,6 +28,14 @@ int startDayOf(const QVariant &value) {
     return day <= kLastStartDay ? static_cast<int>(day) : 0;
 }
 
+const QString kInternetTraffic = QStringLiteral("internet");
+
+CountedTraffic countedTrafficOf(const QVariant &value) {
+    return value.typeId() == QMetaType::QString && value.toString() == kInternetTraffic
+               ? CountedTraffic::Internet
+               : CountedTraffic::All;
+}
+
 } // namespace
 
 bool NetworkRecord::periodBegan() const {
@@ -68,6 +76,8 @@ QStringList NetworkRecord::take(const QVariantMap &entries) {
         {RecordKey::cycleResetFor, [this](const QVariant &v) { cycleResetFor = dateOf(v); }},
         {RecordKey::cycleResetBefore, [this](const QVariant &v) { cycleResetBefore = mapOf(v); }},
         {RecordKey::limitAlerts, [this](const QVariant &v) { limitAlerts = mapOf(v); }},
+        {RecordKey::countedTraffic,
+         [this](const QVariant &v) { countedTraffic = countedTrafficOf(v); }},
     };
     // A record of an older version names only the source of its counters.
     if (entries.contains(RecordKey::prevValSource) && !entries.contains(RecordKey::prevValOrigin))
@@ -111,6 +121,8 @@ QVariantMap NetworkRecord::toMap() const {
         entries.insert(RecordKey::limitAlerts, limitAlerts);
     if (!cycleResetBefore.isEmpty())
         entries.insert(RecordKey::cycleResetBefore, cycleResetBefore);
+    if (countedTraffic == CountedTraffic::Internet)
+        entries.insert(RecordKey::countedTraffic, kInternetTraffic);
     return entries;
 }
 

@@ -9,6 +9,10 @@
 
 namespace flowtally {
 
+// What this computer's samples count of a network's traffic: all of it on
+// the interface, or only what went to and came from the Internet.
+enum class CountedTraffic { All, Internet };
+
 // What Flowtally keeps of one network, stored in the settings under the
 // network's service identifier (the keys are in SettingsKeys.h). Flowtally
 // and flowtally-report read it through here alone, so that both take its
@@ -41,6 +45,8 @@ struct NetworkRecord {
     QVariantMap cycleResetBefore;
     // Which alerts of the period were sent (AlertState.h).
     QVariantMap limitAlerts;
+    // What this computer's samples count on this network.
+    CountedTraffic countedTraffic = CountedTraffic::All;
 
     bool operator==(const NetworkRecord &) const = default;
 
@@ -54,7 +60,8 @@ struct NetworkRecord {
     // Takes each entry of a stored record into the field it names (what
     // fields without an entry hold stays). Values of the wrong type or out
     // of range read as the field's default: a reset date that is not a date
-    // as not set, a start day outside 1 to 31 as no cycle, numbers the way
+    // as not set, a start day outside 1 to 31 as no cycle, counted traffic
+    // other than "internet" as all, numbers the way
     // Numbers.h reads values. Gives the keys of the entries that name no
     // field, in their order.
     QStringList take(const QVariantMap &entries);

@@ -65,6 +65,10 @@ inline const QString cycleResetFor = QStringLiteral("cycleResetFor");
 inline const QString cycleResetBefore = QStringLiteral("cycleResetBefore");
 // Which alerts of the period were sent (see AlertState.h).
 inline const QString limitAlerts = QStringLiteral("limitAlerts");
+// What the local source counts on the network: "all" traffic on the
+// interface (also when absent), or only the "internet" traffic, as
+// flowtally-accountd tells it apart from the local network's.
+inline const QString countedTraffic = QStringLiteral("countedTraffic");
 } // namespace RecordKey
 
 // The entries of the last reading (LastReading.h) that others read too.

@@ -85,6 +85,10 @@ bool Environment::mayAskRoutersOverUpnp() {
     return true;
 }
 
+QString Environment::accountdSocket() {
+    return QString();
+}
+
 QDBusConnection Environment::systemBus() {
     return QDBusConnection::systemBus();
 }

@@ -61,6 +61,11 @@ class Environment {
     // test's environment says no unless the test lets it.
     virtual bool mayAskRoutersOverUpnp();
 
+    // ---- flowtally-accountd ----
+    // The socket it answers at where that is not the service's own (a
+    // test's service); empty for the service's own (AccountdProtocol.h).
+    virtual QString accountdSocket();
+
     // ---- Buses ----
     // The system bus (NetworkManager, logind) and the session bus (desktop
     // notifications); a connection that is not connected where there is none.
@@ -116,6 +121,7 @@ class EnvironmentWrapper : public Environment {
     QString interfacesFolder() override { return target_.interfacesFolder(); }
     QString hostName() override { return target_.hostName(); }
     bool mayAskRoutersOverUpnp() override { return target_.mayAskRoutersOverUpnp(); }
+    QString accountdSocket() override { return target_.accountdSocket(); }
     QDBusConnection systemBus() override { return target_.systemBus(); }
     QDBusConnection sessionBus() override { return target_.sessionBus(); }
     QDateTime now() override { return target_.now(); }

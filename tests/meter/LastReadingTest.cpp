@@ -18,6 +18,10 @@ const CounterOrigin kEth0NextBoot{CounterSource::Local, "eth0", 2, "boot-b"};
 const CounterOrigin kEth0MadeAnew{CounterSource::Local, "eth0", 9, "boot-a"};
 const CounterOrigin kWlan0{CounterSource::Local, "wlan0", 3, "boot-a"};
 const CounterOrigin kEth0Renamed{CounterSource::Local, "wan0", 2, "boot-a"};
+// eth0's Internet traffic as flowtally-accountd counts it, in one start of
+// the service and the next.
+const CounterOrigin kEth0Internet{CounterSource::LocalInternet, "eth0", 2, "start-1"};
+const CounterOrigin kEth0InternetRestarted{CounterSource::LocalInternet, "eth0", 2, "start-2"};
 const CounterOrigin kRouter7{CounterSource::Router, "192.168.1.1", 7, {}};
 const CounterOrigin kRouter8{CounterSource::Router, "192.168.1.1", 8, {}};
 const CounterOrigin kRouter7Of32Bits{CounterSource::Router, "192.168.1.1", 7, {}, 32};
@@ -87,6 +91,16 @@ TEST(LastReading, WhichReadingMeasuresWhich) {
         {"a reboot metered first by another network is that network's",
          {{"home", kEth0, 1000, 100, 0, 0}, {"office", kEth0NextBoot, 500, 50, 500, 50}, session,
           {"home", kEth0NextBoot, 3000, 300, 0, 0}}},
+        {"the Internet's traffic counts on; after the service's restart it counts whole",
+         {{"home", kEth0Internet, 1000, 100, 0, 0}, {"home", kEth0Internet, 1500, 150, 500, 50},
+          {"home", kEth0InternetRestarted, 300, 30, 300, 30}}},
+        {"the Internet's traffic that fell (counters given up) counts on from what is left",
+         {{"home", kEth0Internet, 9000, 900, 0, 0}, {"home", kEth0Internet, 4000, 950, 0, 50},
+          {"home", kEth0Internet, 4600, 960, 600, 10}}},
+        {"all traffic and the Internet's are other counters: each only records after the other",
+         {{"home", kEth0, 50000, 5000, 0, 0}, {"home", kEth0Internet, 1000, 100, 0, 0},
+          {"home", kEth0Internet, 1200, 120, 200, 20}, {"home", kEth0, 60000, 6000, 0, 0},
+          {"home", kEth0Internet, 1500, 150, 0, 0}}},
         {"a 32-bit router counter that fell wrapped",
          {{"home", kRouter7, 4294967000, 100, 0, 0, 50}, {"home", kRouter7, 704, 200, 1000, 100, 52}}},
         {"a restarted router counts its counters whole",
@@ -206,6 +220,24 @@ TEST(LastReading, RecordMeasuresWhereThereIsNoLastReading) {
         ASSERT_TRUE(last.entry());
         EXPECT_EQ(last.entry()->inValue(), 5000u);
     }
+}
+
+// flowtally-accountd's counters begin at 0: a 0 there is a reading, where
+// the interface's 0 is a failed read.
+TEST(LastReading, ZeroIsAReadingOnlyOfTheInternetsTraffic) {
+    TrafficSample sample{{SampleKey::PrimaryInterface, "eth0"},
+                         {SampleKey::InTraffic, quint64(0)},
+                         {SampleKey::OutTraffic, quint64(70)}};
+    std::optional<CounterReading> reading = readingOfSample(sample);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->origin.source, CounterSource::Local);
+    EXPECT_FALSE(reading->in);
+    sample.insert(SampleKey::CounterSourceName, "local-internet");
+    reading = readingOfSample(sample);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->origin.source, CounterSource::LocalInternet);
+    EXPECT_EQ(reading->in, 0u);
+    EXPECT_EQ(reading->out, 70u);
 }
 
 } // namespace

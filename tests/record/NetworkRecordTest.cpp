@@ -75,6 +75,32 @@ TEST(NetworkRecord, TakesItsEntriesAndGivesThemBack) {
     EXPECT_FALSE(record.toMap().contains(RecordKey::prevValOrigin));
 }
 
+// Only "internet" counts only the Internet's traffic: anything else, or
+// nothing, is all traffic, which is stored as no entry at all.
+TEST(NetworkRecord, CountsAllTrafficUnlessOnlyTheInternetsIsAsked) {
+    // clang-format off
+    const struct { QVariant value; CountedTraffic counted; } cases[] = {
+        {{}, CountedTraffic::All},
+        {QStringLiteral("internet"), CountedTraffic::Internet},
+        {QStringLiteral("all"), CountedTraffic::All},
+        {QStringLiteral("Internet"), CountedTraffic::All},
+        {quint64(1), CountedTraffic::All},
+        {QVariantMap{{"internet", true}}, CountedTraffic::All},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value.toString().toStdString());
+        QVariantMap entries{{RecordKey::PrimaryService, QStringLiteral("n")}};
+        if (c.value.isValid())
+            entries.insert(RecordKey::countedTraffic, c.value);
+        const NetworkRecord record = NetworkRecord::fromMap(entries);
+        EXPECT_EQ(record.countedTraffic, c.counted);
+        EXPECT_EQ(NetworkRecord::fromMap(record.toMap()), record);
+        EXPECT_EQ(record.toMap().value(RecordKey::countedTraffic).toString(),
+                  c.counted == CountedTraffic::Internet ? "internet" : "");
+    }
+}
+
 } // namespace
 
 } // namespace flowtally

@@ -34,7 +34,8 @@ QByteArray kernelHex(const QString &address) {
 TestEnvironment::TestEnvironment()
     : EnvironmentWrapper(Environment::current()),
       runtimeFolder_(folder_.filePath(QStringLiteral("runtime"))),
-      ownRuntimeFolder_(folder_.filePath(QStringLiteral("own-runtime"))) {
+      ownRuntimeFolder_(folder_.filePath(QStringLiteral("own-runtime"))),
+      accountdSocket_(folder_.filePath(QStringLiteral("accountd.sock"))) {
     setNetwork(std::nullopt);
     setBootId(QStringLiteral("6d3c5b1e-0000-4000-8000-00000000b007"));
     scope_ = new ScopedEnvironment(*this);
@@ -158,6 +159,16 @@ void TestEnvironment::setUpnpAllowed(bool allowed) {
 bool TestEnvironment::mayAskRoutersOverUpnp() {
     std::lock_guard lock(mutex_);
     return upnpAllowed_;
+}
+
+void TestEnvironment::setAccountdSocket(const QString &path) {
+    std::lock_guard lock(mutex_);
+    accountdSocket_ = path;
+}
+
+QString TestEnvironment::accountdSocket() {
+    std::lock_guard lock(mutex_);
+    return accountdSocket_;
 }
 
 QString TestEnvironment::interfacesFolder() {

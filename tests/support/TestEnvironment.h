@@ -61,6 +61,9 @@ class TestEnvironment : public EnvironmentWrapper {
     void setSessionBus(const QDBusConnection &bus);
     // Whether Flowtally may look for routers over UPnP; no unless set.
     void setUpnpAllowed(bool allowed);
+    // Where flowtally-accountd answers; "accountd.sock" in the test's folder
+    // (where nothing answers) unless set.
+    void setAccountdSocket(const QString &path);
 
     // The service identifier that the network store gives for the network
     // the tables show now; none without a network.
@@ -80,6 +83,7 @@ class TestEnvironment : public EnvironmentWrapper {
     QString interfacesFolder() override;
     QString hostName() override;
     bool mayAskRoutersOverUpnp() override;
+    QString accountdSocket() override;
     QDBusConnection systemBus() override;
     QDBusConnection sessionBus() override;
     QDateTime now() override;
@@ -105,6 +109,7 @@ class TestEnvironment : public EnvironmentWrapper {
     std::optional<QDBusConnection> systemBus_, sessionBus_;
     QStringList log_;
     bool upnpAllowed_ = false;
+    QString accountdSocket_;
     ScopedEnvironment *scope_;
 };
 
