@@ -62,7 +62,21 @@ inline const QString cycleResetFor = QStringLiteral("cycleResetFor");
 inline const QString cycleResetBefore = QStringLiteral("cycleResetBefore");
 // Which alerts of the period were sent (see AlertState.h).
 inline const QString limitAlerts = QStringLiteral("limitAlerts");
+// The network's daily free hours (FreeHours.h): an array of dictionaries,
+// each with the window's "start" and "end" in minutes after local midnight;
+// absent: none.
+inline const QString freeHours = QStringLiteral("freeHours");
+// Of totalInBytes and totalOutBytes, the bytes counted in free hours; absent:
+// none.
+inline const QString freeInBytes = QStringLiteral("freeInBytes");
+inline const QString freeOutBytes = QStringLiteral("freeOutBytes");
 } // namespace RecordKey
+
+// The entries of a free-hours window in a record's freeHours.
+namespace FreeWindowKey {
+inline const QString start = QStringLiteral("start");
+inline const QString end = QStringLiteral("end");
+} // namespace FreeWindowKey
 
 // The entries of the last reading (LastReading.h) that others read too.
 namespace LastReadingKey {
