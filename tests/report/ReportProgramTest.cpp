@@ -30,6 +30,7 @@ class ReportProgramTest : public ::testing::Test {
         EnvironmentVariables::set("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath("config")));
         EnvironmentVariables::set("XDG_DATA_HOME", QFile::encodeName(folder.filePath("data")));
         EnvironmentVariables::set("TZ", "Europe/Berlin");
+        EnvironmentVariables::set("LC_ALL", "C.UTF-8");
     }
 
     QString settingsPath() const { return folder.filePath("config/flowtally/defaults.plist"); }
@@ -56,7 +57,7 @@ class ReportProgramTest : public ::testing::Test {
         return runCommand(helperToolPath("flowtally-report"), arguments);
     }
 
-    EnvironmentVariables variables{{"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TZ"}};
+    EnvironmentVariables variables{{"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TZ", "LC_ALL"}};
     QTemporaryDir folder;
 };
 
@@ -71,13 +72,18 @@ TEST_F(ReportProgramTest, ExitCodesAndOneLineForEachFailure) {
         QString output;
         QString error;
     } cases[] = {
-        {"a report", {"--oneline"}, known, kReportWritten, "10.0G ↓ 2.0G ↑ · 12.0G of 250G\n", ""},
+        {"a report",
+         {"--oneline"},
+         known,
+         kReportWritten,
+         "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%)\n",
+         ""},
         // Above 10T the byte formatter logs a note, which the report keeps to itself.
         {"a report of many bytes",
          {"--oneline"},
          knownSettings(20 * 1024 * kG),
          kReportWritten,
-         "20.0T ↓ 2.0G ↑ · 20.0T of 250G\n",
+         "20.0T ↓ 2.0G ↑ · 20.0T of 250G (8193%, over the limit)\n",
          ""},
         {"an unknown option",
          {"--everything"},
@@ -92,10 +98,18 @@ TEST_F(ReportProgramTest, ExitCodesAndOneLineForEachFailure) {
          "",
          "flowtally-report: --months needs a value (see flowtally-report --help)\n"},
         {"no settings file",
-         {"--oneline"},
+         {"--json"},
          std::nullopt,
          kNothingToReport,
          "",
+         "flowtally-report: nothing to report yet: there is no settings file at " + settings +
+             "\n"},
+        // A status bar shows the line; the reason goes to standard error.
+        {"no settings file, one line",
+         {"--oneline"},
+         std::nullopt,
+         kReportWritten,
+         "Flowtally: nothing counted yet\n",
          "flowtally-report: nothing to report yet: there is no settings file at " + settings +
              "\n"},
         {"no history for a table",
@@ -122,6 +136,24 @@ TEST_F(ReportProgramTest, ExitCodesAndOneLineForEachFailure) {
         EXPECT_EQ(result.exitCode, c.exitCode) << c.what;
         EXPECT_EQ(result.output, c.output) << c.what;
         EXPECT_EQ(result.error, c.error) << c.what;
+    }
+}
+
+TEST_F(ReportProgramTest, TheLocaleChoosesTheCharacters) {
+    writeSettings(knownSettings());
+    const struct {
+        const char *locale;
+        QString line;
+    } cases[] = {
+        {"C.UTF-8", "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%)\n"},
+        {"C", "10.0G in 2.0G out | 12.0G of 250G (5%)\n"},
+        {"POSIX", "10.0G in 2.0G out | 12.0G of 250G (5%)\n"},
+    };
+    for (const auto &c : cases) {
+        EnvironmentVariables::set("LC_ALL", c.locale);
+        const CommandResult result = report({"--oneline"});
+        EXPECT_EQ(result.output, c.line) << c.locale;
+        EXPECT_EQ(result.error, "") << c.locale;
     }
 }
 
