@@ -1,8 +1,8 @@
 #pragma once
 
-#include "InterfaceIndexCache.h"
 #include "Meter.h"
 #include "RateSegments.h"
+#include "Sources.h"
 #include "Threads.h"
 #include "ToolReplies.h"
 #include "TrafficSample.h"
@@ -83,7 +83,11 @@ class AppDelegate : public QObject {
     void didWake();
     void wakeUp();
 
-    // ---- Discovery (any thread unless noted) ----
+    // ---- Discovery and the traffic sources (any thread unless noted) ----
+    // They are the process's: one-line calls into Sources (net/), whose
+    // status texts go to the status line.
+    static Sources &sources();
+
     static std::optional<QVariantMap> primaryInterfacePlist();
     static std::optional<QString> primaryInterface();
     static std::optional<QString> primaryInterfaceRouterIP();
@@ -98,6 +102,7 @@ class AppDelegate : public QObject {
     // would have it wait (see ProbeRhythm.h), and asks for this computer's
     // address afresh: metering starts again.
     static void rearmRouterProbe();
+    // Whether the network now is another than the one held.
     bool serviceChanged() const;
 
     // ---- Router source ----
@@ -126,7 +131,7 @@ class AppDelegate : public QObject {
     static std::optional<TrafficSample> primaryInterfaceStats();
     static std::optional<TrafficSample> localStatsForPrimaryInterface(const QString &name);
     // A fault of the local source that lasts is told once (see
-    // LocalSource.cpp); after this call, once more. Metering begins again.
+    // LocalSource.h); after this call, once more. Metering begins again.
     static void retellFaults();
 
     // ---- Address-resolution lookups ----
@@ -225,21 +230,9 @@ class AppDelegate : public QObject {
     static constexpr double kBackInterval = 4.0;
 
   private:
-    // The probe of probablyHasRouter: whether the router at the address
-    // answers the name query, as SNMPWorksWith; the tool's standard error
-    // is collected, not shared with ours, and why a router does not answer
-    // (the tool's complaint) goes to *why.
-    static bool routerAnswers(const QString &address, QString *why);
     void loadWindows();
     void addCharts(QMainWindow *main);
     void connectUsagePreferences();
-    // The index of the router's chosen interface, else of its "vlan1"
-    // interface (else 6), from one walk; none when the walk failed or the
-    // chosen interface is not there (then *chosenInterfaceGone is set).
-    std::optional<quint32> routerInterfaceIndex(bool *chosenInterfaceGone = nullptr);
-    // routerStats; when the chosen interface is not on the router, none,
-    // with its text in *missingInterface.
-    std::optional<TrafficSample> routerSample(std::optional<QString> *missingInterface);
     void buildMenus(QMainWindow *main);
     // Closes the preferences and help windows, as their close buttons
     // would, then every other window of Flowtally's that shows but the main
@@ -327,8 +320,6 @@ class AppDelegate : public QObject {
     std::atomic<bool> working = false;
     std::atomic<bool> listingInterfaces = false;
 
-    // Where the router's interface was found (RouterSource.cpp).
-    InterfaceIndexCache interfaceIndexes;
     // The router whose interfaces the pop-up lists.
     QString interfaceListAddress;
 

@@ -187,6 +187,13 @@ void AppDelegate::wakeUp() {
     sleeping = false;
 }
 
+bool AppDelegate::serviceChanged() const {
+    const std::optional<QString> current = primaryServiceUUID();
+    if (!current || !meter.record().service)
+        return true;
+    return *current != *meter.record().service;
+}
+
 bool AppDelegate::applicationShouldTerminate() {
     terminating = true;
     cancelPerforms(this);

@@ -31,7 +31,7 @@ constexpr double kLocalMargin = 4.0;
 // A direction's name and a counter's owner, for the log.
 QString counterName(const CounterOrigin &origin, bool in) {
     const QString direction = in ? QStringLiteral("received") : QStringLiteral("sent");
-    return origin.source == CounterSource::Router
+    return origin.source != CounterSource::Local
                ? QStringLiteral("The %1-bytes counter of the router %2")
                      .arg(direction, origin.device)
                : QStringLiteral("The %1-bytes counter of %2").arg(direction, origin.device);
@@ -60,17 +60,22 @@ bool CounterOrigin::isRebirthOf(const CounterOrigin &earlier) const {
 }
 
 bool CounterOrigin::operator==(const CounterOrigin &other) const {
-    if (source != other.source || width() != other.width())
+    if (source != other.source || (source != CounterSource::Upnp && width() != other.width()))
         return false;
     if (source == CounterSource::Local && index != 0 && other.index != 0 && !boot.isEmpty())
         return index == other.index && boot == other.boot;
+    // A router's UPnP counters are the same whatever width their values show
+    // (a 32-bit wrap is possible only while they are below 2^32).
+    if (source == CounterSource::Upnp)
+        return device == other.device && index == other.index &&
+               (hardware == other.hardware || hardware.isEmpty() || other.hardware.isEmpty());
     return device == other.device && index == other.index && boot == other.boot &&
            (hardware == other.hardware || hardware.isEmpty() || other.hardware.isEmpty());
 }
 
 double CounterReading::ceiling() const {
     const double speed = linkSpeed != 0 ? static_cast<double>(linkSpeed) : kUnknownLinkSpeed;
-    return speed / 8 * (origin.source == CounterSource::Router ? kRouterMargin : kLocalMargin);
+    return speed / 8 * (origin.source == CounterSource::Local ? kLocalMargin : kRouterMargin);
 }
 
 std::optional<quint64> LastReading::Entry::inValue() const {
@@ -113,6 +118,7 @@ std::optional<CounterReading> readingOfSample(const TrafficSample &sample) {
         reading.origin.index = sample.value(SampleKey::KernelIndex).toUInt();
         reading.origin.boot = sample.value(SampleKey::BootID).toString();
     } else {
+        // A router's address over SNMP, its device's UDN over UPnP.
         reading.origin.device = sample.value(SampleKey::RouterAddress).toString();
         reading.origin.index = sample.value(SampleKey::InterfaceIndex).toUInt();
         reading.origin.bits = sample.value(SampleKey::CounterBits, 32).toInt();
@@ -177,8 +183,8 @@ CounterGrowth LastReading::count(const QString &service, const CounterReading &r
     // reading began again from 0 (an agent may keep counting across its
     // restart). One whose interface counters' discontinuity time moved reset
     // them: they began again from 0 since the last reading.
-    const bool restarted = baseUptime && reading.origin.source == CounterSource::Router &&
-                           reading.uptime < *baseUptime;
+    const bool restarted =
+        baseUptime && reading.origin.source != CounterSource::Local && reading.uptime < *baseUptime;
     const bool reset =
         baseDiscontinuity && reading.discontinuity && *baseDiscontinuity != *reading.discontinuity;
     for (CounterTrack *track : {&in, &out}) {

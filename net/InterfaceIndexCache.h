@@ -34,6 +34,10 @@ class InterfaceIndexCache {
         std::lock_guard lock(mutex_);
         entries_.remove(key);
     }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        entries_.clear();
+    }
 
   private:
     mutable std::mutex mutex_;

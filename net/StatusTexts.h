@@ -25,6 +25,14 @@ inline const QString NoPrivateFolder =
 // the address field, is asked.
 inline const QString NotLocal =
     QStringLiteral("SNMP Error: the router's address is not local; type it in to ask it.");
+// A router's UPnP counters cannot be trusted now; the computer's own
+// interface is metered meanwhile.
+inline const QString UpnpStuck =
+    QStringLiteral("The router's UPnP counters are stuck; metering this computer.");
+inline const QString UpnpZero =
+    QStringLiteral("The router's UPnP counters stay at zero; metering this computer.");
+inline const QString UpnpJump = QStringLiteral(
+    "The router's UPnP counters jumped past what they can count; metering this computer.");
 // The interface chosen in the preferences is not on the router any more;
 // the computer's own interface is metered meanwhile.
 inline QString interfaceGone(const QString &interface) {

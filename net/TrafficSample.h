@@ -40,11 +40,13 @@ inline const QString LinkSpeed = QStringLiteral("LinkSpeed");
 // (IF-MIB's ifCounterDiscontinuityTime, hundredths of a second of its
 // up-time), where it tells it.
 inline const QString CounterDiscontinuity = QStringLiteral("CounterDiscontinuity");
+// The source of a router sample read over UPnP: "upnp" (absent for SNMP).
+inline const QString CounterSourceName = QStringLiteral("CounterSource");
 } // namespace SampleKey
 
 // Where a sample's counters come from. Counters of different sources count
 // different things and are never subtracted from each other.
-enum class CounterSource { Unknown, Local, Router };
+enum class CounterSource { Unknown, Local, Router, Upnp };
 
 // A source's name in the settings ("local", "router"; empty for none), and back.
 inline QString counterSourceName(CounterSource source) {
@@ -53,6 +55,8 @@ inline QString counterSourceName(CounterSource source) {
         return QStringLiteral("local");
     case CounterSource::Router:
         return QStringLiteral("router");
+    case CounterSource::Upnp:
+        return QStringLiteral("upnp");
     case CounterSource::Unknown:
         break;
     }
@@ -63,13 +67,19 @@ inline CounterSource counterSourceNamed(const QString &name) {
         return CounterSource::Local;
     if (name == QLatin1String("router"))
         return CounterSource::Router;
+    if (name == QLatin1String("upnp"))
+        return CounterSource::Upnp;
     return CounterSource::Unknown;
 }
 
-// A local sample names the interface it read; a router sample does not.
+// A local sample names the interface it read; a router sample does not,
+// and one read over UPnP says so.
 inline CounterSource sourceOfSample(const TrafficSample &sample) {
-    return sample.contains(SampleKey::PrimaryInterface) ? CounterSource::Local
-                                                        : CounterSource::Router;
+    if (sample.contains(SampleKey::PrimaryInterface))
+        return CounterSource::Local;
+    return sample.value(SampleKey::CounterSourceName).toString() == QLatin1String("upnp")
+               ? CounterSource::Upnp
+               : CounterSource::Router;
 }
 
 } // namespace flowtally

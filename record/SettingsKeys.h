@@ -29,6 +29,9 @@ inline const QString RouterInterface = QStringLiteral("RouterInterface");
 // The share of the limit at which Flowtally warns, in percent; 0: never.
 // Absent: 80.
 inline const QString WarnAtPercent = QStringLiteral("WarnAtPercent");
+// Where a router's counters are read: "automatic" (SNMP, then UPnP; also
+// when absent), "snmp", "upnp", or "local" (this computer only).
+inline const QString RouterCounters = QStringLiteral("RouterCounters");
 // The last reading metered (see LastReading.h).
 inline const QString LastReading = QStringLiteral("LastReading");
 } // namespace SettingsKey

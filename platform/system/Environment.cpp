@@ -52,6 +52,15 @@ std::chrono::milliseconds Environment::toolTimeout() {
     return kToolTimeout;
 }
 
+std::chrono::milliseconds Environment::settingsWriteInterval() {
+    bool isNumber = false;
+    const int shortened =
+        qEnvironmentVariableIntValue("FLOWTALLY_TEST_WRITE_INTERVAL_MS", &isNumber);
+    if (isNumber && shortened > 0 && shortened < UserDefaults::kWriteInterval.count())
+        return std::chrono::milliseconds(shortened);
+    return UserDefaults::kWriteInterval;
+}
+
 QString Environment::routeTablePath() {
     return QString::fromLatin1(kKernelRouteTable);
 }
@@ -70,6 +79,10 @@ QString Environment::interfacesFolder() {
 
 QString Environment::hostName() {
     return QSysInfo::machineHostName();
+}
+
+bool Environment::mayAskRoutersOverUpnp() {
+    return true;
 }
 
 QDBusConnection Environment::systemBus() {

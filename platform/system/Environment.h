@@ -37,6 +37,12 @@ class Environment {
     // The longest one tool run may take before its process group is killed.
     virtual std::chrono::milliseconds toolTimeout();
 
+    // ---- Settings ----
+    // How long the settings store lets changes wait for its writer:
+    // UserDefaults::kWriteInterval. Flowtally's own tests shorten it with
+    // FLOWTALLY_TEST_WRITE_INTERVAL_MS (milliseconds, less than that).
+    virtual std::chrono::milliseconds settingsWriteInterval();
+
     // ---- The kernel ----
     // The IPv4 routing and neighbour tables, and the file that names the
     // current boot (a new text after every reboot).
@@ -48,6 +54,12 @@ class Environment {
     virtual QString interfacesFolder();
     // This computer's host name.
     virtual QString hostName();
+
+    // ---- The network ----
+    // Whether Flowtally may look for routers over UPnP (SSDP multicast on
+    // the LAN, requests to the router that answers): yes on a computer; a
+    // test's environment says no unless the test lets it.
+    virtual bool mayAskRoutersOverUpnp();
 
     // ---- Buses ----
     // The system bus (NetworkManager, logind) and the session bus (desktop
@@ -95,11 +107,15 @@ class EnvironmentWrapper : public Environment {
 
     QString toolPath(const QString &tool) override { return target_.toolPath(tool); }
     std::chrono::milliseconds toolTimeout() override { return target_.toolTimeout(); }
+    std::chrono::milliseconds settingsWriteInterval() override {
+        return target_.settingsWriteInterval();
+    }
     QString routeTablePath() override { return target_.routeTablePath(); }
     QString neighbourTablePath() override { return target_.neighbourTablePath(); }
     QString bootIdPath() override { return target_.bootIdPath(); }
     QString interfacesFolder() override { return target_.interfacesFolder(); }
     QString hostName() override { return target_.hostName(); }
+    bool mayAskRoutersOverUpnp() override { return target_.mayAskRoutersOverUpnp(); }
     QDBusConnection systemBus() override { return target_.systemBus(); }
     QDBusConnection sessionBus() override { return target_.sessionBus(); }
     QDateTime now() override { return target_.now(); }

@@ -49,7 +49,8 @@ QString UserDefaults::standardPath() {
 UserDefaults &UserDefaults::standardUserDefaults() {
     std::lock_guard lock(standardStoreMutex);
     if (!standardStore) {
-        standardStore = new UserDefaults(standardPath());
+        standardStore =
+            new UserDefaults(standardPath(), Environment::current().settingsWriteInterval());
         standardStore->registered_ = standardRegistration;
         // Pending changes are written when the application object goes.
         static std::once_flag atQuit;

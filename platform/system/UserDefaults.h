@@ -30,7 +30,8 @@ namespace flowtally {
 // Thread-safe: any thread may read and change values.
 class UserDefaults {
   public:
-    // How long changes may wait for the writer: the process's store's.
+    // How long changes may wait for the writer; the process's store takes
+    // the environment's (Environment::settingsWriteInterval).
     static constexpr std::chrono::milliseconds kWriteInterval{10000};
 
     // A store kept in the file at path; the file's folder is made on the

@@ -1,10 +1,8 @@
 // The windows as a person uses them: the router address field, the limit
 // unit, the help window, the preferences window that pauses metering,
-// closing the main window, the figures, the places of the windows, and
-// pictures of them.
+// closing the main window, the figures and the places of the windows.
 #include "ControllerFixture.h"
 
-#include "BusyIndicator.h"
 #include "LoopWaits.h"
 #include "MainLoop.h"
 #include "PropertyList.h"
@@ -12,11 +10,9 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPixmap>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -24,8 +20,6 @@
 namespace flowtally {
 
 namespace {
-
-constexpr quint64 kGiB = quint64(1) << 30;
 
 void pressKey(QWidget *widget, int key, const QString &text = {}) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -301,41 +295,6 @@ TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
     controller = std::make_unique<AppDelegate>();
     EXPECT_EQ(controller->mainWindowWidget()->geometry(), places[0]);
     EXPECT_EQ(controller->helpWindowWidget()->geometry(), places[1]);
-}
-
-// Pictures of the three windows with the figures of a known sample, written
-// under the build folder (screenshots/NAME.png and NAME@2x.png) for people
-// to look at: ten days into the period with 10.8G counted, then two samples
-// 2 s apart (1.59M/s in, 82K/s out), the busy indicator moving.
-TEST_F(Windows, Screenshots) {
-    setLimit(250, kGiB);
-    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-10)},
-                                              {"totalInBytes", quint64(10.8 * kGiB)},
-                                              {"prevInVal", quint64(5'000'000)},
-                                              {"prevOutVal", quint64(700'000)}});
-    controller->processStatsDict(sample('R', 5'000'000, 700'000, 0, 100));
-    controller->processStatsDict(sample('R', 8'340'000, 868'000, 2, 102));
-    controller->setIPField("192.168.1.1");
-    AppDelegate::doSetInfoText("No Error");
-    outlet<BusyIndicator>("workProgress")->startAnimation();
-    const QString folder = QApplication::applicationDirPath() + "/../screenshots/";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    for (QWidget *window : {controller->mainWindowWidget(), controller->prefsWindowWidget(),
-                            controller->helpWindowWidget()}) {
-        window->show();
-        // The busy indicator shows once the work has lasted a moment.
-        runMainLoopFor(0.2 + BusyIndicator::kShowDelayMs / 1000.0);
-        for (const int scale : {1, 2}) {
-            QPixmap picture(window->size() * scale);
-            picture.setDevicePixelRatio(scale);
-            picture.fill(Qt::transparent);
-            window->render(&picture);
-            const QString name = window == controller->mainWindowWidget()   ? "main"
-                                 : window == controller->helpWindowWidget() ? "help"
-                                                                            : "preferences";
-            EXPECT_TRUE(picture.save(folder + name + (scale == 1 ? "" : "@2x") + ".png")) << name;
-        }
-    }
 }
 
 } // namespace

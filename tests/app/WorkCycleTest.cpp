@@ -1,14 +1,22 @@
-// The work cycle driven for real: timers, one worker per tick, the status
-// line, stopping for the preferences, restarting and quitting.
+// The work cycle driven for real (timers, one worker per tick, the status
+// line, stopping for the preferences, restarting and quitting), and what
+// the world does to it while it meters: a wall clock that jumps, sleep and
+// wake or a change of network amid a sample, a netstat that misbehaves, the
+// settings file deleted or damaged behind its back. Metering goes on, a
+// fault is told once, and every byte the counters moved is counted once.
 #include "ControllerFixture.h"
 
 #include "LoopWaits.h"
 #include "MainLoop.h"
+#include "PropertyList.h"
+#include "ToolPaths.h"
 #include "UserDefaults.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
+#include <atomic>
 #include <functional>
 
 namespace flowtally {
@@ -19,28 +27,91 @@ class WorkCycle : public ControllerFixture {
   protected:
     void SetUp() override {
         ControllerFixture::SetUp();
-        setCounters(5000, 6000);
+        setNetstatCounters(5000, 6000);
         reply("arp", QString("host (127.0.0.78) -- no entry\n"));
-    }
-
-    // A netstat that prints these counters.
-    void setCounters(quint64 in, quint64 out) {
-        reply("netstat", QString("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes "
-                                 "Coll\neth0 1500 <Link#2> 02:00:00:00:00:01 10 0 %1 20 0 %2 0\n")
-                             .arg(in)
-                             .arg(out));
+        environment.setClock(
+            [this] { return QDateTime::currentDateTimeUtc().addMSecs(clockOffset); });
     }
 
     QString statusLine() { return outlet<QLabel>("infoText")->text(); }
+    static QVariantMap stored(const QString &service) {
+        return UserDefaults::standardUserDefaults().objectForKey(service).toMap();
+    }
+
+    // From now on netstat waits (10 s at most) until release() before it
+    // answers; answers whether a run of it is waiting now.
+    bool holdNetstat() {
+        kept = environment.toolPath(kNetstatTool);
+        environment.setToolPath(kNetstatTool, tools.write("held-netstat", QString(R"sh(cd '%1'
+echo > started
+for slice in $(seq 200); do [ -f released ] && break; sleep 0.05; done
+cat netstat)sh")
+                                                                              .arg(tools.path())));
+        return runLoopUntil([&] { return QFile::exists(tools.filePath("started")); });
+    }
+    void release() {
+        QFile(tools.filePath("released")).open(QIODevice::WriteOnly);
+        environment.setToolPath(kNetstatTool, kept);
+    }
+
+    // Runs netstat as this script until it has run `ticks` times, then puts
+    // the fixture's netstat back. A tool that hangs is given up after 300 ms
+    // when `hang` is set; else (megabytes through a pipe on a busy machine)
+    // it gets all the time it needs.
+    bool runFaultyNetstat(const QString &body, int ticks, bool hang = false) {
+        environment.setToolTimeout(hang ? std::chrono::milliseconds(300)
+                                        : std::chrono::seconds(60));
+        kept = environment.toolPath(kNetstatTool);
+        const QString counted = tools.filePath("faulty-runs");
+        QFile::remove(counted);
+        environment.setToolPath(
+            kNetstatTool,
+            tools.write("faulty-netstat", QString("echo >> '%1'\n").arg(counted) + body));
+        // A minute at most: megabytes through a pipe under a sanitizer on a
+        // busy machine take seconds a run.
+        const bool ran = runLoopUntil(
+            [&] {
+                QFile file(counted);
+                return file.open(QIODevice::ReadOnly) && file.readAll().count('\n') >= ticks;
+            },
+            60);
+        environment.setToolPath(kNetstatTool, kept);
+        return ran;
+    }
+
+    // Moves the counters on by a step, waits until the controller counted
+    // it and has the file written; whether the file then holds its totals.
+    bool countAndStore(quint64 &in, quint64 &out) {
+        in += 70'001;
+        out += 3;
+        setNetstatCounters(in, out);
+        if (!runLoopUntil([&] { return controller->prevInVal() == in; }))
+            return false;
+        controller->storeRecordNow();
+        return runLoopUntil([&] {
+            const QVariantMap record = dictionaryWithContentsOfFile(UserDefaults::standardPath())
+                                           .value_or(QVariantMap())
+                                           .value(kService)
+                                           .toMap();
+            return record.value("totalInBytes").toULongLong() == controller->totalInBytes() &&
+                   record.value("totalOutBytes").toULongLong() == controller->totalOutBytes() &&
+                   record.value("prevInVal").toULongLong() == in;
+        });
+    }
+
+    QString kept;
+    // How far the wall clock is off.
+    std::atomic<qint64> clockOffset = 0;
 };
+using CycleFaults = WorkCycle;
+using ToolFaults = WorkCycle;
+using SettingsFaults = WorkCycle;
 
 TEST_F(WorkCycle, TicksCountTheDifferencesAndStopRestartPicksUpTheStoredRecord) {
     controller->startLogging();
-    ASSERT_TRUE(runLoopUntil([&] {
-        return UserDefaults::standardUserDefaults().objectForKey(kService).toMap().value(
-                   "prevInVal") == 5000;
-    })) << "the first samples record the counters, the write timer stores them";
-    setCounters(9000, 6100);
+    ASSERT_TRUE(runLoopUntil([&] { return stored(kService).value("prevInVal") == 5000; }))
+        << "the first samples record the counters, the write timer stores them";
+    setNetstatCounters(9000, 6100);
     ASSERT_TRUE(runLoopUntil([&] { return controller->totalInBytes() == 4000; }));
     EXPECT_EQ(controller->totalOutBytes(), 100u);
     ASSERT_TRUE(runLoopUntil([&] { return statusLine().endsWith("\nNo Error"); }));
@@ -49,18 +120,10 @@ TEST_F(WorkCycle, TicksCountTheDifferencesAndStopRestartPicksUpTheStoredRecord) 
     controller->stopLogging();
     EXPECT_FALSE(controller->isWorking());
     EXPECT_TRUE(outlet<QPushButton>("restartPB")->isEnabled());
-    setCounters(11000, 6100);
+    setNetstatCounters(11000, 6100);
     controller->doRestart();
     EXPECT_FALSE(outlet<QPushButton>("restartPB")->isEnabled());
     ASSERT_TRUE(runLoopUntil([&] { return controller->totalInBytes() == 6000; }));
-}
-
-TEST_F(WorkCycle, BrokenNetstatOutputShowsOnTheStatusLine) {
-    reply("netstat", QString("only a header\n"));
-    controller->startLogging();
-    ASSERT_TRUE(
-        runLoopUntil([&] { return statusLine().endsWith("\nNetstat Error: see Console Log."); }));
-    EXPECT_EQ(controller->totalInBytes(), 0u);
 }
 
 TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly) {
@@ -88,6 +151,190 @@ TEST_F(WorkCycle, QuittingStopsTicksAndDropsLateStatusTexts) {
     EXPECT_EQ(statusLine(), shown);
     controller->startLogging();
     EXPECT_FALSE(controller->isLogging()) << "nothing starts again once quitting";
+}
+
+// The bytes a sample finds after a jump count once, whichever way the clock
+// went; a sample that seems to come before the one before it counts at the
+// next tick. The log is not filled with it.
+TEST_F(CycleFaults, ClockJumpsLoseNoByteAndCountNoneTwice) {
+    ASSERT_TRUE(startMetering(5000));
+    environment.clearLog();
+    // clang-format off
+    const struct { const char *jump; qint64 by; } jumps[] = {
+        {"back an hour", -3'600'000}, {"forward a day", 86'400'000},
+        {"back a year, before the reset date", -400LL * 86'400'000}, {"forward again", 400LL * 86'400'000},
+        {"back a second", -1'000},
+    };
+    // clang-format on
+    quint64 in = 5000, out = 6000;
+    for (const auto &j : jumps) {
+        SCOPED_TRACE(j.jump);
+        const quint64 totalIn = controller->totalInBytes(), totalOut = controller->totalOutBytes();
+        clockOffset += j.by;
+        in += 3'000'017;
+        out += 11;
+        setNetstatCounters(in, out);
+        ASSERT_TRUE(runLoopUntil([&] { return controller->prevInVal() == in; }))
+            << "metering stopped";
+        EXPECT_EQ(controller->totalInBytes(), totalIn + 3'000'017);
+        EXPECT_EQ(controller->totalOutBytes(), totalOut + 11);
+        // Before the reset date there is no projection: a dash, not less than nothing.
+        EXPECT_FALSE(controller->gbpm() < 0) << controller->gbpm();
+    }
+    EXPECT_LE(environment.logLines().size(), 1) << environment.logLines().join('\n').toStdString();
+    EXPECT_TRUE(controller->isLogging());
+}
+
+// A sleep that comes while netstat runs waits for the sample, stores what
+// was counted, and takes no sample until after the wake; the bytes moved
+// meanwhile count at the first sample after it.
+TEST_F(CycleFaults, SleepDuringASampleWaitsForItAndWakeCountsTheRest) {
+    ASSERT_TRUE(startMetering(5000));
+    setNetstatCounters(6000, 6500);
+    ASSERT_TRUE(holdNetstat());
+    QTimer::singleShot(200, [&] { release(); });
+    controller->willSleep();
+    EXPECT_FALSE(controller->isWorking());
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().isWritten()) << "not stored before sleep";
+    // What the sample found is counted, now or after the wake.
+    runLoopUntil([&] { return controller->prevInVal() == 6000; }, 2);
+    const quint64 countedBeforeSleep = controller->totalInBytes();
+    EXPECT_EQ(stored(kService).value("totalInBytes").toULongLong(), countedBeforeSleep);
+    runs();
+    setNetstatCounters(9000, 7000);
+    controller->didWake();
+    ASSERT_TRUE(runLoopUntil([&] { return controller->prevInVal() == 9000; }))
+        << "metering did not resume after the wake";
+    EXPECT_EQ(controller->totalInBytes(), 4000u);
+    EXPECT_EQ(controller->totalOutBytes(), 1000u);
+    EXPECT_TRUE(controller->isLogging());
+}
+
+// The network changes while netstat runs: the sample belongs to neither
+// network for sure and is not counted for the one that was left; the new
+// network counts on from the last reading, so the two records together
+// hold every byte once.
+TEST_F(CycleFaults, ServiceChangeDuringASampleSplitsTheBytesWithoutLossOrDouble) {
+    ASSERT_TRUE(startMetering(5000));
+    setNetstatCounters(6000, 6600);
+    ASSERT_TRUE(holdNetstat());
+    useNetwork(kOffice);
+    release();
+    setNetstatCounters(8000, 7000);
+    ASSERT_TRUE(runLoopUntil([&] {
+        return controller->primaryService() == kOtherService && controller->prevInVal() == 8000;
+    })) << "the new network was not metered";
+    controller->doWriteToDisk();
+    const QVariantMap left = stored(kService), entered = stored(kOtherService);
+    EXPECT_EQ(left.value("totalInBytes").toULongLong() +
+                  entered.value("totalInBytes").toULongLong(),
+              3000u);
+    EXPECT_EQ(left.value("totalOutBytes").toULongLong() + controller->totalOutBytes(), 1000u);
+    EXPECT_EQ(entered.value("totalInBytes").toULongLong(), controller->totalInBytes());
+    EXPECT_TRUE(controller->isLogging());
+}
+
+// A netstat that misbehaves for some ticks: the status line and the log
+// tell it once, and the bytes the counters moved meanwhile count whole once
+// the tool answers again.
+TEST_F(ToolFaults, FaultIsToldOnceAndItsBytesCountOnceItEnds) {
+    // clang-format off
+    const struct { const char *fault, *body, *told; } cases[] = {
+        {"crash", "ulimit -c 0; printf 'Name Mtu'; kill -SEGV $$", "Task ended badly. Status: 11"},
+        {"hang", "sleep 30", "Tool did not end within 300 ms"},
+        {"hang holding the output", "sleep 30 & echo early", "Tool did not end within 300 ms"},
+        {"garbage", R"(printf '\377\376\000garbage\n\001\002\n')", "Short line-count"},
+        {"garbage lines", "printf 'garbage\\nmore garbage\\n'", "Result Format Error"},
+        {"megabytes", "head -c 20000000 /dev/zero | tr '\\0' x", "Short line-count"},
+        {"megabytes of lines", "yes 'x x x' | head -c 20000000", "Result Format Error"},
+        {"output closed early", "printf 'Name Mtu'; exec >&-; sleep 0.2", "Short line-count"},
+        {"failure", "echo 'netstat: no such interface' >&2; exit 1", "Task ended badly. Status: 1"},
+    };
+    // clang-format on
+    quint64 in = 5000, out = 6000;
+    ASSERT_TRUE(startMetering(in));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fault);
+        environment.clearLog();
+        newTexts();
+        const quint64 totalIn = controller->totalInBytes(), totalOut = controller->totalOutBytes();
+        ASSERT_TRUE(runFaultyNetstat(c.body, 3, QByteArray(c.told).startsWith("Tool did not end")))
+            << "metering stopped";
+        EXPECT_EQ(controller->totalInBytes(), totalIn);
+        EXPECT_TRUE(newTexts().contains("Netstat Error: see Console Log."));
+        const QStringList told = environment.logLines();
+        ASSERT_EQ(told.size(), 1) << told.join('\n').left(2000).toStdString();
+        EXPECT_TRUE(told.first().contains(c.told)) << told.first().left(2000).toStdString();
+        EXPECT_LT(told.first().size(), 1000) << "the log line holds the tool's megabytes";
+
+        in += 1'000'003;
+        out += 7;
+        setNetstatCounters(in, out);
+        // A faulty run may still be read: a minute, as for the faulty runs.
+        ASSERT_TRUE(runLoopUntil([&] { return controller->prevInVal() == in; }, 60))
+            << "metering did not resume";
+        EXPECT_EQ(controller->totalInBytes(), totalIn + 1'000'003);
+        EXPECT_EQ(controller->totalOutBytes(), totalOut + 7);
+        EXPECT_TRUE(runLoopUntil([&] { return statusLine().endsWith("\nNo Error"); }, 60));
+        EXPECT_EQ(environment.logLines(), told) << "the end of the fault was told again";
+    }
+    EXPECT_TRUE(controller->isLogging());
+}
+
+// The same fault after a good sample, or after metering began again, is a
+// new fault and told again.
+TEST_F(ToolFaults, FaultIsToldAgainWhenItComesBack) {
+    ASSERT_TRUE(startMetering(5000));
+    environment.clearLog();
+    ASSERT_TRUE(runFaultyNetstat("ulimit -c 0; kill -SEGV $$", 2));
+    setNetstatCounters(5001, 6001);
+    ASSERT_TRUE(runLoopUntil([&] { return controller->prevInVal() == 5001; }));
+    ASSERT_TRUE(runFaultyNetstat("ulimit -c 0; kill -SEGV $$", 2));
+    EXPECT_EQ(environment.logLinesContaining("Task ended badly").size(), 2);
+    controller->stopLogging();
+    environment.clearLog();
+    controller->doRestart();
+    ASSERT_TRUE(runFaultyNetstat("ulimit -c 0; kill -SEGV $$", 2));
+    EXPECT_EQ(environment.logLinesContaining("Task ended badly").size(), 1);
+    setNetstatCounters(5101, 6001);
+    ASSERT_TRUE(runLoopUntil([&] { return controller->prevInVal() == 5101; }));
+    EXPECT_EQ(controller->totalInBytes(), 101u);
+}
+
+// What happens to the file behind Flowtally's back is mended by its next
+// write, which holds everything: nothing is read back from it while it
+// runs. (A folder that refuses writes: UserDefaultsTest and the system
+// test SettingsFolderTest.)
+TEST_F(SettingsFaults, FileDeletedCorruptedOrUnreadableIsWrittenWholeAgain) {
+    const QString path = UserDefaults::standardPath();
+    const auto write = [&](const QByteArray &text) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(text) == text.size();
+    };
+    // clang-format off
+    const struct { const char *fault; std::function<bool()> make; } cases[] = {
+        {"deleted", [&] { return QFile::remove(path); }},
+        {"corrupted", [&] { return write("<?xml version=\"1.0\"?>\n<plist><dict><key>tot\x01\xff half"); }},
+        {"emptied", [&] { return write({}); }},
+        {"unreadable", [&] { return QFile::setPermissions(path, QFileDevice::Permissions()); }},
+        {"folder deleted", [&] { return QDir(QFileInfo(path).path()).removeRecursively(); }},
+    };
+    // clang-format on
+    ASSERT_TRUE(startMetering(5000));
+    quint64 in = 5000, out = 6000;
+    ASSERT_TRUE(countAndStore(in, out));
+    environment.clearLog();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fault);
+        ASSERT_TRUE(c.make());
+        ASSERT_TRUE(countAndStore(in, out)) << "the file does not hold the totals";
+        EXPECT_TRUE(controller->isLogging());
+    }
+    EXPECT_EQ(controller->totalInBytes(), 6 * 70'001u);
+    EXPECT_EQ(controller->totalOutBytes(), 6 * 3u);
+    EXPECT_TRUE(environment.logLines().isEmpty())
+        << environment.logLines().join('\n').toStdString();
 }
 
 } // namespace

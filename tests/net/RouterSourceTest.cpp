@@ -187,9 +187,8 @@ TEST_F(RouterSource, TheWalkChoosesTheInterfaceOfBothCounters) {
         reply(kWalk, c.walkReply);
         counters(c.index, "Counter32: 1000\n", "Counter32: 2000\n");
         EXPECT_EQ(controller->SNMPInterfaceIndex(), c.index);
-        // A controller that has not walked yet.
-        controller = std::make_unique<AppDelegate>();
-        controller->setPrimaryService(kService);
+        // A router source that has not walked yet.
+        AppDelegate::sources().router().reset();
         const std::optional<TrafficSample> sample = controller->routerStats();
         ASSERT_EQ(sample.has_value(), c.sampled);
         if (c.sampled) {

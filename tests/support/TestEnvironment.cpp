@@ -150,6 +150,16 @@ QString TestEnvironment::bootIdPath() {
     return folder_.filePath(kBootId);
 }
 
+void TestEnvironment::setUpnpAllowed(bool allowed) {
+    std::lock_guard lock(mutex_);
+    upnpAllowed_ = allowed;
+}
+
+bool TestEnvironment::mayAskRoutersOverUpnp() {
+    std::lock_guard lock(mutex_);
+    return upnpAllowed_;
+}
+
 QString TestEnvironment::interfacesFolder() {
     return folder_.filePath(QStringLiteral("interfaces"));
 }

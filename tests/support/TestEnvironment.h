@@ -59,6 +59,8 @@ class TestEnvironment : public EnvironmentWrapper {
     // The buses; unconnected ones (no bus) unless set.
     void setSystemBus(const QDBusConnection &bus);
     void setSessionBus(const QDBusConnection &bus);
+    // Whether Flowtally may look for routers over UPnP; no unless set.
+    void setUpnpAllowed(bool allowed);
 
     // The service identifier that the network store gives for the network
     // the tables show now; none without a network.
@@ -77,6 +79,7 @@ class TestEnvironment : public EnvironmentWrapper {
     QString bootIdPath() override;
     QString interfacesFolder() override;
     QString hostName() override;
+    bool mayAskRoutersOverUpnp() override;
     QDBusConnection systemBus() override;
     QDBusConnection sessionBus() override;
     QDateTime now() override;
@@ -101,6 +104,7 @@ class TestEnvironment : public EnvironmentWrapper {
     // Made when set: D-Bus starts a thread of its own with its first connection.
     std::optional<QDBusConnection> systemBus_, sessionBus_;
     QStringList log_;
+    bool upnpAllowed_ = false;
     ScopedEnvironment *scope_;
 };
 

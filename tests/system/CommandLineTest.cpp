@@ -5,6 +5,8 @@
 // same.
 #include "SystemTest.h"
 
+#include <QDirIterator>
+
 namespace flowtally {
 
 namespace {

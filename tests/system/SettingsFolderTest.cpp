@@ -1,16 +1,19 @@
 // The settings folder on a small file system of its own, in a mount
-// namespace that only Flowtally and the test see, filled up and then made
-// read-only while Flowtally meters.
+// namespace that only Flowtally and the test see: a settings file there
+// that cannot be read, then the folder filled up and made read-only while
+// Flowtally meters.
 #include "SystemTest.h"
 
 namespace flowtally {
 
 namespace {
 
-// A full folder and a read-only one each cost one log line when writing
-// starts failing and one when it works again; Flowtally meters on, and the
-// totals counted meanwhile reach the file whole.
-TEST_F(SystemTest, FullOrReadOnlySettingsFolderCostsALogLineAndNoByte) {
+// A settings file that cannot be read is kept aside as it was, with one log
+// line, and metering starts afresh. A full folder and a read-only one each
+// cost one log line when writing starts failing and one when it works
+// again; Flowtally meters on, and the totals counted meanwhile reach the
+// file whole.
+TEST_F(SystemTest, UnreadableFileAndFullOrReadOnlyFolderCostALogLineAndNoByte) {
     if (QStandardPaths::findExecutable("unshare").isEmpty() ||
         QStandardPaths::findExecutable("nsenter").isEmpty())
         GTEST_SKIP() << "needs unshare and nsenter";
@@ -28,12 +31,23 @@ TEST_F(SystemTest, FullOrReadOnlySettingsFolderCostsALogLineAndNoByte) {
     ASSERT_TRUE(waitUntil([&] {
         return sh(inNamespace + "mountpoint -q " + settingsFolder()).isEmpty();
     })) << "no tmpfs on the settings folder";
+    const QString folderSeen = settingsRoot + settingsFolder();
+    const QByteArray garbage("<?xml version=\"1.0\"?>\n<plist><dict><key>tot\x01\xff\xfe half");
+    QFile file(folderSeen + "/defaults.plist");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(garbage) == garbage.size());
+    file.close();
+    const InterfaceCounters beforeStart = counters();
     flowtally = start(lan->lan, QStringList{"nsenter", "-t", pid, "-m", "env"} +
                                     programEnvironment() + QStringList{programPath()});
     ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
     const auto first = waitForSample();
     ASSERT_TRUE(first) << "never metered";
-    ASSERT_TRUE(settingsLines().isEmpty()) << settingsLines().join('\n').toStdString();
+    expectSoonAfter(beforeStart, first->base());
+    const QStringList kept = QDir(folderSeen).entryList({"defaults.plist.corrupt-*"});
+    ASSERT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
+    EXPECT_EQ(readFile(folderSeen + '/' + kept.first()), garbage) << "not kept as it was";
+    ASSERT_EQ(settingsLines().size(), 1) << settingsLines().join('\n').toStdString();
+    EXPECT_TRUE(settingsLines().first().contains(kept.first()));
 
     const QString filler = settingsRoot + settingsFolder() + "/filler";
     const struct {
@@ -54,7 +68,7 @@ TEST_F(SystemTest, FullOrReadOnlySettingsFolderCostsALogLineAndNoByte) {
         EXPECT_TRUE(settingsLines().last().contains(c.told))
             << settingsLines().last().toStdString();
         ASSERT_NO_FATAL_FAILURE(push(kMiB, 2 * kMiB));
-        QThread::sleep(4); // ticks and tries to write, each of which fails
+        QThread::sleep(3); // ticks and tries to write (one a second), each of which fails
         ASSERT_TRUE(running(*flowtally)) << "Flowtally ended";
         EXPECT_EQ(settingsLines().size(), before + 1) << settingsLines().join('\n').toStdString();
 

@@ -33,10 +33,9 @@ if [ -z "$replied" ]; then
 fi)sh")
                                                                     .arg(tools.path(), name)));
     }
-    // Each test meters from its start: a silent router of the one before
-    // is asked at once, and a fault of its is told again.
-    AppDelegate::rearmRouterProbe();
-    AppDelegate::retellFaults();
+    // Each test meters from its start: the sources are as at the start of
+    // the process.
+    AppDelegate::sources().reset();
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
     runMainLoopFor(0.05); // texts queued before the test began are not its own

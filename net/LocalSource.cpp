@@ -1,9 +1,8 @@
-// The local source: this computer's own primary interface, read with the
-// netstat tool's byte-count layout.
-#include "AppDelegate.h"
+#include "LocalSource.h"
 
 #include "Environment.h"
 #include "KernelTables.h"
+#include "NetworkState.h"
 #include "StatusTexts.h"
 #include "SynchronousTaskWrapper.h"
 #include "SystemLog.h"
@@ -25,25 +24,6 @@ const QString kOperationName = QStringLiteral("localStatsForPrimaryInterface:");
 // A tool's output quoted in the log is cut after this many characters: a
 // tool that prints megabytes does not put them in the log.
 constexpr qsizetype kLongestQuote = 200;
-
-// What the log was last told of a sample's fault; guarded by toldMutex.
-std::mutex toldMutex;
-QString toldFault;
-
-// Logs the lines that tell a sample's fault (none: the sample had none),
-// unless they are the ones told for the sample before: a fault that lasts
-// is told once, not at every tick.
-void tellFault(const QStringList &lines) {
-    const QString fault = lines.join(QLatin1Char('\n'));
-    {
-        std::lock_guard lock(toldMutex);
-        if (fault == toldFault)
-            return;
-        toldFault = fault;
-    }
-    for (const QString &line : lines)
-        systemLog(line);
-}
 
 QString quotedForLog(const QString &text) {
     if (text.size() <= kLongestQuote)
@@ -83,22 +63,34 @@ double secondsSinceBoot() {
 
 } // namespace
 
-void AppDelegate::retellFaults() {
-    std::lock_guard lock(toldMutex);
-    toldFault.clear();
+void LocalSource::tellFault(const QStringList &lines) {
+    const QString fault = lines.join(QLatin1Char('\n'));
+    {
+        std::lock_guard lock(toldMutex_);
+        if (fault == toldFault_)
+            return;
+        toldFault_ = fault;
+    }
+    for (const QString &line : lines)
+        systemLog(line);
 }
 
-std::optional<TrafficSample> AppDelegate::primaryInterfaceStats() {
+void LocalSource::retellFaults() {
+    std::lock_guard lock(toldMutex_);
+    toldFault_.clear();
+}
+
+std::optional<TrafficSample> LocalSource::primaryInterfaceStats() {
     const std::optional<QString> interface = primaryInterface();
     if (!interface) {
         // Nothing to read: no tool run, no error in the log.
-        doSetInfoText(StatusText::NoNetwork);
+        status_(StatusText::NoNetwork);
         return std::nullopt;
     }
     return localStatsForPrimaryInterface(*interface);
 }
 
-std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QString &name) {
+std::optional<TrafficSample> LocalSource::localStatsForPrimaryInterface(const QString &name) {
     const QStringList arguments =
         QStringLiteral("-f inet -bI %1").arg(name).split(QLatin1Char(' '));
     // What the run logs (a tool that ended badly or hung) is told with the
@@ -115,7 +107,7 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
 
     const NetstatReading reading = readNetstatListing(text);
     if (reading.outcome != NetstatReading::Outcome::Row) {
-        doSetInfoText(StatusText::NetstatError);
+        status_(StatusText::NetstatError);
         const QString format = reading.outcome == NetstatReading::Outcome::ShortLineCount
                                    ? QStringLiteral("Short line-count in %1: \"%2\"")
                                    : QStringLiteral("Result Format Error in %1: \"%2\"");
@@ -147,7 +139,7 @@ std::optional<TrafficSample> AppDelegate::localStatsForPrimaryInterface(const QS
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
 
-    doSetInfoText(StatusText::NoError);
+    status_(StatusText::NoError);
     return sample;
 }
 

@@ -1,21 +1,16 @@
-// The router source: the counters of the router's chosen interface (else
-// its "vlan1"), its up-time and name over SNMP v2c, through the net-snmp
-// command-line tools. A sample asks for all of them in one get, the 64-bit
-// counters beside the 32-bit ones, and walks the interfaces only when the
-// interface's index is not known yet or the router restarted.
-#include "AppDelegate.h"
+#include "RouterSource.h"
 
 #include "DirectToolRun.h"
 #include "DynamicStore.h"
 #include "Environment.h"
 #include "InterfaceChoice.h"
 #include "IsValidLocalIP.h"
+#include "NetworkState.h"
 #include "SettingsKeys.h"
 #include "SnmpCommunityFile.h"
 #include "SnmpEnvironment.h"
 #include "StatusTexts.h"
 #include "SystemLog.h"
-#include "Threads.h"
 #include "ToolPaths.h"
 #include "ToolReplies.h"
 #include "UserDefaults.h"
@@ -38,26 +33,10 @@ bool given(const std::optional<QString> &value) {
 // router and was seen; empty otherwise. Routers at one address in two
 // networks (192.168.1.1 at home and at the office) are told apart by it.
 QString hardwareAddressOf(const QString &address) {
-    const std::optional<QVariantMap> state = AppDelegate::primaryInterfacePlist();
+    const std::optional<QVariantMap> state = primaryInterfacePlist();
     if (!state || state->value(kSCPropNetIPv4Router).toString() != address)
         return {};
     return state->value(kRouterHardwareAddress).toString();
-}
-
-// Status texts of the queries go through the main thread, like all others.
-void reportStatus(const QString &text) {
-    performOnMainThread([text] { AppDelegate::doSetInfoText(text); }, false);
-}
-
-// A reply that names a MIB object is an answer; anything else is the tool's
-// own complaint and goes to the status line.
-std::optional<QString> checkedReply(const QString &reply) {
-    if (isSnmpAnswer(reply)) {
-        reportStatus(StatusText::NoError);
-        return reply;
-    }
-    reportStatus(reply);
-    return std::nullopt;
 }
 
 const QString kVersion = QStringLiteral("-v"), k2c = QStringLiteral("2c");
@@ -74,59 +53,8 @@ bool mayAsk(const QString &address) {
            UserDefaults::standardUserDefaults().stringForKey(SettingsKey::AirportIP) == address;
 }
 
-// Runs an SNMP tool with the options, the address and the objects as its
-// arguments (each value one argument, whatever it holds) and the community
-// from Flowtally's configuration file, never on its command line. None,
-// with a status text, and no run without a community or for an address
-// that may not be asked; a tool that did not run to its end printed nothing.
-std::optional<QString> snmpToolRun(const QString &tool, const QStringList &options,
-                                   const QString &address, const QStringList &objects,
-                                   QString *errors = nullptr) {
-    const std::optional<QString> community = AppDelegate::communityPassword();
-    if (!given(community)) {
-        reportStatus(StatusText::NoCommunity);
-        return std::nullopt;
-    }
-    if (!mayAsk(address)) {
-        reportStatus(StatusText::NotLocal);
-        return std::nullopt;
-    }
-    if (const Status written = writeSnmpCommunityFile(*community); !written.ok()) {
-        static std::atomic<bool> logged = false;
-        if (!logged.exchange(true))
-            systemLog(QStringLiteral("The SNMP community cannot reach the SNMP tools: %1")
-                          .arg(written.message()));
-        reportStatus(isWritableSnmpCommunity(*community) ? StatusText::NoPrivateFolder
-                                                         : StatusText::NoCommunity);
-        return std::nullopt;
-    }
-    return directToolRun(Environment::current().toolPath(tool),
-                         options + QStringList{address} + objects,
-                         snmpToolVariables() << snmpCommunityVariable(), errors)
-        .value_or(QString());
-}
-
-// What a get of the objects printed ("(NO DATA)" for nothing); none when it
-// did not run.
-std::optional<QString> getOutput(const QString &address, const QStringList &objects,
-                                 QString *errors = nullptr) {
-    const std::optional<QString> output =
-        snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
-    if (!output)
-        return std::nullopt;
-    return output->isEmpty() ? StatusText::NoData : *output;
-}
-
 const QString kSysName = QStringLiteral("system.sysName.0");
 const QString kSysUpTime = QStringLiteral("system.sysUpTime.0");
-
-// A walk of the object at the address, its status shown; none when it did
-// not run or the tool complained.
-std::optional<QString> walkAt(const QString &address, const QString &object) {
-    const std::optional<QString> output =
-        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object});
-    return output ? checkedReply(*output) : std::nullopt;
-}
 
 // The interface chosen for the router at the address, if one was.
 std::optional<InterfaceChoice> chosenInterface(const QString &address) {
@@ -137,8 +65,72 @@ std::optional<InterfaceChoice> chosenInterface(const QString &address) {
                                         .toMap());
 }
 
+} // namespace
+
+// A reply that names a MIB object is an answer; anything else is the tool's
+// own complaint and goes to the status line.
+std::optional<QString> RouterSource::checkedReply(const QString &reply) {
+    if (isSnmpAnswer(reply)) {
+        status_(StatusText::NoError);
+        return reply;
+    }
+    status_(reply);
+    return std::nullopt;
+}
+
+// Runs an SNMP tool with the options, the address and the objects as its
+// arguments (each value one argument, whatever it holds) and the community
+// from Flowtally's configuration file, never on its command line. None,
+// with a status text, and no run without a community or for an address
+// that may not be asked; a tool that did not run to its end printed nothing.
+std::optional<QString> RouterSource::snmpToolRun(const QString &tool, const QStringList &options,
+                                                 const QString &address, const QStringList &objects,
+                                                 QString *errors) {
+    const std::optional<QString> community = communityPassword();
+    if (!given(community)) {
+        status_(StatusText::NoCommunity);
+        return std::nullopt;
+    }
+    if (!mayAsk(address)) {
+        status_(StatusText::NotLocal);
+        return std::nullopt;
+    }
+    if (const Status written = writeSnmpCommunityFile(*community); !written.ok()) {
+        static std::atomic<bool> logged = false;
+        if (!logged.exchange(true))
+            systemLog(QStringLiteral("The SNMP community cannot reach the SNMP tools: %1")
+                          .arg(written.message()));
+        status_(isWritableSnmpCommunity(*community) ? StatusText::NoPrivateFolder
+                                                    : StatusText::NoCommunity);
+        return std::nullopt;
+    }
+    return directToolRun(Environment::current().toolPath(tool),
+                         options + QStringList{address} + objects,
+                         snmpToolVariables() << snmpCommunityVariable(), errors)
+        .value_or(QString());
+}
+
+// What a get of the objects printed ("(NO DATA)" for nothing); none when it
+// did not run.
+std::optional<QString> RouterSource::getOutput(const QString &address, const QStringList &objects,
+                                               QString *errors) {
+    const std::optional<QString> output =
+        snmpToolRun(kSnmpGetTool, kGetOptions, address, objects, errors);
+    if (!output)
+        return std::nullopt;
+    return output->isEmpty() ? StatusText::NoData : *output;
+}
+
+// A walk of the object at the address, its status shown; none when it did
+// not run or the tool complained.
+std::optional<QString> RouterSource::walkAt(const QString &address, const QString &object) {
+    const std::optional<QString> output =
+        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object});
+    return output ? checkedReply(*output) : std::nullopt;
+}
+
 // What one get of a router sample reads.
-struct RouterReading {
+struct RouterSource::Reading {
     double uptime = 0;
     // 0 for a counter that cannot be read.
     quint64 in = 0, out = 0;
@@ -157,7 +149,8 @@ struct RouterReading {
 // both widths and the name, each answer read as the per-object operations
 // read it; the 64-bit counters where the router has both. None when the
 // up-time cannot be read (the router did not answer).
-std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
+std::optional<RouterSource::Reading> RouterSource::readRouter(const QString &address,
+                                                              quint32 index) {
     // Asked for as the per-object operations ask, answered under the
     // module's name.
     const auto column = [index](const char *name) {
@@ -172,7 +165,7 @@ std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (!reply)
         return std::nullopt;
-    RouterReading reading;
+    Reading reading;
     reading.uptime =
         uptimeInReply(answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysUpTime.0")));
     if (!(reading.uptime > 0))
@@ -201,90 +194,82 @@ std::optional<RouterReading> readRouter(const QString &address, quint32 index) {
     return reading;
 }
 
-} // namespace
-
-std::optional<QString> AppDelegate::SNMPGet(const QString &oid,
-                                            const std::optional<QString> &atIP) {
+std::optional<QString> RouterSource::SNMPGet(const QString &oid,
+                                             const std::optional<QString> &atIP) {
     if (!given(atIP))
         return std::nullopt;
     const std::optional<QString> output = getOutput(*atIP, {oid});
     return output ? checkedReply(*output) : std::nullopt;
 }
 
-std::optional<QString> AppDelegate::SNMPGet(const QString &oid) {
-    return SNMPGet(oid, routerIPAddress());
+std::optional<QString> RouterSource::SNMPGet(const QString &oid) {
+    return SNMPGet(oid, routerAddress_());
 }
 
-std::optional<QString> AppDelegate::SNMPWalk(const QString &oid) {
-    const std::optional<QString> address = routerIPAddress();
+std::optional<QString> RouterSource::SNMPWalk(const QString &oid) {
+    const std::optional<QString> address = routerAddress_();
     if (!given(address)) {
-        reportStatus(given(communityPassword()) ? StatusText::NoRouter : StatusText::NoCommunity);
+        status_(given(communityPassword()) ? StatusText::NoRouter : StatusText::NoCommunity);
         return std::nullopt;
     }
     return walkAt(*address, oid);
 }
 
-bool AppDelegate::SNMPWorksWith(const std::optional<QString> &address) {
+bool RouterSource::SNMPWorksWith(const std::optional<QString> &address) {
     if (!given(address))
         return false;
     const std::optional<QString> reply = SNMPGet(kSysName, address);
     return reply && nameInReply(*reply);
 }
 
-bool AppDelegate::routerAnswers(const QString &address, QString *why) {
+Discovery::Answer RouterSource::routerAnswers(const QString &address) {
     QString errors;
     const std::optional<QString> output = getOutput(address, {kSysName}, &errors);
     const std::optional<QString> reply = output ? checkedReply(*output) : std::nullopt;
     if (reply && nameInReply(*reply))
-        return true;
+        return {true, {}};
     // The tool's own words, else what it printed in place of an answer.
-    *why = !errors.trimmed().isEmpty() ? errors.trimmed() : output.value_or(QString()).trimmed();
-    return false;
+    return {false,
+            !errors.trimmed().isEmpty() ? errors.trimmed() : output.value_or(QString()).trimmed()};
 }
 
-QString AppDelegate::SNMPConfiguredName() {
+QString RouterSource::SNMPConfiguredName() {
     const std::optional<QString> reply = SNMPGet(kSysName);
     return (reply ? nameInReply(*reply) : std::nullopt).value_or(QStringLiteral("UNAVAILABLE"));
 }
 
-QString AppDelegate::routerName() {
-    return SNMPConfiguredName();
-}
-
-double AppDelegate::SNMPUptime() {
+double RouterSource::SNMPUptime() {
     return uptimeInReply(SNMPGet(kSysUpTime));
 }
 
-quint32 AppDelegate::SNMPInterfaceIndex() {
-    return routerInterfaceIndex().value_or(kDefaultInterfaceIndex);
+quint32 RouterSource::SNMPInterfaceIndex() {
+    return routerInterfaceIndex().index.value_or(kDefaultInterfaceIndex);
 }
 
-std::optional<quint32> AppDelegate::routerInterfaceIndex(bool *chosenInterfaceGone) {
+RouterSource::Index RouterSource::routerInterfaceIndex() {
     const std::optional<InterfaceChoice> choice =
-        chosenInterface(routerIPAddress().value_or(QString()));
+        chosenInterface(routerAddress_().value_or(QString()));
     const std::optional<QString> walk =
         SNMPWalk(choice ? choice->object : QStringLiteral("ifDescr"));
     if (!walk)
-        return std::nullopt;
+        return {};
     if (!choice)
-        return interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex);
+        return {interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex)};
     const std::optional<quint32> index = interfaceIndexNamed(walk, choice->text);
-    if (!index && chosenInterfaceGone)
-        *chosenInterfaceGone = true;
-    return index;
+    return {index, !index};
 }
 
-quint32 AppDelegate::SNMPIfIn() {
+quint32 RouterSource::SNMPIfIn() {
     const quint32 index = SNMPInterfaceIndex();
     return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifInOctets.%1").arg(index)));
 }
 
-quint32 AppDelegate::SNMPIfOut() {
+quint32 RouterSource::SNMPIfOut() {
     const quint32 index = SNMPInterfaceIndex();
     return counterInReply(SNMPGet(QStringLiteral("IF-MIB::ifOutOctets.%1").arg(index)));
 }
 
-QList<RouterInterface> AppDelegate::routerInterfaces(const QString &address) {
+QList<RouterInterface> RouterSource::routerInterfaces(const QString &address) {
     const std::optional<QString> descriptions = walkAt(address, QStringLiteral("ifDescr"));
     // A router that did not answer the first walk is not asked again.
     if (!descriptions)
@@ -297,12 +282,8 @@ QList<RouterInterface> AppDelegate::routerInterfaces(const QString &address) {
                                    walks[5]);
 }
 
-std::optional<TrafficSample> AppDelegate::routerStats() {
-    return routerSample(nullptr);
-}
-
-std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *missingInterface) {
-    const QString address = routerIPAddress().value_or(QString());
+SourceOutcome RouterSource::read() {
+    const QString address = routerAddress_().value_or(QString());
     const QString hardware = hardwareAddressOf(address);
     const std::optional<InterfaceChoice> choice = chosenInterface(address);
     // The interface's index as found the last time at this router; a walk
@@ -310,33 +291,31 @@ std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *m
     // numbered its interfaces anew.
     const QString sought = address + QLatin1Char('\n') + hardware + QLatin1Char('\n') +
                            (choice ? choice->object + QLatin1Char('\n') + choice->text : QString());
-    const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes.find(sought);
-    bool gone = false;
-    std::optional<quint32> index =
-        known ? std::optional(known->index) : routerInterfaceIndex(&gone);
-    std::optional<RouterReading> reading = index ? readRouter(address, *index) : std::nullopt;
+    const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes_.find(sought);
+    Index found = known ? Index{known->index} : routerInterfaceIndex();
+    std::optional<Reading> reading = found.index ? readRouter(address, *found.index) : std::nullopt;
     if (reading && known && reading->uptime < known->uptime) {
-        index = routerInterfaceIndex(&gone);
-        if (index && *index != known->index)
-            reading = readRouter(address, *index);
+        found = routerInterfaceIndex();
+        if (found.index && *found.index != known->index)
+            reading = readRouter(address, *found.index);
     }
-    if (gone) {
-        interfaceIndexes.forget(sought);
-        reportStatus(StatusText::interfaceGone(choice->text));
-        if (missingInterface)
-            *missingInterface = choice->text;
-        return std::nullopt;
+    if (found.chosenInterfaceGone) {
+        interfaceIndexes_.forget(sought);
+        const QString gone = StatusText::interfaceGone(choice->text);
+        status_(gone);
+        return {std::nullopt, gone};
     }
     // A sample without an up-time is given up; so is one whose interface
     // could not be looked for.
-    if (!index || !reading)
-        return std::nullopt;
+    if (!found.index || !reading)
+        return {};
+    const quint32 index = *found.index;
     // An interface that is gone (made anew under another index) is looked
     // for again at the next sample.
     if (reading->countersAnswered)
-        interfaceIndexes.remember(sought, {*index, reading->uptime});
+        interfaceIndexes_.remember(sought, {index, reading->uptime});
     else
-        interfaceIndexes.forget(sought);
+        interfaceIndexes_.forget(sought);
 
     TrafficSample sample;
     sample.insert(SampleKey::Router, reading->name);
@@ -349,7 +328,7 @@ std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *m
     sample.insert(SampleKey::RouterAddress, address);
     if (!hardware.isEmpty())
         sample.insert(SampleKey::RouterHardware, hardware);
-    sample.insert(SampleKey::InterfaceIndex, *index);
+    sample.insert(SampleKey::InterfaceIndex, index);
     sample.insert(SampleKey::CounterBits, reading->bits);
     if (reading->speed != 0)
         sample.insert(SampleKey::LinkSpeed, reading->speed);
@@ -357,7 +336,7 @@ std::optional<TrafficSample> AppDelegate::routerSample(std::optional<QString> *m
         sample.insert(SampleKey::CounterDiscontinuity, *reading->discontinuity);
     if (const std::optional<QString> service = primaryServiceUUID())
         sample.insert(SampleKey::PrimaryService, *service);
-    return sample;
+    return {sample};
 }
 
 } // namespace flowtally

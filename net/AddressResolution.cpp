@@ -1,6 +1,4 @@
-// Address-resolution lookups: an IPv4 address's hardware address, interface
-// and interface type, from the neighbour table through the arp tool.
-#include "AppDelegate.h"
+#include "AddressResolution.h"
 
 #include "DirectToolRun.h"
 #include "Environment.h"
@@ -18,15 +16,14 @@ std::optional<QString> arpReply(const QString &address) {
 
 } // namespace
 
-std::optional<QVariantMap> AppDelegate::IPInfo(const std::optional<QString> &address) {
+std::optional<QVariantMap> IPInfo(const std::optional<QString> &address) {
     if (!address || address->isEmpty() || !isValidLocalIP(*address))
         return std::nullopt;
     const std::optional<QString> reply = arpReply(*address);
     return reply ? addressRecordInArpReply(*reply) : std::nullopt;
 }
 
-std::optional<QString>
-AppDelegate::enetAddressFromIPAddress(const std::optional<QString> &address) {
+std::optional<QString> enetAddressFromIPAddress(const std::optional<QString> &address) {
     if (!address || address->isEmpty())
         return std::nullopt;
     const std::optional<QString> reply = arpReply(*address);

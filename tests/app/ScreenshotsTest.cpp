@@ -1,0 +1,141 @@
+// Pictures of every window and chart, written under the build folder
+// (screenshots/NAME.png and NAME@2x.png) for people to look at: the main,
+// preferences and help windows ten days into the period with 10.8G counted,
+// after two samples of a router 2 s apart (1.59M/s in, 82K/s out), the busy
+// indicator moving; the charts, also on a dark desktop, over forty days of
+// a household's traffic with a billing cycle from the 20th that runs across
+// the end of March and its change of clocks, a limit of 250G and ten
+// minutes of rates with a pause; the History window. Each picture has its
+// window's size and is not blank.
+#include "ControllerFixture.h"
+
+#include "BusyIndicator.h"
+#include "CycleChart.h"
+#include "HistoryTable.h"
+#include "HistoryWindow.h"
+#include "MainLoop.h"
+#include "RatesChart.h"
+
+#include "../charts/Palettes.h"
+#include "../charts/SampleTraffic.h"
+#include "../history/HistoryFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace flowtally {
+
+namespace {
+
+constexpr quint64 kGiB = quint64(1) << 30;
+
+void save(QWidget &widget, const QString &name) {
+    SCOPED_TRACE(name.toStdString());
+    const QString folder = QApplication::applicationDirPath() + "/../screenshots/";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const int scale : {1, 2}) {
+        QPixmap picture(widget.size() * scale);
+        picture.setDevicePixelRatio(scale);
+        picture.fill(Qt::transparent);
+        widget.render(&picture);
+        const QImage image = picture.toImage();
+        EXPECT_EQ(image.size(), widget.size() * scale);
+        bool blank = true;
+        for (int y = 0; y < image.height() && blank; y += 3)
+            for (int x = 0; x < image.width() && blank; x += 3)
+                blank = image.pixel(x, y) == image.pixel(0, 0);
+        EXPECT_FALSE(blank) << "a blank picture";
+        EXPECT_TRUE(picture.save(folder + name + (scale == 1 ? "" : "@2x") + ".png"));
+    }
+}
+
+using Screenshots = ControllerFixture;
+
+TEST_F(Screenshots, EveryWindowAndChart) {
+    setLimit(250, kGiB);
+    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-10)},
+                                              {"totalInBytes", quint64(10.8 * kGiB)},
+                                              {"prevInVal", quint64(5'000'000)},
+                                              {"prevOutVal", quint64(700'000)}});
+    controller->processStatsDict(sample('R', 5'000'000, 700'000, 0, 100));
+    controller->processStatsDict(sample('R', 8'340'000, 868'000, 2, 102));
+    controller->setIPField("192.168.1.1");
+    AppDelegate::doSetInfoText("No Error");
+    outlet<BusyIndicator>("workProgress")->startAnimation();
+    for (const auto &[window, name] : {std::pair{controller->mainWindowWidget(), "main"},
+                                       {controller->prefsWindowWidget(), "preferences"},
+                                       {controller->helpWindowWidget(), "help"}}) {
+        window->show();
+        // The busy indicator shows once the work has lasted a moment.
+        runMainLoopFor(0.2 + BusyIndicator::kShowDelayMs / 1000.0);
+        save(*window, name);
+    }
+
+    const QTimeZone berlin = zone("Europe/Berlin");
+    const QDateTime now = local("2024-03-27T20:00:00", berlin);
+    std::unique_ptr<HistoryStore> store;
+    ASSERT_TRUE(
+        HistoryStore::open(environment.folder() + "/history.sqlite3", {.zone = berlin}, &store)
+            .ok());
+    ASSERT_TRUE(addSampleTraffic(*store, {flowtally::kHome, flowtally::kOffice},
+                                 now.date().addDays(-39), now.date(), berlin)
+                    .ok());
+    ASSERT_TRUE(
+        store->nameNetwork(flowtally::kHome, QStringLiteral("Home router (192.168.1.1)")).ok());
+    ASSERT_TRUE(store->nameNetwork(flowtally::kOffice, QStringLiteral("Office (eth0)")).ok());
+    const BillingCycle cycle = *billingCycleAt(now, 20, berlin);
+    QList<HistoryBucket> days;
+    ASSERT_TRUE(store->days(flowtally::kHome, cycle.start, cycle.end, &days).ok());
+    QWidget charts;
+    auto *cycleChart = new CycleChart;
+    cycleChart->setDays(cycle, days, 250.0 * kGiB, now);
+    // Rates every 1.5 s, a pause of a minute and a half four minutes ago.
+    QList<RatePoint> points;
+    for (int sample = 400; sample >= 0; --sample) {
+        const double seconds = sample * 1.5;
+        if (seconds > 240 && seconds < 330)
+            continue;
+        const double wave = 1 + 0.6 * std::sin(seconds / 40) + 0.2 * std::sin(seconds / 3);
+        points.append({now.addMSecs(qint64(-seconds * 1000)), 1.1e6 * wave, 6e4 * (2 - wave)});
+    }
+    auto *ratesChart = new RatesChart;
+    ratesChart->setRates(points, now);
+    auto *layout = new QVBoxLayout(&charts);
+    layout->addWidget(cycleChart, 3);
+    layout->addWidget(ratesChart, 2);
+    charts.resize(760, 620);
+    charts.show();
+    save(charts, "chart");
+    charts.setPalette(darkPalette());
+    save(charts, "chart-dark");
+
+    HistoryWindow window;
+    QList<HistoryNetwork> networks;
+    ASSERT_TRUE(store->networks(&networks).ok());
+    QObject::connect(&window, &HistoryWindow::networkChosen, [&](const QString &network) {
+        QList<HistoryBucket> all, months;
+        const QDateTime beginning = QDateTime::fromSecsSinceEpoch(0);
+        EXPECT_TRUE(store->days(network, beginning, now.addDays(1), &all).ok());
+        EXPECT_TRUE(store->months(network, beginning, now.addDays(1), &months).ok());
+        window.showHistory(network, all, months);
+    });
+    window.setNetworks(networks);
+    window.networkPicker()->setCurrentIndex(window.networkPicker()->findData(flowtally::kHome));
+    HistoryTable &table = *window.dayTable();
+    for (const int row : {1, 2})
+        table.selectionModel()->select(table.model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window.resize(window.sizeHint());
+    window.show();
+    save(window, "history");
+}
+
+} // namespace
+
+} // namespace flowtally
