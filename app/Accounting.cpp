@@ -26,7 +26,7 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
             if (!figures->growth.network.isEmpty())
                 creditNetwork(figures->growth.network, figures->growth, date);
             showFigures(*sample, *figures);
-            recordHistory(figures->growth, *sample);
+            recordHistory(*figures, *sample);
             showCycle(figures->inRate, figures->outRate, date);
             checkAlerts();
         }

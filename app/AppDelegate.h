@@ -171,7 +171,7 @@ class AppDelegate : public QObject {
     void startHistory();
     // What an accepted sample added goes to the network's history; the name
     // the network is shown by with it.
-    void recordHistory(const CounterGrowth &growth, const TrafficSample &sample);
+    void recordHistory(const Meter::Figures &figures, const TrafficSample &sample);
     // A network's totals begin anew on the first day of its billing cycle:
     // one undoable reset, at the first tick after the cycle began.
     void resetForNewCycle();
