@@ -1,57 +1,69 @@
-// Accounting: a sample's counters become rates, totals since the reset date
-// and the thirty-day projection, and the figures go to the window and badge.
+// Accounting: the meter makes a sample's counters into rates, totals since
+// the reset date and the thirty-day projection; the figures go to the
+// windows, the history and the alerts.
 #include "AppDelegate.h"
 
 #include "Environment.h"
-#include "FigureFormatter.h"
-#include "FormattedField.h"
-#include "LevelIndicator.h"
+#include "HistoryWriter.h"
+#include "SettingsKeys.h"
 #include "SystemLog.h"
 #include "Timer.h"
-#include "WBBKMGTFormatter.h"
+#include "UserDefaults.h"
+#include "WindowController.h"
 
-#include <QLineEdit>
+#include <QGuiApplication>
 
 namespace flowtally {
 
+namespace {
+
+bool isApplicationActive() {
+    return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
+// Adds bytes to the stored totals and history of a network that is not the
+// one metered now.
+void creditNetwork(HistoryWriter *history, const QString &service, const CounterGrowth &growth,
+                   const QDateTime &at) {
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QVariantMap record = defaults.objectForKey(service).toMap();
+    if ((growth.in == 0 && growth.out == 0) || record.isEmpty())
+        return;
+    record.insert(RecordKey::totalInBytes,
+                  record.value(RecordKey::totalInBytes).toULongLong() + growth.in);
+    record.insert(RecordKey::totalOutBytes,
+                  record.value(RecordKey::totalOutBytes).toULongLong() + growth.out);
+    defaults.setObject(service, record);
+    if (history)
+        history->add(
+            {service, at, growth.in, growth.out, record.value(RecordKey::resetDate).toDateTime()});
+    systemLog(QStringLiteral("%1 received and %2 sent bytes, moved before the counters were read "
+                             "for this network, go to the network %3 that read them last.")
+                  .arg(growth.in)
+                  .arg(growth.out)
+                  .arg(service));
+}
+
+} // namespace
+
 void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
     if (sample) {
-        const std::optional<Meter::Figures> figures =
-            meter.take(*sample, primaryServiceUUID(), displayLimitGB->doubleValue(),
-                       Environment::current().now());
+        const std::optional<Meter::Figures> figures = meter.take(
+            *sample, primaryServiceUUID(), windows->limitNumber(), Environment::current().now());
         if (figures) {
             for (const QString &line : figures->growth.refused)
                 systemLog(line);
             const QDateTime date = sample->value(SampleKey::FireDate).toDateTime();
             if (!figures->growth.network.isEmpty())
-                creditNetwork(figures->growth.network, figures->growth, date);
-            showFigures(*sample, *figures);
+                creditNetwork(historyWriter.get(), figures->growth.network, figures->growth, date);
+            windows->showFigures(*sample, *figures);
             recordHistory(*figures, *sample);
-            showCycle(figures->inRate, figures->outRate, date);
+            windows->showCycle(*figures, date);
             checkAlerts();
         }
     }
     if (timer)
         timer->setFireDateFromNow(isApplicationActive() ? kFrontInterval : kBackInterval);
-}
-
-void AppDelegate::showFigures(const TrafficSample &sample, const Meter::Figures &figures) {
-    limitText1->setDoubleValue(figures.limit);
-    limitText2->setDoubleValue(figures.limit);
-    const double critical = rateIndicator->criticalValue();
-    gbpmText->setDoubleValue(figures.projection);
-    // A projection that is not finite shows as ∞ or a dash, not as "infT".
-    const std::optional<QString> nonFinite = nonFiniteFigureText(figures.projection);
-    showBadge(nonFinite ? *nonFinite
-                        : WBBKMGTFormatter::stringForObjectValue(figures.projection, 0));
-    outRate->setDoubleValue(figures.outRate);
-    inRate->setDoubleValue(figures.inRate);
-    const double total = static_cast<double>(figures.total);
-    totalGigs->setDoubleValue(total);
-    levelIndicator->setDoubleValue(total / figures.limit * 100.0);
-    rateIndicator->setDoubleValue(figures.projection / figures.limit * critical);
-    // A router's name arrives with the line end of the tool's reply.
-    airportName->setText(sample.value(SampleKey::Router).toString().trimmed());
 }
 
 } // namespace flowtally

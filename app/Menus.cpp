@@ -1,7 +1,7 @@
 // The menu bar of the main window: Flowtally (Preferences…, History…, Help,
 // Quit) and Edit (Undo of a totals reset); and the tray icon's menu (Show
 // Flowtally, Preferences…, History…, Quit).
-#include "AppDelegate.h"
+#include "WindowController.h"
 
 #include "Badge.h"
 #include "BringToFront.h"
@@ -16,14 +16,14 @@ namespace flowtally {
 
 // The shortcuts are the same on every desktop: Ctrl+, Preferences, Ctrl+H
 // History, F1 Help, Ctrl+Q Quit, Ctrl+Z Undo.
-void AppDelegate::buildMenus(QMainWindow *main) {
+void WindowController::buildMenus(QMainWindow *main) {
     QMenu *appMenu = main->menuBar()->addMenu(tr("&Flowtally"));
     QAction *preferences = appMenu->addAction(tr("&Preferences…"));
     preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(preferences, &QAction::triggered, this, [this] { bringToFront(prefsWindow); });
     QAction *history = appMenu->addAction(tr("&History…"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
-    connect(history, &QAction::triggered, this, &AppDelegate::showHistoryWindow);
+    connect(history, &QAction::triggered, this, &WindowController::showHistoryWindow);
     QAction *help = appMenu->addAction(tr("&Help"));
     help->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help, &QAction::triggered, this, [this] { bringToFront(helpWindow); });
@@ -31,7 +31,7 @@ void AppDelegate::buildMenus(QMainWindow *main) {
     QAction *quitAction = appMenu->addAction(tr("&Quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction->setMenuRole(QAction::QuitRole);
-    connect(quitAction, &QAction::triggered, this, &AppDelegate::quit);
+    connect(quitAction, &QAction::triggered, this, &WindowController::quitAsked);
 
     QMenu *editMenu = main->menuBar()->addMenu(tr("&Edit"));
     QAction *undo = undoManager->createUndoAction(editMenu, tr("Undo"));

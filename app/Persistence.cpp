@@ -9,6 +9,7 @@
 #include "SettingsKeys.h"
 #include "SystemLog.h"
 #include "UserDefaults.h"
+#include "WindowController.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -145,27 +146,6 @@ void AppDelegate::writeRecord(const QString &service) {
     }
 }
 
-void AppDelegate::creditNetwork(const QString &service, const CounterGrowth &growth,
-                                const QDateTime &at) {
-    UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    QVariantMap record = defaults.objectForKey(service).toMap();
-    if ((growth.in == 0 && growth.out == 0) || record.isEmpty())
-        return;
-    record.insert(RecordKey::totalInBytes,
-                  record.value(RecordKey::totalInBytes).toULongLong() + growth.in);
-    record.insert(RecordKey::totalOutBytes,
-                  record.value(RecordKey::totalOutBytes).toULongLong() + growth.out);
-    defaults.setObject(service, record);
-    if (historyWriter)
-        historyWriter->add(
-            {service, at, growth.in, growth.out, record.value(RecordKey::resetDate).toDateTime()});
-    systemLog(QStringLiteral("%1 received and %2 sent bytes, moved before the counters were read "
-                             "for this network, go to the network %3 that read them last.")
-                  .arg(growth.in)
-                  .arg(growth.out)
-                  .arg(service));
-}
-
 void AppDelegate::storeRecordNow() {
     if (meter.record().service)
         writeRecord(*meter.record().service);
@@ -176,10 +156,6 @@ void AppDelegate::readLastReading() {
     meter.lastReading() = LastReading::fromMap(
         UserDefaults::standardUserDefaults().objectForKey(SettingsKey::LastReading).toMap());
     meter.lastReading().beginSession();
-}
-
-QVariantMap AppDelegate::dictionaryFromPersistentValues() const {
-    return meter.record().toMap();
 }
 
 void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
@@ -205,14 +181,15 @@ void AppDelegate::doResetTotalsNow() {
     // (its undo brings it back).
     QVariantMap before = dictionaryFromPersistentValues();
     meter.record().cycleResetBefore.clear();
-    undoManager->push(new ResetTotalsCommand(this, std::move(before), false));
+    windows->undoStack()->push(new ResetTotalsCommand(this, std::move(before), false));
 }
 
 void AppDelegate::resetTotalsForCycle(const QDateTime &start) {
     QVariantMap before = dictionaryFromPersistentValues();
     before.remove(RecordKey::cycleResetBefore);
     meter.record().cycleResetFor = start;
-    undoManager->push(new ResetTotalsCommand(this, dictionaryFromPersistentValues(), true));
+    windows->undoStack()->push(
+        new ResetTotalsCommand(this, dictionaryFromPersistentValues(), true));
     meter.record().cycleResetBefore = before;
     storeRecordNow();
 }
@@ -228,6 +205,7 @@ void AppDelegate::undoCycleResetOfClockAhead() {
     // cycle really begins.
     const QDateTime earlier =
         meter.record().cycleResetBefore.value(RecordKey::cycleResetFor).toDateTime();
+    QUndoStack *undoManager = windows->undoStack();
     const auto *top = undoManager->index() > 0 ? dynamic_cast<const ResetTotalsCommand *>(
                                                      undoManager->command(undoManager->index() - 1))
                                                : nullptr;

@@ -2,15 +2,14 @@
 // hourly and daily rows, written behind the settings (HistoryWriter.h).
 #include "AppDelegate.h"
 
-#include "BringToFront.h"
 #include "Environment.h"
 #include "HistoryStore.h"
-#include "HistoryWindow.h"
 #include "HistoryWriter.h"
 #include "NetworkRecord.h"
 #include "SettingsKeys.h"
 #include "Threads.h"
 #include "UserDefaults.h"
+#include "WindowController.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -30,16 +29,15 @@ QString networkNameOf(const TrafficSample &sample) {
 } // namespace
 
 void AppDelegate::startHistory() {
-    if (historyStarted)
+    if (historyWriter)
         return;
-    historyStarted = true;
     historyWriter = std::make_shared<HistoryWriter>(HistoryStore::standardPath());
-    const QPointer<AppDelegate> controller(this);
-    historyWriter->setWritten([controller] {
+    const QPointer<WindowController> shown(windows.get());
+    historyWriter->setWritten([shown] {
         performOnMainThread(
-            [controller] {
-                if (controller)
-                    controller->refreshCycleChart();
+            [shown] {
+                if (shown)
+                    shown->refreshCycleChart();
             },
             false);
     });
@@ -65,43 +63,6 @@ void AppDelegate::startHistory() {
     });
     // The reconciliation follows the settings as they are on disk.
     defaults.callWrittenHookSoon();
-}
-
-HistoryStore *AppDelegate::historyForReading() {
-    if (!historyReader) {
-        HistoryStore::Options options;
-        options.readOnly = true;
-        options.zone = Environment::current().timeZone();
-        // Not there before the first write: asked again next time.
-        if (!HistoryStore::open(HistoryStore::standardPath(), options, &historyReader).ok())
-            historyReader.reset();
-    }
-    return historyReader.get();
-}
-
-void AppDelegate::showHistoryWindow() {
-    if (!historyWindow) {
-        historyWindow = new HistoryWindow;
-        historyWindow->setAttribute(Qt::WA_DeleteOnClose, false);
-        connect(historyWindow, &HistoryWindow::networkChosen, this, [this](const QString &network) {
-            QList<HistoryBucket> days, months;
-            const QDateTime from = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
-            const QDateTime to = Environment::current().now().addDays(1);
-            HistoryStore *history = historyForReading();
-            if (history && (!history->days(network, from, to, &days).ok() ||
-                            !history->months(network, from, to, &months).ok())) {
-                days.clear();
-                months.clear();
-            }
-            historyWindow->showHistory(network, days, months);
-        });
-    }
-    QList<HistoryNetwork> networks;
-    HistoryStore *history = historyForReading();
-    if (history && !history->networks(&networks).ok())
-        networks.clear();
-    historyWindow->setNetworks(networks);
-    bringToFront(historyWindow);
 }
 
 void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSample &sample) {

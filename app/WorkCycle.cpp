@@ -4,19 +4,14 @@
 
 #include "DynamicStore.h"
 
-#include "BusyIndicator.h"
 #include "DelayedPerform.h"
-#include "FormattedField.h"
-#include "KeyViewOrder.h"
 #include "MainLoop.h"
 #include "SleepMonitor.h"
 #include "SnmpEnvironment.h"
 #include "Threads.h"
 #include "Timer.h"
 #include "UserDefaults.h"
-
-#include <QGuiApplication>
-#include <QPushButton>
+#include "WindowController.h"
 
 namespace flowtally {
 
@@ -49,16 +44,12 @@ void AppDelegate::applicationDidBeginRunLoop() {
     connect(sleepMonitor.get(), &SleepMonitor::willShutDown, this,
             &AppDelegate::writeSettingsBeforeSuspend);
     // The router address field must not be in an edit, or ticks can't fill it.
-    selectKeyViewFollowingView(airportIP);
+    windows->leaveRouterAddressField();
 }
 
 void AppDelegate::applicationDidBecomeActive() {
     if (timer && !terminating)
         timer->setFireDateFromNow(kActivationDelay);
-}
-
-bool AppDelegate::isApplicationActive() const {
-    return QGuiApplication::applicationState() == Qt::ApplicationActive;
 }
 
 void AppDelegate::startLogging() {
@@ -70,16 +61,16 @@ void AppDelegate::startLogging() {
         timer->invalidate();
         timerWriteToDisk->invalidate();
     }
-    restartPB->setEnabled(false);
+    windows->enableRestart(false);
     rearmRouterProbe();
     retellFaults();
     setPrimaryService(primaryServiceUUID());
     readDatFile();
     readLastReading();
     startHistory();
-    refreshCycleChart();
-    // The pop-up shows the unit of the loaded limit.
-    selectLimitUnit();
+    // The charts and the limit unit pop-up show the loaded record.
+    windows->refreshCycleChart();
+    windows->selectLimitUnit();
     timer = Timer::scheduledTimer(
         kWorkInterval, [this] { doWork(); }, true);
     timerWriteToDisk = Timer::scheduledTimer(
@@ -106,8 +97,8 @@ void AppDelegate::stopLogging() {
         runMainLoopFor(kLastRunAtQuit);
         return;
     }
-    workProgress->stopAnimation();
-    restartPB->setEnabled(true);
+    windows->showBusy(false);
+    windows->enableRestart(true);
 }
 
 void AppDelegate::doRestart() {
@@ -135,9 +126,9 @@ void AppDelegate::doWork() {
             }
             setPrimaryService(current);
             readDatFile();
-            selectLimitUnit();
-            rates.clear();
-            refreshCycleChart();
+            windows->selectLimitUnit();
+            windows->forgetRates();
+            windows->refreshCycleChart();
         }
     }
     resetForNewCycle();
@@ -153,9 +144,9 @@ void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState)
     mainThread.perform([this, shown] { setIPField(shown); }, false);
 
     if (!terminating && !sleeping) {
-        mainThread.perform([this] { workProgress->startAnimation(); }, false);
+        mainThread.perform([this] { windows->showBusy(true); }, false);
         const std::optional<TrafficSample> sample = tickSample();
-        mainThread.perform([this] { workProgress->stopAnimation(); }, true);
+        mainThread.perform([this] { windows->showBusy(false); }, true);
         mainThread.perform([this, sample] { processStatsDict(sample); }, false);
     }
     working = false;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QVariantMap>
 
 #include <optional>
 
 namespace flowtally {
+
+struct RouterInterface;
 
 // The router interface a person chose to be metered: the one whose text in
 // a column of the router's interface table, its description (IF-MIB's
@@ -33,5 +36,13 @@ struct InterfaceChoice {
         return InterfaceChoice{object, text};
     }
 };
+
+// How a chosen interface is found again: by its description, unless
+// another interface of the router (of `all`) has the same one; then by its
+// name.
+InterfaceChoice choiceOf(const RouterInterface &interface, const QList<RouterInterface> &all);
+
+// Whether the interface is the one the choice finds.
+bool isChosen(const RouterInterface &interface, const InterfaceChoice &choice);
 
 } // namespace flowtally

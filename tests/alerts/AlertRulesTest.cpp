@@ -56,9 +56,8 @@ struct Scenario {
 // The first period starts at a moment with a fraction of a second, as a reset
 // date does until the settings file keeps it in whole seconds.
 QDateTime periodStart(int period, bool restarted) {
-    QDateTime start(QDate(2024, 3, 1).addMonths(period), QTime(0, 0, 0, restarted ? 0 : 250),
-                    kZone);
-    return start;
+    return QDateTime(QDate(2024, 3, 1).addMonths(period), QTime(0, 0, 0, restarted ? 0 : 250),
+                     kZone);
 }
 
 AlertState throughSettingsFile(const AlertState &state) {

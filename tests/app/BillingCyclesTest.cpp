@@ -54,7 +54,7 @@ TEST_F(BillingCycles, ResetsAtTheFirstTickOfTheCycleOnceAndUndoably) {
     // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        controller->undoStack()->clear();
+        windows().undoStack()->clear();
         environment.clearLog();
         now = c.now;
         counting(c.start, c.day);
@@ -64,9 +64,9 @@ TEST_F(BillingCycles, ResetsAtTheFirstTickOfTheCycleOnceAndUndoably) {
         if (!c.reset)
             continue;
         EXPECT_EQ(controller->resetDate(), distantPast());
-        EXPECT_EQ(controller->undoStack()->undoText(), "\"Reset Totals\"");
+        EXPECT_EQ(windows().undoStack()->undoText(), "\"Reset Totals\"");
         ASSERT_NO_FATAL_FAILURE(tick());
-        controller->undoStack()->undo();
+        windows().undoStack()->undo();
         EXPECT_EQ(controller->totalInBytes(), 1000u);
         EXPECT_EQ(controller->resetDate(), c.start);
         ASSERT_NO_FATAL_FAILURE(tick());

@@ -53,7 +53,7 @@ TEST_F(Persistence, ResetThenUndoRestoresEverything) {
     EXPECT_EQ(controller->resetDate(), distantPast());
     EXPECT_EQ(controller->primaryService(), kOtherService) << "the reset takes the current service";
     EXPECT_EQ(outlet("displayLimitGB")->doubleValue(), shownLimit);
-    QUndoStack *undo = controller->undoStack();
+    QUndoStack *undo = windows().undoStack();
     EXPECT_EQ(undo->undoText(), "\"Reset Totals\"");
     undo->undo();
     EXPECT_EQ(controller->dictionaryFromPersistentValues(), kBusyRecord);

@@ -68,9 +68,9 @@ TEST_F(Screenshots, EveryWindowAndChart) {
     controller->setIPField("192.168.1.1");
     AppDelegate::doSetInfoText("No Error");
     outlet<BusyIndicator>("workProgress")->startAnimation();
-    for (const auto &[window, name] : {std::pair{controller->mainWindowWidget(), "main"},
-                                       {controller->prefsWindowWidget(), "preferences"},
-                                       {controller->helpWindowWidget(), "help"}}) {
+    for (const auto &[window, name] : {std::pair{windows().mainWindowWidget(), "main"},
+                                       {windows().prefsWindowWidget(), "preferences"},
+                                       {windows().helpWindowWidget(), "help"}}) {
         window->show();
         // The busy indicator shows once the work has lasted a moment.
         runMainLoopFor(0.2 + BusyIndicator::kShowDelayMs / 1000.0);

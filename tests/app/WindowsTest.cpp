@@ -102,23 +102,23 @@ class Windows : public ControllerFixture {
 };
 
 TEST_F(Windows, AddressFieldTypingIsNeverOverwrittenAndZeroShowsNone) {
-    ASSERT_TRUE(activate(controller->mainWindowWidget()));
+    ASSERT_TRUE(activate(windows().mainWindowWidget()));
     controller->setIPField(0u);
     EXPECT_EQ(field()->text(), "(NONE)");
     type("192.168.", false);
     controller->setIPField("10.0.0.1");
     EXPECT_EQ(field()->text(), "192.168.");
-    ASSERT_TRUE(activate(controller->prefsWindowWidget())); // nor does going behind end the edit
+    ASSERT_TRUE(activate(windows().prefsWindowWidget())); // nor does going behind end the edit
     controller->setIPField("10.0.0.1");
     EXPECT_EQ(field()->text(), "192.168.");
-    ASSERT_TRUE(activate(controller->mainWindowWidget()));
+    ASSERT_TRUE(activate(windows().mainWindowWidget()));
     type("192.168.1.1");
     controller->setIPField("10.0.0.2");
     EXPECT_EQ(field()->text(), "10.0.0.2") << "after the commit ticks show again";
 }
 
 TEST_F(Windows, CommittedAddressIsStoredWrittenOutOrRemovedAndTheFocusMovesOn) {
-    ASSERT_TRUE(activate(controller->mainWindowWidget()));
+    ASSERT_TRUE(activate(windows().mainWindowWidget()));
     for (const QString address : {"192.168.1.1", "8.8.8.8"}) {
         type(address);
         EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey("AirportIP"), address);
@@ -145,35 +145,35 @@ TEST_F(Windows, PopUpUnitSetsTheScale) {
 }
 
 TEST_F(Windows, HelpShowsAtStartUntilItHasBeenClosedOnce) {
-    EXPECT_TRUE(controller->helpWindowWidget()->isVisible());
-    controller->helpWindowWidget()->close();
+    EXPECT_TRUE(windows().helpWindowWidget()->isVisible());
+    windows().helpWindowWidget()->close();
     EXPECT_TRUE(settingsFile().value("HideHelp").toBool());
     controller = std::make_unique<AppDelegate>();
     runMainLoopFor(0.05);
-    EXPECT_FALSE(controller->helpWindowWidget()->isVisible());
+    EXPECT_FALSE(windows().helpWindowWidget()->isVisible());
 }
 
 TEST_F(Windows, PreferencesInFrontPauseMeteringUntilTheyCloseOrResume) {
     controller->startLogging();
-    ASSERT_TRUE(activate(controller->prefsWindowWidget()));
+    ASSERT_TRUE(activate(windows().prefsWindowWidget()));
     EXPECT_FALSE(controller->isLogging());
     EXPECT_FALSE(controller->isWorking()) << "a running worker was waited for";
-    ASSERT_TRUE(activate(controller->mainWindowWidget()));
+    ASSERT_TRUE(activate(windows().mainWindowWidget()));
     EXPECT_FALSE(controller->isLogging()) << "turning back to the main window changes nothing";
     outlet<QPushButton>("restartPB")->click();
     EXPECT_TRUE(controller->isLogging());
-    ASSERT_TRUE(activate(controller->prefsWindowWidget()));
-    controller->prefsWindowWidget()->close();
+    ASSERT_TRUE(activate(windows().prefsWindowWidget()));
+    windows().prefsWindowWidget()->close();
     EXPECT_TRUE(controller->isLogging());
 }
 
 TEST_F(Windows, ClosingTheMainWindowEndsEverythingWithoutRestarting) {
     controller->startLogging();
-    ASSERT_TRUE(activate(controller->prefsWindowWidget()));
-    controller->mainWindowWidget()->close();
+    ASSERT_TRUE(activate(windows().prefsWindowWidget()));
+    windows().mainWindowWidget()->close();
     EXPECT_TRUE(controller->isTerminating());
-    EXPECT_FALSE(controller->prefsWindowWidget()->isVisible());
-    EXPECT_FALSE(controller->helpWindowWidget()->isVisible());
+    EXPECT_FALSE(windows().prefsWindowWidget()->isVisible());
+    EXPECT_FALSE(windows().helpWindowWidget()->isVisible());
     EXPECT_FALSE(controller->isLogging()) << "the preferences closing started nothing";
 }
 
@@ -183,20 +183,20 @@ TEST_F(Windows, ClosingTheMainWindowEndsEverythingWithoutRestarting) {
 TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
     const std::pair<const char *, std::function<void()>> opened[] = {
         {"the main window only", [] {}},
-        {"Help", [&] { controller->helpWindowWidget()->show(); }},
-        {"Preferences", [&] { ASSERT_TRUE(activate(controller->prefsWindowWidget())); }},
-        {"History", [&] { controller->showHistoryWindow(); }}};
+        {"Help", [&] { windows().helpWindowWidget()->show(); }},
+        {"Preferences", [&] { ASSERT_TRUE(activate(windows().prefsWindowWidget())); }},
+        {"History", [&] { windows().showHistoryWindow(); }}};
     const std::pair<const char *, std::function<void()>> quits[] = {
         {"Quit", [&] { controller->quit(); }},
-        {"the close button", [&] { controller->mainWindowWidget()->close(); }}};
+        {"the close button", [&] { windows().mainWindowWidget()->close(); }}};
     for (const auto &[open, show] : opened) {
         for (const auto &[how, quit] : quits) {
             SCOPED_TRACE(std::string(open) + ", " + how);
             controller = std::make_unique<AppDelegate>();
             controller->setPrimaryService(kService);
             runMainLoopFor(0.05); // help shows at start until it has been closed once
-            controller->helpWindowWidget()->hide();
-            controller->mainWindowWidget()->show();
+            windows().helpWindowWidget()->hide();
+            windows().mainWindowWidget()->show();
             controller->startLogging();
             show();
             QStringList leftOpen;
@@ -213,19 +213,19 @@ TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
 // A click on the tray icon, its menu's first entry and a second start bring
 // the main window back, whether it was minimized, hidden or behind another.
 TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
-    QMenu *tray = controller->trayMenuWidget();
+    QMenu *tray = windows().trayMenuWidget();
     QStringList entries;
     for (const QAction *action : tray->actions()) {
         if (!action->isSeparator())
             entries.append(action->text().remove('&'));
     }
     EXPECT_EQ(entries, (QStringList{"Show Flowtally", "Preferences…", "History…", "Quit"}));
-    QWidget *main = controller->mainWindowWidget();
+    QWidget *main = windows().mainWindowWidget();
     // Last: offscreen, a window that was hidden never becomes the active one
     // again.
     const std::pair<const char *, std::function<void()>> states[] = {
         {"minimized", [&] { main->showMinimized(); }},
-        {"behind", [&] { ASSERT_TRUE(activate(controller->prefsWindowWidget())); }},
+        {"behind", [&] { ASSERT_TRUE(activate(windows().prefsWindowWidget())); }},
         {"hidden", [&] { main->hide(); }}};
     const std::pair<const char *, std::function<void()>> ways[] = {
         {"Show Flowtally", [&] { tray->actions().first()->trigger(); }},
@@ -261,7 +261,7 @@ TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {
 // The status line changes at every tick; its texts, long or short, never
 // lay the main window out anew, and the line keeps the width of its place.
 TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnew) {
-    QWidget *main = controller->mainWindowWidget();
+    QWidget *main = windows().mainWindowWidget();
     main->show();
     runMainLoopFor(0.1);
     QLabel *line = outlet<QLabel>("infoText");
@@ -284,17 +284,17 @@ TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnew) {
 }
 
 TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
-    QWidget *main = controller->mainWindowWidget();
+    QWidget *main = windows().mainWindowWidget();
     main->show();
     main->setGeometry(QRect(QPoint(60, 40), main->minimumSizeHint() + QSize(30, 20)));
-    controller->helpWindowWidget()->setGeometry(300, 120, 420, 380);
+    windows().helpWindowWidget()->setGeometry(300, 120, 420, 380);
     runMainLoopFor(0.05);
-    const QRect places[] = {main->geometry(), controller->helpWindowWidget()->geometry()};
+    const QRect places[] = {main->geometry(), windows().helpWindowWidget()->geometry()};
     main->close();
     EXPECT_FALSE(settingsFile().contains("PreferencesWindowGeometry")) << "never shown";
     controller = std::make_unique<AppDelegate>();
-    EXPECT_EQ(controller->mainWindowWidget()->geometry(), places[0]);
-    EXPECT_EQ(controller->helpWindowWidget()->geometry(), places[1]);
+    EXPECT_EQ(windows().mainWindowWidget()->geometry(), places[0]);
+    EXPECT_EQ(windows().helpWindowWidget()->geometry(), places[1]);
 }
 
 } // namespace

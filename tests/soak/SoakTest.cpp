@@ -20,6 +20,7 @@
 #include <QThreadPool>
 
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -78,31 +79,20 @@ Resources resourcesNow() {
             entriesOf(QStringLiteral("/proc/self/task")), threadNames()};
 }
 
-// The counts once they hold still for 200 ms (3 s at most): what ended
-// controllers started may still be on its way out.
-Resources settledResources() {
+// The counts once they are the expected ones, or, without any expected,
+// once they hold still for 200 ms: what ended controllers started (the last
+// worker) may still be on its way out. 3 s at most.
+Resources settledResources(const std::optional<Resources> &expected = std::nullopt) {
     Resources last = resourcesNow();
-    for (int attempt = 0; attempt < 15; ++attempt) {
+    for (int attempt = 0; attempt < 300 && !(expected && last == *expected); ++attempt) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(expected ? 10 : 200));
         const Resources now = resourcesNow();
-        if (now == last)
-            break;
+        if (!expected && (now == last || attempt == 14))
+            return now;
         last = now;
     }
     return last;
-}
-
-// Threads that end by themselves (the last worker) take a moment to go:
-// asks for up to 3 s until the counts are the expected ones.
-Resources resourcesSettledAt(const Resources &expected) {
-    Resources now = resourcesNow();
-    for (int attempt = 0; attempt < 300 && !(now == expected); ++attempt) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        now = resourcesNow();
-    }
-    return now;
 }
 
 long residentKiB() {
@@ -151,6 +141,13 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
     // The start values: no controller, a fresh settings store.
     endController();
     const Resources start = settledResources();
+    const auto expectAsAtStart = [&start](const std::string &when) {
+        const Resources now = settledResources(start);
+        EXPECT_EQ(now.descriptors, start.descriptors) << when;
+        EXPECT_EQ(now.threads, start.threads)
+            << when << ": " << now.threadNames.join(' ').toStdString() << " against "
+            << start.threadNames.join(' ').toStdString();
+    };
     ASSERT_NO_FATAL_FAILURE(startController());
     // The first reading that counts is the one all later ones are measured against.
     ASSERT_TRUE(cycle.tick(*controller));
@@ -178,11 +175,7 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
             else
                 ++crashLike;
             endController();
-            const Resources after = resourcesSettledAt(start);
-            EXPECT_EQ(after.descriptors, start.descriptors) << "restart " << restarts;
-            EXPECT_EQ(after.threads, start.threads)
-                << "restart " << restarts << ": " << after.threadNames.join(' ').toStdString()
-                << " against " << start.threadNames.join(' ').toStdString();
+            expectAsAtStart("restart " + std::to_string(restarts));
             ASSERT_NO_FATAL_FAILURE(startController());
         }
     }
@@ -192,10 +185,7 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
     // What the file holds once the last controller has gone.
     controller->doWriteToDisk();
     endController();
-    const Resources end = resourcesSettledAt(start);
-    EXPECT_EQ(end.descriptors, start.descriptors);
-    EXPECT_EQ(end.threads, start.threads) << end.threadNames.join(' ').toStdString() << " against "
-                                          << start.threadNames.join(' ').toStdString();
+    expectAsAtStart("the end");
     const QVariantMap record = UserDefaults::standardUserDefaults().objectForKey(kService).toMap();
     EXPECT_EQ(record.value("totalInBytes").toULongLong(), in - firstIn);
     EXPECT_EQ(record.value("totalOutBytes").toULongLong(), out - firstOut);

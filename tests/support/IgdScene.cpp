@@ -5,14 +5,8 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace flowtally {
 
@@ -20,28 +14,6 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 constexpr quint16 kPushPort = 7788;
-
-// Sends or takes (and drops) that many bytes.
-bool transfer(int socket, quint64 bytes, bool sending) {
-    std::vector<char> buffer(1 << 20);
-    for (quint64 done = 0; done < bytes;) {
-        const size_t size = size_t(std::min<quint64>(bytes - done, buffer.size()));
-        const ssize_t moved = sending ? ::send(socket, buffer.data(), size, MSG_NOSIGNAL)
-                                      : ::recv(socket, nullptr, size, MSG_TRUNC);
-        if (moved == 0 || (moved < 0 && errno != EINTR))
-            return false;
-        done += quint64(std::max<ssize_t>(moved, 0));
-    }
-    return true;
-}
-
-bool move(int from, int to, quint64 bytes) {
-    bool sent = false;
-    std::thread writer([&] { sent = transfer(from, bytes, true); });
-    const bool taken = transfer(to, bytes, false);
-    writer.join();
-    return sent && taken;
-}
 
 } // namespace
 
@@ -58,9 +30,8 @@ IgdScene::IgdScene() {
         error = lan.error;
         return;
     }
-    error = sh(QStringLiteral(R"(set -e; P=%1 N=%2
-mkdir -p /etc/netns/$N; : > /etc/netns/$N/resolv.conf; ip netns add $N; ip -n $N link set lo up
-ip netns exec $N sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
+    error = sh(namespacesScript(QStringLiteral("ftsys-"), {internet}) +
+               QStringLiteral(R"(P=%1 N=%2
 ip -n $P link add wan0 address 02:00:5e:78:%5:01 type veth peer name eth0 netns $N address 02:00:5e:78:%5:02
 ip -n $P address add %3/24 dev wan0; ip -n $N address add %4/24 dev eth0
 ip -n $P neigh replace %4 lladdr 02:00:5e:78:%5:02 dev wan0 nud permanent
@@ -72,7 +43,7 @@ ip -n $P link set wan0 up; ip -n $N link set eth0 up)")
 
 IgdScene::~IgdScene() {
     stopIgd();
-    sh(QStringLiteral("ip netns delete %1; rm -rf /etc/netns/%1").arg(internet));
+    removeNamespaces({internet});
 }
 
 QString IgdScene::startIgd() {
@@ -160,24 +131,12 @@ QByteArray IgdScene::igdLog() const {
 }
 
 QString IgdScene::push(quint64 toRouter, quint64 fromRouter) const {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kPushPort);
-    ::inet_pton(AF_INET, qPrintable(wanRouter), &address.sin_addr);
-    const auto at = reinterpret_cast<sockaddr *>(&address);
-    const int listener = socketIn(lan.peer, SOCK_STREAM);
-    const int reuse = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    const int client = socketIn(internet, SOCK_STREAM);
-    int server = -1;
-    if (!::bind(listener, at, sizeof address) && !::listen(listener, 1) &&
-        !::connect(client, at, sizeof address))
-        server = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    ::close(listener);
-    const bool moved =
-        server >= 0 && move(client, server, toRouter) && move(server, client, fromRouter);
-    ::close(client);
-    ::close(server);
+    const TcpConnection connection = connectTcp(lan.peer, internet, wanRouter, kPushPort);
+    const bool moved = connection.server >= 0 &&
+                       moveBytes(connection.client, connection.server, toRouter) &&
+                       moveBytes(connection.server, connection.client, fromRouter);
+    ::close(connection.client);
+    ::close(connection.server);
     return moved ? QString() : QStringLiteral("the push over wan0 failed");
 }
 

@@ -7,8 +7,11 @@
 #include <QFile>
 #include <QThread>
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/socket.h>
 #include <thread>
@@ -25,6 +28,41 @@ constexpr int kWaitMs = 20000;
 QByteArray readFile(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString namespacesScript(const QString &prefix, const QStringList &names) {
+    QString script =
+        QStringLiteral("set -e\nfor f in /var/run/netns/%1*; do n=${f##*/}; p=${n#%1}; [ ! -e $f "
+                       "] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf "
+                       "/etc/netns/$n; }; done\n")
+            .arg(prefix);
+    for (const QString &ns : names)
+        script += QStringLiteral("mkdir -p /etc/netns/%1; : > /etc/netns/%1/resolv.conf; ip netns "
+                                 "add %1; ip -n %1 link set lo up\nip netns exec %1 sysctl -qw "
+                                 "net.ipv6.conf.all.disable_ipv6=1 "
+                                 "net.ipv6.conf.default.disable_ipv6=1\n")
+                      .arg(ns);
+    return script;
+}
+
+void removeNamespaces(const QStringList &names) {
+    for (const QString &ns : names)
+        sh(QStringLiteral("[ ! -e /var/run/netns/%1 ] || ip netns delete %1; rm -rf "
+                          "/etc/netns/%1; rmdir /etc/netns 2>/dev/null; true")
+               .arg(ns));
+}
+
+QList<quint64> interfaceStatistics(const QString &ns, const QString &interface,
+                                   const QStringList &names) {
+    QString output;
+    sh(QStringLiteral("ip netns exec %1 sh -c 'cd /sys/class/net/%2/statistics && cat %3'")
+           .arg(ns, interface, names.join(' ')),
+       &output);
+    const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    QList<quint64> values;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        values.append(lines.value(i).toULongLong());
+    return values;
 }
 
 QString sh(const QString &script, QString *output) {
@@ -45,17 +83,11 @@ Lan::Lan(const Shape &shapeOfIt) : shape(shapeOfIt) {
     const QString mac = QStringLiteral("02:00:5e:77:%1:0").arg(n, 2, 16, QChar('0'));
     hostHardware = mac + '2';
     routerHardware = mac + '1';
-    error = sh(QStringLiteral(R"(set -e; L=%1 P=%2
-for f in /var/run/netns/ftsys-*; do n=${f##*/}; p=${n#ftsys-}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf /etc/netns/$n; }; done
-for n in $L $P; do mkdir -p /etc/netns/$n; : > /etc/netns/$n/resolv.conf; ip netns add $n; ip -n $n link set lo up
-  ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done)")
-                   .arg(lan, peer) +
-               '\n' + linkScript(0));
+    error = sh(namespacesScript(QStringLiteral("ftsys-"), {lan, peer}) + linkScript(0));
 }
 
 Lan::~Lan() {
-    for (const QString &ns : {lan, peer})
-        sh(QStringLiteral("ip netns delete %1; rm -rf /etc/netns/%1; rmdir /etc/netns").arg(ns));
+    removeNamespaces({lan, peer});
 }
 
 QString Lan::linkScript(int index) const {
@@ -140,13 +172,8 @@ QString Lan::route(const QString &verb) const {
 }
 
 InterfaceCounters Lan::counters(const QString &ns, const QString &interface) {
-    QString output;
-    sh(QStringLiteral("ip netns exec %1 sh -c 'cd /sys/class/net/%2/statistics && cat "
-                      "rx_bytes tx_bytes'")
-           .arg(ns, interface),
-       &output);
-    const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
-    return {lines.value(0).toULongLong(), lines.value(1).toULongLong()};
+    const QList<quint64> bytes = interfaceStatistics(ns, interface, {"rx_bytes", "tx_bytes"});
+    return {bytes[0], bytes[1]};
 }
 
 bool enterNamespace(const QString &ns) {
@@ -163,10 +190,57 @@ int socketIn(const QString &ns, int type) {
         if (enterNamespace(ns))
             made = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
     }).join();
-    const timeval timeout{5, 0};
-    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
-        ::setsockopt(made, SOL_SOCKET, option, &timeout, sizeof timeout);
+    setTimeouts(made, 5);
     return made;
+}
+
+void setTimeouts(int socket, int seconds) {
+    const timeval timeout{seconds, 0};
+    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
+        ::setsockopt(socket, SOL_SOCKET, option, &timeout, sizeof timeout);
+}
+
+TcpConnection connectTcp(const QString &serverNs, const QString &clientNs, const QString &address,
+                         quint16 port) {
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(port);
+    ::inet_pton(AF_INET, qPrintable(address), &at.sin_addr);
+    const auto *where = reinterpret_cast<const sockaddr *>(&at);
+    const int listener = socketIn(serverNs, SOCK_STREAM);
+    const int reuse = 1; // the port of a connection before may still wait
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    TcpConnection made{socketIn(clientNs, SOCK_STREAM), -1};
+    if (!::bind(listener, where, sizeof at) && !::listen(listener, 1) &&
+        !::connect(made.client, where, sizeof at))
+        made.server = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    ::close(listener);
+    if (made.server < 0) {
+        ::close(made.client);
+        made.client = -1;
+    }
+    return made;
+}
+
+bool transferBytes(int socket, quint64 bytes, bool sending) {
+    static const char zeros[65536] = {};
+    for (quint64 done = 0; done < bytes;) {
+        const size_t size = size_t(std::min<quint64>(bytes - done, sizeof zeros));
+        const ssize_t moved = sending ? ::send(socket, zeros, size, MSG_NOSIGNAL)
+                                      : ::recv(socket, nullptr, size, MSG_TRUNC);
+        if (moved == 0 || (moved < 0 && errno != EINTR))
+            return false;
+        done += quint64(std::max<ssize_t>(moved, 0));
+    }
+    return true;
+}
+
+bool moveBytes(int from, int to, quint64 bytes) {
+    bool sent = false;
+    std::thread writer([&] { sent = transferBytes(from, bytes, true); });
+    const bool taken = transferBytes(to, bytes, false);
+    writer.join();
+    return sent && taken;
 }
 
 SnmpAgent::SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QString logPath,

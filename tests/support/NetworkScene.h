@@ -20,6 +20,19 @@ QString sh(const QString &script, QString *output = nullptr);
 // A file's bytes; none when it cannot be read.
 QByteArray readFile(const QString &path);
 
+// The script that makes network namespaces of these names, each with its
+// loopback up, IPv6 off (so that nothing sends until a test does) and an
+// empty resolver file (so that nothing asks a name server); before it, the
+// namespaces of killed runs of this program whose names begin with `prefix`
+// and the pid are removed. Removes namespaces of these names, if there.
+QString namespacesScript(const QString &prefix, const QStringList &names);
+void removeNamespaces(const QStringList &names);
+
+// Statistics of an interface in a namespace (/sys/class/net/IF/statistics),
+// in the order asked; 0 for those that cannot be read.
+QList<quint64> interfaceStatistics(const QString &ns, const QString &interface,
+                                   const QStringList &names);
+
 // Bytes an interface received and sent.
 struct InterfaceCounters {
     quint64 received = 0, sent = 0;
@@ -94,6 +107,22 @@ class Lan {
 // A socket of a namespace, made by a thread that entered it; it stays there.
 // Sending and receiving on it give up after 5 s.
 int socketIn(const QString &ns, int type);
+// Sending and receiving on a socket give up after that many seconds.
+void setTimeouts(int socket, int seconds);
+
+// A TCP connection from a socket of `clientNs` to `address`:`port`, served
+// by a socket of `serverNs`; both ends -1 when it could not be made.
+struct TcpConnection {
+    int client = -1, server = -1;
+};
+TcpConnection connectTcp(const QString &serverNs, const QString &clientNs, const QString &address,
+                         quint16 port);
+// Sends that many bytes (zeros), or takes and drops them, without allocating
+// (forked children use it too); whether all of them went.
+bool transferBytes(int socket, quint64 bytes, bool sending);
+// Moves bytes from one end of a connection to the other, sent on a thread of
+// their own; whether all arrived.
+bool moveBytes(int from, int to, quint64 bytes);
 
 // Makes the calling thread's network namespace the named one.
 bool enterNamespace(const QString &ns);

@@ -11,15 +11,6 @@ namespace {
 // network's bytes, far below the mebibytes another network would add.
 constexpr quint64 kOwnBytes = 256 * 1024;
 
-// The one record of a key other than `known`, once it was sampled.
-QString otherSampledKey(const Records &all, const QString &known) {
-    for (const auto &[key, record] : all) {
-        if (key != known && record.sampled())
-            return key;
-    }
-    return QString();
-}
-
 // Home, office, home on one interface: the LAN's router takes another
 // hardware address for the office and its own again for home. While
 // Flowtally runs throughout, the two records together hold exactly what the
@@ -39,9 +30,8 @@ TEST_F(SystemTest, NetworksThatComeBackCountOnlyTheirOwnBytes) {
     ASSERT_NO_FATAL_FAILURE(push(2 * kMiB, kMiB));
     ASSERT_TRUE(waitForSample(counters(), home)) << "home's traffic was never sampled";
     ASSERT_EQ(lan->setRouterHardware(officeHardware), QString());
-    QString office;
-    ASSERT_TRUE(waitUntil([&] { return !(office = otherSampledKey(records(), home)).isEmpty(); }))
-        << "the office was never metered";
+    const QString office = waitForNewService({home});
+    ASSERT_FALSE(office.isEmpty()) << "the office was never metered";
     ASSERT_NO_FATAL_FAILURE(push(kMiB, 3 * kMiB));
     ASSERT_TRUE(waitForSample(counters(), office)) << "the office's traffic was never sampled";
     ASSERT_EQ(lan->setRouterHardware(homeHardware), QString());
@@ -142,21 +132,10 @@ TEST_F(SystemTest, RenamedInterfaceKeepsItsCountersAndTheLastNetworkItsBytes) {
     ASSERT_TRUE(first) << "the network was never metered";
     const QString eth0 = first->key;
     const InterfaceCounters start = first->base();
-    const auto meteredAfter = [&](const QStringList &known) {
-        QString found;
-        waitUntil([&] {
-            for (const auto &[key, record] : records()) {
-                if (!known.contains(key) && record.sampled())
-                    found = key;
-            }
-            return !found.isEmpty();
-        });
-        return found;
-    };
 
     ASSERT_NO_FATAL_FAILURE(push(20 * kMiB, kMiB));
     ASSERT_EQ(lan->renameHostInterface("wan0"), QString());
-    const QString wan0 = meteredAfter({eth0});
+    const QString wan0 = waitForNewService({eth0});
     ASSERT_FALSE(wan0.isEmpty()) << "the renamed interface was never metered";
     ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
     ASSERT_TRUE(waitForSample(counters(), wan0)) << "wan0's traffic was never sampled";
@@ -165,7 +144,7 @@ TEST_F(SystemTest, RenamedInterfaceKeepsItsCountersAndTheLastNetworkItsBytes) {
     ASSERT_NO_FATAL_FAILURE(push(20 * kMiB, kMiB));
     ASSERT_EQ(lan->renameHostInterface("lan0"), QString());
     ASSERT_TRUE(signal(*flowtally, SIGCONT));
-    const QString lan0 = meteredAfter({eth0, wan0});
+    const QString lan0 = waitForNewService({eth0, wan0});
     ASSERT_FALSE(lan0.isEmpty()) << "the interface renamed again was never metered";
     ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
     ASSERT_TRUE(waitForSample(counters(), lan0)) << "lan0's traffic was never sampled";

@@ -64,7 +64,7 @@ class DesktopTest : public SystemTest {
             return;
         if (!canPlayRouter() || !VirtualDesktop::isAvailable())
             GTEST_SKIP() << "no snmpd, SNMP modules, Xvfb, openbox or X tools";
-        agent = std::make_unique<SnmpAgent>(*lan, mibFolder(), folder.filePath("snmp"), logPath());
+        makeAgent();
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
         ASSERT_TRUE(QDir().mkpath(folder.filePath("bus")));
         bus = std::make_unique<PrivateBus>(folder.filePath("bus"));
@@ -83,11 +83,7 @@ class DesktopTest : public SystemTest {
     }
 
     // The settings Flowtally starts with: the router's community only.
-    void startFresh() {
-        QFile file(defaultsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_GT(file.write(xmlData({{"communityPassword", kCommunity}})), 0);
-    }
+    void startFresh() { writeSettings({{"communityPassword", kCommunity}}); }
     QStringList desktopEnvironment() const {
         return programEnvironment() + QStringList{"QT_QPA_PLATFORM=xcb",
                                                   "DISPLAY=" + desktop->display(),
@@ -158,12 +154,8 @@ class DesktopTest : public SystemTest {
         return true;
     }
 
-    QVariantMap storedSettings() const {
-        return dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap());
-    }
     QString communityFile() const { return folder.filePath("runtime/snmp/snmp.conf"); }
 
-    std::unique_ptr<SnmpAgent> agent;
     std::unique_ptr<PrivateBus> bus;
     std::unique_ptr<FakeTrayHost> host;
     QDBusConnection caller{QString()};

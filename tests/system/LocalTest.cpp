@@ -20,8 +20,7 @@ TEST_F(SystemTest, CountsEveryByteOnceFromNoNetworkThroughKillAndServiceChange) 
     ASSERT_NO_FATAL_FAILURE(launch());
     QThread::sleep(3); // two ticks and a timed write
     ASSERT_TRUE(running(*flowtally)) << "Flowtally ended without a network";
-    EXPECT_FALSE(dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap()).contains(""))
-        << "a record under an empty key";
+    EXPECT_FALSE(storedSettings().contains("")) << "a record under an empty key";
     EXPECT_TRUE(records().empty()) << "a record without a network";
 
     ASSERT_EQ(sh(lan->route("add")), QString());
@@ -62,15 +61,9 @@ TEST_F(SystemTest, CountsEveryByteOnceFromNoNetworkThroughKillAndServiceChange) 
 
     ASSERT_EQ(lan->setRouterHardware("02:00:5e:77:ee:01"), QString());
     const InterfaceCounters atChange = counters();
-    QString newService;
-    Record oldAtChange;
-    ASSERT_TRUE(waitUntil([&] {
-        const Records all = records();
-        for (const auto &[key, record] : all)
-            newService = key != service && record.sampled() ? key : newService;
-        oldAtChange = all.count(service) ? all.at(service) : Record{};
-        return !newService.isEmpty() && all.size() == 2;
-    })) << "no record for the new router";
+    const QString newService = waitForNewService({service});
+    ASSERT_FALSE(newService.isEmpty()) << "no record for the new router";
+    const Record oldAtChange = records().at(service);
     ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
     ASSERT_TRUE(waitForSample(counters(), newService)) << "the traffic was never sampled";
     ASSERT_NO_FATAL_FAILURE(quit());

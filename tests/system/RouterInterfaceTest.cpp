@@ -5,7 +5,6 @@
 #include "AppDelegate.h"
 #include "EnvironmentVariables.h"
 #include "MainLoop.h"
-#include "PropertyList.h"
 #include "ScriptFolder.h"
 #include "SnmpEnvironment.h"
 #include "SystemTest.h"
@@ -27,24 +26,16 @@ class RouterInterfaceTest : public SystemTest {
   protected:
     // The LAN's link ends on the router's interface of this name.
     void build(const QString &routerInterface) {
+        lanShape.routerInterface = routerInterface;
         SystemTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
         if (!canPlayRouter())
             GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
-        lan.reset();
-        lan = std::make_unique<Lan>(Lan::Shape{QStringLiteral("eth0"), routerInterface});
-        ASSERT_TRUE(lan->error.isEmpty()) << lan->error;
-        ASSERT_NO_FATAL_FAILURE(reconnect());
-        agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
+        makeAgent();
     }
     void SetUp() override {}
 
-    void writeSettings(const QVariantMap &settings) {
-        QFile file(defaultsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    file.write(xmlData(settings)) > 0);
-    }
     QVariantMap choice(const QString &object, const QString &text) const {
         return {{lan->router, QVariantMap{{"object", object}, {"text", text}}}};
     }
@@ -78,7 +69,6 @@ class RouterInterfaceTest : public SystemTest {
     }
 
     const QString modules = mibFolder();
-    std::unique_ptr<SnmpAgent> agent;
 };
 
 TEST_F(RouterInterfaceTest, ChosenInterfaceCountedToTheByteWith64BitCounters) {

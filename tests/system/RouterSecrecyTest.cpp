@@ -2,7 +2,6 @@
 // the process table, and no query goes to a router outside the local
 // ranges unless a person typed its address. The real program and the real
 // net-snmp tools, in namespaces of the test's own.
-#include "PropertyList.h"
 #include "SystemTest.h"
 #include "TextPrinting.h"
 
@@ -22,8 +21,8 @@ class RouterSecrecyTest : public SystemTest {
         if (IsSkipped() || HasFatalFailure())
             return;
         if (!canPlayRouter() || !QFileInfo::exists("/usr/sbin/nft"))
-            GTEST_SKIP() << "no snmpd, nft or modules in " << modules.toStdString();
-        agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
+            GTEST_SKIP() << "no snmpd, nft or modules in " << mibFolder().toStdString();
+        makeAgent();
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
         // The LAN host counts what it sends to the public address's port 161.
         ASSERT_EQ(sh(QStringLiteral("ip netns exec %1 nft -f - <<'EOF'\n"
@@ -33,12 +32,6 @@ class RouterSecrecyTest : public SystemTest {
                                     "}\nEOF")
                          .arg(lan->lan, kPublicRouter)),
                   QString());
-    }
-
-    void writeSettings(const QVariantMap &settings) {
-        QFile file(defaultsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    file.write(xmlData(settings)) > 0);
     }
 
     // Packets the LAN host sent to the public address's SNMP port so far.
@@ -58,9 +51,6 @@ class RouterSecrecyTest : public SystemTest {
                            "ip -n %1 route %5")
                 .arg(lan->lan, kPublicRouter, lan->routerHardware, lan->shape.hostInterface, how));
     }
-
-    const QString modules = mibFolder();
-    std::unique_ptr<SnmpAgent> agent;
 };
 
 // Every snmpget and snmpwalk that Flowtally starts (the probe, a router
@@ -129,7 +119,7 @@ TEST_F(RouterSecrecyTest, PublicRouterIsAskedOnlyWhenTyped) {
     ASSERT_EQ(sh(lan->route("add")), QString());
     ASSERT_EQ(reachPublicRouter("add " + kPublicRouter + " dev " + lan->shape.hostInterface),
               QString());
-    QVariantMap settings = dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap());
+    QVariantMap settings = storedSettings();
     settings.insert("AirportIP", kPublicRouter);
     ASSERT_NO_FATAL_FAILURE(writeSettings(settings));
     ASSERT_NO_FATAL_FAILURE(launch());

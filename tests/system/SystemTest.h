@@ -16,9 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <csignal>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -71,7 +69,7 @@ class SystemTest : public ::testing::Test {
         if (geteuid() != 0)
             GTEST_SKIP() << "system tests need root";
         ASSERT_TRUE(QDir().mkpath(settingsFolder()));
-        lan = std::make_unique<Lan>();
+        lan = std::make_unique<Lan>(lanShape);
         ASSERT_TRUE(lan->error.isEmpty()) << lan->error.toStdString();
         ASSERT_NO_FATAL_FAILURE(reconnect());
     }
@@ -80,20 +78,9 @@ class SystemTest : public ::testing::Test {
     void reconnect() {
         ::close(client);
         ::close(server);
-        client = server = -1;
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(7777);
-        ::inet_pton(AF_INET, qPrintable(lan->router), &address.sin_addr);
-        const auto at = reinterpret_cast<sockaddr *>(&address);
-        const int listener = socketIn(lan->peer, SOCK_STREAM);
-        const int reuse = 1; // the port of the connection before may still wait
-        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-        client = socketIn(lan->lan, SOCK_STREAM);
-        if (!::bind(listener, at, sizeof address) && !::listen(listener, 1) &&
-            !::connect(client, at, sizeof address))
-            server = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        ::close(listener);
+        const TcpConnection made = connectTcp(lan->peer, lan->lan, lan->router, 7777);
+        client = made.client;
+        server = made.server;
         // Counters of 0 read as "no value".
         ASSERT_TRUE(exchange(64 * 1024, 64 * 1024)) << "no TCP connection";
     }
@@ -107,6 +94,20 @@ class SystemTest : public ::testing::Test {
 
     QString settingsFolder() const { return folder.filePath("config/flowtally"); }
     QString defaultsPath() const { return settingsFolder() + "/defaults.plist"; }
+    // The settings Flowtally finds at its next start, and those it stored.
+    void writeSettings(const QVariantMap &settings) {
+        QFile file(defaultsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write(xmlData(settings)) > 0);
+    }
+    QVariantMap storedSettings() const {
+        return dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap());
+    }
+    // snmpd as the LAN's router, not yet started (skip first when
+    // !canPlayRouter()).
+    void makeAgent() {
+        agent = std::make_unique<SnmpAgent>(*lan, mibFolder(), folder.filePath("snmp"), logPath());
+    }
     QString logPath() const { return folder.filePath("run.log"); }
     // Flowtally's log lines that name the defaults file.
     QStringList settingsLines() const {
@@ -173,25 +174,9 @@ class SystemTest : public ::testing::Test {
             << "Flowtally crashed while quitting";
     }
 
-    static bool transfer(int socket, quint64 bytes, bool sending) {
-        std::vector<char> buffer(64 * 1024, 'f');
-        for (quint64 done = 0; done < bytes;) {
-            const size_t size = std::min<quint64>(bytes - done, buffer.size());
-            const ssize_t moved = sending ? ::send(socket, buffer.data(), size, MSG_NOSIGNAL)
-                                          : ::recv(socket, buffer.data(), size, 0);
-            if (moved == 0 || (moved < 0 && errno != EINTR))
-                return false;
-            done += static_cast<quint64>(std::max<ssize_t>(moved, 0));
-        }
-        return true;
-    }
-    static bool move(int from, int to, quint64 bytes) {
-        std::jthread writer([=] { transfer(from, bytes, true); });
-        return transfer(to, bytes, false);
-    }
     // Moves `up` bytes to the router, then `down` bytes back, each read whole.
     bool exchange(quint64 up, quint64 down) {
-        return move(client, server, up) && move(server, client, down);
+        return moveBytes(client, server, up) && moveBytes(server, client, down);
     }
     void push(quint64 up, quint64 down) { ASSERT_TRUE(exchange(up, down)) << "traffic failed"; }
     // Keeps data moving both ways, with short pauses, until stopped (a
@@ -266,6 +251,20 @@ class SystemTest : public ::testing::Test {
         return met;
     }
 
+    // The same for a sampled record of a service not among the known ones:
+    // its key, or empty.
+    QString waitForNewService(const QStringList &known) {
+        QString found;
+        waitUntil([&] {
+            for (const auto &[key, record] : records()) {
+                if (!known.contains(key) && record.sampled())
+                    found = key;
+            }
+            return !found.isEmpty();
+        });
+        return found;
+    }
+
     static void expectAtLeast(const InterfaceCounters &got, const InterfaceCounters &least) {
         EXPECT_GE(got.received, least.received) << "received";
         EXPECT_GE(got.sent, least.sent) << "sent";
@@ -300,7 +299,9 @@ class SystemTest : public ::testing::Test {
     // Where the test sees the root of the files Flowtally sees: the same
     // root, or Flowtally's mount namespace's (/proc/PID/root).
     QString settingsRoot;
+    Lan::Shape lanShape; // of the LAN that SetUp builds
     std::unique_ptr<Lan> lan;
+    std::unique_ptr<SnmpAgent> agent;
     int client = -1, server = -1;
     std::unique_ptr<QProcess> flowtally;
     std::map<QString, std::vector<Record>> seen;

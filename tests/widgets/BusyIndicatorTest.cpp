@@ -1,8 +1,8 @@
 #include "BusyIndicator.h"
+#include "MainLoop.h"
 #include "PaintCounter.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -13,14 +13,6 @@ namespace flowtally {
 
 namespace {
 
-// Runs the event loop for about `ms` milliseconds.
-void runEventsFor(int ms) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
 // Work as quick as a tick's shows nothing and repaints nothing; longer work
 // shows the moving bar until it ends.
 TEST(BusyIndicator, ShowsOnlyForWorkThatLasts) {
@@ -29,21 +21,21 @@ TEST(BusyIndicator, ShowsOnlyForWorkThatLasts) {
     auto *indicator = new BusyIndicator;
     layout->addWidget(indicator);
     window.show();
-    runEventsFor(50);
+    runMainLoopFor(0.05);
     PaintCounter counter;
     QCoreApplication::instance()->installEventFilter(&counter);
 
     for (int tick = 0; tick < 5; ++tick) {
         indicator->startAnimation();
-        runEventsFor(20);
+        runMainLoopFor(0.02);
         indicator->stopAnimation();
-        runEventsFor(20);
+        runMainLoopFor(0.02);
     }
     EXPECT_TRUE(indicator->isHidden());
     EXPECT_EQ(counter.paints, 0) << "quick work repainted the window";
 
     indicator->startAnimation();
-    runEventsFor(BusyIndicator::kShowDelayMs + 300);
+    runMainLoopFor((BusyIndicator::kShowDelayMs + 300) / 1000.0);
     EXPECT_TRUE(indicator->isVisible());
     indicator->stopAnimation();
     EXPECT_TRUE(indicator->isHidden());

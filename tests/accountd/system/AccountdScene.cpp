@@ -53,7 +53,7 @@ void killAndReap(pid_t pid) {
     ::waitpid(pid, nullptr, 0);
 }
 
-// Reads and writes all of a buffer, or fails; for the processes of the scene.
+// Reads all of a buffer, or fails.
 bool receiveAll(int fd, void *data, std::size_t size) {
     auto *bytes = static_cast<char *>(data);
     while (size > 0) {
@@ -64,35 +64,6 @@ bool receiveAll(int fd, void *data, std::size_t size) {
         size -= static_cast<std::size_t>(got);
     }
     return true;
-}
-
-bool sendZeros(int fd, std::uint64_t size) {
-    static const char zeros[65536] = {};
-    while (size > 0) {
-        const ssize_t sent =
-            ::send(fd, zeros, std::min<std::uint64_t>(size, sizeof zeros), MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        size -= static_cast<std::uint64_t>(sent);
-    }
-    return true;
-}
-
-bool receiveCount(int fd, std::uint64_t size) {
-    static char sink[65536];
-    while (size > 0) {
-        const ssize_t got = ::recv(fd, sink, std::min<std::uint64_t>(size, sizeof sink), 0);
-        if (got <= 0)
-            return false;
-        size -= static_cast<std::uint64_t>(got);
-    }
-    return true;
-}
-
-void setTimeouts(int fd) {
-    const timeval timeout{10, 0};
-    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
-        ::setsockopt(fd, SOL_SOCKET, option, &timeout, sizeof timeout);
 }
 
 // Removes a cgroup tree, its deepest folders first.
@@ -113,8 +84,7 @@ AccountdScene::AccountdScene() {
         skip = QStringLiteral("this system mounts no cgroup v2 hierarchy");
         return;
     }
-    // What killed runs left: their namespaces, their cgroups.
-    sh(R"(for f in /var/run/netns/ftacc-*; do n=${f##*/}; p=${n#ftacc-}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf /etc/netns/$n; }; done)");
+    // What killed runs left of their cgroups (of their namespaces: below).
     for (const QString &name :
          QDir(QString::fromStdString(*mount)).entryList({QString(kPrefix) + '*'}, QDir::Dirs)) {
         const QString pid = name.mid(int(std::strlen(kPrefix))).section('-', 0, 0);
@@ -137,10 +107,7 @@ AccountdScene::AccountdScene() {
     ::chmod(qPrintable(folder_.path()), 0755);
     socketPath = folder_.filePath("accountd.sock").toStdString();
 
-    error = run(R"(set -e
-for n in $HOST $LAN $ISP; do mkdir -p /etc/netns/$n; : > /etc/netns/$n/resolv.conf; ip netns add $n
-  ip -n $n link set lo up
-  ip netns exec $n sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1; done
+    error = run(namespacesScript(QStringLiteral("ftacc-"), {host, lan, isp}) + R"(
 ip -n $HOST link add priv0 address 02:00:5e:78:00:02 type veth peer name p0 netns $LAN address 02:00:5e:78:00:01
 ip -n $HOST link add wan0 address 02:00:5e:79:00:02 type veth peer name w0 netns $ISP address 02:00:5e:79:00:01
 ip -n $HOST address add 192.168.77.2/24 dev priv0; ip -n $LAN address add 192.168.77.1/24 dev p0
@@ -165,10 +132,7 @@ AccountdScene::~AccountdScene() {
     for (std::thread &peer : peers_)
         peer.join();
     if (!host.isEmpty())
-        for (const QString &ns : {host, lan, isp})
-            sh(QStringLiteral("[ ! -e /var/run/netns/%1 ] || ip netns delete %1; rm -rf "
-                              "/etc/netns/%1; rmdir /etc/netns 2>/dev/null; true")
-                   .arg(ns));
+        removeNamespaces({host, lan, isp});
     if (!root.empty())
         removeTree(root);
 }
@@ -204,10 +168,11 @@ void AccountdScene::serve(const QString &ns) {
         const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
-        setTimeouts(connection);
+        setTimeouts(connection, 10);
         std::uint64_t sizes[2] = {};
-        if (receiveAll(connection, sizes, sizeof sizes) && receiveCount(connection, sizes[0]))
-            sendZeros(connection, sizes[1]);
+        if (receiveAll(connection, sizes, sizeof sizes) &&
+            transferBytes(connection, sizes[0], false))
+            transferBytes(connection, sizes[1], true);
         ::close(connection);
     }
     ::close(listener);
@@ -244,10 +209,10 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
         if (joined < 0 || ::write(joined, "0", 1) != 1 || ::setns(ns, CLONE_NEWNET) != 0)
             ::_exit(2);
         const int socket = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        setTimeouts(socket);
+        setTimeouts(socket, 10);
         if (::connect(socket, address, addressSize) != 0 ||
             ::send(socket, sizes, sizeof sizes, MSG_NOSIGNAL) != sizeof sizes ||
-            !sendZeros(socket, upload) || !receiveCount(socket, download))
+            !transferBytes(socket, upload, true) || !transferBytes(socket, download, false))
             ::_exit(3);
         // The peer closes first: the end of its data.
         char after = 0;
@@ -273,14 +238,9 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
 LinkCounters AccountdScene::counters(const char *interface) const {
     LinkCounters last{};
     for (int read = 0; read < 50; ++read) {
-        QString output;
-        sh(QStringLiteral("ip netns exec %1 sh -c 'cd /sys/class/net/%2/statistics && cat "
-                          "rx_bytes tx_bytes rx_packets tx_packets'")
-               .arg(host, interface),
-           &output);
-        const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
-        const LinkCounters now{lines.value(0).toULongLong(), lines.value(1).toULongLong(),
-                               lines.value(2).toULongLong(), lines.value(3).toULongLong()};
+        const QList<quint64> values = interfaceStatistics(
+            host, interface, {"rx_bytes", "tx_bytes", "rx_packets", "tx_packets"});
+        const LinkCounters now{values[0], values[1], values[2], values[3]};
         if (read > 0 && now.receivedBytes == last.receivedBytes && now.sentBytes == last.sentBytes)
             return now;
         last = now;
@@ -414,12 +374,7 @@ AccountdCounter AccountdSystemTest::find(const AccountdCounters &counters,
         if (counter.cgroup == cgroup && counter.interface == interface &&
             counter.direction == direction && counter.peer == peer)
             return counter;
-    AccountdCounter none;
-    none.cgroup = cgroup;
-    none.interface = interface;
-    none.direction = direction;
-    none.peer = peer;
-    return none;
+    return {cgroup, 0, interface, direction, peer, 0, 0};
 }
 
 } // namespace flowtally

@@ -39,6 +39,16 @@ class CountingTest : public AccountdSystemTest {
         EXPECT_EQ(out.bytes, crossed.sentBytes) << cgroup << " " << interface;
         EXPECT_EQ(out.packets, crossed.sentPackets) << cgroup << " " << interface;
     }
+    // Whether the service's local prefixes come to hold the prefix, or to
+    // lack it (5 s at most).
+    bool hasLocalPrefix(const std::string &prefix, bool wanted) const {
+        for (int tries = 0; tries < 50; ++tries, ::usleep(100000)) {
+            const auto prefixes = scene->countersAs(1000).localPrefixes;
+            if ((std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end()) == wanted)
+                return true;
+        }
+        return false;
+    }
 };
 
 // Three applications one after another, each through both links; the links
@@ -87,16 +97,7 @@ TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfaces) {
 // of 198.51.100.0/24, and again after it gives it up.
 TEST_F(CountingTest, ThePrefixesOfTheMachinesOwnAddressesCountAsLocal) {
     ASSERT_TRUE(scene->makeCgroup(kEditor));
-    const auto hasPrefix = [&](bool wanted) {
-        for (int tries = 0; tries < 50; ++tries) {
-            const auto prefixes = scene->countersAs(1000).localPrefixes;
-            if ((std::find(prefixes.begin(), prefixes.end(), "198.51.100.0/24") !=
-                 prefixes.end()) == wanted)
-                return true;
-            ::usleep(100000);
-        }
-        return false;
-    };
+    const auto hasPrefix = [&](bool wanted) { return hasLocalPrefix("198.51.100.0/24", wanted); };
     const auto sent = [&](AccountdPeer peer) {
         return find(scene->countersAs(1000), kEditor, "wan0", Out, peer).bytes;
     };
@@ -142,12 +143,7 @@ ip -n $HOST neigh replace 2001:db8:1::1 lladdr 02:00:5e:79:00:01 dev wan0 nud pe
 ip -n $ISP neigh replace 2001:db8:1::2 lladdr 02:00:5e:79:00:02 dev w0 nud permanent
 ip -n $HOST -6 route add default via 2001:db8:1::1 dev wan0)"),
               QString());
-    std::vector<std::string> prefixes;
-    for (int tries = 0; tries < 50 && std::find(prefixes.begin(), prefixes.end(),
-                                                "2001:db8:1::/64") == prefixes.end();
-         ++tries, ::usleep(100000))
-        prefixes = scene->countersAs(1000).localPrefixes;
-    ASSERT_NE(std::find(prefixes.begin(), prefixes.end(), "2001:db8:1::/64"), prefixes.end());
+    ASSERT_TRUE(hasLocalPrefix("2001:db8:1::/64", true));
 
     const struct {
         const char *peer;

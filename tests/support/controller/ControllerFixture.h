@@ -7,6 +7,7 @@
 #include "TestEnvironment.h"
 #include "TextPrinting.h"
 #include "TrafficSample.h"
+#include "WindowController.h"
 
 #include <QDateTime>
 
@@ -66,9 +67,11 @@ class ControllerFixture : public ::testing::Test {
     // Sets the limit field and unit as a person would in the preferences.
     void setLimit(double number, quint64 scale);
 
+    // The controller's windows.
+    WindowController &windows() const { return controller->windowController(); }
     template <typename Widget = FormattedField> Widget *outlet(const char *name) const {
-        for (QWidget *window : {controller->mainWindowWidget(), controller->prefsWindowWidget(),
-                                controller->helpWindowWidget()}) {
+        for (QWidget *window : {windows().mainWindowWidget(), windows().prefsWindowWidget(),
+                                windows().helpWindowWidget()}) {
             if (auto *found = window->findChild<Widget *>(QString::fromLatin1(name)))
                 return found;
         }

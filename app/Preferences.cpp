@@ -1,0 +1,155 @@
+// The preference controls: the limit and its unit, the community, the
+// billing cycle, the share that warns, start at login, and the router
+// interface to meter. A control that holds a setting writes it out at once.
+#include "WindowController.h"
+
+#include "Autostart.h"
+#include "FigureFields.h"
+#include "FormattedField.h"
+#include "InterfaceChoice.h"
+#include "SettingsKeys.h"
+#include "UserDefaults.h"
+#include "WBBKMGTFormatter.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+namespace flowtally {
+
+namespace {
+
+const QString kAutomaticInterface = QStringLiteral("Automatic (vlan1)");
+
+UserDefaults &defaults() {
+    return UserDefaults::standardUserDefaults();
+}
+
+// How the router interface pop-up names an interface: its description, its
+// name and alias where they differ from it, and what it received and sent
+// so far, so that a person can tell the busy one.
+QString interfaceLabel(const RouterInterface &interface) {
+    QStringList also;
+    for (const QString &other : {interface.name, interface.alias}) {
+        if (!other.isEmpty() && other != interface.description && !also.contains(other))
+            also.append(other);
+    }
+    QString label = interface.description;
+    if (!also.isEmpty())
+        label += QStringLiteral(" (%1)").arg(also.join(QStringLiteral(", ")));
+    if (interface.in && interface.out)
+        label +=
+            QStringLiteral(" — in %1, out %2")
+                .arg(
+                    WBBKMGTFormatter::stringForObjectValue(double(*interface.in), kByteFractions),
+                    WBBKMGTFormatter::stringForObjectValue(double(*interface.out), kByteFractions));
+    return label;
+}
+
+} // namespace
+
+void WindowController::connectPreferences() {
+    // The limit field and the community field each hold their setting, and
+    // a change is written out at once.
+    displayLimitGB->setFormatter(numberFormatter(kLimitFractions));
+    displayLimitGB->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // As wide as the figures above it.
+    fitWidth(displayLimitGB, kWidestFigure);
+    displayLimitGB->setDoubleValue(defaults().objectForKey(SettingsKey::DisplayLimitGB).toDouble());
+    connect(displayLimitGB, &FormattedField::committed, this, [this] {
+        defaults().setObject(SettingsKey::DisplayLimitGB, displayLimitGB->doubleValue());
+        defaults().writeNow();
+    });
+    communityPasswordField->setText(
+        defaults().stringForKey(SettingsKey::communityPassword).value_or(QString()));
+    connect(communityPasswordField, &QLineEdit::textEdited, this, [](const QString &text) {
+        defaults().setObject(SettingsKey::communityPassword, text);
+        defaults().writeNow();
+    });
+
+    // The cycle is the held network's; the pop-up shows it whenever the
+    // preferences come to the front.
+    cycleStartDayPopUp->addItem(tr("No cycle"));
+    for (int day = 1; day <= 31; ++day)
+        cycleStartDayPopUp->addItem(tr("Day %1").arg(day));
+    connect(cycleStartDayPopUp, &QComboBox::activated, this,
+            &WindowController::cycleStartDayChosen);
+    const QVariant warnAt = defaults().objectForKey(SettingsKey::WarnAtPercent);
+    warnAtPercent->setValue(warnAt.isValid() ? warnAt.toInt() : warnAtPercent->value());
+    connect(warnAtPercent, &QSpinBox::editingFinished, this, [this] {
+        defaults().setObject(SettingsKey::WarnAtPercent, quint64(warnAtPercent->value()));
+        defaults().writeNow();
+    });
+    startAtLogin->setChecked(startsAtLogin());
+    connect(startAtLogin, &QCheckBox::toggled, this, [this](bool on) {
+        if (const Status status = setStartsAtLogin(on); !status.ok()) {
+            emit statusText(status.message());
+            const QSignalBlocker quiet(startAtLogin);
+            startAtLogin->setChecked(startsAtLogin());
+        }
+    });
+
+    routerInterfacePopUp->addItem(kAutomaticInterface);
+    connect(routerInterfacePopUp, &QComboBox::activated, this,
+            &WindowController::doRouterInterfacePopUp);
+}
+
+double WindowController::limitNumber() const {
+    return displayLimitGB->doubleValue();
+}
+
+QString WindowController::limitUnitTitle() const {
+    return limitUnitsPopUp->currentText();
+}
+
+void WindowController::selectLimitUnit() {
+    if (const std::optional<QString> unit =
+            WBBKMGTFormatter::unitForScale(meter.record().limitUnitsScale)) {
+        const int item = limitUnitsPopUp->findText(*unit);
+        if (item >= 0)
+            limitUnitsPopUp->setCurrentIndex(item);
+    }
+}
+
+void WindowController::showPreferences() {
+    cycleStartDayPopUp->setCurrentIndex(meter.record().cycleStartDay);
+}
+
+void WindowController::showRouterInterfaces(const QString &address,
+                                            const QList<RouterInterface> &interfaces) {
+    interfaceListAddress = address;
+    routerInterfacePopUp->clear();
+    routerInterfacePopUp->addItem(kAutomaticInterface);
+    const std::optional<InterfaceChoice> chosen = InterfaceChoice::fromMap(
+        defaults().objectForKey(SettingsKey::RouterInterface).toMap().value(address).toMap());
+    for (const RouterInterface &interface : interfaces) {
+        routerInterfacePopUp->addItem(interfaceLabel(interface),
+                                      choiceOf(interface, interfaces).toMap());
+        if (chosen && isChosen(interface, *chosen))
+            routerInterfacePopUp->setCurrentIndex(routerInterfacePopUp->count() - 1);
+    }
+    // A choice the router does not have any more stays visible as such.
+    if (chosen && routerInterfacePopUp->currentIndex() == 0) {
+        routerInterfacePopUp->addItem(QStringLiteral("%1 (not on the router)").arg(chosen->text),
+                                      chosen->toMap());
+        routerInterfacePopUp->setCurrentIndex(routerInterfacePopUp->count() - 1);
+    }
+    routerInterfacePopUp->setEnabled(!address.isEmpty());
+}
+
+void WindowController::doRouterInterfacePopUp() {
+    if (interfaceListAddress.isEmpty())
+        return;
+    QVariantMap choices = defaults().objectForKey(SettingsKey::RouterInterface).toMap();
+    const std::optional<InterfaceChoice> choice =
+        InterfaceChoice::fromMap(routerInterfacePopUp->currentData().toMap());
+    if (choice)
+        choices.insert(interfaceListAddress, choice->toMap());
+    else
+        choices.remove(interfaceListAddress);
+    defaults().setObject(SettingsKey::RouterInterface, choices);
+    defaults().synchronize();
+}
+
+} // namespace flowtally

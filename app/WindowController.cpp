@@ -1,0 +1,201 @@
+// The windows: loading the layouts, the figures' looks, the controls'
+// actions as signals, the window events, where the windows were, and
+// closing them all when the main window closes.
+#include "WindowController.h"
+
+#include "AppIcon.h"
+#include "Autostart.h"
+#include "Badge.h"
+#include "BringToFront.h"
+#include "BusyIndicator.h"
+#include "CycleChart.h"
+#include "FigureFields.h"
+#include "FormattedField.h"
+#include "HistoryStore.h"
+#include "HistoryWindow.h"
+#include "LevelIndicator.h"
+#include "RatesChart.h"
+#include "Resources.h"
+#include "SettingsKeys.h"
+#include "UserDefaults.h"
+#include "Version.h"
+#include "WBIPFormatter.h"
+#include "WindowEvents.h"
+#include "WindowPlacement.h"
+#include "ui_HelpWindow.h"
+#include "ui_MainWindow.h"
+#include "ui_PreferencesWindow.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QPointer>
+#include <QUndoStack>
+#include <QVBoxLayout>
+
+namespace flowtally {
+
+WindowController::WindowController(const Meter &meter) : meter(meter) {
+    auto *main = new QMainWindow;
+    Ui::MainWindow mainUi;
+    mainUi.setupUi(main);
+    auto *prefs = new QWidget;
+    Ui::PreferencesWindow prefsUi;
+    prefsUi.setupUi(prefs);
+    auto *help = new QWidget;
+    Ui::HelpWindow helpUi;
+    helpUi.setupUi(help);
+    helpUi.helpText->document()->setDocumentMargin(16);
+    // The help text ends with the version: where people look for it.
+    helpUi.helpText->setHtml(
+        resourceText(QStringLiteral("Help.html")).value_or(QString()) +
+        QStringLiteral("<p><small>Flowtally %1</small></p>").arg(QLatin1String(kVersion)));
+
+    prefsWindow = prefs;
+    mainWindow = main;
+    helpWindow = help;
+    levelIndicator = mainUi.levelIndicator;
+    rateIndicator = mainUi.rateIndicator;
+    totalGigs = mainUi.totalGigs;
+    inRate = mainUi.inRate;
+    outRate = mainUi.outRate;
+    airportIP = mainUi.airportIP;
+    airportName = mainUi.airportName;
+    displayLimitGB = mainUi.displayLimitGB;
+    limitText1 = mainUi.limitText1;
+    limitText2 = mainUi.limitText2;
+    gbpmText = mainUi.gbpmText;
+    infoText = mainUi.infoText;
+    limitUnitsPopUp = mainUi.limitUnitsPopUp;
+    routerInterfacePopUp = prefsUi.routerInterfacePopUp;
+    communityPasswordField = prefsUi.communityPassword;
+    resetTotalsNowPB = mainUi.resetTotalsNowPB;
+    restartPB = prefsUi.restartPB;
+    workProgress = mainUi.workProgress;
+    cycleTextLabel = mainUi.cycleTextLabel;
+    cycleText = mainUi.cycleText;
+    cycleStartDayPopUp = prefsUi.cycleStartDayPopUp;
+    warnAtPercent = prefsUi.warnAtPercent;
+    startAtLogin = prefsUi.startAtLogin;
+    addCharts(main);
+
+    QApplication::setWindowIcon(appIcon());
+    placement = std::make_unique<WindowPlacement>();
+    placement->add(mainWindow, SettingsKey::MainWindowGeometry);
+    placement->add(prefsWindow, SettingsKey::PreferencesWindowGeometry);
+    placement->add(helpWindow, SettingsKey::HelpWindowGeometry);
+    undoManager = new QUndoStack(this);
+    badge = std::make_unique<Badge>(mainWindow);
+
+    // Byte counts scaled to a unit, rates in K per second.
+    for (FormattedField *field : {totalGigs, gbpmText})
+        showAsFigure(field, byteFormatter());
+    // The limit follows "of", beside the bars.
+    for (FormattedField *field : {limitText1, limitText2}) {
+        showAsFigure(field, byteFormatter(), kWidestBytes);
+        field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    for (FormattedField *field : {inRate, outRate})
+        showAsFigure(field, numberFormatter(kRateFractions), kWidestFigure, kRateUnit);
+    showAsValue(airportName);
+    fitWidth(airportIP, kWidestAddress);
+    alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
+                      mainUi.cycleTextLabel, mainUi.displayLimitGBLabel, mainUi.airportNameLabel,
+                      mainUi.airportIPLabel});
+    // The bars keep a width a share can be read from, beside the charts.
+    for (LevelIndicator *bar : {levelIndicator, rateIndicator})
+        bar->setMinimumWidth(bar->fontMetrics().horizontalAdvance(kWidestBytes) * 3 / 2);
+    // Shown once a cycle is set.
+    cycleTextLabel->hide();
+    cycleText->hide();
+    // Two lines, the time stamp over the text. A text never makes the window
+    // jump: what does not fit is in the line's tooltip.
+    infoText->setFixedHeight(2 * infoText->fontMetrics().lineSpacing());
+    holdWithoutLayout(infoText);
+
+    connectPreferences();
+
+    connect(resetTotalsNowPB, &QPushButton::clicked, this, &WindowController::resetTotalsAsked);
+    connect(restartPB, &QPushButton::clicked, this, &WindowController::restartAsked);
+    connect(mainUi.consoleLogPB, &QPushButton::clicked, this, &WindowController::consoleLogAsked);
+    connect(airportIP, &FormattedField::committed, this, &WindowController::routerAddressCommitted);
+    connect(limitUnitsPopUp, &QComboBox::activated, this, &WindowController::limitUnitChosen);
+    // A reset loads the registration defaults' unit and its undo the old one.
+    connect(undoManager, &QUndoStack::indexChanged, this, &WindowController::selectLimitUnit);
+    buildMenus(main);
+
+    windowEvents = new WindowEvents([this](QWidget *window) { emit windowBecameKey(window); },
+                                    [this](QWidget *window) { emit windowClosing(window); }, this);
+    for (QWidget *window : {mainWindow, prefsWindow, helpWindow})
+        windowEvents->watch(window);
+}
+
+WindowController::~WindowController() {
+    delete historyWindow;
+    delete prefsWindow;
+    delete helpWindow;
+    delete mainWindow;
+}
+
+void WindowController::addCharts(QMainWindow *main) {
+    // The figures on the left, the charts of the period and of the last
+    // minutes on the right.
+    auto *charts = new QWidget;
+    auto *chartsLayout = new QVBoxLayout(charts);
+    chartsLayout->setContentsMargins(0, 0, 0, 0);
+    cycleChart = new CycleChart;
+    ratesChart = new RatesChart;
+    chartsLayout->addWidget(cycleChart, 3);
+    chartsLayout->addWidget(ratesChart, 2);
+    auto *columns = new QWidget;
+    auto *columnsLayout = new QHBoxLayout(columns);
+    columnsLayout->addWidget(main->takeCentralWidget());
+    columnsLayout->addWidget(charts, 1);
+    main->setCentralWidget(columns);
+}
+
+void WindowController::awakeFromNib() {
+    airportIP->setFormatter(std::make_unique<WBIPFormatter>());
+}
+
+bool WindowController::helpShowsAtStart() const {
+    // Not at a start with the session: help would come to the front.
+    return !UserDefaults::standardUserDefaults().boolForKey(SettingsKey::HideHelp) &&
+           !startedAtLogin();
+}
+
+void WindowController::showHelp() {
+    helpWindow->show();
+    helpWindow->raise();
+}
+
+void WindowController::windowWillClose(QWidget *window) {
+    // Where the window was is kept for the next run.
+    placement->remember(window);
+    if (window == helpWindow)
+        UserDefaults::standardUserDefaults().setObject(SettingsKey::HideHelp, true);
+}
+
+void WindowController::closeOtherWindows() {
+    prefsWindow->close();
+    helpWindow->close();
+    // Closing one may close or delete another.
+    QList<QPointer<QWidget>> open;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window != mainWindow && window->isVisible())
+            open.append(window);
+    }
+    for (const QPointer<QWidget> &window : open) {
+        if (window)
+            window->close();
+    }
+}
+
+void WindowController::bringMainWindowToFront() {
+    bringToFront(mainWindow);
+}
+
+QMenu *WindowController::trayMenuWidget() const {
+    return badge->menu();
+}
+
+} // namespace flowtally
