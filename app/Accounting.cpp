@@ -57,7 +57,7 @@ void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
             if (!figures->growth.network.isEmpty())
                 creditNetwork(historyWriter.get(), figures->growth.network, figures->growth, date);
             windows->showFigures(*sample, *figures);
-            recordHistory(figures->growth, *sample);
+            recordHistory(*figures, *sample);
             windows->showCycle(*figures, date);
             checkAlerts();
         }

@@ -108,7 +108,7 @@ class AppDelegate : public QObject {
     std::optional<QString> primaryService() const { return meter.record().service; }
     void setPrimaryService(const std::optional<QString> &id) { meter.record().service = id; }
     void startHistory(); // once: the history in line with the records, then kept so
-    void recordHistory(const CounterGrowth &growth, const TrafficSample &sample);
+    void recordHistory(const Meter::Figures &figures, const TrafficSample &sample);
     void resetForNewCycle();
     void checkAlerts();
     void setCycleStartDay(int day);

@@ -2,10 +2,10 @@
 // hourly and daily rows, written behind the settings (HistoryWriter.h).
 #include "AppDelegate.h"
 
-#include "DistantPast.h"
 #include "Environment.h"
 #include "HistoryStore.h"
 #include "HistoryWriter.h"
+#include "NetworkRecord.h"
 #include "SettingsKeys.h"
 #include "Threads.h"
 #include "UserDefaults.h"
@@ -47,14 +47,13 @@ void AppDelegate::startHistory() {
     const QDateTime written = QFileInfo(defaults.path()).lastModified().toUTC();
     const QDateTime at = written.isValid() ? written : Environment::current().now();
     for (const QString &key : defaults.keys()) {
-        const QVariantMap record = defaults.objectForKey(key).toMap();
-        const QDateTime periodStart = record.value(RecordKey::resetDate).toDateTime();
-        if (!record.contains(RecordKey::PrimaryService) || !periodStart.isValid() ||
-            periodStart == distantPast())
+        const QVariantMap entries = defaults.objectForKey(key).toMap();
+        const NetworkRecord record = NetworkRecord::fromMap(entries);
+        if (!entries.contains(RecordKey::PrimaryService) || !record.periodBegan())
             continue;
-        historyWriter->reconcile(key, periodStart,
-                                 record.value(RecordKey::totalInBytes).toULongLong(),
-                                 record.value(RecordKey::totalOutBytes).toULongLong(), at);
+        // The part counted in free hours as the record holds it, too.
+        historyWriter->reconcile(key, record.periodStart(), record.totalIn, record.totalOut, at,
+                                 record.freeTotals());
     }
     historyWriter->stage(defaults.generation());
     std::weak_ptr<HistoryWriter> writer = historyWriter;
@@ -66,12 +65,14 @@ void AppDelegate::startHistory() {
     defaults.callWrittenHookSoon();
 }
 
-void AppDelegate::recordHistory(const CounterGrowth &growth, const TrafficSample &sample) {
+void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSample &sample) {
     if (!historyWriter || !meter.record().service)
         return;
+    const CounterGrowth &growth = figures.growth;
     if (growth.in != 0 || growth.out != 0)
         historyWriter->add({*meter.record().service, sample.value(SampleKey::FireDate).toDateTime(),
-                            growth.in, growth.out, meter.record().resetDate});
+                            growth.in, growth.out, meter.record().resetDate, figures.free.in,
+                            figures.free.out});
     const QString name = networkNameOf(sample);
     if (!name.isEmpty() && name != historyName) {
         historyWriter->name(*meter.record().service, name);

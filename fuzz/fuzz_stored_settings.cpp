@@ -1,6 +1,7 @@
 // flowtally-report reading Flowtally's settings file. The input is the
 // file. It reads as settings exactly when the property-list reader takes it
-// as a dictionary, and every record it gives keeps to its ranges.
+// as a dictionary, and every record it gives keeps to its ranges, its free
+// hours among them.
 #include "FuzzCheck.h"
 #include "PropertyList.h"
 #include "StoredSettings.h"
@@ -36,6 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                   "a cycle starts on a day of the month, or there is none");
         fuzzCheck(std::isfinite(record.limit) && record.limit >= 0,
                   "a limit is a finite number of bytes, or there is none");
+        fuzzCheck(record.freeIn <= record.totalIn && record.freeOut <= record.totalOut,
+                  "free hours count no more than the totals");
+        fuzzCheck(record.freeWindows.size() <= 8, "eight windows of free hours at most");
+        for (const FreeWindow &window : record.freeWindows)
+            fuzzCheck(window.start >= 0 && window.start < kMinutesADay && window.end >= 0 &&
+                          window.end < kMinutesADay && window.start != window.end,
+                      "a window of free hours holds minutes of the day");
     }
     return 0;
 }

@@ -9,13 +9,16 @@ namespace flowtally {
 // history. `periodStart` is the start of the network's current accounting
 // period, the reset date of its totals: the history splits the hour and the
 // day it falls in, so that the bytes since a period start can be summed
-// exactly. An invalid period start splits nothing.
+// exactly. An invalid period start splits nothing. Of the bytes, `freeIn` and
+// `freeOut` were counted in the network's free hours (FreeHours.h).
 struct HistoryEntry {
     QString network; // the network service's identifier
     QDateTime at;
     quint64 in = 0;
     quint64 out = 0;
     QDateTime periodStart;
+    quint64 freeIn = 0;
+    quint64 freeOut = 0;
 };
 
 } // namespace flowtally

@@ -15,29 +15,54 @@ constexpr qint64 kShortestMonth = 27 * 86400;
 
 } // namespace
 
-Status HistoryStore::sumSince(qint64 id, qint64 periodStart, TrafficTotals *totals) {
+Status HistoryStore::sumSince(qint64 id, qint64 periodStart, TrafficTotals *totals,
+                              TrafficTotals *free) {
     SqliteStatement *sum = nullptr;
-    Status status = database_->statement(
-        "SELECT coalesce(sum(bytes_in), 0), coalesce(sum(bytes_out), 0) FROM days "
-        "WHERE network = ?1 AND start >= ?2",
-        &sum);
+    Status status =
+        database_->statement("SELECT coalesce(sum(bytes_in), 0), coalesce(sum(bytes_out), 0), "
+                             "coalesce(sum(free_in), 0), coalesce(sum(free_out), 0) FROM days "
+                             "WHERE network = ?1 AND start >= ?2",
+                             &sum);
     if (status.ok())
         status = sum->bind(1, id).bind(2, periodStart).run([&](const SqliteStatement &row) {
             *totals = {static_cast<quint64>(row.integer(0)), static_cast<quint64>(row.integer(1))};
+            if (free)
+                *free = {static_cast<quint64>(row.integer(2)),
+                         static_cast<quint64>(row.integer(3))};
         });
     return status;
 }
 
 Status HistoryStore::bytesSince(const QString &network, const QDateTime &periodStart,
-                                TrafficTotals *totals) {
+                                TrafficTotals *totals, TrafficTotals *free) {
     *totals = {};
+    if (free)
+        *free = {};
     if (!periodStart.isValid())
         return Status::invalidArgument(
             QStringLiteral("summing the traffic history needs a valid period start"));
     qint64 id = 0;
     Status status = findNetwork(network, false, &id);
     if (status.ok() && id != 0)
-        status = sumSince(id, periodStart.toSecsSinceEpoch(), totals);
+        status = sumSince(id, periodStart.toSecsSinceEpoch(), totals, free);
+    return status;
+}
+
+Status HistoryStore::historyStart(const QString &network, QDateTime *start) {
+    *start = QDateTime();
+    qint64 id = 0;
+    Status status = findNetwork(network, false, &id);
+    for (const Tier tier : {Tier::Hours, Tier::Days}) {
+        SqliteStatement *oldest = nullptr;
+        if (!status.ok() || id == 0 || start->isValid())
+            break;
+        status = statement(tier, "SELECT min(start) FROM %T WHERE network = ?1", &oldest);
+        if (status.ok())
+            status = oldest->bind(1, id).run([&](const SqliteStatement &row) {
+                if (!row.isNull(0))
+                    *start = QDateTime::fromSecsSinceEpoch(row.integer(0), options_.zone);
+            });
+    }
     return status;
 }
 
@@ -54,7 +79,7 @@ Status HistoryStore::buckets(Tier tier, BucketStart bucketStart, qint64 surelyWi
     if (!status.ok() || id == 0)
         return status;
     status = statement(tier,
-                       "SELECT start, bytes_in, bytes_out FROM %T "
+                       "SELECT start, bytes_in, bytes_out, free_in, free_out FROM %T "
                        "WHERE network = ?1 AND start >= ?2 AND start < ?3 ORDER BY start",
                        &select);
     // Rows come oldest first; the time zone is asked only about rows that may
@@ -73,8 +98,11 @@ Status HistoryStore::buckets(Tier tier, BucketStart bucketStart, qint64 surelyWi
                                      {QDateTime::fromSecsSinceEpoch(start, options_.zone), 0, 0});
                              lastStart = start;
                          }
-                         buckets->last().in += static_cast<quint64>(row.integer(1));
-                         buckets->last().out += static_cast<quint64>(row.integer(2));
+                         HistoryBucket &bucket = buckets->last();
+                         bucket.in += static_cast<quint64>(row.integer(1));
+                         bucket.out += static_cast<quint64>(row.integer(2));
+                         bucket.freeIn += static_cast<quint64>(row.integer(3));
+                         bucket.freeOut += static_cast<quint64>(row.integer(4));
                      });
     return status;
 }

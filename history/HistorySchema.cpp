@@ -33,6 +33,19 @@ std::string countsByNumber(const std::string &table) {
            "; ALTER TABLE " + renumbered + " RENAME TO " + table + ";";
 }
 
+// Layout 3's columns of a count table: the part of its bytes counted in free
+// hours.
+std::string freeColumns(const std::string &table) {
+    std::string sql;
+    for (const char *direction : {"in", "out"}) {
+        const std::string column = std::string("free_") + direction;
+        sql += "ALTER TABLE " + table + " ADD COLUMN " + column +
+               " INTEGER NOT NULL DEFAULT 0 CHECK (typeof(" + column + ") = 'integer' AND " +
+               column + " >= 0 AND " + column + " <= bytes_" + direction + ");";
+    }
+    return sql;
+}
+
 // The steps from one layout to the next; step i makes layout i + 1.
 std::vector<std::string> migrations() {
     return {
@@ -45,6 +58,7 @@ std::vector<std::string> migrations() {
         "(SELECT network, start FROM hours UNION ALL SELECT network, start FROM days) "
         "GROUP BY network;" +
             countsByNumber("hours") + countsByNumber("days"),
+        freeColumns("hours") + freeColumns("days"),
     };
 }
 
@@ -89,7 +103,7 @@ Status unusable(const SqliteDatabase &database, const Layout &layout) {
                 .arg(file)
                 .arg(layout.version)
                 .arg(kHistoryLayout));
-    // The first layout has the hourly and daily tables, the second the
+    // The first layout has the hourly and daily tables, the later ones the
     // networks too; a file whose version says more than its tables do is
     // another program's.
     const int tablesOfLayout = layout.version <= 0 ? 0 : layout.version == 1 ? 2 : 3;

@@ -14,7 +14,10 @@ class SqliteDatabase;
 // Layout 2: a table "networks" with each network's name to show and the time
 // it was last seen; the count tables refer to it by number, which keeps the
 // identifier out of every row.
-constexpr int kHistoryLayout = 2;
+// Layout 3: each count row also holds the bytes of it that were counted in
+// the network's free hours ("free_in", "free_out", never more than the
+// row's bytes); rows of earlier layouts hold none.
+constexpr int kHistoryLayout = 3;
 
 // Brings a database open for writing to the current layout in one
 // transaction: lays out an empty file, or applies in order the steps an

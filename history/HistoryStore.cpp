@@ -46,6 +46,10 @@ Status checkEntry(const HistoryEntry &entry) {
             QStringLiteral("the traffic history cannot count %1 bytes of %2")
                 .arg(std::max(entry.in, entry.out))
                 .arg(entry.network));
+    if (entry.freeIn > entry.in || entry.freeOut > entry.out)
+        return Status::invalidArgument(
+            QStringLiteral("a traffic history entry of %1 has more bytes in free hours than bytes")
+                .arg(entry.network));
     return {};
 }
 
@@ -128,31 +132,38 @@ Status HistoryStore::findNetwork(const QString &network, bool create, qint64 *id
     return status;
 }
 
-Status HistoryStore::addToRow(Tier tier, qint64 id, qint64 start, quint64 in, quint64 out) {
+Status HistoryStore::addToRow(Tier tier, qint64 id, qint64 start, const TrafficTotals &bytes,
+                              const TrafficTotals &free) {
     SqliteStatement *upsert = nullptr;
-    Status status = statement(tier,
-                              "INSERT INTO %T (network, start, bytes_in, bytes_out) "
-                              "VALUES (?1, ?2, ?3, ?4) ON CONFLICT (network, start) DO UPDATE "
-                              "SET bytes_in = bytes_in + excluded.bytes_in, "
-                              "bytes_out = bytes_out + excluded.bytes_out",
-                              &upsert);
+    Status status =
+        statement(tier,
+                  "INSERT INTO %T (network, start, bytes_in, bytes_out, free_in, free_out) "
+                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT (network, start) DO UPDATE "
+                  "SET bytes_in = bytes_in + excluded.bytes_in, "
+                  "bytes_out = bytes_out + excluded.bytes_out, "
+                  "free_in = free_in + excluded.free_in, "
+                  "free_out = free_out + excluded.free_out",
+                  &upsert);
     if (status.ok())
         status = upsert->bind(1, id)
                      .bind(2, start)
-                     .bind(3, static_cast<qint64>(in))
-                     .bind(4, static_cast<qint64>(out))
+                     .bind(3, static_cast<qint64>(bytes.in))
+                     .bind(4, static_cast<qint64>(bytes.out))
+                     .bind(5, static_cast<qint64>(free.in))
+                     .bind(6, static_cast<qint64>(free.out))
                      .run();
     return status;
 }
 
-Status HistoryStore::addBytes(qint64 id, qint64 at, qint64 periodStart, quint64 in, quint64 out) {
-    if (in == 0 && out == 0)
+Status HistoryStore::addBytes(qint64 id, qint64 at, qint64 periodStart, const TrafficTotals &bytes,
+                              const TrafficTotals &free) {
+    if (bytes.in == 0 && bytes.out == 0)
         return {};
     Status status;
     for (const auto &[tier, bucketStart] : kTiers) {
         if (status.ok())
-            status =
-                addToRow(tier, id, std::max(bucketStart(at, options_.zone), periodStart), in, out);
+            status = addToRow(tier, id, std::max(bucketStart(at, options_.zone), periodStart),
+                              bytes, free);
     }
     return status;
 }
@@ -161,24 +172,27 @@ Status HistoryStore::pullBack(qint64 id, qint64 at, qint64 periodStart) {
     Status status;
     for (const auto &[tier, bucketStart] : kTiers) {
         const qint64 start = std::max(bucketStart(at, options_.zone), periodStart);
-        TrafficTotals ahead;
+        TrafficTotals ahead, aheadFree;
         SqliteStatement *sum = nullptr, *remove = nullptr;
         if (status.ok())
             status = statement(tier,
-                               "SELECT coalesce(sum(bytes_in), 0), coalesce(sum(bytes_out), 0) "
+                               "SELECT coalesce(sum(bytes_in), 0), coalesce(sum(bytes_out), 0), "
+                               "coalesce(sum(free_in), 0), coalesce(sum(free_out), 0) "
                                "FROM %T WHERE network = ?1 AND start > ?2",
                                &sum);
         if (status.ok())
             status = sum->bind(1, id).bind(2, start).run([&](const SqliteStatement &row) {
                 ahead = {static_cast<quint64>(row.integer(0)),
                          static_cast<quint64>(row.integer(1))};
+                aheadFree = {static_cast<quint64>(row.integer(2)),
+                             static_cast<quint64>(row.integer(3))};
             });
         if (status.ok())
             status = statement(tier, "DELETE FROM %T WHERE network = ?1 AND start > ?2", &remove);
         if (status.ok())
             status = remove->bind(1, id).bind(2, start).run();
         if (status.ok() && (ahead.in != 0 || ahead.out != 0))
-            status = addToRow(tier, id, start, ahead.in, ahead.out);
+            status = addToRow(tier, id, start, ahead, aheadFree);
     }
     return status;
 }
@@ -211,7 +225,8 @@ Status HistoryStore::add(const std::vector<HistoryEntry> &entries) {
             if (status.ok() && clockBack)
                 status = pullBack(id, at, periodStart);
             if (status.ok())
-                status = addBytes(id, at, periodStart, entry.in, entry.out);
+                status = addBytes(id, at, periodStart, {entry.in, entry.out},
+                                  {entry.freeIn, entry.freeOut});
             if (status.ok())
                 status = database_->statement("UPDATE networks SET last_seen = "
                                               "CASE WHEN ?3 THEN ?2 ELSE "

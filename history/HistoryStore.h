@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FreeHours.h"
+#include "FreeHoursChange.h"
 #include "HistoryBucket.h"
 #include "HistoryEntry.h"
 #include "HistoryNetwork.h"
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -25,8 +28,10 @@ class SqliteDatabase;
 class SqliteStatement;
 
 // Flowtally's traffic history: the bytes of each network (network service,
-// by its identifier) per local hour and per local day, in one SQLite file.
-// Hourly rows are kept 90 days, daily rows 10 years (see prune()).
+// by its identifier) per local hour and per local day, in one SQLite file,
+// each row with the part of its bytes counted in the network's free hours
+// (the rest is billed). Hourly rows are kept 90 days, daily rows 10 years
+// (see prune()).
 //
 // Buckets follow the local time of the store's zone (see LocalBuckets.h).
 // A row starts at max(start of its hour or day, the entry's period start):
@@ -73,17 +78,30 @@ class HistoryStore {
 
     // Adds the bytes of all entries in one transaction: all are stored, or
     // none (an entry without a network or a valid time, a count above
-    // 2^63 - 1, or a sum the file cannot hold fails the whole batch).
-    // Entries without bytes only mark their network as seen.
+    // 2^63 - 1, more free bytes than bytes, or a sum the file cannot hold
+    // fails the whole batch). Entries without bytes only mark their network
+    // as seen.
     Status add(const std::vector<HistoryEntry> &entries);
 
     // Brings bytesSince(network, periodStart) to the totals of the network's
     // settings record: missing bytes are added at `at` (split like an entry
     // of that period), surplus bytes are taken from the period's newest
-    // rows, hourly and daily alike. Rows before `periodStart` stay as they
-    // are. Does nothing for an invalid period start or the epoch ("not set").
+    // rows, hourly and daily alike (their billed bytes first). With `free`,
+    // the record's free totals, the bytes since the period start counted in
+    // free hours are brought to them too: the newest rows (bytes that were
+    // missing first) become free or billed until they match. Rows before
+    // `periodStart` stay as they are. Does nothing for an invalid period
+    // start or the epoch ("not set").
     Status reconcile(const QString &network, const QDateTime &periodStart, quint64 totalIn,
-                     quint64 totalOut, const QDateTime &at);
+                     quint64 totalOut, const QDateTime &at,
+                     const std::optional<TrafficTotals> &free = std::nullopt);
+
+    // Reads the network's rows that start at or after `from` anew with other
+    // free hours, in one transaction (see FreeHoursChange.h, which says what
+    // it changed and what it could not read anew). `from` is the start of
+    // the network's period, whose free totals then change by the same bytes.
+    Status reapplyFreeHours(const QString &network, const QDateTime &from,
+                            const FreeWindows &windows, FreeHoursChange *change);
 
     // Deletes hourly rows that start more than 90 days and daily rows that
     // start more than 10 years (local calendar) before `now`. Bytes since a
@@ -94,8 +112,14 @@ class HistoryStore {
     Status nameNetwork(const QString &network, const QString &name);
 
     // The bytes of a network in the daily rows that start at or after
-    // `periodStart`: exact for a period start its entries carried.
-    Status bytesSince(const QString &network, const QDateTime &periodStart, TrafficTotals *totals);
+    // `periodStart`: exact for a period start its entries carried. With
+    // `free`, also the part of them counted in free hours.
+    Status bytesSince(const QString &network, const QDateTime &periodStart, TrafficTotals *totals,
+                      TrafficTotals *free = nullptr);
+
+    // Where a network's history begins: the start of its oldest hourly row,
+    // or daily row once the hourly rows are gone; invalid when it has none.
+    Status historyStart(const QString &network, QDateTime *start);
 
     // A network's bytes per local hour, day or month, oldest first, from the
     // rows that start in [from, to). Rows a period start split are summed
@@ -123,13 +147,19 @@ class HistoryStore {
 
     Status write(const std::function<Status()> &work);
     Status findNetwork(const QString &network, bool create, qint64 *id);
-    Status addToRow(Tier tier, qint64 id, qint64 start, quint64 in, quint64 out);
-    Status addBytes(qint64 id, qint64 at, qint64 periodStart, quint64 in, quint64 out);
+    Status addToRow(Tier tier, qint64 id, qint64 start, const TrafficTotals &bytes,
+                    const TrafficTotals &free);
+    Status addBytes(qint64 id, qint64 at, qint64 periodStart, const TrafficTotals &bytes,
+                    const TrafficTotals &free);
     // Moves the bytes of the network's rows after the bucket of `at` into
     // that bucket.
     Status pullBack(qint64 id, qint64 at, qint64 periodStart);
     Status takeBytes(Tier tier, qint64 id, qint64 periodStart, quint64 in, quint64 out);
-    Status sumSince(qint64 id, qint64 periodStart, TrafficTotals *totals);
+    // Makes bytes of the rows since `periodStart` free (a positive shift) or
+    // billed (a negative one), the newest rows first.
+    Status shiftFree(Tier tier, qint64 id, qint64 periodStart, qint64 in, qint64 out);
+    Status sumSince(qint64 id, qint64 periodStart, TrafficTotals *totals,
+                    TrafficTotals *free = nullptr);
     // The rows of [from, to) summed per bucket; a row less than `surelyWithin`
     // seconds after the start of the bucket before it belongs to that bucket.
     Status buckets(Tier tier, BucketStart bucketStart, qint64 surelyWithin, const QString &network,

@@ -14,9 +14,16 @@ HistoryWriter::HistoryWriter(QString path, HistoryStore::Options options)
 HistoryWriter::~HistoryWriter() = default;
 
 void HistoryWriter::reconcile(const QString &network, const QDateTime &periodStart, quint64 totalIn,
-                              quint64 totalOut, const QDateTime &at) {
+                              quint64 totalOut, const QDateTime &at,
+                              const std::optional<TrafficTotals> &free) {
     std::lock_guard lock(mutex_);
-    open_.reconciles.push_back({network, periodStart, totalIn, totalOut, at});
+    open_.reconciles.push_back({network, periodStart, totalIn, totalOut, at, free});
+}
+
+void HistoryWriter::reapplyFreeHours(const QString &network, const QDateTime &from,
+                                     const FreeWindows &windows, FreeHoursDone done) {
+    std::lock_guard lock(mutex_);
+    open_.reapplies.push_back({network, from, windows, std::move(done), open_.entries.size()});
 }
 
 void HistoryWriter::add(const HistoryEntry &entry) {
@@ -99,22 +106,44 @@ Status HistoryWriter::write(Batch &batch) {
     while (!batch.reconciles.empty()) {
         const Reconcile &r = batch.reconciles.front();
         if (const Status status =
-                store_->reconcile(r.network, r.periodStart, r.totalIn, r.totalOut, r.at);
+                store_->reconcile(r.network, r.periodStart, r.totalIn, r.totalOut, r.at, r.free);
             !status.ok())
             return status;
         batch.reconciles.erase(batch.reconciles.begin());
     }
-    // All the bytes of one store of the records in one transaction.
-    if (!batch.entries.empty()) {
-        if (const Status status = store_->add(batch.entries); !status.ok())
+    // The entries counted before a reading anew go into it; all the bytes
+    // of one store of the records otherwise in one transaction.
+    while (!batch.reapplies.empty()) {
+        Reapply &r = batch.reapplies.front();
+        if (const Status status = addEntries(batch, r.afterEntries); !status.ok())
             return status;
-        batch.entries.clear();
+        FreeHoursChange change;
+        const Status status = store_->reapplyFreeHours(r.network, r.from, r.windows, &change);
+        // One that fails is told so, and not tried again: its windows may
+        // be changed again meanwhile.
+        if (r.done)
+            r.done(status, status.ok() ? change : FreeHoursChange());
+        batch.reapplies.erase(batch.reapplies.begin());
     }
+    if (const Status status = addEntries(batch, batch.entries.size()); !status.ok())
+        return status;
     for (auto name = batch.names.begin(); name != batch.names.end();) {
         if (const Status status = store_->nameNetwork(name.key(), name.value()); !status.ok())
             return status;
         name = batch.names.erase(name);
     }
+    return Status::success();
+}
+
+Status HistoryWriter::addEntries(Batch &batch, size_t count) {
+    if (count == 0)
+        return Status::success();
+    const auto end = batch.entries.begin() + static_cast<std::ptrdiff_t>(count);
+    if (const Status status = store_->add({batch.entries.begin(), end}); !status.ok())
+        return status;
+    batch.entries.erase(batch.entries.begin(), end);
+    for (Reapply &later : batch.reapplies)
+        later.afterEntries -= std::min(later.afterEntries, count);
     return Status::success();
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace flowtally {
@@ -33,9 +34,22 @@ class HistoryWriter {
 
     // Brings a network's history in line with its record in the settings:
     // its bytes since the period start are the record's totals, missing
-    // ones added at `at`. Done before the entries added after it.
+    // ones added at `at`, and with `free` the part of them counted in free
+    // hours is the record's free totals (HistoryStore::reconcile). Done
+    // before the entries added after it.
     void reconcile(const QString &network, const QDateTime &periodStart, quint64 totalIn,
-                   quint64 totalOut, const QDateTime &at);
+                   quint64 totalOut, const QDateTime &at,
+                   const std::optional<TrafficTotals> &free = std::nullopt);
+    // Reads a network's traffic since `from` (its period start) anew with
+    // other free hours, once every entry added before this call is written,
+    // and before those added after it (HistoryStore::reapplyFreeHours).
+    // `done` is called on the writing thread with what it changed, which the
+    // record's free totals then take (NetworkRecord::takeFreeHoursChange);
+    // with a failure and no change when it could not be done. It is written
+    // with the settings of the next stage() like the entries.
+    using FreeHoursDone = std::function<void(const Status &, const FreeHoursChange &)>;
+    void reapplyFreeHours(const QString &network, const QDateTime &from, const FreeWindows &windows,
+                          FreeHoursDone done);
     // Bytes counted for a network, and the name a report shows for it.
     void add(const HistoryEntry &entry);
     void name(const QString &network, const QString &name);
@@ -55,6 +69,16 @@ class HistoryWriter {
         QDateTime periodStart;
         quint64 totalIn = 0, totalOut = 0;
         QDateTime at;
+        std::optional<TrafficTotals> free;
+    };
+    // A reading anew with other free hours, after the batch's first
+    // `afterEntries` entries.
+    struct Reapply {
+        QString network;
+        QDateTime from;
+        FreeWindows windows;
+        FreeHoursDone done;
+        size_t afterEntries = 0;
     };
     // What goes to the history after one store of the records. Parts that
     // were written are taken out, so that a failure retries only the rest.
@@ -62,10 +86,15 @@ class HistoryWriter {
         quint64 generation = 0;
         std::vector<Reconcile> reconciles;
         std::vector<HistoryEntry> entries;
+        std::vector<Reapply> reapplies;
         QHash<QString, QString> names;
-        bool isEmpty() const { return reconciles.empty() && entries.empty() && names.isEmpty(); }
+        bool isEmpty() const {
+            return reconciles.empty() && entries.empty() && reapplies.empty() && names.isEmpty();
+        }
     };
     Status write(Batch &batch);
+    // Adds the batch's first `count` entries and takes them out of it.
+    Status addEntries(Batch &batch, size_t count);
 
     const QString path_;
     const HistoryStore::Options options_;

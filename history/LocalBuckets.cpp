@@ -38,4 +38,18 @@ qint64 localMonthStart(qint64 moment, const QTimeZone &zone) {
     return QDate(date.year(), date.month(), 1).startOfDay(zone).toSecsSinceEpoch();
 }
 
+qint64 nextLocalHourStart(qint64 moment, const QTimeZone &zone) {
+    const qint64 start = localHourStart(moment, zone);
+    // An hour lasts an hour at most, but a wall-clock hour may begin twice
+    // in a row when the clocks go back: the next one is the first later start.
+    qint64 next = localHourStart(start + kHour, zone);
+    for (qint64 probe = start + 2 * kHour; next <= start; probe += kHour)
+        next = localHourStart(probe, zone);
+    return next;
+}
+
+qint64 nextLocalDayStart(qint64 moment, const QTimeZone &zone) {
+    return localDate(moment, zone).addDays(1).startOfDay(zone).toSecsSinceEpoch();
+}
+
 } // namespace flowtally

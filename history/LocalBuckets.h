@@ -17,4 +17,8 @@ qint64 localHourStart(qint64 moment, const QTimeZone &zone);
 qint64 localDayStart(qint64 moment, const QTimeZone &zone);
 qint64 localMonthStart(qint64 moment, const QTimeZone &zone);
 
+// Where the local hour and day after the ones that contain a moment begin.
+qint64 nextLocalHourStart(qint64 moment, const QTimeZone &zone);
+qint64 nextLocalDayStart(qint64 moment, const QTimeZone &zone);
+
 } // namespace flowtally

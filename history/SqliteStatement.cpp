@@ -49,6 +49,10 @@ qint64 SqliteStatement::integer(int column) const {
     return sqlite3_column_int64(statement_, column);
 }
 
+bool SqliteStatement::isNull(int column) const {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
 QString SqliteStatement::text(int column) const {
     const auto *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(statement_, column));
     return QString::fromUtf8(utf8, sqlite3_column_bytes(statement_, column));

@@ -32,6 +32,7 @@ class SqliteStatement {
     // The columns of the current row, for `onRow`. NULL reads as 0 or "".
     qint64 integer(int column) const;
     QString text(int column) const;
+    bool isNull(int column) const;
 
   private:
     void noteBind(int code);

@@ -1,5 +1,6 @@
 #include "Meter.h"
 
+#include "Environment.h"
 #include "NetworkFigures.h"
 #include "SettingsKeys.h"
 
@@ -30,6 +31,13 @@ CounterOrigin recordedOrigin(const NetworkRecord &record) {
 std::optional<Meter::Figures> Meter::take(const TrafficSample &sample,
                                           const std::optional<QString> &currentService,
                                           double limitNumber, const QDateTime &now) {
+    return take(sample, currentService, limitNumber, now, Environment::current().timeZone());
+}
+
+std::optional<Meter::Figures> Meter::take(const TrafficSample &sample,
+                                          const std::optional<QString> &currentService,
+                                          double limitNumber, const QDateTime &now,
+                                          const QTimeZone &zone) {
     const QVariant service = sample.value(SampleKey::PrimaryService);
     const bool ofThisService = service.typeId() == QMetaType::QString && currentService &&
                                service.toString() == *currentService && record_.service &&
@@ -63,8 +71,14 @@ std::optional<Meter::Figures> Meter::take(const TrafficSample &sample,
         record_.totalOut += figures.growth.out;
         figures.inRate = static_cast<double>(figures.growth.in) / gap / 1024.0;
         figures.outRate = static_cast<double>(figures.growth.out) / gap / 1024.0;
+        if (isFreeAt(record_.freeWindows, date, zone)) {
+            figures.free = {figures.growth.in, figures.growth.out};
+            record_.freeIn += figures.growth.in;
+            record_.freeOut += figures.growth.out;
+        }
     }
     totalBytes_ = record_.totalIn + record_.totalOut;
+    figures.billed = totalBytes_ - record_.freeIn - record_.freeOut;
     // A clock that came back before the period began: the period begins no
     // later than now, and its bytes are never dated ahead of the clock.
     if (!record_.periodBegan() || record_.resetDate > now)
@@ -82,7 +96,8 @@ void Meter::undoReset(const QVariantMap &before, bool automatic) {
     QVariantMap restored = before;
     const QVariantMap now = record_.toMap();
     if (now.value(RecordKey::PrimaryService) == before.value(RecordKey::PrimaryService)) {
-        for (const QString &total : {RecordKey::totalInBytes, RecordKey::totalOutBytes})
+        for (const QString &total : {RecordKey::totalInBytes, RecordKey::totalOutBytes,
+                                     RecordKey::freeInBytes, RecordKey::freeOutBytes})
             restored.insert(total,
                             before.value(total).toULongLong() + now.value(total).toULongLong());
         for (const QString &counters :

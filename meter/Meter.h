@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <QTimeZone>
 #include <QVariantMap>
 
 #include <optional>
@@ -14,8 +15,10 @@ namespace flowtally {
 
 // Flowtally's accounting for the network it meters: the network's record,
 // the last reading, and what each sample adds to the totals and shows. It
-// knows no window and no thread: fed samples, the limit the person set and
-// the clock, it answers figures, and the controller shows and stores them.
+// knows no window and no thread: fed samples, the limit the person set, the
+// clock and the time zone, it answers figures, and the controller shows and
+// stores them. Bytes of a sample read in the network's free hours (the
+// record's freeWindows, in local time) go to its free totals as well.
 class Meter {
   public:
     // What an accepted sample gave.
@@ -29,6 +32,11 @@ class Meter {
         // and the limit, in bytes.
         quint64 total = 0;
         double projection = 0, limit = 0;
+        // Of `growth`, the bytes counted in free hours: all of it when the
+        // sample was read in one of the network's free windows, else none.
+        TrafficTotals free;
+        // Of `total`, the bytes not counted in free hours.
+        quint64 billed = 0;
     };
 
     // ---- The record ----
@@ -52,15 +60,21 @@ class Meter {
     // `limitNumber` units: none when the sample is of another network than
     // the held one, or of none; none too when it came less than 1.5 s
     // after the last one or lacks a counter, which moves only the time of
-    // the last sample. `now` is the clock when the sample is taken.
+    // the last sample. `now` is the clock when the sample is taken; the
+    // sample's time ("FireDate") in `zone` tells whether it was read in free
+    // hours. Without a zone, the environment's.
+    std::optional<Figures> take(const TrafficSample &sample,
+                                const std::optional<QString> &currentService, double limitNumber,
+                                const QDateTime &now, const QTimeZone &zone);
     std::optional<Figures> take(const TrafficSample &sample,
                                 const std::optional<QString> &currentService, double limitNumber,
                                 const QDateTime &now);
 
     // ---- Undo of a reset ----
     // The undo of a reset: the record of before it, with what was counted
-    // since added to its totals; the counters stay where they are now, and
-    // so does the mark of the cycle reset (a reset undone stays undone).
+    // since added to its totals and its free totals; the counters stay where
+    // they are now, and so does the mark of the cycle reset (a reset undone
+    // stays undone).
     // An automatic reset's record of before goes with it.
     void undoReset(const QVariantMap &before, bool automatic);
 

@@ -1,5 +1,6 @@
 #include "NetworkFigures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -24,10 +25,17 @@ quint64 totalOf(const TrafficTotals &totals) {
     return totals.in > kMost - totals.out ? kMost : totals.in + totals.out;
 }
 
+TrafficTotals billedOf(const TrafficTotals &totals, const TrafficTotals &free) {
+    return {totals.in - std::min(free.in, totals.in), totals.out - std::min(free.out, totals.out)};
+}
+
 NetworkFigures figuresOf(const NetworkRecord &record, const QDateTime &now, const QTimeZone &zone) {
     NetworkFigures figures;
     figures.service = record.service.value_or(QString());
-    figures.totals = {record.totalIn, record.totalOut};
+    figures.totals = record.totals();
+    figures.free = record.freeTotals();
+    figures.freeWindows = record.freeWindows;
+    figures.source = record.prevSource;
     const QDateTime periodStart = record.periodStart();
     if (periodStart.isValid()) {
         figures.resetDate = periodStart.toTimeZone(zone);
@@ -38,12 +46,24 @@ NetworkFigures figuresOf(const NetworkRecord &record, const QDateTime &now, cons
     }
     figures.limit = record.limitInBytes();
     if (const std::optional<BillingCycle> cycle = billingCycleAt(now, record.cycleStartDay, zone)) {
-        CycleFigures cycleFigures{record.cycleStartDay, *cycle, daysLeft(*cycle, now), {}, {}};
-        if (periodStart.isValid() && periodStart >= cycle->start)
+        CycleFigures cycleFigures{
+            record.cycleStartDay, *cycle, daysLeft(*cycle, now), {}, {}, {}, {}};
+        if (periodStart.isValid() && periodStart >= cycle->start) {
             cycleFigures.counted = figures.totals;
-        cycleFigures.projectedTotal =
-            finite(projectedTotal(static_cast<double>(totalOf(cycleFigures.counted)), *cycle, now));
+            cycleFigures.free = figures.free;
+        }
+        const auto projected = [&](const TrafficTotals &bytes) {
+            return finite(projectedTotal(static_cast<double>(totalOf(bytes)), *cycle, now));
+        };
+        cycleFigures.projectedTotal = projected(cycleFigures.counted);
+        cycleFigures.projectedBilled = projected(billedOf(cycleFigures.counted, cycleFigures.free));
         figures.cycle = cycleFigures;
+    }
+    figures.billed = figures.cycle ? totalOf(billedOf(figures.cycle->counted, figures.cycle->free))
+                                   : totalOf(billedOf(figures.totals, figures.free));
+    if (figures.limit) {
+        figures.limitShare = static_cast<double>(figures.billed) / *figures.limit;
+        figures.overLimit = static_cast<double>(figures.billed) > *figures.limit;
     }
     return figures;
 }

@@ -4,6 +4,7 @@
 #include "Numbers.h"
 #include "SettingsKeys.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -12,6 +13,7 @@ namespace flowtally {
 namespace {
 
 constexpr quint64 kLastStartDay = 31;
+constexpr qsizetype kMostFreeWindows = 8;
 
 QDateTime dateOf(const QVariant &value) {
     return value.typeId() == QMetaType::QDateTime ? value.toDateTime() : QDateTime();
@@ -28,12 +30,46 @@ int startDayOf(const QVariant &value) {
     return day <= kLastStartDay ? static_cast<int>(day) : 0;
 }
 
+<<<<<<< HEAD
 const QString kInternetTraffic = QStringLiteral("internet");
 
 CountedTraffic countedTrafficOf(const QVariant &value) {
     return value.typeId() == QMetaType::QString && value.toString() == kInternetTraffic
                ? CountedTraffic::Internet
                : CountedTraffic::All;
+=======
+// The free hours as stored; see take() for what is left out.
+FreeWindows freeWindowsOf(const QVariant &value) {
+    FreeWindows windows;
+    if (value.typeId() != QMetaType::QVariantList)
+        return windows;
+    for (const QVariant &entry : value.toList()) {
+        if (windows.size() == kMostFreeWindows)
+            break;
+        const QVariantMap window = mapOf(entry);
+        const qint64 start = integerValueOf(window.value(FreeWindowKey::start));
+        const qint64 end = integerValueOf(window.value(FreeWindowKey::end));
+        const auto isMinute = [](qint64 minute) { return minute >= 0 && minute < kMinutesADay; };
+        if (window.contains(FreeWindowKey::start) && window.contains(FreeWindowKey::end) &&
+            isMinute(start) && isMinute(end) && start != end)
+            windows.append({static_cast<int>(start), static_cast<int>(end)});
+    }
+    return windows;
+}
+
+QVariantList storedFreeWindows(const FreeWindows &windows) {
+    QVariantList stored;
+    for (const FreeWindow &window : windows)
+        stored.append(QVariantMap{{FreeWindowKey::start, quint64(window.start)},
+                                  {FreeWindowKey::end, quint64(window.end)}});
+    return stored;
+}
+
+// `value` changed by what was gained and lost, held to 0 and `most`.
+quint64 changed(quint64 value, quint64 gained, quint64 lost, quint64 most) {
+    const quint64 raised = value > most - std::min(gained, most) ? most : value + gained;
+    return std::min(raised > lost ? raised - lost : 0, most);
+>>>>>>> plans
 }
 
 } // namespace
@@ -76,8 +112,16 @@ QStringList NetworkRecord::take(const QVariantMap &entries) {
         {RecordKey::cycleResetFor, [this](const QVariant &v) { cycleResetFor = dateOf(v); }},
         {RecordKey::cycleResetBefore, [this](const QVariant &v) { cycleResetBefore = mapOf(v); }},
         {RecordKey::limitAlerts, [this](const QVariant &v) { limitAlerts = mapOf(v); }},
+<<<<<<< HEAD
         {RecordKey::countedTraffic,
          [this](const QVariant &v) { countedTraffic = countedTrafficOf(v); }},
+=======
+        {RecordKey::freeInBytes,
+         [this](const QVariant &v) { freeIn = unsignedLongLongValueOf(v); }},
+        {RecordKey::freeOutBytes,
+         [this](const QVariant &v) { freeOut = unsignedLongLongValueOf(v); }},
+        {RecordKey::freeHours, [this](const QVariant &v) { freeWindows = freeWindowsOf(v); }},
+>>>>>>> plans
     };
     // A record of an older version names only the source of its counters.
     if (entries.contains(RecordKey::prevValSource) && !entries.contains(RecordKey::prevValOrigin))
@@ -91,7 +135,18 @@ QStringList NetworkRecord::take(const QVariantMap &entries) {
         else
             field->second(entry.value());
     }
+    if (entries.contains(RecordKey::totalInBytes) && !entries.contains(RecordKey::freeInBytes))
+        freeIn = 0;
+    if (entries.contains(RecordKey::totalOutBytes) && !entries.contains(RecordKey::freeOutBytes))
+        freeOut = 0;
+    freeIn = std::min(freeIn, totalIn);
+    freeOut = std::min(freeOut, totalOut);
     return undefined;
+}
+
+void NetworkRecord::takeFreeHoursChange(const FreeHoursChange &change) {
+    freeIn = changed(freeIn, change.madeFree.in, change.madeBilled.in, totalIn);
+    freeOut = changed(freeOut, change.madeFree.out, change.madeBilled.out, totalOut);
 }
 
 NetworkRecord NetworkRecord::fromMap(const QVariantMap &entries) {
@@ -121,8 +176,17 @@ QVariantMap NetworkRecord::toMap() const {
         entries.insert(RecordKey::limitAlerts, limitAlerts);
     if (!cycleResetBefore.isEmpty())
         entries.insert(RecordKey::cycleResetBefore, cycleResetBefore);
+<<<<<<< HEAD
     if (countedTraffic == CountedTraffic::Internet)
         entries.insert(RecordKey::countedTraffic, kInternetTraffic);
+=======
+    if (freeIn != 0)
+        entries.insert(RecordKey::freeInBytes, freeIn);
+    if (freeOut != 0)
+        entries.insert(RecordKey::freeOutBytes, freeOut);
+    if (!freeWindows.isEmpty())
+        entries.insert(RecordKey::freeHours, storedFreeWindows(freeWindows));
+>>>>>>> plans
     return entries;
 }
 

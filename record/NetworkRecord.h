@@ -1,5 +1,9 @@
 #pragma once
 
+#include "FreeHours.h"
+#include "FreeHoursChange.h"
+#include "TrafficTotals.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -25,6 +29,12 @@ struct NetworkRecord {
     QDateTime resetDate;
     // Bytes counted since the reset date.
     quint64 totalIn = 0, totalOut = 0;
+    // Of those, the bytes counted in the network's free hours: never more
+    // than the totals. The rest is billed: what the plan holds against its
+    // limit.
+    quint64 freeIn = 0, freeOut = 0;
+    // The network's daily free hours; none for a plan without.
+    FreeWindows freeWindows;
     // The counters of the last reading; 0 for none.
     quint64 prevIn = 0, prevOut = 0;
     // Bytes per unit of the limit, and the limit in bytes.
@@ -56,14 +66,34 @@ struct NetworkRecord {
     QDateTime periodStart() const;
     // The limit where it is a positive finite number of bytes; none else.
     std::optional<double> limitInBytes() const;
+    // The totals, the part of them counted in free hours, and the rest.
+    TrafficTotals totals() const { return {totalIn, totalOut}; }
+    TrafficTotals freeTotals() const { return {freeIn, freeOut}; }
+    TrafficTotals billedTotals() const { return {totalIn - freeIn, totalOut - freeOut}; }
+
+    // Takes what reading the period's traffic anew with other free hours
+    // changed (HistoryStore::reapplyFreeHours from the period start) into
+    // the free totals, which stay within the totals.
+    void takeFreeHoursChange(const FreeHoursChange &change);
 
     // Takes each entry of a stored record into the field it names (what
     // fields without an entry hold stays). Values of the wrong type or out
     // of range read as the field's default: a reset date that is not a date
+<<<<<<< HEAD
     // as not set, a start day outside 1 to 31 as no cycle, counted traffic
     // other than "internet" as all, numbers the way
     // Numbers.h reads values. Gives the keys of the entries that name no
     // field, in their order.
+=======
+    // as not set, a start day outside 1 to 31 as no cycle, numbers the way
+    // Numbers.h reads values; free hours that are not an array as none, of
+    // which windows that are not dictionaries, hold a minute outside 0 to
+    // 1439 or hold nothing are left out, and so is any beyond the eighth.
+    // An entry of a total without its free part (a record of an older
+    // version, the defaults a reset loads) has none of it free, and free
+    // bytes are held to the totals. Gives the keys of the entries that name
+    // no field, in their order.
+>>>>>>> plans
     QStringList take(const QVariantMap &entries);
     // The record read from its stored entries alone.
     static NetworkRecord fromMap(const QVariantMap &entries);

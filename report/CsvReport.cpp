@@ -2,6 +2,7 @@
 
 #include "ReportText.h"
 
+#include <QLocale>
 #include <QStringList>
 
 #include <cmath>
@@ -10,7 +11,6 @@ namespace flowtally {
 
 namespace {
 
-const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
 QString field(const QString &text) {
@@ -33,8 +33,13 @@ QString figure(const std::optional<double> &bytes) {
     return bytes ? QString::number(std::round(*bytes), 'f', 0) : QString();
 }
 
+// ISO 8601 with the offset from UTC, as the JSON layout has it.
 QString localTime(const QDateTime &moment) {
-    return moment.isValid() ? moment.toString(kTimeFormat) : QString();
+    return moment.isValid() ? moment.toString(Qt::ISODate) : QString();
+}
+
+QString number(const std::optional<double> &value) {
+    return value ? QString::number(*value, 'g', QLocale::FloatingPointShortest) : QString();
 }
 
 QString row(const QStringList &fields) {
@@ -46,9 +51,32 @@ QStringList traffic(const TrafficTotals &totals) {
 }
 
 QString summary(const Report &report) {
-    QString text = row({"id", "name", "reset_date", "in", "out", "total", "thirty_day_projection",
-                        "limit", "cycle_start", "cycle_end", "days_left", "cycle_in", "cycle_out",
-                        "cycle_total", "cycle_projected_total"});
+    QString text = row({"id",
+                        "name",
+                        "reset_date",
+                        "in",
+                        "out",
+                        "total",
+                        "thirty_day_projection",
+                        "limit",
+                        "cycle_start",
+                        "cycle_end",
+                        "days_left",
+                        "cycle_in",
+                        "cycle_out",
+                        "cycle_total",
+                        "cycle_projected_total",
+                        "free_in",
+                        "free_out",
+                        "free_total",
+                        "billed",
+                        "limit_share",
+                        "over_limit",
+                        "cycle_free_total",
+                        "cycle_billed",
+                        "cycle_projected_billed",
+                        "expected_end",
+                        "expected_billed"});
     for (const NetworkReport &network : report.networks) {
         const NetworkFigures &figures = network.figures;
         QStringList fields{field(figures.service), field(network.name),
@@ -63,13 +91,27 @@ QString summary(const Report &report) {
         } else {
             fields += QStringList(7);
         }
+        fields += traffic(figures.free);
+        fields +=
+            {count(totalOf(billedOf(figures.totals, figures.free))), number(figures.limitShare),
+             figures.limit ? QString::number(int(figures.overLimit)) : QString()};
+        if (const std::optional<CycleFigures> &cycle = figures.cycle)
+            fields +=
+                {count(totalOf(cycle->free)), count(totalOf(billedOf(cycle->counted, cycle->free))),
+                 figure(cycle->projectedBilled)};
+        else
+            fields += QStringList(3);
+        if (const std::optional<ExpectedTotal> &expected = figures.expected)
+            fields += {localTime(expected->end), figure(expected->billed)};
+        else
+            fields += QStringList(2);
         text += row(fields);
     }
     return text;
 }
 
 QString tables(const Report &report) {
-    QString text = row({"id", "name", "period", "start", "in", "out", "total"});
+    QString text = row({"id", "name", "period", "start", "in", "out", "total", "free"});
     for (const NetworkReport &network : report.networks) {
         const QStringList names{field(network.figures.service), field(network.name)};
         const std::pair<QString, const QList<HistoryBucket> *> periods[] = {
@@ -77,7 +119,8 @@ QString tables(const Report &report) {
         for (const auto &[period, buckets] : periods) {
             for (const HistoryBucket &bucket : *buckets)
                 text += row(names + QStringList{period, bucket.start.toString(kDateFormat)} +
-                            traffic({bucket.in, bucket.out}));
+                            traffic({bucket.in, bucket.out}) +
+                            QStringList{count(totalOf({bucket.freeIn, bucket.freeOut}))});
         }
     }
     return text;

@@ -31,10 +31,19 @@ QJsonValue isoTime(const QDateTime &moment) {
     return moment.isValid() ? QJsonValue(moment.toString(Qt::ISODate)) : QJsonValue::Null;
 }
 
-void insertTraffic(QJsonObject *object, const TrafficTotals &traffic) {
-    object->insert(QStringLiteral("in"), bytes(traffic.in));
-    object->insert(QStringLiteral("out"), bytes(traffic.out));
-    object->insert(QStringLiteral("total"), bytes(totalOf(traffic)));
+QJsonObject traffic(const TrafficTotals &traffic) {
+    return {{QStringLiteral("in"), bytes(traffic.in)},
+            {QStringLiteral("out"), bytes(traffic.out)},
+            {QStringLiteral("total"), bytes(totalOf(traffic))}};
+}
+
+// The bytes with the part of them counted in free hours and the rest.
+void insertTraffic(QJsonObject *object, const TrafficTotals &counted, const TrafficTotals &free) {
+    const QJsonObject all = traffic(counted);
+    for (auto key = all.begin(); key != all.end(); ++key)
+        object->insert(key.key(), key.value());
+    object->insert(QStringLiteral("free"), traffic(free));
+    object->insert(QStringLiteral("billed"), bytes(totalOf(billedOf(counted, free))));
 }
 
 QJsonValue cycle(const std::optional<CycleFigures> &cycle) {
@@ -44,9 +53,25 @@ QJsonValue cycle(const std::optional<CycleFigures> &cycle) {
                        {QStringLiteral("start"), isoTime(cycle->cycle.start)},
                        {QStringLiteral("end"), isoTime(cycle->cycle.end)},
                        {QStringLiteral("daysLeft"), cycle->daysLeft},
-                       {QStringLiteral("projectedTotal"), bytes(cycle->projectedTotal)}};
-    insertTraffic(&object, cycle->counted);
+                       {QStringLiteral("projectedTotal"), bytes(cycle->projectedTotal)},
+                       {QStringLiteral("projectedBilled"), bytes(cycle->projectedBilled)}};
+    insertTraffic(&object, cycle->counted, cycle->free);
     return object;
+}
+
+QJsonArray freeHours(const FreeWindows &windows) {
+    QJsonArray array;
+    for (const FreeWindow &window : windows)
+        array.append(QJsonObject{{QStringLiteral("start"), minuteOfDayText(window.start)},
+                                 {QStringLiteral("end"), minuteOfDayText(window.end)}});
+    return array;
+}
+
+QJsonValue expected(const std::optional<ExpectedTotal> &expected) {
+    if (!expected)
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("end"), isoTime(expected->end)},
+                       {QStringLiteral("billed"), bytes(expected->billed)}};
 }
 
 QJsonArray buckets(const QList<HistoryBucket> &buckets, const QString &key,
@@ -54,7 +79,7 @@ QJsonArray buckets(const QList<HistoryBucket> &buckets, const QString &key,
     QJsonArray array;
     for (const HistoryBucket &bucket : buckets) {
         QJsonObject object{{key, bucket.start.toString(dateFormat)}};
-        insertTraffic(&object, {bucket.in, bucket.out});
+        insertTraffic(&object, {bucket.in, bucket.out}, {bucket.freeIn, bucket.freeOut});
         array.append(object);
     }
     return array;
@@ -68,9 +93,14 @@ QJsonObject network(const Report &report, const NetworkReport &network) {
         {QStringLiteral("resetDate"), isoTime(figures.resetDate)},
         {QStringLiteral("thirtyDayProjection"), bytes(figures.thirtyDayProjection)},
         {QStringLiteral("limit"), bytes(figures.limit)},
+        {QStringLiteral("limitShare"),
+         figures.limitShare ? QJsonValue(*figures.limitShare) : QJsonValue::Null},
+        {QStringLiteral("overLimit"), figures.overLimit},
+        {QStringLiteral("freeHours"), freeHours(figures.freeWindows)},
         {QStringLiteral("cycle"), cycle(figures.cycle)},
+        {QStringLiteral("expected"), expected(figures.expected)},
     };
-    insertTraffic(&object, figures.totals);
+    insertTraffic(&object, figures.totals, figures.free);
     if (report.days > 0)
         object.insert(QStringLiteral("days"),
                       buckets(network.days, QStringLiteral("date"), QStringLiteral("yyyy-MM-dd")));

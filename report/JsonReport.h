@@ -13,12 +13,17 @@ inline constexpr int kJsonReportVersion = 1;
 // The report as one JSON document on one line (UTF-8, ending in a line
 // end), in the layout that flowtally-report(1) describes:
 //   {"version": 1, "now": TIME, "networks": [NETWORK, ...]}
-// NETWORK: {"id", "name", "resetDate": TIME or null, "in", "out", "total",
+// NETWORK: {"id", "name", "resetDate": TIME or null, TRAFFIC,
 //   "thirtyDayProjection": BYTES or null, "limit": BYTES or null,
-//   "cycle": null or {"startDay", "start", "end", "daysLeft", "in", "out",
-//   "total", "projectedTotal": BYTES or null},
-//   and with --days "days": [{"date": "2024-03-14", "in", "out", "total"}],
-//   with --months "months": [{"month": "2024-03", "in", "out", "total"}]}.
+//   "limitShare": NUMBER or null, "overLimit": BOOLEAN,
+//   "freeHours": [{"start": "02:00", "end": "08:00"}],
+//   "cycle": null or {"startDay", "start", "end", "daysLeft", TRAFFIC,
+//   "projectedTotal": BYTES or null, "projectedBilled": BYTES or null},
+//   "expected": null or {"end": TIME, "billed": BYTES or null},
+//   and with --days "days": [{"date": "2024-03-14", TRAFFIC}],
+//   with --months "months": [{"month": "2024-03", TRAFFIC}]}.
+// TRAFFIC: "in", "out", "total", "free": {"in", "out", "total"}, "billed":
+//   the bytes, the part of them counted in free hours, and the rest.
 // Bytes are whole numbers (projections rounded, all held at 2^63 - 1);
 // times are ISO 8601 in local time with the offset from UTC.
 QByteArray jsonReport(const Report &report);

@@ -14,18 +14,32 @@ QString bytes(quint64 count) {
 
 } // namespace
 
-QString oneLineReport(const NetworkReport &network) {
+QString oneLineReport(const NetworkReport &network, Characters characters) {
+    const ReportMarks marks = ReportMarks::of(characters);
     const NetworkFigures &figures = network.figures;
     const TrafficTotals traffic = figures.cycle ? figures.cycle->counted : figures.totals;
-    QString text = QStringLiteral("%1 \u2193 %2 \u2191").arg(bytes(traffic.in), bytes(traffic.out));
-    const QString separator = QStringLiteral(" \u00B7 ");
-    if (figures.limit)
-        text += separator +
-                QStringLiteral("%1 of %2").arg(bytes(totalOf(traffic)), limitText(*figures.limit));
+    const TrafficTotals free = figures.cycle ? figures.cycle->free : figures.free;
+    QString text = QStringLiteral("%1 %2 %3 %4")
+                       .arg(bytes(traffic.in), marks.received, bytes(traffic.out), marks.sent);
+    if (figures.limit) {
+        QString share = percentText(figures.limitShare.value_or(0), 0);
+        if (figures.overLimit)
+            share += QStringLiteral(", over the limit");
+        text += marks.separator + QStringLiteral("%1 of %2 (%3)")
+                                      .arg(bytes(figures.billed), limitText(*figures.limit), share);
+    } else {
+        text += marks.separator + QStringLiteral("No limit");
+    }
     if (figures.cycle)
-        text += (figures.limit ? QStringLiteral(" by the %1") : separator + "until the %1")
+        text += (figures.limit ? QStringLiteral(" by the %1") : marks.separator + "until the %1")
                     .arg(ordinalDay(figures.cycle->cycle.end.date().day()));
+    if (!figures.freeWindows.isEmpty() || totalOf(free) != 0)
+        text += marks.separator + QStringLiteral("free hours ") + bytes(totalOf(free));
     return text + QLatin1Char('\n');
+}
+
+QString nothingToReportLine() {
+    return QStringLiteral("Flowtally: nothing counted yet\n");
 }
 
 } // namespace flowtally

@@ -2,6 +2,7 @@
 
 #include "HistoryBucket.h"
 #include "NetworkFigures.h"
+#include "ReportText.h"
 
 #include <QDateTime>
 #include <QList>
@@ -16,7 +17,8 @@ struct NetworkReport {
     // the history knows one, else the service identifier.
     QString name;
     NetworkFigures figures;
-    // Oldest first; only days and months with traffic.
+    // Oldest first: every day of the span asked for, and the months with
+    // traffic.
     QList<HistoryBucket> days;
     QList<HistoryBucket> months;
 };
@@ -29,6 +31,8 @@ struct Report {
     int months = 0;
     // The network metered last first, then by service identifier.
     QList<NetworkReport> networks;
+    // What the formats for people may write.
+    Characters characters = Characters::Unicode;
 };
 
 } // namespace flowtally

@@ -41,9 +41,9 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
     QList<ReportFormat> formats;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const auto [name, attached] = split(arguments[i]);
-        const bool takesValue = name == QLatin1String("--days") ||
-                                name == QLatin1String("--months") ||
-                                name == QLatin1String("--network");
+        const bool takesValue =
+            name == QLatin1String("--days") || name == QLatin1String("--months") ||
+            name == QLatin1String("--network") || name == QLatin1String("--output");
         QString value;
         if (takesValue) {
             if (attached)
@@ -66,12 +66,18 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
                 QStringLiteral("--network needs a service identifier or a network's name"));
         else if (name == QLatin1String("--network"))
             parsed.network = value;
+        else if (name == QLatin1String("--output") && value.isEmpty())
+            status = Status::invalidArgument(QStringLiteral("--output needs the name of a file"));
+        else if (name == QLatin1String("--output"))
+            parsed.output = value;
         else if (name == QLatin1String("--json"))
             formats.append(ReportFormat::Json);
         else if (name == QLatin1String("--csv"))
             formats.append(ReportFormat::Csv);
         else if (name == QLatin1String("--oneline"))
             formats.append(ReportFormat::OneLine);
+        else if (name == QLatin1String("--prometheus"))
+            formats.append(ReportFormat::Prometheus);
         else if (name == QLatin1String("--help") || name == QLatin1String("-h"))
             parsed.help = true;
         else if (name == QLatin1String("--version"))
@@ -87,13 +93,18 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
     for (const ReportFormat format : formats) {
         if (format != formats.first())
             return Status::invalidArgument(
-                QStringLiteral("choose one of --json, --csv and --oneline"));
+                QStringLiteral("choose one of --json, --csv, --oneline and --prometheus"));
     }
     if (!formats.isEmpty())
         parsed.format = formats.first();
-    if (parsed.format == ReportFormat::OneLine && (parsed.days > 0 || parsed.months > 0))
+    const bool tables = parsed.days > 0 || parsed.months > 0;
+    if (parsed.format == ReportFormat::OneLine && tables)
         return Status::invalidArgument(
             QStringLiteral("--oneline shows no tables: leave out --days and "
+                           "--months"));
+    if (parsed.format == ReportFormat::Prometheus && tables)
+        return Status::invalidArgument(
+            QStringLiteral("--prometheus shows no tables: leave out --days and "
                            "--months"));
     *options = parsed;
     return {};
@@ -101,12 +112,12 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
 
 QString reportHelp() {
     return QStringLiteral(
-        "Usage: flowtally-report [--json | --csv | --oneline] [--days N] [--months N]\n"
-        "                        [--network ID]\n"
+        "Usage: flowtally-report [--json | --csv | --oneline | --prometheus] [--days N]\n"
+        "                        [--months N] [--network ID] [--output FILE]\n"
         "\n"
         "Shows the traffic Flowtally counted, per network: the totals since the reset,\n"
-        "the billing cycle, the projections and the limit, read from Flowtally's\n"
-        "settings file and traffic history. It changes neither.\n"
+        "the free hours, the billing cycle, the projections and the limit, read from\n"
+        "Flowtally's settings file and traffic history. It changes neither.\n"
         "\n"
         "  --days N       the traffic of each of the last N days (1 to 3660)\n"
         "  --months N     the traffic of each of the last N months (1 to 120)\n"
@@ -114,6 +125,8 @@ QString reportHelp() {
         "  --json         JSON, in the layout that flowtally-report(1) describes\n"
         "  --csv          comma-separated values under one header line\n"
         "  --oneline      one short line for a status bar\n"
+        "  --prometheus   Prometheus' text format (node_exporter's textfile collector)\n"
+        "  --output FILE  write the report to FILE, replacing it whole\n"
         "  --version      the version\n"
         "  -h, --help     this text\n"
         "\n"

@@ -9,10 +9,11 @@ namespace flowtally {
 
 // How flowtally-report writes what it found.
 enum class ReportFormat {
-    Text,    // a readable block per network, or tables of days and months
-    Json,    // one JSON document (see JsonReport.h)
-    Csv,     // one table with one header line (see CsvReport.h)
-    OneLine, // one short line of one network, for status bars
+    Text,       // a readable block per network, or tables of days and months
+    Json,       // one JSON document (see JsonReport.h)
+    Csv,        // one table with one header line (see CsvReport.h)
+    OneLine,    // one short line of one network, for status bars
+    Prometheus, // Prometheus' text exposition format (see PrometheusReport.h)
 };
 
 // The most days and months a table may ask for: as far back as the history
@@ -26,6 +27,7 @@ struct ReportOptions {
     int days = 0;    // --days N: the last N days, today included; 0 for no table
     int months = 0;  // --months N: the last N months, this one included; 0 for none
     QString network; // --network ID: a service identifier or a name; empty for every network
+    QString output;  // --output FILE: where the report goes; empty for standard output
     bool help = false;
     bool version = false;
 };

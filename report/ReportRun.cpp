@@ -6,10 +6,13 @@
 #include "HistoryTables.h"
 #include "JsonReport.h"
 #include "OneLineReport.h"
+#include "PrometheusReport.h"
+#include "ReportFile.h"
 #include "ReportOptions.h"
 #include "StoredSettings.h"
 #include "TextReport.h"
 #include "UserDefaults.h"
+#include "WeeklyProjection.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -73,6 +76,19 @@ QList<NetworkReport> networksOf(const StoredSettings &settings, const OpenHistor
     return networks;
 }
 
+// The weekly projection of each network, from the history.
+Status readExpectedTotals(HistoryStore &history, const QTimeZone &zone, Report *report) {
+    for (NetworkReport &network : report->networks) {
+        WeekProfile profile;
+        const Status status =
+            readWeekProfile(history, network.figures.service, report->now, zone, &profile);
+        if (!status.ok())
+            return status;
+        network.figures.expected = expectedTotal(network.figures, profile, report->now);
+    }
+    return {};
+}
+
 QByteArray written(const ReportOptions &options, const Report &report) {
     switch (options.format) {
     case ReportFormat::Json:
@@ -80,16 +96,43 @@ QByteArray written(const ReportOptions &options, const Report &report) {
     case ReportFormat::Csv:
         return csvReport(report);
     case ReportFormat::OneLine:
-        return oneLineReport(report.networks.first()).toUtf8();
+        return oneLineReport(report.networks.first(), report.characters).toUtf8();
+    case ReportFormat::Prometheus:
+        return prometheusReport(report);
     case ReportFormat::Text:
         break;
     }
     return textReport(report).toUtf8();
 }
 
+// The report goes to standard output, or to the file --output names.
+ReportOutcome delivered(const ReportOptions &options, int exitCode, const QByteArray &report,
+                        QStringList messages) {
+    if (options.output.isEmpty())
+        return {exitCode, report, messages};
+    const Status status = writeReportFile(options.output, report);
+    if (!status.ok())
+        return failure(kCannotRead,
+                       QStringLiteral("cannot write the report to %1: %2")
+                           .arg(options.output, status.message()),
+                       messages);
+    return {exitCode, {}, messages};
+}
+
+// With nothing to report, a status bar shows a line that says so; anything
+// else shows the failure alone.
+ReportOutcome nothingYet(const ReportOptions &options, const QString &message,
+                         QStringList messages = {}) {
+    if (options.format != ReportFormat::OneLine)
+        return failure(kNothingToReport, message, messages);
+    messages.append(message);
+    return delivered(options, kReportWritten, nothingToReportLine().toUtf8(), messages);
+}
+
 } // namespace
 
-ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone) {
+ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone,
+                        Characters characters) {
     // The C library, too, takes a TZ it does not know for UTC.
     const QTimeZone zone = localZone.isValid() ? localZone : QTimeZone::utc();
     ReportOptions options;
@@ -108,14 +151,14 @@ ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone
     if (!read.ok())
         return failure(kCannotRead, read.message());
     if (!settings)
-        return failure(kNothingToReport,
-                       QStringLiteral("nothing to report yet: there is no settings file at %1")
-                           .arg(settingsPath));
+        return nothingYet(options,
+                          QStringLiteral("nothing to report yet: there is no settings file at %1")
+                              .arg(settingsPath));
     if (settings->records.isEmpty())
-        return failure(kNothingToReport,
-                       QStringLiteral("nothing to report yet: the settings file %1 holds no "
-                                      "network's totals")
-                           .arg(settingsPath));
+        return nothingYet(options,
+                          QStringLiteral("nothing to report yet: the settings file %1 holds no "
+                                         "network's totals")
+                              .arg(settingsPath));
 
     const bool tables = options.days > 0 || options.months > 0;
     QStringList warnings;
@@ -131,19 +174,29 @@ ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone
                        QStringLiteral("nothing to report yet: there is no traffic history at %1")
                            .arg(HistoryStore::standardPath()));
 
-    Report report{Environment::current().now().toTimeZone(zone), options.days, options.months, {}};
+    Report report{Environment::current().now().toTimeZone(zone),
+                  options.days,
+                  options.months,
+                  {},
+                  characters};
     report.networks = networksOf(*settings, history, options.network, report.now);
     if (report.networks.isEmpty())
-        return failure(kNothingToReport,
-                       QStringLiteral("no network in %1 has the identifier or name '%2'")
-                           .arg(settingsPath, options.network),
-                       warnings);
+        return nothingYet(options,
+                          QStringLiteral("no network in %1 has the identifier or name '%2'")
+                              .arg(settingsPath, options.network),
+                          warnings);
     if (tables) {
         const Status status = readHistoryTables(*history.store, &report);
         if (!status.ok())
             return failure(kCannotRead, status.message());
     }
-    return {kReportWritten, written(options, report), warnings};
+    if (history.store) {
+        const Status status = readExpectedTotals(*history.store, zone, &report);
+        if (!status.ok())
+            warnings.append(status.message() +
+                            QStringLiteral("; the expected totals are left out"));
+    }
+    return delivered(options, kReportWritten, written(options, report), warnings);
 }
 
 } // namespace flowtally

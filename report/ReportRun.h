@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReportText.h"
+
 #include <QByteArray>
 #include <QStringList>
 #include <QTimeZone>
@@ -30,9 +32,12 @@ struct ReportOutcome {
 // environment in force keeps them (UserDefaults::standardPath,
 // HistoryStore::standardPath), never writing either, and reports at the
 // environment's now() in the local time of `zone` (UTC for a zone that is
-// not valid, such as the system's for a TZ it does not know). The history is
-// needed only for tables; without them it gives the networks' names when it
-// can.
-ReportOutcome runReport(const QStringList &arguments, const QTimeZone &zone);
+// not valid, such as the system's for a TZ it does not know), the text and
+// the one line in `characters`. The history is needed only for tables;
+// without them it gives the networks' names and expected totals when it
+// can. With --output the report goes to that file, not to the output; with
+// --oneline, nothing to report yet is a line that says so.
+ReportOutcome runReport(const QStringList &arguments, const QTimeZone &zone,
+                        Characters characters = Characters::Unicode);
 
 } // namespace flowtally

@@ -2,6 +2,8 @@
 
 #include "WBBKMGTFormatter.h"
 
+#include <QStringList>
+
 namespace flowtally {
 
 QString byteText(double bytes, unsigned fractionDigits) {
@@ -48,12 +50,39 @@ QString ordinalDay(int day) {
     return QString::number(day) + QLatin1String(ending);
 }
 
-QString printable(const QString &text) {
+ReportMarks ReportMarks::of(Characters characters) {
+    if (characters == Characters::Ascii)
+        return {QStringLiteral("in"), QStringLiteral("out"), QStringLiteral(" | "),
+                QStringLiteral("-")};
+    return {QStringLiteral("\u2193"), QStringLiteral("\u2191"), QStringLiteral(" \u00B7 "),
+            QStringLiteral("\u2014")};
+}
+
+QString printable(const QString &text, Characters characters) {
     QString shown;
-    for (const char32_t c : text.toUcs4())
-        shown +=
-            QChar::isPrint(c) ? QString::fromUcs4(&c, 1) : QString(QChar::ReplacementCharacter);
+    for (const char32_t c : text.toUcs4()) {
+        if (characters == Characters::Ascii)
+            shown += c >= 0x20 && c < 0x7f ? QChar(char16_t(c)) : QChar(u'?');
+        else
+            shown +=
+                QChar::isPrint(c) ? QString::fromUcs4(&c, 1) : QString(QChar::ReplacementCharacter);
+    }
     return shown;
+}
+
+QString percentText(double share, int fractionDigits) {
+    return QString::number(share * 100.0, 'f', fractionDigits) + QLatin1Char('%');
+}
+
+QString shortDateText(const QDate &date) {
+    return date.toString(QStringLiteral("d MMM"));
+}
+
+QString freeWindowsText(const FreeWindows &windows) {
+    QStringList texts;
+    for (const FreeWindow &window : windows)
+        texts.append(freeWindowText(window));
+    return texts.join(QStringLiteral(" and "));
 }
 
 } // namespace flowtally

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FreeHours.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -8,6 +10,18 @@ namespace flowtally {
 // How the report writes for people: byte counts as Flowtally's window shows
 // them and dates in local time (the text and one-line formats), names made
 // safe for a terminal (those and CSV).
+
+// The characters a report for people may use: any, where the locale's
+// character set is UTF-8, else ASCII alone.
+enum class Characters { Unicode, Ascii };
+
+// The marks the text and one-line formats use, in those characters.
+struct ReportMarks {
+    QString received, sent; // "↓", "↑"
+    QString separator;      // " · "
+    QString none;           // "—", a figure there is none of
+    static ReportMarks of(Characters characters);
+};
 
 // Bytes scaled to B, K, M, G or T (powers of 1024) with exactly
 // `fractionDigits` digits, as the window shows them ("1.50G").
@@ -26,7 +40,17 @@ QString ordinalDay(int day);
 // A text from outside Flowtally (a router's name, a key of the settings
 // file) with every character that is not printable, control and format
 // characters among them, shown as U+FFFD, so that it can neither move the
-// terminal's cursor nor change its colours.
-QString printable(const QString &text);
+// terminal's cursor nor change its colours; in ASCII, every other character
+// too is shown as "?".
+QString printable(const QString &text, Characters characters = Characters::Unicode);
+
+// A share as a percentage with `fractionDigits` digits: "4.8%".
+QString percentText(double share, int fractionDigits);
+
+// A day as "14 Mar".
+QString shortDateText(const QDate &date);
+
+// A network's free hours: "02:00 to 08:00 and 12:00 to 13:00".
+QString freeWindowsText(const FreeWindows &windows);
 
 } // namespace flowtally

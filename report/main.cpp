@@ -7,8 +7,10 @@
 #include <QTimeZone>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <langinfo.h>
 
 namespace flowtally {
 
@@ -24,6 +26,15 @@ class QuietEnvironment : public EnvironmentWrapper {
     void log(const QString &) override {}
 };
 
+// The character set of the locale the environment chooses (LC_ALL,
+// LC_CTYPE, LANG): a terminal of another one than UTF-8 gets ASCII alone.
+// Asked before Qt starts, which switches a process to UTF-8 for itself.
+Characters localeCharacters() {
+    std::setlocale(LC_ALL, "");
+    return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0 ? Characters::Unicode
+                                                           : Characters::Ascii;
+}
+
 bool writeAll(std::FILE *stream, const QByteArray &bytes) {
     const size_t size = static_cast<size_t>(bytes.size());
     return std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0;
@@ -35,11 +46,13 @@ bool writeAll(std::FILE *stream, const QByteArray &bytes) {
 
 int main(int argc, char **argv) {
     using namespace flowtally;
+    const Characters characters = localeCharacters();
     QCoreApplication application(argc, argv);
     QuietEnvironment quiet(Environment::system());
     ScopedEnvironment scope(quiet);
 
-    ReportOutcome outcome = runReport(application.arguments().mid(1), QTimeZone::systemTimeZone());
+    ReportOutcome outcome =
+        runReport(application.arguments().mid(1), QTimeZone::systemTimeZone(), localeCharacters());
     if (!writeAll(stdout, outcome.output)) {
         outcome.messages.append(QStringLiteral("cannot write the report: %1")
                                     .arg(QString::fromLocal8Bit(std::strerror(errno))));

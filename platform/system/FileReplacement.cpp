@@ -51,14 +51,14 @@ bool isOwnersOnly(int fd) {
 } // namespace
 
 Status replaceFileIn(int folder, const QString &name, const QByteArray &data, const QString &path,
-                     bool ownerOnly) {
+                     bool ownerOnly, mode_t mode) {
     const QByteArray target = QFile::encodeName(name);
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < kNameTries; ++attempt) {
         temporary = temporaryName(target);
         fd = ::openat(folder, temporary.constData(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
             break;
     }

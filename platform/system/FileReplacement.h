@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/stat.h>
+
 namespace flowtally {
 
 // Replaces the entry `name` of the folder open at the descriptor `folder`
@@ -14,8 +16,10 @@ namespace flowtally {
 // the entry, then the folder flushed. Nothing is written through a link: a
 // link in the entry's place is replaced, not followed. With `ownerOnly` the
 // new file must also show this user as its owner and no access for group or
-// others before anything is written to it. `path` names the file in errors.
+// others before anything is written to it. The new file is made with `mode`
+// (less the umask): by default for this user alone. `path` names the file in
+// errors.
 Status replaceFileIn(int folder, const QString &name, const QByteArray &data, const QString &path,
-                     bool ownerOnly = false);
+                     bool ownerOnly = false, mode_t mode = S_IRUSR | S_IWUSR);
 
 } // namespace flowtally

@@ -29,13 +29,15 @@ class TrafficHistory : public ControllerFixture {
   protected:
     // The history's bytes of the network since the reset date; none
     // without a history.
-    std::optional<TrafficTotals> historySinceReset() {
+    // The history's bytes of the network since the reset date, and with
+    // `free` the part of them counted in free hours; none without a history.
+    std::optional<TrafficTotals> historySinceReset(TrafficTotals *free = nullptr) {
         HistoryStore::Options options;
         options.readOnly = true;
         std::unique_ptr<HistoryStore> store;
         TrafficTotals totals;
         if (!HistoryStore::open(HistoryStore::standardPath(), options, &store).ok() ||
-            !store->bytesSince(kService, controller->resetDate(), &totals).ok())
+            !store->bytesSince(kService, controller->resetDate(), &totals, free).ok())
             return std::nullopt;
         return totals;
     }
@@ -66,21 +68,47 @@ TEST_F(TrafficHistory, FollowsTheSettingsAndNeverRunsAhead) {
     EXPECT_GT(controller->totalInBytes(), 0u);
 }
 
+// Free hours all day long: every byte counted is free, in the record and in
+// the history alike.
+TEST_F(TrafficHistory, BytesOfFreeHoursReachTheHistoryAsFree) {
+    const QVariantList allDay{QVariantMap{{"start", quint64(0)}, {"end", quint64(720)}},
+                              QVariantMap{{"start", quint64(720)}, {"end", quint64(0)}}};
+    controller->startHistory();
+    controller->loadPersistentValuesFromDict(
+        {{"resetDate", base.addDays(-3)}, {"freeHours", allDay}});
+    count(10000, 30000);
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
+    const QVariantMap stored = UserDefaults::standardUserDefaults().objectForKey(kService).toMap();
+    TrafficTotals free;
+    const std::optional<TrafficTotals> history = historySinceReset(&free);
+    ASSERT_TRUE(history);
+    EXPECT_GT(history->in, 0u);
+    EXPECT_EQ(free.in, history->in);
+    EXPECT_EQ(free.out, history->out);
+    EXPECT_EQ(stored.value("freeInBytes").toULongLong(), free.in);
+    EXPECT_EQ(stored.value("freeOutBytes").toULongLong(), free.out);
+}
+
 TEST_F(TrafficHistory, StartBringsTheHistoryInLineWithTheRecords) {
     const QDateTime periodStart = base.addDays(-5);
     UserDefaults::standardUserDefaults().setObject(kService,
                                                    QVariantMap{{"PrimaryService", kService},
                                                                {"resetDate", periodStart},
                                                                {"totalInBytes", quint64(123456)},
-                                                               {"totalOutBytes", quint64(7890)}});
+                                                               {"totalOutBytes", quint64(7890)},
+                                                               {"freeInBytes", quint64(3456)},
+                                                               {"freeOutBytes", quint64(90)}});
     controller->startLogging();
     ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
     EXPECT_EQ(controller->resetDate(), periodStart);
-    const std::optional<TrafficTotals> history = historySinceReset();
+    TrafficTotals free;
+    const std::optional<TrafficTotals> history = historySinceReset(&free);
     ASSERT_TRUE(history) << "no history after the start: "
                          << environment.logLines().join('\n').toStdString();
     EXPECT_EQ(history->in, 123456u);
     EXPECT_EQ(history->out, 7890u);
+    EXPECT_EQ(free.in, 3456u);
+    EXPECT_EQ(free.out, 90u);
 }
 
 } // namespace

@@ -79,6 +79,51 @@ TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
     EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}), "");
 }
 
+TEST_F(HistoryFileTest, TheSecondLayoutGainsTheBytesOfFreeHours) {
+    // Layout 2, written by hand: networks by number, counts without a free part.
+    const std::string counts =
+        " (network INTEGER REFERENCES networks (id) NOT NULL, start INTEGER NOT NULL, bytes_in "
+        "INTEGER NOT NULL CHECK (typeof(bytes_in) = 'integer' AND bytes_in >= 0), bytes_out "
+        "INTEGER NOT NULL CHECK (typeof(bytes_out) = 'integer' AND bytes_out >= 0), PRIMARY KEY "
+        "(network, start)) WITHOUT ROWID;";
+    makeDatabase(("CREATE TABLE networks (id INTEGER PRIMARY KEY, service TEXT NOT NULL UNIQUE, "
+                  "name TEXT NOT NULL DEFAULT '', last_seen INTEGER);"
+                  "CREATE TABLE hours" +
+                  counts + "CREATE TABLE days" + counts +
+                  "INSERT INTO networks VALUES (1, '6A1F0E52-0000-4000-8000-00000000A001', "
+                  "'Home router', 1714647600);"
+                  // 2 May 2024 10:00 and 11:00 UTC.
+                  "INSERT INTO hours VALUES (1, 1714644000, 100, 10), (1, 1714647600, 200, 20);"
+                  "INSERT INTO days VALUES (1, 1714600800, 300, 30);"
+                  "PRAGMA user_version = 2;")
+                     .c_str());
+    EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}),
+              ("the traffic history " + path() +
+               " has an older layout (2): start Flowtally once to bring it up to date")
+                  .toStdString());
+
+    auto store = open({.zone = berlin});
+    ASSERT_TRUE(store);
+    // Every byte is still there, none of them free; new ones may be.
+    const QDateTime day = utc("2024-05-01T22:00:00Z");
+    TrafficTotals free{1, 1};
+    EXPECT_EQ(since(*store, kHome, day), (TrafficTotals{300, 30}));
+    ASSERT_TRUE(store->bytesSince(kHome, day, &free, &free).ok());
+    EXPECT_EQ(free, (TrafficTotals{}));
+    ASSERT_TRUE(store->add({{kHome, utc("2024-05-02T11:30:00Z"), 5, 3, {}, 4, 3}}).ok());
+    TrafficTotals bytes;
+    ASSERT_TRUE(store->bytesSince(kHome, day, &bytes, &free).ok());
+    EXPECT_EQ(bytes, (TrafficTotals{305, 33}));
+    EXPECT_EQ(free, (TrafficTotals{4, 3}));
+    // More free bytes than bytes are refused, and so the file never holds them.
+    EXPECT_FALSE(store->add({{kHome, utc("2024-05-02T11:40:00Z"), 5, 3, {}, 6, 0}}).ok());
+    SqliteDatabase database(path());
+    ASSERT_TRUE(database.open(SqliteDatabase::Access::ReadWrite, kShortWait).ok());
+    EXPECT_FALSE(database.execute("UPDATE hours SET free_in = bytes_in + 1").ok());
+    store.reset();
+    EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}), "");
+}
+
 TEST_F(HistoryFileTest, FilesThatCannotBeUsed) {
     const QString file = path();
     // clang-format off
@@ -90,10 +135,10 @@ TEST_F(HistoryFileTest, FilesThatCannotBeUsed) {
          file + " is not a traffic history: it is not an SQLite database, or a damaged one"},
         {"garbage", false, "Flowtally 0.1 totals\n", nullptr,
          file + " is not a traffic history: it is not an SQLite database, or a damaged one"},
-        {"a newer layout", true, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 3",
-         "the traffic history " + file + " comes from a newer Flowtally (layout 3; this one knows up to 2)"},
-        {"a newer layout", false, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 3",
-         "the traffic history " + file + " comes from a newer Flowtally (layout 3; this one knows up to 2)"},
+        {"a newer layout", true, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 4",
+         "the traffic history " + file + " comes from a newer Flowtally (layout 4; this one knows up to 3)"},
+        {"a newer layout", false, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 4",
+         "the traffic history " + file + " comes from a newer Flowtally (layout 4; this one knows up to 3)"},
         {"another program's database", true, nullptr, "CREATE TABLE notes (text)",
          file + " is another program's database, not a traffic history"},
         {"another program's database", false, nullptr, "CREATE TABLE notes (text)",

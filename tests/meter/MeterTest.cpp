@@ -2,6 +2,8 @@
 #include "Meter.h"
 
 #include "DistantPast.h"
+#include "NetworkFigures.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +144,94 @@ TEST(Meter, ThirtyDayProjectionAndTheLimit) {
     meter.load({{"resetDate", kBase.addDays(2)}});
     meter.take(sample('L', 1000, 4000, 6), kHome, 5, kBase);
     EXPECT_EQ(meter.record().resetDate, kBase);
+}
+
+// Bytes read in free hours go to the free totals as well, by the sample's
+// local wall-clock time: across midnight, twice in the hour that comes
+// twice when the clocks go back, never in the hour skipped when they go
+// forward. The billed and the free bytes add up to the totals to the byte.
+TEST(Meter, FreeHoursAreCountedApart) {
+    const QTimeZone berlin("Europe/Berlin");
+    const FreeWindows acrossMidnight{{1380, 60}, {120, 180}}; // 23:00-01:00, 02:00-03:00
+    const FreeWindows forwardHour{{90, 210}};                 // 01:30-03:30
+    // clang-format off
+    const struct { const char *what; FreeWindows windows; std::vector<std::pair<const char *, bool>> samples; } cases[] = {
+        {"across midnight and the night the clocks go back", acrossMidnight,
+         {{"2024-10-26T20:58:00Z", false},   // 22:58 CEST: only records
+          {"2024-10-26T20:59:58Z", false},   // 22:59:58
+          {"2024-10-26T21:00:00Z", true},    // 23:00
+          {"2024-10-26T22:59:58Z", true},    // 00:59:58 on the 27th
+          {"2024-10-26T23:00:00Z", false},   // 01:00
+          {"2024-10-27T00:30:00Z", true},    // 02:30 CEST
+          {"2024-10-27T01:30:00Z", true},    // 02:30 CET
+          {"2024-10-27T02:00:00Z", false}}}, // 03:00 CET
+        {"the night the clocks go forward", forwardHour,
+         {{"2024-03-31T00:28:00Z", false},   // 01:28 CET: only records
+          {"2024-03-31T00:29:59Z", false},   // 01:29:59
+          {"2024-03-31T00:59:58Z", true},    // 01:59:58
+          {"2024-03-31T01:00:00Z", true},    // 03:00 CEST
+          {"2024-03-31T01:30:00Z", false}}}, // 03:30
+        {"no free hours", {}, {{"2024-10-26T21:00:00Z", false}, {"2024-10-26T21:00:02Z", false}}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Meter meter;
+        meter.load(
+            {{"PrimaryService", kHome}, {"prevInVal", quint64(1)}, {"prevOutVal", quint64(1)}});
+        meter.record().freeWindows = c.windows;
+        quint64 in = 1, out = 1, freeBytes = 0;
+        for (size_t i = 0; i < c.samples.size(); ++i) {
+            const auto &[at, free] = c.samples[i];
+            in += 1000 * i;
+            out += i;
+            TrafficSample next = sample('L', in, out, 0);
+            next.insert(SampleKey::FireDate, QDateTime::fromString(at, Qt::ISODate));
+            const auto figures =
+                meter.take(next, kHome, 250, next.value(SampleKey::FireDate).toDateTime(), berlin);
+            if (i == 0)
+                continue;
+            ASSERT_TRUE(figures) << at;
+            const TrafficTotals expected = free ? TrafficTotals{1000 * i, i} : TrafficTotals{};
+            EXPECT_EQ(figures->free, expected) << at;
+            freeBytes += free ? 1001 * i : 0;
+            EXPECT_EQ(figures->billed + totalOf(meter.record().freeTotals()), figures->total) << at;
+        }
+        EXPECT_EQ(totalOf(meter.record().freeTotals()), freeBytes);
+        EXPECT_EQ(meter.record().totals(), (TrafficTotals{in - 1, out - 1}));
+    }
+
+    // Without a zone, the environment's.
+    TestEnvironment environment;
+    environment.setTimeZone(berlin);
+    Meter meter;
+    meter.load({{"PrimaryService", kHome}, {"prevInVal", quint64(1)}, {"prevOutVal", quint64(1)}});
+    meter.record().freeWindows = acrossMidnight;
+    const QDateTime at = QDateTime::fromString("2024-10-26T21:00:00Z", Qt::ISODate);
+    for (const int seconds : {0, 2}) {
+        TrafficSample next = sample('L', 1 + 1000 * seconds, 1, 0);
+        next.insert(SampleKey::FireDate, at.addSecs(seconds));
+        meter.take(next, kHome, 250, at.addSecs(seconds));
+    }
+    EXPECT_EQ(meter.record().freeIn, 2000u);
+}
+
+// The undo of a reset adds what was counted since to the free totals too.
+TEST(Meter, TheUndoOfAResetKeepsTheFreeTotals) {
+    Meter meter;
+    meter.load({{"PrimaryService", kHome},
+                {"totalInBytes", quint64(5000)},
+                {"freeInBytes", quint64(3000)},
+                {"resetDate", kBase}});
+    const QVariantMap before = meter.record().toMap();
+    meter.load(
+        {{"PrimaryService", kHome}, {"totalInBytes", quint64(0)}, {"resetDate", distantPast()}});
+    EXPECT_EQ(meter.record().freeIn, 0u);
+    meter.record().totalIn = 700;
+    meter.record().freeIn = 200;
+    meter.undoReset(before, false);
+    EXPECT_EQ(meter.record().totals(), (TrafficTotals{5700, 0}));
+    EXPECT_EQ(meter.record().freeTotals(), (TrafficTotals{3200, 0}));
 }
 
 } // namespace

@@ -43,8 +43,8 @@ class UpnpSource : public ::testing::Test {
                                                  "echo 'eth0 1500 <Link#2> 02:42:ac:11:00:02 1 "
                                                  "0 5000 1 0 6000 0'"));
         // An SNMP agent that never answers.
-        environment.setToolPath(kSnmpGetTool,
-                                tools.write("snmpget", "echo >> '" + tools.filePath("probes") + "'"));
+        environment.setToolPath(
+            kSnmpGetTool, tools.write("snmpget", "echo >> '" + tools.filePath("probes") + "'"));
         UserDefaults::standardUserDefaults().setObject("communityPassword", "public");
         ASSERT_TRUE(QDir().mkpath(environment.interfacesFolder() + "/eth0/statistics"));
         moveLocal(0);
@@ -104,7 +104,7 @@ class UpnpSource : public ::testing::Test {
                     [this](const UpnpSearchOptions &, QList<UpnpDevice> *devices) {
                         ++discoveries;
                         if (!discoveryFinds)
-                            return Status::error("no UPnP gateway answered");
+                            return Status::notFound("no UPnP gateway answered");
                         UpnpDevice device;
                         const Status status = describeUpnpDevice(router.location(), QString(),
                                                                  QDeadlineTimer(2s), &device);

@@ -84,6 +84,50 @@ TEST(NetworkFigures, ProjectionsAndTheBytesOfTheCycle) {
     EXPECT_FALSE(first.cycle->projectedTotal);
 }
 
+// The plan holds the billed bytes against the limit: those of the cycle
+// (since the reset without one) less what free hours counted.
+TEST(NetworkFigures, TheBilledBytesAgainstTheLimit) {
+    const QTimeZone berlin("Europe/Berlin");
+    const QDateTime now = at("2024-03-05T11:00:00Z");
+    const auto withFree = [](NetworkRecord record, quint64 freeIn, quint64 freeOut) {
+        record.freeIn = freeIn;
+        record.freeOut = freeOut;
+        return record;
+    };
+    const struct {
+        const char *what;
+        NetworkRecord record;
+        quint64 billed;
+        std::optional<double> share;
+        bool over;
+    } cases[] = {
+        {"no free hours", storedRecord("n", now.addDays(-10), 600, 400, 2000, 14), 1000, 0.5,
+         false},
+        {"free hours", withFree(storedRecord("n", now.addDays(-10), 600, 400, 2000, 14), 500, 100),
+         400, 0.2, false},
+        {"at the limit", storedRecord("n", now.addDays(-10), 1500, 500, 2000), 2000, 1.0, false},
+        {"over the limit, but for free hours",
+         withFree(storedRecord("n", now.addDays(-10), 2500, 0, 2000), 600, 0), 1900, 0.95, false},
+        {"over the limit", storedRecord("n", now.addDays(-10), 2001, 0, 2000), 2001, 1.0005, true},
+        {"no limit", storedRecord("n", now.addDays(-10), 2001, 0), 2001, std::nullopt, false},
+        // Flowtally has not run since the cycle began: nothing billed in it.
+        {"totals of the cycle before",
+         withFree(storedRecord("n", at("2024-02-01T00:00:00Z"), 2500, 0, 2000, 14), 100, 0), 0, 0.0,
+         false},
+    };
+    for (const auto &c : cases) {
+        const NetworkFigures figures = figuresOf(c.record, now, berlin);
+        EXPECT_EQ(figures.billed, c.billed) << c.what;
+        EXPECT_EQ(figures.limitShare, c.share) << c.what;
+        EXPECT_EQ(figures.overLimit, c.over) << c.what;
+    }
+    // The cycle's projection of the billed bytes beside that of all of them.
+    const NetworkFigures free = figuresOf(cases[1].record, now, berlin);
+    ASSERT_TRUE(free.cycle && free.cycle->projectedBilled && free.cycle->projectedTotal);
+    EXPECT_DOUBLE_EQ(*free.cycle->projectedBilled, *free.cycle->projectedTotal * 0.4);
+    EXPECT_EQ(free.cycle->free, (TrafficTotals{500, 100}));
+}
+
 TEST(NetworkFigures, TotalsAreHeldAtTheLargestCount) {
     constexpr quint64 kMost = std::numeric_limits<quint64>::max();
     EXPECT_EQ(totalOf({kMost, 5}), kMost);

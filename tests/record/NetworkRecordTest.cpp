@@ -75,6 +75,7 @@ TEST(NetworkRecord, TakesItsEntriesAndGivesThemBack) {
     EXPECT_FALSE(record.toMap().contains(RecordKey::prevValOrigin));
 }
 
+<<<<<<< HEAD
 // Only "internet" counts only the Internet's traffic: anything else, or
 // nothing, is all traffic, which is stored as no entry at all.
 TEST(NetworkRecord, CountsAllTrafficUnlessOnlyTheInternetsIsAsked) {
@@ -99,6 +100,61 @@ TEST(NetworkRecord, CountsAllTrafficUnlessOnlyTheInternetsIsAsked) {
         EXPECT_EQ(record.toMap().value(RecordKey::countedTraffic).toString(),
                   c.counted == CountedTraffic::Internet ? "internet" : "");
     }
+=======
+// Free hours as a record keeps them: windows read with the same care as
+// every other value, free totals that never exceed the totals, and totals
+// that come without a free part (an older record, the defaults a reset
+// loads) with none of it free.
+TEST(NetworkRecord, FreeHoursAndTheirTotals) {
+    const auto window = [](QVariant start, QVariant end) {
+        return QVariantMap{{FreeWindowKey::start, start}, {FreeWindowKey::end, end}};
+    };
+    QVariantList nine;
+    for (quint64 hour = 0; hour < 9; ++hour)
+        nine.append(window(hour * 60, hour * 60 + 30));
+    // clang-format off
+    const struct { const char *what; QVariant stored; FreeWindows windows; } cases[] = {
+        {"two windows, one across midnight", QVariantList{window(quint64(120), quint64(480)), window(quint64(1380), quint64(60))},
+         {{120, 480}, {1380, 60}}},
+        {"minutes as text", QVariantList{window("120", "480")}, {{120, 480}}},
+        {"not an array", window(quint64(120), quint64(480)), {}},
+        {"a window that is no dictionary", QVariantList{quint64(120), window(quint64(0), quint64(60))}, {{0, 60}}},
+        {"a minute past the day", QVariantList{window(quint64(120), quint64(1440))}, {}},
+        {"a negative minute", QVariantList{window(qint64(-60), quint64(480))}, {}},
+        {"a window of nothing", QVariantList{window(quint64(120), quint64(120))}, {}},
+        {"an end missing", QVariantList{QVariantMap{{FreeWindowKey::start, quint64(120)}}}, {}},
+        {"nine windows: eight are read", nine, FreeWindows{{0, 30}, {60, 90}, {120, 150}, {180, 210},
+                                                           {240, 270}, {300, 330}, {360, 390}, {420, 450}}},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(NetworkRecord::fromMap({{RecordKey::freeHours, c.stored}}).freeWindows, c.windows)
+            << c.what;
+
+    NetworkRecord record = NetworkRecord::fromMap({{RecordKey::totalInBytes, quint64(1000)},
+                                                   {RecordKey::totalOutBytes, quint64(100)},
+                                                   {RecordKey::freeInBytes, quint64(400)},
+                                                   {RecordKey::freeOutBytes, quint64(500)},
+                                                   {RecordKey::freeHours, cases[0].stored}});
+    EXPECT_EQ(record.freeTotals(), (TrafficTotals{400, 100}));
+    EXPECT_EQ(record.billedTotals(), (TrafficTotals{600, 0}));
+    EXPECT_EQ(NetworkRecord::fromMap(record.toMap()), record);
+    // A reset's defaults: totals of 0 and no free part; the windows stay.
+    record.take({{RecordKey::totalInBytes, quint64(0)}, {RecordKey::totalOutBytes, quint64(0)}});
+    EXPECT_EQ(record.freeTotals(), (TrafficTotals{}));
+    EXPECT_EQ(record.freeWindows.size(), 2);
+    EXPECT_FALSE(record.toMap().contains(RecordKey::freeInBytes));
+
+    // A change of the windows read anew moves bytes between free and
+    // billed, within the totals.
+    record.take({{RecordKey::totalInBytes, quint64(1000)}, {RecordKey::freeInBytes, quint64(400)}});
+    record.takeFreeHoursChange({{300, 0}, {100, 0}, {}, 0, 0});
+    EXPECT_EQ(record.freeIn, 600u);
+    record.takeFreeHoursChange({{kMost, 0}, {}, {}, 0, 0});
+    EXPECT_EQ(record.freeIn, 1000u);
+    record.takeFreeHoursChange({{}, {5000, 0}, {}, 0, 0});
+    EXPECT_EQ(record.freeIn, 0u);
+>>>>>>> plans
 }
 
 } // namespace

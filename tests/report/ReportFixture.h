@@ -3,11 +3,11 @@
 // A world for flowtally-report: a test environment (its own folders and a
 // fixed clock), a settings file and a traffic history written the way
 // Flowtally writes them, and the report run in-process in Berlin's time.
-#include "SettingsKeys.h"
 #include "../history/HistoryFixture.h"
 #include "HistoryStore.h"
 #include "PropertyList.h"
 #include "ReportRun.h"
+#include "SettingsKeys.h"
 #include "SqliteDatabase.h"
 #include "TestEnvironment.h"
 #include "UserDefaults.h"
@@ -68,14 +68,20 @@ class ReportFixture : public ::testing::Test {
         ASSERT_TRUE(written.ok()) << written.message().toStdString();
     }
 
-    // Three networks: home with a limit and a cycle that began at its reset;
+    // Three networks: home with a limit, free hours from 02:00 to 08:00 that
+    // counted 2G of its 12G, and a cycle that began at its reset;
     // the office, metered last, whose cycle began after its reset (Flowtally
     // has not run since); a hotspot never reset. The settings of the window,
     // the SNMP password among them, beside them.
     QVariantMap knownSettings() const {
+        QVariantMap home =
+            record(kHome, utc("2024-02-13T23:00:00Z"), 10 * kGiB, 2 * kGiB, 250.0 * kGiB, 14);
+        home.insert(RecordKey::freeHours,
+                    QVariantList{QVariantMap{{FreeWindowKey::start, quint64(120)},
+                                             {FreeWindowKey::end, quint64(480)}}});
+        home.insert(RecordKey::freeInBytes, 2 * kGiB);
         return {
-            {kHome,
-             record(kHome, utc("2024-02-13T23:00:00Z"), 10 * kGiB, 2 * kGiB, 250.0 * kGiB, 14)},
+            {kHome, home},
             {kOffice, record(kOffice, utc("2024-01-20T08:30:00Z"), 300 * kMiB, 20 * kMiB, 0, 31)},
             {kHotspot, record(kHotspot, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 0, 0)},
             {SettingsKey::DisplayLimitGB, 250.0},
@@ -96,8 +102,9 @@ class ReportFixture : public ::testing::Test {
         return store;
     }
 
-    // Home's traffic on three days of March, two of February and one of
-    // January, named as the window shows it; the office seen without a name.
+    // Home's traffic on three days of March (2G of it in free hours), two of
+    // February and one of January, named as the window shows it; the office
+    // seen without a name.
     void writeKnownHistory() {
         std::unique_ptr<HistoryStore> store = openHistory();
         ASSERT_TRUE(store);
@@ -107,6 +114,8 @@ class ReportFixture : public ::testing::Test {
             {kHome, utc("2024-02-10T18:00:00Z"), kGiB, 100 * kMiB, {}},
             {kHome, utc("2024-02-20T18:00:00Z"), 5 * kGiB, kGiB, homeReset},
             {kHome, utc("2024-03-03T20:00:00Z"), 2 * kGiB, 500 * kMiB, homeReset},
+            // 04:00 in Berlin: in the free hours.
+            {kHome, utc("2024-03-04T03:00:00Z"), 2 * kGiB, 0, homeReset, 2 * kGiB, 0},
             // 23:30 in Berlin: still the 4th there.
             {kHome, utc("2024-03-04T22:30:00Z"), 1536 * kMiB, 12 * kMiB, homeReset},
             {kHome, utc("2024-03-05T10:00:00Z"), 512 * kMiB, 12 * kMiB, homeReset},

@@ -9,12 +9,13 @@ namespace flowtally {
 namespace {
 
 QString described(const ReportOptions &options) {
-    const char *formats[] = {"text", "json", "csv", "oneline"};
-    return QStringLiteral("%1 days=%2 months=%3 network=[%4]%5%6")
+    const char *formats[] = {"text", "json", "csv", "oneline", "prometheus"};
+    return QStringLiteral("%1 days=%2 months=%3 network=[%4]%5%6%7")
         .arg(QLatin1String(formats[static_cast<int>(options.format)]))
         .arg(options.days)
         .arg(options.months)
         .arg(options.network)
+        .arg(options.output.isEmpty() ? QString() : " output=[" + options.output + "]")
         .arg(options.help ? " help" : "")
         .arg(options.version ? " version" : "");
 }
@@ -38,6 +39,9 @@ TEST(ReportOptions, WhatEachArgumentSets) {
         {{"-h"}, "text days=0 months=0 network=[] help"},
         {{"--csv", "--help"}, "csv days=0 months=0 network=[] help"},
         {{"--version"}, "text days=0 months=0 network=[] version"},
+        {{"--prometheus", "--output", "/var/lib/node/flowtally.prom"},
+         "prometheus days=0 months=0 network=[] output=[/var/lib/node/flowtally.prom]"},
+        {{"--output=-", "--days=2"}, "text days=2 months=0 network=[] output=[-]"},
     };
     for (const auto &c : cases) {
         ReportOptions options;
@@ -68,8 +72,13 @@ TEST(ReportOptions, UsageErrors) {
          "--days takes a whole number from 1 to 3660, not '99999999999'"},
         {{"--months", "121"}, "--months takes a whole number from 1 to 120, not '121'"},
         {{"--json=yes"}, "--json takes no value"},
-        {{"--json", "--csv"}, "choose one of --json, --csv and --oneline"},
-        {{"--oneline", "--csv", "--oneline"}, "choose one of --json, --csv and --oneline"},
+        {{"--json", "--csv"}, "choose one of --json, --csv, --oneline and --prometheus"},
+        {{"--oneline", "--csv", "--oneline"},
+         "choose one of --json, --csv, --oneline and --prometheus"},
+        {{"--prometheus", "--days", "3"},
+         "--prometheus shows no tables: leave out --days and --months"},
+        {{"--output"}, "--output needs a value"},
+        {{"--output="}, "--output needs the name of a file"},
         {{"--oneline", "--days", "3"}, "--oneline shows no tables: leave out --days and --months"},
         {{"--months=2", "--oneline"}, "--oneline shows no tables: leave out --days and --months"},
         {{"--help", "--bogus"}, "unknown option '--bogus'"},

@@ -28,6 +28,7 @@ class ReportProgramTest : public ::testing::Test {
         EnvironmentVariables::set("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath("config")));
         EnvironmentVariables::set("XDG_DATA_HOME", QFile::encodeName(folder.filePath("data")));
         EnvironmentVariables::set("TZ", "Europe/Berlin");
+        EnvironmentVariables::set("LC_ALL", "C.UTF-8");
     }
 
     QString settingsPath() const { return folder.filePath("config/flowtally/defaults.plist"); }
@@ -54,7 +55,7 @@ class ReportProgramTest : public ::testing::Test {
         return runCommand(helperToolPath("flowtally-report"), arguments);
     }
 
-    EnvironmentVariables variables{{"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TZ"}};
+    EnvironmentVariables variables{{"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TZ", "LC_ALL"}};
     QTemporaryDir folder;
 };
 
@@ -66,28 +67,53 @@ TEST_F(ReportProgramTest, OutputErrorAndExitCode) {
     const struct {
         const char *what;
         QStringList arguments;
-        QByteArray settingsBytes;
+        QByteArray settingsBytes; // empty: no settings file
         int exitCode;
         QString output;
         QString error;
     } cases[] = {
         // clang-format off
         {"a report", {"--oneline"}, knownSettings(), kReportWritten,
-         "10.0G ↓ 2.0G ↑ · 12.0G of 250G\n", ""},
+         "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%)\n", ""},
         {"a report of many bytes", {"--oneline"}, knownSettings(20 * 1024 * kG), kReportWritten,
-         "20.0T ↓ 2.0G ↑ · 20.0T of 250G\n", ""},
+         "20.0T ↓ 2.0G ↑ · 20.0T of 250G (8193%, over the limit)\n", ""},
+        // A status bar shows the line; the reason goes to standard error.
+        {"nothing yet, one line", {"--oneline"}, {}, kReportWritten,
+         "Flowtally: nothing counted yet\n",
+         "flowtally-report: nothing to report yet: there is no settings file at " + settingsPath() +
+             "\n"},
         {"no history for a table", {"--days", "7"}, knownSettings(), kNothingToReport, "",
          "flowtally-report: nothing to report yet: there is no traffic history at " +
              folder.filePath("data/flowtally/history.sqlite3") + "\n"},
         // clang-format on
     };
     for (const auto &c : cases) {
-        writeSettings(c.settingsBytes);
+        QFile::remove(settingsPath());
+        if (!c.settingsBytes.isEmpty())
+            writeSettings(c.settingsBytes);
         const CommandResult result = report(c.arguments);
         EXPECT_TRUE(result.finished) << c.what;
         EXPECT_EQ(result.exitCode, c.exitCode) << c.what;
         EXPECT_EQ(result.output, c.output) << c.what;
         EXPECT_EQ(result.error, c.error) << c.what;
+    }
+}
+
+TEST_F(ReportProgramTest, TheLocaleChoosesTheCharacters) {
+    writeSettings(knownSettings());
+    const struct {
+        const char *locale;
+        QString line;
+    } cases[] = {
+        {"C.UTF-8", "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%)\n"},
+        {"C", "10.0G in 2.0G out | 12.0G of 250G (5%)\n"},
+        {"POSIX", "10.0G in 2.0G out | 12.0G of 250G (5%)\n"},
+    };
+    for (const auto &c : cases) {
+        EnvironmentVariables::set("LC_ALL", c.locale);
+        const CommandResult result = report({"--oneline"});
+        EXPECT_EQ(result.output, c.line) << c.locale;
+        EXPECT_EQ(result.error, "") << c.locale;
     }
 }
 

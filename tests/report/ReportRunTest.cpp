@@ -10,6 +10,8 @@
 #include <atomic>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace flowtally {
 
 namespace {
@@ -28,6 +30,12 @@ QJsonDocument json(const QByteArray &bytes) {
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     return document;
+}
+
+// A JSON document with its keys in order, a line each, for a comparison
+// that prints what differs.
+std::string indented(const QByteArray &bytes) {
+    return json(bytes).toJson(QJsonDocument::Indented).toStdString();
 }
 
 class ReportRunTest : public ReportFixture {
@@ -52,25 +60,32 @@ TEST_F(ReportRunTest, TheFiguresOfEveryNetworkAsText) {
   received   300.00M
   sent       20.00M
   total      320.00M
+  limit      No limit
   projected  212.84M in 30 days
   cycle      2024-02-29 to 2024-03-30, 26 days left
   in cycle   0.00B (the totals above are from before it)
   projected  0.00B by the cycle's end
+  expected   not enough data yet
 
 Home router (6A1F0E52-0000-4000-8000-00000000A001)
   since      2024-02-14 00:00
   received   10.00G
   sent       2.00G
-  total      12.00G of 250G
+  total      12.00G
+  free hours 2.00G, 02:00 to 08:00
+  billed     10.00G
+  limit      250G, 4.0% used
   projected  17.56G in 30 days
   cycle      2024-02-14 to 2024-03-13, 9 days left
-  projected  16.98G by the cycle's end
+  projected  14.15G billed by the cycle's end
+  expected   12.89G by 14 Mar
 
 6A1F0E52-0000-4000-8000-00000000A003
   since      not set yet
   received   0.00B
   sent       0.00B
   total      0.00B
+  limit      No limit
   projected  — in 30 days
 )");
 }
@@ -78,19 +93,24 @@ Home router (6A1F0E52-0000-4000-8000-00000000A001)
 TEST_F(ReportRunTest, TablesOfDaysAndMonthsAsText) {
     EXPECT_EQ(text(output({"--days", "3", "--months=3", "--network", "home ROUTER"})),
               R"(Home router (6A1F0E52-0000-4000-8000-00000000A001)
-  day           received        sent       total
-  2024-03-03       2.00G     500.00M       2.49G
-  2024-03-04       1.50G      12.00M       1.51G
-  2024-03-05     512.00M      12.00M       0.51G
+  day           received        sent       total        free
+  2024-03-03       2.00G     500.00M       2.49G       0.00B
+  2024-03-04       3.50G      12.00M       3.51G       2.00G
+  2024-03-05     512.00M      12.00M       0.51G       0.00B
 
-  month         received        sent       total
-  2024-01          3.00G     300.00M       3.29G
-  2024-02          6.00G       1.10G       7.10G
-  2024-03          4.00G       0.51G       4.51G
+  month         received        sent       total        free
+  2024-01          3.00G     300.00M       3.29G       0.00B
+  2024-02          6.00G       1.10G       7.10G       0.00B
+  2024-03          6.00G       0.51G       6.51G       2.00G
 )");
-    EXPECT_EQ(text(output({"--days=1", "--network", kOffice})),
+    // Every day of the span, those without traffic too.
+    EXPECT_EQ(text(output({"--days=2", "--months=1", "--network", kOffice})),
               R"(6A1F0E52-0000-4000-8000-00000000A002
-  no traffic in the history for today
+  day           received        sent       total
+  2024-03-04       0.00B       0.00B       0.00B
+  2024-03-05       0.00B       0.00B       0.00B
+
+  no traffic in the history for this month
 )");
 }
 
@@ -99,7 +119,10 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
     // One line, for a reader that takes a line at a time.
     ASSERT_TRUE(bytes.endsWith('\n'));
     EXPECT_EQ(bytes.count('\n'), 1);
-    EXPECT_EQ(json(bytes), json(R"({
+    const char *none = R"({"in": 0, "out": 0, "total": 0})";
+    const QString nothing =
+        QStringLiteral(R"("in": 0, "out": 0, "total": 0, "free": %1, "billed": 0)").arg(none);
+    EXPECT_EQ(indented(bytes), indented(QStringLiteral(R"({
   "version": 1,
   "now": "2024-03-05T12:00:00+01:00",
   "networks": [
@@ -107,40 +130,59 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
      "name": "6A1F0E52-0000-4000-8000-00000000A002",
      "resetDate": "2024-01-20T09:30:00+01:00",
      "in": 314572800, "out": 20971520, "total": 335544320,
+     "free": %1, "billed": 335544320,
      "thirtyDayProjection": 223179594,
-     "limit": null,
+     "limit": null, "limitShare": null, "overLimit": false,
+     "freeHours": [],
      "cycle": {"startDay": 31, "start": "2024-02-29T00:00:00+01:00",
                "end": "2024-03-31T00:00:00+01:00", "daysLeft": 26,
-               "in": 0, "out": 0, "total": 0, "projectedTotal": 0},
-     "days": [], "months": []},
+               %2, "projectedTotal": 0, "projectedBilled": 0},
+     "expected": {"end": "2024-03-31T00:00:00+01:00", "billed": null},
+     "days": [{"date": "2024-03-04", %2}, {"date": "2024-03-05", %2}],
+     "months": []},
     {"id": "6A1F0E52-0000-4000-8000-00000000A001",
      "name": "Home router",
      "resetDate": "2024-02-14T00:00:00+01:00",
      "in": 10737418240, "out": 2147483648, "total": 12884901888,
+     "free": {"in": 2147483648, "out": 0, "total": 2147483648}, "billed": 10737418240,
      "thirtyDayProjection": 18855953982,
-     "limit": 268435456000,
+     "limit": 268435456000, "limitShare": 0.04, "overLimit": false,
+     "freeHours": [{"start": "02:00", "end": "08:00"}],
      "cycle": {"startDay": 14, "start": "2024-02-14T00:00:00+01:00",
                "end": "2024-03-14T00:00:00+01:00", "daysLeft": 9,
                "in": 10737418240, "out": 2147483648, "total": 12884901888,
-               "projectedTotal": 18227422183},
-     "days": [{"date": "2024-03-04", "in": 1610612736, "out": 12582912, "total": 1623195648},
-              {"date": "2024-03-05", "in": 536870912, "out": 12582912, "total": 549453824}],
-     "months": [{"month": "2024-02", "in": 6442450944, "out": 1178599424, "total": 7621050368},
-                {"month": "2024-03", "in": 4294967296, "out": 549453824, "total": 4844421120}]},
+               "free": {"in": 2147483648, "out": 0, "total": 2147483648}, "billed": 10737418240,
+               "projectedTotal": 18227422183, "projectedBilled": 15189518486},
+     "expected": {"end": "2024-03-14T00:00:00+01:00", "billed": 13841727488},
+     "days": [{"date": "2024-03-04", "in": 3758096384, "out": 12582912, "total": 3770679296,
+               "free": {"in": 2147483648, "out": 0, "total": 2147483648}, "billed": 1623195648},
+              {"date": "2024-03-05", "in": 536870912, "out": 12582912, "total": 549453824,
+               "free": %1, "billed": 549453824}],
+     "months": [{"month": "2024-02", "in": 6442450944, "out": 1178599424, "total": 7621050368,
+                 "free": %1, "billed": 7621050368},
+                {"month": "2024-03", "in": 6442450944, "out": 549453824, "total": 6991904768,
+                 "free": {"in": 2147483648, "out": 0, "total": 2147483648},
+                 "billed": 4844421120}]},
     {"id": "6A1F0E52-0000-4000-8000-00000000A003",
      "name": "6A1F0E52-0000-4000-8000-00000000A003",
      "resetDate": null,
-     "in": 0, "out": 0, "total": 0,
+     %2,
      "thirtyDayProjection": null,
-     "limit": null,
+     "limit": null, "limitShare": null, "overLimit": false,
+     "freeHours": [],
      "cycle": null,
-     "days": [], "months": []}
+     "expected": null,
+     "days": [{"date": "2024-03-04", %2}, {"date": "2024-03-05", %2}],
+     "months": []}
   ]
-})"));
+})")
+                                            .arg(none, nothing)
+                                            .toUtf8()));
     // Without tables, no "days" and no "months".
     const QJsonObject plain = json(output({"--json", "--network", kHome})).object();
     EXPECT_EQ(plain.value("networks")[0].toObject().keys(),
-              (QStringList{"cycle", "id", "in", "limit", "name", "out", "resetDate",
+              (QStringList{"billed", "cycle", "expected", "free", "freeHours", "id", "in", "limit",
+                           "limitShare", "name", "out", "overLimit", "resetDate",
                            "thirtyDayProjection", "total"}));
 }
 
@@ -156,36 +198,109 @@ TEST_F(ReportRunTest, CsvForSpreadsheets) {
     EXPECT_EQ(
         text(output({"--csv"})),
         "id,name,reset_date,in,out,total,thirty_day_projection,limit,cycle_start,cycle_end,"
-        "days_left,cycle_in,cycle_out,cycle_total,cycle_projected_total\n"
+        "days_left,cycle_in,cycle_out,cycle_total,cycle_projected_total,free_in,free_out,"
+        "free_total,billed,limit_share,over_limit,cycle_free_total,cycle_billed,"
+        "cycle_projected_billed,expected_end,expected_billed\n"
         "6A1F0E52-0000-4000-8000-00000000A002,6A1F0E52-0000-4000-8000-00000000A002,"
-        "2024-01-20 09:30:00,314572800,20971520,335544320,223179594,,2024-02-29 00:00:00,"
-        "2024-03-31 00:00:00,26,0,0,0,0\n"
-        "6A1F0E52-0000-4000-8000-00000000A001,Home router,2024-02-14 00:00:00,10737418240,"
-        "2147483648,12884901888,18855953982,268435456000,2024-02-14 00:00:00,"
-        "2024-03-14 00:00:00,9,10737418240,2147483648,12884901888,18227422183\n"
+        "2024-01-20T09:30:00+01:00,314572800,20971520,335544320,223179594,,"
+        "2024-02-29T00:00:00+01:00,2024-03-31T00:00:00+01:00,26,0,0,0,0,0,0,0,335544320,,,0,0,0,"
+        "2024-03-31T00:00:00+01:00,\n"
+        "6A1F0E52-0000-4000-8000-00000000A001,Home router,2024-02-14T00:00:00+01:00,10737418240,"
+        "2147483648,12884901888,18855953982,268435456000,2024-02-14T00:00:00+01:00,"
+        "2024-03-14T00:00:00+01:00,9,10737418240,2147483648,12884901888,18227422183,2147483648,0,"
+        "2147483648,10737418240,0.04,0,2147483648,10737418240,15189518486,"
+        "2024-03-14T00:00:00+01:00,13841727488\n"
         "6A1F0E52-0000-4000-8000-00000000A003,6A1F0E52-0000-4000-8000-00000000A003,,0,0,0,,,,,,"
-        ",,,\n");
-    EXPECT_EQ(text(output({"--csv", "--months", "3", "--days", "3"})),
-              "id,name,period,start,in,out,total\n"
-              "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-03,2147483648,"
-              "524288000,2671771648\n"
-              "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-04,1610612736,"
-              "12582912,1623195648\n"
+        ",,,,0,0,0,0,,,,,,,\n");
+    EXPECT_EQ(text(output({"--csv", "--months", "3", "--days", "2", "--network", kHome})),
+              "id,name,period,start,in,out,total,free\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-04,3758096384,"
+              "12582912,3770679296,2147483648\n"
               "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-05,536870912,"
-              "12582912,549453824\n"
+              "12582912,549453824,0\n"
               "6A1F0E52-0000-4000-8000-00000000A001,Home router,month,2024-01-01,3221225472,"
-              "314572800,3535798272\n"
+              "314572800,3535798272,0\n"
               "6A1F0E52-0000-4000-8000-00000000A001,Home router,month,2024-02-01,6442450944,"
-              "1178599424,7621050368\n"
-              "6A1F0E52-0000-4000-8000-00000000A001,Home router,month,2024-03-01,4294967296,"
-              "549453824,4844421120\n");
+              "1178599424,7621050368,0\n"
+              "6A1F0E52-0000-4000-8000-00000000A001,Home router,month,2024-03-01,6442450944,"
+              "549453824,6991904768,2147483648\n");
+    // Days without traffic have rows too.
+    EXPECT_EQ(text(output({"--csv", "--days", "1", "--network", kOffice})),
+              "id,name,period,start,in,out,total,free\n"
+              "6A1F0E52-0000-4000-8000-00000000A002,6A1F0E52-0000-4000-8000-00000000A002,day,"
+              "2024-03-05,0,0,0,0\n");
 }
 
 TEST_F(ReportRunTest, OneLineOfTheNetworkMeteredLastOrOfTheOneAskedFor) {
-    EXPECT_EQ(text(output({"--oneline"})), "0.0B ↓ 0.0B ↑ · until the 31st\n");
+    EXPECT_EQ(text(output({"--oneline"})), "0.0B ↓ 0.0B ↑ · No limit · until the 31st\n");
     EXPECT_EQ(text(output({"--oneline", "--network", "Home router"})),
-              "10.0G ↓ 2.0G ↑ · 12.0G of 250G by the 14th\n");
-    EXPECT_EQ(text(output({"--oneline", "--network", kHotspot})), "0.0B ↓ 0.0B ↑\n");
+              "10.0G ↓ 2.0G ↑ · 10.0G of 250G (4%) by the 14th · free hours 2.0G\n");
+    EXPECT_EQ(text(output({"--oneline", "--network", kHotspot})), "0.0B ↓ 0.0B ↑ · No limit\n");
+}
+
+TEST_F(ReportRunTest, ANetworkOverItsLimitIsFlaggedInEveryFormat) {
+    QVariantMap settings = knownSettings();
+    QVariantMap home = settings.value(kHome).toMap();
+    home.insert(RecordKey::totalInBytes, 255 * kGiB);
+    settings.insert(kHome, home);
+    writeSettings(settings);
+    const QStringList network{"--network", kHome};
+    EXPECT_NE(output(network).indexOf("  limit      250G, 102.0% used: over the limit\n"), -1);
+    EXPECT_EQ(text(output(network + QStringList{"--oneline"})),
+              "255.0G ↓ 2.0G ↑ · 255.0G of 250G (102%, over the limit) by the 14th · free hours "
+              "2.0G\n");
+    const QJsonValue figures = json(output(network + QStringList{"--json"}))["networks"][0];
+    EXPECT_EQ(figures["overLimit"], QJsonValue(true));
+    EXPECT_DOUBLE_EQ(figures["limitShare"].toDouble(), 1.02);
+    const QStringList csv = QString::fromUtf8(output(network + QStringList{"--csv"})).split('\n');
+    EXPECT_EQ(csv[1].section(',', 19, 20), "1.02,1");
+}
+
+TEST_F(ReportRunTest, ASCIIForATerminalThatIsNotUtf8) {
+    std::unique_ptr<HistoryStore> store = openHistory();
+    ASSERT_TRUE(store && store->nameNetwork(kHome, QStringLiteral("Caf\u00e9 \u2192 5G")).ok());
+    store.reset();
+    const ReportOutcome outcome = runReport({}, berlin, Characters::Ascii);
+    const QString report = QString::fromUtf8(outcome.output);
+    EXPECT_NE(report.indexOf("Caf? ? 5G (" + kHome + ")\n"), -1) << report.toStdString();
+    EXPECT_NE(report.indexOf("  projected  - in 30 days\n"), -1) << report.toStdString();
+    for (const QChar c : report)
+        ASSERT_LT(c.unicode(), 0x80) << report.toStdString();
+}
+
+TEST_F(ReportRunTest, TheReportGoesToAFileWhole) {
+    const QString folder = QFileInfo(historyPath()).absolutePath();
+    const QString file = folder + "/flowtally.prom";
+    ASSERT_TRUE(Environment::current().writeFileAtomically(file, "the last report\n").ok());
+    const QByteArray expected = output({"--prometheus"});
+    const ReportOutcome outcome = run({"--prometheus", "--output", file});
+    EXPECT_EQ(outcome.exitCode, kReportWritten);
+    EXPECT_EQ(outcome.output, "");
+    EXPECT_EQ(fileBytes(file), expected);
+    // Readable by others, as node_exporter's collector needs: 0666 less the
+    // umask. No temporary file is left beside it.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
+    EXPECT_EQ(QDir(folder).entryList({"flowtally.prom*"}), QStringList{"flowtally.prom"});
+
+    // Nothing to report: the line says so, in the file too.
+    QFile::remove(settingsPath());
+    EXPECT_EQ(run({"--oneline", "--output", file}).exitCode, kReportWritten);
+    EXPECT_EQ(fileBytes(file), "Flowtally: nothing counted yet\n");
+    // A file that cannot be written leaves what was there.
+    writeSettings(knownSettings());
+    const ReportOutcome failed = run({"--json", "--output", folder + "/missing/report.json"});
+    EXPECT_EQ(failed.exitCode, kCannotRead);
+    EXPECT_EQ(lines(failed.messages), ("cannot write the report to " + folder +
+                                       "/missing/report.json: cannot open the folder " + folder +
+                                       "/missing: No such file or directory")
+                                          .toStdString());
+    const ReportOutcome onAFolder = run({"--json", "--output", folder});
+    EXPECT_EQ(onAFolder.exitCode, kCannotRead);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST_F(ReportRunTest, NamesFromOutsideCannotReachTheTerminalOrTheSpreadsheet) {
@@ -209,7 +324,7 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
     const QString settings = settingsPath();
     const QString history = historyPath();
     const QString laterLayout = "the traffic history " + history +
-                                " comes from a newer Flowtally (layout 3; this one knows up to 2)";
+                                " comes from a newer Flowtally (layout 4; this one knows up to 3)";
     enum class Files { Known, NoSettings, NoRecords, SettingsFolder, NoHistory };
     const QByteArray knownHistory = fileBytes(history);
     // The file's header and layout whole, every page after them overwritten.
@@ -263,7 +378,7 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
          {"the traffic history " + history + " is damaged; the networks are shown by their identifiers"}},
         // Without tables the history gives only names.
         {"history of a newer layout, no table", {"--network", kOffice, "--oneline"}, Files::Known,
-         nullptr, nullptr, "PRAGMA user_version = 3", kReportWritten,
+         nullptr, nullptr, "PRAGMA user_version = 4", kReportWritten,
          {laterLayout + "; the networks are shown by their identifiers"}},
         {"history of garbage, a network by name", {"--network", "Home router"}, Files::Known, nullptr,
          &garbageHistory, nullptr, kNothingToReport,

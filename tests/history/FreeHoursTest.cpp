@@ -1,0 +1,216 @@
+// Free hours: windows of local wall-clock time across midnight and the
+// changes of Berlin's clocks; the history keeping the free part of every
+// row beside its bytes, brought in line with a record's free totals, and read
+// anew when the windows change, saying what it cannot read anew.
+#include "HistoryFixture.h"
+#include "HistoryWriter.h"
+
+namespace flowtally {
+
+namespace {
+
+constexpr FreeWindow k02to08{120, 480};
+constexpr FreeWindow k23to01{1380, 60};
+
+TEST(FreeHours, WindowsFollowTheWallClock) {
+    const QTimeZone berlin("Europe/Berlin");
+    const struct {
+        const char *what;
+        FreeWindows windows;
+        const char *at;
+        bool free;
+    } cases[] = {
+        {"the first minute", {k02to08}, "2024-05-02T00:00:00Z", true}, // 02:00 CEST
+        {"the last minute", {k02to08}, "2024-05-02T05:59:59Z", true},
+        {"the end", {k02to08}, "2024-05-02T06:00:00Z", false},
+        {"before", {k02to08}, "2024-05-01T23:59:59Z", false},
+        {"across midnight, before it", {k23to01}, "2024-05-01T21:00:00Z", true},
+        {"across midnight, after it", {k23to01}, "2024-05-01T22:59:00Z", true},
+        {"across midnight, at its end", {k23to01}, "2024-05-01T23:00:00Z", false},
+        {"in winter the same wall clock", {k02to08}, "2024-01-10T01:00:00Z", true},
+        {"in winter, 01:59", {k02to08}, "2024-01-10T00:59:00Z", false},
+        // 27 October: 02:00 to 03:00 comes twice, at 00:00 and 01:00 UTC.
+        {"the first 02:30", {{150, 180}}, "2024-10-27T00:30:00Z", true},
+        {"the second 02:30", {{150, 180}}, "2024-10-27T01:30:00Z", true},
+        // 31 March: 02:00 to 03:00 does not come; 01:59 is followed by 03:00.
+        {"01:59 on the day the clocks go forward", {{120, 180}}, "2024-03-31T00:59:00Z", false},
+        {"03:00 on it", {{120, 180}}, "2024-03-31T01:00:00Z", false},
+        {"a second window", {k02to08, {720, 780}}, "2024-05-02T10:30:00Z", true},
+        {"a window of nothing", {{600, 600}}, "2024-05-02T08:00:00Z", false},
+        {"none", {}, "2024-05-02T01:00:00Z", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(isFreeAt(c.windows, utc(c.at), berlin), c.free) << c.what;
+    EXPECT_EQ(freeWindowText(k23to01).toStdString(), "23:00 to 01:00");
+}
+
+TEST(FreeHours, HowMuchOfAStretchLiesInTheWindows) {
+    const QTimeZone berlin("Europe/Berlin");
+    const auto cover = [&](const FreeWindows &windows, const char *from, const char *to) {
+        return freeCover(windows, utc(from).toSecsSinceEpoch(), utc(to).toSecsSinceEpoch(), berlin);
+    };
+    // 02:00 to 03:00 CEST, 01:00 to 02:00 CEST, 02:00 to 02:30.
+    EXPECT_EQ(cover({k02to08}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z"), FreeCover::Whole);
+    EXPECT_EQ(cover({k02to08}, "2024-05-01T23:00:00Z", "2024-05-02T00:00:00Z"), FreeCover::None);
+    EXPECT_EQ(cover({{150, 480}}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z"), FreeCover::Part);
+    // The day, and the hour across midnight of a window across midnight.
+    EXPECT_EQ(cover({k02to08}, "2024-05-01T22:00:00Z", "2024-05-02T22:00:00Z"), FreeCover::Part);
+    EXPECT_EQ(cover({k23to01}, "2024-05-01T21:30:00Z", "2024-05-01T22:30:00Z"), FreeCover::Whole);
+    // When the clocks go back, the two hours from 02:00 lie in a window of
+    // 02:00 to 03:00 and the hour after them does not; when they go forward,
+    // 01:00 to 03:00 is one hour of UTC, half of it in 01:30 to 03:00.
+    EXPECT_EQ(cover({{120, 180}}, "2024-10-27T00:00:00Z", "2024-10-27T02:00:00Z"),
+              FreeCover::Whole);
+    EXPECT_EQ(cover({{120, 180}}, "2024-10-27T02:00:00Z", "2024-10-27T03:00:00Z"), FreeCover::None);
+    EXPECT_EQ(cover({{90, 180}}, "2024-03-31T00:00:00Z", "2024-03-31T00:30:00Z"), FreeCover::None);
+    EXPECT_EQ(cover({{90, 180}}, "2024-03-31T00:30:00Z", "2024-03-31T01:00:00Z"), FreeCover::Whole);
+    EXPECT_EQ(cover({}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z"), FreeCover::None);
+}
+
+class FreeHoursHistoryTest : public HistoryFixture {
+  protected:
+    const HistoryStore::Options options{.zone = berlin};
+    const QDateTime periodStart = utc("2024-05-01T22:00:00Z"); // 2 May, 00:00 in Berlin
+
+    // Bytes every 20 minutes for `days` days from the period start, free
+    // where the windows say; the entries' sums.
+    TrafficTotals addDays(HistoryStore &store, int days, const FreeWindows &windows,
+                          TrafficTotals *free) {
+        std::vector<HistoryEntry> entries;
+        TrafficTotals bytes;
+        for (QDateTime at = periodStart; at < periodStart.addDays(days); at = at.addSecs(1200)) {
+            const quint64 in = 1000 + quint64(at.toSecsSinceEpoch() % 7), out = 10;
+            const bool isFree = isFreeAt(windows, at, berlin);
+            entries.push_back({kHome, at, in, out, periodStart, isFree ? in : 0, isFree ? out : 0});
+            bytes = {bytes.in + in, bytes.out + out};
+            if (isFree)
+                *free = {free->in + in, free->out + out};
+        }
+        EXPECT_TRUE(store.add(entries).ok());
+        return bytes;
+    }
+
+    TrafficTotals freeSince(HistoryStore &store) {
+        TrafficTotals bytes, free;
+        EXPECT_TRUE(store.bytesSince(kHome, periodStart, &bytes, &free).ok());
+        return free;
+    }
+
+    // Each hour's free part, "HH:MM in out" in Berlin, of the first day.
+    std::vector<std::string> freeHoursOfTheFirstDay(HistoryStore &store) {
+        QList<HistoryBucket> hours;
+        EXPECT_TRUE(store.hours(kHome, periodStart, periodStart.addDays(1), &hours).ok());
+        std::vector<std::string> lines;
+        for (const HistoryBucket &hour : hours) {
+            if (hour.freeIn != 0 || hour.freeOut != 0)
+                lines.push_back(
+                    hour.start.toTimeZone(berlin).toString("HH:mm").toStdString() +
+                    (hour.freeIn == hour.in && hour.freeOut == hour.out ? " whole" : " part"));
+        }
+        return lines;
+    }
+};
+
+TEST_F(FreeHoursHistoryTest, RowsKeepTheirFreePartAndAreBroughtInLineWithTheRecord) {
+    auto store = open(options);
+    TrafficTotals free;
+    const TrafficTotals bytes = addDays(*store, 3, {k02to08}, &free);
+    EXPECT_EQ(since(*store, kHome, periodStart), bytes);
+    EXPECT_EQ(freeSince(*store), free);
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(freeHoursOfTheFirstDay(*store), (Lines{"02:00 whole", "03:00 whole", "04:00 whole",
+                                                     "05:00 whole", "06:00 whole", "07:00 whole"}));
+
+    // The record holds 5000 bytes more, 3000 of them free (Flowtally ended
+    // before the history was written): the missing bytes come at `at` and
+    // take the free part first; then a record with fewer free bytes makes
+    // the newest free bytes billed again.
+    const QDateTime at = periodStart.addDays(3);
+    ASSERT_TRUE(store
+                    ->reconcile(kHome, periodStart, bytes.in + 5000, bytes.out, at,
+                                TrafficTotals{free.in + 3000, free.out})
+                    .ok());
+    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{bytes.in + 5000, bytes.out}));
+    EXPECT_EQ(freeSince(*store), (TrafficTotals{free.in + 3000, free.out}));
+    QList<HistoryBucket> last;
+    ASSERT_TRUE(store->hours(kHome, at, at.addSecs(3600), &last).ok());
+    ASSERT_EQ(last.size(), 1);
+    EXPECT_EQ(last[0].freeIn, 3000u);
+    ASSERT_TRUE(store
+                    ->reconcile(kHome, periodStart, bytes.in + 5000, bytes.out, at,
+                                TrafficTotals{free.in - 500, 0})
+                    .ok());
+    EXPECT_EQ(freeSince(*store), (TrafficTotals{free.in - 500, 0}));
+    // Without free totals the free part stays as it is; taking bytes away
+    // takes billed ones first, never leaving a row more free than it holds.
+    ASSERT_TRUE(store->reconcile(kHome, periodStart, bytes.in, bytes.out, at).ok());
+    EXPECT_EQ(since(*store, kHome, periodStart), bytes);
+    EXPECT_EQ(freeSince(*store), (TrafficTotals{free.in - 500, 0}));
+}
+
+TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursTell) {
+    auto store = open(options);
+    TrafficTotals free;
+    const TrafficTotals bytes = addDays(*store, 3, {k02to08}, &free);
+
+    // 02:00 to 08:00 becomes 03:30 to 09:00: 02:00 and 03:00 cannot be told
+    // whole (03:00 is cut by the window's start), 08:00 becomes free.
+    FreeHoursChange change;
+    ASSERT_TRUE(store->reapplyFreeHours(kHome, periodStart, {{210, 540}}, &change).ok());
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(freeHoursOfTheFirstDay(*store), (Lines{"03:00 whole", "04:00 whole", "05:00 whole",
+                                                     "06:00 whole", "07:00 whole", "08:00 whole"}));
+    EXPECT_EQ(change.keptHours, 3);
+    EXPECT_EQ(change.keptDays, 0);
+    const TrafficTotals after = freeSince(*store);
+    EXPECT_EQ(since(*store, kHome, periodStart), bytes);
+    EXPECT_EQ(after.in, free.in + change.madeFree.in - change.madeBilled.in);
+    EXPECT_EQ(after.out, free.out + change.madeFree.out - change.madeBilled.out);
+    EXPECT_GT(change.madeFree.in, 0u);
+    EXPECT_GT(change.madeBilled.in, 0u);
+    // The days are the sums of their hours.
+    QList<HistoryBucket> days, hours;
+    ASSERT_TRUE(store->days(kHome, periodStart, periodStart.addDays(3), &days).ok());
+    ASSERT_TRUE(store->hours(kHome, periodStart, periodStart.addDays(3), &hours).ok());
+    quint64 hoursFree = 0, daysFree = 0;
+    for (const HistoryBucket &hour : hours)
+        hoursFree += hour.freeIn;
+    for (const HistoryBucket &day : days)
+        daysFree += day.freeIn;
+    EXPECT_EQ(hoursFree, daysFree);
+
+    // Days whose hours are gone (pruned 90 days on): without free hours
+    // every day is billed whole; with other windows a day cannot be told.
+    ASSERT_TRUE(store->prune(periodStart.addDays(100)).ok());
+    ASSERT_TRUE(store->reapplyFreeHours(kHome, periodStart, {k23to01}, &change).ok());
+    EXPECT_EQ(change, (FreeHoursChange{{}, {}, bytes, 0, 3}));
+    ASSERT_TRUE(store->reapplyFreeHours(kHome, periodStart, {}, &change).ok());
+    EXPECT_EQ(change.madeBilled, after);
+    EXPECT_EQ(change.keptDays, 0);
+    EXPECT_EQ(freeSince(*store), (TrafficTotals{}));
+}
+
+TEST_F(FreeHoursHistoryTest, TheWriterReadsAnewAfterTheBytesAddedBeforeIt) {
+    HistoryWriter writer(path(), options);
+    const QDateTime two = utc("2024-05-02T00:30:00Z"), nine = utc("2024-05-02T07:30:00Z");
+    // 02:30 counted free; then the windows become 08:00 to 10:00, and 09:30
+    // is counted free under them.
+    writer.add({kHome, two, 100, 10, periodStart, 100, 10});
+    std::optional<FreeHoursChange> told;
+    writer.reapplyFreeHours(kHome, periodStart, {{480, 600}},
+                            [&](const Status &status, const FreeHoursChange &change) {
+                                EXPECT_TRUE(status.ok()) << status.message().toStdString();
+                                told = change;
+                            });
+    writer.add({kHome, nine, 7, 1, periodStart, 7, 1});
+    writer.stage(1);
+    writer.settingsWritten(1);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(*told, (FreeHoursChange{{}, {100, 10}, {}, 0, 0}));
+    auto store = open(options);
+    EXPECT_EQ(freeSince(*store), (TrafficTotals{7, 1}));
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,150 @@
+// The projection that knows the week, on small histories: nothing told for a
+// history of less than a day, the week's pattern carried forward, hours not
+// seen yet taken from the same hour of other days, the changes of Berlin's
+// clocks, and the end it projects to.
+#include "WeeklyProjection.h"
+
+#include "StoredRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace flowtally {
+
+namespace {
+
+const QTimeZone kBerlin("Europe/Berlin");
+
+// A wall-clock time in Berlin.
+QDateTime berlin(const char *iso) {
+    QDateTime time = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
+    time.setTimeZone(kBerlin);
+    return time;
+}
+
+// Hourly buckets from `from` to `to`, as the history gives them: the billed
+// bytes of each local hour are `billed(local time)`, half of it in, half
+// out; hours without bytes have no bucket. Each bucket also holds free
+// bytes, which the profile leaves out.
+QList<HistoryBucket> hours(const QDateTime &from, const QDateTime &to,
+                           const std::function<quint64(const QDateTime &)> &billed) {
+    QList<HistoryBucket> buckets;
+    for (QDateTime at = from; at < to; at = at.addSecs(3600)) {
+        const quint64 bytes = billed(at.toTimeZone(kBerlin));
+        if (bytes != 0)
+            buckets.append({at.toTimeZone(kBerlin), bytes / 2 + 7, bytes - bytes / 2 + 3, 7, 3});
+    }
+    return buckets;
+}
+
+quint64 weekends(const QDateTime &local) {
+    return local.date().dayOfWeek() >= 6 ? 10000 : 1000;
+}
+
+TEST(WeekProfile, ALessThanADayOfHistoryTellsNothing) {
+    const QDateTime start = berlin("2024-05-06T09:00:00");
+    const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
+    const WeekProfile young =
+        WeekProfile::fromHours(hours(start, start.addSecs(23 * 3600), flat), start,
+                               start.addSecs(23 * 3600 + 1800), kBerlin);
+    EXPECT_FALSE(young.knowsEnough());
+    const WeekProfile day = WeekProfile::fromHours(hours(start, start.addDays(1), flat), start,
+                                                   start.addDays(1), kBerlin);
+    EXPECT_TRUE(day.knowsEnough());
+    EXPECT_DOUBLE_EQ(day.expectedBetween(start.addDays(1), start.addDays(2)), 24000);
+    EXPECT_DOUBLE_EQ(WeekProfile().expectedBetween(start, start.addDays(1)), 0);
+}
+
+TEST(WeekProfile, TheWeeksPatternIsCarriedForward) {
+    // Four weeks from Monday 6 May: weekends ten times as busy.
+    const QDateTime start = berlin("2024-05-06T00:00:00");
+    const QDateTime now = start.addDays(28).addSecs(12 * 3600); // Monday 3 June, 12:00
+    const WeekProfile profile =
+        WeekProfile::fromHours(hours(start, now, weekends), start, now, kBerlin);
+    ASSERT_TRUE(profile.knowsEnough());
+    // Saturday 8 June, and the rest of Monday: from 12:30 on, 11.5 hours.
+    EXPECT_DOUBLE_EQ(
+        profile.expectedBetween(berlin("2024-06-08T00:00:00"), berlin("2024-06-09T00:00:00")),
+        240000);
+    EXPECT_DOUBLE_EQ(profile.expectedBetween(now.addSecs(1800), berlin("2024-06-04T00:00:00")),
+                     11500);
+    // Of a longer history, only the last eight weeks are read.
+    const QDateTime longAgo = start.addDays(-70);
+    const QDateTime eightWeeksAgo = WeekProfile::readFrom(now);
+    EXPECT_EQ(eightWeeksAgo, now.addDays(-56));
+    const WeekProfile eightWeeks = WeekProfile::fromHours(
+        hours(longAgo, eightWeeksAgo, [](const QDateTime &) -> quint64 { return 99999; }) +
+            hours(eightWeeksAgo, now, weekends),
+        longAgo, now, kBerlin);
+    EXPECT_DOUBLE_EQ(
+        eightWeeks.expectedBetween(berlin("2024-06-08T00:00:00"), berlin("2024-06-09T00:00:00")),
+        240000);
+}
+
+TEST(WeekProfile, HoursNotSeenYetLeanOnTheSameHourOfOtherDays) {
+    // Monday to Wednesday: 2000 bytes at 20:00 only, 3000 on Tuesday.
+    // Thursday at 20:00 has not been seen: the mean of the days' 20:00 stands
+    // for it; Tuesday's 20:00 keeps its own.
+    const QDateTime start = berlin("2024-05-06T00:00:00");
+    const QDateTime now = berlin("2024-05-09T00:00:00");
+    const auto evenings = [](const QDateTime &local) -> quint64 {
+        return local.time().hour() != 20 ? 0 : local.date().dayOfWeek() == 2 ? 3000 : 2000;
+    };
+    const WeekProfile profile =
+        WeekProfile::fromHours(hours(start, now, evenings), start, now, kBerlin);
+    EXPECT_DOUBLE_EQ(profile.expectedBetween(now, now.addDays(1)), 7000.0 / 3);
+    EXPECT_DOUBLE_EQ(
+        profile.expectedBetween(berlin("2024-05-14T20:00:00"), berlin("2024-05-14T21:00:00")),
+        3000);
+    EXPECT_DOUBLE_EQ(
+        profile.expectedBetween(berlin("2024-05-14T19:00:00"), berlin("2024-05-14T20:00:00")), 0);
+}
+
+TEST(WeekProfile, TheClocksChange) {
+    // Two weeks of 1000 bytes a wall-clock hour; the day the clocks go
+    // forward has 23 hours, the one they go back 25.
+    const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
+    QDateTime start = berlin("2024-03-16T00:00:00");
+    QDateTime now = berlin("2024-03-30T00:00:00");
+    WeekProfile profile = WeekProfile::fromHours(hours(start, now, flat), start, now, kBerlin);
+    EXPECT_DOUBLE_EQ(
+        profile.expectedBetween(berlin("2024-03-31T00:00:00"), berlin("2024-04-01T00:00:00")),
+        23000);
+    start = berlin("2024-10-12T00:00:00");
+    now = berlin("2024-10-26T00:00:00");
+    profile = WeekProfile::fromHours(hours(start, now, flat), start, now, kBerlin);
+    EXPECT_DOUBLE_EQ(
+        profile.expectedBetween(berlin("2024-10-27T00:00:00"), berlin("2024-10-28T00:00:00")),
+        25000);
+}
+
+TEST(ExpectedTotal, TheEndItProjectsTo) {
+    const QDateTime start = berlin("2024-05-06T00:00:00");
+    const QDateTime now = start.addDays(14);
+    const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
+    const WeekProfile profile =
+        WeekProfile::fromHours(hours(start, now, flat), start, now, kBerlin);
+    // A cycle from the 15th: the billed bytes so far, and 1000 an hour to
+    // the 15th of June.
+    NetworkRecord record = storedRecord("n", berlin("2024-05-15T00:00:00"), 5000, 1000, 0, 15);
+    record.freeIn = 2000;
+    const NetworkFigures cycle = figuresOf(record, now, kBerlin);
+    EXPECT_EQ(expectedTotal(cycle, profile, now),
+              (ExpectedTotal{berlin("2024-06-15T00:00:00"), 4000.0 + 26 * 24 * 1000}));
+    // Without a cycle, thirty days after the reset date; none once they are over.
+    const NetworkFigures noCycle = figuresOf(storedRecord("n", start, 5000, 1000), now, kBerlin);
+    EXPECT_EQ(expectedTotal(noCycle, profile, now),
+              (ExpectedTotal{start.addDays(30), 6000.0 + 16 * 24 * 1000}));
+    EXPECT_FALSE(expectedTotal(
+        figuresOf(storedRecord("n", start.addDays(-20), 5000, 1000), now, kBerlin), profile, now));
+    EXPECT_FALSE(
+        expectedTotal(figuresOf(storedRecord("n", QDateTime(), 0, 0), now, kBerlin), profile, now));
+    // Not enough data yet: the end, and no bytes.
+    EXPECT_EQ(expectedTotal(cycle, WeekProfile(), now),
+              (ExpectedTotal{berlin("2024-06-15T00:00:00"), std::nullopt}));
+}
+
+} // namespace
+
+} // namespace flowtally
