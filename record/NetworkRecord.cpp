@@ -30,14 +30,14 @@ int startDayOf(const QVariant &value) {
     return day <= kLastStartDay ? static_cast<int>(day) : 0;
 }
 
-<<<<<<< HEAD
 const QString kInternetTraffic = QStringLiteral("internet");
 
 CountedTraffic countedTrafficOf(const QVariant &value) {
     return value.typeId() == QMetaType::QString && value.toString() == kInternetTraffic
                ? CountedTraffic::Internet
                : CountedTraffic::All;
-=======
+}
+
 // The free hours as stored; see take() for what is left out.
 FreeWindows freeWindowsOf(const QVariant &value) {
     FreeWindows windows;
@@ -69,7 +69,6 @@ QVariantList storedFreeWindows(const FreeWindows &windows) {
 quint64 changed(quint64 value, quint64 gained, quint64 lost, quint64 most) {
     const quint64 raised = value > most - std::min(gained, most) ? most : value + gained;
     return std::min(raised > lost ? raised - lost : 0, most);
->>>>>>> plans
 }
 
 } // namespace
@@ -112,16 +111,13 @@ QStringList NetworkRecord::take(const QVariantMap &entries) {
         {RecordKey::cycleResetFor, [this](const QVariant &v) { cycleResetFor = dateOf(v); }},
         {RecordKey::cycleResetBefore, [this](const QVariant &v) { cycleResetBefore = mapOf(v); }},
         {RecordKey::limitAlerts, [this](const QVariant &v) { limitAlerts = mapOf(v); }},
-<<<<<<< HEAD
         {RecordKey::countedTraffic,
          [this](const QVariant &v) { countedTraffic = countedTrafficOf(v); }},
-=======
         {RecordKey::freeInBytes,
          [this](const QVariant &v) { freeIn = unsignedLongLongValueOf(v); }},
         {RecordKey::freeOutBytes,
          [this](const QVariant &v) { freeOut = unsignedLongLongValueOf(v); }},
         {RecordKey::freeHours, [this](const QVariant &v) { freeWindows = freeWindowsOf(v); }},
->>>>>>> plans
     };
     // A record of an older version names only the source of its counters.
     if (entries.contains(RecordKey::prevValSource) && !entries.contains(RecordKey::prevValOrigin))
@@ -176,17 +172,14 @@ QVariantMap NetworkRecord::toMap() const {
         entries.insert(RecordKey::limitAlerts, limitAlerts);
     if (!cycleResetBefore.isEmpty())
         entries.insert(RecordKey::cycleResetBefore, cycleResetBefore);
-<<<<<<< HEAD
     if (countedTraffic == CountedTraffic::Internet)
         entries.insert(RecordKey::countedTraffic, kInternetTraffic);
-=======
     if (freeIn != 0)
         entries.insert(RecordKey::freeInBytes, freeIn);
     if (freeOut != 0)
         entries.insert(RecordKey::freeOutBytes, freeOut);
     if (!freeWindows.isEmpty())
         entries.insert(RecordKey::freeHours, storedFreeWindows(freeWindows));
->>>>>>> plans
     return entries;
 }
 

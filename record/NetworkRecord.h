@@ -79,21 +79,14 @@ struct NetworkRecord {
     // Takes each entry of a stored record into the field it names (what
     // fields without an entry hold stays). Values of the wrong type or out
     // of range read as the field's default: a reset date that is not a date
-<<<<<<< HEAD
     // as not set, a start day outside 1 to 31 as no cycle, counted traffic
-    // other than "internet" as all, numbers the way
-    // Numbers.h reads values. Gives the keys of the entries that name no
-    // field, in their order.
-=======
-    // as not set, a start day outside 1 to 31 as no cycle, numbers the way
-    // Numbers.h reads values; free hours that are not an array as none, of
-    // which windows that are not dictionaries, hold a minute outside 0 to
-    // 1439 or hold nothing are left out, and so is any beyond the eighth.
-    // An entry of a total without its free part (a record of an older
-    // version, the defaults a reset loads) has none of it free, and free
-    // bytes are held to the totals. Gives the keys of the entries that name
-    // no field, in their order.
->>>>>>> plans
+    // other than "internet" as all, numbers the way Numbers.h reads values;
+    // free hours that are not an array as none, of which windows that are
+    // not dictionaries, hold a minute outside 0 to 1439 or hold nothing are
+    // left out, and so is any beyond the eighth. An entry of a total without
+    // its free part (a record of an older version, the defaults a reset
+    // loads) has none of it free, and free bytes are held to the totals.
+    // Gives the keys of the entries that name no field, in their order.
     QStringList take(const QVariantMap &entries);
     // The record read from its stored entries alone.
     static NetworkRecord fromMap(const QVariantMap &entries);

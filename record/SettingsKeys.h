@@ -65,12 +65,10 @@ inline const QString cycleResetFor = QStringLiteral("cycleResetFor");
 inline const QString cycleResetBefore = QStringLiteral("cycleResetBefore");
 // Which alerts of the period were sent (see AlertState.h).
 inline const QString limitAlerts = QStringLiteral("limitAlerts");
-<<<<<<< HEAD
 // What the local source counts on the network: "all" traffic on the
 // interface (also when absent), or only the "internet" traffic, as
 // flowtally-accountd tells it apart from the local network's.
 inline const QString countedTraffic = QStringLiteral("countedTraffic");
-=======
 // The network's daily free hours (FreeHours.h): an array of dictionaries,
 // each with the window's "start" and "end" in minutes after local midnight;
 // absent: none.
@@ -79,7 +77,6 @@ inline const QString freeHours = QStringLiteral("freeHours");
 // none.
 inline const QString freeInBytes = QStringLiteral("freeInBytes");
 inline const QString freeOutBytes = QStringLiteral("freeOutBytes");
->>>>>>> plans
 } // namespace RecordKey
 
 // The entries of a free-hours window in a record's freeHours.

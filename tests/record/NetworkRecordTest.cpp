@@ -75,7 +75,6 @@ TEST(NetworkRecord, TakesItsEntriesAndGivesThemBack) {
     EXPECT_FALSE(record.toMap().contains(RecordKey::prevValOrigin));
 }
 
-<<<<<<< HEAD
 // Only "internet" counts only the Internet's traffic: anything else, or
 // nothing, is all traffic, which is stored as no entry at all.
 TEST(NetworkRecord, CountsAllTrafficUnlessOnlyTheInternetsIsAsked) {
@@ -100,7 +99,8 @@ TEST(NetworkRecord, CountsAllTrafficUnlessOnlyTheInternetsIsAsked) {
         EXPECT_EQ(record.toMap().value(RecordKey::countedTraffic).toString(),
                   c.counted == CountedTraffic::Internet ? "internet" : "");
     }
-=======
+}
+
 // Free hours as a record keeps them: windows read with the same care as
 // every other value, free totals that never exceed the totals, and totals
 // that come without a free part (an older record, the defaults a reset
@@ -154,7 +154,6 @@ TEST(NetworkRecord, FreeHoursAndTheirTotals) {
     EXPECT_EQ(record.freeIn, 1000u);
     record.takeFreeHoursChange({{}, {5000, 0}, {}, 0, 0});
     EXPECT_EQ(record.freeIn, 0u);
->>>>>>> plans
 }
 
 } // namespace
