@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!settings)
         return 0;
     for (const NetworkRecord &record : settings->records) {
-        fuzzCheck(dictionary.contains(record.service), "a record is one of the file's");
+        fuzzCheck(record.service && dictionary.contains(*record.service),
+                  "a record is one of the file's");
         fuzzCheck(record.cycleStartDay >= 0 && record.cycleStartDay <= 31,
                   "a cycle starts on a day of the month, or there is none");
         fuzzCheck(std::isfinite(record.limit) && record.limit >= 0,
