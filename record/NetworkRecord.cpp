@@ -103,7 +103,11 @@ QStringList NetworkRecord::take(const QVariantMap &entries) {
         {RecordKey::PrimaryService, [this](const QVariant &v) { service = v.toString(); }},
         {RecordKey::limitUnitsScale,
          [this](const QVariant &v) { limitUnitsScale = unsignedLongLongValueOf(v); }},
-        {RecordKey::gbpmLimit, [this](const QVariant &v) { limit = doubleValueOf(v); }},
+        {RecordKey::gbpmLimit,
+         [this](const QVariant &v) {
+             const double value = doubleValueOf(v);
+             limit = std::isfinite(value) && value >= 0 ? value : 0;
+         }},
         {RecordKey::prevValSource, [this](const QVariant &v) { prevSource = v.toString(); }},
         {RecordKey::prevValOrigin, [this](const QVariant &v) { prevOrigin = mapOf(v); }},
         {RecordKey::prevUptime, [this](const QVariant &v) { prevUptime = doubleValueOf(v); }},
