@@ -27,8 +27,17 @@ namespace {
 // Big enough to empty a full pipe in one read.
 constexpr size_t kChunkSize = 65536;
 
-std::mutex costsMutex;
-QHash<QString, ProgramRun::ProgramCost> costs;
+// What each program cost so far. A detached program's reaper thread may
+// count it while the process ends, so this is never destroyed.
+struct Costs {
+    std::mutex mutex;
+    QHash<QString, ProgramRun::ProgramCost> byPath;
+};
+
+Costs &costs() {
+    static Costs *const all = new Costs;
+    return *all;
+}
 
 std::chrono::microseconds durationOf(const timeval &time) {
     return std::chrono::seconds(time.tv_sec) + std::chrono::microseconds(time.tv_usec);
@@ -166,8 +175,8 @@ pid_t reapProgram(pid_t pid, int options, const QString &path, int *status) {
         result = ::wait4(pid, status, options, &usage);
     } while (result < 0 && errno == EINTR);
     if (result > 0) {
-        std::lock_guard lock(costsMutex);
-        ProgramRun::ProgramCost &cost = costs[path];
+        std::lock_guard lock(costs().mutex);
+        ProgramRun::ProgramCost &cost = costs().byPath[path];
         ++cost.runs;
         cost.cpu += durationOf(usage.ru_utime) + durationOf(usage.ru_stime);
     }
@@ -278,8 +287,8 @@ QByteArray ProgramRun::readAvailable(Stream stream) {
 }
 
 QHash<QString, ProgramRun::ProgramCost> ProgramRun::programCosts() {
-    std::lock_guard lock(costsMutex);
-    return costs;
+    std::lock_guard lock(costs().mutex);
+    return costs().byPath;
 }
 
 void ProgramRun::reap(int options) {
