@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 
 #include "DesktopNotifier.h"
+#include "MeteredConnection.h"
 #include "NetworkManagerWatch.h"
 #include "SleepMonitor.h"
 #include "Timer.h"
@@ -14,6 +15,7 @@ namespace flowtally {
 
 AppDelegate::AppDelegate()
     : networkManager(std::make_unique<NetworkManagerWatch>()),
+      meteredConnection(std::make_unique<MeteredConnection>()),
       notifier(std::make_unique<DesktopNotifier>()) {
     // An alert no desktop shows goes to the status line.
     connect(notifier.get(), &DesktopNotifier::notShown, this, &AppDelegate::doSetInfoText);

@@ -18,6 +18,7 @@ namespace flowtally {
 
 class DesktopNotifier;
 class HistoryWriter;
+class MeteredConnection;
 class NetworkManagerWatch;
 class SleepMonitor;
 class Timer;
@@ -156,6 +157,7 @@ class AppDelegate : public QObject {
     std::unique_ptr<WindowController> windows; // reads the meter: goes first
     std::unique_ptr<SleepMonitor> sleepMonitor;
     std::unique_ptr<NetworkManagerWatch> networkManager;
+    std::unique_ptr<MeteredConnection> meteredConnection; // NetworkManager's Metered
     MainThreadQueue mainThread; // the worker's hand-overs, dropped with the controller
     std::shared_ptr<Timer> timer;
     std::shared_ptr<Timer> timerWriteToDisk;
