@@ -29,6 +29,8 @@ struct AlertFigures {
     // The billing cycle that contains `now`; none when the network has none.
     std::optional<BillingCycle> cycle;
     QDateTime now;
+    // Whether the connection is metered; none while nobody can tell.
+    std::optional<bool> metered;
     // The zone the texts give dates in when there is no cycle (a cycle
     // brings its own).
     QTimeZone zone = QTimeZone::systemTimeZone();

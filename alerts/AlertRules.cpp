@@ -39,8 +39,9 @@ AlertDecision decideAlerts(const AlertFigures &figures, const AlertLevels &level
                            const AlertState &previous) {
     AlertDecision decision{{}, previous};
     const bool staleTotals = figures.cycle && figures.periodStart < figures.cycle->start;
+    const bool notMetered = levels.onlyOnMetered && figures.metered == false;
     if (!std::isfinite(figures.limit) || !(figures.limit > 0) || !figures.periodStart.isValid() ||
-        staleTotals)
+        staleTotals || notMetered)
         return decision;
 
     AlertState &state = decision.state;

@@ -14,6 +14,8 @@ namespace flowtally {
 // (both excluded) gives no warning: at 100 the limit alert speaks.
 struct AlertLevels {
     std::optional<double> warnAtPercent = 80.0;
+    // The network's "Alert me only on metered connections".
+    bool onlyOnMetered = false;
 };
 
 // The alerts due for a network, in the order to send them, and the state to
@@ -29,6 +31,9 @@ struct AlertDecision {
 // - None at all, and the state as it was, without a limit (0), without a
 //   valid period start, or when a cycle began after the period start (the
 //   totals are an older cycle's, and the controller is about to reset them).
+//   None either, and the state as it was, when alerts are only for metered
+//   connections and this one is not metered: what falls due meanwhile comes
+//   once it is. While nobody can tell, the alerts come as usual.
 // - The state of another period start counts as empty: a reset re-arms.
 // - LimitReached once the used bytes reach the limit (exactly the limit
 //   counts).

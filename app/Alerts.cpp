@@ -7,6 +7,7 @@
 #include "AlertText.h"
 #include "DesktopNotifier.h"
 #include "Environment.h"
+#include "MeteredConnection.h"
 #include "SettingsKeys.h"
 #include "UserDefaults.h"
 
@@ -42,8 +43,11 @@ void AppDelegate::checkAlerts() {
     figures.cycle = billingCycleAt(figures.now, meter.record().cycleStartDay, figures.zone);
     figures.projection = figures.cycle ? projectedTotal(figures.used, *figures.cycle, figures.now)
                                        : meter.projection();
+    figures.metered = meteredConnection->isMetered();
+    AlertLevels levels = alertLevels();
+    levels.onlyOnMetered = meter.record().alertOnlyOnMetered;
     const AlertDecision decision =
-        decideAlerts(figures, alertLevels(), AlertState::fromMap(meter.record().limitAlerts));
+        decideAlerts(figures, levels, AlertState::fromMap(meter.record().limitAlerts));
     meter.record().limitAlerts = decision.state.toMap();
     for (const AlertKind kind : decision.alerts)
         notifier->send(alertText(kind, figures));

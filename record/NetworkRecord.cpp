@@ -122,6 +122,10 @@ QStringList NetworkRecord::take(const QVariantMap &entries) {
         {RecordKey::freeOutBytes,
          [this](const QVariant &v) { freeOut = unsignedLongLongValueOf(v); }},
         {RecordKey::freeHours, [this](const QVariant &v) { freeWindows = freeWindowsOf(v); }},
+        {RecordKey::alertOnlyOnMetered,
+         [this](const QVariant &v) {
+             alertOnlyOnMetered = v.typeId() == QMetaType::Bool && v.toBool();
+         }},
     };
     // A record of an older version names only the source of its counters.
     if (entries.contains(RecordKey::prevValSource) && !entries.contains(RecordKey::prevValOrigin))
@@ -184,6 +188,8 @@ QVariantMap NetworkRecord::toMap() const {
         entries.insert(RecordKey::freeOutBytes, freeOut);
     if (!freeWindows.isEmpty())
         entries.insert(RecordKey::freeHours, storedFreeWindows(freeWindows));
+    if (alertOnlyOnMetered)
+        entries.insert(RecordKey::alertOnlyOnMetered, true);
     return entries;
 }
 

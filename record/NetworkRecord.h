@@ -57,6 +57,8 @@ struct NetworkRecord {
     QVariantMap limitAlerts;
     // What this computer's samples count on this network.
     CountedTraffic countedTraffic = CountedTraffic::All;
+    // "Alert me only on metered connections".
+    bool alertOnlyOnMetered = false;
 
     bool operator==(const NetworkRecord &) const = default;
 
@@ -80,7 +82,8 @@ struct NetworkRecord {
     // fields without an entry hold stays). Values of the wrong type or out
     // of range read as the field's default: a reset date that is not a date
     // as not set, a start day outside 1 to 31 as no cycle, counted traffic
-    // other than "internet" as all, numbers the way Numbers.h reads values;
+    // other than "internet" as all, anything but a boolean true as alerts
+    // on any connection, numbers the way Numbers.h reads values;
     // free hours that are not an array as none, of which windows that are
     // not dictionaries, hold a minute outside 0 to 1439 or hold nothing are
     // left out, and so is any beyond the eighth. An entry of a total without

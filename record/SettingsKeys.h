@@ -77,6 +77,9 @@ inline const QString freeHours = QStringLiteral("freeHours");
 // none.
 inline const QString freeInBytes = QStringLiteral("freeInBytes");
 inline const QString freeOutBytes = QStringLiteral("freeOutBytes");
+// Whether the network's alerts come only while NetworkManager counts the
+// connection as metered (a boolean; absent: alerts on any connection).
+inline const QString alertOnlyOnMetered = QStringLiteral("alertOnlyOnMetered");
 } // namespace RecordKey
 
 // The entries of a free-hours window in a record's freeHours.

@@ -45,12 +45,14 @@ struct Sample {
     int period = 0;       // how many resets (or cycles) after the first period
     double days = 10;     // since the period start
     bool restart = false; // the state went through the settings file first
+    std::optional<bool> metered = std::nullopt;
 };
 
 struct Scenario {
     const char *name;
     bool cycle; // the network's cycle starts on the 1st; the period starts with it
     std::vector<Sample> samples;
+    bool onlyOnMetered = false;
 };
 
 // The first period starts at a moment with a fraction of a second, as a reset
@@ -86,7 +88,9 @@ void run(const Scenario &scenario) {
         if (scenario.cycle)
             figures.cycle = billingCycleAt(figures.now, kCycleStartDay, kZone);
         figures.zone = kZone;
-        const AlertDecision decision = decideAlerts(figures, {sample.warnAt}, state);
+        figures.metered = sample.metered;
+        const AlertDecision decision =
+            decideAlerts(figures, {sample.warnAt, scenario.onlyOnMetered}, state);
         EXPECT_EQ(decision.alerts, sample.alerts) << scenario.name << ", sample " << i + 1;
         state = decision.state;
     }
@@ -178,6 +182,23 @@ TEST(AlertRules, TheProjection) {
         {"totals from before the cycle began bring nothing",
          true,
          {{300 * kG, {}, 400 * kG, 80, kLimit, 0, 35}}},
+    };
+    for (const Scenario &scenario : scenarios)
+        run(scenario);
+}
+
+TEST(AlertRules, OnlyOnMeteredConnections) {
+    const Scenario scenarios[] = {
+        {"nothing while not metered, what fell due once it is, as usual while nobody can tell",
+         true,
+         {{200 * kG, {}, 300 * kG, 80, kLimit, 0, 10, false, false},
+          {kLimit, {}, 300 * kG, 80, kLimit, 0, 10, false, false},
+          {kLimit, {L}, 300 * kG, 80, kLimit, 0, 10, false, true},
+          {200 * kG, {W, P}, 300 * kG, 80, kLimit, 1, 10, false, std::nullopt}},
+         true},
+        {"an unmetered connection alerts when not asked otherwise",
+         true,
+         {{200 * kG, {W}, 0, 80, kLimit, 0, 10, false, false}}},
     };
     for (const Scenario &scenario : scenarios)
         run(scenario);

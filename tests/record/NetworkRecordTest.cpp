@@ -101,6 +101,24 @@ TEST(NetworkRecord, CountsAllTrafficUnlessOnlyTheInternetsIsAsked) {
     }
 }
 
+// "Alert me only on metered connections" is on for a boolean true alone
+// (the text "NO" is no yes), and comes back as it was stored.
+TEST(NetworkRecord, AlertsOnlyOnMeteredConnectionsWhenAskedSo) {
+    // clang-format off
+    const struct { QVariant value; bool only; } cases[] = {
+        {{}, false}, {true, true}, {false, false}, {QStringLiteral("NO"), false}, {quint64(2), false}};
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value.toString().toStdString());
+        QVariantMap entries{{RecordKey::PrimaryService, QStringLiteral("n")}};
+        if (c.value.isValid())
+            entries.insert(RecordKey::alertOnlyOnMetered, c.value);
+        const NetworkRecord record = NetworkRecord::fromMap(entries);
+        EXPECT_EQ(record.alertOnlyOnMetered, c.only);
+        EXPECT_EQ(NetworkRecord::fromMap(record.toMap()), record);
+    }
+}
+
 // Free hours as a record keeps them: windows read with the same care as
 // every other value, free totals that never exceed the totals, and totals
 // that come without a free part (an older record, the defaults a reset
