@@ -1,0 +1,86 @@
+// Free hours against the kernel's counters of eth0: what moves before a
+// free window is billed, what moves in it is free, and the two add up to the
+// metered total to the byte, in the record and in the history alike.
+#include "HistoryStore.h"
+#include "SystemTest.h"
+
+#include <QDateTime>
+
+#include <chrono>
+
+namespace flowtally {
+
+namespace {
+
+// A window can only start on a local minute; a minute ahead of the clock
+// would make the test wait up to a minute. Flowtally's second run gets a
+// zone of its own instead, ahead of UTC by the seconds that put a local
+// minute a few seconds after its start, and a window of five minutes opens
+// then.
+TEST_F(SystemTest, FreeHoursHoldWhatMovedInTheirWindowAndTheRestIsBilled) {
+    ASSERT_NO_FATAL_FAILURE(launch());
+    const auto first = waitForSample();
+    ASSERT_TRUE(first) << "the network was never metered";
+    const QString service = first->key;
+    const InterfaceCounters base = first->base();
+    ASSERT_NO_FATAL_FAILURE(push(3 * kMiB, 2 * kMiB));
+    const auto billed = waitForSample(counters());
+    ASSERT_TRUE(billed) << "the traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(quit());
+
+    constexpr qint64 kLead = 4; // seconds from the start to the window
+    const qint64 opens = QDateTime::currentSecsSinceEpoch() + kLead;
+    const int ahead = int((60 - opens % 60) % 60);
+    const int minute = int((opens + ahead) / 60 % 1440);
+    QVariantMap settings = storedSettings();
+    QVariantMap record = settings.value(service).toMap();
+    record.insert("freeHours", QVariantList{QVariantMap{{"start", quint64(minute)},
+                                                        {"end", quint64((minute + 5) % 1440)}}});
+    settings.insert(service, record);
+    ASSERT_NO_FATAL_FAILURE(writeSettings(settings));
+    flowtally =
+        start(lan->lan, QStringList{"env"} + programEnvironment() +
+                            QStringList{QString("TZ=FTT-0:00:%1").arg(ahead, 2, 10, QChar('0')),
+                                        programPath()});
+    ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+
+    // Half a second into the window: every sample from here on is free.
+    const auto windowIn = std::chrono::system_clock::time_point(std::chrono::seconds(opens)) +
+                          std::chrono::milliseconds(500);
+    std::this_thread::sleep_until(
+        std::min(windowIn, std::chrono::system_clock::now() + std::chrono::seconds(kLead + 1)));
+    const InterfaceCounters opened = counters();
+    ASSERT_NO_FATAL_FAILURE(push(4 * kMiB, kMiB));
+    ASSERT_TRUE(waitForSample(counters(), service)) << "the free traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(quit());
+
+    const Record last = records().at(service);
+    for (const Record &state : seen[service])
+        expectConsistent(state, base);
+    expectSoonAfter(last.prev(), counters());
+    const InterfaceCounters free{last.number("freeInBytes"), last.number("freeOutBytes")};
+    const InterfaceCounters total = last.total(), billedPart = total - free;
+    // Billed: all that was sampled before the window, nothing after it opened.
+    expectAtLeast(billedPart, billed->total());
+    expectAtLeast(opened - base, billedPart);
+    // Free: all that moved from its opening to the last sample.
+    expectAtLeast(free, last.prev() - opened);
+    expectAtLeast(free, {kMiB, 4 * kMiB});
+
+    std::unique_ptr<HistoryStore> history;
+    ASSERT_TRUE(HistoryStore::open(folder.filePath("data/flowtally/history.sqlite3"),
+                                   {.readOnly = true}, &history)
+                    .ok());
+    TrafficTotals since, sinceFree;
+    ASSERT_TRUE(
+        history
+            ->bytesSince(service, last.values.value("resetDate").toDateTime(), &since, &sinceFree)
+            .ok());
+    EXPECT_EQ(since, (TrafficTotals{total.received, total.sent})) << "history and totals differ";
+    EXPECT_EQ(sinceFree, (TrafficTotals{free.received, free.sent}))
+        << "history and free totals differ";
+}
+
+} // namespace
+
+} // namespace flowtally
