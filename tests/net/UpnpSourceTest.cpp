@@ -289,40 +289,6 @@ TEST_F(UpnpSource, ThePersonsChoiceSendsTheTick) {
     }
 }
 
-// What the samples of a Fritz!Box give the meter: its 32-bit fields that
-// wrap count the wrap, a reconnect (its connection's up-time fell) counts
-// its counters anew, and its 64-bit fields count on past 2^32.
-TEST_F(UpnpSource, SamplesCountExactlyAcrossAWrapAndAReconnect) {
-    choose("upnp");
-    struct Step {
-        quint64 sent, received, uptime, countedIn, countedOut;
-    };
-    const auto run = [&](bool wide, const std::vector<Step> &steps) {
-        SCOPED_TRACE(wide ? "64-bit fields" : "32-bit fields");
-        router.change([&](auto &state) { state.wide = wide; });
-        sources.reset();
-        LastReading last;
-        for (const Step &step : steps) {
-            SCOPED_TRACE(step.uptime);
-            count(step.sent, step.received, step.uptime);
-            const std::optional<TrafficSample> sample = tick();
-            ASSERT_TRUE(sample && sourceOfSample(*sample) == CounterSource::Upnp);
-            const CounterGrowth growth =
-                last.count(QStringLiteral("home"), readingOfSample(*sample).value(), {}, now);
-            EXPECT_EQ(growth.in, step.countedIn);
-            EXPECT_EQ(growth.out, step.countedOut);
-        }
-    };
-    // clang-format off
-    run(false, {{4294967000u, 4294960000u, 100, 0, 0},
-                {704, 3000, 102, 10296, 1000},  // both wrapped once
-                {1704, 4000, 104, 1000, 1000},
-                {300, 500, 3, 500, 300}});      // reconnected: counted anew
-    run(true, {{k2to32 - 100, k2to32 - 200, 100, 0, 0},
-               {k2to32 + 100, k2to32 + 300, 102, 500, 200}});
-    // clang-format on
-}
-
 } // namespace
 
 } // namespace flowtally
