@@ -3,6 +3,7 @@
 // closing the main window, the figures and the places of the windows.
 #include "ControllerFixture.h"
 
+#include "CycleChart.h"
 #include "HistoryWindow.h"
 #include "LevelIndicator.h"
 #include "LoopWaits.h"
@@ -339,6 +340,25 @@ TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnew) {
     runMainLoopFor(0.1);
     EXPECT_GT(line->width(), width) << "the line follows the window's width";
     EXPECT_EQ(line->size(), line->parentWidget()->size());
+}
+
+// A window grown large keeps its rows together; the room goes to the charts.
+TEST_F(Windows, RowsStayTogetherWhenTheWindowGrows) {
+    QWidget *main = windows().mainWindowWidget();
+    main->show();
+    runMainLoopFor(0.05);
+    const auto rows = [&] {
+        QList<int> tops;
+        for (const char *name : {"inRate", "outRate", "totalGigs", "gbpmText", "displayLimitGB",
+                                 "airportName", "airportIP"})
+            tops.append(outlet<QWidget>(name)->mapTo(main, QPoint()).y());
+        return tops;
+    };
+    const QList<int> before = rows();
+    main->resize(1590, 940);
+    runMainLoopFor(0.1);
+    EXPECT_EQ(rows(), before);
+    EXPECT_GT(main->findChild<CycleChart *>()->height(), 400);
 }
 
 TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
