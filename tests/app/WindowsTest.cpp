@@ -317,6 +317,20 @@ TEST_F(Windows, ALimitOfZeroReadsNoLimitWithEmptyBars) {
     }
 }
 
+// The bars hold what the plan counts: the total without its free hours'
+// bytes (3 of 4K free against a limit of 2K: half the limit used).
+TEST_F(Windows, TheBarsHoldTheBilledTotal) {
+    setLimit(2, 1024);
+    controller->loadPersistentValuesFromDict({{"totalInBytes", quint64(4096)},
+                                              {"freeInBytes", quint64(3072)},
+                                              {"prevInVal", quint64(1000)},
+                                              {"prevOutVal", quint64(1000)}});
+    controller->processStatsDict(sample('L', 1000, 1000, 0));
+    controller->processStatsDict(sample('L', 1000, 1000, 2));
+    EXPECT_NEAR(outlet<LevelIndicator>("levelIndicator")->doubleValue(), 50.0, 1e-6);
+    EXPECT_EQ(outlet("totalGigs")->text(), "4.00K") << "the total stays the total";
+}
+
 // The status line changes at every tick; its texts, long or short, never
 // lay the main window out anew, and the line keeps the width of its place.
 TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnew) {
