@@ -9,6 +9,7 @@
 #include "Environment.h"
 #include "HistoryStore.h"
 #include "HistoryWindow.h"
+#include "SettingsKeys.h"
 
 namespace flowtally {
 
@@ -46,6 +47,7 @@ void WindowController::showHistoryWindow() {
     if (!historyWindow) {
         historyWindow = new HistoryWindow;
         historyWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+        track(historyWindow, SettingsKey::HistoryWindowGeometry);
         connect(historyWindow, &HistoryWindow::networkChosen, this, [this](const QString &network) {
             QList<HistoryBucket> days, months;
             const QDateTime from = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);

@@ -1,5 +1,5 @@
-// The menu bar of the main window: Flowtally (Preferences…, History…, Help,
-// Quit) and Edit (Undo of a totals reset); and the tray icon's menu (Show
+// The menu bar of the main window: Flowtally (Preferences…, History…, Quit),
+// Edit (Undo of a totals reset) and Help (Flowtally Help); and the tray icon's menu (Show
 // Flowtally, Preferences…, History…, Quit).
 #include "WindowController.h"
 
@@ -24,9 +24,6 @@ void WindowController::buildMenus(QMainWindow *main) {
     QAction *history = appMenu->addAction(tr("&History…"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, &WindowController::showHistoryWindow);
-    QAction *help = appMenu->addAction(tr("&Help"));
-    help->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(help, &QAction::triggered, this, [this] { bringToFront(helpWindow); });
     appMenu->addSeparator();
     QAction *quitAction = appMenu->addAction(tr("&Quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -37,6 +34,12 @@ void WindowController::buildMenus(QMainWindow *main) {
     QAction *undo = undoManager->createUndoAction(editMenu, tr("Undo"));
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     editMenu->addAction(undo);
+
+    // The help that shows once at the first start, again whenever asked.
+    QMenu *helpMenu = main->menuBar()->addMenu(tr("&Help"));
+    QAction *help = helpMenu->addAction(tr("Flowtally &Help"));
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, [this] { bringToFront(helpWindow); });
 
     // The tray's menu brings the main window back from wherever it is.
     QMenu *trayMenu = badge->menu();

@@ -9,6 +9,7 @@
 #include "BringToFront.h"
 #include "BusyIndicator.h"
 #include "CycleChart.h"
+#include "EscapeCloses.h"
 #include "FigureFields.h"
 #include "FormattedField.h"
 #include "HistoryStore.h"
@@ -63,6 +64,8 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
     displayLimitGB = mainUi.displayLimitGB;
     limitText1 = mainUi.limitText1;
     limitText2 = mainUi.limitText2;
+    limitText1Label = mainUi.limitText1Label;
+    limitText2Label = mainUi.limitText2Label;
     gbpmText = mainUi.gbpmText;
     infoText = mainUi.infoText;
     limitUnitsPopUp = mainUi.limitUnitsPopUp;
@@ -71,6 +74,11 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
     resetTotalsNowPB = mainUi.resetTotalsNowPB;
     restartPB = prefsUi.restartPB;
     workProgress = mainUi.workProgress;
+    stateText = mainUi.stateText;
+    sourceText = mainUi.sourceText;
+    expectedLabel = mainUi.expectedLabel;
+    expectedText = mainUi.expectedText;
+    expectedEnd = mainUi.expectedEnd;
     cycleTextLabel = mainUi.cycleTextLabel;
     cycleText = mainUi.cycleText;
     cycleStartDayPopUp = prefsUi.cycleStartDayPopUp;
@@ -80,37 +88,42 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
 
     QApplication::setWindowIcon(appIcon());
     placement = std::make_unique<WindowPlacement>();
-    placement->add(mainWindow, SettingsKey::MainWindowGeometry);
-    placement->add(prefsWindow, SettingsKey::PreferencesWindowGeometry);
-    placement->add(helpWindow, SettingsKey::HelpWindowGeometry);
     undoManager = new QUndoStack(this);
     badge = std::make_unique<Badge>(mainWindow);
 
     // Byte counts scaled to a unit, rates in K per second.
-    for (FormattedField *field : {totalGigs, gbpmText})
+    for (FormattedField *field : {totalGigs, gbpmText, expectedText})
         showAsFigure(field, byteFormatter());
-    // The limit follows "of", beside the bars.
+    // The limit follows "of", beside the bars; a limit of 0 reads "No limit".
     for (FormattedField *field : {limitText1, limitText2}) {
-        showAsFigure(field, byteFormatter(), kWidestBytes);
+        const QString noLimit = tr("No limit");
+        const bool wider = field->fontMetrics().horizontalAdvance(noLimit) >
+                           field->fontMetrics().horizontalAdvance(kWidestBytes);
+        showAsFigure(field, byteFormatter(), wider ? noLimit : kWidestBytes);
         field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
     for (FormattedField *field : {inRate, outRate})
         showAsFigure(field, numberFormatter(kRateFractions), kWidestFigure, kRateUnit);
     showAsValue(airportName);
+    showAsValue(sourceText);
     fitWidth(airportIP, kWidestAddress);
     alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
-                      mainUi.cycleTextLabel, mainUi.displayLimitGBLabel, mainUi.airportNameLabel,
-                      mainUi.airportIPLabel});
+                      mainUi.expectedLabel, mainUi.cycleTextLabel, mainUi.displayLimitGBLabel,
+                      mainUi.airportNameLabel, mainUi.airportIPLabel, mainUi.sourceTextLabel});
     // The bars keep a width a share can be read from, beside the charts.
     for (LevelIndicator *bar : {levelIndicator, rateIndicator})
         bar->setMinimumWidth(bar->fontMetrics().horizontalAdvance(kWidestBytes) * 3 / 2);
-    // Shown once a cycle is set.
-    cycleTextLabel->hide();
-    cycleText->hide();
+    // Shown once a cycle is set, and once there is a reset date.
+    for (QWidget *shownLater : std::initializer_list<QWidget *>{
+             cycleTextLabel, cycleText, expectedLabel, expectedText, expectedEnd})
+        shownLater->hide();
     // Two lines, the time stamp over the text. A text never makes the window
     // jump: what does not fit is in the line's tooltip.
     infoText->setFixedHeight(2 * infoText->fontMetrics().lineSpacing());
     holdWithoutLayout(infoText);
+    stateText->setFixedHeight(stateText->fontMetrics().lineSpacing());
+    holdWithoutLayout(stateText);
+    showState();
 
     connectPreferences();
 
@@ -125,8 +138,15 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
 
     windowEvents = new WindowEvents([this](QWidget *window) { emit windowBecameKey(window); },
                                     [this](QWidget *window) { emit windowClosing(window); }, this);
-    for (QWidget *window : {mainWindow, prefsWindow, helpWindow})
-        windowEvents->watch(window);
+    track(mainWindow, SettingsKey::MainWindowGeometry);
+    track(prefsWindow, SettingsKey::PreferencesWindowGeometry);
+    track(helpWindow, SettingsKey::HelpWindowGeometry);
+    new EscapeCloses(mainWindow, this);
+}
+
+void WindowController::track(QWidget *window, const QString &placeKey) {
+    placement->add(window, placeKey);
+    windowEvents->watch(window);
 }
 
 WindowController::~WindowController() {
@@ -144,6 +164,13 @@ void WindowController::addCharts(QMainWindow *main) {
     chartsLayout->setContentsMargins(0, 0, 0, 0);
     cycleChart = new CycleChart;
     ratesChart = new RatesChart;
+    cycleChart->setAccessibleName(tr("Traffic of the period"));
+    cycleChart->setAccessibleDescription(
+        tr("Each day of the billing cycle, or of the period since the reset, with its traffic "
+           "and the running total against the limit"));
+    ratesChart->setAccessibleName(tr("Rates of the last minutes"));
+    ratesChart->setAccessibleDescription(
+        tr("The incoming and outgoing rates of the last ten minutes"));
     chartsLayout->addWidget(cycleChart, 3);
     chartsLayout->addWidget(ratesChart, 2);
     auto *columns = new QWidget;

@@ -4,6 +4,7 @@
 #include "RateSegments.h"
 #include "ToolReplies.h"
 #include "TrafficSample.h"
+#include "WeeklyProjection.h"
 
 #include <QObject>
 #include <QVariant>
@@ -137,6 +138,15 @@ class WindowController : public QObject {
     void statusText(const QString &text);
 
   private:
+    // The state line, from the last sample shown and the figures.
+    void showState();
+    // The billed total expected by the end of the cycle, from the way the
+    // held network's line was used in the last weeks.
+    void showExpected(const QDateTime &now);
+    // A window of Flowtally's: it comes back where it was left (the place
+    // kept under the settings key) and its events reach the controller.
+    // Before it first shows.
+    void track(QWidget *window, const QString &placeKey);
     void addCharts(QMainWindow *main);
     void connectPreferences();
     // Keeps the interface chosen in the pop-up for the router its list came
@@ -163,6 +173,8 @@ class WindowController : public QObject {
     FormattedField *displayLimitGB = nullptr;
     FormattedField *limitText1 = nullptr;
     FormattedField *limitText2 = nullptr;
+    QLabel *limitText1Label = nullptr;
+    QLabel *limitText2Label = nullptr;
     FormattedField *gbpmText = nullptr;
     QLabel *infoText = nullptr;
     QComboBox *limitUnitsPopUp = nullptr;
@@ -171,8 +183,14 @@ class WindowController : public QObject {
     QPushButton *resetTotalsNowPB = nullptr;
     QPushButton *restartPB = nullptr;
     BusyIndicator *workProgress = nullptr;
-    // Beyond the outlets: the cycle line and the charts of the main window,
+    // Beyond the outlets: the line that says what is happening and the
+    // router box's source, the cycle line and the charts of the main window,
     // the preferences of the cycle, alerts and login, the History window.
+    QLabel *stateText = nullptr;
+    QLineEdit *sourceText = nullptr;
+    QLabel *expectedLabel = nullptr;
+    FormattedField *expectedText = nullptr;
+    QLabel *expectedEnd = nullptr;
     QLabel *cycleTextLabel = nullptr;
     QLabel *cycleText = nullptr;
     CycleChart *cycleChart = nullptr;
@@ -193,6 +211,16 @@ class WindowController : public QObject {
     std::unique_ptr<HistoryStore> historyReader;
     // The rates of the last minutes, for the rates chart.
     QList<RatePoint> rates;
+    // What the state line tells: the last sample shown and its billed
+    // total; whether metering is paused.
+    std::optional<TrafficSample> shownSample;
+    quint64 shownBilled = 0;
+    bool paused = false;
+    // How the held network's line was used through the week, read from the
+    // history once an hour and for each new network.
+    WeekProfile weekProfile;
+    QString weekProfileNetwork;
+    QDateTime weekProfileReadAt;
 };
 
 } // namespace flowtally

@@ -1,5 +1,8 @@
 #include "ChartColours.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace flowtally {
 
 namespace {
@@ -25,7 +28,39 @@ QColor oppositeOf(const QColor &colour, const QColor &background) {
         QColor::fromHsl((hsl.hslHue() + kOppositeHue) % 360, hsl.hslSaturation(), hsl.lightness()));
 }
 
+double linearChannel(double channel) {
+    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+// The colour, made lighter on a dark background or darker on a light one
+// in steps of HSL lightness, until its contrast against the background is
+// kMinimumContrast at least; a colour that has it stays as it is.
+QColor readableOn(const QColor &colour, const QColor &background) {
+    constexpr int kStep = 6;
+    // Below this luminance white stands out more from the background than black.
+    const bool dark = relativeLuminance(background) < 0.18;
+    QColor readable = paintable(colour).toHsl();
+    for (int lightness = readable.lightness();
+         contrastRatio(readable, background) < kMinimumContrast && lightness > 0 &&
+         lightness < 255;) {
+        lightness = std::clamp(lightness + (dark ? kStep : -kStep), 0, 255);
+        readable.setHsl(readable.hslHue(), readable.hslSaturation(), lightness);
+    }
+    return paintable(readable);
+}
+
 } // namespace
+
+double relativeLuminance(const QColor &colour) {
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * linearChannel(rgb.redF()) + 0.7152 * linearChannel(rgb.greenF()) +
+           0.0722 * linearChannel(rgb.blueF());
+}
+
+double contrastRatio(const QColor &one, const QColor &other) {
+    const double a = relativeLuminance(one), b = relativeLuminance(other);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
 
 ChartColours chartColours(const QPalette &palette) {
     ChartColours colours;
@@ -33,8 +68,9 @@ ChartColours chartColours(const QPalette &palette) {
     colours.text = palette.color(QPalette::WindowText);
     colours.grid = colours.text;
     colours.grid.setAlpha(kGridAlpha);
-    colours.in = palette.color(QPalette::Highlight);
-    colours.out = oppositeOf(colours.in, colours.background);
+    const QColor highlight = palette.color(QPalette::Highlight);
+    colours.in = readableOn(highlight, colours.background);
+    colours.out = readableOn(oppositeOf(highlight, colours.background), colours.background);
     colours.total = colours.text;
     colours.pace = colours.text;
     return colours;

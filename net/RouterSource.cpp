@@ -344,6 +344,10 @@ SourceOutcome RouterSource::read(std::optional<Discovery::Answer> &nameAnswer) {
         sample.insert(SampleKey::RouterHardware, hardware);
     sample.insert(SampleKey::InterfaceIndex, index);
     sample.insert(SampleKey::CounterBits, reading->bits);
+    const QString metered = choice ? choice->text : QStringLiteral("vlan1");
+    sample.insert(SampleKey::MeteredInterface, metered);
+    sample.insert(SampleKey::SourceDescription,
+                  QStringLiteral("SNMP: %1, %2-bit").arg(metered).arg(reading->bits));
     if (reading->speed != 0)
         sample.insert(SampleKey::LinkSpeed, reading->speed);
     if (reading->discontinuity)

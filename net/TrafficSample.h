@@ -32,6 +32,9 @@ inline const QString RouterHardware = QStringLiteral("RouterHardware");
 // A router sample's counters' width: 64 for IF-MIB's ifHCInOctets and
 // ifHCOutOctets, 32 for ifInOctets and ifOutOctets (also when absent).
 inline const QString CounterBits = QStringLiteral("CounterBits");
+// The router's interface that a router sample read over SNMP, by the text
+// it was chosen by ("vlan1" where none was chosen).
+inline const QString MeteredInterface = QStringLiteral("MeteredInterface");
 // The speed of the counters' link in bits a second, where the source tells
 // it: the router's ifHighSpeed or ifSpeed, the kernel's for a local
 // interface.

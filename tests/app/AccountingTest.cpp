@@ -16,8 +16,8 @@ constexpr quint64 kGiB = quint64(1) << 30;
 using Accounting = ControllerFixture;
 
 TEST_F(Accounting, LevelOfTheLimitUsed) {
-    // 2.5G counted against a limit of 5G: half; against a limit of 0: full
-    // beyond measure.
+    // 2.5G counted against a limit of 5G: half; a limit of 0 is none, with
+    // nothing to measure against.
     setLimit(5, kGiB);
     controller->loadPersistentValuesFromDict({{"totalInBytes", 2 * kGiB},
                                               {"totalOutBytes", kGiB / 2 - 1000},
@@ -30,7 +30,7 @@ TEST_F(Accounting, LevelOfTheLimitUsed) {
 
     setLimit(0, kGiB);
     controller->processStatsDict(sample('L', 1000, 3000, 4));
-    EXPECT_TRUE(std::isinf(level->doubleValue()));
+    EXPECT_TRUE(std::isnan(level->doubleValue()));
 }
 
 } // namespace

@@ -2,11 +2,10 @@
 // (screenshots/NAME.png and NAME@2x.png) for people to look at: the main,
 // preferences and help windows ten days into the period with 10.8G counted,
 // after two samples of a router 2 s apart (1.59M/s in, 82K/s out), the busy
-// indicator moving; the charts, also on a dark desktop, over forty days of
-// a household's traffic with a billing cycle from the 20th that runs across
-// the end of March and its change of clocks, a limit of 250G and ten
-// minutes of rates with a pause; the History window. Each picture has its
-// window's size and is not blank.
+// indicator moving, the main window also on a dark desktop and at 1590x940; the charts, also on a
+// dark desktop, over forty days of a household's traffic with a billing cycle from the 20th that
+// runs across the end of March and its change of clocks, a limit of 250G and ten minutes of rates
+// with a pause; the History window. Each picture has its window's size and is not blank.
 #include "ControllerFixture.h"
 
 #include "BusyIndicator.h"
@@ -63,8 +62,16 @@ TEST_F(Screenshots, EveryWindowAndChart) {
                                               {"totalInBytes", quint64(10.8 * kGiB)},
                                               {"prevInVal", quint64(5'000'000)},
                                               {"prevOutVal", quint64(700'000)}});
-    controller->processStatsDict(sample('R', 5'000'000, 700'000, 0, 100));
-    controller->processStatsDict(sample('R', 8'340'000, 868'000, 2, 102));
+    // The router's 64-bit counters of its vlan1, as the router source reads them.
+    const auto router = [&](quint64 in, quint64 out, double seconds, double uptime) {
+        TrafficSample read = sample('R', in, out, seconds, uptime);
+        read.insert(SampleKey::MeteredInterface, "vlan1");
+        read.insert(SampleKey::CounterBits, 64);
+        read.insert(SampleKey::SourceDescription, "SNMP: vlan1, 64-bit");
+        return read;
+    };
+    controller->processStatsDict(router(5'000'000, 700'000, 0, 100));
+    controller->processStatsDict(router(8'340'000, 868'000, 2, 102));
     controller->setIPField("192.168.1.1");
     AppDelegate::doSetInfoText("No Error");
     outlet<BusyIndicator>("workProgress")->startAnimation();
@@ -76,6 +83,23 @@ TEST_F(Screenshots, EveryWindowAndChart) {
         runMainLoopFor(0.2 + BusyIndicator::kShowDelayMs / 1000.0);
         save(*window, name);
     }
+    // The main window on a dark desktop, and grown large: its rows stay
+    // together, the charts take the room.
+    QWidget &main = *windows().mainWindowWidget();
+    const QSize usual = main.size();
+    // The fields and buttons of a dark desktop too, beside the charts' colours.
+    QPalette dark = darkPalette();
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Button})
+        dark.setColor(role, QColor(0x2a, 0x2e, 0x32));
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText})
+        dark.setColor(role, dark.color(QPalette::WindowText));
+    main.setPalette(dark);
+    save(main, "main-dark");
+    main.setPalette(QPalette());
+    main.resize(1590, 940);
+    runMainLoopFor(0.1);
+    save(main, "main-large");
+    main.resize(usual);
 
     const QTimeZone berlin = zone("Europe/Berlin");
     const QDateTime now = local("2024-03-27T20:00:00", berlin);

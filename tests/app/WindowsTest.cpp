@@ -3,16 +3,23 @@
 // closing the main window, the figures and the places of the windows.
 #include "ControllerFixture.h"
 
+#include "CycleChart.h"
+#include "HistoryWindow.h"
+#include "LevelIndicator.h"
 #include "LoopWaits.h"
 #include "MainLoop.h"
 #include "PropertyList.h"
 #include "UserDefaults.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -151,6 +158,13 @@ TEST_F(Windows, HelpShowsAtStartUntilItHasBeenClosedOnce) {
     controller = std::make_unique<AppDelegate>();
     runMainLoopFor(0.05);
     EXPECT_FALSE(windows().helpWindowWidget()->isVisible());
+    // The help says where it is found again: the Help menu.
+    const auto *menuBar = windows().mainWindowWidget()->findChild<QMenuBar *>();
+    ASSERT_TRUE(menuBar);
+    const QAction *helpMenu = menuBar->actions().last();
+    EXPECT_EQ(helpMenu->text(), "&Help");
+    helpMenu->menu()->actions().first()->trigger();
+    EXPECT_TRUE(windows().helpWindowWidget()->isVisible());
 }
 
 TEST_F(Windows, PreferencesInFrontPauseMeteringUntilTheyCloseOrResume) {
@@ -247,6 +261,74 @@ TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {
     }
 }
 
+// A screen reader finds a name and a description on every figure and
+// control of the main window (a label's name is its text).
+TEST_F(Windows, EveryFigureAndControlOfTheMainWindowHasANameAndADescription) {
+    QWidget *main = windows().mainWindowWidget();
+    controller->processStatsDict(sample('L', 1000, 1000, 0));
+    main->show();
+    runMainLoopFor(0.05);
+    int checked = 0;
+    for (QWidget *widget : main->findChildren<QWidget *>()) {
+        // All but the window's containers, Qt's own parts and the labels
+        // that name a row ("…Label").
+        const bool container = widget->metaObject() == &QWidget::staticMetaObject ||
+                               qobject_cast<QGroupBox *>(widget) ||
+                               qobject_cast<QMenuBar *>(widget);
+        if (widget->window() != main || container || widget->objectName().endsWith("Label") ||
+            widget->objectName().startsWith("qt_"))
+            continue;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_TRUE(accessible);
+        const std::string name =
+            widget->objectName().toStdString() + " (" + widget->metaObject()->className() + ")";
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << name;
+        EXPECT_FALSE(accessible->text(QAccessible::Description).isEmpty()) << name;
+        ++checked;
+    }
+    EXPECT_GT(checked, 20);
+}
+
+// A limit of 0 is no limit: the limit fields say so and the bars stay
+// empty, neither full nor red; a limit the total has passed fills them red.
+TEST_F(Windows, ALimitOfZeroReadsNoLimitWithEmptyBars) {
+    const QColor red = LevelIndicator::colour(LevelIndicator::Zone::Critical);
+    const std::tuple<double, const char *, bool> limits[] = {{0, "No limit", false},
+                                                             {1, "1.00K", true}};
+    double start = 0;
+    for (const auto &[number, text, full] : limits) {
+        SCOPED_TRACE(text);
+        setLimit(number, 1024);
+        controller->loadPersistentValuesFromDict({{"totalInBytes", quint64(4096)},
+                                                  {"prevInVal", quint64(1000)},
+                                                  {"prevOutVal", quint64(1000)}});
+        controller->processStatsDict(sample('L', 1000, 1000, start));
+        controller->processStatsDict(sample('L', 2000, 1000, start + 2));
+        start += 10;
+        for (const char *name : {"limitText1", "limitText2"})
+            EXPECT_EQ(outlet(name)->text(), text) << name;
+        for (const char *name : {"levelIndicator", "rateIndicator"}) {
+            auto *bar = outlet<LevelIndicator>(name);
+            bar->resize(100, 16);
+            EXPECT_EQ(bar->grab().toImage().pixelColor(50, 8) == red, full) << name;
+        }
+    }
+}
+
+// The bars hold what the plan counts: the total without its free hours'
+// bytes (3 of 4K free against a limit of 2K: half the limit used).
+TEST_F(Windows, TheBarsHoldTheBilledTotal) {
+    setLimit(2, 1024);
+    controller->loadPersistentValuesFromDict({{"totalInBytes", quint64(4096)},
+                                              {"freeInBytes", quint64(3072)},
+                                              {"prevInVal", quint64(1000)},
+                                              {"prevOutVal", quint64(1000)}});
+    controller->processStatsDict(sample('L', 1000, 1000, 0));
+    controller->processStatsDict(sample('L', 1000, 1000, 2));
+    EXPECT_NEAR(outlet<LevelIndicator>("levelIndicator")->doubleValue(), 50.0, 1e-6);
+    EXPECT_EQ(outlet("totalGigs")->text(), "4.00K") << "the total stays the total";
+}
+
 // The status line changes at every tick; its texts, long or short, never
 // lay the main window out anew, and the line keeps the width of its place.
 TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnew) {
@@ -272,18 +354,69 @@ TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnew) {
     EXPECT_EQ(line->size(), line->parentWidget()->size());
 }
 
+// A window grown large keeps its rows together; the room goes to the charts.
+TEST_F(Windows, RowsStayTogetherWhenTheWindowGrows) {
+    QWidget *main = windows().mainWindowWidget();
+    main->show();
+    runMainLoopFor(0.05);
+    const auto rows = [&] {
+        QList<int> tops;
+        for (const char *name : {"inRate", "outRate", "totalGigs", "gbpmText", "displayLimitGB",
+                                 "airportName", "airportIP"})
+            tops.append(outlet<QWidget>(name)->mapTo(main, QPoint()).y());
+        return tops;
+    };
+    const QList<int> before = rows();
+    main->resize(1590, 940);
+    runMainLoopFor(0.1);
+    EXPECT_EQ(rows(), before);
+    EXPECT_GT(main->findChild<CycleChart *>()->height(), 400);
+}
+
 TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
     QWidget *main = windows().mainWindowWidget();
     main->show();
     main->setGeometry(QRect(QPoint(60, 40), main->minimumSizeHint() + QSize(30, 20)));
     windows().helpWindowWidget()->setGeometry(300, 120, 420, 380);
+    windows().showHistoryWindow();
+    windows().historyWindowWidget()->setGeometry(200, 90, 700, 500);
     runMainLoopFor(0.05);
-    const QRect places[] = {main->geometry(), windows().helpWindowWidget()->geometry()};
+    const QRect places[] = {main->geometry(), windows().helpWindowWidget()->geometry(),
+                            windows().historyWindowWidget()->geometry()};
     main->close();
     EXPECT_FALSE(settingsFile().contains("PreferencesWindowGeometry")) << "never shown";
     controller = std::make_unique<AppDelegate>();
     EXPECT_EQ(windows().mainWindowWidget()->geometry(), places[0]);
     EXPECT_EQ(windows().helpWindowWidget()->geometry(), places[1]);
+    windows().showHistoryWindow();
+    EXPECT_EQ(windows().historyWindowWidget()->geometry(), places[2]);
+}
+
+// Escape closes every window but the main one, as its close button would
+// (Preferences resume metering); in the main window it ends nothing.
+TEST_F(Windows, EscapeClosesEveryWindowButTheMainOne) {
+    controller->startLogging();
+    const std::pair<const char *, std::function<QWidget *()>> shown[] = {
+        {"Help", [&] { return windows().helpWindowWidget(); }},
+        {"Preferences", [&] { return windows().prefsWindowWidget(); }},
+        {"History", [&] {
+             windows().showHistoryWindow();
+             return windows().historyWindowWidget();
+         }}};
+    for (const auto &[name, open] : shown) {
+        SCOPED_TRACE(name);
+        QWidget *window = open();
+        ASSERT_TRUE(activate(window));
+        pressKey(QApplication::focusWidget() ? QApplication::focusWidget() : window,
+                 Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible());
+    }
+    EXPECT_TRUE(controller->isLogging()) << "Preferences closed by Escape resume metering";
+
+    ASSERT_TRUE(activate(windows().mainWindowWidget()));
+    pressKey(windows().mainWindowWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(windows().mainWindowWidget()->isVisible());
+    EXPECT_FALSE(controller->isTerminating());
 }
 
 } // namespace

@@ -107,6 +107,8 @@ TEST_F(RouterSource, SampleIsOneGetAfterTheWalkThatFoundTheInterface) {
                                           {SampleKey::InterfaceIndex, 7u},
                                           {SampleKey::RouterHardware, *kHome.routerHardware},
                                           {SampleKey::CounterBits, 32},
+                                          {SampleKey::MeteredInterface, "vlan1"},
+                                          {SampleKey::SourceDescription, "SNMP: vlan1, 32-bit"},
                                           {SampleKey::LinkSpeed, quint64(1000000000)},
                                           {SampleKey::CounterDiscontinuity, qint64(4200)}}));
         EXPECT_TRUE(sample->value(SampleKey::FireDate).toDateTime().isValid());
@@ -260,6 +262,8 @@ TEST_F(RouterSource, SixtyFourBitCountersWhereTheRouterHasBoth) {
         EXPECT_EQ(sample->value(SampleKey::InTraffic), c.in);
         EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.out);
         EXPECT_EQ(sample->value(SampleKey::CounterBits), c.bits);
+        EXPECT_EQ(sample->value(SampleKey::SourceDescription),
+                  QString("SNMP: vlan1, %1-bit").arg(c.bits));
     }
 }
 
