@@ -1,8 +1,9 @@
-// The menu bar of the main window: Flowtally (Preferences…, History…, Help,
-// Quit) and Edit (Undo of a totals reset); and the tray icon's menu (Show
+// The menu bar of the main window: Flowtally (Preferences…, History…,
+// Applications…, Help, Quit) and Edit (Undo of a totals reset); and the tray icon's menu (Show
 // Flowtally, Preferences…, History…, Quit).
 #include "WindowController.h"
 
+#include "ApplicationsView.h"
 #include "Badge.h"
 #include "BringToFront.h"
 
@@ -24,6 +25,7 @@ void WindowController::buildMenus(QMainWindow *main) {
     QAction *history = appMenu->addAction(tr("&History…"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, &WindowController::showHistoryWindow);
+    addApplicationsView(appMenu, meter, [this] { return historyForReading(); });
     QAction *help = appMenu->addAction(tr("&Help"));
     help->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help, &QAction::triggered, this, [this] { bringToFront(helpWindow); });
