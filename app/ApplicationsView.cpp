@@ -20,14 +20,15 @@ void addApplicationsView(QMenu *menu, const Meter &meter, std::function<HistoryS
     window->hide();
     QObject::connect(applications, &QAction::triggered, window, [window, &meter, history] {
         const NetworkRecord &record = meter.record();
-        const QDateTime since = record.service && record.periodBegan() ? record.resetDate
-                                                                       : QDateTime();
+        const QDateTime since =
+            record.service && record.periodBegan() ? record.resetDate : QDateTime();
         QList<ApplicationsWindow::Row> rows;
         QList<ApplicationBytes> counted;
         HistoryStore *store = history();
         if (since.isValid() && store &&
-            store->applications(*record.service, since,
-                                Environment::current().now().addDays(1), &counted)
+            store
+                ->applications(*record.service, since, Environment::current().now().addDays(1),
+                               &counted)
                 .ok()) {
             const QStringList folders = applicationDataFolders();
             for (const ApplicationBytes &bytes : counted)

@@ -50,8 +50,8 @@ QString applicationName(const QString &key, const QStringList &dataFolders) {
     // An ID is a file's name, never a path.
     if (!id.contains(QLatin1Char('/'))) {
         for (const QString &folder : dataFolders) {
-            const QString path = folder + QStringLiteral("/applications/") + id +
-                                 QStringLiteral(".desktop");
+            const QString path =
+                folder + QStringLiteral("/applications/") + id + QStringLiteral(".desktop");
             if (!QFile::exists(path))
                 continue;
             const QString name = nameInEntry(path);

@@ -80,8 +80,8 @@ class HistoryStore {
     // Adds the bytes of all entries in one transaction: all are stored, or
     // none (an entry without a network or a valid time, a count above
     // 2^63 - 1, more free bytes than bytes, more bytes of applications than
-    // bytes, or a sum the file cannot hold fails the whole batch). Entries without bytes only mark their network
-    // as seen.
+    // bytes, or a sum the file cannot hold fails the whole batch). Entries without bytes only mark
+    // their network as seen.
     Status add(const std::vector<HistoryEntry> &entries);
 
     // Brings bytesSince(network, periodStart) to the totals of the network's

@@ -19,11 +19,11 @@ void give(QMap<QString, TrafficTotals> &waiting, quint64 TrafficTotals::*directi
     for (auto application = waiting.begin(); application != waiting.end(); ++application) {
         quint64 &waits = application.value().*direction;
         // Rounded down, and never beyond what is left of the room.
-        const quint64 share = std::min(
-            left, wanted <= static_cast<long double>(room)
-                      ? waits
-                      : static_cast<quint64>(static_cast<long double>(waits) *
-                                             static_cast<long double>(room) / wanted));
+        const quint64 share =
+            std::min(left, wanted <= static_cast<long double>(room)
+                               ? waits
+                               : static_cast<quint64>(static_cast<long double>(waits) *
+                                                      static_cast<long double>(room) / wanted));
         if (share == 0)
             continue;
         given[application.key()].*direction += share;
@@ -47,10 +47,9 @@ QMap<QString, TrafficTotals> ApplicationTally::count(const TrafficSample &sample
     const QVariant counters = sample.value(SampleKey::ApplicationCounters);
     if ((source == CounterSource::Local || source == CounterSource::LocalInternet) &&
         counters.canConvert<AccountdCounters>()) {
-        const QMap<QString, ApplicationGrowth::Bytes> moved =
-            growth_.count(counters.value<AccountdCounters>(),
-                          sample.value(SampleKey::KernelIndex).toUInt(),
-                          source == CounterSource::LocalInternet);
+        const QMap<QString, ApplicationGrowth::Bytes> moved = growth_.count(
+            counters.value<AccountdCounters>(), sample.value(SampleKey::KernelIndex).toUInt(),
+            source == CounterSource::LocalInternet);
         if (growth.network.isEmpty()) {
             for (auto application = moved.cbegin(); application != moved.cend(); ++application) {
                 TrafficTotals &waits = waiting_[application.key()];
@@ -64,9 +63,8 @@ QMap<QString, TrafficTotals> ApplicationTally::count(const TrafficSample &sample
         return given;
     give(waiting_, &TrafficTotals::in, growth.in, given);
     give(waiting_, &TrafficTotals::out, growth.out, given);
-    waiting_.removeIf([](const auto &application) {
-        return application.value() == TrafficTotals{};
-    });
+    waiting_.removeIf(
+        [](const auto &application) { return application.value() == TrafficTotals{}; });
     return given;
 }
 

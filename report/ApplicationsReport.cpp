@@ -45,13 +45,12 @@ Status readApplications(HistoryStore &history, const QStringList &dataFolders, R
         if (!since.isValid())
             continue;
         QList<ApplicationBytes> applications;
-        const Status status = history.applications(figures.service, since,
-                                                   report->now.addDays(1), &applications);
+        const Status status =
+            history.applications(figures.service, since, report->now.addDays(1), &applications);
         if (!status.ok())
             return status;
         for (const ApplicationBytes &bytes : applications)
-            network.applications.append(
-                {bytes, applicationName(bytes.application, dataFolders)});
+            network.applications.append({bytes, applicationName(bytes.application, dataFolders)});
     }
     return {};
 }
@@ -84,17 +83,19 @@ QJsonObject applicationsJson(const NetworkReport &network) {
     QJsonArray list;
     for (const ApplicationReport &application : network.applications) {
         const ApplicationBytes &bytes = application.bytes;
-        list.append(QJsonObject{{QStringLiteral("id"), bytes.application},
-                                {QStringLiteral("name"), application.name},
-                                {QStringLiteral("in"), jsonBytes(bytes.in)},
-                                {QStringLiteral("out"), jsonBytes(bytes.out)},
-                                {QStringLiteral("total"), jsonBytes(totalOf({bytes.in, bytes.out}))},
-                                {QStringLiteral("share"), shareOf(bytes, network.figures)}});
+        list.append(
+            QJsonObject{{QStringLiteral("id"), bytes.application},
+                        {QStringLiteral("name"), application.name},
+                        {QStringLiteral("in"), jsonBytes(bytes.in)},
+                        {QStringLiteral("out"), jsonBytes(bytes.out)},
+                        {QStringLiteral("total"), jsonBytes(totalOf({bytes.in, bytes.out}))},
+                        {QStringLiteral("share"), shareOf(bytes, network.figures)}});
     }
-    return {{QStringLiteral("since"), network.applicationsSince.isValid()
-                                          ? QJsonValue(network.applicationsSince.toString(Qt::ISODate))
-                                          : QJsonValue::Null},
-            {QStringLiteral("applications"), list}};
+    return {
+        {QStringLiteral("since"), network.applicationsSince.isValid()
+                                      ? QJsonValue(network.applicationsSince.toString(Qt::ISODate))
+                                      : QJsonValue::Null},
+        {QStringLiteral("applications"), list}};
 }
 
 } // namespace flowtally

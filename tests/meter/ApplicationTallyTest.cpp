@@ -83,10 +83,12 @@ TEST(ApplicationTally, ApplicationsGetWhatTheyMovedNeverMoreThanTheMeterCounted)
         meter.record().service = kHome;
         quint64 counted = 0, given = 0;
         for (const Step &step : c.steps) {
-            const std::optional<Meter::Figures> figures = meter.take(step.sample, kHome, 250, kBase);
+            const std::optional<Meter::Figures> figures =
+                meter.take(step.sample, kHome, 250, kBase);
             const Given applications = figures ? figures->applications : Given();
-            EXPECT_EQ(applications, step.given) << c.what << ", at "
-                                                << step.sample.value(SampleKey::FireDate).toString().toStdString();
+            EXPECT_EQ(applications, step.given)
+                << c.what << ", at "
+                << step.sample.value(SampleKey::FireDate).toString().toStdString();
             counted += figures ? figures->growth.in : 0;
             for (const TrafficTotals &bytes : applications)
                 given += bytes.in;
@@ -101,14 +103,15 @@ TEST(ApplicationTally, BytesThatWaitStayWithTheirNetworkAndPeriod) {
     meter.take(sample('L', 1000, 0, Reading{"s1", 0, 0}), kHome, 250, kBase);
     meter.take(sample('L', 1000, 2, Reading{"s1", 0, 0}), kHome, 250, kBase);
     // 900 bytes of Firefox's wait, beyond the 100 the interface counted.
-    EXPECT_EQ(meter.take(sample('L', 1100, 4, Reading{"s1", 1000, 0}), kHome, 250, kBase)
-                  ->applications,
-              (Given{{"app:firefox", {100, 0}}}));
+    EXPECT_EQ(
+        meter.take(sample('L', 1100, 4, Reading{"s1", 1000, 0}), kHome, 250, kBase)->applications,
+        (Given{{"app:firefox", {100, 0}}}));
     // A new period begins (a reset): what waited belonged to the last one.
     meter.record().resetDate = kBase.addSecs(5);
-    EXPECT_EQ(meter.take(sample('L', 2100, 6, Reading{"s1", 1000, 0}), kHome, 250, kBase.addSecs(6))
-                  ->applications,
-              Given());
+    EXPECT_EQ(
+        meter.take(sample('L', 2100, 6, Reading{"s1", 1000, 0}), kHome, 250, kBase.addSecs(6))
+            ->applications,
+        Given());
 }
 
 } // namespace

@@ -18,16 +18,27 @@ class ApplicationsReportTest : public ReportFixture {
         ASSERT_TRUE(store);
         const QDateTime homeReset = utc("2024-02-13T23:00:00Z");
         // Before the reset, and after it.
-        ASSERT_TRUE(
-            store
-                ->add({{kHome, utc("2024-02-10T18:00:00Z"), kGiB, 0, {}, 0, 0,
-                        {{"app:org.example.Browser", {kGiB, 0}}}},
-                       {kHome, utc("2024-03-05T10:30:00Z"), 2 * kGiB, 100 * kMiB, homeReset, 0, 0,
-                        {{"app:org.example.Browser", {kGiB, 20 * kMiB}},
-                         {"app:org.example.Gone", {512 * kMiB, 0}},
-                         {"service:cups.service", {0, 30 * kMiB}},
-                         {"other", {kMiB, kMiB}}}}})
-                .ok());
+        ASSERT_TRUE(store
+                        ->add({{kHome,
+                                utc("2024-02-10T18:00:00Z"),
+                                kGiB,
+                                0,
+                                {},
+                                0,
+                                0,
+                                {{"app:org.example.Browser", {kGiB, 0}}}},
+                               {kHome,
+                                utc("2024-03-05T10:30:00Z"),
+                                2 * kGiB,
+                                100 * kMiB,
+                                homeReset,
+                                0,
+                                0,
+                                {{"app:org.example.Browser", {kGiB, 20 * kMiB}},
+                                 {"app:org.example.Gone", {512 * kMiB, 0}},
+                                 {"service:cups.service", {0, 30 * kMiB}},
+                                 {"other", {kMiB, kMiB}}}}})
+                        .ok());
         const QString applications = Environment::current().dataFolder() + "/applications";
         ASSERT_TRUE(QDir().mkpath(applications));
         QFile entry(applications + "/org.example.Browser.desktop");
