@@ -1,8 +1,10 @@
-// The menu bar of the main window: Flowtally (Preferences…, History…, Quit),
-// Edit (Undo of a totals reset) and Help (Flowtally Help); and the tray icon's menu (Show
+// The menu bar of the main window: Flowtally (Preferences…, History…,
+// Applications…, Quit), Edit (Undo of a totals reset) and Help (Flowtally
+// Help); and the tray icon's menu (Show
 // Flowtally, Preferences…, History…, Quit).
 #include "WindowController.h"
 
+#include "ApplicationsView.h"
 #include "Badge.h"
 #include "BringToFront.h"
 
@@ -24,6 +26,7 @@ void WindowController::buildMenus(QMainWindow *main) {
     QAction *history = appMenu->addAction(tr("&History…"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, &WindowController::showHistoryWindow);
+    addApplicationsView(appMenu, meter, [this] { return historyForReading(); });
     appMenu->addSeparator();
     QAction *quitAction = appMenu->addAction(tr("&Quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

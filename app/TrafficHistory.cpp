@@ -72,7 +72,7 @@ void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSamp
     if (growth.in != 0 || growth.out != 0)
         historyWriter->add({*meter.record().service, sample.value(SampleKey::FireDate).toDateTime(),
                             growth.in, growth.out, meter.record().resetDate, figures.free.in,
-                            figures.free.out});
+                            figures.free.out, figures.applications});
     const QString name = networkNameOf(sample);
     if (!name.isEmpty() && name != historyName) {
         historyWriter->name(*meter.record().service, name);

@@ -4,6 +4,7 @@
 
 #include "DynamicStore.h"
 
+#include "AccountdService.h"
 #include "DelayedPerform.h"
 #include "MainLoop.h"
 #include "SleepMonitor.h"
@@ -148,7 +149,10 @@ void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState,
 
     if (!terminating && !sleeping) {
         mainThread.perform([this] { windows->showBusy(true); }, false);
-        const std::optional<TrafficSample> sample = tickSample(counted);
+        std::optional<TrafficSample> sample = tickSample(counted);
+        // What each application moved, from the service's counters.
+        if (sample)
+            addApplicationCounters(*sample);
         mainThread.perform([this] { windows->showBusy(false); }, true);
         mainThread.perform([this, sample] { processStatsDict(sample); }, false);
     }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "TrafficTotals.h"
+
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 
 namespace flowtally {
@@ -10,7 +13,9 @@ namespace flowtally {
 // period, the reset date of its totals: the history splits the hour and the
 // day it falls in, so that the bytes since a period start can be summed
 // exactly. An invalid period start splits nothing. Of the bytes, `freeIn` and
-// `freeOut` were counted in the network's free hours (FreeHours.h).
+// `freeOut` were counted in the network's free hours (FreeHours.h), and
+// `applications` were moved by these applications (by their keys, see
+// CgroupApplication), never more than the bytes in all.
 struct HistoryEntry {
     QString network; // the network service's identifier
     QDateTime at;
@@ -19,6 +24,7 @@ struct HistoryEntry {
     QDateTime periodStart;
     quint64 freeIn = 0;
     quint64 freeOut = 0;
+    QMap<QString, TrafficTotals> applications = {};
 };
 
 } // namespace flowtally

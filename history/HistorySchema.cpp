@@ -46,6 +46,15 @@ std::string freeColumns(const std::string &table) {
     return sql;
 }
 
+// Layout 4's table of an application's bytes per network and bucket.
+std::string applicationsTable(const std::string &table) {
+    return "CREATE TABLE " + table +
+           " (network INTEGER REFERENCES networks (id) NOT NULL, start INTEGER NOT NULL, "
+           "application TEXT NOT NULL, " +
+           countColumn("bytes_in") + ", " + countColumn("bytes_out") +
+           ", PRIMARY KEY (network, start, application)) WITHOUT ROWID;";
+}
+
 // The steps from one layout to the next; step i makes layout i + 1.
 std::vector<std::string> migrations() {
     return {
@@ -59,6 +68,7 @@ std::vector<std::string> migrations() {
         "GROUP BY network;" +
             countsByNumber("hours") + countsByNumber("days"),
         freeColumns("hours") + freeColumns("days"),
+        applicationsTable("application_hours") + applicationsTable("application_days"),
     };
 }
 

@@ -17,7 +17,11 @@ class SqliteDatabase;
 // Layout 3: each count row also holds the bytes of it that were counted in
 // the network's free hours ("free_in", "free_out", never more than the
 // row's bytes); rows of earlier layouts hold none.
-constexpr int kHistoryLayout = 3;
+// Layout 4: the tables "application_hours" and "application_days" hold the
+// bytes of each application (its key, see CgroupApplication) per network and
+// bucket, split at a period start like the count rows; files of earlier
+// layouts hold none.
+constexpr int kHistoryLayout = 4;
 
 // Brings a database open for writing to the current layout in one
 // transaction: lays out an empty file, or applies in order the steps an

@@ -50,6 +50,17 @@ Status checkEntry(const HistoryEntry &entry) {
         return Status::invalidArgument(
             QStringLiteral("a traffic history entry of %1 has more bytes in free hours than bytes")
                 .arg(entry.network));
+    TrafficTotals ofApplications;
+    for (const TrafficTotals &bytes : entry.applications) {
+        ofApplications.in += bytes.in;
+        ofApplications.out += bytes.out;
+        if (bytes.in > entry.in || bytes.out > entry.out || ofApplications.in > entry.in ||
+            ofApplications.out > entry.out)
+            return Status::invalidArgument(
+                QStringLiteral("a traffic history entry of %1 has more bytes of applications "
+                               "than bytes")
+                    .arg(entry.network));
+    }
     return {};
 }
 
@@ -193,6 +204,8 @@ Status HistoryStore::pullBack(qint64 id, qint64 at, qint64 periodStart) {
             status = remove->bind(1, id).bind(2, start).run();
         if (status.ok() && (ahead.in != 0 || ahead.out != 0))
             status = addToRow(tier, id, start, ahead, aheadFree);
+        if (status.ok())
+            status = pullBackApplications(tier, id, start);
     }
     return status;
 }
@@ -228,6 +241,8 @@ Status HistoryStore::add(const std::vector<HistoryEntry> &entries) {
                 status = addBytes(id, at, periodStart, {entry.in, entry.out},
                                   {entry.freeIn, entry.freeOut});
             if (status.ok())
+                status = addApplications(id, at, periodStart, entry.applications);
+            if (status.ok())
                 status = database_->statement("UPDATE networks SET last_seen = "
                                               "CASE WHEN ?3 THEN ?2 ELSE "
                                               "max(coalesce(last_seen, ?2), ?2) END WHERE id = ?1",
@@ -252,6 +267,10 @@ Status HistoryStore::prune(const QDateTime &now) {
             SqliteStatement *remove = nullptr;
             if (status.ok())
                 status = statement(tier, "DELETE FROM %T WHERE start < ?1", &remove);
+            if (status.ok())
+                status = remove->bind(1, limit.toSecsSinceEpoch()).run();
+            if (status.ok())
+                status = statement(tier, "DELETE FROM application_%T WHERE start < ?1", &remove);
             if (status.ok())
                 status = remove->bind(1, limit.toSecsSinceEpoch()).run();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApplicationBytes.h"
 #include "FreeHours.h"
 #include "FreeHoursChange.h"
 #include "HistoryBucket.h"
@@ -30,8 +31,8 @@ class SqliteStatement;
 // Flowtally's traffic history: the bytes of each network (network service,
 // by its identifier) per local hour and per local day, in one SQLite file,
 // each row with the part of its bytes counted in the network's free hours
-// (the rest is billed). Hourly rows are kept 90 days, daily rows 10 years
-// (see prune()).
+// (the rest is billed), and the bytes of each application in it. Hourly rows
+// are kept 90 days, daily rows 10 years (see prune()).
 //
 // Buckets follow the local time of the store's zone (see LocalBuckets.h).
 // A row starts at max(start of its hour or day, the entry's period start):
@@ -78,9 +79,9 @@ class HistoryStore {
 
     // Adds the bytes of all entries in one transaction: all are stored, or
     // none (an entry without a network or a valid time, a count above
-    // 2^63 - 1, more free bytes than bytes, or a sum the file cannot hold
-    // fails the whole batch). Entries without bytes only mark their network
-    // as seen.
+    // 2^63 - 1, more free bytes than bytes, more bytes of applications than
+    // bytes, or a sum the file cannot hold fails the whole batch). Entries without bytes only mark
+    // their network as seen.
     Status add(const std::vector<HistoryEntry> &entries);
 
     // Brings bytesSince(network, periodStart) to the totals of the network's
@@ -136,6 +137,11 @@ class HistoryStore {
     // Every network the history knows, the most recently seen first.
     Status networks(QList<HistoryNetwork> *networks);
 
+    // The bytes of each application on a network in the daily rows that
+    // start in [from, to), the most bytes first (HistoryApplications.cpp).
+    Status applications(const QString &network, const QDateTime &from, const QDateTime &to,
+                        QList<ApplicationBytes> *applications);
+
   private:
     enum class Tier { Hours, Days };
     using BucketStart = qint64 (*)(qint64 moment, const QTimeZone &zone);
@@ -154,6 +160,10 @@ class HistoryStore {
     // Moves the bytes of the network's rows after the bucket of `at` into
     // that bucket.
     Status pullBack(qint64 id, qint64 at, qint64 periodStart);
+    Status addApplications(qint64 id, qint64 at, qint64 periodStart,
+                           const QMap<QString, TrafficTotals> &applications);
+    // pullBack() of the applications' rows.
+    Status pullBackApplications(Tier tier, qint64 id, qint64 start);
     Status takeBytes(Tier tier, qint64 id, qint64 periodStart, quint64 in, quint64 out);
     // Makes bytes of the rows since `periodStart` free (a positive shift) or
     // billed (a negative one), the newest rows first.

@@ -83,6 +83,8 @@ std::optional<Meter::Figures> Meter::take(const TrafficSample &sample,
     // later than now, and its bytes are never dated ahead of the clock.
     if (!record_.periodBegan() || record_.resetDate > now)
         record_.resetDate = now;
+    figures.applications =
+        applications_.count(sample, figures.growth, *record_.service, record_.resetDate);
     record_.limit = limitNumber * static_cast<double>(record_.limitUnitsScale);
     projection_ =
         thirtyDayProjection(static_cast<double>(totalBytes_), seconds(record_.resetDate, now));

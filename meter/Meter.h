@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApplicationTally.h"
 #include "LastReading.h"
 #include "NetworkRecord.h"
 #include "TrafficSample.h"
@@ -37,6 +38,8 @@ class Meter {
         TrafficTotals free;
         // Of `total`, the bytes not counted in free hours.
         quint64 billed = 0;
+        // Of `growth`, what each application moved (ApplicationTally).
+        QMap<QString, TrafficTotals> applications;
     };
 
     // ---- The record ----
@@ -81,6 +84,7 @@ class Meter {
   private:
     NetworkRecord record_;
     LastReading lastReading_;
+    ApplicationTally applications_;
     QDateTime lastFireDate_;
     quint64 totalBytes_ = 0;
     double projection_ = 0;

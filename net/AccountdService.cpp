@@ -20,4 +20,14 @@ AccountdReading askAccountd(std::chrono::milliseconds timeout) {
     return readAccountd(socketPath(), timeout);
 }
 
+void addApplicationCounters(TrafficSample &sample) {
+    const CounterSource source = sourceOfSample(sample);
+    if ((source != CounterSource::Local && source != CounterSource::LocalInternet) ||
+        sample.contains(SampleKey::ApplicationCounters))
+        return;
+    const AccountdReading reading = askAccountd();
+    if (reading.outcome == AccountdReading::Outcome::Counters)
+        sample.insert(SampleKey::ApplicationCounters, QVariant::fromValue(reading.counters));
+}
+
 } // namespace flowtally

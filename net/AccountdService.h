@@ -1,6 +1,9 @@
 #pragma once
 
 #include "AccountdClient.h"
+#include "TrafficSample.h"
+
+#include <QMetaType>
 
 #include <chrono>
 
@@ -13,4 +16,17 @@ namespace flowtally {
 // Blocks at most `timeout`: never on the main thread.
 AccountdReading askAccountd(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
 
+namespace SampleKey {
+// flowtally-accountd's counters (AccountdCounters) read with a sample of this
+// computer's interface, where the service answered.
+inline const QString ApplicationCounters = QStringLiteral("ApplicationCounters");
+} // namespace SampleKey
+
+// Puts the service's counters into a sample of this computer's interface
+// that lacks them, when the service answers; leaves any other sample as it
+// is. Asks the service: never on the main thread.
+void addApplicationCounters(TrafficSample &sample);
+
 } // namespace flowtally
+
+Q_DECLARE_METATYPE(flowtally::AccountdCounters)

@@ -46,6 +46,7 @@ SourceOutcome InternetSource::read() {
     sample.insert(SampleKey::OutTraffic, out);
     sample.insert(SampleKey::BootID, QString::fromStdString(reading.counters.startId));
     sample.insert(SampleKey::CounterSourceName, counterSourceName(CounterSource::LocalInternet));
+    sample.insert(SampleKey::ApplicationCounters, QVariant::fromValue(reading.counters));
     return outcome;
 }
 

@@ -1,5 +1,7 @@
 #include "JsonReport.h"
 
+#include "ApplicationsReport.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -107,6 +109,8 @@ QJsonObject network(const Report &report, const NetworkReport &network) {
     if (report.months > 0)
         object.insert(QStringLiteral("months"),
                       buckets(network.months, QStringLiteral("month"), QStringLiteral("yyyy-MM")));
+    if (report.applications)
+        object.insert(QStringLiteral("applications"), applicationsJson(network));
     return object;
 }
 

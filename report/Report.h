@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApplicationBytes.h"
 #include "HistoryBucket.h"
 #include "NetworkFigures.h"
 #include "ReportText.h"
@@ -9,6 +10,12 @@
 #include <QString>
 
 namespace flowtally {
+
+// One application's bytes in a report, with the name it is shown by.
+struct ApplicationReport {
+    ApplicationBytes bytes;
+    QString name;
+};
 
 // One network in a report: its figures, the name to show and, when asked
 // for, its traffic per day and per month.
@@ -21,6 +28,11 @@ struct NetworkReport {
     // traffic.
     QList<HistoryBucket> days;
     QList<HistoryBucket> months;
+    // When asked for: each application's bytes since `applicationsSince`
+    // (the start of the totals' period, or of the cycle when the totals are
+    // older), the most first.
+    QDateTime applicationsSince = {};
+    QList<ApplicationReport> applications = {};
 };
 
 // What flowtally-report found, ready to be written in any format.
@@ -29,6 +41,8 @@ struct Report {
     // The tables asked for: how many days and months, 0 for none.
     int days = 0;
     int months = 0;
+    // Whether each network's applications are asked for.
+    bool applications = false;
     // The network metered last first, then by service identifier.
     QList<NetworkReport> networks;
     // What the formats for people may write.

@@ -70,6 +70,8 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
             status = Status::invalidArgument(QStringLiteral("--output needs the name of a file"));
         else if (name == QLatin1String("--output"))
             parsed.output = value;
+        else if (name == QLatin1String("--apps"))
+            parsed.applications = true;
         else if (name == QLatin1String("--json"))
             formats.append(ReportFormat::Json);
         else if (name == QLatin1String("--csv"))
@@ -106,6 +108,11 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
         return Status::invalidArgument(
             QStringLiteral("--prometheus shows no tables: leave out --days and "
                            "--months"));
+    if (parsed.applications && parsed.format != ReportFormat::Text &&
+        parsed.format != ReportFormat::Json)
+        return Status::invalidArgument(
+            QStringLiteral("--apps is shown as text or JSON: leave out --csv, --oneline and "
+                           "--prometheus"));
     *options = parsed;
     return {};
 }
@@ -113,7 +120,7 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
 QString reportHelp() {
     return QStringLiteral(
         "Usage: flowtally-report [--json | --csv | --oneline | --prometheus] [--days N]\n"
-        "                        [--months N] [--network ID] [--output FILE]\n"
+        "                        [--months N] [--apps] [--network ID] [--output FILE]\n"
         "\n"
         "Shows the traffic Flowtally counted, per network: the totals since the reset,\n"
         "the free hours, the billing cycle, the projections and the limit, read from\n"
@@ -121,6 +128,7 @@ QString reportHelp() {
         "\n"
         "  --days N       the traffic of each of the last N days (1 to 3660)\n"
         "  --months N     the traffic of each of the last N months (1 to 120)\n"
+        "  --apps         each application's traffic since the totals' start (text, JSON)\n"
         "  --network ID   only the network with this service identifier or name\n"
         "  --json         JSON, in the layout that flowtally-report(1) describes\n"
         "  --csv          comma-separated values under one header line\n"

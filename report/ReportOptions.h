@@ -28,6 +28,7 @@ struct ReportOptions {
     int months = 0;  // --months N: the last N months, this one included; 0 for none
     QString network; // --network ID: a service identifier or a name; empty for every network
     QString output;  // --output FILE: where the report goes; empty for standard output
+    bool applications = false; // --apps: each network's bytes per application too
     bool help = false;
     bool version = false;
 };

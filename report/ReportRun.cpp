@@ -1,5 +1,7 @@
 #include "ReportRun.h"
 
+#include "ApplicationName.h"
+#include "ApplicationsReport.h"
 #include "CsvReport.h"
 #include "Environment.h"
 #include "HistoryStore.h"
@@ -160,16 +162,16 @@ ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone
                                          "network's totals")
                               .arg(settingsPath));
 
-    const bool tables = options.days > 0 || options.months > 0;
+    const bool readsHistory = options.days > 0 || options.months > 0 || options.applications;
     QStringList warnings;
     OpenHistory history;
     const Status opened = openHistory(zone, &history);
-    if (!opened.ok() && tables)
+    if (!opened.ok() && readsHistory)
         return failure(kCannotRead, opened.message());
     if (!opened.ok())
         warnings.append(opened.message() +
                         QStringLiteral("; the networks are shown by their identifiers"));
-    if (tables && !history.store)
+    if (readsHistory && !history.store)
         return failure(kNothingToReport,
                        QStringLiteral("nothing to report yet: there is no traffic history at %1")
                            .arg(HistoryStore::standardPath()));
@@ -177,6 +179,7 @@ ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone
     Report report{Environment::current().now().toTimeZone(zone),
                   options.days,
                   options.months,
+                  options.applications,
                   {},
                   characters};
     report.networks = networksOf(*settings, history, options.network, report.now);
@@ -185,8 +188,10 @@ ReportOutcome runReport(const QStringList &arguments, const QTimeZone &localZone
                           QStringLiteral("no network in %1 has the identifier or name '%2'")
                               .arg(settingsPath, options.network),
                           warnings);
-    if (tables) {
-        const Status status = readHistoryTables(*history.store, &report);
+    if (readsHistory) {
+        Status status = readHistoryTables(*history.store, &report);
+        if (status.ok() && options.applications)
+            status = readApplications(*history.store, applicationDataFolders(), &report);
         if (!status.ok())
             return failure(kCannotRead, status.message());
     }

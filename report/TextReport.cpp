@@ -1,5 +1,6 @@
 #include "TextReport.h"
 
+#include "ApplicationsReport.h"
 #include "ReportText.h"
 
 namespace flowtally {
@@ -142,6 +143,8 @@ QString textReport(const Report &report) {
         text += title(network, report.characters);
         text += report.days > 0 || report.months > 0 ? tables(report, network)
                                                      : figures(network.figures, marks);
+        if (report.applications)
+            text += QLatin1Char('\n') + applicationsText(network, report.characters);
     }
     return text;
 }

@@ -82,6 +82,10 @@ TEST(ReportOptions, UsageErrors) {
         {{"--oneline", "--days", "3"}, "--oneline shows no tables: leave out --days and --months"},
         {{"--months=2", "--oneline"}, "--oneline shows no tables: leave out --days and --months"},
         {{"--help", "--bogus"}, "unknown option '--bogus'"},
+        {{"--apps", "--csv"},
+         "--apps is shown as text or JSON: leave out --csv, --oneline and --prometheus"},
+        {{"--prometheus", "--apps"},
+         "--apps is shown as text or JSON: leave out --csv, --oneline and --prometheus"},
     };
     for (const auto &c : cases) {
         ReportOptions options;

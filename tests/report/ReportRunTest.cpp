@@ -324,7 +324,7 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
     const QString settings = settingsPath();
     const QString history = historyPath();
     const QString laterLayout = "the traffic history " + history +
-                                " comes from a newer Flowtally (layout 4; this one knows up to 3)";
+                                " comes from a newer Flowtally (layout 5; this one knows up to 4)";
     enum class Files { Known, NoSettings, NoRecords, SettingsFolder, NoHistory };
     const QByteArray knownHistory = fileBytes(history);
     // The file's header and layout whole, every page after them overwritten.
@@ -378,7 +378,7 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
          {"the traffic history " + history + " is damaged; the networks are shown by their identifiers"}},
         // Without tables the history gives only names.
         {"history of a newer layout, no table", {"--network", kOffice, "--oneline"}, Files::Known,
-         nullptr, nullptr, "PRAGMA user_version = 4", kReportWritten,
+         nullptr, nullptr, "PRAGMA user_version = 5", kReportWritten,
          {laterLayout + "; the networks are shown by their identifiers"}},
         {"history of garbage, a network by name", {"--network", "Home router"}, Files::Known, nullptr,
          &garbageHistory, nullptr, kNothingToReport,

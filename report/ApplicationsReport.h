@@ -1,0 +1,27 @@
+#pragma once
+
+#include "HistoryStore.h"
+#include "Report.h"
+#include "Status.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+namespace flowtally {
+
+// The bytes of each application per network, for --apps: read from the
+// history, since the start of what the network's totals count (the period,
+// within the cycle), each named from the desktop entries in `dataFolders`
+// (ApplicationName.h). Reads only.
+Status readApplications(HistoryStore &history, const QStringList &dataFolders, Report *report);
+
+// A network's applications as text: one line each with its bytes received
+// and sent and its share of the network's bytes.
+QString applicationsText(const NetworkReport &network, Characters characters);
+
+// A network's applications for the JSON report: "since" and the list
+// "applications" of objects with "id", "name", "in", "out", "total" and
+// "share" (of the network's bytes since then, 0 to 1).
+QJsonObject applicationsJson(const NetworkReport &network);
+
+} // namespace flowtally

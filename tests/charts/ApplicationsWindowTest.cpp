@@ -1,0 +1,46 @@
+// The Applications window: each application's bytes and share, sorted by
+// their numbers.
+#include "ApplicationsWindow.h"
+
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+namespace flowtally {
+
+namespace {
+
+constexpr quint64 kK = 1024, kM = kK * 1024, kG = kM * 1024;
+
+QStringList column(const QTableWidget &table, int column) {
+    QStringList texts;
+    for (int row = 0; row < table.rowCount(); ++row)
+        texts.append(table.item(row, column)->text());
+    return texts;
+}
+
+TEST(ApplicationsWindow, SharesOfTheNetworkSortedByTheirNumbers) {
+    ApplicationsWindow window;
+    // Bytes whose texts sort otherwise than their numbers.
+    window.showApplications(QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC),
+                            {{"Firefox", {"app:firefox", kG, 200 * kM}},
+                             {"cups.service", {"service:cups.service", 400 * kK, 0}},
+                             {"Other", {"other", 0, 100 * kM}}},
+                            4 * kG);
+    QTableWidget &table = *window.table();
+    EXPECT_EQ(column(table, ApplicationsWindow::NameColumn),
+              (QStringList{"Firefox", "Other", "cups.service"}));
+    EXPECT_EQ(column(table, ApplicationsWindow::ShareColumn),
+              (QStringList{"29.9%", "2.4%", "0.0%"}));
+    table.sortByColumn(ApplicationsWindow::ReceivedColumn, Qt::AscendingOrder);
+    EXPECT_EQ(column(table, ApplicationsWindow::ReceivedColumn),
+              (QStringList{"0.00B", "400.00K", "1.00G"}));
+    // Nothing counted yet: a share of nothing is none.
+    window.showApplications({}, {{"Other", {"other", 5, 5}}}, 0);
+    EXPECT_EQ(window.caption().toStdString(), "Nothing counted yet");
+    EXPECT_EQ(column(table, ApplicationsWindow::ShareColumn), QStringList{"0.0%"});
+}
+
+} // namespace
+
+} // namespace flowtally

@@ -1,0 +1,52 @@
+// The names applications are shown by: their desktop entries', found as the
+// desktop finds them, else what their key tells.
+#include "ApplicationName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace flowtally {
+
+namespace {
+
+void plant(const QString &folder, const QString &file, const QByteArray &text) {
+    ASSERT_TRUE(QDir().mkpath(folder + "/applications"));
+    QFile entry(folder + "/applications/" + file);
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write(text);
+}
+
+TEST(ApplicationName, FromTheFirstDesktopEntryElseTheKey) {
+    QTemporaryDir folder;
+    const QString mine = folder.filePath("mine"), system = folder.filePath("system");
+    plant(mine, "org.gnome.Terminal.desktop",
+          "[Desktop Action new-window]\nName=New Window\n\n[Desktop Entry]\nName[de]=Terminal "
+          "(de)\nType=Application\n Name = Terminal\nName=Second\n");
+    plant(mine, "firefox.desktop", "[Desktop Entry]\nType=Application\nName=Firefox (mine)\n");
+    plant(system, "firefox.desktop", "[Desktop Entry]\nType=Application\nName=Firefox\n");
+    plant(system, "org.gnome.Maps.desktop", "[Desktop Entry]\nType=Application\nName=Maps\n");
+    plant(system, "help.desktop", "[Desktop Entry]\nType=Link\nName=Help\nURL=file:///\n");
+    plant(mine, "org.gnome.Maps.desktop", "[Desktop Entry]\nType=Application\n");
+    const QStringList folders{mine, system};
+    // clang-format off
+    const struct { const char *key, *name; } cases[] = {
+        {"app:org.gnome.Terminal", "Terminal"},    // the entry's group, not an action's
+        {"app:firefox", "Firefox (mine)"},         // the user's entry before the system's
+        {"app:org.gnome.Maps", "org.gnome.Maps"},  // the first entry has no name: no other is read
+        {"app:help", "help"},                      // a link is no application
+        {"app:com.example.Gone", "com.example.Gone"},
+        {"app:../system/applications/firefox", "../system/applications/firefox"},
+        {"service:cups.service", "cups.service"},
+        {"other", "Other"}, {"app:", "Other"}, {"service:", "Other"}, {"", "Other"},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(applicationName(c.key, folders), c.name) << c.key;
+}
+
+} // namespace
+
+} // namespace flowtally
