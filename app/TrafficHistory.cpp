@@ -68,6 +68,8 @@ void AppDelegate::startHistory() {
 void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSample &sample) {
     if (!historyWriter || !meter.record().service)
         return;
+    // The cycle chart follows the totals between the history's writes.
+    windows->refreshCycleChart();
     const CounterGrowth &growth = figures.growth;
     if (growth.in != 0 || growth.out != 0)
         historyWriter->add({*meter.record().service, sample.value(SampleKey::FireDate).toDateTime(),
