@@ -5,6 +5,8 @@
 #include "Environment.h"
 #include "HistoryStore.h"
 #include "HistoryWriter.h"
+#include "NetworkManagerWatch.h"
+#include "NetworkName.h"
 #include "NetworkRecord.h"
 #include "SettingsKeys.h"
 #include "Threads.h"
@@ -18,12 +20,21 @@ namespace flowtally {
 
 namespace {
 
-// The name a network is shown by in the history and its reports: the
-// router's name for a router's counters, else the interface's.
-QString networkNameOf(const TrafficSample &sample) {
-    if (sourceOfSample(sample) == CounterSource::Local)
-        return sample.value(SampleKey::PrimaryInterface).toString();
-    return sample.value(SampleKey::Router).toString().trimmed();
+// The name a network is shown by in the history, its reports and the
+// alerts: NetworkManager's for the connection that is the network, the
+// router's for a router's counters, else the interface's.
+QString networkNameOf(const TrafficSample &sample, const QString &service) {
+    NetworkNaming naming;
+    naming.interface = sample.value(SampleKey::PrimaryInterface).toString();
+    const NetworkManagerWatch::Answer manager = NetworkManagerWatch::current();
+    if (manager.uuid == service && manager.name)
+        naming.connection = *manager.name;
+    const CounterSource source = sourceOfSample(sample);
+    if (source != CounterSource::Local && source != CounterSource::LocalInternet) {
+        naming.routerName = sample.value(SampleKey::Router).toString();
+        naming.routerAddress = sample.value(SampleKey::RouterAddress).toString();
+    }
+    return networkName(naming);
 }
 
 } // namespace
@@ -75,7 +86,7 @@ void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSamp
         historyWriter->add({*meter.record().service, sample.value(SampleKey::FireDate).toDateTime(),
                             growth.in, growth.out, meter.record().resetDate, figures.free.in,
                             figures.free.out});
-    const QString name = networkNameOf(sample);
+    const QString name = networkNameOf(sample, *meter.record().service);
     if (!name.isEmpty() && name != historyName) {
         historyWriter->name(*meter.record().service, name);
         historyName = name;
