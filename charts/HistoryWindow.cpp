@@ -19,16 +19,17 @@ namespace {
 // Sizes in average character widths and lines of the font.
 constexpr int kHintWidth = 130;
 constexpr int kHintHeight = 32;
-// The chart takes the room a table leaves.
-constexpr int kChartStretch = 3;
-constexpr int kTableStretch = 2;
+// The table is as wide as its columns need (in average character widths);
+// the chart takes the room that is left.
+constexpr int kTableWidth = 56;
 
 QSplitter *besideEachOther(QWidget *table, QWidget *chart) {
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(table);
     splitter->addWidget(chart);
-    splitter->setStretchFactor(0, kTableStretch);
-    splitter->setStretchFactor(1, kChartStretch);
+    table->setMinimumWidth(table->fontMetrics().averageCharWidth() * kTableWidth);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
     return splitter;
 }

@@ -36,13 +36,21 @@ void PeriodChart::setBuckets(Span span, const QList<HistoryBucket> &buckets) {
 }
 
 QString PeriodChart::title() const {
+    if (bars_.isEmpty())
+        return {};
+    const QLocale locale;
+    const QString format =
+        span_ == Span::Months ? QStringLiteral("MMMM yyyy") : QStringLiteral("d MMM yyyy");
+    const QString first = locale.toString(bars_.first().start.date(), format);
+    const QString last = locale.toString(bars_.last().start.date(), format);
+    const QString span = bars_.size() == 1 ? first : QStringLiteral("%1 – %2").arg(first, last);
     switch (span_) {
     case Span::Days:
-        return tr("Last %n day(s)", nullptr, int(bars_.size()));
+        return tr("Days %1").arg(span);
     case Span::Months:
-        return tr("Last %n month(s)", nullptr, int(bars_.size()));
+        return tr("Months %1").arg(span);
     case Span::Cycles:
-        return tr("Last %n billing cycle(s)", nullptr, int(bars_.size()));
+        return tr("Billing cycles from %1").arg(span);
     }
     return {};
 }

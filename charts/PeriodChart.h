@@ -27,7 +27,8 @@ class PeriodChart : public QWidget {
     // cycleBuckets(); oldest first) as their span.
     void setBuckets(Span span, const QList<HistoryBucket> &buckets);
 
-    // What is shown: the bars, oldest first, and the title.
+    // What is shown: the bars, oldest first, and the title ("Days 26 Feb 2024 –
+    // 27 Mar 2024"); a cycle is named by its first day.
     const QList<HistoryBucket> &bars() const { return bars_; }
     QString title() const;
 

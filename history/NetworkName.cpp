@@ -13,8 +13,7 @@ QString plainLine(const QString &text) {
     line.reserve(text.size());
     for (const QChar character : text)
         line += character.category() == QChar::Other_Control ||
-                        character.category() == QChar::Other_Format ||
-                        character.isSpace()
+                        character.category() == QChar::Other_Format || character.isSpace()
                     ? u' '
                     : character;
     line = line.simplified();
@@ -31,8 +30,9 @@ QString networkName(const NetworkNaming &naming) {
     const QString router = plainLine(naming.routerName);
     if (!router.isEmpty() && router != kNoRouterName) {
         const QString address = plainLine(naming.routerAddress);
-        return address.isEmpty() || address == router ? router
-                                                      : QStringLiteral("%1 (%2)").arg(router, address);
+        return address.isEmpty() || address == router
+                   ? router
+                   : QStringLiteral("%1 (%2)").arg(router, address);
     }
     return plainLine(naming.interface);
 }

@@ -25,8 +25,8 @@ TEST(NetworkName, TheFirstKnownNameInOneLineOfPlainText) {
     };
     // clang-format on
     for (const auto &c : cases)
-        EXPECT_EQ(networkName(c.naming), c.name) << c.naming.connection.toStdString() << "|"
-                                                 << c.naming.routerName.toStdString();
+        EXPECT_EQ(networkName(c.naming), c.name)
+            << c.naming.connection.toStdString() << "|" << c.naming.routerName.toStdString();
 }
 
 } // namespace
