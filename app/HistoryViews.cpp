@@ -9,7 +9,9 @@
 #include "Environment.h"
 #include "HistoryStore.h"
 #include "HistoryWindow.h"
+#include "NetworkRecord.h"
 #include "SettingsKeys.h"
+#include "UserDefaults.h"
 
 namespace flowtally {
 
@@ -36,11 +38,16 @@ void WindowController::refreshCycleChart() {
         billingCycleAt(now, record.cycleStartDay, zone)
             .value_or(periodWithoutCycle(record.periodBegan() ? record.resetDate : now, now, zone));
     QList<HistoryBucket> days;
+    // What the meter counted and the history holds, read together: the
+    // difference is what the next write brings.
+    MeteredTotals metered{record.periodStart(), record.totals(), {}};
     // The history may not be there yet: the chart shows no days then.
     HistoryStore *history = historyForReading();
-    if (history && !history->days(*record.service, period.start, period.end, &days).ok())
+    if (history && (!history->days(*record.service, period.start, period.end, &days).ok() ||
+                    (metered.since.isValid() &&
+                     !history->bytesSince(*record.service, metered.since, &metered.written).ok())))
         days.clear();
-    cycleChart->setDays(period, days, record.limit, now);
+    cycleChart->setDays(period, days, record.limit, now, metered);
 }
 
 void WindowController::showHistoryWindow() {
@@ -58,7 +65,13 @@ void WindowController::showHistoryWindow() {
                 days.clear();
                 months.clear();
             }
-            historyWindow->showHistory(network, days, months);
+            // The held network's cycle as it is now, another's as stored.
+            const NetworkRecord record =
+                meter.record().service == network
+                    ? meter.record()
+                    : NetworkRecord::fromMap(
+                          UserDefaults::standardUserDefaults().objectForKey(network).toMap());
+            historyWindow->showHistory(network, days, months, record.cycleStartDay);
         });
     }
     QList<HistoryNetwork> networks;

@@ -150,6 +150,7 @@ void AppDelegate::storeRecordNow() {
     if (meter.record().service)
         writeRecord(*meter.record().service);
     UserDefaults::standardUserDefaults().writeNow();
+    windows->refreshCycleChart(); // a reset or its undo shows at once
 }
 
 void AppDelegate::readLastReading() {

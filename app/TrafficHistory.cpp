@@ -5,6 +5,8 @@
 #include "Environment.h"
 #include "HistoryStore.h"
 #include "HistoryWriter.h"
+#include "NetworkManagerWatch.h"
+#include "NetworkName.h"
 #include "NetworkRecord.h"
 #include "SettingsKeys.h"
 #include "Threads.h"
@@ -18,12 +20,21 @@ namespace flowtally {
 
 namespace {
 
-// The name a network is shown by in the history and its reports: the
-// router's name for a router's counters, else the interface's.
-QString networkNameOf(const TrafficSample &sample) {
-    if (sourceOfSample(sample) == CounterSource::Local)
-        return sample.value(SampleKey::PrimaryInterface).toString();
-    return sample.value(SampleKey::Router).toString().trimmed();
+// The name a network is shown by in the history, its reports and the
+// alerts: NetworkManager's for the connection that is the network, the
+// router's for a router's counters, else the interface's.
+QString networkNameOf(const TrafficSample &sample, const QString &service) {
+    NetworkNaming naming;
+    naming.interface = sample.value(SampleKey::PrimaryInterface).toString();
+    const NetworkManagerWatch::Answer manager = NetworkManagerWatch::current();
+    if (manager.uuid == service && manager.name)
+        naming.connection = *manager.name;
+    const CounterSource source = sourceOfSample(sample);
+    if (source != CounterSource::Local && source != CounterSource::LocalInternet) {
+        naming.routerName = sample.value(SampleKey::Router).toString();
+        naming.routerAddress = sample.value(SampleKey::RouterAddress).toString();
+    }
+    return networkName(naming);
 }
 
 } // namespace
@@ -68,12 +79,14 @@ void AppDelegate::startHistory() {
 void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSample &sample) {
     if (!historyWriter || !meter.record().service)
         return;
+    // The cycle chart follows the totals between the history's writes.
+    windows->refreshCycleChart();
     const CounterGrowth &growth = figures.growth;
     if (growth.in != 0 || growth.out != 0)
         historyWriter->add({*meter.record().service, sample.value(SampleKey::FireDate).toDateTime(),
                             growth.in, growth.out, meter.record().resetDate, figures.free.in,
                             figures.free.out, figures.applications});
-    const QString name = networkNameOf(sample);
+    const QString name = networkNameOf(sample, *meter.record().service);
     if (!name.isEmpty() && name != historyName) {
         historyWriter->name(*meter.record().service, name);
         historyName = name;

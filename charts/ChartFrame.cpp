@@ -18,6 +18,8 @@ constexpr int kMinimumWidth = 46; // in widths of an average character
 constexpr int kMinimumHeight = 12;
 constexpr double kLabelSpacing = 1.2; // between the middles of two value labels
 constexpr int kAxisAlpha = 160;
+constexpr double kBarShare = 0.7; // of a slot's width
+constexpr int kLabelStrides[] = {1, 2, 3, 5, 7, 10, 14, 31};
 
 double widestLabel(const QFontMetricsF &metrics, const ByteAxis &axis) {
     double widest = 0;
@@ -92,6 +94,8 @@ void ChartFrame::drawLegend(QPainter &painter, const QColor &text) const {
             QPen pen(entry.colour, 2);
             if (entry.mark == LegendEntry::Mark::DashedLine)
                 pen.setStyle(Qt::DashLine);
+            else if (entry.mark == LegendEntry::Mark::DottedLine)
+                pen.setStyle(Qt::DotLine);
             painter.setPen(pen);
             painter.drawLine(QPointF(x, middle), QPointF(x + line * kMarkLength, middle));
         }
@@ -163,10 +167,30 @@ void ChartFrame::draw(QPainter &painter, const ChartColours &colours,
 
 void ChartFrame::drawTitle(QPainter &painter, const ChartColours &colours) const {
     painter.setPen(colours.text);
-    painter.drawText(QRectF(bounds_.left() + pad_, bounds_.top() + pad_,
-                            bounds_.width() - 2 * pad_, metrics_.height()),
+    painter.drawText(QRectF(bounds_.left() + pad_, bounds_.top() + pad_, bounds_.width() - 2 * pad_,
+                            metrics_.height()),
                      Qt::AlignLeft | Qt::AlignVCenter,
                      metrics_.elidedText(title_, Qt::ElideRight, bounds_.width() - 2 * pad_));
+}
+
+void ChartFrame::drawBar(QPainter &painter, const ChartColours &colours, double from, double to,
+                         quint64 in, quint64 out) const {
+    const double slot = x(to) - x(from);
+    const double left = x(from) + slot * (1 - kBarShare) / 2;
+    const double right = left + slot * kBarShare;
+    const double inTop = yLeft(double(in));
+    painter.fillRect(QRectF(QPointF(left, inTop), QPointF(right, plot_.bottom())), colours.in);
+    painter.fillRect(QRectF(QPointF(left, yLeft(double(in + out))), QPointF(right, inTop)),
+                     colours.out);
+}
+
+int ChartFrame::labelStride(const QFontMetricsF &metrics, double slotWidth, double widest) {
+    const double room = widest + metrics.averageCharWidth() * 2;
+    for (const int each : kLabelStrides) {
+        if (each * slotWidth >= room)
+            return each;
+    }
+    return kLabelStrides[std::size(kLabelStrides) - 1];
 }
 
 QSize ChartFrame::sizeIn(const QFont &font, int characters, int lines) {

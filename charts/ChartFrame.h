@@ -18,7 +18,7 @@ namespace flowtally {
 // One series as the legend shows it: a filled box for bars, a line for
 // lines.
 struct LegendEntry {
-    enum class Mark { Box, Line, DashedLine };
+    enum class Mark { Box, Line, DashedLine, DottedLine };
     QString text;
     QColor colour;
     Mark mark = Mark::Box;
@@ -67,6 +67,14 @@ class ChartFrame {
     void draw(QPainter &painter, const ChartColours &colours,
               const QList<BottomLabel> &bottomLabels) const;
     void drawTitle(QPainter &painter, const ChartColours &colours) const;
+    // A bar of incoming bytes with outgoing ones on top, measured on the left
+    // axis, in the middle of the plot's slot from share `from` to `to`.
+    void drawBar(QPainter &painter, const ChartColours &colours, double from, double to, quint64 in,
+                 quint64 out) const;
+
+    // Every how many slots of `slotWidth` a label as wide as `widest` fits
+    // with room to spare: 1, 2, 3, 5, 7, 10, 14 or 31.
+    static int labelStride(const QFontMetricsF &metrics, double slotWidth, double widest);
 
     // A size in average character widths and lines of `font`.
     static QSize sizeIn(const QFont &font, int characters, int lines);

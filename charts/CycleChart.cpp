@@ -14,8 +14,6 @@ namespace flowtally {
 
 namespace {
 
-constexpr double kBarShare = 0.7; // of a day's width
-constexpr int kLabelStrides[] = {1, 2, 3, 5, 7, 10, 14, 31};
 constexpr unsigned kTitleFractions = 2; // as the window's byte figures
 constexpr double kLineWidth = 2;
 // Sizes in average character widths and lines of the font.
@@ -32,14 +30,16 @@ CycleChart::CycleChart(QWidget *parent) : QWidget(parent) {
 }
 
 void CycleChart::setDays(const BillingCycle &period, const QList<HistoryBucket> &days, double limit,
-                         const QDateTime &now) {
-    days_ = cycleDays(period, days, limit, now);
+                         const QDateTime &now, const std::optional<MeteredTotals> &metered) {
+    days_ = cycleDays(period, days, limit, now, metered);
     hasPace_ = std::isfinite(limit) && limit > 0;
     limit_ = hasPace_ ? limit : 0;
     quint64 largestDay = 0;
-    for (const CycleDay &day : days_)
+    quint64 total = 0;
+    for (const CycleDay &day : days_) {
         largestDay = std::max(largestDay, day.in + day.out);
-    const quint64 total = days_.isEmpty() ? 0 : days_.last().totalThrough;
+        total = std::max(total, day.totalThrough);
+    }
     dayAxis_ = ByteAxis(double(largestDay));
     totalAxis_ = ByteAxis(std::max(double(total), limit_));
     update();
@@ -70,14 +70,7 @@ QList<BottomLabel> CycleChart::dayLabels(const ChartFrame &frame) const {
     double widest = 0;
     for (const CycleDay &day : days_)
         widest = std::max(widest, metrics.horizontalAdvance(dayLabel(day.date, true)));
-    const double room = widest + metrics.averageCharWidth() * 2;
-    int stride = kLabelStrides[std::size(kLabelStrides) - 1];
-    for (const int each : kLabelStrides) {
-        if (each * dayWidth >= room) {
-            stride = each;
-            break;
-        }
-    }
+    const int stride = ChartFrame::labelStride(metrics, dayWidth, widest);
     QList<BottomLabel> labels;
     int shownMonth = 0;
     for (qsizetype index = 0; index < days_.size(); index += stride) {
@@ -104,6 +97,10 @@ void CycleChart::paintEvent(QPaintEvent *) {
                               {tr("Total"), colours.total, LegendEntry::Mark::Line}};
     if (hasPace_)
         legend.append({tr("Limit's pace"), colours.pace, LegendEntry::Mark::DashedLine});
+    const bool reset = std::any_of(days_.begin(), days_.end(),
+                                   [](const CycleDay &day) { return day.resetAt.has_value(); });
+    if (reset)
+        legend.append({tr("Reset"), colours.text, LegendEntry::Mark::DottedLine});
     const QString since =
         days_.isEmpty() ? QString() : tr("since %1").arg(dayLabel(days_.first().date, true));
     const QFontMetricsF metrics(font());
@@ -117,7 +114,7 @@ void CycleChart::paintEvent(QPaintEvent *) {
     // tells the bytes used, which change with nearly every sample: it is
     // drawn on top.
     QStringList says{since, QString::number(days_.size()), QString::number(hasPace_),
-                     QString::number(frame.legendBesideTitle())};
+                     QString::number(reset), QString::number(frame.legendBesideTitle())};
     says += dayAxis_.labels() + totalAxis_.labels();
     frame_.paint(painter, *this, says, [&](QPainter &framePainter) {
         framePainter.setRenderHint(QPainter::Antialiasing);
@@ -129,9 +126,9 @@ void CycleChart::paintEvent(QPaintEvent *) {
         return;
 
     const double count = double(days_.size());
-    const double dayWidth = frame.plot().width() / count;
     QPainterPath total, pace;
-    total.moveTo(frame.x(0), frame.yRight(0));
+    QList<double> resets;
+    total.moveTo(frame.x(0), frame.yRight(double(days_.first().totalAtStart)));
     pace.moveTo(frame.x(0), frame.yRight(0));
     for (qsizetype index = 0; index < days_.size(); ++index) {
         const CycleDay &day = days_[index];
@@ -140,15 +137,22 @@ void CycleChart::paintEvent(QPaintEvent *) {
             pace.lineTo(end, frame.yRight(day.pace));
         if (day.toCome)
             continue;
-        const double left = frame.x(double(index) / count) + dayWidth * (1 - kBarShare) / 2;
-        const double width = dayWidth * kBarShare;
-        const double inTop = frame.yLeft(double(day.in));
-        const double outTop = frame.yLeft(double(day.in + day.out));
-        painter.fillRect(QRectF(QPointF(left, inTop), QPointF(left + width, frame.plot().bottom())),
-                         colours.in);
-        painter.fillRect(QRectF(QPointF(left, outTop), QPointF(left + width, inTop)), colours.out);
+        frame.drawBar(painter, colours, double(index) / count, double(index + 1) / count, day.in,
+                      day.out);
+        if (day.resetAt) {
+            // What the day carried before the reset, then the fall to zero.
+            const double at = frame.x((double(index) + *day.resetAt) / count);
+            const quint64 before =
+                day.in + day.out > day.totalThrough ? day.in + day.out - day.totalThrough : 0;
+            total.lineTo(at, frame.yRight(double(day.totalAtStart + before)));
+            total.lineTo(at, frame.yRight(0));
+            resets.append(at);
+        }
         total.lineTo(end, frame.yRight(double(day.totalThrough)));
     }
+    painter.setPen(QPen(colours.text, 1, Qt::DotLine));
+    for (const double at : resets)
+        painter.drawLine(QPointF(at, frame.plot().top()), QPointF(at, frame.plot().bottom()));
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(colours.total, kLineWidth));
     painter.drawPath(total);

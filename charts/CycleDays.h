@@ -2,11 +2,14 @@
 
 #include "BillingCycle.h"
 #include "HistoryBucket.h"
+#include "TrafficTotals.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QList>
 #include <QTimeZone>
+
+#include <optional>
 
 namespace flowtally {
 
@@ -17,11 +20,26 @@ struct CycleDay {
     quint64 out = 0;
     // After today: no bytes and no running total.
     bool toCome = false;
-    // In and out of this day and of the period's days before it.
+    // The total at the end of this day: the bytes since the reset for the
+    // reset's day and the days after it, else since the period began.
     quint64 totalThrough = 0;
+    // The total as this day began; for the reset's day, the total before the
+    // reset.
+    quint64 totalAtStart = 0;
+    // On the reset's day: how far into the day the reset came (0 to 1).
+    std::optional<double> resetAt;
     // What the limit allows by the end of this day (limitPace); NaN without a
     // limit.
     double pace = 0;
+};
+
+// What the meter counts beside the history, read at one moment: the bytes
+// since the reset date `since` and the part of them the history holds; the
+// rest is not written yet and belongs to today.
+struct MeteredTotals {
+    QDateTime since;
+    TrafficTotals counted;
+    TrafficTotals written;
 };
 
 // The days of `period` (a billing cycle, or periodWithoutCycle()), one per
@@ -31,9 +49,13 @@ struct CycleDay {
 // (HistoryStore::days of the network, read in the same zone); buckets of
 // other days are left out. Days after the one `now` falls on are to come.
 // `limit` is in bytes; zero, a negative or a value that is not finite means
-// no limit.
+// no limit. With `metered`, today's bar takes the bytes not written yet, the
+// total through today is the meter's, and the days from the reset on count
+// from the reset (a reset in the period marks its day; totals whose period
+// has not begun yet count from today); the days to come keep today's total.
 QList<CycleDay> cycleDays(const BillingCycle &period, const QList<HistoryBucket> &days,
-                          double limit, const QDateTime &now);
+                          double limit, const QDateTime &now,
+                          const std::optional<MeteredTotals> &metered = std::nullopt);
 
 // The period a cycle chart shows for a network without a billing cycle:
 // thirty days, the span of Flowtally's projection, from the local day of the

@@ -1,5 +1,6 @@
 #include "HistoryTableModel.h"
 
+#include "BillingCycle.h"
 #include "WBBKMGTFormatter.h"
 
 #include <QLocale>
@@ -16,9 +17,17 @@ HistoryTableModel::HistoryTableModel(Period period, QObject *parent)
     : QAbstractTableModel(parent), period_(period) {}
 
 void HistoryTableModel::setBuckets(const QList<HistoryBucket> &buckets) {
+    setBuckets(period_, buckets, cycleStartDay_);
+}
+
+void HistoryTableModel::setBuckets(Period period, const QList<HistoryBucket> &buckets,
+                                   int cycleStartDay) {
     beginResetModel();
+    period_ = period;
+    cycleStartDay_ = cycleStartDay;
     buckets_ = buckets;
     endResetModel();
+    emit headerDataChanged(Qt::Horizontal, PeriodColumn, PeriodColumn);
 }
 
 quint64 HistoryTableModel::bytes(const HistoryBucket &bucket, int column) {
@@ -32,9 +41,23 @@ quint64 HistoryTableModel::bytes(const HistoryBucket &bucket, int column) {
     }
 }
 
-QString HistoryTableModel::periodText(const QDate &date) const {
-    return QLocale().toString(date, period_ == Period::Days ? QStringLiteral("ddd yyyy-MM-dd")
-                                                            : QStringLiteral("MMMM yyyy"));
+QString HistoryTableModel::periodText(const QDateTime &start) const {
+    const QLocale locale;
+    switch (period_) {
+    case Period::Days:
+        return locale.toString(start.date(), QStringLiteral("ddd yyyy-MM-dd"));
+    case Period::Months:
+        return locale.toString(start.date(), QStringLiteral("MMMM yyyy"));
+    case Period::Cycles:
+        break;
+    }
+    const std::optional<BillingCycle> cycle =
+        billingCycleAt(start, cycleStartDay_, start.timeZone());
+    const QString first = locale.toString(start.date(), QStringLiteral("d MMM yyyy"));
+    if (!cycle)
+        return first;
+    return QStringLiteral("%1 – %2").arg(
+        first, locale.toString(cycle->end.date().addDays(-1), QStringLiteral("d MMM yyyy")));
 }
 
 int HistoryTableModel::rowCount(const QModelIndex &parent) const {
@@ -52,7 +75,7 @@ QVariant HistoryTableModel::data(const QModelIndex &index, int role) const {
     const bool isPeriod = index.column() == PeriodColumn;
     switch (role) {
     case Qt::DisplayRole:
-        return isPeriod ? periodText(bucket.start.date())
+        return isPeriod ? periodText(bucket.start)
                         : WBBKMGTFormatter::stringForObjectValue(
                               double(bytes(bucket, index.column())), kByteFractions);
     case kSortRole:
@@ -73,7 +96,9 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case PeriodColumn:
-        return period_ == Period::Days ? tr("Day") : tr("Month");
+        return period_ == Period::Days     ? tr("Day")
+               : period_ == Period::Months ? tr("Month")
+                                           : tr("Billing cycle");
     case InColumn:
         return tr("In");
     case OutColumn:
@@ -91,7 +116,7 @@ QString HistoryTableModel::tabSeparated(const QList<int> &rows) const {
                        .join(u'\t') +
                    u'\n';
     const QString periodFormat =
-        period_ == Period::Days ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("yyyy-MM");
+        period_ == Period::Months ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy-MM-dd");
     for (const int row : rows) {
         if (row < 0 || row >= buckets_.size())
             continue;

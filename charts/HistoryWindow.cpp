@@ -1,11 +1,14 @@
 #include "HistoryWindow.h"
 
+#include "CycleBuckets.h"
 #include "HistoryTable.h"
 #include "HistoryTableModel.h"
+#include "PeriodChart.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHash>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -14,8 +17,22 @@ namespace flowtally {
 namespace {
 
 // Sizes in average character widths and lines of the font.
-constexpr int kHintWidth = 90;
+constexpr int kHintWidth = 130;
 constexpr int kHintHeight = 32;
+// The table is as wide as its columns need (in average character widths);
+// the chart takes the room that is left.
+constexpr int kTableWidth = 56;
+
+QSplitter *besideEachOther(QWidget *table, QWidget *chart) {
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    splitter->addWidget(table);
+    splitter->addWidget(chart);
+    table->setMinimumWidth(table->fontMetrics().averageCharWidth() * kTableWidth);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+    return splitter;
+}
 
 } // namespace
 
@@ -23,13 +40,15 @@ HistoryWindow::HistoryWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), picker_(new QComboBox), tabs_(new QTabWidget),
       days_(new HistoryTableModel(HistoryTableModel::Period::Days, this)),
       months_(new HistoryTableModel(HistoryTableModel::Period::Months, this)),
-      dayTable_(new HistoryTable(days_)), monthTable_(new HistoryTable(months_)) {
+      dayTable_(new HistoryTable(days_)), monthTable_(new HistoryTable(months_)),
+      dayChart_(new PeriodChart(PeriodChart::Span::Days)),
+      monthChart_(new PeriodChart(PeriodChart::Span::Months)) {
     setWindowTitle(tr("Traffic History"));
     picker_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto *pickerRow = new QFormLayout;
     pickerRow->addRow(tr("Network:"), picker_);
-    tabs_->addTab(dayTable_, tr("Days"));
-    tabs_->addTab(monthTable_, tr("Months"));
+    tabs_->addTab(besideEachOther(dayTable_, dayChart_), tr("Days"));
+    tabs_->addTab(besideEachOther(monthTable_, monthChart_), tr("Months"));
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(pickerRow);
     layout->addWidget(tabs_, 1);
@@ -62,17 +81,32 @@ void HistoryWindow::choose(int index) {
     if (network == chosen_)
         return;
     chosen_ = network;
-    days_->setBuckets({});
-    months_->setBuckets({});
+    showRows({}, {}, 0);
     emit networkChosen(network);
 }
 
 void HistoryWindow::showHistory(const QString &network, const QList<HistoryBucket> &days,
-                                const QList<HistoryBucket> &months) {
-    if (network != chosen_ || network.isEmpty())
-        return;
+                                const QList<HistoryBucket> &months, int cycleStartDay) {
+    if (network == chosen_ && !network.isEmpty())
+        showRows(days, months, cycleStartDay);
+}
+
+void HistoryWindow::showRows(const QList<HistoryBucket> &days, const QList<HistoryBucket> &months,
+                             int cycleStartDay) {
+    const QList<HistoryBucket> cycles =
+        days.isEmpty() ? QList<HistoryBucket>()
+                       : cycleBuckets(days, cycleStartDay, days.first().start.timeZone());
+    const bool byCycle = !cycles.isEmpty();
     days_->setBuckets(days);
-    months_->setBuckets(months);
+    dayChart_->setBuckets(PeriodChart::Span::Days, days);
+    if (byCycle) {
+        months_->setBuckets(HistoryTableModel::Period::Cycles, cycles, cycleStartDay);
+        monthChart_->setBuckets(PeriodChart::Span::Cycles, cycles);
+    } else {
+        months_->setBuckets(HistoryTableModel::Period::Months, months);
+        monthChart_->setBuckets(PeriodChart::Span::Months, months);
+    }
+    tabs_->setTabText(1, byCycle ? tr("Billing cycles") : tr("Months"));
 }
 
 QSize HistoryWindow::sizeHint() const {

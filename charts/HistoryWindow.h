@@ -14,10 +14,13 @@ namespace flowtally {
 
 class HistoryTable;
 class HistoryTableModel;
+class PeriodChart;
 
 // The traffic history of one network at a time, like `vnstat -d` and
 // `vnstat -m` in two sortable tables (Days, Months) of in, out and total,
-// from which a person copies rows (see HistoryTable). The network is picked
+// from which a person copies rows (see HistoryTable), each with a chart of
+// its latest periods beside it. A network with a billing cycle has its
+// cycles in place of months. The network is picked
 // by its name in a pop-up. A pure view: the app gives it the networks and,
 // when asked through networkChosen(), the chosen network's days and months.
 class HistoryWindow : public QWidget {
@@ -38,16 +41,19 @@ class HistoryWindow : public QWidget {
     QString chosenNetwork() const;
 
     // Shows the days and months of `network` (HistoryStore::days and months
-    // over all time). Ignored unless `network` is the chosen one, so that an
-    // answer that comes late for another network never shows under this
-    // one's name.
+    // over all time); with a billing cycle's start day (1 to 31), its cycles
+    // summed from the days instead of the months. Ignored unless `network` is
+    // the chosen one, so that an answer that comes late for another network
+    // never shows under this one's name.
     void showHistory(const QString &network, const QList<HistoryBucket> &days,
-                     const QList<HistoryBucket> &months);
+                     const QList<HistoryBucket> &months, int cycleStartDay = 0);
 
     // The parts a person works with.
     QComboBox *networkPicker() const { return picker_; }
     HistoryTable *dayTable() const { return dayTable_; }
     HistoryTable *monthTable() const { return monthTable_; }
+    PeriodChart *dayChart() const { return dayChart_; }
+    PeriodChart *monthChart() const { return monthChart_; }
     QTabWidget *tabs() const { return tabs_; }
 
     QSize sizeHint() const override;
@@ -59,6 +65,8 @@ class HistoryWindow : public QWidget {
 
   private:
     void choose(int index);
+    void showRows(const QList<HistoryBucket> &days, const QList<HistoryBucket> &months,
+                  int cycleStartDay);
 
     QComboBox *picker_;
     QTabWidget *tabs_;
@@ -66,6 +74,8 @@ class HistoryWindow : public QWidget {
     HistoryTableModel *months_;
     HistoryTable *dayTable_;
     HistoryTable *monthTable_;
+    PeriodChart *dayChart_;
+    PeriodChart *monthChart_;
     QString chosen_;
 };
 

@@ -2,11 +2,11 @@
 
 #include "Environment.h"
 
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 
@@ -63,10 +63,11 @@ NetworkManagerWatch::Answer NetworkManagerWatch::current() {
     return answer;
 }
 
-void NetworkManagerWatch::settle(State state, std::optional<QString> uuid) {
+void NetworkManagerWatch::settle(State state, std::optional<QString> uuid,
+                                 std::optional<QString> name) {
     std::lock_guard lock(answerMutex);
     if (watching == this)
-        answer = {state, std::move(uuid)};
+        answer = {state, std::move(uuid), std::move(name)};
 }
 
 void NetworkManagerWatch::ask() {
@@ -76,39 +77,54 @@ void NetworkManagerWatch::ask() {
                         settle(State::Known, std::nullopt);
                         return;
                     }
-                    askUuid(value->value<QDBusObjectPath>().path());
+                    askConnection(value->value<QDBusObjectPath>().path());
                 });
 }
 
-void NetworkManagerWatch::askUuid(const QString &activeConnection) {
+void NetworkManagerWatch::askConnection(const QString &activeConnection) {
     if (activeConnection.isEmpty() || activeConnection == QLatin1String("/")) {
         ++question_;
         settle(State::Known, std::nullopt);
         return;
     }
-    askProperty(activeConnection, kActiveConnection, QStringLiteral("Uuid"),
+    askProperty(activeConnection, kActiveConnection, std::nullopt,
                 [this](const std::optional<QVariant> &value) {
-                    const QString uuid = value ? value->toString() : QString();
-                    settle(State::Known, uuid.isEmpty() ? std::nullopt : std::optional(uuid));
+                    const QVariantMap properties =
+                        value ? qdbus_cast<QVariantMap>(*value) : QVariantMap();
+                    const QString uuid = properties.value(QStringLiteral("Uuid")).toString();
+                    const QString name =
+                        properties.value(QStringLiteral("Id")).toString().trimmed();
+                    settle(State::Known, uuid.isEmpty() ? std::nullopt : std::optional(uuid),
+                           name.isEmpty() ? std::nullopt : std::optional(name));
                 });
 }
 
 void NetworkManagerWatch::askProperty(const QString &path, const QString &interface,
-                                      const QString &name,
+                                      const std::optional<QString> &name,
                                       std::function<void(const std::optional<QVariant> &)> use) {
     const quint64 question = ++question_;
     settle(State::Asking, std::nullopt);
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, path, kProperties, QStringLiteral("Get"));
-    call << interface << name;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, path, kProperties, name ? QStringLiteral("Get") : QStringLiteral("GetAll"));
+    call << interface;
+    if (name)
+        call << *name;
     auto *pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
             [this, question, use = std::move(use)](QDBusPendingCallWatcher *finished) {
                 finished->deleteLater();
                 if (question != question_)
                     return;
-                const QDBusPendingReply<QDBusVariant> reply = *finished;
-                use(reply.isError() ? std::nullopt : std::optional(reply.value().variant()));
+                const QDBusMessage reply = finished->reply();
+                if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+                    use(std::nullopt);
+                    return;
+                }
+                // Get answers a variant, GetAll a map of them.
+                const QVariant first = reply.arguments().first();
+                use(first.userType() == qMetaTypeId<QDBusVariant>()
+                        ? qvariant_cast<QDBusVariant>(first).variant()
+                        : first);
             });
 }
 
@@ -118,7 +134,7 @@ void NetworkManagerWatch::propertiesChanged(const QString &interface, const QVar
         return;
     const QString key = QStringLiteral("PrimaryConnection");
     if (changed.contains(key))
-        askUuid(qdbus_cast<QDBusObjectPath>(changed.value(key)).path());
+        askConnection(qdbus_cast<QDBusObjectPath>(changed.value(key)).path());
     else if (invalidated.contains(key))
         ask();
 }

@@ -34,6 +34,9 @@ class NetworkManagerWatch : public QObject {
     struct Answer {
         State state = State::Absent;
         std::optional<QString> uuid;
+        // The connection's name as NetworkManager shows it ("Home Wi-Fi"),
+        // where it has one.
+        std::optional<QString> name;
     };
 
     // Watches NetworkManager on the environment's system bus.
@@ -49,12 +52,16 @@ class NetworkManagerWatch : public QObject {
 
   private:
     void ask();
-    void askUuid(const QString &activeConnection);
-    // Asks for a property of NetworkManager's object at `path`; `use` gets its
-    // value, or none on an error, unless another question was asked meanwhile.
-    void askProperty(const QString &path, const QString &interface, const QString &name,
+    // Asks for the UUID and the name of the active connection.
+    void askConnection(const QString &activeConnection);
+    // Asks NetworkManager's object at `path` for a property (`name`), or for
+    // all of an interface's (no `name`); `use` gets the reply's first
+    // argument, or none on an error, unless another question was asked
+    // meanwhile.
+    void askProperty(const QString &path, const QString &interface,
+                     const std::optional<QString> &name,
                      std::function<void(const std::optional<QVariant> &)> use);
-    void settle(State state, std::optional<QString> uuid);
+    void settle(State state, std::optional<QString> uuid, std::optional<QString> name = {});
 
     QDBusConnection bus_;
     QDBusServiceWatcher *service_ = nullptr;

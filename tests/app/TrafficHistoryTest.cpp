@@ -3,8 +3,12 @@
 // it short of comes back at the next start.
 #include "ControllerFixture.h"
 
+#include "CycleChart.h"
 #include "HistoryStore.h"
 #include "UserDefaults.h"
+#include "WBBKMGTFormatter.h"
+
+#include <QMainWindow>
 
 namespace flowtally {
 
@@ -87,6 +91,48 @@ TEST_F(TrafficHistory, BytesOfFreeHoursReachTheHistoryAsFree) {
     EXPECT_EQ(free.out, history->out);
     EXPECT_EQ(stored.value("freeInBytes").toULongLong(), free.in);
     EXPECT_EQ(stored.value("freeOutBytes").toULongLong(), free.out);
+}
+
+// The cycle chart says what the window says: its bars add up to the totals
+// and its title tells them while the history waits for a write; after a
+// reset it tells zero at once, and marks the reset once counting began again.
+TEST_F(TrafficHistory, CycleChartFollowsTheTotalsBeforeTheirWrite) {
+    FailingWrites failing;
+    controller->startHistory();
+    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-3)}});
+    count(10000, 30000);
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
+    failing.failing = true;
+    count(40000, 4000000);
+    const CycleChart *chart = windows().mainWindowWidget()->findChild<CycleChart *>();
+    ASSERT_TRUE(chart);
+    const auto shows = [&](quint64 total) {
+        quint64 bars = 0;
+        for (const CycleDay &day : chart->days())
+            bars += day.in + day.out;
+        EXPECT_EQ(bars, total) << chart->title().toStdString();
+        EXPECT_TRUE(chart->title().contains(
+            ": " + WBBKMGTFormatter::stringForObjectValue(double(total), 2) + " used"))
+            << chart->title().toStdString();
+    };
+    shows(controller->totalInBytes() + controller->totalOutBytes());
+    EXPECT_GT(controller->totalInBytes(), 20000u);
+    controller->doResetTotalsNow();
+    ASSERT_EQ(controller->totalInBytes(), 0u);
+    EXPECT_TRUE(
+        chart->title().contains(": " + WBBKMGTFormatter::stringForObjectValue(0.0, 2) + " used"))
+        << chart->title().toStdString();
+    controller->processStatsDict(sample('L', 5000000, 2000000, seconds += 2));
+    controller->processStatsDict(sample('L', 6000000, 2500000, seconds += 2));
+    const quint64 sinceReset = controller->totalInBytes() + controller->totalOutBytes();
+    ASSERT_GT(sinceReset, 0u);
+    EXPECT_TRUE(chart->title().contains(
+        ": " + WBBKMGTFormatter::stringForObjectValue(double(sinceReset), 2) + " used"))
+        << chart->title().toStdString();
+    const qsizetype marks =
+        std::count_if(chart->days().begin(), chart->days().end(),
+                      [](const CycleDay &day) { return day.resetAt.has_value(); });
+    EXPECT_EQ(marks, 1);
 }
 
 TEST_F(TrafficHistory, StartBringsTheHistoryInLineWithTheRecords) {

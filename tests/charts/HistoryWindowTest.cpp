@@ -1,9 +1,11 @@
 // The History window as a person uses it: sorting a column by its numbers,
-// copying rows for a spreadsheet, and picking another network.
+// copying rows for a spreadsheet, picking another network, and a network's
+// billing cycles in place of its months, in the tables and their charts.
 #include "HistoryWindow.h"
 
 #include "HistoryTable.h"
 #include "HistoryTableModel.h"
+#include "PeriodChart.h"
 
 #include "../history/HistoryFixture.h"
 #include "TextPrinting.h"
@@ -14,6 +16,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QTabWidget>
 
 namespace flowtally {
 
@@ -137,6 +140,29 @@ TEST(HistoryWindow, PickingAnotherNetworkShowsItsRows) {
     window.setNetworks({});
     EXPECT_EQ(window.chosenNetwork(), QString());
     EXPECT_EQ(window.dayTable()->model()->rowCount(), 0);
+}
+
+// With a cycle starting on the 3rd, March's first two days belong to the
+// cycle of February; without one, calendar months come back.
+TEST_F(HistoryWindowTest, ACycleShowsItsPeriodsInTableAndChart) {
+    window.showHistory(kHome, kDays, kMonths, 3);
+    HistoryTable &cycles = *window.monthTable();
+    EXPECT_EQ(window.tabs()->tabText(1), "Billing cycles");
+    EXPECT_EQ(shownColumn(cycles, HistoryTableModel::PeriodColumn),
+              (QStringList{"3 Mar 2024 – 2 Apr 2024", "3 Feb 2024 – 2 Mar 2024"}));
+    EXPECT_EQ(shownColumn(cycles, HistoryTableModel::TotalColumn),
+              (QStringList{"120.00M", "1.20G"}));
+    const QList<HistoryBucket> bars = window.monthChart()->bars();
+    ASSERT_EQ(bars.size(), 2);
+    EXPECT_EQ(bars[0].in + bars[0].out, 400 * kK + kG + 200 * kM);
+    EXPECT_EQ(bars[1].start, QDate(2024, 3, 3).startOfDay(kBerlin));
+    EXPECT_EQ(window.dayChart()->bars(), kDays);
+
+    window.showHistory(kHome, kDays, kMonths, 0);
+    EXPECT_EQ(window.tabs()->tabText(1), "Months");
+    EXPECT_EQ(shownColumn(cycles, HistoryTableModel::PeriodColumn),
+              (QStringList{"March 2024", "February 2024"}));
+    EXPECT_EQ(window.monthChart()->bars(), kMonths);
 }
 
 // While the app has not answered, the rows of the network picked before

@@ -1,7 +1,9 @@
 // The billing cycle's rules: where a cycle starts and ends for start days a
 // month may not have, its length and days left across a change of clocks,
-// when the automatic reset is due, the projection and the limit's pace.
+// when the automatic reset is due, the projection and the limit's pace, and
+// the days of a history summed per cycle.
 #include "BillingCycle.h"
+#include "CycleBuckets.h"
 #include "HistoryFixture.h"
 
 #include <cmath>
@@ -104,6 +106,34 @@ TEST(BillingCycle, ResetIsDueOnceTheCycleStartPassedAfterThePeriodBegan) {
                   c.due)
             << c.what;
     EXPECT_FALSE(resetDue({}, local("2024-05-20T10:00:00", berlin), 15, berlin));
+}
+
+// Days go to the cycle their day lies in, the cycle's first day to the new
+// one, a start day a month lacks to the month's last day.
+TEST(BillingCycle, DaysSummedPerCycle) {
+    const QTimeZone berlin = zone("Europe/Berlin");
+    const auto date = [&](const char *text) {
+        return QDate::fromString(QString::fromLatin1(text), Qt::ISODate).startOfDay(berlin);
+    };
+    // clang-format off
+    const struct { int startDay; QList<const char *> days; QList<std::pair<const char *, quint64>> cycles; } cases[] = {
+        {20, {"2024-03-18", "2024-03-19", "2024-03-20", "2024-04-19", "2024-04-20"},
+         {{"2024-02-20", 2}, {"2024-03-20", 2}, {"2024-04-20", 1}}},
+        {31, {"2024-02-28", "2024-02-29", "2024-03-30", "2024-03-31"},
+         {{"2024-01-31", 1}, {"2024-02-29", 2}, {"2024-03-31", 1}}},
+        {1, {"2024-03-31", "2024-03-01", "2024-02-29"}, {{"2024-02-01", 1}, {"2024-03-01", 2}}},
+        {0, {"2024-03-18"}, {}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        QList<HistoryBucket> days;
+        for (const char *day : c.days)
+            days.append({date(day), 1000, 10, 100, 1});
+        QList<HistoryBucket> expected;
+        for (const auto &[start, count] : c.cycles)
+            expected.append({date(start), 1000 * count, 10 * count, 100 * count, count});
+        EXPECT_EQ(cycleBuckets(days, c.startDay, berlin), expected) << c.startDay;
+    }
 }
 
 } // namespace

@@ -39,22 +39,25 @@ class FakeNetworkManager : public QObject {
     int questions = 0;
 };
 
-// An active connection and its UUID.
+// An active connection, its UUID and its name.
 class FakeActiveConnection : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager.Connection.Active")
     Q_PROPERTY(QString Uuid READ uuid)
+    Q_PROPERTY(QString Id READ id)
 
   public:
-    FakeActiveConnection(QString uuid, int *questions)
-        : uuid_(std::move(uuid)), questions_(questions) {}
+    FakeActiveConnection(QString uuid, QString id, int *questions)
+        : uuid_(std::move(uuid)), id_(std::move(id)), questions_(questions) {}
     QString uuid() {
         ++*questions_;
         return uuid_;
     }
+    QString id() const { return id_; }
 
   private:
     QString uuid_;
+    QString id_;
     int *questions_;
 };
 
@@ -65,9 +68,9 @@ std::optional<QString> service() {
     return state->value(kSCDynamicStorePropNetPrimaryService).toString();
 }
 
-// Named by NetworkManager's connection as it changes, without a question on
-// the bus per read; by the router where NetworkManager has no connection or
-// is gone; by nothing while its first answer is on the way.
+// Named by NetworkManager's connection as it changes (its UUID the key, its
+// name beside it), without a question on the bus per read; by the router where NetworkManager has
+// no connection or is gone; by nothing while its first answer is on the way.
 TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
     PrivateBus bus;
     ASSERT_TRUE(bus.isRunning());
@@ -75,8 +78,8 @@ TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
     manager.primary = kActive + "1";
     const QMap<QString, QString> uuids{{kActive + "1", "3b1f0c52-0000-4000-8000-0000000000a1"},
                                        {kActive + "2", "3b1f0c52-0000-4000-8000-0000000000a2"}};
-    FakeActiveConnection first(uuids[kActive + "1"], &manager.questions),
-        second(uuids[kActive + "2"], &manager.questions);
+    FakeActiveConnection first(uuids[kActive + "1"], "Home Wi-Fi", &manager.questions),
+        second(uuids[kActive + "2"], "Office", &manager.questions);
     QDBusConnection managerBus = bus.connection("NetworkManager");
     ASSERT_TRUE(managerBus.registerObject(kPath, &manager, QDBusConnection::ExportAllProperties));
     ASSERT_TRUE(
@@ -94,6 +97,7 @@ TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
     NetworkManagerWatch watch;
     EXPECT_EQ(service(), std::nullopt) << "named before NetworkManager answered";
     ASSERT_TRUE(runLoopUntil([&] { return service() == uuids[kActive + "1"]; }));
+    EXPECT_EQ(NetworkManagerWatch::current().name, "Home Wi-Fi");
     const int asked = manager.questions;
     for (int read = 0; read < 100; ++read)
         EXPECT_EQ(service(), uuids[kActive + "1"]);
@@ -110,8 +114,10 @@ TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
     };
     primaryBecomes(kActive + "2");
     EXPECT_TRUE(runLoopUntil([&] { return service() == uuids[kActive + "2"]; }));
+    EXPECT_EQ(NetworkManagerWatch::current().name, "Office");
     primaryBecomes("/");
     EXPECT_TRUE(runLoopUntil([&] { return service() == byRouter; }));
+    EXPECT_EQ(NetworkManagerWatch::current().name, std::nullopt);
     primaryBecomes(kActive + "1");
     EXPECT_TRUE(runLoopUntil([&] { return service() == uuids[kActive + "1"]; }));
     ASSERT_TRUE(managerBus.unregisterService(kService));
