@@ -62,10 +62,10 @@ TEST_F(Alerts, EachCrossingOnceNotAgainAfterARestartAgainAfterAReset) {
     sample(500);
     EXPECT_EQ(shown(0), QStringList()) << "half the limit";
     sample(350);
-    EXPECT_EQ(shown(1), QStringList{"Flowtally: 85 % of your limit used"});
+    EXPECT_EQ(shown(1), QStringList{"85 % of your limit used"});
     sample(200);
     sample(10);
-    const QStringList both{"Flowtally: 85 % of your limit used", "Flowtally: limit reached"};
+    const QStringList both{"85 % of your limit used", "Limit reached"};
     EXPECT_EQ(shown(2), both);
     EXPECT_EQ(service.received.last().hints.value("urgency").toInt(), 2) << "critical";
 
