@@ -8,13 +8,10 @@ namespace flowtally {
 
 namespace {
 
-// Bytes as the window shows them, with one fraction digit that is dropped
-// when it is 0: "207.5G", "250G".
+// Bytes with two fraction digits, so that amounts close to each other read
+// apart ("0.52G of 1.00G", where one digit gave "0.5G of 1G").
 QString bytesText(double bytes) {
-    const QString tenths = WBBKMGTFormatter::stringForObjectValue(bytes, 1);
-    if (tenths.chopped(1).endsWith(QStringLiteral(".0")))
-        return WBBKMGTFormatter::stringForObjectValue(bytes, 0);
-    return tenths;
+    return WBBKMGTFormatter::stringForObjectValue(bytes, 2);
 }
 
 // "3 March", with the year when it is not the year of `now`.
@@ -65,14 +62,14 @@ QString body(AlertKind kind, const AlertFigures &figures) {
 } // namespace
 
 QString AlertText::summary() const {
-    return QStringLiteral("Flowtally: ") + headline;
-}
-
-QString AlertText::statusLine() const {
     QString line = headline;
     if (!line.isEmpty())
         line[0] = line[0].toUpper();
-    return line + QStringLiteral(" \u2014 ") + body;
+    return line;
+}
+
+QString AlertText::statusLine() const {
+    return summary() + QStringLiteral(" \u2014 ") + body;
 }
 
 AlertText alertText(AlertKind kind, const AlertFigures &figures) {

@@ -12,16 +12,17 @@ namespace flowtally {
 // the days left in the cycle (without a cycle, since when it was counted).
 //
 //   Warning        "80 % of your limit used"
-//                  "Home (gateway): 200G of 250G used, 9 days left in this cycle."
+//                  "Home (gateway): 200.00G of 250.00G used, 9 days left in this cycle."
 //   LimitReached   "limit reached"
-//                  "Home (gateway): 251G of 250G used since 3 March."
+//                  "Home (gateway): 251.00G of 250.00G used since 3 March."
 //   PaceOverLimit  "on course to pass your limit"
-//                  "Home (gateway): 150G of 250G used, 20 days left in this
-//                   cycle; at this pace you will use 310G by 14 March."
-//                  (without a cycle: "…; at this pace you use 310G every 30 days.")
+//                  "Home (gateway): 150.00G of 250.00G used, 20 days left in this
+//                   cycle; at this pace you will use 310.00G by 14 March."
+//                  (without a cycle: "…; at this pace you use 310.00G every 30 days.")
 //
-// Byte figures as the window shows them, with one fraction digit that is
-// left out when it is 0 ("207.5G", "250G"). Plain text: no markup.
+// Byte figures in the window's units with two fraction digits, so that
+// amounts close to each other read apart ("0.52G of 1.00G"). Plain text: no
+// markup.
 struct AlertText {
     enum class Urgency { Normal, Critical };
 
@@ -29,7 +30,8 @@ struct AlertText {
     QString body;
     Urgency urgency = Urgency::Normal;
 
-    // The notification's summary: "Flowtally: limit reached".
+    // The notification's summary, the headline as a sentence: "Limit
+    // reached". The notification service names the application itself.
     QString summary() const;
     // The alert in one line, for the status line: "Limit reached — Home…".
     QString statusLine() const;

@@ -1,6 +1,8 @@
 // Alerts before the cap bites: desktop notifications when a network's
 // used share of the limit crosses the warning level and the limit, and when
-// the projection first exceeds it; each once per network and period.
+// the projection first exceeds it; each once per network and period. What
+// is used is what the plan holds against the limit: the bytes counted
+// outside the network's free hours.
 #include "AppDelegate.h"
 
 #include "AlertRules.h"
@@ -8,6 +10,7 @@
 #include "DesktopNotifier.h"
 #include "Environment.h"
 #include "MeteredConnection.h"
+#include "NetworkFigures.h"
 #include "SettingsKeys.h"
 #include "UserDefaults.h"
 
@@ -33,21 +36,27 @@ void AppDelegate::checkAlerts() {
     if (!meter.record().service)
         return;
     Environment &environment = Environment::current();
+    const NetworkRecord &record = meter.record();
     AlertFigures figures;
     figures.network = historyName.isEmpty() ? tr("This network") : historyName;
-    figures.used = double(meter.totalBytes());
-    figures.limit = meter.record().limit;
-    figures.periodStart = meter.record().resetDate;
+    figures.limit = record.limit;
+    figures.periodStart = record.resetDate;
     figures.now = environment.now();
     figures.zone = environment.timeZone();
-    figures.cycle = billingCycleAt(figures.now, meter.record().cycleStartDay, figures.zone);
-    figures.projection = figures.cycle ? projectedTotal(figures.used, *figures.cycle, figures.now)
-                                       : meter.projection();
+    const NetworkFigures billed = figuresOf(record, figures.now, figures.zone);
+    figures.used = double(billed.billed);
+    if (billed.cycle) {
+        figures.cycle = billed.cycle->cycle;
+        figures.projection = billed.cycle->projectedBilled.value_or(0);
+    } else {
+        const double sinceReset = double(figures.periodStart.msecsTo(figures.now)) / 1000.0;
+        figures.projection = thirtyDayProjection(figures.used, sinceReset);
+    }
     figures.metered = meteredConnection->isMetered();
     AlertLevels levels = alertLevels();
-    levels.onlyOnMetered = meter.record().alertOnlyOnMetered;
+    levels.onlyOnMetered = record.alertOnlyOnMetered;
     const AlertDecision decision =
-        decideAlerts(figures, levels, AlertState::fromMap(meter.record().limitAlerts));
+        decideAlerts(figures, levels, AlertState::fromMap(record.limitAlerts));
     meter.record().limitAlerts = decision.state.toMap();
     for (const AlertKind kind : decision.alerts)
         notifier->send(alertText(kind, figures));

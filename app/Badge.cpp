@@ -1,7 +1,9 @@
 #include "Badge.h"
 
 #include "AppIcon.h"
+#include "BillingCycle.h"
 #include "BringToFront.h"
+#include "Environment.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -73,16 +75,23 @@ Badge::~Badge() {
     delete tray_;
 }
 
-void Badge::setLabel(const QString &label) {
-    if (label == label_)
+void Badge::show(const Meter::Figures &figures, const NetworkRecord &record) {
+    Environment &environment = Environment::current();
+    const QDateTime now = environment.now();
+    const std::optional<BillingCycle> cycle =
+        billingCycleAt(now, record.cycleStartDay, environment.timeZone());
+    const BadgeText text =
+        badgeText(figures, cycle ? std::optional(daysLeft(*cycle, now)) : std::nullopt);
+    if (text == text_)
         return;
-    label_ = label;
     if (tray_) {
-        tray_->setIcon(iconWithLabel(label));
-        tray_->setToolTip(titleWithLabel(title_, label));
+        if (text.label != text_.label)
+            tray_->setIcon(iconWithLabel(text.label));
+        tray_->setToolTip(titleWithLabel(title_, text.label) + QLatin1Char('\n') + text.detail);
     } else {
-        window_->setWindowTitle(titleWithLabel(title_, label));
+        window_->setWindowTitle(titleWithLabel(title_, text.label));
     }
+    text_ = text;
 }
 
 } // namespace flowtally

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BadgeText.h"
+
 #include <QIcon>
 #include <QString>
 
@@ -12,8 +14,9 @@ class QWidget;
 namespace flowtally {
 
 // The badge: a short text (the thirty-day projection) on Flowtally's tray
-// icon, written into the icon's picture. Where the desktop has no tray, the
-// main window's title carries it ("Flowtally — 32G"). Clicking the tray
+// icon, written into the icon's picture, and the used bytes against the
+// limit in its tooltip (BadgeText). Where the desktop has no tray, the
+// main window's title carries the short text ("Flowtally — 32G"). Clicking the tray
 // icon brings the main window to the front; its menu is the one that
 // menu() gives, which the controller fills.
 class Badge {
@@ -23,7 +26,8 @@ class Badge {
     Badge(const Badge &) = delete;
     Badge &operator=(const Badge &) = delete;
 
-    void setLabel(const QString &label);
+    // Shows a sample's figures of the network whose record is `record`.
+    void show(const Meter::Figures &figures, const NetworkRecord &record);
 
     // The tray icon's menu; there is one without a tray too.
     QMenu *menu() const { return menu_.get(); }
@@ -35,7 +39,7 @@ class Badge {
   private:
     QWidget *window_;
     QString title_;
-    QString label_;
+    BadgeText text_;
     std::unique_ptr<QMenu> menu_;
     QSystemTrayIcon *tray_ = nullptr;
 };

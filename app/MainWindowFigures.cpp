@@ -53,10 +53,7 @@ void WindowController::showFigures(const TrafficSample &sample, const Meter::Fig
         of->setVisible(limited);
     const double critical = rateIndicator->criticalValue();
     gbpmText->setDoubleValue(figures.projection);
-    // A projection that is not finite shows as ∞ or a dash, not as "infT".
-    const std::optional<QString> nonFinite = nonFiniteFigureText(figures.projection);
-    badge->setLabel(nonFinite ? *nonFinite
-                              : WBBKMGTFormatter::stringForObjectValue(figures.projection, 0));
+    badge->show(figures, meter.record());
     outRate->setDoubleValue(figures.outRate);
     inRate->setDoubleValue(figures.inRate);
     const double total = static_cast<double>(figures.total);

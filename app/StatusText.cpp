@@ -4,6 +4,7 @@
 
 #include "IdleNotificationQueue.h"
 #include "LogViewer.h"
+#include "LogWindow.h"
 #include "Threads.h"
 #include "WindowController.h"
 
@@ -25,9 +26,9 @@ void AppDelegate::handleSetInfoText(const QString &text) {
 }
 
 void AppDelegate::showConsoleLog() {
-    // The person asked for a window: say why none comes (the log has it too).
-    if (const Status launched = launchLogViewer(); !launched.ok())
-        doSetInfoText(launched.message());
+    // The person asked for a window: without a viewer, Flowtally's own.
+    if (!launchLogViewer().ok())
+        LogWindow::showWindow();
 }
 
 } // namespace flowtally

@@ -2,6 +2,7 @@
 
 #include "Environment.h"
 
+#include <deque>
 #include <mutex>
 #include <syslog.h>
 #include <unistd.h>
@@ -12,6 +13,27 @@ namespace flowtally {
 namespace {
 
 thread_local HeldLogLines *heldLines = nullptr;
+
+// The last lines logged, the oldest first.
+struct KeptLines {
+    std::mutex mutex;
+    std::deque<LogLine> lines;
+};
+
+// As long as the process: a thread may still log while it ends.
+KeptLines &keptLines() {
+    static KeptLines *const kept = new KeptLines;
+    return *kept;
+}
+
+void keep(const QString &line) {
+    LogLine logged{Environment::current().now(), line};
+    KeptLines &kept = keptLines();
+    const std::lock_guard lock(kept.mutex);
+    if (qsizetype(kept.lines.size()) == kKeptLogLines)
+        kept.lines.pop_front();
+    kept.lines.push_back(std::move(logged));
+}
 
 void writeToStandardError(const QByteArray &line) {
     QByteArray text = "flowtally: " + line + '\n';
@@ -47,7 +69,14 @@ void systemLog(const QString &line) {
         heldLines->lines_.append(line);
         return;
     }
+    keep(line);
     Environment::current().log(line);
+}
+
+QList<LogLine> recentLogLines() {
+    KeptLines &kept = keptLines();
+    const std::lock_guard lock(kept.mutex);
+    return QList<LogLine>(kept.lines.begin(), kept.lines.end());
 }
 
 void writeToSystemLog(const QString &line) {

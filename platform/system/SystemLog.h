@@ -1,13 +1,30 @@
 #pragma once
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace flowtally {
 
 // Flowtally's event log: one line per event, written where the environment
-// in force says (Environment::log). Safe to call from any thread.
+// in force says (Environment::log), and kept for recentLogLines(). Safe to
+// call from any thread.
 void systemLog(const QString &line);
+
+// A line of this run's log, and when it was logged (the environment's clock).
+struct LogLine {
+    QDateTime at;
+    QString text;
+};
+
+// How many lines recentLogLines() keeps: a long run's log takes no more
+// memory than this many lines.
+inline constexpr qsizetype kKeptLogLines = 2000;
+
+// The last lines this run logged, at most kKeptLogLines, oldest first.
+// Any thread.
+QList<LogLine> recentLogLines();
 
 // Holds the lines that the calling thread logs while it lives, instead of
 // writing them, for its owner to take; what it still holds when it goes is

@@ -34,28 +34,32 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
     } cases[] = {
         {AlertKind::Warning, "Home (gateway)", 200 * kG, 250 * kG, 0,
          "2024-02-15T00:00:00", "2024-03-06T12:00:00", 15,
-         "80 % of your limit used", "Home (gateway): 200G of 250G used, 9 days left in this cycle.", kNormal},
+         "80 % of your limit used", "Home (gateway): 200.00G of 250.00G used, 9 days left in this cycle.", kNormal},
         {AlertKind::Warning, "Home (gateway)", 207.5 * kG, 250 * kG, 0,
          "2024-02-15T00:00:00", "2024-03-14T20:00:00", 15,
-         "83 % of your limit used", "Home (gateway): 207.5G of 250G used, 1 day left in this cycle.", kNormal},
+         "83 % of your limit used", "Home (gateway): 207.50G of 250.00G used, 1 day left in this cycle.", kNormal},
         {AlertKind::Warning, "Office", 1.2 * kT, 1.5 * kT, 0,
          "2024-03-03T00:30:00", "2024-03-20T08:00:00", 0,
-         "80 % of your limit used", "Office: 1.2T of 1.5T used since 3 March.", kNormal},
+         "80 % of your limit used", "Office: 1.20T of 1.50T used since 3 March.", kNormal},
+        // Close to the limit, still apart from it.
+        {AlertKind::Warning, "Office", 0.96 * kG, 1 * kG, 0,
+         "2024-03-03T00:30:00", "2024-03-20T08:00:00", 0,
+         "96 % of your limit used", "Office: 0.96G of 1.00G used since 3 March.", kNormal},
         {AlertKind::LimitReached, "Home (gateway)", 251 * kG, 250 * kG, 0,
          "2024-03-03T10:00:00", "2024-03-20T08:00:00", 0,
-         "limit reached", "Home (gateway): 251G of 250G used since 3 March.", kCritical},
+         "limit reached", "Home (gateway): 251.00G of 250.00G used since 3 March.", kCritical},
         {AlertKind::LimitReached, "", 250 * kG, 250 * kG, 0,
          "2023-12-20T10:00:00", "2024-03-06T08:00:00", 0,
-         "limit reached", "250G of 250G used since 20 December 2023.", kCritical},
+         "limit reached", "250.00G of 250.00G used since 20 December 2023.", kCritical},
         {AlertKind::PaceOverLimit, "Home (gateway)", 150 * kG, 250 * kG, 310 * kG,
          "2024-02-15T00:00:00", "2024-03-06T12:00:00", 15,
          "on course to pass your limit",
-         "Home (gateway): 150G of 250G used, 9 days left in this cycle; at this pace you will use 310G by 14 March.",
+         "Home (gateway): 150.00G of 250.00G used, 9 days left in this cycle; at this pace you will use 310.00G by 14 March.",
          kNormal},
         {AlertKind::PaceOverLimit, "Home (gateway)", 150 * kG, 250 * kG, 310.4 * kG,
          "2024-03-03T10:00:00", "2024-03-20T08:00:00", 0,
          "on course to pass your limit",
-         "Home (gateway): 150G of 250G used since 3 March; at this pace you use 310.4G every 30 days.",
+         "Home (gateway): 150.00G of 250.00G used since 3 March; at this pace you use 310.40G every 30 days.",
          kNormal},
     };
     // clang-format on
@@ -76,11 +80,14 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
     }
 }
 
+// The notification service names the application: the summary does not.
 TEST(AlertText, SummaryAndStatusLine) {
     const AlertText text{QStringLiteral("limit reached"),
-                         QStringLiteral("Home: 251G of 250G used."), AlertText::Urgency::Critical};
-    EXPECT_EQ(text.summary(), QStringLiteral("Flowtally: limit reached"));
-    EXPECT_EQ(text.statusLine(), QStringLiteral("Limit reached \u2014 Home: 251G of 250G used."));
+                         QStringLiteral("Home: 251.00G of 250.00G used."),
+                         AlertText::Urgency::Critical};
+    EXPECT_EQ(text.summary(), QStringLiteral("Limit reached"));
+    EXPECT_EQ(text.statusLine(),
+              QStringLiteral("Limit reached \u2014 Home: 251.00G of 250.00G used."));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Alerts through the desktop's notification service, as the controller sends
 // them from its samples: each crossing once, not again after a restart,
-// again after a reset; without a service, the status line and one log line.
+// again after a reset; bytes of free hours not held against the limit;
+// without a service, the status line and one log line.
 #include "ControllerFixture.h"
 
 #include "FakeNotificationService.h"
@@ -62,10 +63,10 @@ TEST_F(Alerts, EachCrossingOnceNotAgainAfterARestartAgainAfterAReset) {
     sample(500);
     EXPECT_EQ(shown(0), QStringList()) << "half the limit";
     sample(350);
-    EXPECT_EQ(shown(1), QStringList{"Flowtally: 85 % of your limit used"});
+    EXPECT_EQ(shown(1), QStringList{"85 % of your limit used"});
     sample(200);
     sample(10);
-    const QStringList both{"Flowtally: 85 % of your limit used", "Flowtally: limit reached"};
+    const QStringList both{"85 % of your limit used", "Limit reached"};
     EXPECT_EQ(shown(2), both);
     EXPECT_EQ(service.received.last().hints.value("urgency").toInt(), 2) << "critical";
 
@@ -84,6 +85,24 @@ TEST_F(Alerts, EachCrossingOnceNotAgainAfterARestartAgainAfterAReset) {
     sample(0);         // the new period begins
     sample(900);
     EXPECT_EQ(shown(3).size(), 3) << "a reset did not re-arm the warning";
+}
+
+TEST_F(Alerts, BytesOfFreeHoursAreNotHeldAgainstTheLimit) {
+    // Free all day: of 1200 bytes counted, 400 were free, and what comes now
+    // is free too.
+    const QVariantList allDay{QVariantMap{{"start", quint64(0)}, {"end", quint64(720)}},
+                              QVariantMap{{"start", quint64(720)}, {"end", quint64(0)}}};
+    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-29)},
+                                              {"prevInVal", quint64(0)},
+                                              {"totalInBytes", quint64(1200)},
+                                              {"freeInBytes", quint64(400)},
+                                              {"freeHours", allDay}});
+    sample(0);
+    sample(500);
+    sample(500);
+    EXPECT_EQ(shown(1), QStringList{"80 % of your limit used"});
+    EXPECT_TRUE(service.received.first().body.startsWith("This network: 0.78K of 0.98K used"))
+        << service.received.first().body.toStdString();
 }
 
 TEST_F(Alerts, WithoutAServiceTheStatusLineTellsAndTheLogOnce) {

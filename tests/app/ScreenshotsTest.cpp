@@ -5,15 +5,18 @@
 // indicator moving, the main window also on a dark desktop and at 1590x940; the charts, also on a
 // dark desktop, over forty days of a household's traffic with a billing cycle from the 20th that
 // runs across the end of March and its change of clocks, a limit of 250G and ten minutes of rates
-// with a pause; the History window. Each picture has its window's size and is not blank.
+// with a pause; the History window; the log window, light and dark. Each picture has its window's
+// size and is not blank.
 #include "ControllerFixture.h"
 
 #include "BusyIndicator.h"
 #include "CycleChart.h"
 #include "HistoryTable.h"
 #include "HistoryWindow.h"
+#include "LogWindow.h"
 #include "MainLoop.h"
 #include "RatesChart.h"
+#include "SystemLog.h"
 
 #include "../charts/Palettes.h"
 #include "../charts/SampleTraffic.h"
@@ -158,6 +161,13 @@ TEST_F(Screenshots, EveryWindowAndChart) {
     window.resize(window.sizeHint());
     window.show();
     save(window, "history");
+
+    systemLog("The router at 192.168.1.1 does not answer SNMP; metering this computer.");
+    LogWindow *log = LogWindow::showWindow();
+    save(*log, "log");
+    log->setPalette(darkPalette());
+    save(*log, "log-dark");
+    log->close();
 }
 
 } // namespace

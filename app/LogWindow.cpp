@@ -1,0 +1,113 @@
+#include "LogWindow.h"
+
+#include "BringToFront.h"
+#include "Environment.h"
+#include "JournalLines.h"
+#include "SystemLog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace flowtally {
+
+namespace {
+
+// journalctl answers at once where the journal is local; this bounds the
+// wait of the person who opened the window where it is not.
+constexpr std::chrono::seconds kJournalTimeLimit{2};
+
+QString logText(const QList<LogLine> &lines, const QTimeZone &zone) {
+    QString text;
+    for (const LogLine &line : lines)
+        text += line.at.toTimeZone(zone).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss  ")) +
+                line.text + QLatin1Char('\n');
+    return text;
+}
+
+} // namespace
+
+LogWindow::LogWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window), view_(new QPlainTextEdit), note_(new QLabel) {
+    setObjectName(QStringLiteral("logWindow"));
+    setWindowTitle(tr("Flowtally Log"));
+    view_->setObjectName(QStringLiteral("logText"));
+    view_->setReadOnly(true);
+    view_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view_->setAccessibleName(tr("Flowtally's log"));
+    note_->setObjectName(QStringLiteral("logNote"));
+    auto *copy = new QPushButton(tr("Copy"));
+    copy->setObjectName(QStringLiteral("copyLogPB"));
+    auto *save = new QPushButton(tr("Save…"));
+    save->setObjectName(QStringLiteral("saveLogPB"));
+    connect(copy, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(text()); });
+    connect(save, &QPushButton::clicked, this, &LogWindow::save);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(note_, 1);
+    buttons->addWidget(copy);
+    buttons->addWidget(save);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(view_);
+    layout->addLayout(buttons);
+    resize(760, 480);
+}
+
+void LogWindow::reload() {
+    const QTimeZone zone = Environment::current().timeZone();
+    QList<LogLine> earlier;
+    const Status read = readEarlierLogLines(kJournalTimeLimit, &earlier);
+    QString text;
+    if (!read.ok())
+        text = tr("Earlier runs: the journal could not be read (%1).").arg(read.message());
+    else if (earlier.isEmpty())
+        text = tr("Earlier runs: the journal holds no lines of Flowtally's.");
+    else
+        text = tr("Earlier runs, from the journal:") + QLatin1Char('\n') + logText(earlier, zone);
+    text +=
+        QLatin1Char('\n') + tr("This run:") + QLatin1Char('\n') + logText(recentLogLines(), zone);
+    view_->setPlainText(text);
+    view_->moveCursor(QTextCursor::End);
+    note_->clear();
+}
+
+QString LogWindow::text() const {
+    return view_->toPlainText();
+}
+
+Status LogWindow::saveTo(const QString &path) {
+    const Status written = Environment::current().writeFileAtomically(path, text().toUtf8());
+    note_->setText(written.ok() ? tr("Saved to %1").arg(QDir::toNativeSeparators(path))
+                                : tr("Not saved: %1").arg(written.message()));
+    return written;
+}
+
+void LogWindow::save() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save the Log"), QDir::home().filePath(QStringLiteral("flowtally.log")));
+    if (!path.isEmpty())
+        saveTo(path).ignore(); // the note line tells how it went
+}
+
+LogWindow *LogWindow::showWindow() {
+    static QPointer<LogWindow> open;
+    if (!open) {
+        open = new LogWindow;
+        open->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    open->reload();
+    bringToFront(open);
+    return open;
+}
+
+} // namespace flowtally
