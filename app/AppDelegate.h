@@ -112,6 +112,9 @@ class AppDelegate : public QObject {
     void resetForNewCycle();
     void checkAlerts();
     void setCycleStartDay(int day);
+    // The held network's choices (NetworkChoices.cpp).
+    void setCountedTraffic(CountedTraffic counted);
+    void setFreeWindows(const FreeWindows &windows);
 
     // ---- Status line, windows and preference controls (main thread) ----
     static const QString kInfoTextNotificationName;
