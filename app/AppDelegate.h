@@ -115,6 +115,7 @@ class AppDelegate : public QObject {
     // The held network's choices (NetworkChoices.cpp).
     void setCountedTraffic(CountedTraffic counted);
     void setFreeWindows(const FreeWindows &windows);
+    void reapplyFreeHours(); // the held period's history read anew with them
 
     // ---- Status line, windows and preference controls (main thread) ----
     static const QString kInfoTextNotificationName;

@@ -22,15 +22,19 @@ void AppDelegate::setFreeWindows(const FreeWindows &windows) {
     if (!meter.record().service)
         return;
     meter.record().freeWindows = windows;
+    // The period's traffic read anew with the new windows, written with the
+    // record that holds them; the free totals take what that moved, on the
+    // main thread, while the network is held.
+    if (historyWriter && meter.record().periodBegan())
+        reapplyFreeHours();
     storeRecordNow();
-    if (!historyWriter || !meter.record().periodBegan())
-        return;
-    // The period's traffic read anew with the new windows; the free totals
-    // take what that moved, on the main thread, while the network is held.
+}
+
+void AppDelegate::reapplyFreeHours() {
     const QString service = *meter.record().service;
     const QPointer<AppDelegate> self(this);
     historyWriter->reapplyFreeHours(
-        service, meter.record().periodStart(), windows,
+        service, meter.record().periodStart(), meter.record().freeWindows,
         [self, service](const Status &status, const FreeHoursChange &change) {
             performOnMainThread(
                 [self, service, status, change] {
