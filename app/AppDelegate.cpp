@@ -27,6 +27,8 @@ AppDelegate::AppDelegate()
     connect(w, &WindowController::routerAddressCommitted, this, &AppDelegate::doSetUserDefinedIP);
     connect(w, &WindowController::limitUnitChosen, this, &AppDelegate::doLimitUnitsPopUp);
     connect(w, &WindowController::cycleStartDayChosen, this, &AppDelegate::setCycleStartDay);
+    connect(w, &WindowController::countedTrafficChosen, this, &AppDelegate::setCountedTraffic);
+    connect(w, &WindowController::freeWindowsChosen, this, &AppDelegate::setFreeWindows);
     connect(w, &WindowController::resetTotalsAsked, this, &AppDelegate::doResetTotalsNow);
     connect(w, &WindowController::restartAsked, this, &AppDelegate::doRestart);
     connect(w, &WindowController::consoleLogAsked, this, &AppDelegate::showConsoleLog);

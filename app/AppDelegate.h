@@ -113,6 +113,10 @@ class AppDelegate : public QObject {
     void resetForNewCycle();
     void checkAlerts();
     void setCycleStartDay(int day);
+    // The held network's choices (NetworkChoices.cpp).
+    void setCountedTraffic(CountedTraffic counted);
+    void setFreeWindows(const FreeWindows &windows);
+    void reapplyFreeHours(); // the held period's history read anew with them
 
     // ---- Status line, windows and preference controls (main thread) ----
     static const QString kInfoTextNotificationName;

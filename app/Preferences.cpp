@@ -1,11 +1,14 @@
 // The preference controls: the limit and its unit, the community, the
-// billing cycle, the share that warns, start at login, and the router
-// interface to meter. A control that holds a setting writes it out at once.
+// billing cycle, the share that warns, start at login, the router interface
+// to meter and the router counters to read; the held network's counted
+// traffic and free hours. A control that holds a setting writes it out at
+// once; the held network's choices go to the controller.
 #include "WindowController.h"
 
 #include "Autostart.h"
 #include "FigureFields.h"
 #include "FormattedField.h"
+#include "FreeWindowsText.h"
 #include "InterfaceChoice.h"
 #include "SettingsKeys.h"
 #include "UserDefaults.h"
@@ -13,6 +16,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
@@ -21,6 +26,16 @@ namespace flowtally {
 namespace {
 
 const QString kAutomaticInterface = QStringLiteral("Automatic (vlan1)");
+
+// The router counters' choices, as the pop-up names them and as the
+// setting keeps them.
+const std::pair<const char *, QString> kRouterCounters[] = {
+    {QT_TRANSLATE_NOOP("WindowController", "Automatic (SNMP, then UPnP)"),
+     QStringLiteral("automatic")},
+    {QT_TRANSLATE_NOOP("WindowController", "SNMP only"), QStringLiteral("snmp")},
+    {QT_TRANSLATE_NOOP("WindowController", "UPnP only"), QStringLiteral("upnp")},
+    {QT_TRANSLATE_NOOP("WindowController", "This computer only"), QStringLiteral("local")},
+};
 
 UserDefaults &defaults() {
     return UserDefaults::standardUserDefaults();
@@ -93,6 +108,36 @@ void WindowController::connectPreferences() {
     routerInterfacePopUp->addItem(kAutomaticInterface);
     connect(routerInterfacePopUp, &QComboBox::activated, this,
             &WindowController::doRouterInterfacePopUp);
+
+    // The sources read the setting at every tick.
+    for (const auto &[title, value] : kRouterCounters)
+        routerCountersPopUp->addItem(tr(title), value);
+    routerCountersPopUp->setCurrentIndex(
+        std::max(0, routerCountersPopUp->findData(
+                        defaults().stringForKey(SettingsKey::RouterCounters).value_or(QString()))));
+    connect(routerCountersPopUp, &QComboBox::activated, this, [this] {
+        defaults().setObject(SettingsKey::RouterCounters, routerCountersPopUp->currentData());
+        if (const Status written = defaults().synchronize(); !written.ok())
+            emit statusText(written.message());
+    });
+
+    connect(internetOnlyCheck, &QCheckBox::clicked, this, [this](bool on) {
+        emit countedTrafficChosen(on ? CountedTraffic::Internet : CountedTraffic::All);
+    });
+    connect(freeHoursField, &QLineEdit::editingFinished, this, &WindowController::freeHoursEntered);
+}
+
+void WindowController::freeHoursEntered() {
+    const std::variant<FreeWindows, QString> read = freeWindowsOfText(freeHoursField->text());
+    if (const QString *problem = std::get_if<QString>(&read)) {
+        freeHoursProblem->setText(*problem);
+        return;
+    }
+    freeHoursProblem->clear();
+    const FreeWindows &windows = std::get<FreeWindows>(read);
+    if (windows != meter.record().freeWindows)
+        emit freeWindowsChosen(windows);
+    freeHoursField->setText(textOfFreeWindows(meter.record().freeWindows));
 }
 
 double WindowController::limitNumber() const {
@@ -114,6 +159,12 @@ void WindowController::selectLimitUnit() {
 
 void WindowController::showPreferences() {
     cycleStartDayPopUp->setCurrentIndex(meter.record().cycleStartDay);
+    internetOnlyCheck->setChecked(meter.record().countedTraffic == CountedTraffic::Internet);
+    freeHoursField->setText(textOfFreeWindows(meter.record().freeWindows));
+    freeHoursProblem->clear();
+    // Choices of a network: none to make without one.
+    for (QWidget *control : std::initializer_list<QWidget *>{internetOnlyCheck, freeHoursField})
+        control->setEnabled(meter.record().service.has_value());
 }
 
 void WindowController::showRouterInterfaces(const QString &address,

@@ -84,6 +84,10 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
     cycleStartDayPopUp = prefsUi.cycleStartDayPopUp;
     warnAtPercent = prefsUi.warnAtPercent;
     startAtLogin = prefsUi.startAtLogin;
+    routerCountersPopUp = prefsUi.routerCountersPopUp;
+    internetOnlyCheck = prefsUi.internetOnlyCheck;
+    freeHoursField = prefsUi.freeHoursField;
+    freeHoursProblem = prefsUi.freeHoursProblem;
     addCharts(main);
 
     QApplication::setWindowIcon(appIcon());
@@ -129,6 +133,8 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
 
     connect(resetTotalsNowPB, &QPushButton::clicked, this, &WindowController::resetTotalsAsked);
     connect(restartPB, &QPushButton::clicked, this, &WindowController::restartAsked);
+    // As the window's own close: metering resumes.
+    connect(prefsUi.closePB, &QPushButton::clicked, prefsWindow, &QWidget::close);
     connect(mainUi.consoleLogPB, &QPushButton::clicked, this, &WindowController::consoleLogAsked);
     connect(airportIP, &FormattedField::committed, this, &WindowController::routerAddressCommitted);
     connect(limitUnitsPopUp, &QComboBox::activated, this, &WindowController::limitUnitChosen);

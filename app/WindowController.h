@@ -130,6 +130,9 @@ class WindowController : public QObject {
     void routerAddressCommitted();
     void limitUnitChosen();
     void cycleStartDayChosen(int day);
+    // What the held network counts, and its free hours.
+    void countedTrafficChosen(CountedTraffic counted);
+    void freeWindowsChosen(const FreeWindows &windows);
     void resetTotalsAsked();
     void restartAsked();
     void consoleLogAsked();
@@ -149,6 +152,9 @@ class WindowController : public QObject {
     void track(QWidget *window, const QString &placeKey);
     void addCharts(QMainWindow *main);
     void connectPreferences();
+    // Keeps the free hours typed in their field for the held network, or
+    // says what is wrong with them.
+    void freeHoursEntered();
     // Keeps the interface chosen in the pop-up for the router its list came
     // from, and writes the settings out.
     void doRouterInterfacePopUp();
@@ -198,6 +204,10 @@ class WindowController : public QObject {
     QComboBox *cycleStartDayPopUp = nullptr;
     QSpinBox *warnAtPercent = nullptr;
     QCheckBox *startAtLogin = nullptr;
+    QComboBox *routerCountersPopUp = nullptr;
+    QCheckBox *internetOnlyCheck = nullptr;
+    QLineEdit *freeHoursField = nullptr;
+    QLabel *freeHoursProblem = nullptr;
     HistoryWindow *historyWindow = nullptr;
 
     QUndoStack *undoManager = nullptr;

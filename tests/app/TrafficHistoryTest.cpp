@@ -5,6 +5,7 @@
 
 #include "CycleChart.h"
 #include "HistoryStore.h"
+#include "LoopWaits.h"
 #include "UserDefaults.h"
 #include "WBBKMGTFormatter.h"
 
@@ -91,6 +92,18 @@ TEST_F(TrafficHistory, BytesOfFreeHoursReachTheHistoryAsFree) {
     EXPECT_EQ(free.out, history->out);
     EXPECT_EQ(stored.value("freeInBytes").toULongLong(), free.in);
     EXPECT_EQ(stored.value("freeOutBytes").toULongLong(), free.out);
+    // The free hours taken away in the preferences: the period's bytes are
+    // all billed, in the history and in the record alike.
+    controller->setFreeWindows({});
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
+    EXPECT_TRUE(runLoopUntil([&] {
+        historySinceReset(&free);
+        return free.in == 0 &&
+               controller->dictionaryFromPersistentValues().value("freeInBytes", 0) == 0;
+    }));
+    EXPECT_EQ(free.out, 0u);
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kService).toMap().contains(
+        "freeOutBytes"));
 }
 
 // The cycle chart says what the window says: its bars add up to the totals

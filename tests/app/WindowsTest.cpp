@@ -176,9 +176,16 @@ TEST_F(Windows, PreferencesInFrontPauseMeteringUntilTheyCloseOrResume) {
     EXPECT_FALSE(controller->isLogging()) << "turning back to the main window changes nothing";
     outlet<QPushButton>("restartPB")->click();
     EXPECT_TRUE(controller->isLogging());
-    ASSERT_TRUE(activate(windows().prefsWindowWidget()));
-    windows().prefsWindowWidget()->close();
-    EXPECT_TRUE(controller->isLogging());
+    // The window's close and its Close button alike.
+    for (const std::function<void()> close :
+         {std::function<void()>([&] { windows().prefsWindowWidget()->close(); }),
+          std::function<void()>([&] { outlet<QPushButton>("closePB")->click(); })}) {
+        ASSERT_TRUE(activate(windows().prefsWindowWidget()));
+        ASSERT_FALSE(controller->isLogging());
+        close();
+        EXPECT_FALSE(windows().prefsWindowWidget()->isVisible());
+        EXPECT_TRUE(controller->isLogging());
+    }
 }
 
 // Quit (the menu's, Ctrl+Q, and the quit signals') or the main window's
