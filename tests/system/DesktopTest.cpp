@@ -134,11 +134,10 @@ class DesktopTest : public SystemTest {
         return false;
     }
 
-    // Waits (30 s at most: a sanitized Flowtally maps its window slowly on
-    // a busy machine) until the window manager says the window is in this
-    // state ("Normal" or "Iconic"), on the screen only when "Normal".
+    // Waits (10 s at most) until the window manager says the window is in
+    // this state ("Normal" or "Iconic"), on the screen only when "Normal".
     bool waitForState(quint32 window, const QString &state) const {
-        for (int slice = 0; slice < 300; ++slice) {
+        for (int slice = 0; slice < 100; ++slice) {
             if (desktop->state(window) == state &&
                 desktop->isViewable(window) == (state == QLatin1String("Normal")))
                 return true;
