@@ -16,9 +16,12 @@ EscapeCloses::~EscapeCloses() {
 }
 
 bool EscapeCloses::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() != QEvent::KeyPress ||
+    // Key presses go to widgets. Whether the receiver is one is asked first:
+    // the events the worker posts to the main thread's queue object are
+    // then never looked into here.
+    if (!watched->isWidgetType() || event->type() != QEvent::KeyPress ||
         static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape ||
-        static_cast<QKeyEvent *>(event)->modifiers() != Qt::NoModifier || !watched->isWidgetType())
+        static_cast<QKeyEvent *>(event)->modifiers() != Qt::NoModifier)
         return false;
     QWidget *window = static_cast<QWidget *>(watched)->window();
     if (window == mainWindow_)
