@@ -69,20 +69,28 @@ void HistoryWindow::setNetworks(const QList<HistoryNetwork> &networks) {
     }
     const int kept = picker_->findData(chosen_);
     picker_->setCurrentIndex(kept >= 0 ? kept : 0);
-    choose(picker_->currentIndex());
+    // Read again even when the choice stays: the rows, or the billing cycle
+    // they are summed by, may have changed since they were shown.
+    showNetwork(picker_->currentIndex());
 }
 
 QString HistoryWindow::chosenNetwork() const {
     return chosen_;
 }
 
+QString HistoryWindow::networkAt(int index) const {
+    return index >= 0 ? picker_->itemData(index).toString() : QString();
+}
+
 void HistoryWindow::choose(int index) {
-    const QString network = index >= 0 ? picker_->itemData(index).toString() : QString();
-    if (network == chosen_)
-        return;
-    chosen_ = network;
+    if (networkAt(index) != chosen_)
+        showNetwork(index);
+}
+
+void HistoryWindow::showNetwork(int index) {
+    chosen_ = networkAt(index);
     showRows({}, {}, 0);
-    emit networkChosen(network);
+    emit networkChosen(chosen_);
 }
 
 void HistoryWindow::showHistory(const QString &network, const QList<HistoryBucket> &days,

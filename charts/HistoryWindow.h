@@ -33,8 +33,8 @@ class HistoryWindow : public QWidget {
     // the most recently seen first), each shown by its name, by its
     // identifier while it has none, and with its identifier too where two
     // share a name. The chosen network stays chosen while it is among them;
-    // otherwise the first is chosen. Emits networkChosen() when the choice
-    // changes.
+    // otherwise the first is chosen. Emits networkChosen() every time, so
+    // that the chosen network's rows are read again.
     void setNetworks(const QList<HistoryNetwork> &networks);
 
     // The identifier of the network shown; empty without networks.
@@ -59,12 +59,16 @@ class HistoryWindow : public QWidget {
     QSize sizeHint() const override;
 
   signals:
-    // The person (or setNetworks()) chose another network: its rows are
-    // cleared until showHistory() brings them.
+    // The person chose another network, or setNetworks() was called: its
+    // rows are cleared until showHistory() brings them.
     void networkChosen(const QString &network);
 
   private:
+    QString networkAt(int index) const;
+    // The person picked the network at `index`: shown unless it already is.
     void choose(int index);
+    // Shows the network at `index`, asking for its rows.
+    void showNetwork(int index);
     void showRows(const QList<HistoryBucket> &days, const QList<HistoryBucket> &months,
                   int cycleStartDay);
 
