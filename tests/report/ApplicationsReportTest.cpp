@@ -12,32 +12,20 @@ namespace {
 class ApplicationsReportTest : public ReportFixture {
   protected:
     void SetUp() override {
-        writeSettings(knownSettings());
-        writeKnownHistory();
+        ReportFixture::SetUp();
         std::unique_ptr<HistoryStore> store = openHistory();
         ASSERT_TRUE(store);
+        const QMap<QString, TrafficTotals> beforeReset{{"app:org.example.Browser", {kGiB, 0}}};
+        const QMap<QString, TrafficTotals> afterReset{
+            {"app:org.example.Browser", {kGiB, 20 * kMiB}},
+            {"app:org.example.Gone", {512 * kMiB, 0}},
+            {"service:cups.service", {0, 30 * kMiB}},
+            {"other", {kMiB, kMiB}}};
         const QDateTime homeReset = utc("2024-02-13T23:00:00Z");
-        // Before the reset, and after it.
         ASSERT_TRUE(store
-                        ->add({{kHome,
-                                utc("2024-02-10T18:00:00Z"),
-                                kGiB,
-                                0,
-                                {},
-                                0,
-                                0,
-                                {{"app:org.example.Browser", {kGiB, 0}}}},
-                               {kHome,
-                                utc("2024-03-05T10:30:00Z"),
-                                2 * kGiB,
-                                100 * kMiB,
-                                homeReset,
-                                0,
-                                0,
-                                {{"app:org.example.Browser", {kGiB, 20 * kMiB}},
-                                 {"app:org.example.Gone", {512 * kMiB, 0}},
-                                 {"service:cups.service", {0, 30 * kMiB}},
-                                 {"other", {kMiB, kMiB}}}}})
+                        ->add({{kHome, utc("2024-02-10T18:00:00Z"), kGiB, 0, {}, 0, 0, beforeReset},
+                               {kHome, utc("2024-03-05T10:30:00Z"), 2 * kGiB, 100 * kMiB, homeReset,
+                                0, 0, afterReset}})
                         .ok());
         const QString applications = Environment::current().dataFolder() + "/applications";
         ASSERT_TRUE(QDir().mkpath(applications));
@@ -45,12 +33,6 @@ class ApplicationsReportTest : public ReportFixture {
         ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
         // A name from outside, with a terminal's escape in it.
         entry.write("[Desktop Entry]\nType=Application\nName=Browser\x1b[2J\n");
-    }
-    QByteArray output(const QStringList &arguments) {
-        const ReportOutcome outcome = run(arguments);
-        EXPECT_EQ(outcome.exitCode, kReportWritten) << arguments.join(' ').toStdString();
-        EXPECT_EQ(outcome.messages.join('\n').toStdString(), "");
-        return outcome.output;
     }
 };
 
@@ -64,48 +46,22 @@ TEST_F(ApplicationsReportTest, TextAndJson) {
               "  org.example.Gone                 512.00M       0.00B    4.2%\n"
               "  cups.service                       0.00B      30.00M    0.2%\n"
               "  Other                              1.00M       1.00M    0.0%\n");
-    const QByteArray json = output({"--apps", "--json", "--network", kHome});
-    EXPECT_EQ(QJsonDocument(QJsonDocument::fromJson(json)["networks"][0]["applications"].toObject())
-                  .toJson(QJsonDocument::Indented)
-                  .toStdString(),
-              R"({
-    "applications": [
-        {
-            "id": "app:org.example.Browser",
-            "in": 1073741824,
-            "name": "Browser\u001b[2J",
-            "out": 20971520,
-            "share": 0.0849609375,
-            "total": 1094713344
-        },
-        {
-            "id": "app:org.example.Gone",
-            "in": 536870912,
-            "name": "org.example.Gone",
-            "out": 0,
-            "share": 0.041666666666666664,
-            "total": 536870912
-        },
-        {
-            "id": "service:cups.service",
-            "in": 0,
-            "name": "cups.service",
-            "out": 31457280,
-            "share": 0.00244140625,
-            "total": 31457280
-        },
-        {
-            "id": "other",
-            "in": 1048576,
-            "name": "Other",
-            "out": 1048576,
-            "share": 0.00016276041666666666,
-            "total": 2097152
-        }
-    ],
-    "since": "2024-02-14T00:00:00+01:00"
-}
-)");
+    const QJsonObject applications =
+        json(output({"--apps", "--json", "--network", kHome}))["networks"][0]["applications"]
+            .toObject();
+    EXPECT_EQ(indented(QJsonDocument(applications).toJson()), indented(R"({
+  "since": "2024-02-14T00:00:00+01:00",
+  "applications": [
+    {"id": "app:org.example.Browser", "name": "Browser\u001b[2J",
+     "in": 1073741824, "out": 20971520, "total": 1094713344, "share": 0.0849609375},
+    {"id": "app:org.example.Gone", "name": "org.example.Gone",
+     "in": 536870912, "out": 0, "total": 536870912, "share": 0.041666666666666664},
+    {"id": "service:cups.service", "name": "cups.service",
+     "in": 0, "out": 31457280, "total": 31457280, "share": 0.00244140625},
+    {"id": "other", "name": "Other",
+     "in": 1048576, "out": 1048576, "total": 2097152, "share": 0.00016276041666666666}
+  ]
+})"));
     // Tables and applications come together.
     EXPECT_TRUE(output({"--apps", "--days", "1", "--network", kHome}).contains("Browser"));
 }

@@ -3,6 +3,7 @@
 // A world for flowtally-report: a test environment (its own folders and a
 // fixed clock), a settings file and a traffic history written the way
 // Flowtally writes them, and the report run in-process in Berlin's time.
+// Each test begins with the known settings and history.
 #include "../history/HistoryFixture.h"
 #include "HistoryStore.h"
 #include "PropertyList.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -46,6 +48,24 @@ inline QVariantMap record(const QString &service, const QDateTime &resetDate, qu
     if (cycleStartDay)
         entries.insert(RecordKey::cycleStartDay, *cycleStartDay);
     return entries;
+}
+
+// Messages as lines a failed check prints plainly.
+inline std::string lines(const QStringList &messages) {
+    return messages.join('\n').toStdString();
+}
+
+inline QJsonDocument json(const QByteArray &bytes) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    return document;
+}
+
+// A JSON document with its keys in order, a line each, for a comparison
+// that prints what differs.
+inline std::string indented(const QByteArray &bytes) {
+    return json(bytes).toJson(QJsonDocument::Indented).toStdString();
 }
 
 class ReportFixture : public ::testing::Test {
@@ -136,7 +156,20 @@ class ReportFixture : public ::testing::Test {
         return database;
     }
 
+    void SetUp() override {
+        writeSettings(knownSettings());
+        writeKnownHistory();
+    }
+
     ReportOutcome run(const QStringList &arguments) { return runReport(arguments, berlin); }
+
+    // The output of a run that must succeed without a word on standard error.
+    QByteArray output(const QStringList &arguments) {
+        const ReportOutcome outcome = run(arguments);
+        EXPECT_EQ(outcome.exitCode, kReportWritten) << arguments.join(' ').toStdString();
+        EXPECT_EQ(lines(outcome.messages), "") << arguments.join(' ').toStdString();
+        return outcome.output;
+    }
 
     static QByteArray fileBytes(const QString &path) {
         QFile file(path);
