@@ -38,13 +38,16 @@ QList<HistoryBucket> hours(const QDateTime &from, const QDateTime &to,
     return buckets;
 }
 
+quint64 flat(const QDateTime &) {
+    return 1000;
+}
+
 quint64 weekends(const QDateTime &local) {
     return local.date().dayOfWeek() >= 6 ? 10000 : 1000;
 }
 
 TEST(WeekProfile, ALessThanADayOfHistoryTellsNothing) {
     const QDateTime start = berlin("2024-05-06T09:00:00");
-    const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
     const WeekProfile young =
         WeekProfile::fromHours(hours(start, start.addSecs(23 * 3600), flat), start,
                                start.addSecs(23 * 3600 + 1800), kBerlin);
@@ -104,25 +107,23 @@ TEST(WeekProfile, HoursNotSeenYetLeanOnTheSameHourOfOtherDays) {
 TEST(WeekProfile, TheClocksChange) {
     // Two weeks of 1000 bytes a wall-clock hour; the day the clocks go
     // forward has 23 hours, the one they go back 25.
-    const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
-    QDateTime start = berlin("2024-03-16T00:00:00");
-    QDateTime now = berlin("2024-03-30T00:00:00");
-    WeekProfile profile = WeekProfile::fromHours(hours(start, now, flat), start, now, kBerlin);
-    EXPECT_DOUBLE_EQ(
-        profile.expectedBetween(berlin("2024-03-31T00:00:00"), berlin("2024-04-01T00:00:00")),
-        23000);
-    start = berlin("2024-10-12T00:00:00");
-    now = berlin("2024-10-26T00:00:00");
-    profile = WeekProfile::fromHours(hours(start, now, flat), start, now, kBerlin);
-    EXPECT_DOUBLE_EQ(
-        profile.expectedBetween(berlin("2024-10-27T00:00:00"), berlin("2024-10-28T00:00:00")),
-        25000);
+    // clang-format off
+    const struct { const char *start, *now, *day; double bytes; } cases[] = {
+        {"2024-03-16T00:00:00", "2024-03-30T00:00:00", "2024-03-31T00:00:00", 23000},
+        {"2024-10-12T00:00:00", "2024-10-26T00:00:00", "2024-10-27T00:00:00", 25000},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        const QDateTime start = berlin(c.start), now = berlin(c.now), day = berlin(c.day);
+        const WeekProfile profile =
+            WeekProfile::fromHours(hours(start, now, flat), start, now, kBerlin);
+        EXPECT_DOUBLE_EQ(profile.expectedBetween(day, day.addDays(1)), c.bytes) << c.day;
+    }
 }
 
 TEST(ExpectedTotal, TheEndItProjectsTo) {
     const QDateTime start = berlin("2024-05-06T00:00:00");
     const QDateTime now = start.addDays(14);
-    const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
     const WeekProfile profile =
         WeekProfile::fromHours(hours(start, now, flat), start, now, kBerlin);
     // A cycle from the 15th: the billed bytes so far, and 1000 an hour to
