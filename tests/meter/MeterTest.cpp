@@ -1,6 +1,9 @@
-// The accounting without the window: samples in, figures out.
+// The accounting without the window: samples in, figures out, and what each
+// application moved, counted with the meter's bytes: never more than the
+// interface counted, nothing made up when the service is missing.
 #include "Meter.h"
 
+#include "AccountdService.h"
 #include "DistantPast.h"
 #include "NetworkFigures.h"
 #include "TestEnvironment.h"
@@ -8,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace flowtally {
@@ -18,8 +22,9 @@ constexpr quint64 k2to32 = quint64(1) << 32, kGiB = quint64(1) << 30;
 const QString kHome = QStringLiteral("home"), kOffice = QStringLiteral("office");
 const QDateTime kBase = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
 
-// A sample of the local source ('L') or the router's ('R') at `seconds`
-// after the base time.
+// A sample of eth0 (interface 2) at `seconds` after the base time: of its
+// own counters ('L'), of its Internet traffic alone ('I') or of the
+// router's ('R').
 TrafficSample sample(char source, quint64 in, quint64 out, double seconds, double uptime = 0,
                      const QString &service = kHome) {
     TrafficSample sample{{SampleKey::InTraffic, in},
@@ -27,9 +32,38 @@ TrafficSample sample(char source, quint64 in, quint64 out, double seconds, doubl
                          {SampleKey::Uptime, uptime},
                          {SampleKey::FireDate, kBase.addMSecs(qint64(seconds * 1000))},
                          {SampleKey::PrimaryService, service},
-                         {SampleKey::Router, source == 'R' ? "gateway\n" : "myhost"}};
-    if (source == 'L')
+                         {SampleKey::Router, source == 'R' ? "gateway\n" : "myhost"},
+                         {SampleKey::KernelIndex, 2u}};
+    if (source != 'R')
         sample.insert(SampleKey::PrimaryInterface, "eth0");
+    if (source == 'I')
+        sample.insert(SampleKey::CounterSourceName, "local-internet");
+    return sample;
+}
+
+// The service's reading: each application's bytes received on eth0 from
+// the Internet.
+struct Reading {
+    std::string start;
+    quint64 firefox = 0, terminal = 0;
+};
+
+// A sample with 1000 bytes out and the service's reading, if any.
+TrafficSample sample(char source, quint64 in, double seconds,
+                     const std::optional<Reading> &reading) {
+    using enum AccountdDirection;
+    using enum AccountdPeer;
+    const std::string apps = "user.slice/user-1000.slice/user@1000.service/app.slice/";
+    TrafficSample sample = flowtally::sample(source, in, 1000, seconds);
+    if (reading) {
+        AccountdCounters counters;
+        counters.startId = reading->start;
+        counters.cgroups = {
+            {apps + "app-gnome-firefox-11.scope", 2, "eth0", In, Internet, 1, reading->firefox},
+            {apps + "app-org.gnome.Terminal.slice/vte-spawn-9.scope", 2, "eth0", In, Internet, 1,
+             reading->terminal}};
+        sample.insert(SampleKey::ApplicationCounters, QVariant::fromValue(counters));
+    }
     return sample;
 }
 
@@ -174,46 +208,40 @@ TEST(Meter, FreeHoursAreCountedApart) {
         {"no free hours", {}, {{"2024-10-26T21:00:00Z", false}, {"2024-10-26T21:00:02Z", false}}},
     };
     // clang-format on
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        Meter meter;
-        meter.load(
-            {{"PrimaryService", kHome}, {"prevInVal", quint64(1)}, {"prevOutVal", quint64(1)}});
-        meter.record().freeWindows = c.windows;
-        quint64 in = 1, out = 1, freeBytes = 0;
-        for (size_t i = 0; i < c.samples.size(); ++i) {
-            const auto &[at, free] = c.samples[i];
-            in += 1000 * i;
-            out += i;
-            TrafficSample next = sample('L', in, out, 0);
-            next.insert(SampleKey::FireDate, QDateTime::fromString(at, Qt::ISODate));
-            const auto figures =
-                meter.take(next, kHome, 250, next.value(SampleKey::FireDate).toDateTime(), berlin);
-            if (i == 0)
-                continue;
-            ASSERT_TRUE(figures) << at;
-            const TrafficTotals expected = free ? TrafficTotals{1000 * i, i} : TrafficTotals{};
-            EXPECT_EQ(figures->free, expected) << at;
-            freeBytes += free ? 1001 * i : 0;
-            EXPECT_EQ(figures->billed + totalOf(meter.record().freeTotals()), figures->total) << at;
-        }
-        EXPECT_EQ(totalOf(meter.record().freeTotals()), freeBytes);
-        EXPECT_EQ(meter.record().totals(), (TrafficTotals{in - 1, out - 1}));
-    }
-
-    // Without a zone, the environment's.
+    // The zone given (the environment's is another), or without one the
+    // environment's.
     TestEnvironment environment;
-    environment.setTimeZone(berlin);
-    Meter meter;
-    meter.load({{"PrimaryService", kHome}, {"prevInVal", quint64(1)}, {"prevOutVal", quint64(1)}});
-    meter.record().freeWindows = acrossMidnight;
-    const QDateTime at = QDateTime::fromString("2024-10-26T21:00:00Z", Qt::ISODate);
-    for (const int seconds : {0, 2}) {
-        TrafficSample next = sample('L', 1 + 1000 * seconds, 1, 0);
-        next.insert(SampleKey::FireDate, at.addSecs(seconds));
-        meter.take(next, kHome, 250, at.addSecs(seconds));
+    for (const bool given : {true, false}) {
+        environment.setTimeZone(given ? QTimeZone::utc() : berlin);
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (given ? "" : ", the environment's zone"));
+            Meter meter;
+            meter.load(
+                {{"PrimaryService", kHome}, {"prevInVal", quint64(1)}, {"prevOutVal", quint64(1)}});
+            meter.record().freeWindows = c.windows;
+            quint64 in = 1, out = 1, freeBytes = 0;
+            for (size_t i = 0; i < c.samples.size(); ++i) {
+                const auto &[at, free] = c.samples[i];
+                in += 1000 * i;
+                out += i;
+                TrafficSample next = sample('L', in, out, 0);
+                next.insert(SampleKey::FireDate, QDateTime::fromString(at, Qt::ISODate));
+                const QDateTime now = next.value(SampleKey::FireDate).toDateTime();
+                const auto figures = given ? meter.take(next, kHome, 250, now, berlin)
+                                           : meter.take(next, kHome, 250, now);
+                if (i == 0)
+                    continue;
+                ASSERT_TRUE(figures) << at;
+                const TrafficTotals expected = free ? TrafficTotals{1000 * i, i} : TrafficTotals{};
+                EXPECT_EQ(figures->free, expected) << at;
+                freeBytes += free ? 1001 * i : 0;
+                EXPECT_EQ(figures->billed + totalOf(meter.record().freeTotals()), figures->total)
+                    << at;
+            }
+            EXPECT_EQ(totalOf(meter.record().freeTotals()), freeBytes);
+            EXPECT_EQ(meter.record().totals(), (TrafficTotals{in - 1, out - 1}));
+        }
     }
-    EXPECT_EQ(meter.record().freeIn, 2000u);
 }
 
 // The undo of a reset adds what was counted since to the free totals too.
@@ -232,6 +260,65 @@ TEST(Meter, TheUndoOfAResetKeepsTheFreeTotals) {
     meter.undoReset(before, false);
     EXPECT_EQ(meter.record().totals(), (TrafficTotals{5700, 0}));
     EXPECT_EQ(meter.record().freeTotals(), (TrafficTotals{3200, 0}));
+}
+
+TEST(ApplicationTally, ApplicationsGetWhatTheyMovedNeverMoreThanTheMeterCounted) {
+    using Given = QMap<QString, TrafficTotals>;
+    // clang-format off
+    struct Step { TrafficSample sample; Given given; };
+    const struct { const char *what; std::vector<Step> steps; } cases[] = {
+        {"the service read ahead of the interface: what is beyond waits for the next sample", {
+            {sample('L', 1000, 0, Reading{"s1", 0, 0}), {}},
+            {sample('L', 1000, 2, Reading{"s1", 0, 0}), {}},
+            {sample('L', 1100, 4, Reading{"s1", 90, 30}), {{"app:firefox", {75, 0}}, {"app:org.gnome.Terminal", {25, 0}}}},
+            {sample('L', 1200, 6, Reading{"s1", 150, 40}), {{"app:firefox", {75, 0}}, {"app:org.gnome.Terminal", {15, 0}}}}}},
+        {"without the service nothing is given; its next reading counts from its last", {
+            {sample('I', 1000, 0, Reading{"s1", 5000, 0}), {}},
+            {sample('I', 1000, 2, Reading{"s1", 5000, 0}), {}},
+            {sample('I', 1500, 4, std::nullopt), {}},
+            {sample('I', 2000, 6, Reading{"s1", 5800, 0}), {{"app:firefox", {500, 0}}}},
+            {sample('I', 2500, 8, Reading{"s1", 5800, 0}), {{"app:firefox", {300, 0}}}}}},
+        {"a router's counters give the applications nothing", {
+            {sample('R', 1000, 0, Reading{"s1", 0, 0}), {}},
+            {sample('R', 1000, 2, Reading{"s1", 0, 0}), {}},
+            {sample('R', 9000, 4, Reading{"s1", 500, 0}), {}}}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        Meter meter;
+        meter.record().service = kHome;
+        quint64 counted = 0, given = 0;
+        for (const Step &step : c.steps) {
+            const std::optional<Meter::Figures> figures =
+                meter.take(step.sample, kHome, 250, kBase);
+            const Given applications = figures ? figures->applications : Given();
+            EXPECT_EQ(applications, step.given)
+                << c.what << ", at "
+                << step.sample.value(SampleKey::FireDate).toString().toStdString();
+            counted += figures ? figures->growth.in : 0;
+            for (const TrafficTotals &bytes : applications)
+                given += bytes.in;
+        }
+        EXPECT_LE(given, counted) << c.what;
+    }
+}
+
+TEST(ApplicationTally, BytesThatWaitStayWithTheirNetworkAndPeriod) {
+    using Given = QMap<QString, TrafficTotals>;
+    Meter meter;
+    meter.record().service = kHome;
+    meter.take(sample('L', 1000, 0, Reading{"s1", 0, 0}), kHome, 250, kBase);
+    meter.take(sample('L', 1000, 2, Reading{"s1", 0, 0}), kHome, 250, kBase);
+    // 900 bytes of Firefox's wait, beyond the 100 the interface counted.
+    EXPECT_EQ(
+        meter.take(sample('L', 1100, 4, Reading{"s1", 1000, 0}), kHome, 250, kBase)->applications,
+        (Given{{"app:firefox", {100, 0}}}));
+    // A new period begins (a reset): what waited belonged to the last one.
+    meter.record().resetDate = kBase.addSecs(5);
+    EXPECT_EQ(
+        meter.take(sample('L', 2100, 6, Reading{"s1", 1000, 0}), kHome, 250, kBase.addSecs(6))
+            ->applications,
+        Given());
 }
 
 } // namespace
