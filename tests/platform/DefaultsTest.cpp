@@ -146,25 +146,6 @@ TEST_F(UserDefaultsTest, StoredValuesOverRegisteredOnesAndOnlyTheyAreWritten) {
     EXPECT_EQ(UserDefaults(storePath()).objectForKey("communityPassword"), QVariant());
 }
 
-TEST_F(UserDefaultsTest, UnreadableFileIsKeptAsideAndReportedOnce) {
-    QDir(folder_.path()).mkpath("flowtally");
-    QFile file(storePath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a property list") > 0);
-    file.close();
-    TestEnvironment environment;
-    UserDefaults store(storePath());
-    EXPECT_EQ(environment.logLinesContaining("could not be read").size(), 1);
-    EXPECT_EQ(environment.logLines().size(), 1);
-    store.setObject("AirportIP", QStringLiteral("10.0.0.1"));
-    ASSERT_TRUE(store.synchronize().ok());
-    const QStringList files = storeFiles();
-    ASSERT_EQ(files.size(), 2);
-    EXPECT_TRUE(files[1].startsWith("defaults.plist.corrupt-")) << files[1].toStdString();
-    QFile kept(QDir(folder_.filePath("flowtally")).filePath(files[1]));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), "not a property list");
-}
-
 QByteArray hostileSettings(const QString &name) {
     QFile file(QStringLiteral(FLOWTALLY_TEST_DATA_DIR "/hostile-settings/") + name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -196,7 +177,9 @@ QByteArray hostileSettings(const QString &name) {
 
 // Files that once stopped Flowtally at every start until someone deleted
 // them: NUL bytes that libplist asserts on, nesting that overflowed the
-// stack, and binary lists whose shared objects expand to gigabytes.
+// stack, and binary lists whose shared objects expand to gigabytes; and a
+// file that is simply not a property list. New settings are written beside
+// the file kept aside.
 TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
     GTEST_FLAG_SET(death_test_style, "fast");
     const QString binary = "a binary property list, which Flowtally does not read";
@@ -213,6 +196,7 @@ TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
         {"dag_dict_24.bplist", hostileSettings("dag_dict_24.bplist"), binary},
         {"40,000 nested arrays", inDictionary(arrays(40000)),
          QString("nested deeper than %1 levels").arg(kPropertyListDepthLimit)},
+        {"plain text", "not a property list", "not an XML property list"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.toStdString());
@@ -224,12 +208,18 @@ TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
         TestEnvironment environment;
         EXPECT_EXIT(readWithinBoundsAndExit(storePath(), c.reason, environment),
                     ::testing::ExitedWithCode(0), "");
+        {
+            UserDefaults store(storePath());
+            store.setObject("AirportIP", QStringLiteral("10.0.0.1"));
+            ASSERT_TRUE(store.synchronize().ok());
+        }
         const QStringList files = storeFiles();
-        ASSERT_EQ(files.size(), 1);
-        QFile kept(QDir(folder_.filePath("flowtally")).filePath(files[0]));
+        ASSERT_EQ(files.size(), 2);
+        EXPECT_TRUE(files[1].startsWith("defaults.plist.corrupt-")) << files[1].toStdString();
+        QFile kept(QDir(folder_.filePath("flowtally")).filePath(files[1]));
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), c.contents);
-        ASSERT_TRUE(kept.remove());
+        ASSERT_TRUE(QDir(folder_.filePath("flowtally")).removeRecursively());
     }
 }
 

@@ -7,7 +7,6 @@
 #include "TestEnvironment.h"
 #include "TextPrinting.h"
 
-#include <QDir>
 
 #include <gtest/gtest.h>
 

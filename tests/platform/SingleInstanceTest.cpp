@@ -6,7 +6,6 @@
 #include "TestEnvironment.h"
 #include "TextPrinting.h"
 
-#include <QDir>
 
 #include <gtest/gtest.h>
 

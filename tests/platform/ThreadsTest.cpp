@@ -52,22 +52,18 @@ TEST(MainThread, AQueueRunsItsActionsInOrderAndDropsWhatIsLeftWithIt) {
     EXPECT_EQ(ran.size(), 3u) << "an action ran after its queue was gone";
 }
 
-// The kernel's number of the calling thread: never the same for two threads
-// alive within a test, unlike a thread's std::thread::id.
-pid_t threadNumber() {
-    return gettid();
-}
-
+// Threads are told apart by the kernel's number (gettid): never the same for
+// two threads alive within a test, unlike a thread's std::thread::id.
 TEST(DetachedThreads, BodiesRunSideBySideAndIdleThreadsServeTheNextBodies) {
     using namespace std::chrono_literals;
     // A body that waits holds up no other: the second releases the first.
     std::promise<void> released;
     std::promise<pid_t> first, second;
     detachThread([&, waiting = released.get_future().share()] {
-        first.set_value(waiting.wait_for(10s) == std::future_status::ready ? threadNumber() : 0);
+        first.set_value(waiting.wait_for(10s) == std::future_status::ready ? gettid() : 0);
     });
     detachThread([&] {
-        second.set_value(threadNumber());
+        second.set_value(gettid());
         released.set_value();
     });
     std::set<pid_t> started;
@@ -84,7 +80,7 @@ TEST(DetachedThreads, BodiesRunSideBySideAndIdleThreadsServeTheNextBodies) {
     for (int body = 0; body < 4; ++body) {
         std::this_thread::sleep_for(100ms); // the threads go back to wait
         std::promise<pid_t> ran;
-        detachThread([&] { ran.set_value(threadNumber()); });
+        detachThread([&] { ran.set_value(gettid()); });
         auto number = ran.get_future();
         ASSERT_EQ(number.wait_for(10s), std::future_status::ready);
         EXPECT_TRUE(started.contains(number.get())) << "body " << body;

@@ -1,7 +1,6 @@
 #include "CommandRun.h"
 #include "NetworkScene.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSysInfo>
 
