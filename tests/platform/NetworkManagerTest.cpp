@@ -1,7 +1,10 @@
-// Whether the connection is metered, and marking it so, against a stand-in
-// for NetworkManager on a bus of the test's own.
+// Flowtally and NetworkManager, a stand-in for it on a bus of the test's
+// own: the primary connection that names the network (NetworkManagerWatch),
+// whether the connection is metered, and marking it so (MeteredConnection).
 #include "MeteredConnection.h"
+#include "NetworkManagerWatch.h"
 
+#include "DynamicStore.h"
 #include "LoopWaits.h"
 #include "PrivateBus.h"
 #include "TestEnvironment.h"
@@ -21,12 +24,17 @@ namespace {
 
 const QString kService = "org.freedesktop.NetworkManager";
 const QString kPath = "/org/freedesktop/NetworkManager";
-const QString kActive = "/org/freedesktop/NetworkManager/ActiveConnection/3";
+const QString kHomePath = "/org/freedesktop/NetworkManager/ActiveConnection/1";
+const QString kOfficePath = "/org/freedesktop/NetworkManager/ActiveConnection/2";
 const QString kSettings = "/org/freedesktop/NetworkManager/Settings/7";
+const QString kHomeUuid = "3b1f0c52-0000-4000-8000-0000000000a1";
+const QString kOfficeUuid = "3b1f0c52-0000-4000-8000-0000000000a2";
 
 using Settings = QMap<QString, QVariantMap>;
 
-// NetworkManager's object with the two properties Flowtally asks for.
+// NetworkManager's object with the properties Flowtally asks for; the bus
+// answers the questions for the primary connection through the getter,
+// which counts them.
 class FakeNetworkManager : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager")
@@ -35,18 +43,38 @@ class FakeNetworkManager : public QObject {
 
   public:
     uint metered() const { return value; }
-    QDBusObjectPath primaryConnection() const { return QDBusObjectPath(primary); }
+    QDBusObjectPath primaryConnection() {
+        ++questions;
+        return QDBusObjectPath(primary);
+    }
     uint value = 0;
-    QString primary = kActive;
+    QString primary = "/"; // the active connection's path, "/" for none
+    int questions = 0;
 };
 
+// An active connection: its UUID (its questions counted too), its name, and
+// its stored settings.
 class FakeActiveConnection : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.NetworkManager.Connection.Active")
+    Q_PROPERTY(QString Uuid READ uuid)
+    Q_PROPERTY(QString Id READ id)
     Q_PROPERTY(QDBusObjectPath Connection READ connection)
 
   public:
+    FakeActiveConnection(QString uuid, QString id, int *questions)
+        : uuid_(std::move(uuid)), id_(std::move(id)), questions_(questions) {}
+    QString uuid() {
+        ++*questions_;
+        return uuid_;
+    }
+    QString id() const { return id_; }
     QDBusObjectPath connection() const { return QDBusObjectPath(kSettings); }
+
+  private:
+    QString uuid_;
+    QString id_;
+    int *questions_;
 };
 
 // A connection's stored settings; Update takes only a{sa{sv}}, as
@@ -72,22 +100,35 @@ class FakeSettingsConnection : public QObject, protected QDBusContext {
     int updates = 0;
 };
 
+// NetworkManager's objects on the bus, its name not yet taken; the kernel's
+// tables show a network, and Flowtally's system bus is the test's own.
 struct Scene {
     Scene() {
         qDBusRegisterMetaType<Settings>();
         qDBusRegisterMetaType<QList<QVariantMap>>();
         managerBus = bus.connection("NetworkManager");
+        const auto properties = QDBusConnection::ExportAllProperties;
         registered =
-            managerBus.registerObject(kPath, &manager, QDBusConnection::ExportAllProperties) &&
-            managerBus.registerObject(kActive, &active, QDBusConnection::ExportAllProperties) &&
+            managerBus.registerObject(kPath, &manager, properties) &&
+            managerBus.registerObject(kHomePath, &home, properties) &&
+            managerBus.registerObject(kOfficePath, &office, properties) &&
             managerBus.registerObject(kSettings, &settings, QDBusConnection::ExportAllSlots);
+        environment.setNetwork(FakeNetwork{});
         environment.setSystemBus(bus.connection("flowtally"));
+    }
+    // A property of NetworkManager's object changes, and it says so.
+    void announce(const QString &property, const QVariant &value) {
+        managerBus.send(QDBusMessage::createSignal(kPath, "org.freedesktop.DBus.Properties",
+                                                   "PropertiesChanged")
+                        << kService << QVariantMap{{property, value}} << QStringList());
     }
     void meteredBecomes(uint value) {
         manager.value = value;
-        managerBus.send(QDBusMessage::createSignal(kPath, "org.freedesktop.DBus.Properties",
-                                                   "PropertiesChanged")
-                        << kService << QVariantMap{{"Metered", value}} << QStringList());
+        announce("Metered", value);
+    }
+    void primaryBecomes(const QString &path) {
+        manager.primary = path;
+        announce("PrimaryConnection", QVariant::fromValue(QDBusObjectPath(path)));
     }
     // The outcome of a mark, once it came.
     std::optional<Status> mark(MeteredConnection &connection) {
@@ -100,11 +141,52 @@ struct Scene {
     PrivateBus bus;
     QDBusConnection managerBus{QString()};
     FakeNetworkManager manager;
-    FakeActiveConnection active;
+    FakeActiveConnection home{kHomeUuid, "Home Wi-Fi", &manager.questions};
+    FakeActiveConnection office{kOfficeUuid, "Office", &manager.questions};
     FakeSettingsConnection settings;
     bool registered = false;
     TestEnvironment environment;
 };
+
+std::optional<QString> service() {
+    const std::optional<QVariantMap> state = DynamicStore::copyValue(kGlobalIPv4StateKey);
+    if (!state || !state->contains(kSCDynamicStorePropNetPrimaryService))
+        return std::nullopt;
+    return state->value(kSCDynamicStorePropNetPrimaryService).toString();
+}
+
+// Named by NetworkManager's connection as it changes (its UUID the key, its
+// name beside it), without a question on the bus per read; by the router
+// where NetworkManager has no connection or is gone; by nothing while its
+// first answer is on the way.
+TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
+    Scene scene;
+    ASSERT_TRUE(scene.bus.isRunning());
+    ASSERT_TRUE(scene.registered);
+    scene.manager.primary = kHomePath;
+    ASSERT_TRUE(scene.managerBus.registerService(kService));
+    const std::optional<QString> byRouter =
+        DynamicStore::serviceIdentifier(FakeNetwork{}.interface, *FakeNetwork{}.routerHardware);
+    NetworkManagerWatch watch;
+    EXPECT_EQ(service(), std::nullopt) << "named before NetworkManager answered";
+    ASSERT_TRUE(runLoopUntil([&] { return service() == kHomeUuid; }));
+    EXPECT_EQ(NetworkManagerWatch::current().name, "Home Wi-Fi");
+    const int asked = scene.manager.questions;
+    for (int read = 0; read < 100; ++read)
+        EXPECT_EQ(service(), kHomeUuid);
+    EXPECT_EQ(scene.manager.questions, asked) << "the bus asked on a read";
+
+    scene.primaryBecomes(kOfficePath);
+    EXPECT_TRUE(runLoopUntil([&] { return service() == kOfficeUuid; }));
+    EXPECT_EQ(NetworkManagerWatch::current().name, "Office");
+    scene.primaryBecomes("/");
+    EXPECT_TRUE(runLoopUntil([&] { return service() == byRouter; }));
+    EXPECT_EQ(NetworkManagerWatch::current().name, std::nullopt);
+    scene.primaryBecomes(kHomePath);
+    EXPECT_TRUE(runLoopUntil([&] { return service() == kHomeUuid; }));
+    ASSERT_TRUE(scene.managerBus.unregisterService(kService));
+    EXPECT_TRUE(runLoopUntil([&] { return service() == byRouter; })) << "NetworkManager went";
+}
 
 // Yes and guess-yes are metered, every other value is not, and nothing is
 // known while NetworkManager is gone; each change comes from its signals.
@@ -153,6 +235,7 @@ TEST(MeteredConnection, MarksThePrimaryConnectionMeteredKeepingItsSettings) {
          {{"method", "manual"},
           {"dns", QVariant::fromValue(dns)},
           {"address-data", QVariant::fromValue(addresses)}}}};
+    scene.manager.primary = kHomePath;
     ASSERT_TRUE(scene.managerBus.registerService(kService));
     MeteredConnection connection;
 
@@ -187,4 +270,4 @@ TEST(MeteredConnection, MarksThePrimaryConnectionMeteredKeepingItsSettings) {
 
 } // namespace flowtally
 
-#include "MeteredConnectionTest.moc"
+#include "NetworkManagerTest.moc"
