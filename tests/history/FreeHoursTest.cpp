@@ -12,14 +12,11 @@ namespace {
 constexpr FreeWindow k02to08{120, 480};
 constexpr FreeWindow k23to01{1380, 60};
 
-TEST(FreeHours, WindowsFollowTheWallClock) {
-    const QTimeZone berlin("Europe/Berlin");
-    const struct {
-        const char *what;
-        FreeWindows windows;
-        const char *at;
-        bool free;
-    } cases[] = {
+using FreeHours = HistoryFixture;
+
+TEST_F(FreeHours, WindowsFollowTheWallClock) {
+    // clang-format off
+    const struct { const char *what; FreeWindows windows; const char *at; bool free; } cases[] = {
         {"the first minute", {k02to08}, "2024-05-02T00:00:00Z", true}, // 02:00 CEST
         {"the last minute", {k02to08}, "2024-05-02T05:59:59Z", true},
         {"the end", {k02to08}, "2024-05-02T06:00:00Z", false},
@@ -39,37 +36,39 @@ TEST(FreeHours, WindowsFollowTheWallClock) {
         {"a window of nothing", {{600, 600}}, "2024-05-02T08:00:00Z", false},
         {"none", {}, "2024-05-02T01:00:00Z", false},
     };
+    // clang-format on
     for (const auto &c : cases)
         EXPECT_EQ(isFreeAt(c.windows, utc(c.at), berlin), c.free) << c.what;
     EXPECT_EQ(freeWindowText(k23to01).toStdString(), "23:00 to 01:00");
 }
 
-TEST(FreeHours, HowMuchOfAStretchLiesInTheWindows) {
-    const QTimeZone berlin("Europe/Berlin");
-    const auto cover = [&](const FreeWindows &windows, const char *from, const char *to) {
-        return freeCover(windows, utc(from).toSecsSinceEpoch(), utc(to).toSecsSinceEpoch(), berlin);
+TEST_F(FreeHours, HowMuchOfAStretchLiesInTheWindows) {
+    // clang-format off
+    const struct { const char *what; FreeWindows windows; const char *from, *to; FreeCover cover; } cases[] = {
+        {"02:00 to 03:00 CEST", {k02to08}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z", FreeCover::Whole},
+        {"01:00 to 02:00 CEST", {k02to08}, "2024-05-01T23:00:00Z", "2024-05-02T00:00:00Z", FreeCover::None},
+        {"02:00 to 02:30 free", {{150, 480}}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z", FreeCover::Part},
+        {"the day", {k02to08}, "2024-05-01T22:00:00Z", "2024-05-02T22:00:00Z", FreeCover::Part},
+        {"the hour across midnight of a window across it", {k23to01}, "2024-05-01T21:30:00Z", "2024-05-01T22:30:00Z", FreeCover::Whole},
+        // When the clocks go back, the two hours from 02:00 lie in a window
+        // of 02:00 to 03:00 and the hour after them does not; when they go
+        // forward, 01:00 to 03:00 is one hour of UTC, half of it in 01:30 to 03:00.
+        {"the two hours from 02:00", {{120, 180}}, "2024-10-27T00:00:00Z", "2024-10-27T02:00:00Z", FreeCover::Whole},
+        {"the hour after them", {{120, 180}}, "2024-10-27T02:00:00Z", "2024-10-27T03:00:00Z", FreeCover::None},
+        {"01:00 to 01:30 CET", {{90, 180}}, "2024-03-31T00:00:00Z", "2024-03-31T00:30:00Z", FreeCover::None},
+        {"01:30 CET to 03:00 CEST", {{90, 180}}, "2024-03-31T00:30:00Z", "2024-03-31T01:00:00Z", FreeCover::Whole},
+        {"none", {}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z", FreeCover::None},
     };
-    // 02:00 to 03:00 CEST, 01:00 to 02:00 CEST, 02:00 to 02:30.
-    EXPECT_EQ(cover({k02to08}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z"), FreeCover::Whole);
-    EXPECT_EQ(cover({k02to08}, "2024-05-01T23:00:00Z", "2024-05-02T00:00:00Z"), FreeCover::None);
-    EXPECT_EQ(cover({{150, 480}}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z"), FreeCover::Part);
-    // The day, and the hour across midnight of a window across midnight.
-    EXPECT_EQ(cover({k02to08}, "2024-05-01T22:00:00Z", "2024-05-02T22:00:00Z"), FreeCover::Part);
-    EXPECT_EQ(cover({k23to01}, "2024-05-01T21:30:00Z", "2024-05-01T22:30:00Z"), FreeCover::Whole);
-    // When the clocks go back, the two hours from 02:00 lie in a window of
-    // 02:00 to 03:00 and the hour after them does not; when they go forward,
-    // 01:00 to 03:00 is one hour of UTC, half of it in 01:30 to 03:00.
-    EXPECT_EQ(cover({{120, 180}}, "2024-10-27T00:00:00Z", "2024-10-27T02:00:00Z"),
-              FreeCover::Whole);
-    EXPECT_EQ(cover({{120, 180}}, "2024-10-27T02:00:00Z", "2024-10-27T03:00:00Z"), FreeCover::None);
-    EXPECT_EQ(cover({{90, 180}}, "2024-03-31T00:00:00Z", "2024-03-31T00:30:00Z"), FreeCover::None);
-    EXPECT_EQ(cover({{90, 180}}, "2024-03-31T00:30:00Z", "2024-03-31T01:00:00Z"), FreeCover::Whole);
-    EXPECT_EQ(cover({}, "2024-05-02T00:00:00Z", "2024-05-02T01:00:00Z"), FreeCover::None);
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(freeCover(c.windows, utc(c.from).toSecsSinceEpoch(), utc(c.to).toSecsSinceEpoch(),
+                            berlin),
+                  c.cover)
+            << c.what;
 }
 
 class FreeHoursHistoryTest : public HistoryFixture {
   protected:
-    const HistoryStore::Options options{.zone = berlin};
     const QDateTime periodStart = utc("2024-05-01T22:00:00Z"); // 2 May, 00:00 in Berlin
 
     // Bytes every 20 minutes for `days` days from the period start, free
@@ -86,7 +85,7 @@ class FreeHoursHistoryTest : public HistoryFixture {
             if (isFree)
                 *free = {free->in + in, free->out + out};
         }
-        EXPECT_TRUE(store.add(entries).ok());
+        add(store, entries);
         return bytes;
     }
 
@@ -98,11 +97,9 @@ class FreeHoursHistoryTest : public HistoryFixture {
 
     // Each hour's free part, "HH:MM in out" in Berlin, of the first day.
     std::vector<std::string> freeHoursOfTheFirstDay(HistoryStore &store) {
-        QList<HistoryBucket> hours;
-        EXPECT_TRUE(store.hours(kHome, periodStart, periodStart.addDays(1), &hours).ok());
-        std::vector<std::string> lines;
-        for (const HistoryBucket &hour : hours) {
-            if (hour.freeIn != 0 || hour.freeOut != 0)
+        Lines lines;
+        for (const HistoryBucket &hour : rows(store, Tier::Hours, kHome, periodStart)) {
+            if (hour.start < periodStart.addDays(1) && (hour.freeIn != 0 || hour.freeOut != 0))
                 lines.push_back(
                     hour.start.toTimeZone(berlin).toString("HH:mm").toStdString() +
                     (hour.freeIn == hour.in && hour.freeOut == hour.out ? " whole" : " part"));
@@ -112,12 +109,11 @@ class FreeHoursHistoryTest : public HistoryFixture {
 };
 
 TEST_F(FreeHoursHistoryTest, RowsKeepTheirFreePartAndAreBroughtInLineWithTheRecord) {
-    auto store = open(options);
+    auto store = open();
     TrafficTotals free;
     const TrafficTotals bytes = addDays(*store, 3, {k02to08}, &free);
     EXPECT_EQ(since(*store, kHome, periodStart), bytes);
     EXPECT_EQ(freeSince(*store), free);
-    using Lines = std::vector<std::string>;
     EXPECT_EQ(freeHoursOfTheFirstDay(*store), (Lines{"02:00 whole", "03:00 whole", "04:00 whole",
                                                      "05:00 whole", "06:00 whole", "07:00 whole"}));
 
@@ -132,8 +128,7 @@ TEST_F(FreeHoursHistoryTest, RowsKeepTheirFreePartAndAreBroughtInLineWithTheReco
                     .ok());
     EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{bytes.in + 5000, bytes.out}));
     EXPECT_EQ(freeSince(*store), (TrafficTotals{free.in + 3000, free.out}));
-    QList<HistoryBucket> last;
-    ASSERT_TRUE(store->hours(kHome, at, at.addSecs(3600), &last).ok());
+    const QList<HistoryBucket> last = rows(*store, Tier::Hours, kHome, at);
     ASSERT_EQ(last.size(), 1);
     EXPECT_EQ(last[0].freeIn, 3000u);
     ASSERT_TRUE(store
@@ -149,7 +144,7 @@ TEST_F(FreeHoursHistoryTest, RowsKeepTheirFreePartAndAreBroughtInLineWithTheReco
 }
 
 TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursTell) {
-    auto store = open(options);
+    auto store = open();
     TrafficTotals free;
     const TrafficTotals bytes = addDays(*store, 3, {k02to08}, &free);
 
@@ -157,7 +152,6 @@ TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursT
     // whole (03:00 is cut by the window's start), 08:00 becomes free.
     FreeHoursChange change;
     ASSERT_TRUE(store->reapplyFreeHours(kHome, periodStart, {{210, 540}}, &change).ok());
-    using Lines = std::vector<std::string>;
     EXPECT_EQ(freeHoursOfTheFirstDay(*store), (Lines{"03:00 whole", "04:00 whole", "05:00 whole",
                                                      "06:00 whole", "07:00 whole", "08:00 whole"}));
     EXPECT_EQ(change.keptHours, 3);
@@ -169,15 +163,8 @@ TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursT
     EXPECT_GT(change.madeFree.in, 0u);
     EXPECT_GT(change.madeBilled.in, 0u);
     // The days are the sums of their hours.
-    QList<HistoryBucket> days, hours;
-    ASSERT_TRUE(store->days(kHome, periodStart, periodStart.addDays(3), &days).ok());
-    ASSERT_TRUE(store->hours(kHome, periodStart, periodStart.addDays(3), &hours).ok());
-    quint64 hoursFree = 0, daysFree = 0;
-    for (const HistoryBucket &hour : hours)
-        hoursFree += hour.freeIn;
-    for (const HistoryBucket &day : days)
-        daysFree += day.freeIn;
-    EXPECT_EQ(hoursFree, daysFree);
+    EXPECT_EQ(sum(rows(*store, Tier::Days, kHome, periodStart)),
+              sum(rows(*store, Tier::Hours, kHome, periodStart)));
 
     // Days whose hours are gone (pruned 90 days on): without free hours
     // every day is billed whole; with other windows a day cannot be told.
@@ -191,7 +178,7 @@ TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursT
 }
 
 TEST_F(FreeHoursHistoryTest, TheWriterReadsAnewAfterTheBytesAddedBeforeIt) {
-    HistoryWriter writer(path(), options);
+    HistoryWriter writer(path(), {.zone = berlin});
     const QDateTime two = utc("2024-05-02T00:30:00Z"), nine = utc("2024-05-02T07:30:00Z");
     // 02:30 counted free; then the windows become 08:00 to 10:00, and 09:30
     // is counted free under them.
@@ -207,7 +194,7 @@ TEST_F(FreeHoursHistoryTest, TheWriterReadsAnewAfterTheBytesAddedBeforeIt) {
     writer.settingsWritten(1);
     ASSERT_TRUE(told);
     EXPECT_EQ(*told, (FreeHoursChange{{}, {100, 10}, {}, 0, 0}));
-    auto store = open(options);
+    auto store = open();
     EXPECT_EQ(freeSince(*store), (TrafficTotals{7, 1}));
 }
 

@@ -38,32 +38,35 @@ class HistoryFileTest : public HistoryFixture {
         const Status made = database.execute(sql);
         ASSERT_TRUE(made.ok()) << made.message().toStdString();
     }
+
+    // The hours and days of an older layout: counts without a free part.
+    static std::string countsTables(const std::string &network) {
+        const std::string columns =
+            " (" + network +
+            ", start INTEGER NOT NULL, bytes_in INTEGER NOT NULL CHECK (typeof(bytes_in) = "
+            "'integer' AND bytes_in >= 0), bytes_out INTEGER NOT NULL CHECK (typeof(bytes_out) = "
+            "'integer' AND bytes_out >= 0), PRIMARY KEY (network, start)) WITHOUT ROWID;";
+        return "CREATE TABLE hours" + columns + "CREATE TABLE days" + columns;
+    }
 };
 
 TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
     // Layout 1, written by hand: counts keyed by the service identifier.
     makeDatabase(
-        "CREATE TABLE hours (network TEXT NOT NULL, start INTEGER NOT NULL, bytes_in INTEGER NOT "
-        "NULL CHECK (typeof(bytes_in) = 'integer' AND bytes_in >= 0), bytes_out INTEGER NOT NULL "
-        "CHECK (typeof(bytes_out) = 'integer' AND bytes_out >= 0), PRIMARY KEY (network, start)) "
-        "WITHOUT ROWID;"
-        "CREATE TABLE days (network TEXT NOT NULL, start INTEGER NOT NULL, bytes_in INTEGER NOT "
-        "NULL CHECK (typeof(bytes_in) = 'integer' AND bytes_in >= 0), bytes_out INTEGER NOT NULL "
-        "CHECK (typeof(bytes_out) = 'integer' AND bytes_out >= 0), PRIMARY KEY (network, start)) "
-        "WITHOUT ROWID;"
-        // Home: 2 May 2024 10:00 and 11:00 UTC; office: 3 May 08:00 UTC.
-        "INSERT INTO hours VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714644000, 100, 10),"
-        " ('6A1F0E52-0000-4000-8000-00000000A001', 1714647600, 200, 20),"
-        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714723200, 7, 1);"
-        "INSERT INTO days VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714600800, 300, 30),"
-        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714687200, 7, 1);"
-        "PRAGMA user_version = 1;");
+        (countsTables("network TEXT NOT NULL") +
+         // Home: 2 May 2024 10:00 and 11:00 UTC; office: 3 May 08:00 UTC.
+         "INSERT INTO hours VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714644000, 100, 10),"
+         " ('6A1F0E52-0000-4000-8000-00000000A001', 1714647600, 200, 20),"
+         " ('6A1F0E52-0000-4000-8000-00000000A002', 1714723200, 7, 1);"
+         "INSERT INTO days VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714600800, 300, 30),"
+         " ('6A1F0E52-0000-4000-8000-00000000A002', 1714687200, 7, 1);"
+         "PRAGMA user_version = 1;")
+            .c_str());
     ASSERT_NE(openFailure({.readOnly = true, .zone = berlin}).find("older layout"),
               std::string::npos);
 
-    auto store = open({.zone = berlin});
+    auto store = open();
     ASSERT_TRUE(store);
-    using Lines = std::vector<std::string>;
     EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
               (Lines{"2024-05-02T10:00:00Z 100 10", "2024-05-02T11:00:00Z 200 20"}));
     EXPECT_EQ(buckets(*store, Tier::Days, kOffice), (Lines{"2024-05-02T22:00:00Z 7 1"}));
@@ -81,15 +84,9 @@ TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
 
 TEST_F(HistoryFileTest, TheSecondLayoutGainsTheBytesOfFreeHours) {
     // Layout 2, written by hand: networks by number, counts without a free part.
-    const std::string counts =
-        " (network INTEGER REFERENCES networks (id) NOT NULL, start INTEGER NOT NULL, bytes_in "
-        "INTEGER NOT NULL CHECK (typeof(bytes_in) = 'integer' AND bytes_in >= 0), bytes_out "
-        "INTEGER NOT NULL CHECK (typeof(bytes_out) = 'integer' AND bytes_out >= 0), PRIMARY KEY "
-        "(network, start)) WITHOUT ROWID;";
     makeDatabase(("CREATE TABLE networks (id INTEGER PRIMARY KEY, service TEXT NOT NULL UNIQUE, "
-                  "name TEXT NOT NULL DEFAULT '', last_seen INTEGER);"
-                  "CREATE TABLE hours" +
-                  counts + "CREATE TABLE days" + counts +
+                  "name TEXT NOT NULL DEFAULT '', last_seen INTEGER);" +
+                  countsTables("network INTEGER REFERENCES networks (id) NOT NULL") +
                   "INSERT INTO networks VALUES (1, '6A1F0E52-0000-4000-8000-00000000A001', "
                   "'Home router', 1714647600);"
                   // 2 May 2024 10:00 and 11:00 UTC.
@@ -102,7 +99,7 @@ TEST_F(HistoryFileTest, TheSecondLayoutGainsTheBytesOfFreeHours) {
                " has an older layout (2): start Flowtally once to bring it up to date")
                   .toStdString());
 
-    auto store = open({.zone = berlin});
+    auto store = open();
     ASSERT_TRUE(store);
     // Every byte is still there, none of them free; new ones may be.
     const QDateTime day = utc("2024-05-01T22:00:00Z");
@@ -125,49 +122,45 @@ TEST_F(HistoryFileTest, TheSecondLayoutGainsTheBytesOfFreeHours) {
 }
 
 TEST_F(HistoryFileTest, FilesThatCannotBeUsed) {
-    const QString file = path();
+    const std::string file = path().toStdString();
+    const std::string newer = "the traffic history " + file +
+                              " comes from a newer Flowtally (layout 5; this one knows up to 4)";
+    const std::string another = file + " is another program's database, not a traffic history";
+    const std::vector<bool> readOnly{true}, both{true, false};
     // clang-format off
-    const struct { const char *what; bool readOnly; const char *content; const char *sql; QString failure; } cases[] = {
-        {"missing", true, nullptr, nullptr, "there is no traffic history at " + file},
-        {"empty", true, "", nullptr,
-         "the traffic history " + file + " is empty: Flowtally has not written it yet"},
-        {"garbage", true, "Flowtally 0.1 totals\n", nullptr,
+    const struct { const char *what; std::vector<bool> modes; const char *content; const char *sql; std::string failure; } cases[] = {
+        {"missing", readOnly, nullptr, nullptr, "there is no traffic history at " + file},
+        {"empty", readOnly, "", nullptr, "the traffic history " + file + " is empty: Flowtally has not written it yet"},
+        {"garbage", both, "Flowtally 0.1 totals\n", nullptr,
          file + " is not a traffic history: it is not an SQLite database, or a damaged one"},
-        {"garbage", false, "Flowtally 0.1 totals\n", nullptr,
-         file + " is not a traffic history: it is not an SQLite database, or a damaged one"},
-        {"a newer layout", true, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 5",
-         "the traffic history " + file + " comes from a newer Flowtally (layout 5; this one knows up to 4)"},
-        {"a newer layout", false, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 5",
-         "the traffic history " + file + " comes from a newer Flowtally (layout 5; this one knows up to 4)"},
-        {"another program's database", true, nullptr, "CREATE TABLE notes (text)",
-         file + " is another program's database, not a traffic history"},
-        {"another program's database", false, nullptr, "CREATE TABLE notes (text)",
-         file + " is another program's database, not a traffic history"},
-        {"another program's database whose version reads 1", true, nullptr,
-         "CREATE TABLE notes (text); PRAGMA user_version = 1",
-         file + " is another program's database, not a traffic history"},
+        {"a newer layout", both, nullptr, "CREATE TABLE networks (id); PRAGMA user_version = 5", newer},
+        {"another program's database", both, nullptr, "CREATE TABLE notes (text)", another},
+        {"another program's database whose version reads 1", readOnly, nullptr,
+         "CREATE TABLE notes (text); PRAGMA user_version = 1", another},
     };
     // clang-format on
     for (const auto &c : cases) {
-        QFile::remove(file);
-        if (c.content)
-            writeFile(c.content);
-        if (c.sql)
-            makeDatabase(c.sql);
-        const QByteArray before = fileBytes();
-        EXPECT_EQ(openFailure({.readOnly = c.readOnly, .zone = berlin}), c.failure.toStdString())
-            << c.what << (c.readOnly ? ", read-only" : ", read-write");
-        EXPECT_EQ(QFileInfo::exists(file), c.content || c.sql) << c.what;
-        EXPECT_EQ(fileBytes(), before) << c.what;
+        for (const bool readOnly : c.modes) {
+            SCOPED_TRACE(std::string(c.what) + (readOnly ? ", read-only" : ", read-write"));
+            QFile::remove(path());
+            if (c.content)
+                writeFile(c.content);
+            if (c.sql)
+                makeDatabase(c.sql);
+            const QByteArray before = fileBytes();
+            EXPECT_EQ(openFailure({.readOnly = readOnly, .zone = berlin}), c.failure);
+            EXPECT_EQ(QFileInfo::exists(path()), c.content || c.sql);
+            EXPECT_EQ(fileBytes(), before);
+        }
     }
 }
 
 TEST_F(HistoryFileTest, ADamagedFile) {
     // A history whose pages after the first (the file's header and layout)
     // were overwritten.
-    auto store = open({.zone = berlin});
+    auto store = open();
     ASSERT_TRUE(store);
-    ASSERT_TRUE(store->add({{kHome, utc("2024-05-02T12:00:00Z"), 1, 1, {}}}).ok());
+    add(*store, {{kHome, utc("2024-05-02T12:00:00Z"), 1, 1, {}}});
     store.reset();
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -201,7 +194,7 @@ TEST_F(HistoryFileTest, AFolderThatCannotBeMade) {
 }
 
 TEST_F(HistoryFileTest, AFileAnotherProgramHoldsIsLocked) {
-    ASSERT_TRUE(open({.zone = berlin}));
+    ASSERT_TRUE(open());
     // A writer that keeps the file to itself: exclusive locking, in a
     // transaction that has written.
     SqliteDatabase holder(path());

@@ -5,6 +5,7 @@
 #include "HistoryStore.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -51,6 +52,8 @@ inline const QString kOffice = QStringLiteral("6A1F0E52-0000-4000-8000-00000000A
 
 class HistoryFixture : public ::testing::Test {
   protected:
+    using Lines = std::vector<std::string>;
+
     // Clocks that change, for the tests that do not vary the zone.
     const QTimeZone berlin = zone("Europe/Berlin");
 
@@ -64,6 +67,14 @@ class HistoryFixture : public ::testing::Test {
         return store;
     }
 
+    // The history read-write in Berlin's time.
+    std::unique_ptr<HistoryStore> open() { return open({.zone = berlin}); }
+
+    void add(HistoryStore &store, const std::vector<HistoryEntry> &entries) {
+        const Status status = store.add(entries);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+    }
+
     // A failed open's sentence; empty when the open succeeded.
     std::string openFailure(const HistoryStore::Options &options) {
         std::unique_ptr<HistoryStore> store;
@@ -72,17 +83,39 @@ class HistoryFixture : public ::testing::Test {
         return status.message().toStdString();
     }
 
-    // The buckets of a network over all time.
+    // The buckets of a network from `from` on, and as text.
     enum class Tier { Hours, Days, Months };
-    std::vector<std::string> buckets(HistoryStore &store, Tier tier, const QString &network,
-                                     const QDateTime &from = QDateTime::fromSecsSinceEpoch(0)) {
+    QList<HistoryBucket> rows(HistoryStore &store, Tier tier, const QString &network,
+                              const QDateTime &from = QDateTime::fromSecsSinceEpoch(0)) {
         const QDateTime to = utc("2100-01-01T00:00:00Z");
         QList<HistoryBucket> found;
         const Status status = tier == Tier::Hours  ? store.hours(network, from, to, &found)
                               : tier == Tier::Days ? store.days(network, from, to, &found)
                                                    : store.months(network, from, to, &found);
         EXPECT_TRUE(status.ok()) << status.message().toStdString();
-        return described(found);
+        return found;
+    }
+    std::vector<std::string> buckets(HistoryStore &store, Tier tier, const QString &network,
+                                     const QDateTime &from = QDateTime::fromSecsSinceEpoch(0)) {
+        return described(rows(store, tier, network, from));
+    }
+
+    // The buckets' bytes and free bytes summed, in a bucket without a start.
+    static HistoryBucket sum(const QList<HistoryBucket> &buckets) {
+        HistoryBucket sum;
+        for (const HistoryBucket &bucket : buckets)
+            sum = {{},
+                   sum.in + bucket.in,
+                   sum.out + bucket.out,
+                   sum.freeIn + bucket.freeIn,
+                   sum.freeOut + bucket.freeOut};
+        return sum;
+    }
+
+    // A new history in place of the one before.
+    std::unique_ptr<HistoryStore> openAnew() {
+        QFile::remove(path());
+        return open();
     }
 
     TrafficTotals since(HistoryStore &store, const QString &network, const QDateTime &start) {

@@ -4,37 +4,26 @@
 // the writer.
 #include "HistoryFixture.h"
 
-#include <QFile>
-
 #include <random>
 
 namespace flowtally {
 
 namespace {
 
-class HistoryStoreTest : public HistoryFixture {
-  protected:
-    const HistoryStore::Options options{.zone = berlin};
-
-    void add(HistoryStore &store, const std::vector<HistoryEntry> &entries) {
-        const Status status = store.add(entries);
-        EXPECT_TRUE(status.ok()) << status.message().toStdString();
-    }
-};
+using HistoryStoreTest = HistoryFixture;
 
 TEST_F(HistoryStoreTest, BucketsFollowLocalTimeAndSplitAtPeriodStarts) {
     // Berlin's clocks go forward on 31 March 2024 at 01:00 UTC; a new period
     // begins that day at 03:20 CEST, within the hour after the change.
     const QDateTime march = local("2024-03-01T00:00:00", berlin);
     const QDateTime newPeriod = utc("2024-03-31T01:20:00Z");
-    auto store = open(options);
+    auto store = open();
     add(*store, {{kHome, utc("2024-03-30T22:50:00Z"), 1, 0, march},
                  {kHome, utc("2024-03-31T00:10:00Z"), 10, 0, march},
                  {kHome, utc("2024-03-31T01:10:00Z"), 100, 1, march},
                  {kHome, utc("2024-03-31T01:30:00Z"), 1000, 2, newPeriod},
                  {kHome, utc("2024-04-01T08:00:00Z"), 10000, 3, newPeriod}});
 
-    using Lines = std::vector<std::string>;
     EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
               (Lines{"2024-03-30T22:00:00Z 1 0", "2024-03-31T00:00:00Z 10 0",
                      "2024-03-31T01:00:00Z 1100 3", "2024-04-01T08:00:00Z 10000 3"}));
@@ -79,8 +68,7 @@ TEST_F(HistoryStoreTest, SumSinceEachPeriodStartIsExact) {
             addedInPeriod.back().out += entry.out;
             entries.push_back(entry);
         }
-        QFile::remove(path());
-        auto store = open(options);
+        auto store = openAnew();
         add(*store, entries);
         TrafficTotals expected;
         for (size_t period = periodStarts.size(); period-- > 0;) {
@@ -97,14 +85,13 @@ TEST_F(HistoryStoreTest, SumSinceEachPeriodStartIsExact) {
 // and the sums stay whole; the other network is left alone.
 TEST_F(HistoryStoreTest, BytesAheadOfAClockThatCameBackComeBackWithIt) {
     const QDateTime march = local("2025-03-15T00:00:00", berlin);
-    auto store = open(options);
+    auto store = open();
     add(*store, {{kHome, utc("2025-03-20T10:10:00Z"), 1, 0, march},
                  {kHome, utc("2025-04-16T10:10:00Z"), 10, 1, march},
                  {kHome, utc("2025-04-17T10:10:00Z"), 100, 2, march},
                  {kOffice, utc("2025-04-16T10:10:00Z"), 7, 7, march}});
     add(*store, {{kHome, utc("2025-03-20T11:10:00Z"), 1000, 3, march},
                  {kHome, utc("2025-03-20T11:20:00Z"), 10000, 4, march}});
-    using Lines = std::vector<std::string>;
     EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
               (Lines{"2025-03-20T10:00:00Z 1 0", "2025-03-20T11:00:00Z 11110 10"}));
     EXPECT_EQ(buckets(*store, Tier::Days, kHome), (Lines{"2025-03-19T23:00:00Z 11111 10"}));
@@ -114,12 +101,11 @@ TEST_F(HistoryStoreTest, BytesAheadOfAClockThatCameBackComeBackWithIt) {
 
 TEST_F(HistoryStoreTest, PruneKeepsNinetyDaysOfHoursAndTenYearsOfDays) {
     const QDateTime now = local("2024-06-15T12:00:00", berlin);
-    auto store = open(options);
+    auto store = open();
     for (const QDateTime &at : {now.addYears(-10).addDays(-2), now.addYears(-10).addDays(2),
                                 now.addDays(-91), now.addDays(-89)})
         add(*store, {{kHome, at, 1, 0, {}}});
     ASSERT_TRUE(store->prune(now).ok());
-    using Lines = std::vector<std::string>;
     EXPECT_EQ(buckets(*store, Tier::Hours, kHome), Lines{"2024-03-18T11:00:00Z 1 0"});
     EXPECT_EQ(buckets(*store, Tier::Days, kHome),
               (Lines{"2014-06-16T22:00:00Z 1 0", "2024-03-15T23:00:00Z 1 0",
@@ -151,8 +137,7 @@ TEST_F(HistoryStoreTest, ReconcileBringsThePeriodToTheRecordsTotals) {
     };
     // clang-format on
     for (const auto &c : cases) {
-        QFile::remove(path());
-        auto store = open(options);
+        auto store = openAnew();
         add(*store, {{kHome, local("2024-04-30T12:00:00", berlin), 5000, 500, april},
                      {kHome, local("2024-05-02T12:00:00", berlin), 600, 60, may},
                      {kHome, local("2024-05-03T12:00:00", berlin), 400, 40, may}});
@@ -160,14 +145,8 @@ TEST_F(HistoryStoreTest, ReconcileBringsThePeriodToTheRecordsTotals) {
         ASSERT_TRUE(status.ok()) << c.what << ": " << status.message().toStdString();
         EXPECT_EQ(buckets(*store, Tier::Days, kHome), c.days) << c.what;
         // The hours of the period hold what its days hold.
-        QList<HistoryBucket> hours;
-        ASSERT_TRUE(store->hours(kHome, may, at.addDays(1), &hours).ok());
-        TrafficTotals inHours;
-        for (const HistoryBucket &hour : hours) {
-            inHours.in += hour.in;
-            inHours.out += hour.out;
-        }
-        EXPECT_EQ(inHours, since(*store, kHome, may)) << c.what;
+        const HistoryBucket hours = sum(rows(*store, Tier::Hours, kHome, may));
+        EXPECT_EQ((TrafficTotals{hours.in, hours.out}), since(*store, kHome, may)) << c.what;
     }
 }
 
@@ -184,8 +163,7 @@ TEST_F(HistoryStoreTest, ABatchIsStoredWholeOrNotAtAll) {
     };
     // clang-format on
     for (const auto &c : cases) {
-        QFile::remove(path());
-        auto store = open(options);
+        auto store = openAnew();
         add(*store, {{kOffice, at, half, 7, {}}});
         const Status status = store->add({{kHome, at, 100, 10, {}}, c.failing});
         EXPECT_NE(status.message().toStdString().find(c.failure), std::string::npos)
@@ -203,7 +181,7 @@ TEST_F(HistoryStoreTest, ABatchIsStoredWholeOrNotAtAll) {
 }
 
 TEST_F(HistoryStoreTest, NetworksWithTheirNamesAndLastSeen) {
-    auto store = open(options);
+    auto store = open();
     add(*store, {{kHome, utc("2024-05-02T12:00:00Z"), 1, 1, {}},
                  {kOffice, utc("2024-05-03T08:30:00Z"), 1, 1, {}},
                  {kHome, utc("2024-05-01T12:00:00Z"), 1, 1, {}},
@@ -221,7 +199,7 @@ TEST_F(HistoryStoreTest, NetworksWithTheirNamesAndLastSeen) {
 
 TEST_F(HistoryStoreTest, AReaderSeesWhatTheWriterCommits) {
     const QDateTime at = utc("2024-05-02T12:00:00Z");
-    auto writer = open(options);
+    auto writer = open();
     add(*writer, {{kHome, at, 100, 10, {}}});
     auto reader = open({.readOnly = true, .zone = berlin});
     ASSERT_TRUE(reader);
@@ -232,6 +210,54 @@ TEST_F(HistoryStoreTest, AReaderSeesWhatTheWriterCommits) {
     EXPECT_NE(refused.message().toStdString().find("open for reading only"), std::string::npos)
         << refused.message().toStdString();
     EXPECT_EQ(refused.code(), Status::Code::Refused);
+}
+
+// Each application's bytes: split at a period start like the network's,
+// never more than the network's, brought back with a clock that came back.
+TEST_F(HistoryStoreTest, ApplicationsKeptPerPeriodAndNeverMoreThanTheNetworksBytes) {
+    auto store = open();
+    const QDateTime reset = utc("2024-05-02T10:30:00Z");
+    const auto entry = [&](const char *at, quint64 in, quint64 out,
+                           const QMap<QString, TrafficTotals> &applications) {
+        return HistoryEntry{kHome, utc(at), in, out, reset, 0, 0, applications};
+    };
+    const auto applications = [&](const QDateTime &from, const QDateTime &to) {
+        QList<ApplicationBytes> found;
+        EXPECT_TRUE(store->applications(kHome, from, to, &found).ok());
+        Lines lines;
+        for (const ApplicationBytes &bytes : found)
+            lines.push_back(bytes.application.toStdString() + ' ' + std::to_string(bytes.in) + ' ' +
+                            std::to_string(bytes.out));
+        return lines;
+    };
+    HistoryEntry before =
+        entry("2024-05-02T10:20:00Z", 500, 50, {{"app:firefox", {400, 20}}, {"other", {10, 10}}});
+    before.periodStart = {};
+    add(*store, {before, entry("2024-05-02T10:40:00Z", 300, 30,
+                               {{"app:firefox", {100, 10}}, {"service:cups.service", {150, 0}}})});
+    const QDateTime later = utc("2024-05-03T00:00:00Z");
+    EXPECT_EQ(applications(reset, later),
+              (Lines{"service:cups.service 150 0", "app:firefox 100 10"}));
+    EXPECT_EQ(applications(utc("2024-05-01T22:00:00Z"), later),
+              (Lines{"app:firefox 500 30", "service:cups.service 150 0", "other 10 10"}));
+    // Applications that moved more than the network are refused, the entry whole.
+    EXPECT_FALSE(store
+                     ->add({entry("2024-05-02T10:50:00Z", 100, 0,
+                                  {{"app:firefox", {60, 0}}, {"other", {50, 0}}})})
+                     .ok());
+    EXPECT_EQ(since(*store, kHome, reset), (TrafficTotals{300, 30}));
+    // The clock came back from the next day to the evening before: the
+    // bytes dated on that next day come back too.
+    const QDateTime midnight = utc("2024-05-02T22:00:00Z");
+    add(*store, {entry("2024-05-03T10:00:00Z", 100, 0, {{"app:firefox", {100, 0}}}),
+                 entry("2024-05-02T20:00:00Z", 1, 0, {})});
+    EXPECT_EQ(applications(reset, midnight),
+              (Lines{"app:firefox 200 10", "service:cups.service 150 0"}));
+    EXPECT_EQ(applications(midnight, later.addDays(1)), Lines());
+    // A network the history does not know has none.
+    QList<ApplicationBytes> none{{"other", 1, 1}};
+    EXPECT_TRUE(store->applications(kOffice, reset, later, &none).ok());
+    EXPECT_TRUE(none.isEmpty());
 }
 
 } // namespace

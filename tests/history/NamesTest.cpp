@@ -1,6 +1,9 @@
 // The names applications are shown by: their desktop entries', found as the
-// desktop finds them, else what their key tells.
+// desktop finds them, else what their key tells. A network's name as people
+// know it: the first thing known of connection, router and interface, shown
+// as one line of plain text whatever a router or a connection calls itself.
 #include "ApplicationName.h"
+#include "NetworkName.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +48,26 @@ TEST(ApplicationName, FromTheFirstDesktopEntryElseTheKey) {
     // clang-format on
     for (const auto &c : cases)
         EXPECT_EQ(applicationName(c.key, folders), c.name) << c.key;
+}
+
+TEST(NetworkName, TheFirstKnownNameInOneLineOfPlainText) {
+    const QString longName = QString(80, u'x');
+    // clang-format off
+    const struct { NetworkNaming naming; QString name; } cases[] = {
+        {{"Home Wi-Fi", "gateway", "192.168.1.1", "wlan0"}, "Home Wi-Fi"},
+        {{"", "gateway", "192.168.1.1", "eth0"}, "gateway (192.168.1.1)"},
+        {{"  ", "gateway", "", "eth0"}, "gateway"},
+        {{"", "UNAVAILABLE", "192.168.1.1", "eth0"}, "eth0"},     // the router kept its name
+        {{"", "", "192.168.1.1", "eth0"}, "eth0"},
+        {{"", "", "", ""}, ""},
+        {{"Caf\u00e9\n\tGuest\x1b[31m", "", "", "eth0"}, "Caf\u00e9 Guest [31m"},
+        {{"", "gw\r\nFAKE\u202e", "10.0.0.1", "eth0"}, "gw FAKE (10.0.0.1)"},
+        {{longName, "", "", "eth0"}, QString(63, u'x') + u'…'},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(networkName(c.naming), c.name)
+            << c.naming.connection.toStdString() << "|" << c.naming.routerName.toStdString();
 }
 
 } // namespace
