@@ -3,9 +3,7 @@
 // taken from XDG_CONFIG_HOME and XDG_DATA_HOME.
 #include "CommandRun.h"
 #include "EnvironmentVariables.h"
-#include "PropertyList.h"
-#include "ReportRun.h"
-#include "SettingsKeys.h"
+#include "ReportFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,8 +19,6 @@ namespace {
 
 class ReportProgramTest : public ::testing::Test {
   protected:
-    static constexpr quint64 kG = quint64(1) << 30;
-
     ReportProgramTest() {
         // An empty data folder: no history.
         EnvironmentVariables::set("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath("config")));
@@ -41,14 +37,9 @@ class ReportProgramTest : public ::testing::Test {
     }
 
     // Totals that read the same at any moment: no cycle.
-    static QByteArray knownSettings(quint64 in = 10 * kG) {
-        const QVariantMap home{
-            {RecordKey::PrimaryService, QStringLiteral("home")},
-            {RecordKey::resetDate, QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC)},
-            {RecordKey::totalInBytes, in},
-            {RecordKey::totalOutBytes, 2 * kG},
-            {RecordKey::gbpmLimit, 250.0 * kG}};
-        return xmlData({{QStringLiteral("home"), home}});
+    static QByteArray knownSettings(quint64 in = 10 * kGiB) {
+        const QDateTime reset = QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC);
+        return xmlData({{"home", record("home", reset, in, 2 * kGiB, 250.0 * kGiB)}});
     }
 
     static CommandResult report(const QStringList &arguments) {
@@ -75,7 +66,7 @@ TEST_F(ReportProgramTest, OutputErrorAndExitCode) {
         // clang-format off
         {"a report", {"--oneline"}, knownSettings(), kReportWritten,
          "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%)\n", ""},
-        {"a report of many bytes", {"--oneline"}, knownSettings(20 * 1024 * kG), kReportWritten,
+        {"a report of many bytes", {"--oneline"}, knownSettings(20 * 1024 * kGiB), kReportWritten,
          "20.0T ↓ 2.0G ↑ · 20.0T of 250G (8193%, over the limit)\n", ""},
         // A status bar shows the line; the reason goes to standard error.
         {"nothing yet, one line", {"--oneline"}, {}, kReportWritten,
