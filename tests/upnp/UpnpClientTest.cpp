@@ -49,11 +49,20 @@ class UpnpClient : public ::testing::Test {
         EXPECT_TRUE(status.ok()) << status.message().toStdString();
         return read;
     }
+    void count(quint64 sent, quint64 received, quint64 uptime = 3600) {
+        router.change([&](auto &state) {
+            state.sent = sent;
+            state.received = received;
+            state.uptime = uptime;
+        });
+    }
 
     ScriptedRouter router;
     UpnpDevice device;
 };
 
+// What a reading gives the meter, through the source: UpnpSource's
+// GoodReadingIsASampleOfTheCountersTheMeterKnows.
 TEST_F(UpnpClient, DescribesTheDeviceWithItsConnectedServiceAndLinkSpeed) {
     EXPECT_EQ(device.address, "127.0.0.1");
     EXPECT_EQ(device.udn, "uuid:75802409-bccb-40e7-8e6c-3431C4F8D1E1");
@@ -63,26 +72,13 @@ TEST_F(UpnpClient, DescribesTheDeviceWithItsConnectedServiceAndLinkSpeed) {
     EXPECT_EQ(device.connection.control.path(), "/ctl/ip");
     EXPECT_EQ(device.linkUpBitsPerSecond, 46720000u);
     EXPECT_EQ(device.linkDownBitsPerSecond, 254960000u);
-    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::Unknown);
 }
 
 TEST_F(UpnpClient, ReadsAFritzBoxsWideCountersInOneRequest) {
-    router.change([](auto &state) {
-        state.sent = 4581727708u;
-        state.received = 12345678901234u;
-        state.uptime = 86400;
-    });
-    const UpnpReading read = reading();
-    EXPECT_EQ(read.sent, 4581727708u);
-    EXPECT_EQ(read.received, 12345678901234u);
-    EXPECT_EQ(read.bits, 64);
-    EXPECT_EQ(read.uptime, 86400.0);
-    EXPECT_EQ(read.name, "FRITZ!Box 7590");
-    EXPECT_EQ(read.linkDownBitsPerSecond, 254960000u);
-    EXPECT_EQ(read.requests, 2);
+    EXPECT_EQ(reading().requests, 2);
     EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
     // Small values of the 64-bit fields are 64 bits wide all the same.
-    router.change([](auto &state) { state.sent = state.received = 10; });
+    count(10, 10);
     EXPECT_EQ(reading().bits, 64);
     EXPECT_EQ(reading({.uptime = false}).requests, 1);
     EXPECT_EQ(router.asked("GetTotalBytesSent"), 0);
@@ -94,24 +90,16 @@ TEST_F(UpnpClient, ReadsAFritzBoxsWideCountersInOneRequest) {
 }
 
 TEST_F(UpnpClient, LearnsOnceThatADeviceHasOnlyTheStandardCalls) {
-    router.change([](auto &state) {
-        state.avm = false;
-        state.sent = 1000;
-        state.received = 2000;
-    });
-    UpnpReading read = reading();
+    // Their widths: UpnpSource's GoodReadingIsASampleOfTheCountersTheMeterKnows.
+    router.change([](auto &state) { state.avm = false; });
+    count(1000, 2000);
+    const UpnpReading read = reading();
     EXPECT_EQ(read.sent, 1000u);
     EXPECT_EQ(read.received, 2000u);
-    EXPECT_EQ(read.bits, 32);
-    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
     EXPECT_EQ(read.requests, 4);
+    EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
     EXPECT_EQ(reading().requests, 3);
     EXPECT_EQ(router.asked("GetAddonInfos"), 1);
-    // A value above 2^32 - 1 makes the width 64.
-    router.change([](auto &state) { state.sent = 4581727708u; });
-    read = reading();
-    EXPECT_EQ(read.sent, 4581727708u);
-    EXPECT_EQ(read.bits, 64);
 }
 
 TEST_F(UpnpClient, TakesAGetAddonInfosWithoutCountersForNone) {
@@ -138,11 +126,7 @@ TEST_F(UpnpClient, GivesWhatA32BitRouterSaysAsItSaysIt) {
                                               {4294967295u, 2147483647u, 130},
                                               {0, 0, 140},
                                               {0, 0, 5}}) {
-        router.change([&](auto &state) {
-            state.sent = step.sent;
-            state.received = step.received;
-            state.uptime = step.uptime;
-        });
+        count(step.sent, step.received, step.uptime);
         const UpnpReading read = reading();
         EXPECT_EQ(read.sent, step.sent);
         EXPECT_EQ(read.received, step.received);
@@ -159,9 +143,6 @@ TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACount) {
     };
     QByteArray huge = soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "1"}});
     huge.insert(huge.indexOf("<s:Envelope"), "<!--" + QByteArray(70000, ' ') + "-->");
-    QByteArray hugeInChunks = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-    for (int i = 0; i < 70; ++i)
-        hugeInChunks += "3e8\r\n" + QByteArray(1000, ' ') + "\r\n";
     const std::vector<std::tuple<const char *, QByteArray, Answer>> faults = {
         {"HTTP 500 without a fault", "GetTotalBytesSent", Answer{ScriptedIgd::reply(500, "oops")}},
         {"HTTP 404", "GetTotalBytesSent", Answer{ScriptedIgd::reply(404, "")}},
@@ -170,17 +151,13 @@ TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACount) {
         {"a SOAP fault", "GetTotalBytesReceived",
          Answer{ScriptedIgd::reply(500, soapFault(501, "Action Failed"))}},
         {"not XML", "GetTotalBytesSent", Answer{ScriptedIgd::reply(200, "NewTotalBytesSent=5")}},
-        {"an empty value", "GetTotalBytesSent", sentAnswer("")},
-        {"a negative value", "GetTotalBytesSent", sentAnswer("-5")},
+        // Which values count: SoapAnswers.CountOnlyWholeUnsignedNumbers.
         {"a value not a number", "GetTotalBytesSent", sentAnswer("lots")},
-        {"a value over 2^64", "GetTotalBytesSent", sentAnswer("18446744073709551616")},
         {"no value", "GetTotalBytesSent",
          Answer{ScriptedIgd::reply(200, soapAnswer("GetTotalBytesSent", {}))}},
+        // Which replies are whole: HttpReply.FramesTheBodyByLengthChunksOrTheEnd.
         {"an answer over 64 KiB", "GetTotalBytesSent", Answer{ScriptedIgd::reply(200, huge)}},
-        {"an answer over 64 KiB in chunks", "GetTotalBytesSent", Answer{hugeInChunks}},
         {"no answer at all", "GetTotalBytesSent", Answer{}},
-        {"half an answer", "GetTotalBytesSent",
-         Answer{ScriptedIgd::reply(200, soapAnswer("GetTotalBytesSent", {})).chopped(20)}},
         {"an up-time not a number", "GetStatusInfo",
          Answer{ScriptedIgd::reply(
              200, soapAnswer("GetStatusInfo", {{"NewUptime", "1.5"}}, kIpConnection))}},
@@ -248,13 +225,11 @@ TEST_F(UpnpClient, NeverWaitsPastItsBound) {
     EXPECT_EQ(status.code(), Status::Code::IoError);
 }
 
+// Which descriptions are refused: Descriptions' tests.
 TEST_F(UpnpClient, RefusesDescriptionsThatAreNotFetchedWholeOrLeadElsewhere) {
-    QByteArray large = description("/ctl/cmn", service(kIpConnection, "/ctl/ip"));
-    large.insert(large.indexOf("<root"), "<!--" + QByteArray(64 * 1024, ' ') + "-->");
     for (const Answer &answer :
-         {Answer{ScriptedIgd::reply(404, "")}, Answer{ScriptedIgd::reply(200, large)},
-          Answer{ScriptedIgd::reply(200, description("http://127.0.0.2:80/ctl/cmn", ""))},
-          Answer{ScriptedIgd::reply(200, description("/ctl/cmn", "", "http://127.0.0.2/"))}}) {
+         {Answer{ScriptedIgd::reply(404, "")},
+          Answer{ScriptedIgd::reply(200, description("http://127.0.0.2:80/ctl/cmn", ""))}}) {
         router.change([&](auto &state) { state.scripted = {{"GET", answer}}; });
         UpnpDevice described;
         EXPECT_FALSE(describe(router, &described).ok());
