@@ -96,110 +96,76 @@ void run(const Scenario &scenario) {
     }
 }
 
+// Samples as {used, alerts due, projection, warn at, limit, period, days,
+// restart, metered}, the usual figures left out.
 TEST(AlertRules, LevelsOfTheUsedShare) {
+    // clang-format off
     const Scenario scenarios[] = {
-        {"each level once, exactly the level counting",
-         false,
-         {{150 * kG, {}},
-          {200 * kG - 1, {}},
-          {200 * kG, {W}},
-          {210 * kG, {}},
-          {kLimit - 1, {}},
-          {kLimit, {L}},
+        {"each level once, exactly the level counting", false,
+         {{150 * kG, {}}, {200 * kG - 1, {}}, {200 * kG, {W}}, {210 * kG, {}}, {kLimit - 1, {}}, {kLimit, {L}},
           {260 * kG, {}}}},
-        {"both levels at once: the limit alert alone, the warning counted as sent",
-         false,
+        {"both levels at once: the limit alert alone, the warning counted as sent", false,
          {{175 * kG, {}}, {262.5 * kG, {L}}, {270 * kG, {}}}},
-        {"a restart with the stored state repeats nothing",
-         false,
-         {{200 * kG, {W}},
-          {205 * kG, {}, 0, 80, kLimit, 0, 10, true},
-          {kLimit, {L}},
+        {"a restart with the stored state repeats nothing", false,
+         {{200 * kG, {W}}, {205 * kG, {}, 0, 80, kLimit, 0, 10, true}, {kLimit, {L}},
           {255 * kG, {}, 0, 80, kLimit, 0, 10, true}}},
-        {"a reset re-arms",
-         false,
-         {{200 * kG, {W}}, {kLimit, {L}}, {200 * kG, {W}, 0, 80, kLimit, 1}}},
-        {"a higher level warns again, a lower one does not",
-         false,
+        {"a reset re-arms", false, {{200 * kG, {W}}, {kLimit, {L}}, {200 * kG, {W}, 0, 80, kLimit, 1}}},
+        {"a higher level warns again, a lower one does not", false,
          {{212.5 * kG, {W}}, {215 * kG, {}, 0, 90}, {225 * kG, {W}, 0, 90}, {230 * kG, {}, 0, 80}}},
-        {"a lower level before any warning warns at once",
-         false,
+        {"a lower level before any warning warns at once", false,
          {{212.5 * kG, {}, 0, 90}, {212.5 * kG, {W}, 0, 80}}},
-        {"warnings off, and levels outside 0 to 100",
-         false,
-         {{212.5 * kG, {}, 0, std::nullopt},
-          {212.5 * kG, {}, 0, 0},
-          {240 * kG, {}, 0, 100},
-          {240 * kG, {}, 0, 120},
+        {"warnings off, and levels outside 0 to 100", false,
+         {{212.5 * kG, {}, 0, std::nullopt}, {212.5 * kG, {}, 0, 0}, {240 * kG, {}, 0, 100}, {240 * kG, {}, 0, 120},
           {kLimit, {L}, 0, std::nullopt}}},
-        {"no limit: nothing, and the state kept for when it comes back",
-         false,
+        {"no limit: nothing, and the state kept for when it comes back", false,
          {{260 * kG, {L}}, {270 * kG, {}, 900 * kG, 80, 0}, {280 * kG, {}}}},
-        {"a raised limit re-arms what no longer holds; a lowered one repeats nothing",
-         false,
-         {{260 * kG, {L}},
-          {265 * kG, {}, 0, 80, 300 * kG}, // 88 %: the warning stays sent
-          {300 * kG, {L}, 0, 80, 300 * kG},
+        // At 88 % of the raised limit the warning stays sent.
+        {"a raised limit re-arms what no longer holds; a lowered one repeats nothing", false,
+         {{260 * kG, {L}}, {265 * kG, {}, 0, 80, 300 * kG}, {300 * kG, {L}, 0, 80, 300 * kG},
           {305 * kG, {}, 0, 80, 280 * kG}}},
     };
+    // clang-format on
     for (const Scenario &scenario : scenarios)
         run(scenario);
 }
 
 TEST(AlertRules, TheProjection) {
+    // clang-format off
     const Scenario scenarios[] = {
-        {"once per cycle, however it moves",
-         true,
-         {{100 * kG, {}, 240 * kG},
-          {110 * kG, {P}, 260 * kG},
-          {115 * kG, {}, 240 * kG},
+        {"once per cycle, however it moves", true,
+         {{100 * kG, {}, 240 * kG}, {110 * kG, {P}, 260 * kG}, {115 * kG, {}, 240 * kG},
           {130 * kG, {}, 270 * kG, 80, kLimit, 0, 10, true}}},
-        {"a new cycle re-arms",
-         true,
-         {{110 * kG, {P}, 260 * kG}, {110 * kG, {P}, 260 * kG, 80, kLimit, 1}}},
-        {"without a cycle, once per period since the reset",
-         false,
-         {{110 * kG, {P}, 260 * kG},
-          {120 * kG, {}, 280 * kG},
-          {110 * kG, {P}, 260 * kG, 80, kLimit, 1}}},
-        {"exactly the limit is not above it",
-         true,
-         {{100 * kG, {}, kLimit}, {100 * kG, {P}, kLimit + 1}}},
-        {"not in the period's first day",
-         true,
-         {{20 * kG, {}, 1200 * kG, 80, kLimit, 0, 0.5},
-          {20 * kG, {P}, 600 * kG, 80, kLimit, 0, 1}}},
+        {"a new cycle re-arms", true, {{110 * kG, {P}, 260 * kG}, {110 * kG, {P}, 260 * kG, 80, kLimit, 1}}},
+        {"without a cycle, once per period since the reset", false,
+         {{110 * kG, {P}, 260 * kG}, {120 * kG, {}, 280 * kG}, {110 * kG, {P}, 260 * kG, 80, kLimit, 1}}},
+        {"exactly the limit is not above it", true, {{100 * kG, {}, kLimit}, {100 * kG, {P}, kLimit + 1}}},
+        {"not in the period's first day", true,
+         {{20 * kG, {}, 1200 * kG, 80, kLimit, 0, 0.5}, {20 * kG, {P}, 600 * kG, 80, kLimit, 0, 1}}},
         {"with the warning in the same sample", true, {{200 * kG, {W, P}, 300 * kG}}},
-        {"none once the limit is reached",
-         true,
-         {{kLimit, {L}, 400 * kG}, {260 * kG, {}, 420 * kG}}},
-        {"a raised limit above the projection re-arms, one still below it does not",
-         true,
-         {{100 * kG, {P}, 300 * kG},
-          {100 * kG, {}, 300 * kG, 80, 280 * kG},
-          {100 * kG, {}, 290 * kG, 80, 320 * kG},
+        {"none once the limit is reached", true, {{kLimit, {L}, 400 * kG}, {260 * kG, {}, 420 * kG}}},
+        {"a raised limit above the projection re-arms, one still below it does not", true,
+         {{100 * kG, {P}, 300 * kG}, {100 * kG, {}, 300 * kG, 80, 280 * kG}, {100 * kG, {}, 290 * kG, 80, 320 * kG},
           {110 * kG, {P}, 330 * kG, 80, 320 * kG}}},
-        {"totals from before the cycle began bring nothing",
-         true,
-         {{300 * kG, {}, 400 * kG, 80, kLimit, 0, 35}}},
+        {"totals from before the cycle began bring nothing", true, {{300 * kG, {}, 400 * kG, 80, kLimit, 0, 35}}},
     };
+    // clang-format on
     for (const Scenario &scenario : scenarios)
         run(scenario);
 }
 
 TEST(AlertRules, OnlyOnMeteredConnections) {
+    // clang-format off
     const Scenario scenarios[] = {
-        {"nothing while not metered, what fell due once it is, as usual while nobody can tell",
-         true,
+        {"nothing while not metered, what fell due once it is, as usual while nobody can tell", true,
          {{200 * kG, {}, 300 * kG, 80, kLimit, 0, 10, false, false},
           {kLimit, {}, 300 * kG, 80, kLimit, 0, 10, false, false},
           {kLimit, {L}, 300 * kG, 80, kLimit, 0, 10, false, true},
           {200 * kG, {W, P}, 300 * kG, 80, kLimit, 1, 10, false, std::nullopt}},
          true},
-        {"an unmetered connection alerts when not asked otherwise",
-         true,
+        {"an unmetered connection alerts when not asked otherwise", true,
          {{200 * kG, {W}, 0, 80, kLimit, 0, 10, false, false}}},
     };
+    // clang-format on
     for (const Scenario &scenario : scenarios)
         run(scenario);
 }
