@@ -25,7 +25,7 @@ namespace flowtally {
 
 namespace {
 
-const QString kAutomaticInterface = QStringLiteral("Automatic (vlan1)");
+const QString kAutomaticInterface = QStringLiteral("Automatic (vlan1, else interface 6)");
 
 // The router counters' choices, as the pop-up names them and as the
 // setting keeps them.

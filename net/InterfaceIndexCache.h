@@ -19,6 +19,8 @@ class InterfaceIndexCache {
     struct Entry {
         quint32 index = 0;
         double uptime = 0;
+        // The default index, as no interface was described as sought.
+        bool defaultIndex = false;
     };
 
     std::optional<Entry> find(const QString &key) const {

@@ -259,8 +259,11 @@ RouterSource::Index RouterSource::routerInterfaceIndex() {
         SNMPWalk(choice ? choice->object : SnmpObject::IfDescr.name);
     if (!walk)
         return {};
-    if (!choice)
-        return {interfaceIndexInWalk(walk, QStringLiteral("vlan1"), kDefaultInterfaceIndex)};
+    if (!choice) {
+        // Interface indexes start at 1: 0 says that no "vlan1" was found.
+        const quint32 vlan1 = interfaceIndexInWalk(walk, QStringLiteral("vlan1"), 0);
+        return vlan1 != 0 ? Index{vlan1} : Index{kDefaultInterfaceIndex, false, true};
+    }
     const std::optional<quint32> index = interfaceIndexNamed(walk, choice->text);
     return {index, !index};
 }
@@ -305,7 +308,7 @@ SourceOutcome RouterSource::read(std::optional<Discovery::Answer> &nameAnswer) {
     const QString sought = address + QLatin1Char('\n') + hardware + QLatin1Char('\n') +
                            (choice ? choice->object + QLatin1Char('\n') + choice->text : QString());
     const std::optional<InterfaceIndexCache::Entry> known = interfaceIndexes_.find(sought);
-    Index found = known ? Index{known->index} : routerInterfaceIndex();
+    Index found = known ? Index{known->index, false, known->defaultIndex} : routerInterfaceIndex();
     std::optional<Reading> reading =
         found.index ? readRouter(address, *found.index, nameAnswer) : std::nullopt;
     if (reading && known && reading->uptime < known->uptime) {
@@ -324,12 +327,22 @@ SourceOutcome RouterSource::read(std::optional<Discovery::Answer> &nameAnswer) {
     if (!found.index || !reading)
         return {};
     const quint32 index = *found.index;
-    // An interface that is gone (made anew under another index) is looked
-    // for again at the next sample.
-    if (reading->countersAnswered)
-        interfaceIndexes_.remember(sought, {index, reading->uptime});
-    else
+    const QString metered = choice               ? choice->text
+                            : found.defaultIndex ? QStringLiteral("interface %1").arg(index)
+                                                 : QStringLiteral("vlan1");
+    // Zeros in place of counters the interface does not have would count
+    // nothing while all looked well: the computer is metered instead, and
+    // the status says why. The interface may have been made anew under
+    // another index (a PPPoE link that came back): it is looked for again
+    // at the next sample.
+    if (!reading->countersAnswered) {
         interfaceIndexes_.forget(sought);
+        const QString none = StatusText::noCounters(
+            found.defaultIndex ? metered : QStringLiteral("\"%1\"").arg(metered));
+        status_(none);
+        return {std::nullopt, none};
+    }
+    interfaceIndexes_.remember(sought, {index, reading->uptime, found.defaultIndex});
 
     TrafficSample sample;
     sample.insert(SampleKey::Router, reading->name);
@@ -344,7 +357,6 @@ SourceOutcome RouterSource::read(std::optional<Discovery::Answer> &nameAnswer) {
         sample.insert(SampleKey::RouterHardware, hardware);
     sample.insert(SampleKey::InterfaceIndex, index);
     sample.insert(SampleKey::CounterBits, reading->bits);
-    const QString metered = choice ? choice->text : QStringLiteral("vlan1");
     sample.insert(SampleKey::MeteredInterface, metered);
     sample.insert(SampleKey::SourceDescription,
                   QStringLiteral("SNMP: %1, %2-bit").arg(metered).arg(reading->bits));

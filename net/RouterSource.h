@@ -69,6 +69,9 @@ class RouterSource : public TrafficSource {
         std::optional<quint32> index;
         // The interface chosen for the router is not on it.
         bool chosenInterfaceGone = false;
+        // None was chosen and none is described as "vlan1": the index is
+        // the default one.
+        bool defaultIndex = false;
     };
     // The index of the router's chosen interface, else of its "vlan1"
     // interface (else 6), from one walk; none when the walk failed or the

@@ -45,6 +45,14 @@ inline QString interfaceGone(const QString &interface) {
                           "computer's interface.")
         .arg(interface);
 }
+// The router answers, yet not with traffic counters for the interface it
+// is read at ("vlan1", or interface 6 where it has no "vlan1"); the
+// computer's own interface is metered meanwhile.
+inline QString noCounters(const QString &interface) {
+    return QStringLiteral("The router has no traffic counters for %1; metering this computer's "
+                          "interface.")
+        .arg(interface);
+}
 } // namespace StatusText
 
 } // namespace flowtally

@@ -200,7 +200,12 @@ TEST_F(RouterSource, TheWalkChoosesTheInterfaceOfBothCounters) {
     }
 }
 
-TEST_F(RouterSource, CounterThatCannotBeReadIsZeroInTheSample) {
+// Each counter alone reads 0 where it cannot be read. A sample of zeros
+// would count nothing while the status said all was well: without counters
+// for the interface there is no router sample, and the status says why.
+TEST_F(RouterSource, InterfaceWithoutCountersGivesNoSampleAndSaysWhy) {
+    const QString noCounters = "The router has no traffic counters for \"vlan1\"; metering this "
+                               "computer's interface.";
     // clang-format off
     const struct { QString reply; quint64 counter; QString status; } cases[] = {
         {"Counter32: 4294967295\n", 4294967295ull, "No Error"},
@@ -210,16 +215,37 @@ TEST_F(RouterSource, CounterThatCannotBeReadIsZeroInTheSample) {
     };
     // clang-format on
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.reply);
         counters(7, c.reply, c.reply);
-        EXPECT_EQ(controller->SNMPIfIn(), c.counter) << c.reply;
+        EXPECT_EQ(controller->SNMPIfIn(), c.counter);
         EXPECT_EQ(lastText(), c.status);
         EXPECT_EQ(controller->SNMPIfOut(), c.counter);
         const std::optional<TrafficSample> sample = controller->routerStats();
-        ASSERT_TRUE(sample) << "a counter that cannot be read is 0 in the sample";
-        EXPECT_EQ(sample->value(SampleKey::InTraffic).typeId(), QMetaType::ULongLong);
-        EXPECT_EQ(sample->value(SampleKey::InTraffic), c.counter);
-        EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.counter);
+        ASSERT_EQ(sample.has_value(), c.counter != 0);
+        if (sample) {
+            EXPECT_EQ(sample->value(SampleKey::InTraffic).typeId(), QMetaType::ULongLong);
+            EXPECT_EQ(sample->value(SampleKey::InTraffic), c.counter);
+            EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.counter);
+            EXPECT_EQ(sample->value(SampleKey::SourceDescription), "SNMP: vlan1, 32-bit");
+        } else {
+            EXPECT_EQ(lastText(), noCounters);
+        }
     }
+
+    // A router without "vlan1" is read at interface 6, and says so.
+    reply(kWalk, QString("IF-MIB::ifDescr.1 = STRING: lo\n"));
+    AppDelegate::sources().router().reset();
+    EXPECT_FALSE(controller->routerStats());
+    EXPECT_EQ(lastText(), "The router has no traffic counters for interface 6; metering this "
+                          "computer's interface.");
+    counters(6, "Counter32: 5\n", "Counter32: 6\n");
+    const std::optional<TrafficSample> sixth = controller->routerStats();
+    ASSERT_TRUE(sixth);
+    EXPECT_EQ(sixth->value(SampleKey::InTraffic), quint64(5));
+    EXPECT_EQ(sixth->value(SampleKey::MeteredInterface), "interface 6");
+    EXPECT_EQ(sixth->value(SampleKey::SourceDescription), "SNMP: interface 6, 32-bit");
+    // Also once the index is known.
+    EXPECT_EQ(controller->routerStats()->value(SampleKey::MeteredInterface), "interface 6");
 }
 
 // An interface whose counters cannot be read may have been made anew under
@@ -231,7 +257,7 @@ TEST_F(RouterSource, InterfaceWithoutCountersIsLookedForAgain) {
     counters(7, "No Such Instance currently exists at this OID\n",
              "No Such Instance currently exists at this OID\n");
     counters(12, "Counter32: 5\n", "Counter32: 6\n");
-    ASSERT_TRUE(controller->routerStats());
+    EXPECT_FALSE(controller->routerStats());
     EXPECT_EQ(runs(), sampleGet(7));
     const std::optional<TrafficSample> sample = controller->routerStats();
     ASSERT_TRUE(sample);
@@ -479,7 +505,7 @@ TEST_F(RouterSource, InterfacePopUpListsTheRoutersInterfacesAndKeepsTheChoice) {
             items.append(popUp->itemText(i));
         return items;
     };
-    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1)", "lo",
+    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1, else interface 6)", "lo",
                                    "ethernet (ether1, wan) — in 12.00G, out 1.00G",
                                    "ethernet (ether2) — in 2.00K, out 1.00K", "eth0.2"}));
     EXPECT_EQ(popUp->currentIndex(), 0);
@@ -496,7 +522,8 @@ TEST_F(RouterSource, InterfacePopUpListsTheRoutersInterfacesAndKeepsTheChoice) {
     EXPECT_EQ(popUp->currentIndex(), 4) << "the choice shows when the window opens again";
     // A choice the router does not have any more shows as such.
     reply(kWalk, QString("IF-MIB::ifDescr.1 = STRING: lo\n"));
-    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1)", "lo", "eth0.2 (not on the router)"}));
+    EXPECT_EQ(open(), (QStringList{"Automatic (vlan1, else interface 6)", "lo",
+                                   "eth0.2 (not on the router)"}));
     EXPECT_EQ(popUp->currentIndex(), 2);
     EXPECT_EQ(choose(0), QVariantMap{}) << "Automatic keeps nothing";
     runs();
