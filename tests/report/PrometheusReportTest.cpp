@@ -33,7 +33,12 @@ struct Sample {
 // broken.
 std::vector<Sample> readExposition(const QByteArray &bytes, QStringList *faults) {
     static const QRegularExpression kName(QStringLiteral("^[a-zA-Z_:][a-zA-Z0-9_:]*$"));
-    static const QRegularExpression kLabel(QStringLiteral("^[a-zA-Z_][a-zA-Z0-9_]*$"));
+    // A name, its labels if it has any, one space and the value: nothing after it.
+    static const QRegularExpression kSample(
+        QStringLiteral(R"re(^([a-zA-Z_:][a-zA-Z0-9_:]*)(?:\{(.*)\})? (\S+)$)re"));
+    // A label at the end of the one before, and the comma after it.
+    static const QRegularExpression kLabel(
+        QStringLiteral(R"re(\G([a-zA-Z_][a-zA-Z0-9_]*)="((?:[^"\\]|\\.)*)"(?:,|$))re"));
     static const QRegularExpression kValue(
         QStringLiteral("^([-+]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)([eE][-+]?[0-9]+)?|[-+]?Inf|NaN)$"));
     std::vector<Sample> samples;
@@ -46,10 +51,6 @@ std::vector<Sample> readExposition(const QByteArray &bytes, QStringList *faults)
     if (!bytes.isEmpty() && !bytes.endsWith('\n'))
         fault(0, "the text does not end in a line feed");
     const QStringList lines = QString::fromUtf8(bytes).split('\n');
-    // A character of a line, or none past its end.
-    const auto charAt = [](const QString &line, qsizetype at) {
-        return at >= 0 && at < line.size() ? line[at] : QChar();
-    };
     for (int number = 1; number < lines.size(); ++number) {
         const QString &line = lines[number - 1];
         if (line.contains('\r'))
@@ -76,57 +77,38 @@ std::vector<Sample> readExposition(const QByteArray &bytes, QStringList *faults)
                 fault(number, "a TYPE line of more than four words");
             continue;
         }
-        // name{label="value",...} value
-        Sample sample;
-        qsizetype at = 0;
-        while (at < line.size() && line[at] != '{' && line[at] != ' ')
-            ++at;
-        sample.name = line.left(at);
-        if (!kName.match(sample.name).hasMatch()) {
-            fault(number, "a bad metric name " + sample.name);
+        const QRegularExpressionMatch match = kSample.match(line);
+        if (!match.hasMatch() || !kValue.match(match.captured(3)).hasMatch()) {
+            fault(number, "not a name, labels and one number, or a timestamp: " + line);
             continue;
         }
-        if (at < line.size() && line[at] == '{') {
-            ++at;
-            while (at < line.size() && line[at] != '}') {
-                const qsizetype equals = line.indexOf('=', at);
-                const QString label = line.mid(at, equals - at);
-                if (equals < 0 || !kLabel.match(label).hasMatch() ||
-                    charAt(line, equals + 1) != '"') {
-                    fault(number, "a bad label at column " + QString::number(at));
-                    break;
+        Sample sample{match.captured(1), {}, match.captured(3).toDouble()};
+        const QString labels = match.captured(2);
+        qsizetype read = 0;
+        for (auto pairs = kLabel.globalMatch(labels); pairs.hasNext();) {
+            const QRegularExpressionMatch pair = pairs.next();
+            read = pair.capturedEnd();
+            const QString escaped = pair.captured(2);
+            QString value;
+            for (qsizetype at = 0; at < escaped.size(); ++at) {
+                if (escaped[at] != '\\') {
+                    value += escaped[at];
+                    continue;
                 }
-                QString value;
-                for (at = equals + 2; at < line.size() && line[at] != '"'; ++at) {
-                    if (line[at] != '\\') {
-                        value += line[at];
-                        continue;
-                    }
-                    const QChar escaped = charAt(line, ++at);
-                    if (escaped == '\\' || escaped == '"')
-                        value += escaped;
-                    else if (escaped == 'n')
-                        value += '\n';
-                    else
-                        fault(number, QStringLiteral("an escape \\%1").arg(escaped));
-                }
-                if (sample.labels.count(label))
-                    fault(number, "the label " + label + " twice");
-                sample.labels[label] = value;
-                ++at; // the closing quote
-                if (charAt(line, at) == ',')
-                    ++at;
-                else if (charAt(line, at) != '}')
-                    fault(number, "a label not followed by , or }");
+                const QChar next = escaped[++at]; // the pattern gives every backslash one
+                if (next == 'n')
+                    value += '\n';
+                else if (next == '\\' || next == '"')
+                    value += next;
+                else
+                    fault(number, QStringLiteral("an escape \\%1").arg(next));
             }
-            ++at; // the closing brace
+            if (sample.labels.count(pair.captured(1)))
+                fault(number, "the label " + pair.captured(1) + " twice");
+            sample.labels[pair.captured(1)] = value;
         }
-        const QStringList rest = line.mid(at).split(' ');
-        if (rest.size() != 2 || !rest[0].isEmpty() || !kValue.match(rest[1]).hasMatch()) {
-            fault(number, "a value that is not one number, or a timestamp: " + line.mid(at));
-            continue;
-        }
-        sample.value = rest[1].toDouble();
+        if (read != labels.size())
+            fault(number, "a bad label at column " + QString::number(read));
         if (sample.name != family || !types.count(family) || !helps.count(family))
             fault(number, "a sample of " + sample.name + " outside its family's HELP and TYPE");
         if (types[family] == "counter" && !family.endsWith("_total"))
@@ -303,6 +285,8 @@ TEST(PrometheusExposition, TheStrictReaderFindsWhatIsWrong) {
         {"a counter without _total", "# HELP a A.\n# TYPE a counter\na 1\n", "_total"},
         {"no line end", "# HELP a A.\n# TYPE a gauge\na 1", "line feed"},
         {"a series twice", "# HELP a A.\n# TYPE a gauge\na{l=\"x\"} 1\na{l=\"x\"} 2\n", "twice"},
+        {"labels without a comma", "# HELP a A.\n# TYPE a gauge\na{l=\"x\"m=\"y\"} 1\n",
+         "a bad label"},
     };
     for (const auto &c : cases) {
         QStringList faults;
