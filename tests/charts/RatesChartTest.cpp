@@ -102,26 +102,6 @@ TEST(RatesChart, SaysWhenThereAreNoRates) {
     }
 }
 
-// A chart shown again after its axis, colours or size changed looks exactly
-// like a chart made anew: nothing of an earlier frame stays.
-TEST(RatesChart, RedrawnChartLooksLikeANewOne) {
-    const QDateTime now = utc("2024-03-27T19:00:00Z");
-    const auto state = [&now](double rate, const QPalette &palette, QSize size) {
-        return [=](RatesChart &chart) {
-            chart.setPalette(palette);
-            chart.resize(size);
-            chart.setRates(run(now, 600, 1.5, 401, rate), now);
-        };
-    };
-    expectRedrawnLikeNew<RatesChart>({
-        {"first", state(300 * kK, lightPalette(), {500, 260})},
-        {"rates of another axis", state(9 * kM, lightPalette(), {500, 260})},
-        {"other colours", state(9 * kM, darkPalette(), {500, 260})},
-        {"another size", state(9 * kM, darkPalette(), {620, 300})},
-        {"back to the first axis", state(300 * kK, darkPalette(), {620, 300})},
-    });
-}
-
 // Rates that go up and down at every sample, as traffic's do.
 RatePoint wobbling(const QDateTime &at, int sample) {
     const double wobble = std::sin(sample * 1.7) * std::cos(sample * 0.37);
@@ -129,8 +109,9 @@ RatePoint wobbling(const QDateTime &at, int sample) {
 }
 
 // A chart fed at every tick, as the app feeds it, keeps most of its plot
-// from the tick before and moves it on; whatever happened between two ticks,
-// it looks exactly like a chart drawn anew with the same points.
+// from the tick before and moves it on; whatever happened between two ticks
+// (its axis, colours or size changed too), it looks exactly like a chart
+// drawn anew with the same points.
 TEST(RatesChart, ChartMovingOnLooksLikeANewOne) {
     const QDateTime start = utc("2024-03-27T19:00:00.250Z");
     QDateTime now = start;
@@ -146,9 +127,12 @@ TEST(RatesChart, ChartMovingOnLooksLikeANewOne) {
     for (qint64 ago = 525'000; ago >= 0; ago -= 1500)
         points.append(wobbling(now.addMSecs(-ago), sample++));
     std::vector<std::pair<QString, std::function<void(RatesChart &)>>> states;
+    QPalette palette = lightPalette();
+    QSize size(500, 260);
     const auto add = [&](const QString &what) {
-        states.push_back({what, [points, now](RatesChart &chart) {
-                              chart.resize(500, 260);
+        states.push_back({what, [points, now, palette, size](RatesChart &chart) {
+                              chart.setPalette(palette);
+                              chart.resize(size);
                               chart.setRates(points, now);
                           }});
     };
@@ -181,6 +165,11 @@ TEST(RatesChart, ChartMovingOnLooksLikeANewOne) {
     points.append({now, 9 * kM, 10 * kK});
     add(QStringLiteral("a burst that changes the axis"));
     tick(2, QStringLiteral("after the burst"));
+    palette = darkPalette();
+    add(QStringLiteral("other colours"));
+    size = QSize(620, 300);
+    add(QStringLiteral("another size"));
+    tick(2, QStringLiteral("moving on in another size"));
     now = now.addSecs(-40);
     add(QStringLiteral("the clock set back"));
     tick(2, QStringLiteral("points while the clock is behind"));
