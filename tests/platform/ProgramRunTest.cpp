@@ -1,11 +1,25 @@
+// Running other programs: why one cannot start, the descriptors it gets, a
+// tool's output and errors, its time limit and how its arguments are
+// logged, and the log viewer left running on its own.
 #include "ProgramRun.h"
+#include "ArgumentListDescription.h"
+#include "DirectToolRun.h"
+#include "LogViewer.h"
 
+#include "EnvironmentVariables.h"
+#include "ProcessProbe.h"
 #include "ScriptFolder.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace flowtally {
 
@@ -39,6 +53,125 @@ TEST(ProgramRun, HandsTheProgramNoOtherDescriptor) {
     EXPECT_EQ(outcome.output, "0\n1\n2\n3\n");
     EXPECT_EQ(outcome.status, 0);
     EXPECT_FALSE(outcome.timedOut);
+}
+
+// Output that is not valid UTF-8 is absent, no output is empty text; a tool
+// that cannot start gives nothing; nothing is logged, no descriptor leaks.
+TEST(DirectToolRun, GivesTheDecodedOutputOrNothing) {
+    ScriptFolder scripts;
+    TestEnvironment environment;
+    const struct {
+        const char *body;
+        std::optional<QString> expected;
+    } cases[] = {
+        {"printf '%s|' \"$@\"; echo err >&2; exit 2", QStringLiteral("a b|$HOME|*||")},
+        {"exit 0", QString()},
+        {"printf 'caf\\303\\251'", QStringLiteral(u"caf\u00e9")},
+        {"printf 'a\\377b'", std::nullopt},
+        {"printf 'a\\303'", std::nullopt},
+    };
+    const auto descriptors = QDir("/proc/self/fd").count();
+    for (const auto &c : cases)
+        EXPECT_EQ(directToolRun(scripts.write("tool", c.body), {"a b", "$HOME", "*", ""}),
+                  c.expected)
+            << c.body;
+    // No search: a bare name is a path relative to the working directory.
+    for (const QString &tool : {scripts.write("plain", {}, false), scripts.path(), QString("true")})
+        EXPECT_EQ(directToolRun(tool, {}), std::nullopt) << tool.toStdString();
+    EXPECT_EQ(QDir("/proc/self/fd").count(), descriptors);
+    EXPECT_TRUE(environment.logLines().isEmpty());
+}
+
+// Added variables replace ours of their names and leave the rest; the
+// errors, when asked for, are collected and not shared with ours.
+TEST(DirectToolRun, AddsVariablesAndCollectsTheErrors) {
+    ScriptFolder scripts;
+    qputenv("FLOWTALLY_TEST_KEPT", "ours");
+    qputenv("FLOWTALLY_TEST_REPLACED", "ours");
+    const QString tool = scripts.write(
+        "tool",
+        "printf '%s|' \"$FLOWTALLY_TEST_KEPT\" \"$FLOWTALLY_TEST_REPLACED\" "
+        "\"$FLOWTALLY_TEST_ADDED\"; printf 'no\\nanswer' >&2; head -c 100000 /dev/zero >&2");
+    const ToolRunWithErrors collected =
+        directToolRunWithErrors(tool, {},
+                                {"FLOWTALLY_TEST_REPLACED=new=value", "FLOWTALLY_TEST_ADDED=added",
+                                 "NO_VALUE", "=nameless"});
+    EXPECT_EQ(collected.output, "ours|new=value|added|");
+    EXPECT_EQ(collected.errors, "no\nanswer" + QString(100000, QChar(0)));
+    EXPECT_EQ(directToolRun(tool, {}, {}), "ours|ours||") << "errors shared with ours";
+    const ToolRunWithErrors notStarted =
+        directToolRunWithErrors(scripts.write("plain", {}, false), {}, {});
+    EXPECT_EQ(notStarted.output, std::nullopt);
+    EXPECT_EQ(notStarted.errors, "");
+    qunsetenv("FLOWTALLY_TEST_KEPT");
+    qunsetenv("FLOWTALLY_TEST_REPLACED");
+}
+
+TEST(DirectToolRun, ReadsMoreThanAPipeHoldsWhileTheToolRuns) {
+    ScriptFolder scripts;
+    const auto output =
+        directToolRun(scripts.write("tool", "head -c 5000000 /dev/zero | tr '\\0' a"), {});
+    EXPECT_TRUE(output && *output == QString(5000000, QLatin1Char('a')));
+}
+
+TEST(DirectToolRun, HangingToolIsKilledWithItsWholeGroupAndGivesNothing) {
+    ScriptFolder scripts;
+    TestEnvironment environment;
+    environment.setToolTimeout(std::chrono::milliseconds(300));
+    const QString pidFile = scripts.filePath("pid");
+    const QString tool =
+        scripts.write("tool", QString("sleep 30 & echo $! > '%1'; echo early; wait").arg(pidFile));
+    EXPECT_EQ(directToolRun(tool, {"x"}), std::nullopt);
+    EXPECT_EQ(environment.logLines().join('\n'),
+              "Tool did not end within 300 ms and was killed: " + tool + ", arguments: (\"x\")");
+    const pid_t grandchild = waitForPidFile(pidFile); // it held the output pipe
+    ASSERT_GT(grandchild, 0);
+    EXPECT_TRUE(waitUntilEnded(grandchild));
+}
+
+TEST(ArgumentListDescription, QuotesEachArgumentAndMasksTheCommunity) {
+    EXPECT_EQ(argumentListDescription({"-v", "2c", "-c", "s3cret \"w\\", "10.0.0.1"}),
+              QStringLiteral("(\"-v\", \"2c\", \"-c\", \"********\", \"10.0.0.1\")"));
+    EXPECT_EQ(argumentListDescription({"a \"b\" \\"}), QStringLiteral("(\"a \\\"b\\\" \\\\\")"));
+}
+
+QByteArray contents(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The viewer is found on the search path and left running in a session of
+// its own, with nothing of ours but the three standard streams; it is
+// reaped when it ends. Without one, the error is logged.
+TEST(LogViewer, StartsTheViewerAndLeavesItRunning) {
+    ScriptFolder scripts;
+    TestEnvironment environment;
+    EnvironmentVariables path({"PATH"});
+    EnvironmentVariables::set("PATH", QFile::encodeName(scripts.path()));
+
+    const Status none = launchLogViewer();
+    EXPECT_FALSE(none.ok());
+    EXPECT_EQ(environment.logLines(), QStringList{none.message()});
+
+    const QString pidFile = scripts.filePath("pid"), fds = scripts.filePath("fds"),
+                  go = scripts.filePath("go");
+    // It waits to be let go, ten seconds at most.
+    scripts.write("ksystemlog",
+                  QStringLiteral("PATH=/usr/bin:/bin; ls /proc/self/fd > '%1'; echo $$ > '%2'\n"
+                                 "i=0; while [ ! -e '%3' ] && [ $i -lt 200 ]; do sleep 0.05; "
+                                 "i=$((i+1)); done")
+                      .arg(fds, pidFile, go));
+    const int inherited = ::open("/dev/null", O_RDONLY);
+    const Status started = launchLogViewer();
+    ::close(inherited);
+    EXPECT_TRUE(started.ok()) << started.message().toStdString();
+    const pid_t viewer = waitForPidFile(pidFile);
+    ASSERT_GT(viewer, 0);
+    EXPECT_EQ(::kill(viewer, 0), 0) << "the launch waited for the viewer";
+    EXPECT_EQ(::getsid(viewer), viewer);
+    EXPECT_EQ(contents(fds), "0\n1\n2\n3\n"); // the fourth is the folder ls reads
+    QFile(go).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(waitUntilReaped(viewer));
 }
 
 } // namespace
