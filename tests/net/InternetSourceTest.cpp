@@ -1,7 +1,12 @@
 // This computer's Internet traffic alone: flowtally-accountd's machine
 // totals of the primary interface in place of the interface's counters, and
-// the interface's own while the service does not answer.
+// the interface's own while the service does not answer. The service's
+// counters of each cgroup travel with the samples of this computer's
+// interface, and tell whose traffic it is by the names the desktops and
+// systemd give their units.
 #include "AccountdProtocol.h"
+#include "AccountdService.h"
+#include "CgroupApplication.h"
 #include "ControllerFixture.h"
 #include "ServerHarness.h"
 #include "UserDefaults.h"
@@ -111,6 +116,69 @@ TEST_F(InternetSource, WithoutTheServiceCountsAllTrafficAndSaysSo) {
     }
     ASSERT_TRUE(internetSample());
     EXPECT_EQ(environment.logLines().size(), 2);
+}
+
+// Where the service answers, and with no other samples.
+TEST(ApplicationCounters, GoWithSamplesOfThisComputersInterfaceWhereTheServiceAnswers) {
+    TestEnvironment environment;
+    const std::string answer = answerOf({counter(
+        2, "eth0", AccountdDirection::In, AccountdPeer::Local, 640, "system.slice/cups.service")});
+    ServerHarness service({}, [&answer](std::uint32_t) { return answer; });
+    ASSERT_EQ(service.error(), "");
+    environment.setAccountdSocket(QString::fromStdString(service.path()));
+
+    TrafficSample local{{SampleKey::PrimaryInterface, "eth0"}};
+    addApplicationCounters(local);
+    ASSERT_TRUE(local.value(SampleKey::ApplicationCounters).canConvert<AccountdCounters>());
+    EXPECT_EQ(
+        local.value(SampleKey::ApplicationCounters).value<AccountdCounters>().cgroups.at(0).bytes,
+        640u);
+    // A router's counters are not this computer's.
+    TrafficSample router{{SampleKey::Router, "gateway"}};
+    addApplicationCounters(router);
+    EXPECT_FALSE(router.contains(SampleKey::ApplicationCounters));
+    // No service: the sample is as it was.
+    environment.setAccountdSocket(QString::fromStdString(service.path()) + ".gone");
+    TrafficSample alone{{SampleKey::PrimaryInterface, "eth0"}};
+    addApplicationCounters(alone);
+    EXPECT_FALSE(alone.contains(SampleKey::ApplicationCounters));
+}
+
+TEST(CgroupApplication, TheInnermostUnitThatNamesOneTellsTheApplication) {
+    using enum CgroupApplication::Kind;
+    const QString apps = "user.slice/user-1000.slice/user@1000.service/app.slice/";
+    // clang-format off
+    const struct { QString cgroup; CgroupApplication application; } cases[] = {
+        {apps + "app-gnome-org.gnome.Nautilus-4242.scope", {Application, "org.gnome.Nautilus"}},
+        {apps + "app-firefox-5a3e9b0c.scope", {Application, "firefox"}},
+        {apps + "app-flatpak-org.mozilla.firefox-3117.scope", {Application, "org.mozilla.firefox"}},
+        {apps + "app-gnome-org.gnome.Evolution\\x2dalarm\\x2dnotify-2210.scope",
+         {Application, "org.gnome.Evolution-alarm-notify"}},
+        {apps + "app-org.kde.dolphin@0f1e2d3c.service", {Application, "org.kde.dolphin"}},
+        {apps + "app-gnome-org.gnome.Calendar@autostart.service", {Application, "org.gnome.Calendar"}},
+        {apps + "app-kde-org.kde.konsole.service", {Application, "org.kde.konsole"}},
+        // A program started in a terminal: the terminal's.
+        {apps + "app-org.gnome.Terminal.slice/vte-spawn-1b2c.scope", {Application, "org.gnome.Terminal"}},
+        {apps + "app-gnome-xterm-77.scope/child.scope", {Application, "xterm"}},
+        {"system.slice/cups.service", {SystemService, "cups.service"}},
+        {"system.slice/system-getty.slice/getty@tty1.service", {SystemService, "getty@tty1.service"}},
+        // Neither: the session's own, the user's services, no unit at all.
+        {"user.slice/user-1000.slice/session-2.scope", {}},
+        {"user.slice/user-1000.slice/user@1000.service/session.slice/pipewire.service", {}},
+        {apps + "app-.scope", {}},
+        {"system.slice", {}},
+        {"", {}},
+        {"init.scope", {}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.cgroup.toStdString());
+        EXPECT_EQ(CgroupApplication::of(c.cgroup), c.application)
+            << CgroupApplication::of(c.cgroup).key().toStdString();
+    }
+    EXPECT_EQ(CgroupApplication::of(apps + "app-firefox-1.scope").key(), "app:firefox");
+    EXPECT_EQ(CgroupApplication::of("system.slice/cups.service").key(), "service:cups.service");
+    EXPECT_EQ(CgroupApplication{}.key(), "other");
 }
 
 } // namespace

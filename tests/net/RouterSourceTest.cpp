@@ -146,7 +146,6 @@ TEST_F(RouterSource, NoSampleWithoutAnUpTime) {
         {kUptimeReply, 2.5},
         {"SNMPv2-MIB::sysUpTime.0 = Timeticks: 250\n", -1},
         {"SNMPv2-MIB::sysUpTime.0 = Timeticks: (0) 0:00:00.00\n", 0},
-        {kTimeout, -1},
     };
     // clang-format on
     for (const auto &c : cases) {
@@ -248,9 +247,15 @@ TEST_F(RouterSource, InterfaceWithoutCountersGivesNoSampleAndSaysWhy) {
     EXPECT_EQ(controller->routerStats()->value(SampleKey::MeteredInterface), "interface 6");
 }
 
-// An interface whose counters cannot be read may have been made anew under
-// another index (a PPPoE link that came back): the next sample walks again.
-TEST_F(RouterSource, InterfaceWithoutCountersIsLookedForAgain) {
+// The interfaces are walked anew for a router at the same address in
+// another network (192.168.1.1 at home and at the office, told apart by
+// their hardware addresses; that their counters are others' is
+// LastReading's), and where the interface's counters cannot be read: it may
+// have been made anew under another index (a PPPoE link that came back).
+TEST_F(RouterSource, InterfaceIsWalkedAnewBehindAnotherRouterOrWithoutCounters) {
+    ASSERT_TRUE(controller->routerStats());
+    EXPECT_EQ(runs(), walk() + sampleGet(7));
+    useNetwork(kOffice);
     ASSERT_TRUE(controller->routerStats());
     EXPECT_EQ(runs(), walk() + sampleGet(7));
     reply(kWalk, QString("IF-MIB::ifDescr.12 = STRING: vlan1\n"));
@@ -333,18 +338,6 @@ TEST_F(RouterSource, GlitchesCountNothingAndAreToldOnce) {
     environment.setClock({});
 }
 
-// Routers at one address in two networks (192.168.1.1 at home and at the
-// office, told apart by their hardware addresses) are other routers: the
-// office's interfaces are walked anew. (That their counters are others' is
-// LastReading's.)
-TEST_F(RouterSource, RouterAtOneAddressInAnotherNetworkIsWalkedAnew) {
-    ASSERT_TRUE(controller->routerStats());
-    EXPECT_EQ(runs(), walk() + sampleGet(7));
-    useNetwork(kOffice);
-    ASSERT_TRUE(controller->routerStats());
-    EXPECT_EQ(runs(), walk() + sampleGet(7));
-}
-
 // A chosen interface is found by its text (an index moves when the router
 // restarts); one the router no longer has says so on the status line, and
 // the ticks meter the computer's own interface meanwhile.
@@ -353,9 +346,7 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
         "RouterInterface",
         QVariantMap{{kRouter, QVariantMap{{"object", "ifName"}, {"text", "pppoe-wan"}}}});
     const QString walkOfNames = "snmpwalk|-v|2c|" + kRouter + "|ifName\n";
-    reply("netstat",
-          QByteArray("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes "
-                     "Coll\neth0 1500 <Link#2> 02:42:ac:11:00:02 1 0 5000 1 0 6000 0\n"));
+    setNetstatCounters(5000, 6000);
     // clang-format off
     const struct { int uptime; QString names; std::optional<quint32> index; std::string runs; } steps[] = {
         {10, "IF-MIB::ifName.7 = STRING: vlan1\nIF-MIB::ifName.12 = STRING: pppoe-wan\n", 12,
@@ -405,9 +396,7 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
 // that fails the probe, in either way, leaves the tick to this computer's
 // counters at once. Only where the sample goes to the probed router.
 TEST_F(RouterSource, TickBehindAnAnsweringRouterIsOneGet) {
-    reply("netstat",
-          QByteArray("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes "
-                     "Coll\neth0 1500 <Link#2> 02:42:ac:11:00:02 1 0 5000 1 0 6000 0\n"));
+    setNetstatCounters(5000, 6000);
     const std::string netstat = "netstat|-f|inet|-bI|eth0\n";
     const QString typed = "127.0.0.78";
     environment.clearLog();
@@ -481,7 +470,8 @@ TEST_F(RouterSource, TickBehindAnAnsweringRouterIsOneGet) {
 }
 
 // The preferences' pop-up lists the router's interfaces with their totals,
-// Automatic first; a choice is kept for the router, by the description,
+// from the walks of their descriptions, names, aliases and counters of
+// either width, Automatic first; a choice is kept for the router, by the description,
 // or by the name where descriptions repeat.
 TEST_F(RouterSource, InterfacePopUpListsTheRoutersInterfacesAndKeepsTheChoice) {
     reply(kWalk,
@@ -493,7 +483,9 @@ TEST_F(RouterSource, InterfacePopUpListsTheRoutersInterfacesAndKeepsTheChoice) {
     reply("ifAlias", QString("IF-MIB::ifAlias.2 = STRING: wan\n"));
     reply("ifHCInOctets", QString("IF-MIB::ifHCInOctets.2 = Counter64: 12884901888\n"));
     reply("ifHCOutOctets", QString("IF-MIB::ifHCOutOctets.2 = Counter64: 1073741824\n"));
-    reply("ifInOctets", QString("IF-MIB::ifInOctets.3 = Counter32: 2048\n"));
+    // Interface 2 has counters of both widths: the 64-bit ones show.
+    reply("ifInOctets", QString("IF-MIB::ifInOctets.2 = Counter32: 4096\n"
+                                "IF-MIB::ifInOctets.3 = Counter32: 2048\n"));
     reply("ifOutOctets", QString("IF-MIB::ifOutOctets.3 = Counter32: 1024\n"));
     auto *popUp = outlet<QComboBox>("routerInterfacePopUp");
     ASSERT_TRUE(popUp);
@@ -555,27 +547,6 @@ TEST_F(RouterSource, CommunityReachesTheToolsThroughAPrivateFileOnly) {
     ASSERT_TRUE(QFile::remove(folder + "/snmp.conf"));
     ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
     EXPECT_EQ(configurations(), "defCommunity \"pub lic\"\n");
-    // A community with a line end cannot be written: no query with an old one.
-    UserDefaults::standardUserDefaults().setObject("communityPassword", "two\nlines");
-    EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
-    EXPECT_EQ(runs(), get(kName) + get(kName) + get(kName) + get(kName));
-    EXPECT_FALSE(QFile::exists(folder + "/snmp.conf"));
-    EXPECT_EQ(lastText(), "SNMP Error: no community string is set.");
-    UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
-}
-
-// Where no private folder can be had (the session's is open to others,
-// Flowtally's own cannot be made), no query is made and the status line
-// says why. (Which folder is private is RuntimeFolder's and
-// SnmpCommunityFile's.)
-TEST_F(RouterSource, NoQueryWithoutAPrivateFolderForTheCommunity) {
-    ASSERT_TRUE(makeFolder(environment.folder() + "/open", 0777));
-    environment.setRuntimeFolder(environment.folder() + "/open");
-    ASSERT_TRUE(makeFile(environment.folder() + "/file", "", 0600));
-    environment.setOwnRuntimeFolder(environment.folder() + "/file/own");
-    EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
-    EXPECT_EQ(runs(), "");
-    EXPECT_EQ(lastText(), "SNMP Error: no private folder for the community file; see the log.");
 }
 
 // Queries go to the local ranges, and elsewhere only to the address a
@@ -607,17 +578,32 @@ TEST_F(RouterSource, QueriesLeaveTheLocalRangesOnlyForATypedAddress) {
     UserDefaults::standardUserDefaults().removeObject("AirportIP");
 }
 
-TEST_F(RouterSource, WithoutCommunityNoToolRuns) {
-    // The registration defaults hold one, so only a cleared field or a
-    // setting of another type leaves none.
-    for (const QVariant &setting : {QVariant(QString()), QVariant(42)}) {
+// No tool runs without a community: the registration defaults hold one, so
+// only a cleared field or a setting of another type leaves none, and one
+// with a line end cannot be written (the file of the one before goes, so no
+// query is made with it). Nor where no private folder for the community's
+// file can be had (the session's is open to others, Flowtally's own cannot
+// be made; which folder is private is SnmpCommunityFile's).
+TEST_F(RouterSource, WithoutACommunityOrAPrivateFolderNoToolRuns) {
+    const QString file = environment.runtimeFolder() + "/snmp/snmp.conf";
+    ASSERT_TRUE(QFile::exists(file)) << "written for the probe in SetUp";
+    for (const QVariant &setting : {QVariant("two\nlines"), QVariant(QString()), QVariant(42)}) {
         UserDefaults::standardUserDefaults().setObject("communityPassword", setting);
         EXPECT_FALSE(controller->routerStats());
         EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
         EXPECT_FALSE(controller->SNMPWalk(kWalk));
         EXPECT_EQ(runs(), "");
+        EXPECT_FALSE(QFile::exists(file));
         EXPECT_EQ(lastText(), "SNMP Error: no community string is set.");
     }
+    UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
+    ASSERT_TRUE(makeFolder(environment.folder() + "/open", 0777));
+    environment.setRuntimeFolder(environment.folder() + "/open");
+    ASSERT_TRUE(makeFile(environment.folder() + "/file", "", 0600));
+    environment.setOwnRuntimeFolder(environment.folder() + "/file/own");
+    EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
+    EXPECT_EQ(runs(), "");
+    EXPECT_EQ(lastText(), "SNMP Error: no private folder for the community file; see the log.");
 }
 
 } // namespace

@@ -1,6 +1,12 @@
 // The readers of the tools' replies, on saved outputs of every shape the
-// tools print: netstat listings, snmpget and snmpwalk replies, arp answers.
+// tools print: netstat listings, snmpget and snmpwalk replies, arp answers;
+// the local source's one netstat run per sample and what an unreadable
+// listing leaves in the status line and the log; how a router interface
+// chosen in the preferences is kept and found again.
 #include "ToolReplies.h"
+
+#include "ControllerFixture.h"
+#include "InterfaceChoice.h"
 
 #include <QStringList>
 
@@ -48,6 +54,50 @@ TEST(NetstatListing, FieldsAndCountersOfManyShapes) {
             EXPECT_EQ(reading.row.out, c.out);
             EXPECT_EQ(reading.row.kernelIndex, c.index);
         }
+    }
+}
+
+using LocalSource = ControllerFixture;
+
+TEST_F(LocalSource, SampleOfTheInterfaceAskedFor) {
+    reply("netstat", kHeader + "eth0 1500 <Link#2> 02:42:ac:11:00:02 1234 0 5000000000 4321 0 "
+                               "6000000000 0\n");
+    environment.setHostName("myhost");
+    environment.setBootId("f00d-b007");
+    const std::optional<TrafficSample> sample =
+        AppDelegate::localStatsForPrimaryInterface("enp3s0");
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(runs(), "netstat|-f|inet|-bI|enp3s0\n");
+    EXPECT_EQ(*sample, (TrafficSample{{SampleKey::PrimaryInterface, "enp3s0"}, // as asked
+                                      {SampleKey::SourceDescription, "This computer: enp3s0"},
+                                      {SampleKey::MAC, "02:42:ac:11:00:02"},
+                                      {SampleKey::InTraffic, quint64(5'000'000'000)},
+                                      {SampleKey::OutTraffic, quint64(6'000'000'000)},
+                                      {SampleKey::PrimaryService, kService},
+                                      {SampleKey::Router, "myhost"},
+                                      {SampleKey::FireDate, sample->value(SampleKey::FireDate)},
+                                      {SampleKey::Uptime, sample->value(SampleKey::Uptime)},
+                                      {SampleKey::KernelIndex, 2u},
+                                      {SampleKey::BootID, "f00d-b007"}}));
+    EXPECT_EQ(newTexts(), QStringList{"No Error"});
+}
+
+TEST_F(LocalSource, UnreadableOutputGivesNoSampleAndSaysWhy) {
+    const QString shortCount = "Short line-count in localStatsForPrimaryInterface:: \"";
+    const QString format = "Result Format Error in localStatsForPrimaryInterface:: \"";
+    // clang-format off
+    const struct { QByteArray output; QString logLine; } cases[] = {
+        {kHeader.trimmed().toUtf8(), shortCount + kHeader.trimmed() + '"'}, // no newline
+        {"\xff\xfe\n\xff\n", shortCount + '"'}, // not UTF-8: no text at all
+        {(kHeader + "foo:  no   such   interface\n").toUtf8(), format + "foo: no such interface\""},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        reply("netstat", c.output);
+        environment.clearLog();
+        EXPECT_FALSE(AppDelegate::localStatsForPrimaryInterface("eth0"));
+        EXPECT_EQ(environment.logLines(), QStringList{c.logLine});
+        EXPECT_EQ(newTexts(), QStringList{"Netstat Error: see Console Log."});
     }
 }
 
@@ -206,33 +256,15 @@ TEST(SnmpReplies, WalksOfTextAndCounterColumns) {
 }
 
 // The rows of the preferences' pop-up: every interface the descriptions
-// name, with what else the router tells of it.
+// name, with what else the router tells of it (a router that tells all:
+// RouterSource's test of the pop-up).
 TEST(SnmpReplies, RouterInterfacesOfTheWalks) {
     const QString descriptions = "IF-MIB::ifDescr.1 = STRING: lo\n"
-                                 "IF-MIB::ifDescr.2 = STRING: eth0\n"
                                  "IF-MIB::ifDescr.5 = STRING: ppp0\n";
-    const QString names =
-        "IF-MIB::ifName.2 = STRING: eth0.2\nIF-MIB::ifName.5 = STRING: pppoe-wan\n";
-    const QString aliases = "IF-MIB::ifAlias.5 = STRING: Internet\n";
-    const QString wideIn = "IF-MIB::ifHCInOctets.2 = Counter64: 5000000000\n";
-    const QString wideOut = "IF-MIB::ifHCOutOctets.2 = Counter64: 6000000000\n";
-    const QString in = "IF-MIB::ifInOctets.2 = Counter32: 705032704\n"
-                       "IF-MIB::ifInOctets.5 = Counter32: 300\n";
-    const QString out = "IF-MIB::ifOutOctets.5 = Counter32: 400\n";
-    // clang-format off
-    const QList<RouterInterface> all{
-        {1, "lo", {}, {}, std::nullopt, std::nullopt},
-        {2, "eth0", "eth0.2", {}, 5000000000ull, 6000000000ull}, // the 64-bit counters first
-        {5, "ppp0", "pppoe-wan", "Internet", 300, 400},
-    };
-    // clang-format on
-    EXPECT_EQ(routerInterfacesInWalks(descriptions, names, aliases, wideIn, wideOut, in, out), all);
-    // A router with descriptions only.
+    const QString names = "IF-MIB::ifName.5 = STRING: pppoe-wan\n";
     EXPECT_EQ(routerInterfacesInWalks(descriptions, kTimeout, std::nullopt, {}, {}, {}, {}),
-              (QList<RouterInterface>{{1, "lo", {}, {}, {}, {}},
-                                      {2, "eth0", {}, {}, {}, {}},
-                                      {5, "ppp0", {}, {}, {}, {}}}));
-    EXPECT_EQ(routerInterfacesInWalks(std::nullopt, names, aliases, wideIn, wideOut, in, out),
+              (QList<RouterInterface>{{1, "lo", {}, {}, {}, {}}, {5, "ppp0", {}, {}, {}, {}}}));
+    EXPECT_EQ(routerInterfacesInWalks(std::nullopt, names, {}, {}, {}, {}, {}),
               QList<RouterInterface>{});
 }
 
@@ -267,6 +299,35 @@ TEST(ArpReplies, OwnAddressIsTheOneParenthesisedPart) {
     // clang-format on
     for (const auto &c : cases)
         EXPECT_EQ(addressInArpReply(c.reply), c.address) << c.reply.toStdString();
+}
+
+// Each interface's choice finds that interface and no other: by the
+// description while it is the router's only one of that description, by
+// the name where descriptions repeat (and by the description still where
+// the router gives no name).
+TEST(InterfaceChoice, EachChoiceFindsItsInterfaceAlone) {
+    const QList<RouterInterface> all{
+        {1, "lo", "lo", {}, {}, {}},           {2, "ethernet", "ether1", "wan", {}, {}},
+        {3, "ethernet", "ether2", {}, {}, {}}, {4, "eth0.2", {}, {}, {}, {}},
+        {5, "bridge", {}, {}, {}, {}},         {6, "bridge", {}, {}, {}, {}}};
+    const InterfaceChoice expected[] = {{"ifDescr", "lo"},     {"ifName", "ether1"},
+                                        {"ifName", "ether2"},  {"ifDescr", "eth0.2"},
+                                        {"ifDescr", "bridge"}, {"ifDescr", "bridge"}};
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        SCOPED_TRACE(all[i].index);
+        const InterfaceChoice choice = choiceOf(all[i], all);
+        EXPECT_EQ(choice, expected[i]);
+        EXPECT_EQ(InterfaceChoice::fromMap(choice.toMap()), choice);
+        for (const RouterInterface &other : all) {
+            if (other.description != "bridge") {
+                EXPECT_EQ(isChosen(other, choice), other.index == all[i].index) << other.index;
+            }
+        }
+    }
+    EXPECT_FALSE(isChosen(all[1], {"ifName", "ethernet"}))
+        << "the name column, not the description";
+    EXPECT_FALSE(InterfaceChoice::fromMap({{"object", "ifAlias"}, {"text", "wan"}}));
+    EXPECT_FALSE(InterfaceChoice::fromMap({{"object", "ifName"}, {"text", ""}}));
 }
 
 } // namespace

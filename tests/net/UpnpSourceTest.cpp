@@ -77,9 +77,8 @@ class UpnpSource : public ::testing::Test {
         std::lock_guard lock(textsMutex);
         return texts.value(texts.size() - 1);
     }
-    int probes() const { return readFileLines(tools.filePath("probes")); }
-    static int readFileLines(const QString &path) {
-        QFile file(path);
+    int probes() const {
+        QFile file(tools.filePath("probes"));
         return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
     }
     void choose(const char *counters) {
