@@ -46,41 +46,37 @@ class CommandLineTest : public SystemTest {
     }
 };
 
-TEST_F(CommandLineTest, HelpAndVersionAnswerBeforeAnythingStarts) {
+TEST_F(CommandLineTest, AnswersAndUsageErrorsEndBeforeAnythingStarts) {
     const Answer help = run({"--help"});
-    EXPECT_TRUE(help.ended);
-    EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.output.startsWith("Usage: flowtally [--help | --version]\n"))
         << help.output.toStdString();
     EXPECT_TRUE(help.output.contains("  --version")) << help.output.toStdString();
-    EXPECT_EQ(help.error, QString());
-    const Answer shortHelp = run({"-h"});
-    EXPECT_EQ(shortHelp.output, help.output);
-    EXPECT_EQ(shortHelp.status, 0);
-
-    // No display to reach: nothing of the window system starts.
-    const Answer version = run({"--version"}, {"QT_QPA_PLATFORM=xcb", "DISPLAY=:99"});
-    EXPECT_TRUE(version.ended);
-    EXPECT_EQ(version.status, 0);
+    const Answer version = run({"--version"});
     EXPECT_TRUE(
         QRegularExpression(R"(^flowtally \d+\.\d+\.\d+\n$)").match(version.output).hasMatch())
         << version.output.toStdString();
-    EXPECT_EQ(version.error, QString());
-    // Qt's own options may come before.
-    EXPECT_EQ(run({"-platform", "offscreen", "--version"}).output, version.output);
-    EXPECT_EQ(filesLeft(), QStringList());
-}
-
-TEST_F(CommandLineTest, AnythingElseIsAUsageErrorOfOneLine) {
-    for (const auto &[argument, said] : {std::pair{"--bogus", "unknown option '--bogus'"},
-                                         {"-x", "unknown option '-x'"},
-                                         {"--help=me", "unknown option '--help=me'"},
-                                         {"stray", "unexpected argument 'stray'"}}) {
-        const Answer wrong = run({argument});
-        EXPECT_TRUE(wrong.ended) << argument;
-        EXPECT_EQ(wrong.status, 2) << argument;
-        EXPECT_EQ(wrong.output, QString()) << argument;
-        EXPECT_EQ(wrong.error, QString("flowtally: %1 (see flowtally --help)\n").arg(said));
+    const QString usage = QStringLiteral("flowtally: %1 (see flowtally --help)\n");
+    // clang-format off
+    const struct { QStringList arguments, variables; int status; QString output, error; } cases[] = {
+        {{"--help"}, {}, 0, help.output, {}},
+        {{"-h"}, {}, 0, help.output, {}},
+        // No display to reach: nothing of the window system starts.
+        {{"--version"}, {"QT_QPA_PLATFORM=xcb", "DISPLAY=:99"}, 0, version.output, {}},
+        // Qt's own options may come before.
+        {{"-platform", "offscreen", "--version"}, {}, 0, version.output, {}},
+        {{"--bogus"}, {}, 2, {}, usage.arg("unknown option '--bogus'")},
+        {{"-x"}, {}, 2, {}, usage.arg("unknown option '-x'")},
+        {{"--help=me"}, {}, 2, {}, usage.arg("unknown option '--help=me'")},
+        {{"stray"}, {}, 2, {}, usage.arg("unexpected argument 'stray'")},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Answer answer = run(c.arguments, c.variables);
+        EXPECT_TRUE(answer.ended);
+        EXPECT_EQ(answer.status, c.status);
+        EXPECT_EQ(answer.output, c.output);
+        EXPECT_EQ(answer.error, c.error);
     }
     EXPECT_EQ(filesLeft(), QStringList());
 }

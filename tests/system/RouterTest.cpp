@@ -1,17 +1,8 @@
 // The router source for real: snmpd runs in the router's namespace with an
 // interface named vlan1 that carries the LAN's traffic, and Flowtally on the
 // LAN host samples it through the net-snmp tools.
-#include "AppDelegate.h"
-#include "EnvironmentVariables.h"
-#include "MainLoop.h"
-#include "ScriptFolder.h"
-#include "SnmpEnvironment.h"
 #include "SystemTest.h"
-#include "TestEnvironment.h"
-#include "ToolPaths.h"
-#include "UserDefaults.h"
-
-#include <QLineEdit>
+#include "TextPrinting.h"
 
 namespace flowtally {
 
@@ -26,14 +17,12 @@ class RouterTest : public SystemTest {
         if (IsSkipped() || HasFatalFailure())
             return;
         if (!canPlayRouter())
-            GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
+            GTEST_SKIP() << "no snmpd or no modules in " << mibFolder().toStdString();
         // Flowtally's settings before its first run: the community only.
         ASSERT_NO_FATAL_FAILURE(writeSettings({{"communityPassword", kCommunity}}));
         makeAgent();
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
     }
-
-    const QString modules = mibFolder();
 
     // Stops snmpd, and starts it again with the community, if one.
     void restartAgent(const QString &community) {
@@ -118,39 +107,11 @@ TEST_F(RouterTest, CountsTheRoutersBytesAndFallsBackWithoutPhantomBytes) {
         << "more counted than crossed";
     EXPECT_GT(last.total().sum(), before.total().sum()) << "the traffic was not counted at all";
     EXPECT_EQ(last.source(), "router");
-}
-
-// Flowtally's router source, run in this process with the real tools in
-// the LAN host's namespace, samples the router and shows its name.
-TEST_F(RouterTest, RouterSourceInThisProcessNamesTheRouter) {
-    // The tools name the objects with our modules, as in Flowtally.
-    EnvironmentVariables variables{{"MIBS", "MIBDIRS"}};
-    setUpSnmpEnvironment(modules);
-    TestEnvironment environment;
-    environment.setNetwork(FakeNetwork{QStringLiteral("eth0"), lan->router});
-    UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
-    ScriptFolder tools;
-    for (const QString &tool : {kSnmpGetTool, kSnmpWalkTool})
-        environment.setToolPath(
-            tool, tools.write(QFileInfo(tool).fileName(),
-                              "exec ip netns exec " + lan->lan + ' ' + tool + " \"$@\""));
-    struct Restore {
-        ~Restore() { AppDelegate::clearRouterDecision(); }
-    } restore;
-    AppDelegate controller;
-    controller.setPrimaryService(environment.currentService());
-    AppDelegate::clearRouterDecision();
-    ASSERT_TRUE(AppDelegate::probablyHasRouter());
-    // Samples 1.5 s apart are counted and show the router's name.
-    controller.processStatsDict(controller.routerStats());
-    runMainLoopFor(AppDelegate::kFrontInterval);
-    const std::optional<TrafficSample> second = controller.routerStats();
-    ASSERT_TRUE(second);
-    controller.processStatsDict(second);
-    EXPECT_EQ(
-        controller.mainWindowWidget()->findChild<QLineEdit *>("airportName")->text().trimmed(),
-        "testrouter");
-    EXPECT_EQ(controller.prevInVal(), second->value(SampleKey::InTraffic).toULongLong());
+    // The community reached the tools through their file only (the process
+    // table: RouterSourceTest), which goes with Flowtally.
+    EXPECT_FALSE(QString(readFile(logPath())).contains(kCommunity)) << "in the log";
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("runtime/snmp/snmp.conf")))
+        << "the tools' file outlived Flowtally";
 }
 
 } // namespace

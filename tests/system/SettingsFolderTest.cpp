@@ -1,19 +1,16 @@
 // The settings folder on a small file system of its own, in a mount
-// namespace that only Flowtally and the test see: a settings file there
-// that cannot be read, then the folder filled up and made read-only while
-// Flowtally meters.
+// namespace that only Flowtally and the test see, filled up and made
+// read-only while Flowtally meters. (A settings file that cannot be read:
+// DefaultsTest.)
 #include "SystemTest.h"
 
 namespace flowtally {
 
 namespace {
 
-// A settings file that cannot be read is kept aside as it was, with one log
-// line, and metering starts afresh. A full folder and a read-only one each
-// cost one log line when writing starts failing and one when it works
-// again; Flowtally meters on, and the totals counted meanwhile reach the
-// file whole.
-TEST_F(SystemTest, UnreadableFileAndFullOrReadOnlyFolderCostALogLineAndNoByte) {
+// A full folder and a read-only one each cost one log line when writing starts failing and one when
+// it works again; Flowtally meters on, and the totals counted meanwhile reach the file whole.
+TEST_F(SystemTest, FullOrReadOnlyFolderCostALogLineAndNoByte) {
     if (QStandardPaths::findExecutable("unshare").isEmpty() ||
         QStandardPaths::findExecutable("nsenter").isEmpty())
         GTEST_SKIP() << "needs unshare and nsenter";
@@ -31,11 +28,6 @@ TEST_F(SystemTest, UnreadableFileAndFullOrReadOnlyFolderCostALogLineAndNoByte) {
     ASSERT_TRUE(waitUntil([&] {
         return sh(inNamespace + "mountpoint -q " + settingsFolder()).isEmpty();
     })) << "no tmpfs on the settings folder";
-    const QString folderSeen = settingsRoot + settingsFolder();
-    const QByteArray garbage("<?xml version=\"1.0\"?>\n<plist><dict><key>tot\x01\xff\xfe half");
-    QFile file(folderSeen + "/defaults.plist");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(garbage) == garbage.size());
-    file.close();
     const InterfaceCounters beforeStart = counters();
     flowtally = start(lan->lan, QStringList{"nsenter", "-t", pid, "-m", "env"} +
                                     programEnvironment() + QStringList{programPath()});
@@ -43,11 +35,6 @@ TEST_F(SystemTest, UnreadableFileAndFullOrReadOnlyFolderCostALogLineAndNoByte) {
     const auto first = waitForSample();
     ASSERT_TRUE(first) << "never metered";
     expectSoonAfter(beforeStart, first->base());
-    const QStringList kept = QDir(folderSeen).entryList({"defaults.plist.corrupt-*"});
-    ASSERT_EQ(kept.size(), 1) << kept.join(' ').toStdString();
-    EXPECT_EQ(readFile(folderSeen + '/' + kept.first()), garbage) << "not kept as it was";
-    ASSERT_EQ(settingsLines().size(), 1) << settingsLines().join('\n').toStdString();
-    EXPECT_TRUE(settingsLines().first().contains(kept.first()));
 
     const QString filler = settingsRoot + settingsFolder() + "/filler";
     const struct {
