@@ -24,6 +24,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cmath>
+
 namespace flowtally {
 
 namespace {
@@ -177,7 +179,7 @@ TEST_F(Windows, PreferencesInFrontPauseMeteringUntilTheyCloseOrResume) {
     outlet<QPushButton>("restartPB")->click();
     EXPECT_TRUE(controller->isLogging());
     // The window's close and its Close button alike.
-    for (const std::function<void()> close :
+    for (const std::function<void()> &close :
          {std::function<void()>([&] { windows().prefsWindowWidget()->close(); }),
           std::function<void()>([&] { outlet<QPushButton>("closePB")->click(); })}) {
         ASSERT_TRUE(activate(windows().prefsWindowWidget()));
@@ -296,44 +298,55 @@ TEST_F(Windows, EveryFigureAndControlOfTheMainWindowHasANameAndADescription) {
     EXPECT_GT(checked, 20);
 }
 
-// A limit of 0 is no limit: the limit fields say so and the bars stay
-// empty, neither full nor red; a limit the total has passed fills them red.
-TEST_F(Windows, ALimitOfZeroReadsNoLimitWithEmptyBars) {
+// The bars hold what the plan counts against the limit: the total without
+// its free hours' bytes. A limit of 0 is no limit: the limit fields say so
+// and the bars stay empty, neither full nor red; a limit the total has
+// passed fills them red. (The figures themselves: MeterTest.)
+TEST_F(Windows, TheBarsHoldTheBilledTotalAgainstTheLimit) {
+    constexpr quint64 kGiB = quint64(1) << 30;
     const QColor red = LevelIndicator::colour(LevelIndicator::Zone::Critical);
-    const std::tuple<double, const char *, bool> limits[] = {{0, "No limit", false},
-                                                             {1, "1.00K", true}};
-    double start = 0;
-    for (const auto &[number, text, full] : limits) {
-        SCOPED_TRACE(text);
-        setLimit(number, 1024);
-        controller->loadPersistentValuesFromDict({{"totalInBytes", quint64(4096)},
-                                                  {"prevInVal", quint64(1000)},
+    // clang-format off
+    const struct {
+        const char *what; double limit; quint64 scale, in, out, free, moved; double level;
+        const char *limitText, *totalText; std::optional<bool> red; // bars filled red
+    } rows[] = {
+        {"2.5G of 5G", 5, kGiB, 2 * kGiB - 1000, kGiB / 2, 0, 1000, 50, "5.00G", "2.50G", {}},
+        {"2.5G without a limit", 0, kGiB, 2 * kGiB - 1000, kGiB / 2, 0, 1000, qQNaN(), "No limit", "2.50G", false},
+        {"past the limit", 1, 1024, 4096, 0, 0, 1000, 100.0 * 5096 / 1024, "1.00K", "4.98K", true},
+        {"3 of 4K free against 2K", 2, 1024, 4096, 0, 3072, 0, 50, "2.00K", "4.00K", {}},
+    };
+    // clang-format on
+    double seconds = 0;
+    quint64 counter = 1000; // rising from row to row, as a real one does
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        setLimit(row.limit, row.scale);
+        controller->loadPersistentValuesFromDict({{"totalInBytes", row.in},
+                                                  {"totalOutBytes", row.out},
+                                                  {"freeInBytes", row.free},
+                                                  {"prevInVal", counter},
                                                   {"prevOutVal", quint64(1000)}});
-        controller->processStatsDict(sample('L', 1000, 1000, start));
-        controller->processStatsDict(sample('L', 2000, 1000, start + 2));
-        start += 10;
+        controller->processStatsDict(sample('L', counter, 1000, seconds));
+        counter += row.moved;
+        controller->processStatsDict(sample('L', counter, 1000, seconds += 2));
+        seconds += 8;
+        const double level = outlet<LevelIndicator>("levelIndicator")->doubleValue();
+        if (std::isnan(row.level)) {
+            EXPECT_TRUE(std::isnan(level)) << level;
+        } else {
+            EXPECT_NEAR(level, row.level, 1e-6);
+        }
         for (const char *name : {"limitText1", "limitText2"})
-            EXPECT_EQ(outlet(name)->text(), text) << name;
+            EXPECT_EQ(outlet(name)->text(), row.limitText) << name;
+        EXPECT_EQ(outlet("totalGigs")->text(), row.totalText) << "the total stays the total";
         for (const char *name : {"levelIndicator", "rateIndicator"}) {
             auto *bar = outlet<LevelIndicator>(name);
             bar->resize(100, 16);
-            EXPECT_EQ(bar->grab().toImage().pixelColor(50, 8) == red, full) << name;
+            if (row.red) {
+                EXPECT_EQ(bar->grab().toImage().pixelColor(50, 8) == red, *row.red) << name;
+            }
         }
     }
-}
-
-// The bars hold what the plan counts: the total without its free hours'
-// bytes (3 of 4K free against a limit of 2K: half the limit used).
-TEST_F(Windows, TheBarsHoldTheBilledTotal) {
-    setLimit(2, 1024);
-    controller->loadPersistentValuesFromDict({{"totalInBytes", quint64(4096)},
-                                              {"freeInBytes", quint64(3072)},
-                                              {"prevInVal", quint64(1000)},
-                                              {"prevOutVal", quint64(1000)}});
-    controller->processStatsDict(sample('L', 1000, 1000, 0));
-    controller->processStatsDict(sample('L', 1000, 1000, 2));
-    EXPECT_NEAR(outlet<LevelIndicator>("levelIndicator")->doubleValue(), 50.0, 1e-6);
-    EXPECT_EQ(outlet("totalGigs")->text(), "4.00K") << "the total stays the total";
 }
 
 // The status line changes at every tick; its texts, long or short, never
