@@ -17,18 +17,10 @@ const QByteArray kConnections = service(kIpConnection, "/igdupnp/control/WANIPCo
 using State = HttpReply::State;
 const QByteArray kHead = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n";
 
-struct Framing {
-    const char *what;
-    QByteArray received;
-    bool closed;
-    State state;
-    QByteArray body = {};
-    int status = 200;
-};
-
 TEST(HttpReply, FramesTheBodyByLengthChunksOrTheEnd) {
     const QByteArray limit(64 * 1024, 'x');
-    const std::vector<Framing> cases = {
+    // clang-format off
+    const struct { const char *what; QByteArray received; bool closed; State state; QByteArray body = {}; int status = 200; } cases[] = {
         {"length", kHead + "Content-Length: 5\r\n\r\nhello", false, State::Complete, "hello"},
         {"length, more after it", kHead + "Content-Length: 2\r\n\r\nhello", false, State::Complete,
          "he"},
@@ -83,7 +75,8 @@ TEST(HttpReply, FramesTheBodyByLengthChunksOrTheEnd) {
         {"nothing, closed", "", true, State::Failed},
         {"header lines without end", kHead + QByteArray(9000, 'h'), false, State::Failed},
     };
-    for (const Framing &c : cases) {
+    // clang-format on
+    for (const auto &c : cases) {
         const HttpReply reply = readHttpReply(c.received, c.closed);
         EXPECT_EQ(reply.state, c.state) << c.what << ": " << reply.failure.toStdString();
         if (c.state == State::Complete) {
@@ -161,12 +154,9 @@ TEST(Descriptions, GiveTheRootDeviceAndTheServicesOfNestedDevices) {
 }
 
 TEST(Descriptions, ResolveControlUrlsAtTheAnsweringHostOnly) {
-    struct Case {
-        const char *what;
-        QByteArray control, urlBase;
-        QString resolved; // empty: refused
-    };
-    const std::vector<Case> cases = {
+    // An empty `resolved`: refused.
+    // clang-format off
+    const struct { const char *what; QByteArray control, urlBase; QString resolved; } cases[] = {
         {"relative to the description", "ctl/cmn", "", "http://192.168.178.1:49000/ctl/cmn"},
         {"absolute at the same host", "http://192.168.178.1:49000/ctl", "",
          "http://192.168.178.1:49000/ctl"},
@@ -181,7 +171,8 @@ TEST(Descriptions, ResolveControlUrlsAtTheAnsweringHostOnly) {
         {"URLBase at another host", "/ctl", "http://10.0.0.9:49000/", ""},
         {"no control URL", "", "", ""},
     };
-    for (const Case &c : cases) {
+    // clang-format on
+    for (const auto &c : cases) {
         DeviceDescription read;
         const Status status = readDeviceDescription(description(c.control, kConnections, c.urlBase),
                                                     kLocation, &read);
