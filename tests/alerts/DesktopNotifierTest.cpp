@@ -104,18 +104,18 @@ TEST_F(DesktopNotifierWithService, EachAlertReachesTheServiceWithItsArguments) {
 // the loop (send() returns first), and one log line says why.
 void expectTwoNotShown(DesktopNotifier &notifier, const TestEnvironment &environment,
                        const char *why) {
+    SCOPED_TRACE(why);
     Outcomes outcomes(notifier);
     const AlertText first = alert(QStringLiteral("80 % of your limit used"));
     const AlertText second = alert(QStringLiteral("limit reached"), AlertText::Urgency::Critical);
     notifier.send(first);
     notifier.send(second);
-    EXPECT_EQ(outcomes.notShown, QStringList()) << why << ": reported before send() returned";
-    ASSERT_TRUE(runLoopUntil([&] { return outcomes.notShown.size() == 2; })) << why;
-    EXPECT_EQ(outcomes.notShown, QStringList({first.statusLine(), second.statusLine()})) << why;
-    EXPECT_EQ(outcomes.shown, 0) << why;
-    EXPECT_EQ(environment.logLinesContaining(QStringLiteral("No desktop notifications")).size(), 1)
-        << why;
-    EXPECT_EQ(environment.logLines().size(), 1) << why;
+    EXPECT_EQ(outcomes.notShown, QStringList()) << "reported before send() returned";
+    ASSERT_TRUE(runLoopUntil([&] { return outcomes.notShown.size() == 2; }));
+    EXPECT_EQ(outcomes.notShown, QStringList({first.statusLine(), second.statusLine()}));
+    EXPECT_EQ(outcomes.shown, 0);
+    EXPECT_EQ(environment.logLinesContaining(QStringLiteral("No desktop notifications")).size(), 1);
+    EXPECT_EQ(environment.logLines().size(), 1);
 }
 
 TEST(DesktopNotifier, WithoutABusAlertsGoToTheStatusLine) {

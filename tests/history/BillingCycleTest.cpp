@@ -1,10 +1,10 @@
 // Where local hours, days and months begin, at the edges that go wrong:
 // ends of hours, days and months, clocks that go forward and back by an hour
 // or by half an hour, a zone half an hour off the hour, a day without its
-// midnight. The billing cycle's rules: where a cycle starts and ends for start days a
-// month may not have, its length and days left across a change of clocks,
-// when the automatic reset is due, the projection and the limit's pace, and
-// the days of a history summed per cycle.
+// midnight. The billing cycle's rules: where a cycle starts and ends for
+// start days a month may not have, its length and days left across a change
+// of clocks, when the automatic reset is due, the projection and the limit's
+// pace, and the days of a history summed per cycle.
 #include "BillingCycle.h"
 #include "CycleBuckets.h"
 #include "HistoryFixture.h"
@@ -17,6 +17,12 @@ namespace flowtally {
 namespace {
 
 constexpr qint64 kDay = 86400;
+const QTimeZone berlin("Europe/Berlin");
+
+// The start of a day in Berlin: "2024-02-29".
+QDateTime dayStart(const char *date) {
+    return QDate::fromString(QString::fromLatin1(date), Qt::ISODate).startOfDay(berlin);
+}
 
 qint64 seconds(const char *iso) {
     return utc(iso).toSecsSinceEpoch();
@@ -53,16 +59,16 @@ TEST(LocalBuckets, StartsOfHourDayAndMonth) {
     };
     // clang-format on
     for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.zone) + ' ' + c.moment);
         const QTimeZone in = zone(c.zone);
         const qint64 moment = seconds(c.moment);
-        EXPECT_EQ(localHourStart(moment, in), seconds(c.hour)) << c.zone << ' ' << c.moment;
-        EXPECT_EQ(localDayStart(moment, in), seconds(c.day)) << c.zone << ' ' << c.moment;
-        EXPECT_EQ(localMonthStart(moment, in), seconds(c.month)) << c.zone << ' ' << c.moment;
+        EXPECT_EQ(localHourStart(moment, in), seconds(c.hour));
+        EXPECT_EQ(localDayStart(moment, in), seconds(c.day));
+        EXPECT_EQ(localMonthStart(moment, in), seconds(c.month));
     }
 }
 
 TEST(BillingCycle, StartAndEnd) {
-    const QTimeZone berlin = zone("Europe/Berlin");
     // clang-format off
     const struct { int day; const char *now, *start, *end; } cases[] = {
         {31, "2024-02-15T12:00:00", "2024-01-31", "2024-02-29"}, // leap year: February's last day
@@ -82,15 +88,12 @@ TEST(BillingCycle, StartAndEnd) {
     };
     // clang-format on
     for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.day) + ' ' + c.now);
         const std::optional<BillingCycle> cycle =
             billingCycleAt(local(c.now, berlin), c.day, berlin);
-        ASSERT_TRUE(cycle) << c.day << ' ' << c.now;
-        EXPECT_EQ(cycle->start,
-                  QDate::fromString(QString::fromLatin1(c.start), Qt::ISODate).startOfDay(berlin))
-            << c.day << ' ' << c.now;
-        EXPECT_EQ(cycle->end,
-                  QDate::fromString(QString::fromLatin1(c.end), Qt::ISODate).startOfDay(berlin))
-            << c.day << ' ' << c.now;
+        ASSERT_TRUE(cycle);
+        EXPECT_EQ(cycle->start, dayStart(c.start));
+        EXPECT_EQ(cycle->end, dayStart(c.end));
     }
     for (const int off : {0, -1, 32})
         EXPECT_FALSE(billingCycleAt(local("2024-02-15T12:00:00", berlin), off, berlin)) << off;
@@ -109,19 +112,17 @@ TEST(BillingCycle, LengthDaysLeftAndRatesAcrossAChangeOfClocks) {
     };
     // clang-format on
     for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.zone) + ' ' + c.now);
         const QTimeZone in = zone(c.zone);
         const QDateTime now = local(c.now, in);
         const std::optional<BillingCycle> cycle = billingCycleAt(now, 1, in);
-        ASSERT_TRUE(cycle) << c.zone << ' ' << c.now;
-        EXPECT_EQ(cycleSeconds(*cycle), c.length) << c.zone << ' ' << c.now;
-        EXPECT_EQ(daysLeft(*cycle, now), c.daysLeft) << c.zone << ' ' << c.now;
-        EXPECT_DOUBLE_EQ(projectedTotal(1e9, *cycle, now), 1e9 / c.elapsed * double(c.length))
-            << c.zone << ' ' << c.now;
-        EXPECT_DOUBLE_EQ(limitPace(5e10, *cycle, now), 5e10 * c.elapsed / double(c.length))
-            << c.zone << ' ' << c.now;
+        ASSERT_TRUE(cycle);
+        EXPECT_EQ(cycleSeconds(*cycle), c.length);
+        EXPECT_EQ(daysLeft(*cycle, now), c.daysLeft);
+        EXPECT_DOUBLE_EQ(projectedTotal(1e9, *cycle, now), 1e9 / c.elapsed * double(c.length));
+        EXPECT_DOUBLE_EQ(limitPace(5e10, *cycle, now), 5e10 * c.elapsed / double(c.length));
     }
     // At the cycle's first moment nothing has elapsed.
-    const QTimeZone berlin = zone("Europe/Berlin");
     const BillingCycle march = *billingCycleAt(local("2024-03-01T00:00:00", berlin), 1, berlin);
     EXPECT_TRUE(std::isinf(projectedTotal(1, march, march.start)));
     EXPECT_EQ(limitPace(5e10, march, march.start), 0);
@@ -129,7 +130,6 @@ TEST(BillingCycle, LengthDaysLeftAndRatesAcrossAChangeOfClocks) {
 }
 
 TEST(BillingCycle, ResetIsDueOnceTheCycleStartPassedAfterThePeriodBegan) {
-    const QTimeZone berlin = zone("Europe/Berlin");
     // clang-format off
     const struct { const char *what, *periodStart, *now; int day; bool due; } cases[] = {
         {"before the start day", "2024-03-10T09:00:00", "2024-03-14T23:59:59", 15, false},
@@ -158,10 +158,6 @@ TEST(BillingCycle, ResetIsDueOnceTheCycleStartPassedAfterThePeriodBegan) {
 // Days go to the cycle their day lies in, the cycle's first day to the new
 // one, a start day a month lacks to the month's last day.
 TEST(BillingCycle, DaysSummedPerCycle) {
-    const QTimeZone berlin = zone("Europe/Berlin");
-    const auto date = [&](const char *text) {
-        return QDate::fromString(QString::fromLatin1(text), Qt::ISODate).startOfDay(berlin);
-    };
     // clang-format off
     const struct { int startDay; QList<const char *> days; QList<std::pair<const char *, quint64>> cycles; } cases[] = {
         {20, {"2024-03-18", "2024-03-19", "2024-03-20", "2024-04-19", "2024-04-20"},
@@ -175,10 +171,10 @@ TEST(BillingCycle, DaysSummedPerCycle) {
     for (const auto &c : cases) {
         QList<HistoryBucket> days;
         for (const char *day : c.days)
-            days.append({date(day), 1000, 10, 100, 1});
+            days.append({dayStart(day), 1000, 10, 100, 1});
         QList<HistoryBucket> expected;
         for (const auto &[start, count] : c.cycles)
-            expected.append({date(start), 1000 * count, 10 * count, 100 * count, count});
+            expected.append({dayStart(start), 1000 * count, 10 * count, 100 * count, count});
         EXPECT_EQ(cycleBuckets(days, c.startDay, berlin), expected) << c.startDay;
     }
 }

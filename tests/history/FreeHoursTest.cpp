@@ -96,7 +96,7 @@ class FreeHoursHistoryTest : public HistoryFixture {
     }
 
     // Each hour's free part, "HH:MM in out" in Berlin, of the first day.
-    std::vector<std::string> freeHoursOfTheFirstDay(HistoryStore &store) {
+    Lines freeHoursOfTheFirstDay(HistoryStore &store) {
         Lines lines;
         for (const HistoryBucket &hour : rows(store, Tier::Hours, kHome, periodStart)) {
             if (hour.start < periodStart.addDays(1) && (hour.freeIn != 0 || hour.freeOut != 0))
@@ -122,25 +122,22 @@ TEST_F(FreeHoursHistoryTest, RowsKeepTheirFreePartAndAreBroughtInLineWithTheReco
     // take the free part first; then a record with fewer free bytes makes
     // the newest free bytes billed again.
     const QDateTime at = periodStart.addDays(3);
-    ASSERT_TRUE(store
-                    ->reconcile(kHome, periodStart, bytes.in + 5000, bytes.out, at,
-                                TrafficTotals{free.in + 3000, free.out})
-                    .ok());
-    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{bytes.in + 5000, bytes.out}));
-    EXPECT_EQ(freeSince(*store), (TrafficTotals{free.in + 3000, free.out}));
+    const auto reconcile = [&](TrafficTotals totals, std::optional<TrafficTotals> freeTotals,
+                               TrafficTotals freeAfter) {
+        ASSERT_TRUE(
+            store->reconcile(kHome, periodStart, totals.in, totals.out, at, freeTotals).ok());
+        EXPECT_EQ(since(*store, kHome, periodStart), totals);
+        EXPECT_EQ(freeSince(*store), freeAfter);
+    };
+    reconcile({bytes.in + 5000, bytes.out}, {{free.in + 3000, free.out}},
+              {free.in + 3000, free.out});
     const QList<HistoryBucket> last = rows(*store, Tier::Hours, kHome, at);
     ASSERT_EQ(last.size(), 1);
     EXPECT_EQ(last[0].freeIn, 3000u);
-    ASSERT_TRUE(store
-                    ->reconcile(kHome, periodStart, bytes.in + 5000, bytes.out, at,
-                                TrafficTotals{free.in - 500, 0})
-                    .ok());
-    EXPECT_EQ(freeSince(*store), (TrafficTotals{free.in - 500, 0}));
+    reconcile({bytes.in + 5000, bytes.out}, {{free.in - 500, 0}}, {free.in - 500, 0});
     // Without free totals the free part stays as it is; taking bytes away
     // takes billed ones first, never leaving a row more free than it holds.
-    ASSERT_TRUE(store->reconcile(kHome, periodStart, bytes.in, bytes.out, at).ok());
-    EXPECT_EQ(since(*store, kHome, periodStart), bytes);
-    EXPECT_EQ(freeSince(*store), (TrafficTotals{free.in - 500, 0}));
+    reconcile(bytes, std::nullopt, {free.in - 500, 0});
 }
 
 TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursTell) {
@@ -158,8 +155,8 @@ TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursT
     EXPECT_EQ(change.keptDays, 0);
     const TrafficTotals after = freeSince(*store);
     EXPECT_EQ(since(*store, kHome, periodStart), bytes);
-    EXPECT_EQ(after.in, free.in + change.madeFree.in - change.madeBilled.in);
-    EXPECT_EQ(after.out, free.out + change.madeFree.out - change.madeBilled.out);
+    EXPECT_EQ(after, (TrafficTotals{free.in + change.madeFree.in - change.madeBilled.in,
+                                    free.out + change.madeFree.out - change.madeBilled.out}));
     EXPECT_GT(change.madeFree.in, 0u);
     EXPECT_GT(change.madeBilled.in, 0u);
     // The days are the sums of their hours.

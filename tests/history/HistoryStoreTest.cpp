@@ -137,16 +137,17 @@ TEST_F(HistoryStoreTest, ReconcileBringsThePeriodToTheRecordsTotals) {
     };
     // clang-format on
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
         auto store = openAnew();
         add(*store, {{kHome, local("2024-04-30T12:00:00", berlin), 5000, 500, april},
                      {kHome, local("2024-05-02T12:00:00", berlin), 600, 60, may},
                      {kHome, local("2024-05-03T12:00:00", berlin), 400, 40, may}});
         const Status status = store->reconcile(kHome, c.periodStart, c.in, c.out, at);
-        ASSERT_TRUE(status.ok()) << c.what << ": " << status.message().toStdString();
-        EXPECT_EQ(buckets(*store, Tier::Days, kHome), c.days) << c.what;
+        ASSERT_TRUE(status.ok()) << status.message().toStdString();
+        EXPECT_EQ(buckets(*store, Tier::Days, kHome), c.days);
         // The hours of the period hold what its days hold.
         const HistoryBucket hours = sum(rows(*store, Tier::Hours, kHome, may));
-        EXPECT_EQ((TrafficTotals{hours.in, hours.out}), since(*store, kHome, may)) << c.what;
+        EXPECT_EQ((TrafficTotals{hours.in, hours.out}), since(*store, kHome, may));
     }
 }
 
@@ -163,20 +164,21 @@ TEST_F(HistoryStoreTest, ABatchIsStoredWholeOrNotAtAll) {
     };
     // clang-format on
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
         auto store = openAnew();
         add(*store, {{kOffice, at, half, 7, {}}});
         const Status status = store->add({{kHome, at, 100, 10, {}}, c.failing});
         EXPECT_NE(status.message().toStdString().find(c.failure), std::string::npos)
-            << c.what << ": " << status.message().toStdString();
-        EXPECT_EQ(status.code(), Status::Code::InvalidArgument) << c.what;
+            << status.message().toStdString();
+        EXPECT_EQ(status.code(), Status::Code::InvalidArgument);
         QList<HistoryNetwork> networks;
         ASSERT_TRUE(store->networks(&networks).ok());
-        ASSERT_EQ(networks.size(), 1) << c.what;
-        EXPECT_EQ(networks[0].network, kOffice) << c.what;
-        EXPECT_EQ(since(*store, kOffice, at.addDays(-1)), (TrafficTotals{half, 7})) << c.what;
+        ASSERT_EQ(networks.size(), 1);
+        EXPECT_EQ(networks[0].network, kOffice);
+        EXPECT_EQ(since(*store, kOffice, at.addDays(-1)), (TrafficTotals{half, 7}));
         // The network the failed batch added is gone from the store's memory too.
         add(*store, {{kHome, at, 100, 10, {}}});
-        EXPECT_EQ(since(*store, kHome, at.addDays(-1)), (TrafficTotals{100, 10})) << c.what;
+        EXPECT_EQ(since(*store, kHome, at.addDays(-1)), (TrafficTotals{100, 10}));
     }
 }
 
