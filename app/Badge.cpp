@@ -4,6 +4,7 @@
 #include "BillingCycle.h"
 #include "BringToFront.h"
 #include "Environment.h"
+#include "TrayAvailability.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -21,6 +22,8 @@ constexpr int kIconSize = 64;
 constexpr int kInset = 4;        // the tile's margin
 constexpr int kLargestFont = 30; // pixels; shorter labels stay this size
 constexpr int kSmallestFont = 8;
+// How long a desktop that starts with Flowtally may take to show its tray.
+constexpr std::chrono::seconds kTrayGrace{10};
 
 QString titleWithLabel(const QString &title, const QString &label) {
     return label.isEmpty() ? title : QStringLiteral("%1 \u2014 %2").arg(title, label);
@@ -56,11 +59,12 @@ QIcon Badge::iconWithLabel(const QString &label) {
 }
 
 Badge::Badge(QWidget *window)
-    : window_(window), title_(window->windowTitle()), menu_(std::make_unique<QMenu>()) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
-    tray_ = new QSystemTrayIcon(iconWithLabel(QString()));
-    tray_->setToolTip(title_);
+    : window_(window), title_(window->windowTitle()), menu_(std::make_unique<QMenu>()),
+      trayAvailability_(std::make_unique<TrayAvailability>([this] { showTray(); }, kTrayGrace)) {}
+
+void Badge::showTray() {
+    tray_ = new QSystemTrayIcon(iconWithLabel(text_.label));
+    tray_->setToolTip(toolTip());
     tray_->setContextMenu(menu_.get());
     // Any click but the one that opens the menu.
     QObject::connect(tray_, &QSystemTrayIcon::activated, window_,
@@ -69,6 +73,14 @@ Badge::Badge(QWidget *window)
                              bringToFront(window);
                      });
     tray_->show();
+    // The badge moves from the title, which carried it until now.
+    window_->setWindowTitle(title_);
+}
+
+QString Badge::toolTip() const {
+    return text_ == BadgeText{}
+               ? title_
+               : titleWithLabel(title_, text_.label) + QLatin1Char('\n') + text_.detail;
 }
 
 Badge::~Badge() {
@@ -84,14 +96,15 @@ void Badge::show(const Meter::Figures &figures, const NetworkRecord &record) {
         badgeText(figures, cycle ? std::optional(daysLeft(*cycle, now)) : std::nullopt);
     if (text == text_)
         return;
-    if (tray_) {
-        if (text.label != text_.label)
-            tray_->setIcon(iconWithLabel(text.label));
-        tray_->setToolTip(titleWithLabel(title_, text.label) + QLatin1Char('\n') + text.detail);
-    } else {
-        window_->setWindowTitle(titleWithLabel(title_, text.label));
-    }
+    const bool newLabel = text.label != text_.label;
     text_ = text;
+    if (!tray_) {
+        window_->setWindowTitle(titleWithLabel(title_, text.label));
+        return;
+    }
+    if (newLabel)
+        tray_->setIcon(iconWithLabel(text.label));
+    tray_->setToolTip(toolTip());
 }
 
 } // namespace flowtally

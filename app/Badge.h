@@ -13,10 +13,13 @@ class QWidget;
 
 namespace flowtally {
 
+class TrayAvailability;
+
 // The badge: a short text (the thirty-day projection) on Flowtally's tray
 // icon, written into the icon's picture, and the used bytes against the
 // limit in its tooltip (BadgeText). Where the desktop has no tray, the
-// main window's title carries the short text ("Flowtally — 32G"). Clicking the tray
+// main window's title carries the short text ("Flowtally — 32G"), until a
+// tray comes (the panel may start after Flowtally). Clicking the tray
 // icon brings the main window to the front; its menu is the one that
 // menu() gives, which the controller fills.
 class Badge {
@@ -37,11 +40,15 @@ class Badge {
     static QIcon iconWithLabel(const QString &label);
 
   private:
+    void showTray();
+    QString toolTip() const;
+
     QWidget *window_;
     QString title_;
     BadgeText text_;
     std::unique_ptr<QMenu> menu_;
     QSystemTrayIcon *tray_ = nullptr;
+    std::unique_ptr<TrayAvailability> trayAvailability_;
 };
 
 } // namespace flowtally
