@@ -10,12 +10,8 @@
 
 namespace flowtally {
 
-namespace {
-
 constexpr int kWaitMs = 20000;
 constexpr quint16 kPushPort = 7788;
-
-} // namespace
 
 bool IgdScene::canPlay() {
     return ::geteuid() == 0 && QFileInfo::exists(QStringLiteral("/usr/sbin/miniupnpd"));
@@ -78,28 +74,13 @@ QString IgdScene::startIgd() {
     const QString devices = folder_.filePath(QStringLiteral("dev"));
     if (!QDir().mkpath(devices))
         return QStringLiteral("cannot make %1").arg(devices);
-    igd_->start(QStringLiteral("unshare"),
-                {"--mount",
-                 "--propagation",
-                 "private",
-                 "sh",
-                 "-c",
-                 "set -e; D=$0; for n in null zero random urandom; do : > $D/$n; "
-                 "mount --bind /dev/$n $D/$n; done; mount --rbind $D /dev; exec \"$@\"",
-                 devices,
-                 "ip",
-                 "netns",
-                 "exec",
-                 lan.peer,
-                 "setpriv",
-                 "--pdeathsig",
-                 "KILL",
-                 "/usr/sbin/miniupnpd",
-                 "-d",
-                 "-f",
-                 conf,
-                 "-P",
-                 folder_.filePath(QStringLiteral("miniupnpd.pid"))});
+    const QString script =
+        "set -e; D=$0; for n in null zero random urandom; do : > $D/$n; mount "
+        "--bind /dev/$n $D/$n; done; mount --rbind $D /dev; exec ip netns exec "
+        "\"$1\" setpriv --pdeathsig KILL /usr/sbin/miniupnpd -d -f \"$2\" -P \"$3\"";
+    const QString pidFile = folder_.filePath(QStringLiteral("miniupnpd.pid"));
+    igd_->start(QStringLiteral("unshare"), {"--mount", "--propagation", "private", "sh", "-c",
+                                            script, devices, lan.peer, conf, pidFile});
     for (int waited = 0; waited < kWaitMs; waited += 50) {
         if (igdLog().count("HTTP listening on port") > started)
             return QString();
@@ -111,15 +92,7 @@ QString IgdScene::startIgd() {
 }
 
 bool IgdScene::stopIgd() {
-    if (!igd_ || igd_->state() == QProcess::NotRunning)
-        return true;
-    const pid_t pid = pid_t(igd_->processId());
-    ::kill(pid, SIGTERM);
-    if (!igd_->waitForFinished(kWaitMs)) {
-        ::kill(pid, SIGKILL);
-        igd_->waitForFinished(kWaitMs);
-    }
-    return igd_->state() == QProcess::NotRunning;
+    return !igd_ || endProcess(*igd_);
 }
 
 qint64 IgdScene::igdPid() const {

@@ -19,11 +19,7 @@
 
 namespace flowtally {
 
-namespace {
-
 constexpr int kWaitMs = 20000;
-
-} // namespace
 
 QByteArray readFile(const QString &path) {
     QFile file(path);
@@ -86,10 +82,6 @@ Lan::Lan(const Shape &shapeOfIt) : shape(shapeOfIt) {
     error = sh(namespacesScript(QStringLiteral("ftsys-"), {lan, peer}) + linkScript(0));
 }
 
-Lan::~Lan() {
-    removeNamespaces({lan, peer});
-}
-
 QString Lan::linkScript(int index) const {
     const QString mtu = shape.mtu > 0 ? QStringLiteral(" mtu %1").arg(shape.mtu) : QString();
     const QString at = index > 0 ? QStringLiteral(" index %1").arg(index) : QString();
@@ -131,38 +123,17 @@ ip -n %1 link set %3 up; ip -n %1 neigh replace %4 lladdr %5 dev %3 nud permanen
     return sh(route("replace"));
 }
 
-namespace {
-
-int indexIn(const QString &ns, const QString &interface) {
+int Lan::indexIn(const QString &ns, const QString &interface) {
     QString output;
     sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex").arg(ns, interface),
        &output);
     return output.trimmed().toInt();
 }
 
-} // namespace
-
-int Lan::hostIndex() const {
-    return indexIn(lan, shape.hostInterface);
-}
-
-int Lan::routerIndex(const QString &interface) const {
-    return indexIn(peer, interface);
-}
-
-QString Lan::addRouterInterfaces(const QStringList &names) const {
+QString Lan::routerInterfacesScript(const QStringList &names, const char *lines) const {
     QString script = QStringLiteral("set -e\n");
     for (const QString &name : names)
-        script += QStringLiteral("ip -n %1 link add %2 type veth peer name %2-p\n"
-                                 "ip -n %1 link set %2 up; ip -n %1 link set %2-p up\n")
-                      .arg(peer, name);
-    return sh(script);
-}
-
-QString Lan::deleteRouterInterfaces(const QStringList &names) const {
-    QString script = QStringLiteral("set -e\n");
-    for (const QString &name : names)
-        script += QStringLiteral("ip -n %1 link delete %2\n").arg(peer, name);
+        script += QString::fromLatin1(lines).arg(peer, name);
     return sh(script);
 }
 
@@ -243,30 +214,36 @@ bool moveBytes(int from, int to, quint64 bytes) {
     return sent && taken;
 }
 
+bool endProcess(QProcess &process) {
+    if (process.state() == QProcess::NotRunning)
+        return true;
+    const pid_t pid = pid_t(process.processId());
+    ::kill(pid, SIGCONT);
+    ::kill(pid, SIGTERM);
+    if (!process.waitForFinished(kWaitMs)) {
+        ::kill(pid, SIGKILL);
+        process.waitForFinished(kWaitMs);
+    }
+    return process.state() == QProcess::NotRunning;
+}
+
 SnmpAgent::SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QString logPath,
                      QString sysName)
     : lan_(lan), modules_(std::move(modules)), stateFolder_(std::move(stateFolder)),
       logPath_(std::move(logPath)), sysName_(std::move(sysName)) {}
 
-SnmpAgent::~SnmpAgent() {
-    stop();
-}
-
 QString SnmpAgent::start(const QString &community, const QStringList &configuration) {
     stop();
-    if (!QDir().mkpath(stateFolder_))
-        return QStringLiteral("cannot make %1").arg(stateFolder_);
     const QString file = QDir(stateFolder_).filePath(QStringLiteral("snmpd.conf"));
-    QFile conf(file);
-    if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QStringLiteral("cannot write %1").arg(file);
-    conf.write(QStringLiteral("agentaddress udp:%1:161\nsysname %2\n")
-                   .arg(lan_.router, sysName_)
-                   .toUtf8());
+    QString conf =
+        QStringLiteral("agentaddress udp:%1:161\nsysname %2\n").arg(lan_.router, sysName_);
     if (!configuration.join(QString()).contains(QLatin1String("community")))
-        conf.write(QStringLiteral("rocommunity %1 %2\n").arg(community, lan_.host).toUtf8());
-    conf.write(configuration.join(QLatin1Char('\n')).toUtf8() + '\n');
-    conf.close();
+        conf += QStringLiteral("rocommunity %1 %2\n").arg(community, lan_.host);
+    QFile out(file);
+    if (!QDir().mkpath(stateFolder_) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write((conf + configuration.join(QLatin1Char('\n')) + '\n').toUtf8()) < 0)
+        return QStringLiteral("cannot write %1").arg(file);
+    out.close();
 
     const qsizetype started = readFile(logPath_).count("NET-SNMP version");
     process_ = std::make_unique<QProcess>();
@@ -290,25 +267,8 @@ bool SnmpAgent::isRunning() const {
     return process_ && process_->state() != QProcess::NotRunning && !process_->waitForFinished(0);
 }
 
-bool SnmpAgent::stop() {
-    if (!isRunning())
-        return true;
-    const pid_t pid = pid_t(process_->processId());
-    ::kill(pid, SIGCONT);
-    ::kill(pid, SIGTERM);
-    if (!process_->waitForFinished(kWaitMs)) {
-        ::kill(pid, SIGKILL);
-        process_->waitForFinished(kWaitMs);
-    }
-    return !isRunning();
-}
-
-bool SnmpAgent::pause() {
-    return isRunning() && ::kill(pid_t(process_->processId()), SIGSTOP) == 0;
-}
-
-bool SnmpAgent::resume() {
-    return isRunning() && ::kill(pid_t(process_->processId()), SIGCONT) == 0;
+bool SnmpAgent::signal(int number) {
+    return isRunning() && ::kill(pid_t(process_->processId()), number) == 0;
 }
 
 } // namespace flowtally

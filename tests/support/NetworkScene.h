@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <csignal>
 #include <memory>
 
 namespace flowtally {
@@ -62,7 +63,7 @@ class Lan {
 
     explicit Lan(const Shape &shape);
     Lan() : Lan(Shape()) {}
-    ~Lan();
+    ~Lan() { removeNamespaces({lan, peer}); }
     Lan(const Lan &) = delete;
     Lan &operator=(const Lan &) = delete;
 
@@ -81,14 +82,20 @@ class Lan {
     QString renameHostInterface(const QString &name);
     // The kernel's index of the host's interface, or of one of the
     // router's; 0 when unknown.
-    int hostIndex() const;
-    int routerIndex(const QString &interface) const;
+    int hostIndex() const { return indexIn(lan, shape.hostInterface); }
+    int routerIndex(const QString &interface) const { return indexIn(peer, interface); }
     // Adds idle interfaces of these names to the router, as today's routers
     // name theirs ("eth0.2", "pppoe-wan"): veth pairs inside its namespace,
     // each with a partner named after it with "-p". Or deletes them (with
     // their partners). What failed, or empty.
-    QString addRouterInterfaces(const QStringList &names) const;
-    QString deleteRouterInterfaces(const QStringList &names) const;
+    QString addRouterInterfaces(const QStringList &names) const {
+        return routerInterfacesScript(names,
+                                      "ip -n %1 link add %2 type veth peer name %2-p\n"
+                                      "ip -n %1 link set %2 up; ip -n %1 link set %2-p up\n");
+    }
+    QString deleteRouterInterfaces(const QStringList &names) const {
+        return routerInterfacesScript(names, "ip -n %1 link delete %2\n");
+    }
     // The kernel's counters of an interface in one of the namespaces.
     static InterfaceCounters counters(const QString &ns, const QString &interface);
     InterfaceCounters hostCounters() const { return counters(lan, shape.hostInterface); }
@@ -102,6 +109,9 @@ class Lan {
   private:
     // The script that makes the link between the two and its route.
     QString linkScript(int index) const;
+    static int indexIn(const QString &ns, const QString &interface);
+    // Runs the lines (%1 the router's namespace, %2 the name) for each name.
+    QString routerInterfacesScript(const QStringList &names, const char *lines) const;
 };
 
 // A socket of a namespace, made by a thread that entered it; it stays there.
@@ -127,6 +137,10 @@ bool moveBytes(int from, int to, quint64 bytes);
 // Makes the calling thread's network namespace the named one.
 bool enterNamespace(const QString &ns);
 
+// Ends a process of the test's (CONT and TERM, then KILL), waiting for its
+// end; whether it ended.
+bool endProcess(QProcess &process);
+
 // snmpd on the router's address in the router's namespace, answering a
 // community from the LAN host only, naming itself `sysName`, reading no
 // configuration of the system, its output appended to a log file. Stopped
@@ -135,7 +149,7 @@ class SnmpAgent {
   public:
     SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QString logPath,
               QString sysName = QStringLiteral("testrouter"));
-    ~SnmpAgent();
+    ~SnmpAgent() { stop(); }
     SnmpAgent(const SnmpAgent &) = delete;
     SnmpAgent &operator=(const SnmpAgent &) = delete;
 
@@ -143,13 +157,15 @@ class SnmpAgent {
     // lines such as views) and waits until it serves; what failed, or empty.
     QString start(const QString &community, const QStringList &configuration = {});
     // Ends it (TERM, then KILL), waiting for the end.
-    bool stop();
+    bool stop() { return !process_ || endProcess(*process_); }
     // Freezes and thaws it.
-    bool pause();
-    bool resume();
+    bool pause() { return signal(SIGSTOP); }
+    bool resume() { return signal(SIGCONT); }
     bool isRunning() const;
 
   private:
+    bool signal(int number);
+
     const Lan &lan_;
     QString modules_, stateFolder_, logPath_, sysName_;
     std::unique_ptr<QProcess> process_;

@@ -1,9 +1,9 @@
 #include "ScriptedIgd.h"
 
+#include <QElapsedTimer>
 #include <QList>
 
 #include <arpa/inet.h>
-#include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,13 +11,9 @@
 
 namespace flowtally {
 
-namespace {
-
 // What one request may be, and how long its reading may take.
 constexpr qsizetype kRequestBytes = 1 << 20;
 constexpr int kReadMs = 5000;
-
-} // namespace
 
 ScriptedIgd::ScriptedIgd(Handler handler, int listeningSocket)
     : handler_(std::move(handler)), listener_(listeningSocket) {
@@ -72,12 +68,8 @@ void ScriptedIgd::serve() {
 }
 
 void ScriptedIgd::answer(int connection) {
-    const auto started = std::chrono::steady_clock::now();
-    const auto elapsedMs = [&] {
-        return int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::steady_clock::now() - started)
-                       .count());
-    };
+    QElapsedTimer reading;
+    reading.start();
     // Waits that end early when the responder goes.
     const auto pause = [this](int ms) {
         for (int waited = 0; waited < ms && !stopping_; waited += 10)
@@ -86,11 +78,9 @@ void ScriptedIgd::answer(int connection) {
 
     Request request;
     QByteArray received;
-    qsizetype headEnd = -1;
-    qsizetype length = 0;
-    while (received.size() < kRequestBytes && elapsedMs() < kReadMs && !stopping_) {
-        if (headEnd >= 0 && received.size() >= headEnd + length)
-            break;
+    qsizetype headEnd = -1, length = 0;
+    while (received.size() < kRequestBytes && !reading.hasExpired(kReadMs) && !stopping_ &&
+           (headEnd < 0 || received.size() < headEnd + length)) {
         pollfd readable{connection, POLLIN, 0};
         if (::poll(&readable, 1, 20) <= 0)
             continue;

@@ -1,6 +1,7 @@
 #include "VirtualDesktop.h"
 
 #include "CommandRun.h"
+#include "NetworkScene.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -12,23 +13,8 @@
 
 namespace flowtally {
 
-namespace {
-
 constexpr int kWaitMs = 10000;
 constexpr int kSliceMs = 100;
-
-// Ends a process that the desktop started, by its own pid: TERM, then KILL.
-void end(QProcess *process) {
-    if (!process || process->state() == QProcess::NotRunning)
-        return;
-    ::kill(pid_t(process->processId()), SIGTERM);
-    if (!process->waitForFinished(5000)) {
-        process->kill();
-        process->waitForFinished(5000);
-    }
-}
-
-} // namespace
 
 bool VirtualDesktop::isAvailable() {
     for (const char *program : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo"}) {
@@ -74,8 +60,9 @@ VirtualDesktop::VirtualDesktop(const QString &ns, const QString &folder) {
 }
 
 VirtualDesktop::~VirtualDesktop() {
-    end(manager_.get());
-    end(server_.get());
+    for (QProcess *process : {manager_.get(), server_.get()})
+        if (process)
+            endProcess(*process);
 }
 
 std::optional<QString> VirtualDesktop::run(const QString &program,
