@@ -9,40 +9,32 @@ namespace flowtally {
 
 namespace {
 
-Programs::Counter counted(std::uint64_t cgroup, std::uint32_t ifindex, std::uint8_t direction,
-                          std::uint8_t kind, std::uint64_t packets, std::uint64_t bytes) {
-    Programs::Counter counter{};
-    counter.key.cgroup = cgroup;
-    counter.key.ifindex = ifindex;
-    counter.key.direction = direction;
-    counter.key.kind = kind;
-    counter.counts = {packets, bytes};
-    return counter;
-}
-
-// Four cgroups: two of one path (a scope that went and came again), another
-// user's application, a system service; and the root and a cgroup of no
-// known path, which count only in the totals. eth0 has an Ethernet header,
-// wg0 none; interface 9 went unnoticed.
+// Four cgroups: two of one path (a scope that went and came again, its name
+// with a space), another user's application, a system service; and the root
+// and a cgroup of no known path, which count only in the totals. eth0 has
+// an Ethernet header, wg0 none; interface 9 went unnoticed. The answer is
+// read back as a client reads it, the largest counter whole.
 TEST(Answer, ACallerGetsItsOwnTheSystemsAndTheMachinesTotalsInTheInterfacesBytes) {
+    const std::string appA = "user.slice/user-1000.slice/app-a 1.scope";
     const std::map<std::uint64_t, std::string> paths = {
         {1, ""},
-        {10, "user.slice/user-1000.slice/app-a.scope"},
-        {11, "user.slice/user-1000.slice/app-a.scope"},
+        {10, appA},
+        {11, appA},
         {20, "user.slice/user-1001.slice/app-b.scope"},
         {30, "system.slice/backup.service"}};
     const std::map<std::uint32_t, InterfaceWatch::Interface> interfaces = {{2, {"eth0", 14}},
                                                                            {5, {"wg0", 0}}};
     const std::vector<Programs::Counter> counters = {
-        counted(10, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 10, 1000),
-        counted(11, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 1, 100),
-        counted(10, 5, ACCOUNTD_IN, ACCOUNTD_LOCAL, 2, 200),
-        counted(20, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 3, 300),
-        counted(30, 2, ACCOUNTD_IN, ACCOUNTD_LOCAL, 4, 400),
-        counted(1, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 5, 500),
-        counted(99, 9, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 6, 600)};
+        {{10, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 0}, {10, 1000}},
+        {{11, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 0}, {1, 100}},
+        {{10, 5, ACCOUNTD_IN, ACCOUNTD_LOCAL, 0}, {2, 200}},
+        {{20, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 0}, {3, 300}},
+        {{30, 2, ACCOUNTD_IN, ACCOUNTD_LOCAL, 0}, {4, 400}},
+        {{1, 2, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 0}, {5, 500}},
+        {{99, 9, ACCOUNTD_OUT, ACCOUNTD_INTERNET, 0}, {6, 18446744073709551615ull}}};
     AnswerSource source;
     source.startId = "0123456789abcdef0123456789abcdef";
+    source.lostPackets = 7;
     source.counters = counters;
     source.pathOf = [&](std::uint64_t id) {
         const auto found = paths.find(id);
@@ -57,27 +49,21 @@ TEST(Answer, ACallerGetsItsOwnTheSystemsAndTheMachinesTotalsInTheInterfacesBytes
     std::string error;
     const auto answer = readAccountdAnswer(composeAnswer(source, 1000), &error);
     ASSERT_TRUE(answer) << error;
+    EXPECT_EQ(answer->startId, source.startId);
     EXPECT_EQ(answer->uid, 1000u);
+    EXPECT_EQ(answer->lostPackets, 7u);
     EXPECT_EQ(answer->localPrefixes, source.localPrefixes);
-    const auto line = [](std::string cgroup, std::uint32_t ifindex, std::string interface,
-                         AccountdDirection direction, AccountdPeer peer, std::uint64_t packets,
-                         std::uint64_t bytes) {
-        return AccountdCounter{std::move(cgroup), ifindex, std::move(interface), direction, peer,
-                               packets,           bytes};
-    };
     const auto in = AccountdDirection::In, out = AccountdDirection::Out;
     const auto local = AccountdPeer::Local, internet = AccountdPeer::Internet;
+    using Lines = std::vector<AccountdCounter>;
     EXPECT_EQ(answer->cgroups,
-              (std::vector<AccountdCounter>{
-                  line("system.slice/backup.service", 2, "eth0", in, local, 4, 400 + 4 * 14),
-                  line("user.slice/user-1000.slice/app-a.scope", 2, "eth0", out, internet, 11,
-                       1100 + 11 * 14),
-                  line("user.slice/user-1000.slice/app-a.scope", 5, "wg0", in, local, 2, 200)}));
-    EXPECT_EQ(answer->totals,
-              (std::vector<AccountdCounter>{line("", 2, "eth0", in, local, 4, 400 + 4 * 14),
-                                            line("", 2, "eth0", out, internet, 19, 1900 + 19 * 14),
-                                            line("", 5, "wg0", in, local, 2, 200),
-                                            line("", 9, "", out, internet, 6, 600)}));
+              (Lines{{"system.slice/backup.service", 2, "eth0", in, local, 4, 400 + 4 * 14},
+                     {appA, 2, "eth0", out, internet, 11, 1100 + 11 * 14},
+                     {appA, 5, "wg0", in, local, 2, 200}}));
+    EXPECT_EQ(answer->totals, (Lines{{"", 2, "eth0", in, local, 4, 400 + 4 * 14},
+                                     {"", 2, "eth0", out, internet, 19, 1900 + 19 * 14},
+                                     {"", 5, "wg0", in, local, 2, 200},
+                                     {"", 9, "", out, internet, 6, 18446744073709551615ull}}));
 
     const auto other = readAccountdAnswer(composeAnswer(source, 1001), &error);
     ASSERT_TRUE(other) << error;

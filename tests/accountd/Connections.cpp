@@ -1,5 +1,7 @@
 #include "Connections.h"
 
+#include "NetworkScene.h"
+
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -12,9 +14,7 @@ int connectTo(const std::string &path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.data(), path.size());
-    const timeval timeout{5, 0};
-    for (const int option : {SO_RCVTIMEO, SO_SNDTIMEO})
-        ::setsockopt(fd, SOL_SOCKET, option, &timeout, sizeof timeout);
+    setTimeouts(fd, 5);
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         ::close(fd);
         return -1;

@@ -33,43 +33,22 @@ namespace {
 constexpr std::uint16_t kPeerPort = 7000;
 constexpr char kPrefix[] = "flowtally-accountd-test-";
 
-// Waits for a child's end, at most `seconds`; its status, or -1.
+// Waits for a child's end, at most `seconds`, and kills it after that; its
+// status, or -1 when it had to be killed.
 int waitFor(pid_t pid, int seconds) {
-    for (int waited = 0; waited < seconds * 100; ++waited) {
+    for (int waited = 0; waited < seconds * 100; ++waited, ::usleep(10000)) {
         int status = 0;
-        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
-        if (ended == pid)
+        if (::waitpid(pid, &status, WNOHANG) == pid)
             return status;
-        if (ended < 0)
-            return -1;
-        ::usleep(10000);
     }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
     return -1;
 }
 
-// Ends a child for certain.
-void killAndReap(pid_t pid) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-}
-
-// Reads all of a buffer, or fails.
-bool receiveAll(int fd, void *data, std::size_t size) {
-    auto *bytes = static_cast<char *>(data);
-    while (size > 0) {
-        const ssize_t got = ::recv(fd, bytes, size, 0);
-        if (got <= 0)
-            return false;
-        bytes += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 // Removes a cgroup tree, its deepest folders first.
-void removeTree(const std::string &folder) {
-    sh(QStringLiteral("[ ! -d '%1' ] || find '%1' -depth -type d -exec rmdir {} +")
-           .arg(QString::fromStdString(folder)));
+void removeTree(const QString &folder) {
+    sh(QStringLiteral("[ ! -d '%1' ] || find '%1' -depth -type d -exec rmdir {} +").arg(folder));
 }
 
 } // namespace
@@ -85,16 +64,14 @@ AccountdScene::AccountdScene() {
         return;
     }
     // What killed runs left of their cgroups (of their namespaces: below).
-    for (const QString &name :
-         QDir(QString::fromStdString(*mount)).entryList({QString(kPrefix) + '*'}, QDir::Dirs)) {
-        const QString pid = name.mid(int(std::strlen(kPrefix))).section('-', 0, 0);
-        if (!QDir("/proc/" + pid).exists())
-            removeTree(*mount + '/' + name.toStdString());
-    }
+    sh(QStringLiteral(
+           "cd '%1'; for d in %2*; do p=${d#%2}; [ ! -d $d ] || [ -d /proc/${p%%-*} ] || "
+           "find $d -depth -type d -exec rmdir {} +; done")
+           .arg(QString::fromStdString(*mount), kPrefix));
 
     static int scenes = 0;
-    made_ = ++scenes;
-    const QString tag = QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(made_);
+    const QString tag =
+        QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(++scenes);
     host = "ftacc-" + tag + "-host";
     lan = "ftacc-" + tag + "-lan";
     isp = "ftacc-" + tag + "-isp";
@@ -134,7 +111,7 @@ AccountdScene::~AccountdScene() {
     if (!host.isEmpty())
         removeNamespaces({host, lan, isp});
     if (!root.empty())
-        removeTree(root);
+        removeTree(QString::fromStdString(root));
 }
 
 QString AccountdScene::run(const QString &script) const {
@@ -170,16 +147,12 @@ void AccountdScene::serve(const QString &ns) {
             continue;
         setTimeouts(connection, 10);
         std::uint64_t sizes[2] = {};
-        if (receiveAll(connection, sizes, sizeof sizes) &&
+        if (::recv(connection, sizes, sizeof sizes, MSG_WAITALL) == sizeof sizes &&
             transferBytes(connection, sizes[0], false))
             transferBytes(connection, sizes[1], true);
         ::close(connection);
     }
     ::close(listener);
-}
-
-bool AccountdScene::makeCgroup(const std::string &path) const {
-    return QDir().mkpath(QString::fromStdString(root + '/' + path));
 }
 
 bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
@@ -225,8 +198,6 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
     if (child < 0)
         return false;
     const int status = waitFor(child, 60);
-    if (status < 0)
-        killAndReap(child);
     // The last packets have passed, and the service's next answer is read
     // after them.
     counters("priv0");
@@ -286,30 +257,20 @@ QString AccountdScene::startService() {
     return QStringLiteral("the service never answered");
 }
 
-bool AccountdScene::serviceRunning() const {
-    return service_ > 0;
-}
-
 bool AccountdScene::stopService(int signal) {
     if (service_ <= 0)
         return true;
     ::kill(service_, signal);
-    const int status = waitFor(service_, 10);
-    if (status < 0)
-        killAndReap(service_);
+    const bool ended = waitFor(service_, 10) >= 0;
     service_ = -1;
-    return status >= 0;
-}
-
-QString AccountdScene::serviceLog() const {
-    return QString::fromUtf8(readFile(folder_.filePath("service.log")));
+    return ended;
 }
 
 std::string AccountdScene::askAs(std::uint32_t uid) const {
-    int through[2];
-    if (::pipe2(through, O_CLOEXEC) != 0)
-        return std::string();
-    const pid_t child = ::fork();
+    // The child writes the answer to a file, which is read once it ended.
+    const QString path = folder_.filePath(QStringLiteral("answer-%1").arg(uid));
+    const int file = ::open(qPrintable(path), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t child = file < 0 ? -1 : ::fork();
     if (child == 0) {
         if (uid != ::getuid() &&
             (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0))
@@ -317,26 +278,12 @@ std::string AccountdScene::askAs(std::uint32_t uid) const {
         const int fd = connectTo(socketPath);
         const std::string answer =
             fd < 0 ? std::string() : sendAndRead(fd, std::string(kAccountdRequest));
-        const bool written = ::write(through[1], answer.data(), answer.size()) ==
-                             static_cast<ssize_t>(answer.size());
-        ::_exit(written ? 0 : 3);
+        ::_exit(::write(file, answer.data(), answer.size()) == ssize_t(answer.size()) ? 0 : 3);
     }
-    ::close(through[1]);
-    std::string answer;
-    char buffer[65536];
-    for (;;) {
-        pollfd entry{through[0], POLLIN, 0};
-        if (::poll(&entry, 1, 10000) <= 0)
-            break;
-        const ssize_t got = ::read(through[0], buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        answer.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(through[0]);
-    if (child > 0 && waitFor(child, 10) < 0)
-        killAndReap(child);
-    return answer;
+    ::close(file);
+    if (child > 0)
+        waitFor(child, 10);
+    return readFile(path).toStdString();
 }
 
 AccountdCounters AccountdScene::countersAs(std::uint32_t uid) const {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "AccountdProtocol.h"
+#include "NetworkScene.h"
 
+#include <QDir>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -64,7 +66,9 @@ class AccountdScene {
     QString skip, error;
 
     // Makes a cgroup below the root (a path relative to it).
-    bool makeCgroup(const std::string &path) const;
+    bool makeCgroup(const std::string &path) const {
+        return QDir().mkpath(QString::fromStdString(root + '/' + path));
+    }
     // Runs an application in a cgroup below the root: a process of the
     // host that connects to a peer's port 7000 (an IPv4 or IPv6 address), sends `upload` bytes and
     // reads `download` bytes. Returns once the links are quiet again and
@@ -84,9 +88,11 @@ class AccountdScene {
     QString startService();
     // Stops it with the signal and waits for its end; whether it ended.
     bool stopService(int signal);
-    bool serviceRunning() const;
+    bool serviceRunning() const { return service_ > 0; }
     // The log of every start.
-    QString serviceLog() const;
+    QString serviceLog() const {
+        return QString::fromUtf8(readFile(folder_.filePath("service.log")));
+    }
 
     // The service's answer to a process of that user, raw.
     std::string askAs(std::uint32_t uid) const;
@@ -101,7 +107,6 @@ class AccountdScene {
     void serve(const QString &ns);
 
     QTemporaryDir folder_;
-    int made_ = 0;
     pid_t service_ = -1;
     std::atomic<bool> stopping_{false};
     std::vector<std::thread> peers_;
