@@ -22,27 +22,24 @@ TrafficTotals bytesOf(const QDate &date) {
     return {quint64(date.dayOfYear()) * kMiB, quint64(date.dayOfYear()) * kMiB / 10};
 }
 
-// The daily buckets of a new history with bytes on every day of [first, last].
-QList<HistoryBucket> history(const QDate &first, const QDate &last, const QTimeZone &in) {
-    QTemporaryDir folder;
-    std::unique_ptr<HistoryStore> store;
-    EXPECT_TRUE(
-        HistoryStore::open(folder.filePath(QStringLiteral("history.sqlite3")), {.zone = in}, &store)
-            .ok());
-    std::vector<HistoryEntry> entries;
-    for (QDate date = first; date <= last; date = date.addDays(1)) {
-        const TrafficTotals bytes = bytesOf(date);
-        entries.push_back(
-            {kHome, QDateTime(date, QTime(12, 0), in), bytes.in, bytes.out, QDateTime()});
+class CycleDays : public HistoryFixture {
+  protected:
+    // The daily buckets of a new history with bytes on every day of [first, last].
+    QList<HistoryBucket> history(const QDate &first, const QDate &last, const QTimeZone &in) {
+        QFile::remove(path());
+        auto store = open({.zone = in});
+        std::vector<HistoryEntry> entries;
+        for (QDate date = first; date <= last; date = date.addDays(1)) {
+            const TrafficTotals bytes = bytesOf(date);
+            entries.push_back(
+                {kHome, QDateTime(date, QTime(12, 0), in), bytes.in, bytes.out, QDateTime()});
+        }
+        add(*store, entries);
+        return rows(*store, Tier::Days, kHome);
     }
-    EXPECT_TRUE(store->add(entries).ok());
-    QList<HistoryBucket> days;
-    EXPECT_TRUE(
-        store->days(kHome, first.startOfDay(in), last.addDays(1).startOfDay(in), &days).ok());
-    return days;
-}
+};
 
-TEST(CycleDays, OneBarPerDayOfTheCycleWithThatDaysBytes) {
+TEST_F(CycleDays, OneBarPerDayOfTheCycleWithThatDaysBytes) {
     // clang-format off
     const struct { const char *zone, *now; int startDay; const char *first, *last; int count; } cases[] = {
         {"Europe/Berlin", "2024-03-27T20:00:00", 20, "2024-03-20", "2024-04-19", 31}, // across a month's end
@@ -70,20 +67,19 @@ TEST(CycleDays, OneBarPerDayOfTheCycleWithThatDaysBytes) {
         quint64 total = 0;
         for (qsizetype index = 0; index < days.size(); ++index) {
             const CycleDay &day = days[index];
+            SCOPED_TRACE(day.date.toString(Qt::ISODate).toStdString());
             EXPECT_EQ(day.date, first.addDays(index));
             const bool toCome = day.date > now.date();
-            EXPECT_EQ(day.toCome, toCome) << day.date.toString(Qt::ISODate).toStdString();
+            EXPECT_EQ(day.toCome, toCome);
             const TrafficTotals expected = toCome ? TrafficTotals() : bytesOf(day.date);
-            EXPECT_EQ(TrafficTotals({day.in, day.out}), expected)
-                << day.date.toString(Qt::ISODate).toStdString();
+            EXPECT_EQ(TrafficTotals({day.in, day.out}), expected);
             total += expected.in + expected.out;
-            EXPECT_EQ(day.totalThrough, total) << day.date.toString(Qt::ISODate).toStdString();
+            EXPECT_EQ(day.totalThrough, total);
         }
     }
 }
 
-TEST(CycleDays, PaceEndsAtTheLimitOnTheLastDayAndFollowsTheClocks) {
-    const QTimeZone berlin = zone("Europe/Berlin");
+TEST_F(CycleDays, PaceEndsAtTheLimitOnTheLastDayAndFollowsTheClocks) {
     const BillingCycle march = *billingCycleAt(local("2024-03-05T12:00:00", berlin), 1, berlin);
     const double limit = 250 * kGiB;
     const QList<CycleDay> days = cycleDays(march, {}, limit, local("2024-03-05T12:00:00", berlin));
@@ -103,8 +99,7 @@ TEST(CycleDays, PaceEndsAtTheLimitOnTheLastDayAndFollowsTheClocks) {
     }
 }
 
-TEST(CycleDays, WithoutACycleThirtyDaysFromTheResetOrEndingToday) {
-    const QTimeZone berlin = zone("Europe/Berlin");
+TEST_F(CycleDays, WithoutACycleThirtyDaysFromTheResetOrEndingToday) {
     const QDateTime now = local("2024-03-27T20:00:00", berlin);
     // clang-format off
     const struct { QDateTime reset; const char *first; } cases[] = {

@@ -31,11 +31,11 @@ class HistoryFileTest : public HistoryFixture {
     }
 
     // A database made with SQL text, the way another program would.
-    void makeDatabase(const char *sql) {
+    void makeDatabase(const std::string &sql) {
         ASSERT_TRUE(QDir().mkpath(QFileInfo(path()).absolutePath()));
         SqliteDatabase database(path());
         ASSERT_TRUE(database.open(SqliteDatabase::Access::ReadWrite, kShortWait).ok());
-        const Status made = database.execute(sql);
+        const Status made = database.execute(sql.c_str());
         ASSERT_TRUE(made.ok()) << made.message().toStdString();
     }
 
@@ -53,15 +53,14 @@ class HistoryFileTest : public HistoryFixture {
 TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
     // Layout 1, written by hand: counts keyed by the service identifier.
     makeDatabase(
-        (countsTables("network TEXT NOT NULL") +
-         // Home: 2 May 2024 10:00 and 11:00 UTC; office: 3 May 08:00 UTC.
-         "INSERT INTO hours VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714644000, 100, 10),"
-         " ('6A1F0E52-0000-4000-8000-00000000A001', 1714647600, 200, 20),"
-         " ('6A1F0E52-0000-4000-8000-00000000A002', 1714723200, 7, 1);"
-         "INSERT INTO days VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714600800, 300, 30),"
-         " ('6A1F0E52-0000-4000-8000-00000000A002', 1714687200, 7, 1);"
-         "PRAGMA user_version = 1;")
-            .c_str());
+        countsTables("network TEXT NOT NULL") +
+        // Home: 2 May 2024 10:00 and 11:00 UTC; office: 3 May 08:00 UTC.
+        "INSERT INTO hours VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714644000, 100, 10),"
+        " ('6A1F0E52-0000-4000-8000-00000000A001', 1714647600, 200, 20),"
+        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714723200, 7, 1);"
+        "INSERT INTO days VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714600800, 300, 30),"
+        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714687200, 7, 1);"
+        "PRAGMA user_version = 1;");
     ASSERT_NE(openFailure({.readOnly = true, .zone = berlin}).find("older layout"),
               std::string::npos);
 
@@ -84,16 +83,15 @@ TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
 
 TEST_F(HistoryFileTest, TheSecondLayoutGainsTheBytesOfFreeHours) {
     // Layout 2, written by hand: networks by number, counts without a free part.
-    makeDatabase(("CREATE TABLE networks (id INTEGER PRIMARY KEY, service TEXT NOT NULL UNIQUE, "
-                  "name TEXT NOT NULL DEFAULT '', last_seen INTEGER);" +
-                  countsTables("network INTEGER REFERENCES networks (id) NOT NULL") +
-                  "INSERT INTO networks VALUES (1, '6A1F0E52-0000-4000-8000-00000000A001', "
-                  "'Home router', 1714647600);"
-                  // 2 May 2024 10:00 and 11:00 UTC.
-                  "INSERT INTO hours VALUES (1, 1714644000, 100, 10), (1, 1714647600, 200, 20);"
-                  "INSERT INTO days VALUES (1, 1714600800, 300, 30);"
-                  "PRAGMA user_version = 2;")
-                     .c_str());
+    makeDatabase("CREATE TABLE networks (id INTEGER PRIMARY KEY, service TEXT NOT NULL UNIQUE, "
+                 "name TEXT NOT NULL DEFAULT '', last_seen INTEGER);" +
+                 countsTables("network INTEGER REFERENCES networks (id) NOT NULL") +
+                 "INSERT INTO networks VALUES (1, '6A1F0E52-0000-4000-8000-00000000A001', "
+                 "'Home router', 1714647600);"
+                 // 2 May 2024 10:00 and 11:00 UTC.
+                 "INSERT INTO hours VALUES (1, 1714644000, 100, 10), (1, 1714647600, 200, 20);"
+                 "INSERT INTO days VALUES (1, 1714600800, 300, 30);"
+                 "PRAGMA user_version = 2;");
     EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}),
               ("the traffic history " + path() +
                " has an older layout (2): start Flowtally once to bring it up to date")
