@@ -1,6 +1,7 @@
 #include "LogWindow.h"
 
 #include "BringToFront.h"
+#include "CloseButton.h"
 #include "Environment.h"
 #include "JournalLines.h"
 #include "SystemLog.h"
@@ -57,6 +58,7 @@ LogWindow::LogWindow(QWidget *parent)
     buttons->addWidget(note_, 1);
     buttons->addWidget(copy);
     buttons->addWidget(save);
+    buttons->addWidget(closeButtonFor(this));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(view_);
     layout->addLayout(buttons);

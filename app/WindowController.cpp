@@ -8,6 +8,7 @@
 #include "Badge.h"
 #include "BringToFront.h"
 #include "BusyIndicator.h"
+#include "CloseButton.h"
 #include "CycleChart.h"
 #include "EscapeCloses.h"
 #include "FigureFields.h"
@@ -50,6 +51,7 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
     helpUi.helpText->setHtml(
         resourceText(QStringLiteral("Help.html")).value_or(QString()) +
         QStringLiteral("<p><small>Flowtally %1</small></p>").arg(QLatin1String(kVersion)));
+    helpUi.helpLayout->addWidget(closeButtonFor(help));
 
     prefsWindow = prefs;
     mainWindow = main;

@@ -1,5 +1,6 @@
 #include "ApplicationsWindow.h"
 
+#include "CloseButton.h"
 #include "WBBKMGTFormatter.h"
 
 #include <QHeaderView>
@@ -46,6 +47,7 @@ ApplicationsWindow::ApplicationsWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(caption_);
     layout->addWidget(table_);
+    layout->addWidget(closeButtonFor(this));
     resize(480, 320);
 }
 

@@ -1,5 +1,6 @@
 #include "HistoryWindow.h"
 
+#include "CloseButton.h"
 #include "CycleBuckets.h"
 #include "HistoryTable.h"
 #include "HistoryTableModel.h"
@@ -52,6 +53,7 @@ HistoryWindow::HistoryWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(pickerRow);
     layout->addWidget(tabs_, 1);
+    layout->addWidget(closeButtonFor(this));
     connect(picker_, &QComboBox::currentIndexChanged, this, &HistoryWindow::choose);
 }
 

@@ -6,6 +6,7 @@
 #include "CycleChart.h"
 #include "HistoryWindow.h"
 #include "LevelIndicator.h"
+#include "LogWindow.h"
 #include "LoopWaits.h"
 #include "MainLoop.h"
 #include "PropertyList.h"
@@ -14,6 +15,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -412,7 +414,7 @@ TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
     EXPECT_EQ(windows().historyWindowWidget()->geometry(), places[2]);
 }
 
-// Escape closes every window but the main one, as its close button would
+// Escape closes every window but the main one, as its Close button does
 // (Preferences resume metering); in the main window it ends nothing.
 TEST_F(Windows, EscapeClosesEveryWindowButTheMainOne) {
     controller->startLogging();
@@ -432,6 +434,21 @@ TEST_F(Windows, EscapeClosesEveryWindowButTheMainOne) {
         EXPECT_FALSE(window->isVisible());
     }
     EXPECT_TRUE(controller->isLogging()) << "Preferences closed by Escape resume metering";
+
+    // The windows that only show something have a Close button as well.
+    const std::pair<const char *, std::function<QWidget *()>> closable[] = {
+        {"Help", [&] { return windows().helpWindowWidget(); }},
+        {"History", [&] { return windows().historyWindowWidget(); }},
+        {"Log", [] { return static_cast<QWidget *>(LogWindow::showWindow()); }}};
+    for (const auto &[name, open] : closable) {
+        SCOPED_TRACE(name);
+        QWidget *window = open();
+        window->show();
+        auto *box = window->findChild<QDialogButtonBox *>(QStringLiteral("closeButtons"));
+        ASSERT_TRUE(box && box->button(QDialogButtonBox::Close));
+        box->button(QDialogButtonBox::Close)->click();
+        EXPECT_FALSE(window->isVisible());
+    }
 
     ASSERT_TRUE(activate(windows().mainWindowWidget()));
     pressKey(windows().mainWindowWidget(), Qt::Key_Escape);
