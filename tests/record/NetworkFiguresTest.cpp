@@ -1,7 +1,11 @@
 // A network's figures at a moment: the projections where they can be had
 // and none where they cannot, the bytes counted in a billing cycle, and
-// totals that do not wrap.
+// totals that do not wrap. The projection that knows the week, on small
+// histories: nothing told for a history of less than a day, the week's
+// pattern carried forward, hours not seen yet taken from the same hour of
+// other days, the changes of Berlin's clocks, and the end it projects to.
 #include "NetworkFigures.h"
+#include "WeeklyProjection.h"
 
 #include "StoredRecord.h"
 
@@ -10,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace flowtally {
@@ -20,7 +25,7 @@ QDateTime at(const char *iso) {
     return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
 }
 
-const QTimeZone berlin("Europe/Berlin");
+const QTimeZone kBerlin("Europe/Berlin");
 const QDateTime now = at("2024-03-05T11:00:00Z");
 
 TEST(NetworkFigures, ProjectionsAndTheBytesOfTheCycle) {
@@ -47,23 +52,25 @@ TEST(NetworkFigures, ProjectionsAndTheBytesOfTheCycle) {
     // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        const NetworkFigures figures = figuresOf(c.record, now, berlin);
+        const NetworkFigures figures = figuresOf(c.record, now, kBerlin);
         ASSERT_EQ(figures.thirtyDayProjection.has_value(), c.thirtyDays.has_value());
-        if (c.thirtyDays)
+        if (c.thirtyDays) {
             EXPECT_NEAR(*figures.thirtyDayProjection, *c.thirtyDays, 1e-6 * *c.thirtyDays);
+        }
         ASSERT_EQ(figures.cycle.has_value(), c.record.cycleStartDay != 0);
         if (!figures.cycle)
             continue;
         EXPECT_EQ(figures.cycle->counted, c.counted);
         ASSERT_EQ(figures.cycle->projectedTotal.has_value(), c.cycleEnd.has_value());
-        if (c.cycleEnd)
+        if (c.cycleEnd) {
             EXPECT_NEAR(*figures.cycle->projectedTotal, *c.cycleEnd, 1e-6 * *c.cycleEnd);
+        }
     }
 
     // At a cycle's first moment there is nothing to project from.
     const QDateTime cycleStart = at("2024-03-04T23:00:00Z");
     const NetworkFigures first =
-        figuresOf(storedRecord("n", cycleStart, 0, 0, 0, 5), cycleStart, berlin);
+        figuresOf(storedRecord("n", cycleStart, 0, 0, 0, 5), cycleStart, kBerlin);
     ASSERT_TRUE(first.cycle);
     EXPECT_EQ(first.cycle->cycle.start, cycleStart);
     EXPECT_FALSE(first.cycle->projectedTotal);
@@ -94,13 +101,13 @@ TEST(NetworkFigures, TheBilledBytesAgainstTheLimit) {
     // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        const NetworkFigures figures = figuresOf(c.record, now, berlin);
+        const NetworkFigures figures = figuresOf(c.record, now, kBerlin);
         EXPECT_EQ(figures.billed, c.billed);
         EXPECT_EQ(figures.limitShare, c.share);
         EXPECT_EQ(figures.overLimit, c.over);
     }
     // The cycle's projection of the billed bytes beside that of all of them.
-    const NetworkFigures free = figuresOf(cases[1].record, now, berlin);
+    const NetworkFigures free = figuresOf(cases[1].record, now, kBerlin);
     ASSERT_TRUE(free.cycle && free.cycle->projectedBilled && free.cycle->projectedTotal);
     EXPECT_DOUBLE_EQ(*free.cycle->projectedBilled, *free.cycle->projectedTotal * 0.4);
     EXPECT_EQ(free.cycle->free, (TrafficTotals{500, 100}));
@@ -116,6 +123,132 @@ TEST(NetworkFigures, TotalsAreHeldAtTheLargestCount) {
         figuresOf(storedRecord("n", now.addDays(-1), kMost, kMost, 0, 5), now, QTimeZone::utc());
     ASSERT_TRUE(figures.cycle && figures.cycle->projectedTotal);
     EXPECT_TRUE(std::isfinite(*figures.cycle->projectedTotal));
+}
+
+// A wall-clock time in Berlin.
+QDateTime berlin(const char *iso) {
+    QDateTime time = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
+    time.setTimeZone(kBerlin);
+    return time;
+}
+
+// Hourly buckets from `from` to `to`, as the history gives them: the billed
+// bytes of each local hour are `billed(local time)`, half of it in, half
+// out; hours without bytes have no bucket. Each bucket also holds free
+// bytes, which the profile leaves out.
+QList<HistoryBucket> hours(const QDateTime &from, const QDateTime &to,
+                           const std::function<quint64(const QDateTime &)> &billed) {
+    QList<HistoryBucket> buckets;
+    for (QDateTime at = from; at < to; at = at.addSecs(3600)) {
+        const quint64 bytes = billed(at.toTimeZone(kBerlin));
+        if (bytes != 0)
+            buckets.append({at.toTimeZone(kBerlin), bytes / 2 + 7, bytes - bytes / 2 + 3, 7, 3});
+    }
+    return buckets;
+}
+
+// The profile of such hours from `from` on, read at `to`.
+WeekProfile profileOf(const QDateTime &from, const QDateTime &to,
+                      const std::function<quint64(const QDateTime &)> &billed) {
+    return WeekProfile::fromHours(hours(from, to, billed), from, to, kBerlin);
+}
+
+quint64 flat(const QDateTime &) {
+    return 1000;
+}
+
+quint64 weekends(const QDateTime &local) {
+    return local.date().dayOfWeek() >= 6 ? 10000 : 1000;
+}
+
+TEST(WeekProfile, ALessThanADayOfHistoryTellsNothing) {
+    const QDateTime start = berlin("2024-05-06T09:00:00");
+    const WeekProfile young =
+        WeekProfile::fromHours(hours(start, start.addSecs(23 * 3600), flat), start,
+                               start.addSecs(23 * 3600 + 1800), kBerlin);
+    EXPECT_FALSE(young.knowsEnough());
+    const WeekProfile day = profileOf(start, start.addDays(1), flat);
+    EXPECT_TRUE(day.knowsEnough());
+    EXPECT_DOUBLE_EQ(day.expectedBetween(start.addDays(1), start.addDays(2)), 24000);
+    EXPECT_DOUBLE_EQ(WeekProfile().expectedBetween(start, start.addDays(1)), 0);
+}
+
+TEST(WeekProfile, TheWeeksPatternIsCarriedForward) {
+    // Four weeks from Monday 6 May: weekends ten times as busy.
+    const QDateTime start = berlin("2024-05-06T00:00:00");
+    const QDateTime now = start.addDays(28).addSecs(12 * 3600); // Monday 3 June, 12:00
+    const WeekProfile profile = profileOf(start, now, weekends);
+    ASSERT_TRUE(profile.knowsEnough());
+    // Saturday 8 June, and the rest of Monday: from 12:30 on, 11.5 hours.
+    const QDateTime saturday = berlin("2024-06-08T00:00:00");
+    EXPECT_DOUBLE_EQ(profile.expectedBetween(saturday, saturday.addDays(1)), 240000);
+    EXPECT_DOUBLE_EQ(profile.expectedBetween(now.addSecs(1800), berlin("2024-06-04T00:00:00")),
+                     11500);
+    // Of a longer history, only the last eight weeks are read.
+    const QDateTime longAgo = start.addDays(-70);
+    const QDateTime eightWeeksAgo = WeekProfile::readFrom(now);
+    EXPECT_EQ(eightWeeksAgo, now.addDays(-56));
+    const WeekProfile eightWeeks = WeekProfile::fromHours(
+        hours(longAgo, eightWeeksAgo, [](const QDateTime &) -> quint64 { return 99999; }) +
+            hours(eightWeeksAgo, now, weekends),
+        longAgo, now, kBerlin);
+    EXPECT_DOUBLE_EQ(eightWeeks.expectedBetween(saturday, saturday.addDays(1)), 240000);
+}
+
+TEST(WeekProfile, HoursNotSeenYetLeanOnTheSameHourOfOtherDays) {
+    // Monday to Wednesday: 2000 bytes at 20:00 only, 3000 on Tuesday.
+    // Thursday at 20:00 has not been seen: the mean of the days' 20:00 stands
+    // for it; Tuesday's 20:00 keeps its own.
+    const QDateTime start = berlin("2024-05-06T00:00:00");
+    const QDateTime now = berlin("2024-05-09T00:00:00");
+    const auto evenings = [](const QDateTime &local) -> quint64 {
+        return local.time().hour() != 20 ? 0 : local.date().dayOfWeek() == 2 ? 3000 : 2000;
+    };
+    const WeekProfile profile = profileOf(start, now, evenings);
+    EXPECT_DOUBLE_EQ(profile.expectedBetween(now, now.addDays(1)), 7000.0 / 3);
+    const QDateTime tuesdayEvening = berlin("2024-05-14T20:00:00");
+    EXPECT_DOUBLE_EQ(profile.expectedBetween(tuesdayEvening, tuesdayEvening.addSecs(3600)), 3000);
+    EXPECT_DOUBLE_EQ(profile.expectedBetween(tuesdayEvening.addSecs(-3600), tuesdayEvening), 0);
+}
+
+TEST(WeekProfile, TheClocksChange) {
+    // Two weeks of 1000 bytes a wall-clock hour; the day the clocks go
+    // forward has 23 hours, the one they go back 25.
+    // clang-format off
+    const struct { const char *start, *now, *day; double bytes; } cases[] = {
+        {"2024-03-16T00:00:00", "2024-03-30T00:00:00", "2024-03-31T00:00:00", 23000},
+        {"2024-10-12T00:00:00", "2024-10-26T00:00:00", "2024-10-27T00:00:00", 25000},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        const QDateTime start = berlin(c.start), now = berlin(c.now), day = berlin(c.day);
+        EXPECT_DOUBLE_EQ(profileOf(start, now, flat).expectedBetween(day, day.addDays(1)), c.bytes)
+            << c.day;
+    }
+}
+
+TEST(ExpectedTotal, TheEndItProjectsTo) {
+    const QDateTime start = berlin("2024-05-06T00:00:00");
+    const QDateTime now = start.addDays(14);
+    const WeekProfile profile = profileOf(start, now, flat);
+    // A cycle from the 15th: the billed bytes so far, and 1000 an hour to
+    // the 15th of June.
+    NetworkRecord record = storedRecord("n", berlin("2024-05-15T00:00:00"), 5000, 1000, 0, 15);
+    record.freeIn = 2000;
+    const NetworkFigures cycle = figuresOf(record, now, kBerlin);
+    EXPECT_EQ(expectedTotal(cycle, profile, now),
+              (ExpectedTotal{berlin("2024-06-15T00:00:00"), 4000.0 + 26 * 24 * 1000}));
+    // Without a cycle, thirty days after the reset date; none once they are over.
+    const NetworkFigures noCycle = figuresOf(storedRecord("n", start, 5000, 1000), now, kBerlin);
+    EXPECT_EQ(expectedTotal(noCycle, profile, now),
+              (ExpectedTotal{start.addDays(30), 6000.0 + 16 * 24 * 1000}));
+    EXPECT_FALSE(expectedTotal(
+        figuresOf(storedRecord("n", start.addDays(-20), 5000, 1000), now, kBerlin), profile, now));
+    EXPECT_FALSE(
+        expectedTotal(figuresOf(storedRecord("n", QDateTime(), 0, 0), now, kBerlin), profile, now));
+    // Not enough data yet: the end, and no bytes.
+    EXPECT_EQ(expectedTotal(cycle, WeekProfile(), now),
+              (ExpectedTotal{berlin("2024-06-15T00:00:00"), std::nullopt}));
 }
 
 } // namespace
