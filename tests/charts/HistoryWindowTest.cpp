@@ -55,7 +55,7 @@ QStringList shownColumn(const HistoryTable &table, int column) {
 class HistoryWindowTest : public ::testing::Test {
   protected:
     HistoryWindowTest() {
-        window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()}});
+        window.setNetworks({{kHome, "Home", {}}});
         window.showHistory(kHome, kDays, kMonths);
     }
     HistoryWindow window;
@@ -111,9 +111,7 @@ TEST(HistoryWindow, PickingAnotherNetworkShowsItsRows) {
         asked.append(network);
         window.showHistory(network, network == kHome ? kDays : kDays.mid(0, 2), kMonths);
     });
-    window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()},
-                        {kOffice, QString(), QDateTime()},
-                        {QStringLiteral("third"), QStringLiteral("Home"), QDateTime()}});
+    window.setNetworks({{kHome, "Home", {}}, {kOffice, {}, {}}, {"third", "Home", {}}});
     QComboBox &picker = *window.networkPicker();
     EXPECT_EQ(picker.itemText(0), "Home (" + kHome + ")");
     EXPECT_EQ(picker.itemText(1), kOffice) << "no name yet";
@@ -131,11 +129,10 @@ TEST(HistoryWindow, PickingAnotherNetworkShowsItsRows) {
     // The chosen network stays chosen while it is there, and goes with it;
     // its rows are read again each time (a window opened again shows what
     // came since, and a billing cycle set meanwhile).
-    window.setNetworks({{kOffice, QStringLiteral("Office"), QDateTime()},
-                        {kHome, QStringLiteral("Home"), QDateTime()}});
+    window.setNetworks({{kOffice, "Office", {}}, {kHome, "Home", {}}});
     EXPECT_EQ(window.chosenNetwork(), kOffice);
     EXPECT_EQ(picker.currentText(), "Office");
-    window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()}});
+    window.setNetworks({{kHome, "Home", {}}});
     EXPECT_EQ(window.chosenNetwork(), kHome);
     EXPECT_EQ(window.dayTable()->model()->rowCount(), 5);
     EXPECT_EQ(asked, (QStringList{kHome, kOffice, kOffice, kHome}));
@@ -170,8 +167,7 @@ TEST_F(HistoryWindowTest, ACycleShowsItsPeriodsInTableAndChart) {
 // While the app has not answered, the rows of the network picked before
 // are gone.
 TEST_F(HistoryWindowTest, NoRowsOfTheNetworkBeforeUntilTheAnswerComes) {
-    window.setNetworks({{kHome, QStringLiteral("Home"), QDateTime()},
-                        {kOffice, QStringLiteral("Office"), QDateTime()}});
+    window.setNetworks({{kHome, "Home", {}}, {kOffice, "Office", {}}});
     window.showHistory(kHome, kDays, kMonths);
     EXPECT_EQ(window.dayTable()->model()->rowCount(), 5);
     window.networkPicker()->setCurrentIndex(1);
