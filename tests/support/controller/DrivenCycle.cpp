@@ -52,13 +52,9 @@ void DrivenCycle::setCounters(quint64 in, quint64 out) {
         file.write(QByteArray::number(in) + ' ' + QByteArray::number(out) + '\n');
 }
 
-QDateTime DrivenCycle::now() const {
-    return QDateTime::fromMSecsSinceEpoch(clock_, Qt::UTC);
-}
-
 bool DrivenCycle::tick(AppDelegate &controller) {
     clock_ += kTickMs;
-    const QDateTime date = now();
+    const QDateTime date = QDateTime::fromMSecsSinceEpoch(clock_, Qt::UTC);
     controller.doWork();
     bool taken = false;
     for (const QDeadlineTimer deadline(kTickBoundMs); !deadline.hasExpired();) {

@@ -32,9 +32,6 @@ class DrivenCycle {
     // timer fires at 1.5 s a tick. Whether the sample came and was taken.
     bool tick(AppDelegate &controller);
 
-    // The clock's time now.
-    QDateTime now() const;
-
   private:
     TestEnvironment &environment_;
     QString countersPath_;
