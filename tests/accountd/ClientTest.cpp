@@ -51,11 +51,9 @@ TEST(AccountdClient, NoServiceIsAbsentAndAServiceThatFailsIsAFailure) {
 }
 
 TEST(AccountdClient, AnAnswerArrivesWhole) {
-    AccountdCounter counter;
-    counter.cgroup = "system.slice/backup.service";
-    counter.ifindex = 2;
-    counter.interface = "eth0";
-    counter.bytes = 1ull << 40;
+    const AccountdCounter counter{
+        "system.slice/backup.service", 2, "eth0",    AccountdDirection::Out,
+        AccountdPeer::Local,           7, 1ull << 40};
     std::string text = accountdHeaderLine("0123456789abcdef0123456789abcdef", 42, 0);
     // Many lines: the answer takes many reads.
     for (int index = 0; index < 20000; ++index)
