@@ -153,9 +153,7 @@ WeekProfile profileOf(const QDateTime &from, const QDateTime &to,
     return WeekProfile::fromHours(hours(from, to, billed), from, to, kBerlin);
 }
 
-quint64 flat(const QDateTime &) {
-    return 1000;
-}
+const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
 
 quint64 weekends(const QDateTime &local) {
     return local.date().dayOfWeek() >= 6 ? 10000 : 1000;
