@@ -90,9 +90,7 @@ class FreeHoursHistoryTest : public HistoryFixture {
     }
 
     TrafficTotals freeSince(HistoryStore &store) {
-        TrafficTotals bytes, free;
-        EXPECT_TRUE(store.bytesSince(kHome, periodStart, &bytes, &free).ok());
-        return free;
+        return HistoryFixture::freeSince(store, kHome, periodStart);
     }
 
     // Each hour's free part, "HH:MM in out" in Berlin, of the first day.

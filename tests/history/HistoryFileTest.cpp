@@ -75,7 +75,7 @@ TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
                                                {kHome, {}, utc("2024-05-02T11:00:00Z")}}));
     // The file is of the current layout now, and takes new bytes.
     const QDateTime at = utc("2024-05-02T11:30:00Z");
-    ASSERT_TRUE(store->add({{kHome, at, 1, 1, {}}}).ok());
+    add(*store, {{kHome, at, 1, 1, {}}});
     EXPECT_EQ(since(*store, kHome, at.addDays(-1)), (TrafficTotals{301, 31}));
     store.reset();
     EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}), "");
@@ -101,15 +101,11 @@ TEST_F(HistoryFileTest, TheSecondLayoutGainsTheBytesOfFreeHours) {
     ASSERT_TRUE(store);
     // Every byte is still there, none of them free; new ones may be.
     const QDateTime day = utc("2024-05-01T22:00:00Z");
-    TrafficTotals free{1, 1};
     EXPECT_EQ(since(*store, kHome, day), (TrafficTotals{300, 30}));
-    ASSERT_TRUE(store->bytesSince(kHome, day, &free, &free).ok());
-    EXPECT_EQ(free, (TrafficTotals{}));
-    ASSERT_TRUE(store->add({{kHome, utc("2024-05-02T11:30:00Z"), 5, 3, {}, 4, 3}}).ok());
-    TrafficTotals bytes;
-    ASSERT_TRUE(store->bytesSince(kHome, day, &bytes, &free).ok());
-    EXPECT_EQ(bytes, (TrafficTotals{305, 33}));
-    EXPECT_EQ(free, (TrafficTotals{4, 3}));
+    EXPECT_EQ(freeSince(*store, kHome, day), (TrafficTotals{}));
+    add(*store, {{kHome, utc("2024-05-02T11:30:00Z"), 5, 3, {}, 4, 3}});
+    EXPECT_EQ(since(*store, kHome, day), (TrafficTotals{305, 33}));
+    EXPECT_EQ(freeSince(*store, kHome, day), (TrafficTotals{4, 3}));
     // More free bytes than bytes are refused, and so the file never holds them.
     EXPECT_FALSE(store->add({{kHome, utc("2024-05-02T11:40:00Z"), 5, 3, {}, 6, 0}}).ok());
     SqliteDatabase database(path());

@@ -125,6 +125,14 @@ class HistoryFixture : public ::testing::Test {
         return totals;
     }
 
+    // The part of them counted in free hours.
+    TrafficTotals freeSince(HistoryStore &store, const QString &network, const QDateTime &start) {
+        TrafficTotals bytes, free;
+        const Status status = store.bytesSince(network, start, &bytes, &free);
+        EXPECT_TRUE(status.ok()) << status.message().toStdString();
+        return free;
+    }
+
     QTemporaryDir folder;
 };
 
