@@ -76,7 +76,13 @@ std::optional<QString> TestEnvironment::currentService() const {
 }
 
 QString TestEnvironment::toolPath(const QString &tool) {
-    const QString path = get(tools_).value(tool);
+    // Looked up under the lock: a copy of the table, read after the lock,
+    // would race with a test that sets a tool meanwhile.
+    QString path;
+    {
+        std::lock_guard lock(mutex_);
+        path = tools_.value(tool);
+    }
     return path.isEmpty() ? EnvironmentWrapper::toolPath(tool) : path;
 }
 
