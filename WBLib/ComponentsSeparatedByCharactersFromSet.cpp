@@ -1,6 +1,6 @@
-#include "ComponentsSeparatedByCharactersFromSet.h"
+#include "WBLib/ComponentsSeparatedByCharactersFromSet.h"
 
-#include "Scanner.h"
+#include "platform/text/Scanner.h"
 
 namespace flowtally {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CharacterSet.h"
+#include "platform/text/CharacterSet.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "IndexSetFromIndices.h"
+#include "WBLib/IndexSetFromIndices.h"
 
-#include "Numbers.h"
-#include "Scanner.h"
+#include "platform/text/Numbers.h"
+#include "platform/text/Scanner.h"
 
 namespace flowtally {
 

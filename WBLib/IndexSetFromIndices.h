@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IndexSet.h"
+#include "platform/text/IndexSet.h"
 
 #include <QString>
 #include <QVariantList>

@@ -1,6 +1,6 @@
-#include "IsValidLocalIP.h"
+#include "WBLib/IsValidLocalIP.h"
 
-#include "Numbers.h"
+#include "platform/text/Numbers.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,8 +1,8 @@
-#include "SynchronousTaskWrapper.h"
+#include "WBLib/SynchronousTaskWrapper.h"
 
-#include "ArgumentListDescription.h"
-#include "SystemLog.h"
-#include "Utf8Decoding.h"
+#include "platform/process/ArgumentListDescription.h"
+#include "platform/system/SystemLog.h"
+#include "platform/text/Utf8Decoding.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "WBBKMGTFormatter.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
-#include "CharacterSet.h"
-#include "Numbers.h"
-#include "PropertyList.h"
-#include "Resources.h"
-#include "SystemLog.h"
+#include "platform/text/CharacterSet.h"
+#include "platform/text/Numbers.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/Resources.h"
+#include "platform/system/SystemLog.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NumberFormatter.h"
+#include "platform/text/NumberFormatter.h"
 
 #include <optional>
 

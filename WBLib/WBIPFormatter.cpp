@@ -1,7 +1,7 @@
-#include "WBIPFormatter.h"
+#include "WBLib/WBIPFormatter.h"
 
-#include "IsValidLocalIP.h"
-#include "Numbers.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "platform/text/Numbers.h"
 
 #include <cerrno>
 #include <cstring>

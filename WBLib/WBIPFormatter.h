@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Formatter.h"
+#include "platform/text/Formatter.h"
 
 namespace flowtally {
 

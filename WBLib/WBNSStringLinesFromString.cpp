@@ -1,4 +1,4 @@
-#include "WBNSStringLinesFromString.h"
+#include "WBLib/WBNSStringLinesFromString.h"
 
 namespace flowtally {
 

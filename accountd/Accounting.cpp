@@ -1,7 +1,7 @@
-#include "Accounting.h"
+#include "accountd/Accounting.h"
 
-#include "AccountdProtocol.h"
-#include "Answer.h"
+#include "accountd/protocol/AccountdProtocol.h"
+#include "accountd/Answer.h"
 
 #include <cstdio>
 

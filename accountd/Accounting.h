@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CgroupPaths.h"
-#include "InterfaceWatch.h"
-#include "Programs.h"
+#include "accountd/CgroupPaths.h"
+#include "accountd/InterfaceWatch.h"
+#include "accountd/Programs.h"
 
 #include <chrono>
 #include <cstdint>

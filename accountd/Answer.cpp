@@ -1,7 +1,7 @@
-#include "Answer.h"
+#include "accountd/Answer.h"
 
-#include "AccountdProtocol.h"
-#include "Visibility.h"
+#include "accountd/protocol/AccountdProtocol.h"
+#include "accountd/Visibility.h"
 
 #include <map>
 #include <tuple>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "InterfaceWatch.h"
-#include "Programs.h"
+#include "accountd/InterfaceWatch.h"
+#include "accountd/Programs.h"
 
 #include <cstdint>
 #include <functional>

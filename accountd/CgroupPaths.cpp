@@ -1,4 +1,4 @@
-#include "CgroupPaths.h"
+#include "accountd/CgroupPaths.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "InterfaceWatch.h"
+#include "accountd/InterfaceWatch.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

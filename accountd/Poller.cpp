@@ -1,4 +1,4 @@
-#include "Poller.h"
+#include "accountd/Poller.h"
 
 #include <sys/epoll.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "Programs.h"
+#include "accountd/Programs.h"
 
 #include "accountd.skel.h"
 

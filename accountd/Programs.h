@@ -1,7 +1,7 @@
 #pragma once
 
-#include "InterfaceWatch.h"
-#include "bpf/AccountdMaps.h"
+#include "accountd/InterfaceWatch.h"
+#include "accountd/bpf/AccountdMaps.h"
 
 #include <cstdint>
 #include <string>

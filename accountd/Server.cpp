@@ -1,6 +1,6 @@
-#include "Server.h"
+#include "accountd/Server.h"
 
-#include "AccountdProtocol.h"
+#include "accountd/protocol/AccountdProtocol.h"
 
 #include <cerrno>
 #include <cstring>

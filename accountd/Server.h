@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Poller.h"
+#include "accountd/Poller.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "SystemdNotify.h"
+#include "accountd/SystemdNotify.h"
 
 #include <cstddef>
 #include <cstdlib>

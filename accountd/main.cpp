@@ -3,15 +3,15 @@
 // kind of peer, with eBPF programs attached to the cgroup v2 tree's root,
 // and answers each local user with the counters of their own applications,
 // the system services and the machine's totals. See flowtally-accountd(8).
-#include "AccountdProtocol.h"
-#include "Accounting.h"
-#include "CgroupMount.h"
-#include "CgroupPaths.h"
-#include "InterfaceWatch.h"
-#include "Poller.h"
-#include "Programs.h"
-#include "Server.h"
-#include "SystemdNotify.h"
+#include "accountd/protocol/AccountdProtocol.h"
+#include "accountd/Accounting.h"
+#include "accountd/CgroupMount.h"
+#include "accountd/CgroupPaths.h"
+#include "accountd/InterfaceWatch.h"
+#include "accountd/Poller.h"
+#include "accountd/Programs.h"
+#include "accountd/Server.h"
+#include "accountd/SystemdNotify.h"
 #include "Version.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BillingCycle.h"
+#include "history/BillingCycle.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "AlertRules.h"
+#include "alerts/AlertRules.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AlertFigures.h"
-#include "AlertKind.h"
-#include "AlertState.h"
+#include "alerts/AlertFigures.h"
+#include "alerts/AlertKind.h"
+#include "alerts/AlertState.h"
 
 #include <optional>
 #include <vector>

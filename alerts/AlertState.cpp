@@ -1,4 +1,4 @@
-#include "AlertState.h"
+#include "alerts/AlertState.h"
 
 namespace flowtally {
 

@@ -1,6 +1,6 @@
-#include "AlertText.h"
+#include "alerts/AlertText.h"
 
-#include "WBBKMGTFormatter.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <cmath>
 

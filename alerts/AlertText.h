@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AlertFigures.h"
-#include "AlertKind.h"
+#include "alerts/AlertFigures.h"
+#include "alerts/AlertKind.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "DesktopNotifier.h"
+#include "alerts/DesktopNotifier.h"
 
-#include "Environment.h"
-#include "SystemLog.h"
+#include "platform/system/Environment.h"
+#include "platform/system/SystemLog.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AlertText.h"
+#include "alerts/AlertText.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,15 +1,15 @@
 // Accounting: the meter makes a sample's counters into rates, totals since
 // the reset date and the thirty-day projection; the figures go to the
 // windows, the history and the alerts.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "Environment.h"
-#include "HistoryWriter.h"
-#include "SettingsKeys.h"
-#include "SystemLog.h"
-#include "Timer.h"
-#include "UserDefaults.h"
-#include "WindowController.h"
+#include "platform/system/Environment.h"
+#include "history/HistoryWriter.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/SystemLog.h"
+#include "platform/loop/Timer.h"
+#include "platform/system/UserDefaults.h"
+#include "app/WindowController.h"
 
 #include <QGuiApplication>
 
@@ -48,17 +48,17 @@ void creditNetwork(HistoryWriter *history, const QString &service, const Counter
 
 void AppDelegate::processStatsDict(const std::optional<TrafficSample> &sample) {
     if (sample) {
-        const std::optional<Meter::Figures> figures = meter.take(
-            *sample, primaryServiceUUID(), windows->limitNumber(), Environment::current().now());
+        const std::optional<Meter::Figures> figures = meter_.take(
+            *sample, primaryServiceUUID(), windows_->limitNumber(), Environment::current().now());
         if (figures) {
             for (const QString &line : figures->growth.refused)
                 systemLog(line);
             const QDateTime date = sample->value(SampleKey::FireDate).toDateTime();
             if (!figures->growth.network.isEmpty())
-                creditNetwork(historyWriter.get(), figures->growth.network, figures->growth, date);
-            windows->showFigures(*sample, *figures);
+                creditNetwork(historyWriter_.get(), figures->growth.network, figures->growth, date);
+            windows_->showFigures(*sample, *figures);
             recordHistory(*figures, *sample);
-            windows->showCycle(*figures, date);
+            windows_->showCycle(*figures, date);
             checkAlerts();
         }
     }

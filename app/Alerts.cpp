@@ -3,16 +3,16 @@
 // the projection first exceeds it; each once per network and period. What
 // is used is what the plan holds against the limit: the bytes counted
 // outside the network's free hours.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "AlertRules.h"
-#include "AlertText.h"
-#include "DesktopNotifier.h"
-#include "Environment.h"
-#include "MeteredConnection.h"
-#include "NetworkFigures.h"
-#include "SettingsKeys.h"
-#include "UserDefaults.h"
+#include "alerts/AlertRules.h"
+#include "alerts/AlertText.h"
+#include "alerts/DesktopNotifier.h"
+#include "platform/system/Environment.h"
+#include "platform/system/MeteredConnection.h"
+#include "record/NetworkFigures.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/UserDefaults.h"
 
 namespace flowtally {
 
@@ -33,12 +33,12 @@ AlertLevels alertLevels() {
 } // namespace
 
 void AppDelegate::checkAlerts() {
-    if (!meter.record().service)
+    if (!meter_.record().service)
         return;
     Environment &environment = Environment::current();
-    const NetworkRecord &record = meter.record();
+    const NetworkRecord &record = meter_.record();
     AlertFigures figures;
-    figures.network = historyName.isEmpty() ? tr("This network") : historyName;
+    figures.network = historyName_.isEmpty() ? tr("This network") : historyName_;
     figures.limit = record.limit;
     figures.periodStart = record.resetDate;
     figures.now = environment.now();
@@ -52,14 +52,14 @@ void AppDelegate::checkAlerts() {
         const double sinceReset = double(figures.periodStart.msecsTo(figures.now)) / 1000.0;
         figures.projection = thirtyDayProjection(figures.used, sinceReset);
     }
-    figures.metered = meteredConnection->isMetered();
+    figures.metered = meteredConnection_->isMetered();
     AlertLevels levels = alertLevels();
     levels.onlyOnMetered = record.alertOnlyOnMetered;
     const AlertDecision decision =
         decideAlerts(figures, levels, AlertState::fromMap(record.limitAlerts));
-    meter.record().limitAlerts = decision.state.toMap();
+    meter_.record().limitAlerts = decision.state.toMap();
     for (const AlertKind kind : decision.alerts)
-        notifier->send(alertText(kind, figures));
+        notifier_->send(alertText(kind, figures));
     // What was told goes to the file at once: a crash must not tell it again.
     if (!decision.alerts.empty())
         storeRecordNow();

@@ -1,27 +1,27 @@
 // The controller's making and ending, and what the windows tell it: each
 // action of the person goes to the operation of its name.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "DesktopNotifier.h"
-#include "MeteredConnection.h"
-#include "NetworkManagerWatch.h"
-#include "SleepMonitor.h"
-#include "Timer.h"
-#include "WindowController.h"
+#include "alerts/DesktopNotifier.h"
+#include "platform/system/MeteredConnection.h"
+#include "platform/system/NetworkManagerWatch.h"
+#include "platform/system/SleepMonitor.h"
+#include "platform/loop/Timer.h"
+#include "app/WindowController.h"
 
 #include <QWidget>
 
 namespace flowtally {
 
 AppDelegate::AppDelegate()
-    : networkManager(std::make_unique<NetworkManagerWatch>()),
-      meteredConnection(std::make_unique<MeteredConnection>()),
-      notifier(std::make_unique<DesktopNotifier>()) {
+    : networkManager_(std::make_unique<NetworkManagerWatch>()),
+      meteredConnection_(std::make_unique<MeteredConnection>()),
+      notifier_(std::make_unique<DesktopNotifier>()) {
     // An alert no desktop shows goes to the status line.
-    connect(notifier.get(), &DesktopNotifier::notShown, this, &AppDelegate::doSetInfoText);
+    connect(notifier_.get(), &DesktopNotifier::notShown, this, &AppDelegate::doSetInfoText);
     initialize();
-    windows = std::make_unique<WindowController>(meter);
-    WindowController *w = windows.get();
+    windows_ = std::make_unique<WindowController>(meter_);
+    WindowController *w = windows_.get();
     connect(w, &WindowController::windowBecameKey, this, &AppDelegate::windowDidBecomeKey);
     connect(w, &WindowController::windowClosing, this, &AppDelegate::windowWillClose);
     connect(w, &WindowController::routerAddressCommitted, this, &AppDelegate::doSetUserDefinedIP);
@@ -45,15 +45,15 @@ AppDelegate::~AppDelegate() {
         timerWriteToDisk->invalidate();
     }
     runLoopUntilWorkerDone();
-    windows.reset();
+    windows_.reset();
 }
 
 QWidget *AppDelegate::mainWindowWidget() const {
-    return windows->mainWindowWidget();
+    return windows_->mainWindowWidget();
 }
 
 QWidget *AppDelegate::prefsWindowWidget() const {
-    return windows->prefsWindowWidget();
+    return windows_->prefsWindowWidget();
 }
 
 } // namespace flowtally

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Meter.h"
-#include "Sources.h"
-#include "Threads.h"
-#include "ToolReplies.h"
+#include "meter/Meter.h"
+#include "net/Sources.h"
+#include "platform/loop/Threads.h"
+#include "net/ToolReplies.h"
 
 #include <QObject>
 #include <QVariant>
@@ -96,7 +96,7 @@ class AppDelegate : public QObject {
     static std::optional<QVariantMap> registrationDefaults();
     void readDatFile();
     void doWriteToDisk();
-    QVariantMap dictionaryFromPersistentValues() const { return meter.record().toMap(); }
+    QVariantMap dictionaryFromPersistentValues() const { return meter_.record().toMap(); }
     void loadPersistentValuesFromDict(const QVariantMap &record);
     void setValue(const QVariant &value, const QString &forUndefinedKey);
     void doResetTotals();
@@ -104,10 +104,10 @@ class AppDelegate : public QObject {
     // The record of before a reset, with what was counted since added to it.
     void undoReset(const QVariantMap &before, bool automatic);
     void storeRecordNow(); // and the settings file is written now
-    QDateTime resetDate() const { return meter.record().resetDate; }
-    void setResetDate(const QDateTime &date) { meter.record().resetDate = date; }
-    std::optional<QString> primaryService() const { return meter.record().service; }
-    void setPrimaryService(const std::optional<QString> &id) { meter.record().service = id; }
+    QDateTime resetDate() const { return meter_.record().resetDate; }
+    void setResetDate(const QDateTime &date) { meter_.record().resetDate = date; }
+    std::optional<QString> primaryService() const { return meter_.record().service; }
+    void setPrimaryService(const std::optional<QString> &id) { meter_.record().service = id; }
     void startHistory(); // once: the history in line with the records, then kept so
     void recordHistory(const Meter::Figures &figures, const TrafficSample &sample);
     void resetForNewCycle();
@@ -129,20 +129,20 @@ class AppDelegate : public QObject {
     void doLimitUnitsPopUp();
     void windowDidBecomeKey(QWidget *window);
     void windowWillClose(QWidget *window);
-    WindowController &windowController() const { return *windows; }
+    WindowController &windowController() const { return *windows_; }
     QWidget *mainWindowWidget() const;
     QWidget *prefsWindowWidget() const;
 
     // ---- For tests and benchmarks only: Flowtally itself reads none ----
-    quint64 totalInBytes() const { return meter.record().totalIn; }
-    quint64 totalOutBytes() const { return meter.record().totalOut; }
-    quint64 prevInVal() const { return meter.record().prevIn; }
-    double gbpm() const { return meter.projection(); }
-    quint64 limitUnitsScale() const { return meter.record().limitUnitsScale; }
+    quint64 totalInBytes() const { return meter_.record().totalIn; }
+    quint64 totalOutBytes() const { return meter_.record().totalOut; }
+    quint64 prevInVal() const { return meter_.record().prevIn; }
+    double gbpm() const { return meter_.projection(); }
+    quint64 limitUnitsScale() const { return meter_.record().limitUnitsScale; }
     bool isTerminating() const { return terminating; }
     bool isWorking() const { return working; }
     bool isLogging() const { return timer != nullptr; }
-    QDateTime lastFireDate() const { return meter.lastFireDate(); }
+    QDateTime lastFireDate() const { return meter_.lastFireDate(); }
 
     // Seconds to the next tick after a processed sample: in front, behind.
     static constexpr double kFrontInterval = 1.5, kBackInterval = 4.0;
@@ -157,22 +157,22 @@ class AppDelegate : public QObject {
     void runLoopUntilWorkerDone();
     void writeSettingsBeforeSuspend();
 
-    Meter meter; // the held network's record, its last reading, figures
-    std::unique_ptr<WindowController> windows; // reads the meter: goes first
-    std::unique_ptr<SleepMonitor> sleepMonitor;
-    std::unique_ptr<NetworkManagerWatch> networkManager;
-    std::unique_ptr<MeteredConnection> meteredConnection; // NetworkManager's Metered
-    MainThreadQueue mainThread; // the worker's hand-overs, dropped with the controller
+    Meter meter_; // the held network's record, its last reading, figures
+    std::unique_ptr<WindowController> windows_; // reads the meter: goes first
+    std::unique_ptr<SleepMonitor> sleepMonitor_;
+    std::unique_ptr<NetworkManagerWatch> networkManager_;
+    std::unique_ptr<MeteredConnection> meteredConnection_; // NetworkManager's Metered
+    MainThreadQueue mainThread_; // the worker's hand-overs, dropped with the controller
     std::shared_ptr<Timer> timer;
     std::shared_ptr<Timer> timerWriteToDisk;
     std::atomic<bool> terminating = false;
-    bool ending = false; // terminate() has begun
+    bool ending_ = false; // terminate() has begun
     std::atomic<bool> sleeping = false;
     std::atomic<bool> working = false;
-    std::atomic<bool> listingInterfaces = false;
-    std::shared_ptr<HistoryWriter> historyWriter; // the history, written behind the settings
-    QString historyName;                          // the held network's name in the history
-    std::unique_ptr<DesktopNotifier> notifier;
+    std::atomic<bool> listingInterfaces_ = false;
+    std::shared_ptr<HistoryWriter> historyWriter_; // the history, written behind the settings
+    QString historyName_;                          // the held network's name in the history
+    std::unique_ptr<DesktopNotifier> notifier_;
 };
 
 } // namespace flowtally

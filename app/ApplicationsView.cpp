@@ -1,11 +1,11 @@
-#include "ApplicationsView.h"
+#include "app/ApplicationsView.h"
 
-#include "ApplicationName.h"
-#include "ApplicationsWindow.h"
-#include "BringToFront.h"
-#include "Environment.h"
-#include "HistoryStore.h"
-#include "Meter.h"
+#include "history/ApplicationName.h"
+#include "charts/ApplicationsWindow.h"
+#include "app/BringToFront.h"
+#include "platform/system/Environment.h"
+#include "history/HistoryStore.h"
+#include "meter/Meter.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,10 +1,10 @@
-#include "Badge.h"
+#include "app/Badge.h"
 
-#include "AppIcon.h"
-#include "BillingCycle.h"
-#include "BringToFront.h"
-#include "Environment.h"
-#include "TrayAvailability.h"
+#include "app/AppIcon.h"
+#include "history/BillingCycle.h"
+#include "app/BringToFront.h"
+#include "platform/system/Environment.h"
+#include "platform/widgets/TrayAvailability.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BadgeText.h"
+#include "app/BadgeText.h"
 
 #include <QIcon>
 #include <QString>

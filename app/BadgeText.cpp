@@ -1,7 +1,7 @@
-#include "BadgeText.h"
+#include "app/BadgeText.h"
 
-#include "FigureFormatter.h"
-#include "WBBKMGTFormatter.h"
+#include "app/FigureFormatter.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <cmath>
 

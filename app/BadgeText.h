@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Meter.h"
+#include "meter/Meter.h"
 
 #include <QString>
 

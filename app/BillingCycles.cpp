@@ -1,41 +1,41 @@
 // Billing cycles: a network's totals begin anew on the cycle's first day
 // (the main window shows the cycle: MainWindowFigures.cpp, HistoryViews.cpp).
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "BillingCycle.h"
-#include "Environment.h"
-#include "SystemLog.h"
-#include "WindowController.h"
+#include "history/BillingCycle.h"
+#include "platform/system/Environment.h"
+#include "platform/system/SystemLog.h"
+#include "app/WindowController.h"
 
 namespace flowtally {
 
 void AppDelegate::setCycleStartDay(int day) {
-    meter.record().cycleStartDay = qBound(0, day, 31);
+    meter_.record().cycleStartDay = qBound(0, day, 31);
     storeRecordNow();
-    windows->refreshCycleChart();
+    windows_->refreshCycleChart();
 }
 
 void AppDelegate::resetForNewCycle() {
-    if (!meter.record().service || meter.record().cycleStartDay == 0)
+    if (!meter_.record().service || meter_.record().cycleStartDay == 0)
         return;
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
     // A clock that was ahead made a reset before its time.
-    if (meter.record().cycleResetFor.isValid() && now < meter.record().cycleResetFor)
+    if (meter_.record().cycleResetFor.isValid() && now < meter_.record().cycleResetFor)
         undoCycleResetOfClockAhead();
-    if (!meter.record().periodBegan())
+    if (!meter_.record().periodBegan())
         return;
     const std::optional<BillingCycle> cycle =
-        billingCycleAt(now, meter.record().cycleStartDay, environment.timeZone());
+        billingCycleAt(now, meter_.record().cycleStartDay, environment.timeZone());
     // Once per cycle: a reset that was undone stays undone.
-    if (!cycle || meter.record().cycleResetFor == cycle->start ||
-        !resetDue(meter.record().resetDate, now, meter.record().cycleStartDay,
+    if (!cycle || meter_.record().cycleResetFor == cycle->start ||
+        !resetDue(meter_.record().resetDate, now, meter_.record().cycleStartDay,
                   environment.timeZone()))
         return;
     systemLog(QStringLiteral("A new billing cycle of %1 began: its totals start again from zero.")
-                  .arg(historyName.isEmpty() ? *meter.record().service : historyName));
+                  .arg(historyName_.isEmpty() ? *meter_.record().service : historyName_));
     resetTotalsForCycle(cycle->start);
-    windows->refreshCycleChart();
+    windows_->refreshCycleChart();
 }
 
 } // namespace flowtally

@@ -1,4 +1,4 @@
-#include "EscapeCloses.h"
+#include "app/EscapeCloses.h"
 
 #include <QApplication>
 #include <QKeyEvent>

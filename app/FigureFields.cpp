@@ -1,9 +1,9 @@
-#include "FigureFields.h"
+#include "app/FigureFields.h"
 
-#include "FigureFormatter.h"
-#include "FormattedField.h"
-#include "NumberFormatter.h"
-#include "WBBKMGTFormatter.h"
+#include "app/FigureFormatter.h"
+#include "platform/widgets/FormattedField.h"
+#include "platform/text/NumberFormatter.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QEvent>
 #include <QLabel>

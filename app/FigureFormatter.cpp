@@ -1,6 +1,6 @@
-#include "FigureFormatter.h"
+#include "app/FigureFormatter.h"
 
-#include "Numbers.h"
+#include "platform/text/Numbers.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "FreeWindowsText.h"
+#include "app/FreeWindowsText.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

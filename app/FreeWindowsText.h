@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FreeHours.h"
+#include "history/FreeHours.h"
 
 #include <QString>
 

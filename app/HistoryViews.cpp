@@ -1,35 +1,35 @@
 // The views of the traffic history: the cycle chart of the main window and
 // the History window, fed from the history opened for reading on the main
 // thread.
-#include "WindowController.h"
+#include "app/WindowController.h"
 
-#include "BillingCycle.h"
-#include "BringToFront.h"
-#include "CycleChart.h"
-#include "Environment.h"
-#include "HistoryStore.h"
-#include "HistoryWindow.h"
-#include "NetworkRecord.h"
-#include "SettingsKeys.h"
-#include "UserDefaults.h"
+#include "history/BillingCycle.h"
+#include "app/BringToFront.h"
+#include "charts/CycleChart.h"
+#include "platform/system/Environment.h"
+#include "history/HistoryStore.h"
+#include "charts/HistoryWindow.h"
+#include "record/NetworkRecord.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/UserDefaults.h"
 
 namespace flowtally {
 
 HistoryStore *WindowController::historyForReading() {
-    if (!historyReader) {
+    if (!historyReader_) {
         HistoryStore::Options options;
         options.readOnly = true;
         options.zone = Environment::current().timeZone();
         // Not there before the first write: asked again next time.
-        if (!HistoryStore::open(HistoryStore::standardPath(), options, &historyReader).ok())
-            historyReader.reset();
+        if (!HistoryStore::open(HistoryStore::standardPath(), options, &historyReader_).ok())
+            historyReader_.reset();
     }
-    return historyReader.get();
+    return historyReader_.get();
 }
 
 void WindowController::refreshCycleChart() {
-    const NetworkRecord &record = meter.record();
-    if (!record.service || !cycleChart)
+    const NetworkRecord &record = meter_.record();
+    if (!record.service || !cycleChart_)
         return;
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
@@ -47,15 +47,15 @@ void WindowController::refreshCycleChart() {
                     (metered.since.isValid() &&
                      !history->bytesSince(*record.service, metered.since, &metered.written).ok())))
         days.clear();
-    cycleChart->setDays(period, days, record.limit, now, metered);
+    cycleChart_->setDays(period, days, record.limit, now, metered);
 }
 
 void WindowController::showHistoryWindow() {
-    if (!historyWindow) {
-        historyWindow = new HistoryWindow;
-        historyWindow->setAttribute(Qt::WA_DeleteOnClose, false);
-        track(historyWindow, SettingsKey::HistoryWindowGeometry);
-        connect(historyWindow, &HistoryWindow::networkChosen, this, [this](const QString &network) {
+    if (!historyWindow_) {
+        historyWindow_ = new HistoryWindow;
+        historyWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
+        track(historyWindow_, SettingsKey::HistoryWindowGeometry);
+        connect(historyWindow_, &HistoryWindow::networkChosen, this, [this](const QString &network) {
             QList<HistoryBucket> days, months;
             const QDateTime from = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
             const QDateTime to = Environment::current().now().addDays(1);
@@ -67,19 +67,19 @@ void WindowController::showHistoryWindow() {
             }
             // The held network's cycle as it is now, another's as stored.
             const NetworkRecord record =
-                meter.record().service == network
-                    ? meter.record()
+                meter_.record().service == network
+                    ? meter_.record()
                     : NetworkRecord::fromMap(
                           UserDefaults::standardUserDefaults().objectForKey(network).toMap());
-            historyWindow->showHistory(network, days, months, record.cycleStartDay);
+            historyWindow_->showHistory(network, days, months, record.cycleStartDay);
         });
     }
     QList<HistoryNetwork> networks;
     HistoryStore *history = historyForReading();
     if (history && !history->networks(&networks).ok())
         networks.clear();
-    historyWindow->setNetworks(networks);
-    bringToFront(historyWindow);
+    historyWindow_->setNetworks(networks);
+    bringToFront(historyWindow_);
 }
 
 } // namespace flowtally

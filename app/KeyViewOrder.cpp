@@ -1,4 +1,4 @@
-#include "KeyViewOrder.h"
+#include "app/KeyViewOrder.h"
 
 #include <QWidget>
 

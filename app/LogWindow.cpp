@@ -1,10 +1,10 @@
-#include "LogWindow.h"
+#include "app/LogWindow.h"
 
-#include "BringToFront.h"
-#include "CloseButton.h"
-#include "Environment.h"
-#include "JournalLines.h"
-#include "SystemLog.h"
+#include "app/BringToFront.h"
+#include "platform/widgets/CloseButton.h"
+#include "platform/system/Environment.h"
+#include "platform/process/JournalLines.h"
+#include "platform/system/SystemLog.h"
 
 #include <QApplication>
 #include <QClipboard>

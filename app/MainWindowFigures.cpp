@@ -1,24 +1,24 @@
 // The main window's figures: the fields, bars and badge of an accepted
 // sample, the cycle line and the rates of the last minutes, the status line,
 // the busy indicator and the router address field.
-#include "WindowController.h"
+#include "app/WindowController.h"
 
-#include "Badge.h"
-#include "BillingCycle.h"
-#include "BusyIndicator.h"
-#include "Environment.h"
-#include "FigureFormatter.h"
-#include "FormattedField.h"
-#include "HistoryStore.h"
-#include "IsValidLocalIP.h"
-#include "KeyViewOrder.h"
-#include "LevelIndicator.h"
-#include "NetworkFigures.h"
-#include "NetworkState.h"
-#include "Numbers.h"
-#include "RatesChart.h"
-#include "StateLine.h"
-#include "WBBKMGTFormatter.h"
+#include "app/Badge.h"
+#include "history/BillingCycle.h"
+#include "platform/widgets/BusyIndicator.h"
+#include "platform/system/Environment.h"
+#include "app/FigureFormatter.h"
+#include "platform/widgets/FormattedField.h"
+#include "history/HistoryStore.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "app/KeyViewOrder.h"
+#include "platform/widgets/LevelIndicator.h"
+#include "record/NetworkFigures.h"
+#include "net/NetworkState.h"
+#include "platform/text/Numbers.h"
+#include "charts/RatesChart.h"
+#include "app/StateLine.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +42,7 @@ const QString IPToolTipText =
 
 void WindowController::showFigures(const TrafficSample &sample, const Meter::Figures &figures) {
     // A limit of 0 is no limit: nothing to measure the bars against.
-    const bool limited = meter.record().limitInBytes().has_value();
+    const bool limited = meter_.record().limitInBytes().has_value();
     for (FormattedField *field : {limitText1, limitText2}) {
         if (limited)
             field->setDoubleValue(figures.limit);
@@ -53,7 +53,7 @@ void WindowController::showFigures(const TrafficSample &sample, const Meter::Fig
         of->setVisible(limited);
     const double critical = rateIndicator->criticalValue();
     gbpmText->setDoubleValue(figures.projection);
-    badge->show(figures, meter.record());
+    badge_->show(figures, meter_.record());
     outRate->setDoubleValue(figures.outRate);
     inRate->setDoubleValue(figures.inRate);
     const double total = static_cast<double>(figures.total);
@@ -68,83 +68,83 @@ void WindowController::showFigures(const TrafficSample &sample, const Meter::Fig
     rateIndicator->setDoubleValue(limited ? billedProjection / figures.limit * critical : qQNaN());
     // A router's name arrives with the line end of the tool's reply.
     airportName->setText(sample.value(SampleKey::Router).toString().trimmed());
-    sourceText->setText(sample.value(SampleKey::SourceDescription).toString());
-    shownSample = sample;
-    shownBilled = figures.billed;
+    sourceText_->setText(sample.value(SampleKey::SourceDescription).toString());
+    shownSample_ = sample;
+    shownBilled_ = figures.billed;
     showState();
 }
 
 void WindowController::showState() {
     MeteringState state;
-    state.sample = shownSample;
+    state.sample = shownSample_;
     state.defaultRouter = primaryInterfaceRouterIP();
     state.routerCounters = Sources::routerCounters();
-    state.paused = paused;
+    state.paused = paused_;
     state.preferencesOpen = prefsWindow->isVisible();
-    state.billed = static_cast<double>(shownBilled);
-    state.limit = meter.record().limitInBytes();
+    state.billed = static_cast<double>(shownBilled_);
+    state.limit = meter_.record().limitInBytes();
     const QString line = stateLine(state);
-    stateText->setText(line);
-    stateText->setToolTip(line);
+    stateText_->setText(line);
+    stateText_->setToolTip(line);
 }
 
 void WindowController::showCycle(const Meter::Figures &figures, const QDateTime &at) {
     Environment &environment = Environment::current();
     const QDateTime now = environment.now();
     const std::optional<BillingCycle> cycle =
-        billingCycleAt(now, meter.record().cycleStartDay, environment.timeZone());
-    cycleText->setVisible(cycle.has_value());
-    cycleTextLabel->setVisible(cycle.has_value());
+        billingCycleAt(now, meter_.record().cycleStartDay, environment.timeZone());
+    cycleText_->setVisible(cycle.has_value());
+    cycleTextLabel_->setVisible(cycle.has_value());
     if (cycle) {
-        const double projected = projectedTotal(double(meter.totalBytes()), *cycle, now);
+        const double projected = projectedTotal(double(meter_.totalBytes()), *cycle, now);
         const QDate lastDay = cycle->end.toTimeZone(environment.timeZone()).date().addDays(-1);
-        cycleText->setText(tr("%1 by %2 · %n day(s) left", nullptr, daysLeft(*cycle, now))
+        cycleText_->setText(tr("%1 by %2 · %n day(s) left", nullptr, daysLeft(*cycle, now))
                                .arg(WBBKMGTFormatter::stringForObjectValue(projected, 2),
                                     QLocale().toString(lastDay, QStringLiteral("d MMM"))));
     }
     showExpected(now);
     // Rates in bytes per second, for the last minutes.
-    rates.append({at, figures.inRate * 1024.0, figures.outRate * 1024.0});
-    while (!rates.isEmpty() && rates.constFirst().at.secsTo(now) > kRatesSpan.count())
-        rates.removeFirst();
-    ratesChart->setRates(rates, now);
+    rates_.append({at, figures.inRate * 1024.0, figures.outRate * 1024.0});
+    while (!rates_.isEmpty() && rates_.constFirst().at.secsTo(now) > kRatesSpan.count())
+        rates_.removeFirst();
+    ratesChart_->setRates(rates_, now);
 }
 
 void WindowController::showExpected(const QDateTime &now) {
-    const NetworkRecord &record = meter.record();
+    const NetworkRecord &record = meter_.record();
     const QString network = record.service.value_or(QString());
-    if (network != weekProfileNetwork || !weekProfileReadAt.isValid() ||
-        weekProfileReadAt.secsTo(now) >= kWeekProfileLife.count() || weekProfileReadAt > now) {
-        weekProfile = WeekProfile();
+    if (network != weekProfileNetwork_ || !weekProfileReadAt_.isValid() ||
+        weekProfileReadAt_.secsTo(now) >= kWeekProfileLife.count() || weekProfileReadAt_ > now) {
+        weekProfile_ = WeekProfile();
         HistoryStore *history = historyForReading();
         // Without a history, or one that cannot be read, nothing is known yet.
         if (history && !readWeekProfile(*history, network, now, Environment::current().timeZone(),
-                                        &weekProfile)
+                                        &weekProfile_)
                             .ok())
-            weekProfile = WeekProfile();
-        weekProfileNetwork = network;
-        weekProfileReadAt = now;
+            weekProfile_ = WeekProfile();
+        weekProfileNetwork_ = network;
+        weekProfileReadAt_ = now;
     }
     const QTimeZone zone = Environment::current().timeZone();
     const std::optional<ExpectedTotal> expected =
-        expectedTotal(figuresOf(record, now, zone), weekProfile, now);
-    for (QWidget *row : std::initializer_list<QWidget *>{expectedLabel, expectedText, expectedEnd})
+        expectedTotal(figuresOf(record, now, zone), weekProfile_, now);
+    for (QWidget *row : std::initializer_list<QWidget *>{expectedLabel_, expectedText_, expectedEnd_})
         row->setVisible(expected.has_value());
     if (!expected)
         return;
     // Till the end's last day: a cycle ends at midnight of the next.
     const QDate lastDay = expected->end.toTimeZone(zone).addMSecs(-1).date();
     if (expected->billed) {
-        expectedText->setDoubleValue(*expected->billed);
-        expectedEnd->setText(tr("by %1").arg(QLocale().toString(lastDay, QStringLiteral("d MMM"))));
+        expectedText_->setDoubleValue(*expected->billed);
+        expectedEnd_->setText(tr("by %1").arg(QLocale().toString(lastDay, QStringLiteral("d MMM"))));
     } else {
-        expectedText->setDoubleValue(qQNaN());
-        expectedEnd->setText(tr("not enough data yet"));
+        expectedText_->setDoubleValue(qQNaN());
+        expectedEnd_->setText(tr("not enough data yet"));
     }
 }
 
 void WindowController::forgetRates() {
-    rates.clear();
+    rates_.clear();
 }
 
 void WindowController::showInfoText(const QString &text) {
@@ -167,7 +167,7 @@ void WindowController::showBusy(bool busy) {
 void WindowController::enableRestart(bool enabled) {
     restartPB->setEnabled(enabled);
     // Metering is stopped while the restart is offered.
-    paused = enabled;
+    paused_ = enabled;
     showState();
 }
 

@@ -2,11 +2,11 @@
 // Applications…, Quit), Edit (Undo of a totals reset) and Help (Flowtally
 // Help); and the tray icon's menu (Show
 // Flowtally, Preferences…, History…, Quit).
-#include "WindowController.h"
+#include "app/WindowController.h"
 
-#include "ApplicationsView.h"
-#include "Badge.h"
-#include "BringToFront.h"
+#include "app/ApplicationsView.h"
+#include "app/Badge.h"
+#include "app/BringToFront.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -26,7 +26,7 @@ void WindowController::buildMenus(QMainWindow *main) {
     QAction *history = appMenu->addAction(tr("&History…"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, &WindowController::showHistoryWindow);
-    addApplicationsView(appMenu, meter, [this] { return historyForReading(); });
+    addApplicationsView(appMenu, meter_, [this] { return historyForReading(); });
     appMenu->addSeparator();
     QAction *quitAction = appMenu->addAction(tr("&Quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -34,7 +34,7 @@ void WindowController::buildMenus(QMainWindow *main) {
     connect(quitAction, &QAction::triggered, this, &WindowController::quitAsked);
 
     QMenu *editMenu = main->menuBar()->addMenu(tr("&Edit"));
-    QAction *undo = undoManager->createUndoAction(editMenu, tr("Undo"));
+    QAction *undo = undoManager_->createUndoAction(editMenu, tr("Undo"));
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     editMenu->addAction(undo);
 
@@ -45,7 +45,7 @@ void WindowController::buildMenus(QMainWindow *main) {
     connect(help, &QAction::triggered, this, [this] { bringToFront(helpWindow); });
 
     // The tray's menu brings the main window back from wherever it is.
-    QMenu *trayMenu = badge->menu();
+    QMenu *trayMenu = badge_->menu();
     QAction *show = trayMenu->addAction(tr("&Show Flowtally"));
     connect(show, &QAction::triggered, this, [this] { bringToFront(mainWindow); });
     trayMenu->addActions({preferences, history});

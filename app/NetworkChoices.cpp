@@ -1,40 +1,40 @@
 // The held network's own choices, made in the preferences: what this
 // computer's samples count of its traffic, and its free hours.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "HistoryWriter.h"
-#include "Threads.h"
-#include "WindowController.h"
+#include "history/HistoryWriter.h"
+#include "platform/loop/Threads.h"
+#include "app/WindowController.h"
 
 #include <QPointer>
 
 namespace flowtally {
 
 void AppDelegate::setCountedTraffic(CountedTraffic counted) {
-    if (!meter.record().service)
+    if (!meter_.record().service)
         return;
     // The next tick's sample counts it (WorkCycle.cpp).
-    meter.record().countedTraffic = counted;
+    meter_.record().countedTraffic = counted;
     storeRecordNow();
 }
 
 void AppDelegate::setFreeWindows(const FreeWindows &windows) {
-    if (!meter.record().service)
+    if (!meter_.record().service)
         return;
-    meter.record().freeWindows = windows;
+    meter_.record().freeWindows = windows;
     // The period's traffic read anew with the new windows, written with the
     // record that holds them; the free totals take what that moved, on the
     // main thread, while the network is held.
-    if (historyWriter && meter.record().periodBegan())
+    if (historyWriter_ && meter_.record().periodBegan())
         reapplyFreeHours();
     storeRecordNow();
 }
 
 void AppDelegate::reapplyFreeHours() {
-    const QString service = *meter.record().service;
+    const QString service = *meter_.record().service;
     const QPointer<AppDelegate> self(this);
-    historyWriter->reapplyFreeHours(
-        service, meter.record().periodStart(), meter.record().freeWindows,
+    historyWriter_->reapplyFreeHours(
+        service, meter_.record().periodStart(), meter_.record().freeWindows,
         [self, service](const Status &status, const FreeHoursChange &change) {
             performOnMainThread(
                 [self, service, status, change] {
@@ -42,11 +42,11 @@ void AppDelegate::reapplyFreeHours() {
                         doSetInfoText(status.message());
                         return;
                     }
-                    if (!self || self->meter.record().service != service)
+                    if (!self || self->meter_.record().service != service)
                         return;
-                    self->meter.record().takeFreeHoursChange(change);
+                    self->meter_.record().takeFreeHoursChange(change);
                     self->storeRecordNow();
-                    self->windows->refreshCycleChart();
+                    self->windows_->refreshCycleChart();
                 },
                 false);
         });

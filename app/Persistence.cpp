@@ -1,15 +1,15 @@
 // Persistence: one record per network service in the user defaults, the
 // registration defaults, and the reset of the totals with its undo.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "DistantPast.h"
-#include "HistoryWriter.h"
-#include "PropertyList.h"
-#include "Resources.h"
-#include "SettingsKeys.h"
-#include "SystemLog.h"
-#include "UserDefaults.h"
-#include "WindowController.h"
+#include "record/DistantPast.h"
+#include "history/HistoryWriter.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/Resources.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/UserDefaults.h"
+#include "app/WindowController.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -107,11 +107,11 @@ void AppDelegate::initialize() {
 void AppDelegate::readDatFile() {
     // A network's cycle and alerts are its own: another's never carry over,
     // also to a network without a record.
-    meter.record().cycleStartDay = 0;
-    meter.record().cycleResetFor = QDateTime();
-    meter.record().cycleResetBefore.clear();
-    meter.record().limitAlerts.clear();
-    historyName.clear();
+    meter_.record().cycleStartDay = 0;
+    meter_.record().cycleResetFor = QDateTime();
+    meter_.record().cycleResetBefore.clear();
+    meter_.record().limitAlerts.clear();
+    historyName_.clear();
     const std::optional<QString> service = primaryServiceUUID();
     const QVariant stored =
         service ? UserDefaults::standardUserDefaults().objectForKey(*service) : QVariant();
@@ -124,8 +124,8 @@ void AppDelegate::readDatFile() {
 void AppDelegate::doWriteToDisk() {
     if (working)
         return;
-    if (meter.record().service)
-        writeRecord(*meter.record().service);
+    if (meter_.record().service)
+        writeRecord(*meter_.record().service);
 }
 
 void AppDelegate::writeRecord(const QString &service) {
@@ -137,9 +137,9 @@ void AppDelegate::writeRecord(const QString &service) {
     // history gained meanwhile follows once the file holds them.
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObjects({{service, dictionaryFromPersistentValues()},
-                         {SettingsKey::LastReading, meter.lastReading().toMap()}});
-    if (historyWriter) {
-        historyWriter->stage(defaults.generation());
+                         {SettingsKey::LastReading, meter_.lastReading().toMap()}});
+    if (historyWriter_) {
+        historyWriter_->stage(defaults.generation());
         // Nothing changed (no bytes either): no write comes to take it along.
         if (defaults.isWritten())
             defaults.callWrittenHookSoon();
@@ -147,20 +147,20 @@ void AppDelegate::writeRecord(const QString &service) {
 }
 
 void AppDelegate::storeRecordNow() {
-    if (meter.record().service)
-        writeRecord(*meter.record().service);
+    if (meter_.record().service)
+        writeRecord(*meter_.record().service);
     UserDefaults::standardUserDefaults().writeNow();
-    windows->refreshCycleChart(); // a reset or its undo shows at once
+    windows_->refreshCycleChart(); // a reset or its undo shows at once
 }
 
 void AppDelegate::readLastReading() {
-    meter.lastReading() = LastReading::fromMap(
+    meter_.lastReading() = LastReading::fromMap(
         UserDefaults::standardUserDefaults().objectForKey(SettingsKey::LastReading).toMap());
-    meter.lastReading().beginSession();
+    meter_.lastReading().beginSession();
 }
 
 void AppDelegate::loadPersistentValuesFromDict(const QVariantMap &record) {
-    for (const QString &key : meter.load(record))
+    for (const QString &key : meter_.load(record))
         setValue(record.value(key), key);
 }
 
@@ -181,45 +181,45 @@ void AppDelegate::doResetTotalsNow() {
     // The person's reset: an automatic one before it no longer stands alone
     // (its undo brings it back).
     QVariantMap before = dictionaryFromPersistentValues();
-    meter.record().cycleResetBefore.clear();
-    windows->undoStack()->push(new ResetTotalsCommand(this, std::move(before), false));
+    meter_.record().cycleResetBefore.clear();
+    windows_->undoStack()->push(new ResetTotalsCommand(this, std::move(before), false));
 }
 
 void AppDelegate::resetTotalsForCycle(const QDateTime &start) {
     QVariantMap before = dictionaryFromPersistentValues();
     before.remove(RecordKey::cycleResetBefore);
-    meter.record().cycleResetFor = start;
-    windows->undoStack()->push(
+    meter_.record().cycleResetFor = start;
+    windows_->undoStack()->push(
         new ResetTotalsCommand(this, dictionaryFromPersistentValues(), true));
-    meter.record().cycleResetBefore = before;
+    meter_.record().cycleResetBefore = before;
     storeRecordNow();
 }
 
 void AppDelegate::undoReset(const QVariantMap &before, bool automatic) {
-    meter.undoReset(before, automatic);
+    meter_.undoReset(before, automatic);
     storeRecordNow();
 }
 
 void AppDelegate::undoCycleResetOfClockAhead() {
-    const QDateTime start = meter.record().cycleResetFor;
+    const QDateTime start = meter_.record().cycleResetFor;
     // The mark as it was before the reset: the reset comes again when the
     // cycle really begins.
     const QDateTime earlier =
-        meter.record().cycleResetBefore.value(RecordKey::cycleResetFor).toDateTime();
-    QUndoStack *undoManager = windows->undoStack();
+        meter_.record().cycleResetBefore.value(RecordKey::cycleResetFor).toDateTime();
+    QUndoStack *undoManager = windows_->undoStack();
     const auto *top = undoManager->index() > 0 ? dynamic_cast<const ResetTotalsCommand *>(
                                                      undoManager->command(undoManager->index() - 1))
                                                : nullptr;
     if (top && top->resetsCycle(start))
         undoManager->undo();
-    else if (!meter.record().cycleResetBefore.isEmpty())
-        undoReset(meter.record().cycleResetBefore, true);
-    meter.record().cycleResetFor = earlier;
+    else if (!meter_.record().cycleResetBefore.isEmpty())
+        undoReset(meter_.record().cycleResetBefore, true);
+    meter_.record().cycleResetFor = earlier;
     storeRecordNow();
     systemLog(QStringLiteral("The clock went back before %1, when the billing cycle of %2 began "
                              "by the clock of then: its reset is undone until the cycle begins.")
                   .arg(start.toString(Qt::ISODate),
-                       historyName.isEmpty() ? *meter.record().service : historyName));
+                       historyName_.isEmpty() ? *meter_.record().service : historyName_));
 }
 
 } // namespace flowtally

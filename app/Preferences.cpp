@@ -3,16 +3,16 @@
 // to meter and the router counters to read; the held network's counted
 // traffic and free hours. A control that holds a setting writes it out at
 // once; the held network's choices go to the controller.
-#include "WindowController.h"
+#include "app/WindowController.h"
 
-#include "Autostart.h"
-#include "FigureFields.h"
-#include "FormattedField.h"
-#include "FreeWindowsText.h"
-#include "InterfaceChoice.h"
-#include "SettingsKeys.h"
-#include "UserDefaults.h"
-#include "WBBKMGTFormatter.h"
+#include "platform/system/Autostart.h"
+#include "app/FigureFields.h"
+#include "platform/widgets/FormattedField.h"
+#include "app/FreeWindowsText.h"
+#include "net/InterfaceChoice.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/UserDefaults.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,23 +85,23 @@ void WindowController::connectPreferences() {
 
     // The cycle is the held network's; the pop-up shows it whenever the
     // preferences come to the front.
-    cycleStartDayPopUp->addItem(tr("No cycle"));
+    cycleStartDayPopUp_->addItem(tr("No cycle"));
     for (int day = 1; day <= 31; ++day)
-        cycleStartDayPopUp->addItem(tr("Day %1").arg(day));
-    connect(cycleStartDayPopUp, &QComboBox::activated, this,
+        cycleStartDayPopUp_->addItem(tr("Day %1").arg(day));
+    connect(cycleStartDayPopUp_, &QComboBox::activated, this,
             &WindowController::cycleStartDayChosen);
     const QVariant warnAt = defaults().objectForKey(SettingsKey::WarnAtPercent);
-    warnAtPercent->setValue(warnAt.isValid() ? warnAt.toInt() : warnAtPercent->value());
-    connect(warnAtPercent, &QSpinBox::editingFinished, this, [this] {
-        defaults().setObject(SettingsKey::WarnAtPercent, quint64(warnAtPercent->value()));
+    warnAtPercent_->setValue(warnAt.isValid() ? warnAt.toInt() : warnAtPercent_->value());
+    connect(warnAtPercent_, &QSpinBox::editingFinished, this, [this] {
+        defaults().setObject(SettingsKey::WarnAtPercent, quint64(warnAtPercent_->value()));
         defaults().writeNow();
     });
-    startAtLogin->setChecked(startsAtLogin());
-    connect(startAtLogin, &QCheckBox::toggled, this, [this](bool on) {
+    startAtLogin_->setChecked(startsAtLogin());
+    connect(startAtLogin_, &QCheckBox::toggled, this, [this](bool on) {
         if (const Status status = setStartsAtLogin(on); !status.ok()) {
             emit statusText(status.message());
-            const QSignalBlocker quiet(startAtLogin);
-            startAtLogin->setChecked(startsAtLogin());
+            const QSignalBlocker quiet(startAtLogin_);
+            startAtLogin_->setChecked(startsAtLogin());
         }
     });
 
@@ -111,33 +111,33 @@ void WindowController::connectPreferences() {
 
     // The sources read the setting at every tick.
     for (const auto &[title, value] : kRouterCounters)
-        routerCountersPopUp->addItem(tr(title), value);
-    routerCountersPopUp->setCurrentIndex(
-        std::max(0, routerCountersPopUp->findData(
+        routerCountersPopUp_->addItem(tr(title), value);
+    routerCountersPopUp_->setCurrentIndex(
+        std::max(0, routerCountersPopUp_->findData(
                         defaults().stringForKey(SettingsKey::RouterCounters).value_or(QString()))));
-    connect(routerCountersPopUp, &QComboBox::activated, this, [this] {
-        defaults().setObject(SettingsKey::RouterCounters, routerCountersPopUp->currentData());
+    connect(routerCountersPopUp_, &QComboBox::activated, this, [this] {
+        defaults().setObject(SettingsKey::RouterCounters, routerCountersPopUp_->currentData());
         if (const Status written = defaults().synchronize(); !written.ok())
             emit statusText(written.message());
     });
 
-    connect(internetOnlyCheck, &QCheckBox::clicked, this, [this](bool on) {
+    connect(internetOnlyCheck_, &QCheckBox::clicked, this, [this](bool on) {
         emit countedTrafficChosen(on ? CountedTraffic::Internet : CountedTraffic::All);
     });
-    connect(freeHoursField, &QLineEdit::editingFinished, this, &WindowController::freeHoursEntered);
+    connect(freeHoursField_, &QLineEdit::editingFinished, this, &WindowController::freeHoursEntered);
 }
 
 void WindowController::freeHoursEntered() {
-    const std::variant<FreeWindows, QString> read = freeWindowsOfText(freeHoursField->text());
+    const std::variant<FreeWindows, QString> read = freeWindowsOfText(freeHoursField_->text());
     if (const QString *problem = std::get_if<QString>(&read)) {
-        freeHoursProblem->setText(*problem);
+        freeHoursProblem_->setText(*problem);
         return;
     }
-    freeHoursProblem->clear();
+    freeHoursProblem_->clear();
     const FreeWindows &windows = std::get<FreeWindows>(read);
-    if (windows != meter.record().freeWindows)
+    if (windows != meter_.record().freeWindows)
         emit freeWindowsChosen(windows);
-    freeHoursField->setText(textOfFreeWindows(meter.record().freeWindows));
+    freeHoursField_->setText(textOfFreeWindows(meter_.record().freeWindows));
 }
 
 double WindowController::limitNumber() const {
@@ -150,7 +150,7 @@ QString WindowController::limitUnitTitle() const {
 
 void WindowController::selectLimitUnit() {
     if (const std::optional<QString> unit =
-            WBBKMGTFormatter::unitForScale(meter.record().limitUnitsScale)) {
+            WBBKMGTFormatter::unitForScale(meter_.record().limitUnitsScale)) {
         const int item = limitUnitsPopUp->findText(*unit);
         if (item >= 0)
             limitUnitsPopUp->setCurrentIndex(item);
@@ -158,18 +158,18 @@ void WindowController::selectLimitUnit() {
 }
 
 void WindowController::showPreferences() {
-    cycleStartDayPopUp->setCurrentIndex(meter.record().cycleStartDay);
-    internetOnlyCheck->setChecked(meter.record().countedTraffic == CountedTraffic::Internet);
-    freeHoursField->setText(textOfFreeWindows(meter.record().freeWindows));
-    freeHoursProblem->clear();
+    cycleStartDayPopUp_->setCurrentIndex(meter_.record().cycleStartDay);
+    internetOnlyCheck_->setChecked(meter_.record().countedTraffic == CountedTraffic::Internet);
+    freeHoursField_->setText(textOfFreeWindows(meter_.record().freeWindows));
+    freeHoursProblem_->clear();
     // Choices of a network: none to make without one.
-    for (QWidget *control : std::initializer_list<QWidget *>{internetOnlyCheck, freeHoursField})
-        control->setEnabled(meter.record().service.has_value());
+    for (QWidget *control : std::initializer_list<QWidget *>{internetOnlyCheck_, freeHoursField_})
+        control->setEnabled(meter_.record().service.has_value());
 }
 
 void WindowController::showRouterInterfaces(const QString &address,
                                             const QList<RouterInterface> &interfaces) {
-    interfaceListAddress = address;
+    interfaceListAddress_ = address;
     routerInterfacePopUp->clear();
     routerInterfacePopUp->addItem(kAutomaticInterface);
     const std::optional<InterfaceChoice> chosen = InterfaceChoice::fromMap(
@@ -190,15 +190,15 @@ void WindowController::showRouterInterfaces(const QString &address,
 }
 
 void WindowController::doRouterInterfacePopUp() {
-    if (interfaceListAddress.isEmpty())
+    if (interfaceListAddress_.isEmpty())
         return;
     QVariantMap choices = defaults().objectForKey(SettingsKey::RouterInterface).toMap();
     const std::optional<InterfaceChoice> choice =
         InterfaceChoice::fromMap(routerInterfacePopUp->currentData().toMap());
     if (choice)
-        choices.insert(interfaceListAddress, choice->toMap());
+        choices.insert(interfaceListAddress_, choice->toMap());
     else
-        choices.remove(interfaceListAddress);
+        choices.remove(interfaceListAddress_);
     defaults().setObject(SettingsKey::RouterInterface, choices);
     if (const Status written = defaults().synchronize(); !written.ok())
         emit statusText(written.message());

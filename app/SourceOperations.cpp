@@ -1,9 +1,9 @@
 // The controller's operations of discovery and the traffic sources: each a
 // call into the process's Sources (net/).
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "AddressResolution.h"
-#include "NetworkState.h"
+#include "net/AddressResolution.h"
+#include "net/NetworkState.h"
 
 namespace flowtally {
 

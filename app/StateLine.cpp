@@ -1,8 +1,8 @@
-#include "StateLine.h"
+#include "app/StateLine.h"
 
-#include "DynamicStore.h"
-#include "IsValidLocalIP.h"
-#include "WBBKMGTFormatter.h"
+#include "platform/system/DynamicStore.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Sources.h"
-#include "TrafficSample.h"
+#include "net/Sources.h"
+#include "net/TrafficSample.h"
 
 #include <QString>
 

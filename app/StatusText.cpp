@@ -1,12 +1,12 @@
 // The status line: texts from any thread, shown time-stamped on the main
 // thread when its loop is idle.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "IdleNotificationQueue.h"
-#include "LogViewer.h"
-#include "LogWindow.h"
-#include "Threads.h"
-#include "WindowController.h"
+#include "platform/loop/IdleNotificationQueue.h"
+#include "platform/process/LogViewer.h"
+#include "app/LogWindow.h"
+#include "platform/loop/Threads.h"
+#include "app/WindowController.h"
 
 namespace flowtally {
 
@@ -22,7 +22,7 @@ void AppDelegate::_doSetInfoText(const QString &text) {
 
 void AppDelegate::handleSetInfoText(const QString &text) {
     if (!terminating)
-        windows->showInfoText(text);
+        windows_->showInfoText(text);
 }
 
 void AppDelegate::showConsoleLog() {

@@ -1,17 +1,17 @@
 // The traffic history: every byte added to a network's totals goes to its
 // hourly and daily rows, written behind the settings (HistoryWriter.h).
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "Environment.h"
-#include "HistoryStore.h"
-#include "HistoryWriter.h"
-#include "NetworkManagerWatch.h"
-#include "NetworkName.h"
-#include "NetworkRecord.h"
-#include "SettingsKeys.h"
-#include "Threads.h"
-#include "UserDefaults.h"
-#include "WindowController.h"
+#include "platform/system/Environment.h"
+#include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
+#include "platform/system/NetworkManagerWatch.h"
+#include "history/NetworkName.h"
+#include "record/NetworkRecord.h"
+#include "record/SettingsKeys.h"
+#include "platform/loop/Threads.h"
+#include "platform/system/UserDefaults.h"
+#include "app/WindowController.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -40,11 +40,11 @@ QString networkNameOf(const TrafficSample &sample, const QString &service) {
 } // namespace
 
 void AppDelegate::startHistory() {
-    if (historyWriter)
+    if (historyWriter_)
         return;
-    historyWriter = std::make_shared<HistoryWriter>(HistoryStore::standardPath());
-    const QPointer<WindowController> shown(windows.get());
-    historyWriter->setWritten([shown] {
+    historyWriter_ = std::make_shared<HistoryWriter>(HistoryStore::standardPath());
+    const QPointer<WindowController> shown(windows_.get());
+    historyWriter_->setWritten([shown] {
         performOnMainThread(
             [shown] {
                 if (shown)
@@ -63,11 +63,11 @@ void AppDelegate::startHistory() {
         if (!entries.contains(RecordKey::PrimaryService) || !record.periodBegan())
             continue;
         // The part counted in free hours as the record holds it, too.
-        historyWriter->reconcile(key, record.periodStart(), record.totalIn, record.totalOut, at,
+        historyWriter_->reconcile(key, record.periodStart(), record.totalIn, record.totalOut, at,
                                  record.freeTotals());
     }
-    historyWriter->stage(defaults.generation());
-    std::weak_ptr<HistoryWriter> writer = historyWriter;
+    historyWriter_->stage(defaults.generation());
+    std::weak_ptr<HistoryWriter> writer = historyWriter_;
     defaults.setWrittenHook([writer](quint64 generation) {
         if (const std::shared_ptr<HistoryWriter> alive = writer.lock())
             alive->settingsWritten(generation);
@@ -77,19 +77,19 @@ void AppDelegate::startHistory() {
 }
 
 void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSample &sample) {
-    if (!historyWriter || !meter.record().service)
+    if (!historyWriter_ || !meter_.record().service)
         return;
     // The cycle chart follows the totals between the history's writes.
-    windows->refreshCycleChart();
+    windows_->refreshCycleChart();
     const CounterGrowth &growth = figures.growth;
     if (growth.in != 0 || growth.out != 0)
-        historyWriter->add({*meter.record().service, sample.value(SampleKey::FireDate).toDateTime(),
-                            growth.in, growth.out, meter.record().resetDate, figures.free.in,
+        historyWriter_->add({*meter_.record().service, sample.value(SampleKey::FireDate).toDateTime(),
+                            growth.in, growth.out, meter_.record().resetDate, figures.free.in,
                             figures.free.out, figures.applications});
-    const QString name = networkNameOf(sample, *meter.record().service);
-    if (!name.isEmpty() && name != historyName) {
-        historyWriter->name(*meter.record().service, name);
-        historyName = name;
+    const QString name = networkNameOf(sample, *meter_.record().service);
+    if (!name.isEmpty() && name != historyName_) {
+        historyWriter_->name(*meter_.record().service, name);
+        historyName_ = name;
     }
 }
 

@@ -1,29 +1,29 @@
 // The windows: loading the layouts, the figures' looks, the controls'
 // actions as signals, the window events, where the windows were, and
 // closing them all when the main window closes.
-#include "WindowController.h"
+#include "app/WindowController.h"
 
-#include "AppIcon.h"
-#include "Autostart.h"
-#include "Badge.h"
-#include "BringToFront.h"
-#include "BusyIndicator.h"
-#include "CloseButton.h"
-#include "CycleChart.h"
-#include "EscapeCloses.h"
-#include "FigureFields.h"
-#include "FormattedField.h"
-#include "HistoryStore.h"
-#include "HistoryWindow.h"
-#include "LevelIndicator.h"
-#include "RatesChart.h"
-#include "Resources.h"
-#include "SettingsKeys.h"
-#include "UserDefaults.h"
+#include "app/AppIcon.h"
+#include "platform/system/Autostart.h"
+#include "app/Badge.h"
+#include "app/BringToFront.h"
+#include "platform/widgets/BusyIndicator.h"
+#include "platform/widgets/CloseButton.h"
+#include "charts/CycleChart.h"
+#include "app/EscapeCloses.h"
+#include "app/FigureFields.h"
+#include "platform/widgets/FormattedField.h"
+#include "history/HistoryStore.h"
+#include "charts/HistoryWindow.h"
+#include "platform/widgets/LevelIndicator.h"
+#include "charts/RatesChart.h"
+#include "platform/system/Resources.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/UserDefaults.h"
 #include "Version.h"
-#include "WBIPFormatter.h"
-#include "WindowEvents.h"
-#include "WindowPlacement.h"
+#include "WBLib/WBIPFormatter.h"
+#include "app/WindowEvents.h"
+#include "app/WindowPlacement.h"
 #include "ui_HelpWindow.h"
 #include "ui_MainWindow.h"
 #include "ui_PreferencesWindow.h"
@@ -36,7 +36,7 @@
 
 namespace flowtally {
 
-WindowController::WindowController(const Meter &meter) : meter(meter) {
+WindowController::WindowController(const Meter &meter) : meter_(meter) {
     auto *main = new QMainWindow;
     Ui::MainWindow mainUi;
     mainUi.setupUi(main);
@@ -76,29 +76,29 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
     resetTotalsNowPB = mainUi.resetTotalsNowPB;
     restartPB = prefsUi.restartPB;
     workProgress = mainUi.workProgress;
-    stateText = mainUi.stateText;
-    sourceText = mainUi.sourceText;
-    expectedLabel = mainUi.expectedLabel;
-    expectedText = mainUi.expectedText;
-    expectedEnd = mainUi.expectedEnd;
-    cycleTextLabel = mainUi.cycleTextLabel;
-    cycleText = mainUi.cycleText;
-    cycleStartDayPopUp = prefsUi.cycleStartDayPopUp;
-    warnAtPercent = prefsUi.warnAtPercent;
-    startAtLogin = prefsUi.startAtLogin;
-    routerCountersPopUp = prefsUi.routerCountersPopUp;
-    internetOnlyCheck = prefsUi.internetOnlyCheck;
-    freeHoursField = prefsUi.freeHoursField;
-    freeHoursProblem = prefsUi.freeHoursProblem;
+    stateText_ = mainUi.stateText;
+    sourceText_ = mainUi.sourceText;
+    expectedLabel_ = mainUi.expectedLabel;
+    expectedText_ = mainUi.expectedText;
+    expectedEnd_ = mainUi.expectedEnd;
+    cycleTextLabel_ = mainUi.cycleTextLabel;
+    cycleText_ = mainUi.cycleText;
+    cycleStartDayPopUp_ = prefsUi.cycleStartDayPopUp;
+    warnAtPercent_ = prefsUi.warnAtPercent;
+    startAtLogin_ = prefsUi.startAtLogin;
+    routerCountersPopUp_ = prefsUi.routerCountersPopUp;
+    internetOnlyCheck_ = prefsUi.internetOnlyCheck;
+    freeHoursField_ = prefsUi.freeHoursField;
+    freeHoursProblem_ = prefsUi.freeHoursProblem;
     addCharts(main);
 
     QApplication::setWindowIcon(appIcon());
-    placement = std::make_unique<WindowPlacement>();
-    undoManager = new QUndoStack(this);
-    badge = std::make_unique<Badge>(mainWindow);
+    placement_ = std::make_unique<WindowPlacement>();
+    undoManager_ = new QUndoStack(this);
+    badge_ = std::make_unique<Badge>(mainWindow);
 
     // Byte counts scaled to a unit, rates in K per second.
-    for (FormattedField *field : {totalGigs, gbpmText, expectedText})
+    for (FormattedField *field : {totalGigs, gbpmText, expectedText_})
         showAsFigure(field, byteFormatter());
     // The limit follows "of", beside the bars; a limit of 0 reads "No limit".
     for (FormattedField *field : {limitText1, limitText2}) {
@@ -111,7 +111,7 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
     for (FormattedField *field : {inRate, outRate})
         showAsFigure(field, numberFormatter(kRateFractions), kWidestFigure, kRateUnit);
     showAsValue(airportName);
-    showAsValue(sourceText);
+    showAsValue(sourceText_);
     fitWidth(airportIP, kWidestAddress);
     alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
                       mainUi.expectedLabel, mainUi.cycleTextLabel, mainUi.displayLimitGBLabel,
@@ -121,14 +121,14 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
         bar->setMinimumWidth(bar->fontMetrics().horizontalAdvance(kWidestBytes) * 3 / 2);
     // Shown once a cycle is set, and once there is a reset date.
     for (QWidget *shownLater : std::initializer_list<QWidget *>{
-             cycleTextLabel, cycleText, expectedLabel, expectedText, expectedEnd})
+             cycleTextLabel_, cycleText_, expectedLabel_, expectedText_, expectedEnd_})
         shownLater->hide();
     // Two lines, the time stamp over the text. A text never makes the window
     // jump: what does not fit is in the line's tooltip.
     infoText->setFixedHeight(2 * infoText->fontMetrics().lineSpacing());
     holdWithoutLayout(infoText);
-    stateText->setFixedHeight(stateText->fontMetrics().lineSpacing());
-    holdWithoutLayout(stateText);
+    stateText_->setFixedHeight(stateText_->fontMetrics().lineSpacing());
+    holdWithoutLayout(stateText_);
     showState();
 
     connectPreferences();
@@ -141,10 +141,10 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
     connect(airportIP, &FormattedField::committed, this, &WindowController::routerAddressCommitted);
     connect(limitUnitsPopUp, &QComboBox::activated, this, &WindowController::limitUnitChosen);
     // A reset loads the registration defaults' unit and its undo the old one.
-    connect(undoManager, &QUndoStack::indexChanged, this, &WindowController::selectLimitUnit);
+    connect(undoManager_, &QUndoStack::indexChanged, this, &WindowController::selectLimitUnit);
     buildMenus(main);
 
-    windowEvents = new WindowEvents([this](QWidget *window) { emit windowBecameKey(window); },
+    windowEvents_ = new WindowEvents([this](QWidget *window) { emit windowBecameKey(window); },
                                     [this](QWidget *window) { emit windowClosing(window); }, this);
     track(mainWindow, SettingsKey::MainWindowGeometry);
     track(prefsWindow, SettingsKey::PreferencesWindowGeometry);
@@ -153,12 +153,12 @@ WindowController::WindowController(const Meter &meter) : meter(meter) {
 }
 
 void WindowController::track(QWidget *window, const QString &placeKey) {
-    placement->add(window, placeKey);
-    windowEvents->watch(window);
+    placement_->add(window, placeKey);
+    windowEvents_->watch(window);
 }
 
 WindowController::~WindowController() {
-    delete historyWindow;
+    delete historyWindow_;
     delete prefsWindow;
     delete helpWindow;
     delete mainWindow;
@@ -170,17 +170,17 @@ void WindowController::addCharts(QMainWindow *main) {
     auto *charts = new QWidget;
     auto *chartsLayout = new QVBoxLayout(charts);
     chartsLayout->setContentsMargins(0, 0, 0, 0);
-    cycleChart = new CycleChart;
-    ratesChart = new RatesChart;
-    cycleChart->setAccessibleName(tr("Traffic of the period"));
-    cycleChart->setAccessibleDescription(
+    cycleChart_ = new CycleChart;
+    ratesChart_ = new RatesChart;
+    cycleChart_->setAccessibleName(tr("Traffic of the period"));
+    cycleChart_->setAccessibleDescription(
         tr("Each day of the billing cycle, or of the period since the reset, with its traffic "
            "and the running total against the limit"));
-    ratesChart->setAccessibleName(tr("Rates of the last minutes"));
-    ratesChart->setAccessibleDescription(
+    ratesChart_->setAccessibleName(tr("Rates of the last minutes"));
+    ratesChart_->setAccessibleDescription(
         tr("The incoming and outgoing rates of the last ten minutes"));
-    chartsLayout->addWidget(cycleChart, 3);
-    chartsLayout->addWidget(ratesChart, 2);
+    chartsLayout->addWidget(cycleChart_, 3);
+    chartsLayout->addWidget(ratesChart_, 2);
     auto *columns = new QWidget;
     auto *columnsLayout = new QHBoxLayout(columns);
     columnsLayout->addWidget(main->takeCentralWidget());
@@ -205,7 +205,7 @@ void WindowController::showHelp() {
 
 void WindowController::windowWillClose(QWidget *window) {
     // Where the window was is kept for the next run.
-    placement->remember(window);
+    placement_->remember(window);
     if (window == helpWindow)
         UserDefaults::standardUserDefaults().setObject(SettingsKey::HideHelp, true);
 }
@@ -230,7 +230,7 @@ void WindowController::bringMainWindowToFront() {
 }
 
 QMenu *WindowController::trayMenuWidget() const {
-    return badge->menu();
+    return badge_->menu();
 }
 
 } // namespace flowtally

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Meter.h"
-#include "RateSegments.h"
-#include "ToolReplies.h"
-#include "TrafficSample.h"
-#include "WeeklyProjection.h"
+#include "meter/Meter.h"
+#include "charts/RateSegments.h"
+#include "net/ToolReplies.h"
+#include "net/TrafficSample.h"
+#include "record/WeeklyProjection.h"
 
 #include <QObject>
 #include <QVariant>
@@ -61,11 +61,11 @@ class WindowController : public QObject {
     QWidget *prefsWindowWidget() const { return prefsWindow; }
     QWidget *helpWindowWidget() const { return helpWindow; }
     // None until it was first shown.
-    HistoryWindow *historyWindowWidget() const { return historyWindow; }
+    HistoryWindow *historyWindowWidget() const { return historyWindow_; }
     // The tray icon's menu; there is one without a tray too.
     QMenu *trayMenuWidget() const;
     // The main window's undo stack: the undo of a totals reset.
-    QUndoStack *undoStack() const { return undoManager; }
+    QUndoStack *undoStack() const { return undoManager_; }
 
     // The address field gets its formatter, once the layouts are loaded.
     void awakeFromNib();
@@ -163,7 +163,7 @@ class WindowController : public QObject {
     // there is none.
     HistoryStore *historyForReading();
 
-    const Meter &meter;
+    const Meter &meter_;
 
     // Outlets, in their declared order.
     QWidget *prefsWindow = nullptr;
@@ -192,45 +192,45 @@ class WindowController : public QObject {
     // Beyond the outlets: the line that says what is happening and the
     // router box's source, the cycle line and the charts of the main window,
     // the preferences of the cycle, alerts and login, the History window.
-    QLabel *stateText = nullptr;
-    QLineEdit *sourceText = nullptr;
-    QLabel *expectedLabel = nullptr;
-    FormattedField *expectedText = nullptr;
-    QLabel *expectedEnd = nullptr;
-    QLabel *cycleTextLabel = nullptr;
-    QLabel *cycleText = nullptr;
-    CycleChart *cycleChart = nullptr;
-    RatesChart *ratesChart = nullptr;
-    QComboBox *cycleStartDayPopUp = nullptr;
-    QSpinBox *warnAtPercent = nullptr;
-    QCheckBox *startAtLogin = nullptr;
-    QComboBox *routerCountersPopUp = nullptr;
-    QCheckBox *internetOnlyCheck = nullptr;
-    QLineEdit *freeHoursField = nullptr;
-    QLabel *freeHoursProblem = nullptr;
-    HistoryWindow *historyWindow = nullptr;
+    QLabel *stateText_ = nullptr;
+    QLineEdit *sourceText_ = nullptr;
+    QLabel *expectedLabel_ = nullptr;
+    FormattedField *expectedText_ = nullptr;
+    QLabel *expectedEnd_ = nullptr;
+    QLabel *cycleTextLabel_ = nullptr;
+    QLabel *cycleText_ = nullptr;
+    CycleChart *cycleChart_ = nullptr;
+    RatesChart *ratesChart_ = nullptr;
+    QComboBox *cycleStartDayPopUp_ = nullptr;
+    QSpinBox *warnAtPercent_ = nullptr;
+    QCheckBox *startAtLogin_ = nullptr;
+    QComboBox *routerCountersPopUp_ = nullptr;
+    QCheckBox *internetOnlyCheck_ = nullptr;
+    QLineEdit *freeHoursField_ = nullptr;
+    QLabel *freeHoursProblem_ = nullptr;
+    HistoryWindow *historyWindow_ = nullptr;
 
-    QUndoStack *undoManager = nullptr;
-    WindowEvents *windowEvents = nullptr;
-    std::unique_ptr<WindowPlacement> placement;
-    std::unique_ptr<Badge> badge;
+    QUndoStack *undoManager_ = nullptr;
+    WindowEvents *windowEvents_ = nullptr;
+    std::unique_ptr<WindowPlacement> placement_;
+    std::unique_ptr<Badge> badge_;
 
     // The router whose interfaces the pop-up lists.
-    QString interfaceListAddress;
+    QString interfaceListAddress_;
     // The history as the charts read it, on the main thread.
-    std::unique_ptr<HistoryStore> historyReader;
+    std::unique_ptr<HistoryStore> historyReader_;
     // The rates of the last minutes, for the rates chart.
-    QList<RatePoint> rates;
+    QList<RatePoint> rates_;
     // What the state line tells: the last sample shown and its billed
     // total; whether metering is paused.
-    std::optional<TrafficSample> shownSample;
-    quint64 shownBilled = 0;
-    bool paused = false;
+    std::optional<TrafficSample> shownSample_;
+    quint64 shownBilled_ = 0;
+    bool paused_ = false;
     // How the held network's line was used through the week, read from the
     // history once an hour and for each new network.
-    WeekProfile weekProfile;
-    QString weekProfileNetwork;
-    QDateTime weekProfileReadAt;
+    WeekProfile weekProfile_;
+    QString weekProfileNetwork_;
+    QDateTime weekProfileReadAt_;
 };
 
 } // namespace flowtally

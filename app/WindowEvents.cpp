@@ -1,4 +1,4 @@
-#include "WindowEvents.h"
+#include "app/WindowEvents.h"
 
 #include <QEvent>
 #include <QWidget>

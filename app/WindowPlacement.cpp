@@ -1,6 +1,6 @@
-#include "WindowPlacement.h"
+#include "app/WindowPlacement.h"
 
-#include "UserDefaults.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QWidget>
 

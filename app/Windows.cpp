@@ -2,17 +2,17 @@
 // are loaded, the router address field, the limit unit, the router's
 // interfaces for their pop-up, and the window events that stop, restart and
 // end the work cycle.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "DelayedPerform.h"
-#include "IsValidLocalIP.h"
-#include "NotificationCenter.h"
-#include "SettingsKeys.h"
-#include "SnmpEnvironment.h"
-#include "SystemLog.h"
-#include "UserDefaults.h"
-#include "WBBKMGTFormatter.h"
-#include "WindowController.h"
+#include "platform/loop/DelayedPerform.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "platform/loop/NotificationCenter.h"
+#include "record/SettingsKeys.h"
+#include "net/SnmpEnvironment.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/UserDefaults.h"
+#include "WBLib/WBBKMGTFormatter.h"
+#include "app/WindowController.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -29,36 +29,36 @@ UserDefaults &defaults() {
 } // namespace
 
 void AppDelegate::awakeFromNib() {
-    if (windows->helpShowsAtStart())
-        performAfterDelay(this, 0, [this] { windows->showHelp(); });
+    if (windows_->helpShowsAtStart())
+        performAfterDelay(this, 0, [this] { windows_->showHelp(); });
     NotificationCenter::defaultCenter().addObserver(
         this, kInfoTextNotificationName,
         [this](const QVariant &text) { handleSetInfoText(text.toString()); });
-    windows->awakeFromNib();
+    windows_->awakeFromNib();
 }
 
 void AppDelegate::setIPField(const QVariant &value) {
-    windows->showRouterAddress(value);
+    windows_->showRouterAddress(value);
 }
 
 void AppDelegate::doSetUserDefinedIP() {
-    const quint32 address = windows->enteredRouterAddress();
+    const quint32 address = windows_->enteredRouterAddress();
     if (address == 0 || address == 0xFFFFFFFFu)
         defaults().removeObject(SettingsKey::AirportIP);
     else
         defaults().setObject(SettingsKey::AirportIP, addressWithInetNumber(address));
     defaults().writeNow();
-    windows->leaveRouterAddressField();
+    windows_->leaveRouterAddressField();
 }
 
 void AppDelegate::doLimitUnitsPopUp() {
-    meter.record().limitUnitsScale = WBBKMGTFormatter::scaleInString(windows->limitUnitTitle());
+    meter_.record().limitUnitsScale = WBBKMGTFormatter::scaleInString(windows_->limitUnitTitle());
 }
 
 void AppDelegate::fillRouterInterfacePopUp() {
-    if (listingInterfaces)
+    if (listingInterfaces_)
         return;
-    listingInterfaces = true;
+    listingInterfaces_ = true;
     // The worker's answer waits for the main thread, which shows it before
     // the worker ends, so the controller outlives both (runLoopUntilWorkerDone).
     // Metering is stopped meanwhile; should the window close first, a tick
@@ -69,30 +69,30 @@ void AppDelegate::fillRouterInterfacePopUp() {
         const QString address = router ? routerIPAddress().value_or(QString()) : QString();
         const QList<RouterInterface> interfaces =
             address.isEmpty() ? QList<RouterInterface>() : routerInterfaces(address);
-        mainThread.perform(
-            [this, address, interfaces] { windows->showRouterInterfaces(address, interfaces); },
+        mainThread_.perform(
+            [this, address, interfaces] { windows_->showRouterInterfaces(address, interfaces); },
             true);
-        listingInterfaces = false;
+        listingInterfaces_ = false;
     });
 }
 
 void AppDelegate::windowDidBecomeKey(QWidget *window) {
-    if (window != windows->prefsWindowWidget())
+    if (window != windows_->prefsWindowWidget())
         return;
     stopLogging();
-    windows->showPreferences();
+    windows_->showPreferences();
     fillRouterInterfacePopUp();
 }
 
 void AppDelegate::windowWillClose(QWidget *window) {
-    windows->windowWillClose(window);
-    if (window == windows->mainWindowWidget()) {
+    windows_->windowWillClose(window);
+    if (window == windows_->mainWindowWidget()) {
         terminating = true;
-        windows->closeOtherWindows();
+        windows_->closeOtherWindows();
         // Every window has closed: Flowtally ends once this close is through.
         QTimer::singleShot(0, this, [this] { terminate(); });
     }
-    if (window == windows->prefsWindowWidget() && !terminating)
+    if (window == windows_->prefsWindowWidget() && !terminating)
         startLogging();
     defaults().writeNow();
 }
@@ -100,9 +100,9 @@ void AppDelegate::windowWillClose(QWidget *window) {
 void AppDelegate::terminate() {
     // Once: a quit that comes while the work cycle stops (a signal) finds
     // the end under way.
-    if (ending)
+    if (ending_)
         return;
-    ending = true;
+    ending_ = true;
     if (applicationShouldTerminateAfterLastWindowClosed() && applicationShouldTerminate())
         QApplication::quit();
 }
@@ -110,12 +110,12 @@ void AppDelegate::terminate() {
 void AppDelegate::quit() {
     // Closed already, the main window closes again: whatever opened since
     // goes too.
-    windows->mainWindowWidget()->close();
+    windows_->mainWindowWidget()->close();
 }
 
 void AppDelegate::comeForward() {
     systemLog(QStringLiteral("Another start of Flowtally brought this one to the front."));
-    windows->bringMainWindowToFront();
+    windows_->bringMainWindowToFront();
 }
 
 } // namespace flowtally

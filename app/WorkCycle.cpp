@@ -1,18 +1,18 @@
 // The work cycle: launch, the work and write timers, one worker per tick,
 // stopping and restarting, sleep and wake, and termination.
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "DynamicStore.h"
+#include "platform/system/DynamicStore.h"
 
-#include "AccountdService.h"
-#include "DelayedPerform.h"
-#include "MainLoop.h"
-#include "SleepMonitor.h"
-#include "SnmpEnvironment.h"
-#include "Threads.h"
-#include "Timer.h"
-#include "UserDefaults.h"
-#include "WindowController.h"
+#include "net/AccountdService.h"
+#include "platform/loop/DelayedPerform.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/system/SleepMonitor.h"
+#include "net/SnmpEnvironment.h"
+#include "platform/loop/Threads.h"
+#include "platform/loop/Timer.h"
+#include "platform/system/UserDefaults.h"
+#include "app/WindowController.h"
 
 namespace flowtally {
 
@@ -30,22 +30,22 @@ constexpr double kLongestSuspendWrite = 2.0;
 } // namespace
 
 void AppDelegate::applicationDidFinishLaunching() {
-    meter.record().prevIn = 0;
-    meter.record().prevOut = 0;
-    meter.record().totalIn = 0;
-    meter.record().totalOut = 0;
+    meter_.record().prevIn = 0;
+    meter_.record().prevOut = 0;
+    meter_.record().totalIn = 0;
+    meter_.record().totalOut = 0;
     performAfterDelay(this, 0, [this] { applicationDidBeginRunLoop(); });
 }
 
 void AppDelegate::applicationDidBeginRunLoop() {
     startLogging();
-    sleepMonitor = std::make_unique<SleepMonitor>();
-    connect(sleepMonitor.get(), &SleepMonitor::willSleep, this, &AppDelegate::willSleep);
-    connect(sleepMonitor.get(), &SleepMonitor::didWake, this, &AppDelegate::didWake);
-    connect(sleepMonitor.get(), &SleepMonitor::willShutDown, this,
+    sleepMonitor_ = std::make_unique<SleepMonitor>();
+    connect(sleepMonitor_.get(), &SleepMonitor::willSleep, this, &AppDelegate::willSleep);
+    connect(sleepMonitor_.get(), &SleepMonitor::didWake, this, &AppDelegate::didWake);
+    connect(sleepMonitor_.get(), &SleepMonitor::willShutDown, this,
             &AppDelegate::writeSettingsBeforeSuspend);
     // The router address field must not be in an edit, or ticks can't fill it.
-    windows->leaveRouterAddressField();
+    windows_->leaveRouterAddressField();
 }
 
 void AppDelegate::applicationDidBecomeActive() {
@@ -62,7 +62,7 @@ void AppDelegate::startLogging() {
         timer->invalidate();
         timerWriteToDisk->invalidate();
     }
-    windows->enableRestart(false);
+    windows_->enableRestart(false);
     rearmRouterProbe();
     retellFaults();
     setPrimaryService(primaryServiceUUID());
@@ -70,8 +70,8 @@ void AppDelegate::startLogging() {
     readLastReading();
     startHistory();
     // The charts and the limit unit pop-up show the loaded record.
-    windows->refreshCycleChart();
-    windows->selectLimitUnit();
+    windows_->refreshCycleChart();
+    windows_->selectLimitUnit();
     timer = Timer::scheduledTimer(
         kWorkInterval, [this] { doWork(); }, true);
     timerWriteToDisk = Timer::scheduledTimer(
@@ -82,7 +82,7 @@ void AppDelegate::startLogging() {
 void AppDelegate::runLoopUntilWorkerDone() {
     // The worker waits for the main thread once, so the loop must keep going;
     // so does the one that lists the router's interfaces.
-    while (working || listingInterfaces)
+    while (working || listingInterfaces_)
         runMainLoopFor(kWaitSlice);
 }
 
@@ -98,8 +98,8 @@ void AppDelegate::stopLogging() {
         runMainLoopFor(kLastRunAtQuit);
         return;
     }
-    windows->showBusy(false);
-    windows->enableRestart(true);
+    windows_->showBusy(false);
+    windows_->enableRestart(true);
 }
 
 void AppDelegate::doRestart() {
@@ -119,21 +119,21 @@ void AppDelegate::doWork() {
         const std::optional<QString> current = primaryServiceUUID();
         // Without a network before and now there is nothing to store or
         // load; loading the defaults again every tick would only fill the log.
-        if (current || meter.record().service) {
-            if (meter.record().service) {
-                writeRecord(*meter.record().service);
+        if (current || meter_.record().service) {
+            if (meter_.record().service) {
+                writeRecord(*meter_.record().service);
                 // The network that was left goes to the file at once.
                 UserDefaults::standardUserDefaults().writeNow();
             }
             setPrimaryService(current);
             readDatFile();
-            windows->selectLimitUnit();
-            windows->forgetRates();
-            windows->refreshCycleChart();
+            windows_->selectLimitUnit();
+            windows_->forgetRates();
+            windows_->refreshCycleChart();
         }
     }
     resetForNewCycle();
-    detachThread([this, state = network.state(), counted = meter.record().countedTraffic] {
+    detachThread([this, state = network.state(), counted = meter_.record().countedTraffic] {
         threadedDoWork(state, counted);
     });
 }
@@ -145,16 +145,16 @@ void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState,
     awaitSnmpEnvironment();
     const std::optional<QString> address = routerIPAddress();
     const QVariant shown = address ? QVariant(*address) : QVariant(0u);
-    mainThread.perform([this, shown] { setIPField(shown); }, false);
+    mainThread_.perform([this, shown] { setIPField(shown); }, false);
 
     if (!terminating && !sleeping) {
-        mainThread.perform([this] { windows->showBusy(true); }, false);
+        mainThread_.perform([this] { windows_->showBusy(true); }, false);
         std::optional<TrafficSample> sample = tickSample(counted);
         // What each application moved, from the service's counters.
         if (sample)
             addApplicationCounters(*sample);
-        mainThread.perform([this] { windows->showBusy(false); }, true);
-        mainThread.perform([this, sample] { processStatsDict(sample); }, false);
+        mainThread_.perform([this] { windows_->showBusy(false); }, true);
+        mainThread_.perform([this, sample] { processStatsDict(sample); }, false);
     }
     working = false;
 }
@@ -168,8 +168,8 @@ void AppDelegate::willSleep() {
 void AppDelegate::writeSettingsBeforeSuspend() {
     // What was counted goes to the file before the computer sleeps or shuts
     // down; the writer's thread writes it while the loop runs on.
-    if (meter.record().service)
-        writeRecord(*meter.record().service);
+    if (meter_.record().service)
+        writeRecord(*meter_.record().service);
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.writeNow();
     for (double waited = 0; !defaults.isWritten() && waited < kLongestSuspendWrite;
@@ -187,16 +187,16 @@ void AppDelegate::wakeUp() {
 
 bool AppDelegate::serviceChanged() const {
     const std::optional<QString> current = primaryServiceUUID();
-    if (!current || !meter.record().service)
+    if (!current || !meter_.record().service)
         return true;
-    return *current != *meter.record().service;
+    return *current != *meter_.record().service;
 }
 
 bool AppDelegate::applicationShouldTerminate() {
     terminating = true;
     cancelPerforms(this);
     stopLogging();
-    sleepMonitor.reset();
+    sleepMonitor_.reset();
     return true;
 }
 

@@ -1,13 +1,13 @@
-#include "AppDelegate.h"
+#include "app/AppDelegate.h"
 
-#include "Autostart.h"
-#include "CommandLine.h"
-#include "QuitSignals.h"
-#include "SingleInstance.h"
-#include "SnmpCommunityFile.h"
-#include "SnmpEnvironment.h"
-#include "SystemLog.h"
-#include "UserDefaults.h"
+#include "platform/system/Autostart.h"
+#include "app/CommandLine.h"
+#include "platform/system/QuitSignals.h"
+#include "platform/system/SingleInstance.h"
+#include "net/SnmpCommunityFile.h"
+#include "net/SnmpEnvironment.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QApplication>
 #include <QWidget>

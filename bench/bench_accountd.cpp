@@ -17,10 +17,10 @@
 // nothing. Needs root, iproute2 and iperf3.
 //
 // Usage: bench_accountd [rounds, 1 to 10; default 3]
-#include "AccountdClient.h"
-#include "CgroupMount.h"
-#include "Figures.h"
-#include "NetworkScene.h"
+#include "accountd/client/AccountdClient.h"
+#include "accountd/CgroupMount.h"
+#include "bench/Figures.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

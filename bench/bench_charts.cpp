@@ -8,16 +8,16 @@
 //
 // Usage: bench_charts [rounds, 10 to 1000; default 100]
 
-#include "../tests/charts/SampleTraffic.h"
-#include "BillingCycle.h"
-#include "CycleChart.h"
-#include "Figures.h"
-#include "HistoryStore.h"
-#include "HistoryTable.h"
-#include "HistoryTableModel.h"
-#include "HistoryWindow.h"
-#include "RatesChart.h"
-#include "Timing.h"
+#include "tests/charts/SampleTraffic.h"
+#include "history/BillingCycle.h"
+#include "charts/CycleChart.h"
+#include "bench/Figures.h"
+#include "history/HistoryStore.h"
+#include "charts/HistoryTable.h"
+#include "charts/HistoryTableModel.h"
+#include "charts/HistoryWindow.h"
+#include "charts/RatesChart.h"
+#include "bench/Timing.h"
 
 #include <QApplication>
 #include <QImage>

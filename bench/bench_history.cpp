@@ -11,10 +11,10 @@
 //
 // Usage: bench_history [days of history, 30 to 3650; default 365]
 
-#include "BillingCycle.h"
-#include "Figures.h"
-#include "HistoryStore.h"
-#include "Timing.h"
+#include "history/BillingCycle.h"
+#include "bench/Figures.h"
+#include "history/HistoryStore.h"
+#include "bench/Timing.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

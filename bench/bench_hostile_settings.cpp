@@ -3,9 +3,9 @@
 // tests/platform/data/hostile-settings and 40,000 nested arrays made here)
 // is put in place and read 20 times; prints the median wall time of one
 // read and how much the process's peak resident size grew. Asserts nothing.
-#include "Figures.h"
-#include "TestEnvironment.h"
-#include "UserDefaults.h"
+#include "bench/Figures.h"
+#include "tests/support/TestEnvironment.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -18,11 +18,11 @@
 //
 // Usage: bench_projection [histories per kind, 10 to 2000; default 300]
 
-#include "BillingCycle.h"
-#include "Figures.h"
-#include "HistoryStore.h"
-#include "Timing.h"
-#include "WeeklyProjection.h"
+#include "history/BillingCycle.h"
+#include "bench/Figures.h"
+#include "history/HistoryStore.h"
+#include "bench/Timing.h"
+#include "record/WeeklyProjection.h"
 
 #include <QTemporaryDir>
 

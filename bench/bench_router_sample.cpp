@@ -13,15 +13,15 @@
 // wrappers that write each run down; CPU and wall time come from a second
 // pass with the tools themselves. Prints medians (a sample) and means (a
 // tick); asserts nothing. Needs root, iproute2 and snmpd.
-#include "AppDelegate.h"
-#include "Figures.h"
-#include "MainLoop.h"
-#include "NetworkScene.h"
-#include "ScriptFolder.h"
-#include "SnmpEnvironment.h"
-#include "TestEnvironment.h"
-#include "ToolPaths.h"
-#include "UserDefaults.h"
+#include "app/AppDelegate.h"
+#include "bench/Figures.h"
+#include "platform/loop/MainLoop.h"
+#include "tests/support/NetworkScene.h"
+#include "tests/support/ScriptFolder.h"
+#include "net/SnmpEnvironment.h"
+#include "tests/support/TestEnvironment.h"
+#include "platform/system/ToolPaths.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

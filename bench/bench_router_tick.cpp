@@ -15,15 +15,15 @@
 // thread and the tools it started together; means per tick after a first
 // tick that finds the router. Asserts nothing. Needs root, iproute2, snmpd
 // and miniupnpd.
-#include "Figures.h"
-#include "IgdScene.h"
-#include "SettingsKeys.h"
-#include "SnmpEnvironment.h"
-#include "Sources.h"
-#include "TestEnvironment.h"
-#include "Timing.h"
-#include "ToolPaths.h"
-#include "UserDefaults.h"
+#include "bench/Figures.h"
+#include "tests/support/IgdScene.h"
+#include "record/SettingsKeys.h"
+#include "net/SnmpEnvironment.h"
+#include "net/Sources.h"
+#include "tests/support/TestEnvironment.h"
+#include "bench/Timing.h"
+#include "platform/system/ToolPaths.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QDir>

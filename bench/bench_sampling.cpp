@@ -9,13 +9,13 @@
 //
 // Usage: bench_sampling [ticks per phase, 100 to 100000; default 1000]
 
-#include "AppDelegate.h"
-#include "Figures.h"
-#include "MainLoop.h"
-#include "NotificationCenter.h"
-#include "TestEnvironment.h"
-#include "ToolPaths.h"
-#include "TrafficSample.h"
+#include "app/AppDelegate.h"
+#include "bench/Figures.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/loop/NotificationCenter.h"
+#include "tests/support/TestEnvironment.h"
+#include "platform/system/ToolPaths.h"
+#include "net/TrafficSample.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

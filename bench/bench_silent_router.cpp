@@ -21,14 +21,14 @@
 //
 // Usage: bench_silent_router [seconds of the second window, 10 to 600;
 //                             default 120]
-#include "AppDelegate.h"
-#include "Figures.h"
-#include "MainLoop.h"
-#include "NetworkScene.h"
-#include "ProgramRun.h"
-#include "SnmpEnvironment.h"
-#include "TestEnvironment.h"
-#include "UserDefaults.h"
+#include "app/AppDelegate.h"
+#include "bench/Figures.h"
+#include "platform/loop/MainLoop.h"
+#include "tests/support/NetworkScene.h"
+#include "platform/process/ProgramRun.h"
+#include "net/SnmpEnvironment.h"
+#include "tests/support/TestEnvironment.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -2,8 +2,8 @@
 // cost of starting and reaping the same program, measured interleaved so
 // that both see the same machine load. Prints medians; asserts nothing.
 
-#include "Figures.h"
-#include "SynchronousTaskWrapper.h"
+#include "bench/Figures.h"
+#include "WBLib/SynchronousTaskWrapper.h"
 
 #include <algorithm>
 #include <chrono>

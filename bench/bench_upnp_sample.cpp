@@ -6,10 +6,10 @@
 // a plain std::thread, which enters the LAN host's namespace, so nothing
 // reaches another network. Prints medians (a sample) and the router's
 // CPU as a mean; asserts nothing. Needs root, iproute2 and miniupnpd.
-#include "Figures.h"
-#include "IgdScene.h"
-#include "Timing.h"
-#include "UpnpClient.h"
+#include "bench/Figures.h"
+#include "tests/support/IgdScene.h"
+#include "bench/Timing.h"
+#include "net/upnp/UpnpClient.h"
 
 #include <QCoreApplication>
 #include <QFile>

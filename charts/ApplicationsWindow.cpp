@@ -1,7 +1,7 @@
-#include "ApplicationsWindow.h"
+#include "charts/ApplicationsWindow.h"
 
-#include "CloseButton.h"
-#include "WBBKMGTFormatter.h"
+#include "platform/widgets/CloseButton.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ApplicationBytes.h"
+#include "history/ApplicationBytes.h"
 
 #include <QDateTime>
 #include <QList>

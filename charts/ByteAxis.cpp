@@ -1,7 +1,7 @@
-#include "ByteAxis.h"
+#include "charts/ByteAxis.h"
 
-#include "Numbers.h"
-#include "WBBKMGTFormatter.h"
+#include "platform/text/Numbers.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ChartColours.h"
+#include "charts/ChartColours.h"
 
 #include <algorithm>
 #include <cmath>

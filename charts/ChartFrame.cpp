@@ -1,4 +1,4 @@
-#include "ChartFrame.h"
+#include "charts/ChartFrame.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ByteAxis.h"
-#include "ChartColours.h"
+#include "charts/ByteAxis.h"
+#include "charts/ChartColours.h"
 
 #include <QColor>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
-#include "CycleChart.h"
+#include "charts/CycleChart.h"
 
-#include "ChartFrame.h"
-#include "WBBKMGTFormatter.h"
+#include "charts/ChartFrame.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QLocale>
 #include <QPainter>

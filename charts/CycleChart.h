@@ -1,10 +1,10 @@
 #pragma once
 
-#include "BillingCycle.h"
-#include "ByteAxis.h"
-#include "CycleDays.h"
-#include "FrameCache.h"
-#include "HistoryBucket.h"
+#include "history/BillingCycle.h"
+#include "charts/ByteAxis.h"
+#include "charts/CycleDays.h"
+#include "platform/widgets/FrameCache.h"
+#include "history/HistoryBucket.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "CycleDays.h"
+#include "charts/CycleDays.h"
 
 #include <QHash>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BillingCycle.h"
-#include "HistoryBucket.h"
-#include "TrafficTotals.h"
+#include "history/BillingCycle.h"
+#include "history/HistoryBucket.h"
+#include "history/TrafficTotals.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "HistoryTable.h"
+#include "charts/HistoryTable.h"
 
-#include "HistoryTableModel.h"
+#include "charts/HistoryTableModel.h"
 
 #include <QAction>
 #include <QClipboard>

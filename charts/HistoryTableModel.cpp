@@ -1,7 +1,7 @@
-#include "HistoryTableModel.h"
+#include "charts/HistoryTableModel.h"
 
-#include "BillingCycle.h"
-#include "WBBKMGTFormatter.h"
+#include "history/BillingCycle.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HistoryBucket.h"
+#include "history/HistoryBucket.h"
 
 #include <QAbstractTableModel>
 #include <QList>

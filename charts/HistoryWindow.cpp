@@ -1,10 +1,10 @@
-#include "HistoryWindow.h"
+#include "charts/HistoryWindow.h"
 
-#include "CloseButton.h"
-#include "CycleBuckets.h"
-#include "HistoryTable.h"
-#include "HistoryTableModel.h"
-#include "PeriodChart.h"
+#include "platform/widgets/CloseButton.h"
+#include "history/CycleBuckets.h"
+#include "charts/HistoryTable.h"
+#include "charts/HistoryTableModel.h"
+#include "charts/PeriodChart.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HistoryBucket.h"
-#include "HistoryNetwork.h"
+#include "history/HistoryBucket.h"
+#include "history/HistoryNetwork.h"
 
 #include <QList>
 #include <QString>

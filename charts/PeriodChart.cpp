@@ -1,6 +1,6 @@
-#include "PeriodChart.h"
+#include "charts/PeriodChart.h"
 
-#include "ChartFrame.h"
+#include "charts/ChartFrame.h"
 
 #include <QLocale>
 #include <QPainter>

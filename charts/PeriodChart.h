@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ByteAxis.h"
-#include "HistoryBucket.h"
+#include "charts/ByteAxis.h"
+#include "history/HistoryBucket.h"
 
 #include <QList>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "RateSegments.h"
+#include "charts/RateSegments.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "RatesChart.h"
+#include "charts/RatesChart.h"
 
-#include "ChartFrame.h"
+#include "charts/ChartFrame.h"
 
 #include <QLineF>
 #include <QPaintEngine>

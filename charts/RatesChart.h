@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ByteAxis.h"
-#include "FrameCache.h"
-#include "RateSegments.h"
-#include "ScrollingPlot.h"
+#include "charts/ByteAxis.h"
+#include "platform/widgets/FrameCache.h"
+#include "charts/RateSegments.h"
+#include "charts/ScrollingPlot.h"
 
 #include <QDateTime>
 #include <QList>

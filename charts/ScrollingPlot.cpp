@@ -1,4 +1,4 @@
-#include "ScrollingPlot.h"
+#include "charts/ScrollingPlot.h"
 
 #include <QPainter>
 

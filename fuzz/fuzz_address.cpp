@@ -2,9 +2,9 @@
 // The input is the typed text as UTF-8; its first four bytes are also an
 // address number. Dotted text and numbers must turn into each other without
 // loss, and the field's formatter must read back what it shows.
-#include "FuzzCheck.h"
-#include "IsValidLocalIP.h"
-#include "WBIPFormatter.h"
+#include "fuzz/FuzzCheck.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "WBLib/WBIPFormatter.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Replies of the arp helper, as the router's address lookup reads them. The
 // input is one reply as UTF-8, read by every reader.
-#include "FuzzCheck.h"
-#include "ToolReplies.h"
+#include "fuzz/FuzzCheck.h"
+#include "net/ToolReplies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     using namespace flowtally;

@@ -1,9 +1,9 @@
 // Byte counts typed with a unit letter ("250G") and shown scaled ("1.50G").
 // The input is the typed text as UTF-8; its first eight bytes are also a
 // count to show and its first byte the number of fraction digits.
-#include "FuzzCheck.h"
-#include "Numbers.h"
-#include "WBBKMGTFormatter.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/text/Numbers.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <cmath>
 #include <cstring>

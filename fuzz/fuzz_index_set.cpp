@@ -1,7 +1,7 @@
 // Index sets read from a typed list ("1, 3-5"), and the list's words picked
 // by them. The input is the list as UTF-8.
-#include "FuzzCheck.h"
-#include "IndexSetFromIndices.h"
+#include "fuzz/FuzzCheck.h"
+#include "WBLib/IndexSetFromIndices.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     using namespace flowtally;

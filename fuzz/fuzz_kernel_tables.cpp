@@ -2,8 +2,8 @@
 // and /proc/net/arp. The input is the text of a table; it is read as both.
 // What is found must be well formed: an interface name, a dotted router
 // address, the neighbour that was asked for.
-#include "FuzzCheck.h"
-#include "KernelTables.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/system/KernelTables.h"
 
 #include <arpa/inet.h>
 

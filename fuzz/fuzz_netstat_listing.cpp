@@ -1,8 +1,8 @@
 // The listing of the netstat helper for one interface, as the local source
 // reads it. The input is the listing as UTF-8. A row comes from the line
 // after the header; without one, the reason quotes what was there.
-#include "FuzzCheck.h"
-#include "ToolReplies.h"
+#include "fuzz/FuzzCheck.h"
+#include "net/ToolReplies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     using namespace flowtally;

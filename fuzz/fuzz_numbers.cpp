@@ -2,9 +2,9 @@
 // UTF-8 (up to its first NUL byte) and, after the NUL, a list of scanner
 // steps, one a byte. Numbers must print and read back exactly, and every
 // scan must keep to the scanner's rules on where it leaves the position.
-#include "FuzzCheck.h"
-#include "Numbers.h"
-#include "Scanner.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/text/Numbers.h"
+#include "platform/text/Scanner.h"
 
 #include <cmath>
 

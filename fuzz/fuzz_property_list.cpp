@@ -2,8 +2,8 @@
 // bundled defaults. Whatever the bytes, reading ends with a value or with a
 // reason; a value is nested no deeper than the limit, is written back as XML
 // and reads back the same.
-#include "FuzzCheck.h"
-#include "PropertyList.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/system/PropertyList.h"
 
 #include <QDateTime>
 

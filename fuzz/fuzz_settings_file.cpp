@@ -2,10 +2,10 @@
 // the store starts: with the file's values when the property-list reader
 // takes it, or else with the file kept aside unchanged and one log line
 // that gives the reason.
-#include "Environment.h"
-#include "FuzzCheck.h"
-#include "PropertyList.h"
-#include "UserDefaults.h"
+#include "platform/system/Environment.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Replies of snmpget and snmpwalk, as the router source reads them: the
 // name, the up-time, the interface index in a walk, a counter. The input is
 // one reply as UTF-8, read by every reader.
-#include "FuzzCheck.h"
-#include "ToolReplies.h"
+#include "fuzz/FuzzCheck.h"
+#include "net/ToolReplies.h"
 
 #include <cmath>
 

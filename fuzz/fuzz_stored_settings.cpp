@@ -2,9 +2,9 @@
 // file. It reads as settings exactly when the property-list reader takes it
 // as a dictionary, and every record it gives keeps to its ranges, its free
 // hours among them.
-#include "FuzzCheck.h"
-#include "PropertyList.h"
-#include "StoredSettings.h"
+#include "fuzz/FuzzCheck.h"
+#include "platform/system/PropertyList.h"
+#include "report/StoredSettings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,9 +2,9 @@
 // UTF-8: up to its first NUL byte the separator characters (white space and
 // line ends when there is no NUL), after it the text. Fields and lines must
 // put the text back together and never hold what separates them.
-#include "ComponentsSeparatedByCharactersFromSet.h"
-#include "FuzzCheck.h"
-#include "WBNSStringLinesFromString.h"
+#include "WBLib/ComponentsSeparatedByCharactersFromSet.h"
+#include "fuzz/FuzzCheck.h"
+#include "WBLib/WBNSStringLinesFromString.h"
 
 namespace flowtally {
 

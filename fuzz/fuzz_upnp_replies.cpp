@@ -1,10 +1,10 @@
 // What a router's UPnP side says, as the UPnP client reads it: the framing
 // of an HTTP reply, an SSDP answer and its LOCATION, a device description
 // and a SOAP answer. The input is one text, read by every reader.
-#include "FuzzCheck.h"
-#include "HttpReply.h"
-#include "IsValidLocalIP.h"
-#include "UpnpReplies.h"
+#include "fuzz/FuzzCheck.h"
+#include "net/upnp/HttpReply.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "net/upnp/UpnpReplies.h"
 
 #include <QHostAddress>
 

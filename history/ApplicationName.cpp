@@ -1,6 +1,6 @@
-#include "ApplicationName.h"
+#include "history/ApplicationName.h"
 
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
 #include <QFile>
 

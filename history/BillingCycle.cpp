@@ -1,4 +1,4 @@
-#include "BillingCycle.h"
+#include "history/BillingCycle.h"
 
 #include <algorithm>
 

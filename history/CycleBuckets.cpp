@@ -1,6 +1,6 @@
-#include "CycleBuckets.h"
+#include "history/CycleBuckets.h"
 
-#include "BillingCycle.h"
+#include "history/BillingCycle.h"
 
 #include <QMap>
 

@@ -1,4 +1,4 @@
-#include "FreeHours.h"
+#include "history/FreeHours.h"
 
 #include <algorithm>
 #include <limits>

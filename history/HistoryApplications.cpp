@@ -1,9 +1,9 @@
 // The bytes of each application in the history: written with the bytes of
 // their entry, split at a period start like them, read per span.
-#include "HistoryStore.h"
+#include "history/HistoryStore.h"
 
-#include "SqliteDatabase.h"
-#include "SqliteStatement.h"
+#include "history/SqliteDatabase.h"
+#include "history/SqliteStatement.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TrafficTotals.h"
+#include "history/TrafficTotals.h"
 
 #include <QDateTime>
 #include <QMap>

@@ -1,9 +1,9 @@
 // Reading a network's traffic anew with other free hours.
-#include "HistoryStore.h"
+#include "history/HistoryStore.h"
 
-#include "LocalBuckets.h"
-#include "SqliteDatabase.h"
-#include "SqliteStatement.h"
+#include "history/LocalBuckets.h"
+#include "history/SqliteDatabase.h"
+#include "history/SqliteStatement.h"
 
 #include <algorithm>
 #include <vector>

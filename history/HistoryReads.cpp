@@ -1,9 +1,9 @@
 // Reads of the history: sums since a period start, buckets, networks.
-#include "HistoryStore.h"
+#include "history/HistoryStore.h"
 
-#include "LocalBuckets.h"
-#include "SqliteDatabase.h"
-#include "SqliteStatement.h"
+#include "history/LocalBuckets.h"
+#include "history/SqliteDatabase.h"
+#include "history/SqliteStatement.h"
 
 namespace flowtally {
 

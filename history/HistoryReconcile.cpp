@@ -1,8 +1,8 @@
 // Reconciling the history with the totals of a network's settings record.
-#include "HistoryStore.h"
+#include "history/HistoryStore.h"
 
-#include "SqliteDatabase.h"
-#include "SqliteStatement.h"
+#include "history/SqliteDatabase.h"
+#include "history/SqliteStatement.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
-#include "HistorySchema.h"
+#include "history/HistorySchema.h"
 
-#include "SqliteDatabase.h"
-#include "SqliteStatement.h"
+#include "history/SqliteDatabase.h"
+#include "history/SqliteStatement.h"
 
 #include <string>
 #include <vector>

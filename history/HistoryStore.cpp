@@ -1,11 +1,11 @@
 // The history file: opening it, and every write to it.
-#include "HistoryStore.h"
+#include "history/HistoryStore.h"
 
-#include "Environment.h"
-#include "HistorySchema.h"
-#include "LocalBuckets.h"
-#include "SqliteDatabase.h"
-#include "SqliteStatement.h"
+#include "platform/system/Environment.h"
+#include "history/HistorySchema.h"
+#include "history/LocalBuckets.h"
+#include "history/SqliteDatabase.h"
+#include "history/SqliteStatement.h"
 
 #include <QFile>
 #include <QFileInfo>

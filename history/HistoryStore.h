@@ -1,14 +1,14 @@
 #pragma once
 
-#include "ApplicationBytes.h"
-#include "FreeHours.h"
-#include "FreeHoursChange.h"
-#include "HistoryBucket.h"
-#include "HistoryEntry.h"
-#include "HistoryNetwork.h"
-#include "LocalBuckets.h"
-#include "Status.h"
-#include "TrafficTotals.h"
+#include "history/ApplicationBytes.h"
+#include "history/FreeHours.h"
+#include "history/FreeHoursChange.h"
+#include "history/HistoryBucket.h"
+#include "history/HistoryEntry.h"
+#include "history/HistoryNetwork.h"
+#include "history/LocalBuckets.h"
+#include "platform/system/Status.h"
+#include "history/TrafficTotals.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,7 +1,7 @@
-#include "HistoryWriter.h"
+#include "history/HistoryWriter.h"
 
-#include "Environment.h"
-#include "SystemLog.h"
+#include "platform/system/Environment.h"
+#include "platform/system/SystemLog.h"
 
 #include <algorithm>
 #include <iterator>

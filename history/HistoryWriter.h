@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HistoryEntry.h"
-#include "HistoryStore.h"
+#include "history/HistoryEntry.h"
+#include "history/HistoryStore.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "LocalBuckets.h"
+#include "history/LocalBuckets.h"
 
 #include <QDateTime>
 

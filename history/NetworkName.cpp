@@ -1,4 +1,4 @@
-#include "NetworkName.h"
+#include "history/NetworkName.h"
 
 namespace flowtally {
 

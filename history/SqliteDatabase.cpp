@@ -1,6 +1,6 @@
-#include "SqliteDatabase.h"
+#include "history/SqliteDatabase.h"
 
-#include "SqliteStatement.h"
+#include "history/SqliteStatement.h"
 
 #include <sqlite3.h>
 

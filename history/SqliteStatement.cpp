@@ -1,6 +1,6 @@
-#include "SqliteStatement.h"
+#include "history/SqliteStatement.h"
 
-#include "SqliteDatabase.h"
+#include "history/SqliteDatabase.h"
 
 #include <sqlite3.h>
 

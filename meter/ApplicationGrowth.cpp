@@ -1,4 +1,4 @@
-#include "ApplicationGrowth.h"
+#include "meter/ApplicationGrowth.h"
 
 namespace flowtally {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AccountdProtocol.h"
-#include "CgroupApplication.h"
+#include "accountd/protocol/AccountdProtocol.h"
+#include "net/CgroupApplication.h"
 
 #include <QMap>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "ApplicationTally.h"
+#include "meter/ApplicationTally.h"
 
-#include "AccountdService.h"
+#include "net/AccountdService.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ApplicationGrowth.h"
-#include "LastReading.h"
-#include "TrafficSample.h"
-#include "TrafficTotals.h"
+#include "meter/ApplicationGrowth.h"
+#include "meter/LastReading.h"
+#include "net/TrafficSample.h"
+#include "history/TrafficTotals.h"
 
 #include <QDateTime>
 #include <QMap>

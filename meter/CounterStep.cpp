@@ -1,4 +1,4 @@
-#include "CounterStep.h"
+#include "meter/CounterStep.h"
 
 #include <algorithm>
 #include <limits>

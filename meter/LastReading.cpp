@@ -1,6 +1,6 @@
-#include "LastReading.h"
+#include "meter/LastReading.h"
 
-#include "SettingsKeys.h"
+#include "record/SettingsKeys.h"
 
 #include <tuple>
 

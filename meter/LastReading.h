@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CounterStep.h"
-#include "TrafficSample.h"
+#include "meter/CounterStep.h"
+#include "net/TrafficSample.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "Meter.h"
+#include "meter/Meter.h"
 
-#include "Environment.h"
-#include "NetworkFigures.h"
-#include "SettingsKeys.h"
+#include "platform/system/Environment.h"
+#include "record/NetworkFigures.h"
+#include "record/SettingsKeys.h"
 
 #include <cmath>
 

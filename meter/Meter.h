@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ApplicationTally.h"
-#include "LastReading.h"
-#include "NetworkRecord.h"
-#include "TrafficSample.h"
+#include "meter/ApplicationTally.h"
+#include "meter/LastReading.h"
+#include "record/NetworkRecord.h"
+#include "net/TrafficSample.h"
 
 #include <QDateTime>
 #include <QStringList>

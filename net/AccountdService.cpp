@@ -1,6 +1,6 @@
-#include "AccountdService.h"
+#include "net/AccountdService.h"
 
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
 #include <QFile>
 

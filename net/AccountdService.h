@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AccountdClient.h"
-#include "TrafficSample.h"
+#include "accountd/client/AccountdClient.h"
+#include "net/TrafficSample.h"
 
 #include <QMetaType>
 

@@ -1,10 +1,10 @@
-#include "AddressResolution.h"
+#include "net/AddressResolution.h"
 
-#include "DirectToolRun.h"
-#include "Environment.h"
-#include "IsValidLocalIP.h"
-#include "ToolPaths.h"
-#include "ToolReplies.h"
+#include "platform/process/DirectToolRun.h"
+#include "platform/system/Environment.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "platform/system/ToolPaths.h"
+#include "net/ToolReplies.h"
 
 namespace flowtally {
 

@@ -1,4 +1,4 @@
-#include "CgroupApplication.h"
+#include "net/CgroupApplication.h"
 
 #include <QStringList>
 

@@ -1,13 +1,13 @@
-#include "Discovery.h"
+#include "net/Discovery.h"
 
-#include "DynamicStore.h"
-#include "Environment.h"
-#include "IsValidLocalIP.h"
-#include "NetworkState.h"
-#include "SettingsKeys.h"
-#include "SystemLog.h"
-#include "ToolPaths.h"
-#include "UserDefaults.h"
+#include "platform/system/DynamicStore.h"
+#include "platform/system/Environment.h"
+#include "WBLib/IsValidLocalIP.h"
+#include "net/NetworkState.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/ToolPaths.h"
+#include "platform/system/UserDefaults.h"
 
 namespace flowtally {
 

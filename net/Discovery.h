@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProbeRhythm.h"
+#include "net/ProbeRhythm.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "InterfaceChoice.h"
+#include "net/InterfaceChoice.h"
 
-#include "ToolReplies.h"
+#include "net/ToolReplies.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "InternetSource.h"
+#include "net/InternetSource.h"
 
-#include "AccountdService.h"
-#include "StatusTexts.h"
-#include "SystemLog.h"
+#include "net/AccountdService.h"
+#include "net/StatusTexts.h"
+#include "platform/system/SystemLog.h"
 
 namespace flowtally {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LocalSource.h"
+#include "net/LocalSource.h"
 
 #include <mutex>
 

@@ -1,14 +1,14 @@
-#include "LocalSource.h"
+#include "net/LocalSource.h"
 
-#include "Environment.h"
-#include "KernelTables.h"
-#include "NetworkState.h"
-#include "StatusTexts.h"
-#include "SynchronousTaskWrapper.h"
-#include "SystemLog.h"
-#include "ToolPaths.h"
-#include "ToolReplies.h"
-#include "Utf8Decoding.h"
+#include "platform/system/Environment.h"
+#include "platform/system/KernelTables.h"
+#include "net/NetworkState.h"
+#include "net/StatusTexts.h"
+#include "WBLib/SynchronousTaskWrapper.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/ToolPaths.h"
+#include "net/ToolReplies.h"
+#include "platform/text/Utf8Decoding.h"
 
 #include <QFile>
 

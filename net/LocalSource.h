@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TrafficSource.h"
+#include "net/TrafficSource.h"
 
 #include <QString>
 #include <QStringList>

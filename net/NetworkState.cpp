@@ -1,12 +1,12 @@
-#include "NetworkState.h"
+#include "net/NetworkState.h"
 
-#include "DirectToolRun.h"
-#include "DynamicStore.h"
-#include "Environment.h"
-#include "SettingsKeys.h"
-#include "ToolPaths.h"
-#include "ToolReplies.h"
-#include "UserDefaults.h"
+#include "platform/process/DirectToolRun.h"
+#include "platform/system/DynamicStore.h"
+#include "platform/system/Environment.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/ToolPaths.h"
+#include "net/ToolReplies.h"
+#include "platform/system/UserDefaults.h"
 
 namespace flowtally {
 

@@ -1,4 +1,4 @@
-#include "ProbeRhythm.h"
+#include "net/ProbeRhythm.h"
 
 #include <algorithm>
 

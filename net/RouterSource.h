@@ -1,11 +1,11 @@
 #pragma once
 
-#include "DirectToolRun.h"
-#include "Discovery.h"
-#include "InterfaceIndexCache.h"
-#include "ProgramRun.h"
-#include "ToolReplies.h"
-#include "TrafficSource.h"
+#include "platform/process/DirectToolRun.h"
+#include "net/Discovery.h"
+#include "net/InterfaceIndexCache.h"
+#include "platform/process/ProgramRun.h"
+#include "net/ToolReplies.h"
+#include "net/TrafficSource.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "SnmpCommunityFile.h"
+#include "net/SnmpCommunityFile.h"
 
-#include "PrivateFolder.h"
-#include "RuntimeFolder.h"
+#include "platform/system/PrivateFolder.h"
+#include "platform/system/RuntimeFolder.h"
 
 #include <mutex>
 #include <optional>

@@ -1,10 +1,10 @@
-#include "SnmpEnvironment.h"
+#include "net/SnmpEnvironment.h"
 
-#include "Environment.h"
-#include "ProgramRun.h"
-#include "SnmpObjects.h"
-#include "SystemLog.h"
-#include "ToolPaths.h"
+#include "platform/system/Environment.h"
+#include "platform/process/ProgramRun.h"
+#include "net/SnmpObjects.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/ToolPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "Sources.h"
+#include "net/Sources.h"
 
-#include "SettingsKeys.h"
-#include "UserDefaults.h"
+#include "record/SettingsKeys.h"
+#include "platform/system/UserDefaults.h"
 
 namespace flowtally {
 

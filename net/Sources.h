@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Discovery.h"
-#include "InternetSource.h"
-#include "LocalSource.h"
-#include "NetworkRecord.h"
-#include "RouterSource.h"
-#include "UpnpSource.h"
+#include "net/Discovery.h"
+#include "net/InternetSource.h"
+#include "net/LocalSource.h"
+#include "record/NetworkRecord.h"
+#include "net/RouterSource.h"
+#include "net/UpnpSource.h"
 
 #include <optional>
 

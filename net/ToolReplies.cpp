@@ -1,10 +1,10 @@
-#include "ToolReplies.h"
+#include "net/ToolReplies.h"
 
-#include "CharacterSet.h"
-#include "ComponentsSeparatedByCharactersFromSet.h"
-#include "IndexSetFromIndices.h"
-#include "Numbers.h"
-#include "WBNSStringLinesFromString.h"
+#include "platform/text/CharacterSet.h"
+#include "WBLib/ComponentsSeparatedByCharactersFromSet.h"
+#include "WBLib/IndexSetFromIndices.h"
+#include "platform/text/Numbers.h"
+#include "WBLib/WBNSStringLinesFromString.h"
 
 namespace flowtally {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TrafficSample.h"
+#include "net/TrafficSample.h"
 
 #include <QString>
 

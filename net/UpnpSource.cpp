@@ -1,13 +1,13 @@
-#include "UpnpSource.h"
+#include "net/UpnpSource.h"
 
-#include "DynamicStore.h"
-#include "Environment.h"
-#include "KernelTables.h"
-#include "NetworkState.h"
-#include "SettingsKeys.h"
-#include "StatusTexts.h"
-#include "SystemLog.h"
-#include "UserDefaults.h"
+#include "platform/system/DynamicStore.h"
+#include "platform/system/Environment.h"
+#include "platform/system/KernelTables.h"
+#include "net/NetworkState.h"
+#include "record/SettingsKeys.h"
+#include "net/StatusTexts.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QFile>
 

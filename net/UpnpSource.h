@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ProbeRhythm.h"
-#include "Status.h"
-#include "TrafficSource.h"
-#include "UpnpClient.h"
+#include "net/ProbeRhythm.h"
+#include "platform/system/Status.h"
+#include "net/TrafficSource.h"
+#include "net/upnp/UpnpClient.h"
 
 #include <QList>
 #include <QString>

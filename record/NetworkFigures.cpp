@@ -1,4 +1,4 @@
-#include "NetworkFigures.h"
+#include "record/NetworkFigures.h"
 
 #include <algorithm>
 #include <cmath>

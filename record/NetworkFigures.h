@@ -1,10 +1,10 @@
 #pragma once
 
-#include "BillingCycle.h"
-#include "ExpectedTotal.h"
-#include "FreeHours.h"
-#include "NetworkRecord.h"
-#include "TrafficTotals.h"
+#include "history/BillingCycle.h"
+#include "record/ExpectedTotal.h"
+#include "history/FreeHours.h"
+#include "record/NetworkRecord.h"
+#include "history/TrafficTotals.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -1,8 +1,8 @@
-#include "NetworkRecord.h"
+#include "record/NetworkRecord.h"
 
-#include "DistantPast.h"
-#include "Numbers.h"
-#include "SettingsKeys.h"
+#include "record/DistantPast.h"
+#include "platform/text/Numbers.h"
+#include "record/SettingsKeys.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FreeHours.h"
-#include "FreeHoursChange.h"
-#include "TrafficTotals.h"
+#include "history/FreeHours.h"
+#include "history/FreeHoursChange.h"
+#include "history/TrafficTotals.h"
 
 #include <QDateTime>
 #include <QString>

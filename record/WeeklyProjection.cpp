@@ -1,6 +1,6 @@
-#include "WeeklyProjection.h"
+#include "record/WeeklyProjection.h"
 
-#include "LocalBuckets.h"
+#include "history/LocalBuckets.h"
 
 #include <algorithm>
 #include <limits>

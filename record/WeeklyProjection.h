@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ExpectedTotal.h"
-#include "HistoryBucket.h"
-#include "HistoryStore.h"
-#include "NetworkFigures.h"
-#include "Status.h"
+#include "record/ExpectedTotal.h"
+#include "history/HistoryBucket.h"
+#include "history/HistoryStore.h"
+#include "record/NetworkFigures.h"
+#include "platform/system/Status.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "ApplicationsReport.h"
+#include "report/ApplicationsReport.h"
 
-#include "ApplicationName.h"
-#include "ReportText.h"
+#include "history/ApplicationName.h"
+#include "report/ReportText.h"
 
 #include <QJsonArray>
 

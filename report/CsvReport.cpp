@@ -1,6 +1,6 @@
-#include "CsvReport.h"
+#include "report/CsvReport.h"
 
-#include "ReportText.h"
+#include "report/ReportText.h"
 
 #include <QLocale>
 #include <QStringList>

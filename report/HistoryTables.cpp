@@ -1,4 +1,4 @@
-#include "HistoryTables.h"
+#include "report/HistoryTables.h"
 
 namespace flowtally {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "HistoryStore.h"
-#include "Report.h"
-#include "Status.h"
+#include "history/HistoryStore.h"
+#include "report/Report.h"
+#include "platform/system/Status.h"
 
 namespace flowtally {
 

@@ -1,6 +1,6 @@
-#include "JsonReport.h"
+#include "report/JsonReport.h"
 
-#include "ApplicationsReport.h"
+#include "report/ApplicationsReport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "OneLineReport.h"
+#include "report/OneLineReport.h"
 
-#include "ReportText.h"
+#include "report/ReportText.h"
 
 namespace flowtally {
 

@@ -1,4 +1,4 @@
-#include "PrometheusReport.h"
+#include "report/PrometheusReport.h"
 
 #include <QLocale>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ApplicationBytes.h"
-#include "HistoryBucket.h"
-#include "NetworkFigures.h"
-#include "ReportText.h"
+#include "history/ApplicationBytes.h"
+#include "history/HistoryBucket.h"
+#include "record/NetworkFigures.h"
+#include "report/ReportText.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "ReportFile.h"
+#include "report/ReportFile.h"
 
-#include "FileReplacement.h"
+#include "platform/system/FileReplacement.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "ReportOptions.h"
+#include "report/ReportOptions.h"
 
 #include "Version.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportText.h"
+#include "report/ReportText.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "ReportText.h"
+#include "report/ReportText.h"
 
-#include "WBBKMGTFormatter.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QStringList>
 

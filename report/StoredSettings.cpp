@@ -1,7 +1,7 @@
-#include "StoredSettings.h"
+#include "report/StoredSettings.h"
 
-#include "PropertyList.h"
-#include "SettingsKeys.h"
+#include "platform/system/PropertyList.h"
+#include "record/SettingsKeys.h"
 
 #include <QFileInfo>
 

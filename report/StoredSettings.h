@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NetworkRecord.h"
-#include "Status.h"
+#include "record/NetworkRecord.h"
+#include "platform/system/Status.h"
 
 #include <QDateTime>
 #include <QList>

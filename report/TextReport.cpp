@@ -1,7 +1,7 @@
-#include "TextReport.h"
+#include "report/TextReport.h"
 
-#include "ApplicationsReport.h"
-#include "ReportText.h"
+#include "report/ApplicationsReport.h"
+#include "report/ReportText.h"
 
 namespace flowtally {
 

@@ -1,7 +1,7 @@
 // flowtally-report: the traffic Flowtally counted, for terminals, scripts
 // and status bars (see flowtally-report(1); the work is runReport's).
-#include "Environment.h"
-#include "ReportRun.h"
+#include "platform/system/Environment.h"
+#include "report/ReportRun.h"
 
 #include <QCoreApplication>
 #include <QTimeZone>

@@ -6,7 +6,7 @@
 // HOST is a dotted address or a host name. This computer's own name, which
 // the resolver often knows only as a loopback address (Debian's 127.0.1.1),
 // stands for the address of the primary interface.
-#include "../platform/system/KernelTables.h"
+#include "platform/system/KernelTables.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

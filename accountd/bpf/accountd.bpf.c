@@ -11,7 +11,7 @@
 #include <bpf/bpf_endian.h>
 #include <bpf/bpf_helpers.h>
 
-#include "AccountdMaps.h"
+#include "accountd/bpf/AccountdMaps.h"
 
 char LICENSE[] SEC("license") = "Proprietary";
 

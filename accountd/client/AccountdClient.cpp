@@ -1,4 +1,4 @@
-#include "AccountdClient.h"
+#include "accountd/client/AccountdClient.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AccountdProtocol.h"
+#include "accountd/protocol/AccountdProtocol.h"
 
 #include <chrono>
 #include <string>

@@ -1,4 +1,4 @@
-#include "HttpExchange.h"
+#include "net/upnp/HttpExchange.h"
 
 #include <QHostAddress>
 #include <QNetworkProxy>

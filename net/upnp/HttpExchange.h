@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HttpReply.h"
-#include "Status.h"
+#include "net/upnp/HttpReply.h"
+#include "platform/system/Status.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "HttpReply.h"
+#include "net/upnp/HttpReply.h"
 
 #include <QList>
 

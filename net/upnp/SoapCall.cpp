@@ -1,6 +1,6 @@
-#include "SoapCall.h"
+#include "net/upnp/SoapCall.h"
 
-#include "HttpExchange.h"
+#include "net/upnp/HttpExchange.h"
 
 namespace flowtally {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Status.h"
-#include "UpnpReplies.h"
+#include "platform/system/Status.h"
+#include "net/upnp/UpnpReplies.h"
 
 #include <QDeadlineTimer>
 #include <QMap>

@@ -1,4 +1,4 @@
-#include "SsdpSearch.h"
+#include "net/upnp/SsdpSearch.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>

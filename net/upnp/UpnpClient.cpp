@@ -1,8 +1,8 @@
-#include "UpnpClient.h"
+#include "net/upnp/UpnpClient.h"
 
-#include "HttpExchange.h"
-#include "SoapCall.h"
-#include "SsdpSearch.h"
+#include "net/upnp/HttpExchange.h"
+#include "net/upnp/SoapCall.h"
+#include "net/upnp/SsdpSearch.h"
 
 #include <QHostAddress>
 

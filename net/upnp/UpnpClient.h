@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Status.h"
-#include "UpnpDevice.h"
+#include "platform/system/Status.h"
+#include "net/upnp/UpnpDevice.h"
 
 #include <QDeadlineTimer>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UpnpReplies.h"
+#include "net/upnp/UpnpReplies.h"
 
 #include <QString>
 #include <QUrl>

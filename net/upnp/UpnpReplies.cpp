@@ -1,6 +1,6 @@
-#include "UpnpReplies.h"
+#include "net/upnp/UpnpReplies.h"
 
-#include "IsValidLocalIP.h"
+#include "WBLib/IsValidLocalIP.h"
 
 #include <QHostAddress>
 #include <QXmlStreamReader>

@@ -1,6 +1,6 @@
-#include "DelayedPerform.h"
+#include "platform/loop/DelayedPerform.h"
 
-#include "Timer.h"
+#include "platform/loop/Timer.h"
 
 #include <QObject>
 #include <QTimer>

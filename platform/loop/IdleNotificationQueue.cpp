@@ -1,7 +1,7 @@
-#include "IdleNotificationQueue.h"
+#include "platform/loop/IdleNotificationQueue.h"
 
-#include "NotificationCenter.h"
-#include "Threads.h"
+#include "platform/loop/NotificationCenter.h"
+#include "platform/loop/Threads.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "MainLoop.h"
+#include "platform/loop/MainLoop.h"
 
-#include "Timer.h"
+#include "platform/loop/Timer.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

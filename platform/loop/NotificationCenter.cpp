@@ -1,6 +1,6 @@
-#include "NotificationCenter.h"
+#include "platform/loop/NotificationCenter.h"
 
-#include "Threads.h"
+#include "platform/loop/Threads.h"
 
 #include <QCoreApplication>
 #include <QPointer>

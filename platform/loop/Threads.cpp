@@ -1,4 +1,4 @@
-#include "Threads.h"
+#include "platform/loop/Threads.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "Timer.h"
+#include "platform/loop/Timer.h"
 
 #include <QTimer>
 

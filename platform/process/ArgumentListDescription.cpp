@@ -1,4 +1,4 @@
-#include "ArgumentListDescription.h"
+#include "platform/process/ArgumentListDescription.h"
 
 namespace flowtally {
 

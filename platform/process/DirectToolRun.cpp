@@ -1,7 +1,7 @@
-#include "DirectToolRun.h"
+#include "platform/process/DirectToolRun.h"
 
-#include "ProgramRun.h"
-#include "Utf8Decoding.h"
+#include "platform/process/ProgramRun.h"
+#include "platform/text/Utf8Decoding.h"
 
 namespace flowtally {
 

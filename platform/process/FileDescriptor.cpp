@@ -1,4 +1,4 @@
-#include "FileDescriptor.h"
+#include "platform/process/FileDescriptor.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Status.h"
+#include "platform/system/Status.h"
 
 #include <unistd.h>
 #include <utility>

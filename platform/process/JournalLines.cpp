@@ -1,6 +1,6 @@
-#include "JournalLines.h"
+#include "platform/process/JournalLines.h"
 
-#include "ProgramRun.h"
+#include "platform/process/ProgramRun.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

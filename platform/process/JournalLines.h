@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Status.h"
-#include "SystemLog.h"
+#include "platform/system/Status.h"
+#include "platform/system/SystemLog.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "LogViewer.h"
+#include "platform/process/LogViewer.h"
 
-#include "ProgramRun.h"
-#include "SystemLog.h"
+#include "platform/process/ProgramRun.h"
+#include "platform/system/SystemLog.h"
 
 #include <QStandardPaths>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "ProgramRun.h"
+#include "platform/process/ProgramRun.h"
 
-#include "ArgumentListDescription.h"
-#include "Environment.h"
-#include "SystemLog.h"
+#include "platform/process/ArgumentListDescription.h"
+#include "platform/system/Environment.h"
+#include "platform/system/SystemLog.h"
 
 #include <QFile>
 

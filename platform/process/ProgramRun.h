@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileDescriptor.h"
-#include "Status.h"
+#include "platform/process/FileDescriptor.h"
+#include "platform/system/Status.h"
 
 #include <QByteArray>
 #include <QHash>

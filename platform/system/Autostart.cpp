@@ -1,6 +1,6 @@
-#include "Autostart.h"
+#include "platform/system/Autostart.h"
 
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "DynamicStore.h"
+#include "platform/system/DynamicStore.h"
 
-#include "Environment.h"
-#include "KernelTables.h"
-#include "NetworkManagerWatch.h"
+#include "platform/system/Environment.h"
+#include "platform/system/KernelTables.h"
+#include "platform/system/NetworkManagerWatch.h"
 
 #include <QFile>
 #include <QUuid>

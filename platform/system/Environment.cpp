@@ -1,10 +1,10 @@
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
-#include "FileReplacement.h"
-#include "KernelTables.h"
-#include "SystemLog.h"
-#include "ToolPaths.h"
-#include "UserDefaults.h"
+#include "platform/system/FileReplacement.h"
+#include "platform/system/KernelTables.h"
+#include "platform/system/SystemLog.h"
+#include "platform/system/ToolPaths.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>

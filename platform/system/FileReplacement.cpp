@@ -1,4 +1,4 @@
-#include "FileReplacement.h"
+#include "platform/system/FileReplacement.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "MeteredConnection.h"
+#include "platform/system/MeteredConnection.h"
 
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>

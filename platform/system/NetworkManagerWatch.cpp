@@ -1,6 +1,6 @@
-#include "NetworkManagerWatch.h"
+#include "platform/system/NetworkManagerWatch.h"
 
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>

@@ -1,6 +1,6 @@
-#include "PrivateFolder.h"
+#include "platform/system/PrivateFolder.h"
 
-#include "FileReplacement.h"
+#include "platform/system/FileReplacement.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "PropertyList.h"
+#include "platform/system/PropertyList.h"
 
-#include "Numbers.h"
-#include "PropertyListNesting.h"
+#include "platform/text/Numbers.h"
+#include "platform/system/PropertyListNesting.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "PropertyListNesting.h"
+#include "platform/system/PropertyListNesting.h"
 
 #include <algorithm>
 

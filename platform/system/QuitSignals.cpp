@@ -1,6 +1,6 @@
-#include "QuitSignals.h"
+#include "platform/system/QuitSignals.h"
 
-#include "SystemLog.h"
+#include "platform/system/SystemLog.h"
 
 #include <QPointer>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "Resources.h"
+#include "platform/system/Resources.h"
 
 #include <QFile>
 #include <QFileInfo>

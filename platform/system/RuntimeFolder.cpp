@@ -1,7 +1,7 @@
-#include "RuntimeFolder.h"
+#include "platform/system/RuntimeFolder.h"
 
-#include "Environment.h"
-#include "SystemLog.h"
+#include "platform/system/Environment.h"
+#include "platform/system/SystemLog.h"
 
 #include <mutex>
 

@@ -1,7 +1,7 @@
-#include "SingleInstance.h"
+#include "platform/system/SingleInstance.h"
 
-#include "RuntimeFolder.h"
-#include "SystemLog.h"
+#include "platform/system/RuntimeFolder.h"
+#include "platform/system/SystemLog.h"
 
 #include <QFile>
 #include <QSocketNotifier>

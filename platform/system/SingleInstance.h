@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PrivateFolder.h"
+#include "platform/system/PrivateFolder.h"
 
 #include <QObject>
 

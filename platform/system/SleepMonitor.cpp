@@ -1,7 +1,7 @@
-#include "SleepMonitor.h"
+#include "platform/system/SleepMonitor.h"
 
-#include "Environment.h"
-#include "SystemLog.h"
+#include "platform/system/Environment.h"
+#include "platform/system/SystemLog.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "Status.h"
+#include "platform/system/Status.h"
 
 #include <cerrno>
 #include <system_error>

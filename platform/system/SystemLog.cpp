@@ -1,6 +1,6 @@
-#include "SystemLog.h"
+#include "platform/system/SystemLog.h"
 
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
 #include <deque>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "ToolPaths.h"
+#include "platform/system/ToolPaths.h"
 
 #include <QDir>
 #include <QFileInfo>

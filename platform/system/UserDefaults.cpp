@@ -1,8 +1,8 @@
-#include "UserDefaults.h"
+#include "platform/system/UserDefaults.h"
 
-#include "Environment.h"
-#include "PropertyList.h"
-#include "SystemLog.h"
+#include "platform/system/Environment.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/SystemLog.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

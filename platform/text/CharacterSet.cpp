@@ -1,4 +1,4 @@
-#include "CharacterSet.h"
+#include "platform/text/CharacterSet.h"
 
 namespace flowtally {
 

@@ -1,4 +1,4 @@
-#include "IndexSet.h"
+#include "platform/text/IndexSet.h"
 
 namespace flowtally {
 

@@ -1,7 +1,7 @@
-#include "NumberFormatter.h"
+#include "platform/text/NumberFormatter.h"
 
-#include "Numbers.h"
-#include "Scanner.h"
+#include "platform/text/Numbers.h"
+#include "platform/text/Scanner.h"
 
 #include <cmath>
 

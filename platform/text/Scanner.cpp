@@ -1,6 +1,6 @@
-#include "Scanner.h"
+#include "platform/text/Scanner.h"
 
-#include "Numbers.h"
+#include "platform/text/Numbers.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "Utf8Decoding.h"
+#include "platform/text/Utf8Decoding.h"
 
 #include <QStringDecoder>
 

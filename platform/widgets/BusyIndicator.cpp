@@ -1,4 +1,4 @@
-#include "BusyIndicator.h"
+#include "platform/widgets/BusyIndicator.h"
 
 namespace flowtally {
 

@@ -1,4 +1,4 @@
-#include "CloseButton.h"
+#include "platform/widgets/CloseButton.h"
 
 #include <QDialogButtonBox>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "FormattedField.h"
+#include "platform/widgets/FormattedField.h"
 
 #include <QFocusEvent>
 

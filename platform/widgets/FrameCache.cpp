@@ -1,4 +1,4 @@
-#include "FrameCache.h"
+#include "platform/widgets/FrameCache.h"
 
 #include <QPaintEngine>
 #include <QPainter>

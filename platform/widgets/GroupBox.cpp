@@ -1,4 +1,4 @@
-#include "GroupBox.h"
+#include "platform/widgets/GroupBox.h"
 
 #include <QPainter>
 #include <QStyleOptionGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameCache.h"
+#include "platform/widgets/FrameCache.h"
 
 #include <QGroupBox>
 

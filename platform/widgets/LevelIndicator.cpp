@@ -1,4 +1,4 @@
-#include "LevelIndicator.h"
+#include "platform/widgets/LevelIndicator.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "TrayAvailability.h"
+#include "platform/widgets/TrayAvailability.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,6 +1,6 @@
-#include "ComponentsSeparatedByCharactersFromSet.h"
+#include "WBLib/ComponentsSeparatedByCharactersFromSet.h"
 
-#include "Bracketed.h"
+#include "tests/support/Bracketed.h"
 
 #include <gtest/gtest.h>
 

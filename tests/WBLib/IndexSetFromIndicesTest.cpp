@@ -1,6 +1,6 @@
-#include "IndexSetFromIndices.h"
+#include "WBLib/IndexSetFromIndices.h"
 
-#include "Bracketed.h"
+#include "tests/support/Bracketed.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "IsValidLocalIP.h"
+#include "WBLib/IsValidLocalIP.h"
 
 #include <gtest/gtest.h>
 

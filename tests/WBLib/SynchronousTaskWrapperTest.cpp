@@ -1,8 +1,8 @@
-#include "SynchronousTaskWrapper.h"
+#include "WBLib/SynchronousTaskWrapper.h"
 
-#include "ProcessProbe.h"
-#include "ScriptFolder.h"
-#include "TestEnvironment.h"
+#include "tests/support/ProcessProbe.h"
+#include "tests/support/ScriptFolder.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "WBBKMGTFormatter.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
-#include "Resources.h"
-#include "TestEnvironment.h"
+#include "platform/system/Resources.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 

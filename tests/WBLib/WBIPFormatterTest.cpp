@@ -1,4 +1,4 @@
-#include "WBIPFormatter.h"
+#include "WBLib/WBIPFormatter.h"
 
 #include <gtest/gtest.h>
 

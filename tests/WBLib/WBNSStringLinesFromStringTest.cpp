@@ -1,6 +1,6 @@
-#include "WBNSStringLinesFromString.h"
+#include "WBLib/WBNSStringLinesFromString.h"
 
-#include "Bracketed.h"
+#include "tests/support/Bracketed.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "Answer.h"
-#include "AccountdProtocol.h"
+#include "accountd/Answer.h"
+#include "accountd/protocol/AccountdProtocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CgroupMount.h"
+#include "accountd/CgroupMount.h"
 
 #include <gtest/gtest.h>
 

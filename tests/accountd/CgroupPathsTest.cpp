@@ -1,4 +1,4 @@
-#include "CgroupPaths.h"
+#include "accountd/CgroupPaths.h"
 
 #include <QDir>
 #include <QTemporaryDir>

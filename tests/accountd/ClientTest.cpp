@@ -1,5 +1,5 @@
-#include "AccountdClient.h"
-#include "ServerHarness.h"
+#include "accountd/client/AccountdClient.h"
+#include "tests/accountd/ServerHarness.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
-#include "Connections.h"
+#include "tests/accountd/Connections.h"
 
-#include "NetworkScene.h"
+#include "tests/support/NetworkScene.h"
 
 #include <cstring>
 #include <sys/socket.h>

@@ -1,4 +1,4 @@
-#include "AccountdProtocol.h"
+#include "accountd/protocol/AccountdProtocol.h"
 
 #include <gtest/gtest.h>
 

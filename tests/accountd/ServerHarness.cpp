@@ -1,4 +1,4 @@
-#include "ServerHarness.h"
+#include "tests/accountd/ServerHarness.h"
 
 #include <sys/epoll.h>
 #include <sys/eventfd.h>

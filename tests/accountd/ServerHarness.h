@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Server.h"
+#include "accountd/Server.h"
 
 #include <QTemporaryDir>
 

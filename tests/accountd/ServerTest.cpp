@@ -1,6 +1,6 @@
-#include "AccountdProtocol.h"
-#include "Connections.h"
-#include "ServerHarness.h"
+#include "accountd/protocol/AccountdProtocol.h"
+#include "tests/accountd/Connections.h"
+#include "tests/accountd/ServerHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Visibility.h"
+#include "accountd/Visibility.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 // limit, and the projection. What a person reads of each alert: the
 // network, the figures as the window shows them, the days left in the cycle
 // or the day the count began (in the local zone), and the projection's end.
-#include "AlertRules.h"
-#include "AlertText.h"
+#include "alerts/AlertRules.h"
+#include "alerts/AlertText.h"
 
-#include "PropertyList.h"
-#include "TextPrinting.h"
+#include "platform/system/PropertyList.h"
+#include "tests/support/TextPrinting.h"
 
 #include <QTimeZone>
 

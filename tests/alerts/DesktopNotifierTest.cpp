@@ -3,13 +3,13 @@
 // service that reads markup, and every way of not being shown — no bus, no
 // service, an error, no answer — coming back for the status line with one
 // log line per streak of failures. Every wait is bounded.
-#include "DesktopNotifier.h"
+#include "alerts/DesktopNotifier.h"
 
-#include "FakeNotificationService.h"
-#include "LoopWaits.h"
-#include "PrivateBus.h"
-#include "TestEnvironment.h"
-#include "TextPrinting.h"
+#include "tests/support/FakeNotificationService.h"
+#include "tests/support/LoopWaits.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPrinting.h"
 
 #include <QDBusConnection>
 

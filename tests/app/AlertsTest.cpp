@@ -2,13 +2,13 @@
 // them from its samples: each crossing once, not again after a restart,
 // again after a reset; bytes of free hours not held against the limit;
 // without a service, the status line and one log line.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "FakeNotificationService.h"
-#include "LoopWaits.h"
-#include "MainLoop.h"
-#include "PrivateBus.h"
-#include "UserDefaults.h"
+#include "tests/support/FakeNotificationService.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/loop/MainLoop.h"
+#include "tests/support/PrivateBus.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QLabel>
 

@@ -1,9 +1,9 @@
 // What the badge says: the projection and the used bytes of what the plan
 // holds against the limit (bytes of free hours left out), the days left in
 // the cycle, and "No limit" for a limit of 0.
-#include "BadgeText.h"
+#include "app/BadgeText.h"
 
-#include "TextPrinting.h"
+#include "tests/support/TextPrinting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // A network's totals begin anew on the first day of its billing cycle: at
 // the first tick after the cycle began, once, undoably.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "DistantPast.h"
-#include "LoopWaits.h"
+#include "record/DistantPast.h"
+#include "tests/support/LoopWaits.h"
 
 #include <QTimeZone>
 #include <QUndoStack>

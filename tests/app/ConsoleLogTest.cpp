@@ -3,11 +3,11 @@
 // (this run's own, a message that is not text and lines that are no entry
 // left out) before those of this run, copies and saves what it shows, and
 // closes with Escape.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "EnvironmentVariables.h"
-#include "LogWindow.h"
-#include "SystemLog.h"
+#include "tests/support/EnvironmentVariables.h"
+#include "app/LogWindow.h"
+#include "platform/system/SystemLog.h"
 
 #include <QApplication>
 #include <QClipboard>

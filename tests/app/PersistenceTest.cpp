@@ -1,9 +1,9 @@
 // The per-service records: the registration defaults, writing and loading every
 // value, reset with undo, and no record without a network.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "DistantPast.h"
-#include "UserDefaults.h"
+#include "record/DistantPast.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QUndoStack>
 

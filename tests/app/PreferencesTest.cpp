@@ -1,12 +1,12 @@
 // The preference controls as a person uses them: the router counters to
 // read, and the held network's counted traffic and free hours, each kept
 // where the meter and the sources read it.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "FreeWindowsText.h"
-#include "SettingsKeys.h"
-#include "Sources.h"
-#include "UserDefaults.h"
+#include "app/FreeWindowsText.h"
+#include "record/SettingsKeys.h"
+#include "net/Sources.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,20 +7,20 @@
 // runs across the end of March and its change of clocks, a limit of 250G and ten minutes of rates
 // with a pause; the History window; the log window, light and dark. Each picture has its window's
 // size and is not blank.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "BusyIndicator.h"
-#include "CycleChart.h"
-#include "HistoryTable.h"
-#include "HistoryWindow.h"
-#include "LogWindow.h"
-#include "MainLoop.h"
-#include "RatesChart.h"
-#include "SystemLog.h"
+#include "platform/widgets/BusyIndicator.h"
+#include "charts/CycleChart.h"
+#include "charts/HistoryTable.h"
+#include "charts/HistoryWindow.h"
+#include "app/LogWindow.h"
+#include "platform/loop/MainLoop.h"
+#include "charts/RatesChart.h"
+#include "platform/system/SystemLog.h"
 
-#include "../charts/Palettes.h"
-#include "../charts/SampleTraffic.h"
-#include "../history/HistoryFixture.h"
+#include "tests/charts/Palettes.h"
+#include "tests/charts/SampleTraffic.h"
+#include "tests/history/HistoryFixture.h"
 
 #include <QApplication>
 #include <QComboBox>

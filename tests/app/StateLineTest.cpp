@@ -1,5 +1,5 @@
 // The line that says what Flowtally is doing, in each state it tells.
-#include "StateLine.h"
+#include "app/StateLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The traffic history behind the settings: what the totals gained reaches the
 // history once the settings file holds it, never before; what a crash left
 // it short of comes back at the next start.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "CycleChart.h"
-#include "HistoryStore.h"
-#include "LoopWaits.h"
-#include "UserDefaults.h"
-#include "WBBKMGTFormatter.h"
+#include "charts/CycleChart.h"
+#include "history/HistoryStore.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/system/UserDefaults.h"
+#include "WBLib/WBBKMGTFormatter.h"
 
 #include <QMainWindow>
 

@@ -1,16 +1,16 @@
 // The windows as a person uses them: the router address field, the limit
 // unit, the help window, the preferences window that pauses metering,
 // closing the main window, the figures and the places of the windows.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "CycleChart.h"
-#include "HistoryWindow.h"
-#include "LevelIndicator.h"
-#include "LogWindow.h"
-#include "LoopWaits.h"
-#include "MainLoop.h"
-#include "PropertyList.h"
-#include "UserDefaults.h"
+#include "charts/CycleChart.h"
+#include "charts/HistoryWindow.h"
+#include "platform/widgets/LevelIndicator.h"
+#include "app/LogWindow.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -4,13 +4,13 @@
 // wake or a change of network amid a sample, a netstat that misbehaves, the
 // settings file deleted or damaged behind its back. Metering goes on, a
 // fault is told once, and every byte the counters moved is counted once.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "LoopWaits.h"
-#include "MainLoop.h"
-#include "PropertyList.h"
-#include "ToolPaths.h"
-#include "UserDefaults.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/ToolPaths.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QLabel>
 #include <QPushButton>

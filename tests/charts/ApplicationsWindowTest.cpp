@@ -1,6 +1,6 @@
 // The Applications window: each application's bytes and share, sorted by
 // their numbers.
-#include "ApplicationsWindow.h"
+#include "charts/ApplicationsWindow.h"
 
 #include <QTableWidget>
 

@@ -1,11 +1,11 @@
 // The byte axes of the charts: the unit is the one Flowtally's figures show
 // the largest value in, the top the first round tick at or above it. In and
 // Out stand out from the background on light and dark desktops.
-#include "ByteAxis.h"
-#include "ChartColours.h"
-#include "Palettes.h"
+#include "charts/ByteAxis.h"
+#include "charts/ChartColours.h"
+#include "tests/charts/Palettes.h"
 
-#include "TextPrinting.h"
+#include "tests/support/TextPrinting.h"
 
 #include <gtest/gtest.h>
 

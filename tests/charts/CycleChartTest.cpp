@@ -2,14 +2,14 @@
 // day and the larger of total and limit, no pace without a limit, incoming
 // bytes at the bottom of a bar and outgoing on top in their share, and texts
 // in the palette's colours on a light and on a dark desktop.
-#include "CycleChart.h"
+#include "charts/CycleChart.h"
 
-#include "ChartColours.h"
-#include "Palettes.h"
-#include "RedrawnLikeNew.h"
+#include "charts/ChartColours.h"
+#include "tests/charts/Palettes.h"
+#include "tests/charts/RedrawnLikeNew.h"
 
-#include "../history/HistoryFixture.h"
-#include "TextPrinting.h"
+#include "tests/history/HistoryFixture.h"
+#include "tests/support/TextPrinting.h"
 
 #include <QImage>
 

@@ -2,10 +2,10 @@
 // total and the limit's pace, for cycles across a month's end, a start day a
 // month lacks and a change of clocks, read back from a real history; and the
 // period shown without a cycle.
-#include "CycleDays.h"
+#include "charts/CycleDays.h"
 
-#include "../history/HistoryFixture.h"
-#include "TextPrinting.h"
+#include "tests/history/HistoryFixture.h"
+#include "tests/support/TextPrinting.h"
 
 #include <cmath>
 

@@ -1,14 +1,14 @@
 // The History window as a person uses it: sorting a column by its numbers,
 // copying rows for a spreadsheet, picking another network, and a network's
 // billing cycles in place of its months, in the tables and their charts.
-#include "HistoryWindow.h"
+#include "charts/HistoryWindow.h"
 
-#include "HistoryTable.h"
-#include "HistoryTableModel.h"
-#include "PeriodChart.h"
+#include "charts/HistoryTable.h"
+#include "charts/HistoryTableModel.h"
+#include "charts/PeriodChart.h"
 
-#include "../history/HistoryFixture.h"
-#include "TextPrinting.h"
+#include "tests/history/HistoryFixture.h"
+#include "tests/support/TextPrinting.h"
 
 #include <QApplication>
 #include <QClipboard>

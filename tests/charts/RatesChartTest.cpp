@@ -1,14 +1,14 @@
 // The rates chart: which points it draws and where its lines break, its
 // axis in bytes per second, a chart without points, and a chart that moves
 // on with time looking like one drawn anew.
-#include "RatesChart.h"
+#include "charts/RatesChart.h"
 
-#include "ChartColours.h"
+#include "charts/ChartColours.h"
 
-#include "../history/HistoryFixture.h"
-#include "Palettes.h"
-#include "RedrawnLikeNew.h"
-#include "TextPrinting.h"
+#include "tests/history/HistoryFixture.h"
+#include "tests/charts/Palettes.h"
+#include "tests/charts/RedrawnLikeNew.h"
+#include "tests/support/TextPrinting.h"
 
 #include <QImage>
 

@@ -4,7 +4,7 @@
 // benchmark: hourly entries with quiet nights and busy evenings, some days
 // heavier than others, the same every run. Needs no test framework, so that
 // benchmarks use it too.
-#include "HistoryStore.h"
+#include "history/HistoryStore.h"
 
 #include <QDate>
 #include <QStringList>

@@ -5,10 +5,10 @@
 // start days a month may not have, its length and days left across a change
 // of clocks, when the automatic reset is due, the projection and the limit's
 // pace, and the days of a history summed per cycle.
-#include "BillingCycle.h"
-#include "CycleBuckets.h"
-#include "HistoryFixture.h"
-#include "LocalBuckets.h"
+#include "history/BillingCycle.h"
+#include "history/CycleBuckets.h"
+#include "tests/history/HistoryFixture.h"
+#include "history/LocalBuckets.h"
 
 #include <cmath>
 

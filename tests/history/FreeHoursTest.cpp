@@ -2,8 +2,8 @@
 // changes of Berlin's clocks; the history keeping the free part of every
 // row beside its bytes, brought in line with a record's free totals, and read
 // anew when the windows change, saying what it cannot read anew.
-#include "HistoryFixture.h"
-#include "HistoryWriter.h"
+#include "tests/history/HistoryFixture.h"
+#include "history/HistoryWriter.h"
 
 namespace flowtally {
 

@@ -1,8 +1,8 @@
 // Opening the history file: a file of the first layout brought up to date,
 // and every file Flowtally or a report program cannot use, with the one
 // sentence that says why, the file left as it was.
-#include "HistoryFixture.h"
-#include "SqliteDatabase.h"
+#include "tests/history/HistoryFixture.h"
+#include "history/SqliteDatabase.h"
 
 #include <QDir>
 #include <QFile>

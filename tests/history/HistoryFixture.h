@@ -2,7 +2,7 @@
 
 // A traffic history in a temporary folder, two networks, times written as
 // text, and buckets as text a failed check prints plainly.
-#include "HistoryStore.h"
+#include "history/HistoryStore.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -2,7 +2,7 @@
 // sums since a period start, retention, reconciling with the settings'
 // totals, batches that are stored whole or not at all, and a reader beside
 // the writer.
-#include "HistoryFixture.h"
+#include "tests/history/HistoryFixture.h"
 
 #include <random>
 

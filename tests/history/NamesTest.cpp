@@ -2,8 +2,8 @@
 // desktop finds them, else what their key tells. A network's name as people
 // know it: the first thing known of connection, router and interface, shown
 // as one line of plain text whatever a router or a connection calls itself.
-#include "ApplicationName.h"
-#include "NetworkName.h"
+#include "history/ApplicationName.h"
+#include "history/NetworkName.h"
 
 #include <QDir>
 #include <QFile>

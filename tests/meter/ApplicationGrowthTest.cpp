@@ -1,7 +1,7 @@
 // Each application's bytes between readings of flowtally-accountd's cgroup
 // counters: counted once, across the service's restarts and the counters
 // it gives up.
-#include "ApplicationGrowth.h"
+#include "meter/ApplicationGrowth.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Counting against the last reading metered: which readings are a measure
 // for which, across networks, sources, sessions, reboots, interfaces made
 // anew and routers that restart or move their interfaces.
-#include "LastReading.h"
+#include "meter/LastReading.h"
 
 #include <QDateTime>
 

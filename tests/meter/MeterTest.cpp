@@ -1,12 +1,12 @@
 // The accounting without the window: samples in, figures out, and what each
 // application moved, counted with the meter's bytes: never more than the
 // interface counted, nothing made up when the service is missing.
-#include "Meter.h"
+#include "meter/Meter.h"
 
-#include "AccountdService.h"
-#include "DistantPast.h"
-#include "NetworkFigures.h"
-#include "TestEnvironment.h"
+#include "net/AccountdService.h"
+#include "record/DistantPast.h"
+#include "record/NetworkFigures.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Discovery: the router address, the once-per-tick router decision and the
 // change of network service, with the network store and tools faked; and
 // address lookups, for which the arp helper runs for usable addresses only.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "UserDefaults.h"
+#include "platform/system/UserDefaults.h"
 
 #include <functional>
 

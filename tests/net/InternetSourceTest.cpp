@@ -4,12 +4,12 @@
 // counters of each cgroup travel with the samples of this computer's
 // interface, and tell whose traffic it is by the names the desktops and
 // systemd give their units.
-#include "AccountdProtocol.h"
-#include "AccountdService.h"
-#include "CgroupApplication.h"
-#include "ControllerFixture.h"
-#include "ServerHarness.h"
-#include "UserDefaults.h"
+#include "accountd/protocol/AccountdProtocol.h"
+#include "net/AccountdService.h"
+#include "net/CgroupApplication.h"
+#include "tests/support/controller/ControllerFixture.h"
+#include "tests/accountd/ServerHarness.h"
+#include "platform/system/UserDefaults.h"
 
 namespace flowtally {
 

@@ -1,11 +1,11 @@
 // The router source against saved replies of the net-snmp tools: the
 // command lines, the order of the tool runs, the readings of replies of many
 // shapes, and what each query leaves in the status line.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "NetworkScene.h"
-#include "PlantedFiles.h"
-#include "UserDefaults.h"
+#include "tests/support/NetworkScene.h"
+#include "tests/support/PlantedFiles.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -2,15 +2,15 @@
 // and removed only inside a private folder, through no link planted there,
 // never changing anything outside; and the modules that name the objects
 // Flowtally asks for.
-#include "SnmpCommunityFile.h"
-#include "SnmpEnvironment.h"
+#include "net/SnmpCommunityFile.h"
+#include "net/SnmpEnvironment.h"
 
-#include "EnvironmentVariables.h"
-#include "PlantedFiles.h"
-#include "ScriptFolder.h"
-#include "TestEnvironment.h"
-#include "TextPrinting.h"
-#include "ToolPaths.h"
+#include "tests/support/EnvironmentVariables.h"
+#include "tests/support/PlantedFiles.h"
+#include "tests/support/ScriptFolder.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPrinting.h"
+#include "platform/system/ToolPaths.h"
 
 #include <QDir>
 #include <QFile>

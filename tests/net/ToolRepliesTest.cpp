@@ -3,10 +3,10 @@
 // the local source's one netstat run per sample and what an unreadable
 // listing leaves in the status line and the log; how a router interface
 // chosen in the preferences is kept and found again.
-#include "ToolReplies.h"
+#include "net/ToolReplies.h"
 
-#include "ControllerFixture.h"
-#include "InterfaceChoice.h"
+#include "tests/support/controller/ControllerFixture.h"
+#include "net/InterfaceChoice.h"
 
 #include <QStringList>
 

@@ -3,14 +3,14 @@
 // gives the meter, the faults of real routers that meter this computer
 // instead, the rhythm of discovery after failures, and where the person's
 // choice of counters sends a tick.
-#include "LastReading.h"
-#include "ScriptFolder.h"
-#include "ScriptedRouter.h"
-#include "Sources.h"
-#include "StatusTexts.h"
-#include "TestEnvironment.h"
-#include "ToolPaths.h"
-#include "UserDefaults.h"
+#include "meter/LastReading.h"
+#include "tests/support/ScriptFolder.h"
+#include "tests/support/ScriptedRouter.h"
+#include "net/Sources.h"
+#include "net/StatusTexts.h"
+#include "tests/support/TestEnvironment.h"
+#include "platform/system/ToolPaths.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QDir>
 

@@ -2,7 +2,7 @@
 // throwaway root and the program started from there, in a LAN namespace,
 // with the source tree and the package's build tree hidden from it. It must
 // find its helpers and SNMP modules beside itself, under that root.
-#include "SystemTest.h"
+#include "tests/system/SystemTest.h"
 
 namespace flowtally {
 

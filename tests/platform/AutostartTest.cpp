@@ -1,8 +1,8 @@
-#include "Autostart.h"
+#include "platform/system/Autostart.h"
 
-#include "EnvironmentVariables.h"
-#include "ScriptFolder.h"
-#include "TestEnvironment.h"
+#include "tests/support/EnvironmentVariables.h"
+#include "tests/support/ScriptFolder.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

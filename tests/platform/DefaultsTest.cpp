@@ -1,10 +1,10 @@
 // The settings: property lists read and written, and the store that keeps
 // them in a file, how it writes it, and what it does with one it cannot read.
-#include "PropertyList.h"
-#include "UserDefaults.h"
+#include "platform/system/PropertyList.h"
+#include "platform/system/UserDefaults.h"
 
-#include "MainLoop.h"
-#include "TestEnvironment.h"
+#include "platform/loop/MainLoop.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "DynamicStore.h"
-#include "TestEnvironment.h"
+#include "platform/system/DynamicStore.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QFile>
 #include <QSet>

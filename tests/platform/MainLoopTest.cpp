@@ -1,14 +1,14 @@
 // The main loop and what runs on it: nested runs, timers, idle
 // notifications, quit signals, and the threads that hand work to it.
-#include "MainLoop.h"
-#include "IdleNotificationQueue.h"
-#include "QuitSignals.h"
-#include "Threads.h"
-#include "Timer.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/loop/IdleNotificationQueue.h"
+#include "platform/system/QuitSignals.h"
+#include "platform/loop/Threads.h"
+#include "platform/loop/Timer.h"
 
-#include "DelayedPerform.h"
-#include "LoopWaits.h"
-#include "NotificationCenter.h"
+#include "platform/loop/DelayedPerform.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/loop/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

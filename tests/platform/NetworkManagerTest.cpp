@@ -1,13 +1,13 @@
 // Flowtally and NetworkManager, a stand-in for it on a bus of the test's
 // own: the primary connection that names the network (NetworkManagerWatch),
 // whether the connection is metered, and marking it so (MeteredConnection).
-#include "MeteredConnection.h"
-#include "NetworkManagerWatch.h"
+#include "platform/system/MeteredConnection.h"
+#include "platform/system/NetworkManagerWatch.h"
 
-#include "DynamicStore.h"
-#include "LoopWaits.h"
-#include "PrivateBus.h"
-#include "TestEnvironment.h"
+#include "platform/system/DynamicStore.h"
+#include "tests/support/LoopWaits.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

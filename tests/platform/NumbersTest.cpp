@@ -1,6 +1,6 @@
-#include "Numbers.h"
+#include "platform/text/Numbers.h"
 
-#include "Scanner.h"
+#include "platform/text/Scanner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // Running other programs: why one cannot start, the descriptors it gets, a
 // tool's output and errors, its time limit and how its arguments are
 // logged, and the log viewer left running on its own.
-#include "ProgramRun.h"
-#include "ArgumentListDescription.h"
-#include "DirectToolRun.h"
-#include "LogViewer.h"
+#include "platform/process/ProgramRun.h"
+#include "platform/process/ArgumentListDescription.h"
+#include "platform/process/DirectToolRun.h"
+#include "platform/process/LogViewer.h"
 
-#include "EnvironmentVariables.h"
-#include "ProcessProbe.h"
-#include "ScriptFolder.h"
-#include "TestEnvironment.h"
+#include "tests/support/EnvironmentVariables.h"
+#include "tests/support/ProcessProbe.h"
+#include "tests/support/ScriptFolder.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,13 +2,13 @@
 // this user's alone, else a folder of Flowtally's own; nothing another user
 // prepared is used, followed or changed. And in it, the lock and the
 // socket that keep Flowtally to one per user.
-#include "RuntimeFolder.h"
-#include "SingleInstance.h"
+#include "platform/system/RuntimeFolder.h"
+#include "platform/system/SingleInstance.h"
 
-#include "LoopWaits.h"
-#include "PlantedFiles.h"
-#include "TestEnvironment.h"
-#include "TextPrinting.h"
+#include "tests/support/LoopWaits.h"
+#include "tests/support/PlantedFiles.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPrinting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "SleepMonitor.h"
+#include "platform/system/SleepMonitor.h"
 
-#include "LoopWaits.h"
-#include "MainLoop.h"
-#include "PrivateBus.h"
-#include "TestEnvironment.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/loop/MainLoop.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -2,10 +2,10 @@
 // each with its time, held lines once they are let go (not those their
 // holder took), and no more than
 // kKeptLogLines of them however long the run.
-#include "SystemLog.h"
+#include "platform/system/SystemLog.h"
 
-#include "TestEnvironment.h"
-#include "TextPrinting.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPrinting.h"
 
 #include <gtest/gtest.h>
 

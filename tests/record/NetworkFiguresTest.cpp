@@ -4,10 +4,10 @@
 // histories: nothing told for a history of less than a day, the week's
 // pattern carried forward, hours not seen yet taken from the same hour of
 // other days, the changes of Berlin's clocks, and the end it projects to.
-#include "NetworkFigures.h"
-#include "WeeklyProjection.h"
+#include "record/NetworkFigures.h"
+#include "record/WeeklyProjection.h"
 
-#include "StoredRecord.h"
+#include "tests/support/StoredRecord.h"
 
 #include <QTimeZone>
 

@@ -1,10 +1,10 @@
 // A network's record as Flowtally and flowtally-report read it: values of
 // the wrong type or out of range read as the defaults, entries that name no
 // field are handed back, and what is stored comes back the same.
-#include "NetworkRecord.h"
+#include "record/NetworkRecord.h"
 
-#include "DistantPast.h"
-#include "SettingsKeys.h"
+#include "record/DistantPast.h"
+#include "record/SettingsKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // flowtally-report --apps: each network's applications since its totals'
 // start, named from their desktop entries, as text and JSON.
-#include "ReportFixture.h"
+#include "tests/report/ReportFixture.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

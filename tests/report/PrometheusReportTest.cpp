@@ -2,9 +2,9 @@
 // back by a strict reader of Prometheus' text exposition format (0.0.4) and
 // by the Prometheus project's own Python parser, names that need escaping
 // among them.
-#include "ReportFixture.h"
+#include "tests/report/ReportFixture.h"
 
-#include "CommandRun.h"
+#include "tests/support/CommandRun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 // The command line of flowtally-report: what each form of an option sets,
 // and the one sentence of each usage error.
-#include "ReportOptions.h"
+#include "report/ReportOptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The flowtally-report program as a status bar or a script runs it: its
 // exit codes, one line on standard error for each failure, and its folders
 // taken from XDG_CONFIG_HOME and XDG_DATA_HOME.
-#include "CommandRun.h"
-#include "EnvironmentVariables.h"
-#include "ReportFixture.h"
+#include "tests/support/CommandRun.h"
+#include "tests/support/EnvironmentVariables.h"
+#include "tests/report/ReportFixture.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // Berlin at a fixed moment: the exact output of every format, every failure
 // with its exit code and its sentence, the files left as they were, and
 // runs while Flowtally writes both files.
-#include "ReportFixture.h"
+#include "tests/report/ReportFixture.h"
 
 #include <QJsonObject>
 

@@ -1,10 +1,10 @@
 // The report's texts for people: limits as a person enters them, ordinal
 // days, names from outside made safe for a terminal, and the one line for a
 // status bar.
-#include "ReportText.h"
-#include "OneLineReport.h"
+#include "report/ReportText.h"
+#include "report/OneLineReport.h"
 
-#include "StoredRecord.h"
+#include "tests/support/StoredRecord.h"
 
 #include <QTimeZone>
 

@@ -1,10 +1,10 @@
 // Reading the records of Flowtally's settings file: which dictionaries are
 // records, and which network was metered last.
-#include "StoredSettings.h"
+#include "report/StoredSettings.h"
 
-#include "DistantPast.h"
-#include "PropertyList.h"
-#include "SettingsKeys.h"
+#include "record/DistantPast.h"
+#include "platform/system/PropertyList.h"
+#include "record/SettingsKeys.h"
 
 #include <QFile>
 #include <QTemporaryDir>

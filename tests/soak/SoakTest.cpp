@@ -5,13 +5,13 @@
 //
 // FLOWTALLY_SOAK_TICKS sets the number of ticks (the sanitizer trees run
 // fewer by default: they are several times slower).
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "DrivenCycle.h"
-#include "LoopWaits.h"
-#include "MainLoop.h"
-#include "Threads.h"
-#include "UserDefaults.h"
+#include "tests/support/controller/DrivenCycle.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/loop/Threads.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QDir>

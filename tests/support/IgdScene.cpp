@@ -1,4 +1,4 @@
-#include "IgdScene.h"
+#include "tests/support/IgdScene.h"
 
 #include <QDir>
 #include <QFile>

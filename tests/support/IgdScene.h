@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NetworkScene.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QProcess>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainLoop.h"
+#include "platform/loop/MainLoop.h"
 
 #include <QElapsedTimer>
 

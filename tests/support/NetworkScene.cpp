@@ -1,6 +1,6 @@
-#include "NetworkScene.h"
+#include "tests/support/NetworkScene.h"
 
-#include "CommandRun.h"
+#include "tests/support/CommandRun.h"
 
 #include <QCoreApplication>
 #include <QDir>

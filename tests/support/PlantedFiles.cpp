@@ -1,4 +1,4 @@
-#include "PlantedFiles.h"
+#include "tests/support/PlantedFiles.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProgramRun.h"
+#include "platform/process/ProgramRun.h"
 
 #include <QDBusConnection>
 #include <QString>

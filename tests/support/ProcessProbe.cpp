@@ -1,4 +1,4 @@
-#include "ProcessProbe.h"
+#include "tests/support/ProcessProbe.h"
 
 #include <QFile>
 

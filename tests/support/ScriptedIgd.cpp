@@ -1,4 +1,4 @@
-#include "ScriptedIgd.h"
+#include "tests/support/ScriptedIgd.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IgdTexts.h"
-#include "ScriptedIgd.h"
+#include "tests/support/IgdTexts.h"
+#include "tests/support/ScriptedIgd.h"
 
 #include <QUrl>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NetworkRecord.h"
-#include "SettingsKeys.h"
+#include "record/NetworkRecord.h"
+#include "record/SettingsKeys.h"
 
 namespace flowtally {
 

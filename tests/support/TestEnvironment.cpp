@@ -1,6 +1,6 @@
-#include "TestEnvironment.h"
+#include "tests/support/TestEnvironment.h"
 
-#include "DynamicStore.h"
+#include "platform/system/DynamicStore.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Environment.h"
+#include "platform/system/Environment.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "VirtualDesktop.h"
+#include "tests/support/VirtualDesktop.h"
 
-#include "CommandRun.h"
-#include "NetworkScene.h"
+#include "tests/support/CommandRun.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -3,7 +3,7 @@
 // instance), and anything else Flowtally does not take is a usage error of
 // one line. The real program, in a namespace of the test's own all the
 // same.
-#include "SystemTest.h"
+#include "tests/system/SystemTest.h"
 
 #include <QDirIterator>
 

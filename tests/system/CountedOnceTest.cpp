@@ -1,7 +1,7 @@
 // Every byte the interface moves is counted once, in the record of the
 // network it crossed: networks that come back, an interface made anew, a
 // reboot, and a second start of Flowtally.
-#include "SystemTest.h"
+#include "tests/system/SystemTest.h"
 
 namespace flowtally {
 

@@ -4,11 +4,11 @@
 // and a quit signal then still ends Flowtally with its last write done and
 // the SNMP community file removed. The real program on xcb, in namespaces
 // of the test's own, metering a router.
-#include "FakeTrayHost.h"
-#include "PrivateBus.h"
-#include "SystemTest.h"
-#include "TextPrinting.h"
-#include "VirtualDesktop.h"
+#include "tests/support/FakeTrayHost.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/system/SystemTest.h"
+#include "tests/support/TextPrinting.h"
+#include "tests/support/VirtualDesktop.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

@@ -1,8 +1,8 @@
 // Free hours against the kernel's counters of eth0: what moves before a
 // free window is billed, what moves in it is free, and the two add up to the
 // metered total to the byte, in the record and in the history alike.
-#include "HistoryStore.h"
-#include "SystemTest.h"
+#include "history/HistoryStore.h"
+#include "tests/system/SystemTest.h"
 
 #include <QDateTime>
 

@@ -1,8 +1,8 @@
 // Flowtally's totals and traffic history against the kernel's counters of
 // eth0, to the byte. The router answers no SNMP here, so every sample is the
 // interface's.
-#include "HistoryStore.h"
-#include "SystemTest.h"
+#include "history/HistoryStore.h"
+#include "tests/system/SystemTest.h"
 
 namespace flowtally {
 

@@ -3,8 +3,8 @@
 // interfaces named vlan1 and pppoe-wan, with and without IF-MIB's 64-bit
 // counters. (The pop-up that lists them, a choice found again under another
 // index and one that is gone: RouterSourceTest.)
-#include "SystemTest.h"
-#include "TextPrinting.h"
+#include "tests/system/SystemTest.h"
+#include "tests/support/TextPrinting.h"
 
 namespace flowtally {
 

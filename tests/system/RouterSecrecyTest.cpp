@@ -1,8 +1,8 @@
 // No SNMP query of Flowtally's goes to a router outside the local ranges
 // unless a person typed its address: the real program and the real net-snmp
 // tools, in namespaces of the test's own, watched on the wire.
-#include "SystemTest.h"
-#include "TextPrinting.h"
+#include "tests/system/SystemTest.h"
+#include "tests/support/TextPrinting.h"
 
 namespace flowtally {
 

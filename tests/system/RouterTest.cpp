@@ -1,8 +1,8 @@
 // The router source for real: snmpd runs in the router's namespace with an
 // interface named vlan1 that carries the LAN's traffic, and Flowtally on the
 // LAN host samples it through the net-snmp tools.
-#include "SystemTest.h"
-#include "TextPrinting.h"
+#include "tests/system/SystemTest.h"
+#include "tests/support/TextPrinting.h"
 
 namespace flowtally {
 

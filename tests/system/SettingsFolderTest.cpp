@@ -2,7 +2,7 @@
 // namespace that only Flowtally and the test see, filled up and made
 // read-only while Flowtally meters. (A settings file that cannot be read:
 // DefaultsTest.)
-#include "SystemTest.h"
+#include "tests/system/SystemTest.h"
 
 namespace flowtally {
 

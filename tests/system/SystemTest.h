@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NetworkScene.h"
-#include "PropertyList.h"
+#include "tests/support/NetworkScene.h"
+#include "platform/system/PropertyList.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 // answers the kernel's own counters of the router's Internet side (wan0);
 // Flowtally on the LAN host, behind a router that answers no SNMP, finds it
 // by SSDP and meters the whole household's traffic from it.
-#include "IgdScene.h"
-#include "SystemTest.h"
+#include "tests/support/IgdScene.h"
+#include "tests/system/SystemTest.h"
 
 namespace flowtally {
 

@@ -8,10 +8,10 @@
 // for a processor (its run-queue wait, /proc/self/task/TID/schedstat) is
 // taken off, so that a busy machine does not pass for a stall. Skipped under
 // the sanitizers, whose slowness it would measure.
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "DrivenCycle.h"
-#include "UserDefaults.h"
+#include "tests/support/controller/DrivenCycle.h"
+#include "platform/system/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QFile>

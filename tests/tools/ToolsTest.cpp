@@ -1,5 +1,5 @@
-#include "CommandRun.h"
-#include "NetworkScene.h"
+#include "tests/support/CommandRun.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QRegularExpression>
 #include <QSysInfo>

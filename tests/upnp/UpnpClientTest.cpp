@@ -1,9 +1,9 @@
 // The client against a scripted router on loopback: what real routers do
 // that miniupnpd does not, each call made on a plain std::thread as
 // Flowtally's worker makes it.
-#include "UpnpClient.h"
-#include "IgdTexts.h"
-#include "ScriptedRouter.h"
+#include "net/upnp/UpnpClient.h"
+#include "tests/support/IgdTexts.h"
+#include "tests/support/ScriptedRouter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The readers of what routers' UPnP sides send: HTTP replies, SSDP answers,
 // descriptions and SOAP answers.
-#include "UpnpReplies.h"
-#include "HttpReply.h"
-#include "IgdTexts.h"
+#include "net/upnp/UpnpReplies.h"
+#include "net/upnp/HttpReply.h"
+#include "tests/support/IgdTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 // Internet side. The client runs on a thread that entered the LAN host's
 // namespace, so that nothing it sends leaves the test's namespaces. Needs
 // root, iproute2 and miniupnpd.
-#include "IgdScene.h"
-#include "IgdTexts.h"
-#include "ScriptedIgd.h"
-#include "UpnpClient.h"
+#include "tests/support/IgdScene.h"
+#include "tests/support/IgdTexts.h"
+#include "tests/support/ScriptedIgd.h"
+#include "net/upnp/UpnpClient.h"
 
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>

@@ -1,6 +1,6 @@
-#include "BusyIndicator.h"
-#include "MainLoop.h"
-#include "PaintCounter.h"
+#include "platform/widgets/BusyIndicator.h"
+#include "platform/loop/MainLoop.h"
+#include "tests/support/PaintCounter.h"
 
 #include <QCoreApplication>
 #include <QEvent>

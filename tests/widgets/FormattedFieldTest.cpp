@@ -1,7 +1,7 @@
-#include "FormattedField.h"
+#include "platform/widgets/FormattedField.h"
 
-#include "MainLoop.h"
-#include "NumberFormatter.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/text/NumberFormatter.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 // The main window's group boxes keep their frame's picture between paints;
 // in every state they must look as the style draws a group box itself.
-#include "GroupBox.h"
+#include "platform/widgets/GroupBox.h"
 
-#include "../charts/Palettes.h"
-#include "../charts/RedrawnLikeNew.h"
+#include "tests/charts/Palettes.h"
+#include "tests/charts/RedrawnLikeNew.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

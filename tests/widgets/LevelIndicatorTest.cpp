@@ -1,5 +1,5 @@
-#include "LevelIndicator.h"
-#include "PaintCounter.h"
+#include "platform/widgets/LevelIndicator.h"
+#include "tests/support/PaintCounter.h"
 
 #include <QCoreApplication>
 #include <QEvent>

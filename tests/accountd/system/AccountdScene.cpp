@@ -1,10 +1,10 @@
-#include "AccountdScene.h"
+#include "tests/accountd/system/AccountdScene.h"
 
-#include "AccountdClient.h"
-#include "Accounting.h"
-#include "CgroupMount.h"
-#include "Connections.h"
-#include "NetworkScene.h"
+#include "accountd/client/AccountdClient.h"
+#include "accountd/Accounting.h"
+#include "accountd/CgroupMount.h"
+#include "tests/accountd/Connections.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QCoreApplication>
 #include <QDir>

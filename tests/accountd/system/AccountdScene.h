@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AccountdProtocol.h"
-#include "NetworkScene.h"
+#include "accountd/protocol/AccountdProtocol.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QDir>
 #include <QString>

@@ -1,6 +1,6 @@
 // The service counts each application's traffic, by interface, direction
 // and kind of peer, as the interfaces count it.
-#include "AccountdScene.h"
+#include "tests/accountd/system/AccountdScene.h"
 
 #include <algorithm>
 #include <tuple>

@@ -1,7 +1,7 @@
 // The service's programs go with it, however it ends, and a new start
 // begins its counters again under a new start identifier.
-#include "AccountdClient.h"
-#include "AccountdScene.h"
+#include "accountd/client/AccountdClient.h"
+#include "tests/accountd/system/AccountdScene.h"
 
 #include <bpf/bpf.h>
 #include <fcntl.h>

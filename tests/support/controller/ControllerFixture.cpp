@@ -1,9 +1,9 @@
-#include "ControllerFixture.h"
+#include "tests/support/controller/ControllerFixture.h"
 
-#include "LoopWaits.h"
-#include "MainLoop.h"
-#include "NotificationCenter.h"
-#include "ToolPaths.h"
+#include "tests/support/LoopWaits.h"
+#include "platform/loop/MainLoop.h"
+#include "platform/loop/NotificationCenter.h"
+#include "platform/system/ToolPaths.h"
 
 namespace flowtally {
 

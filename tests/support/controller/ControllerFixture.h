@@ -1,13 +1,13 @@
 #pragma once
 
-#include "AppDelegate.h"
-#include "DynamicStore.h"
-#include "FormattedField.h"
-#include "ScriptFolder.h"
-#include "TestEnvironment.h"
-#include "TextPrinting.h"
-#include "TrafficSample.h"
-#include "WindowController.h"
+#include "app/AppDelegate.h"
+#include "platform/system/DynamicStore.h"
+#include "platform/widgets/FormattedField.h"
+#include "tests/support/ScriptFolder.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPrinting.h"
+#include "net/TrafficSample.h"
+#include "app/WindowController.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
-#include "DrivenCycle.h"
+#include "tests/support/controller/DrivenCycle.h"
 
-#include "ToolPaths.h"
+#include "platform/system/ToolPaths.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

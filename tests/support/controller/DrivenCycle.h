@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppDelegate.h"
-#include "ScriptFolder.h"
-#include "TestEnvironment.h"
+#include "app/AppDelegate.h"
+#include "tests/support/ScriptFolder.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDateTime>
 
