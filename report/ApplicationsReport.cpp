@@ -23,17 +23,17 @@ quint64 networkBytes(const NetworkFigures &figures) {
     return totalOf(figures.cycle ? figures.cycle->counted : figures.totals);
 }
 
-double shareOf(const ApplicationBytes &bytes, const NetworkFigures &figures) {
-    const quint64 all = networkBytes(figures);
-    return all == 0 ? 0.0 : static_cast<double>(totalOf({bytes.in, bytes.out})) / double(all);
-}
-
 qint64 jsonBytes(quint64 count) {
     return static_cast<qint64>(
         std::min<quint64>(count, static_cast<quint64>(std::numeric_limits<qint64>::max())));
 }
 
 } // namespace
+
+double applicationShare(const ApplicationBytes &bytes, const NetworkFigures &figures) {
+    const quint64 all = networkBytes(figures);
+    return all == 0 ? 0.0 : static_cast<double>(totalOf({bytes.in, bytes.out})) / double(all);
+}
 
 Status readApplications(HistoryStore &history, const QStringList &dataFolders, Report *report) {
     for (NetworkReport &network : report->networks) {
@@ -72,10 +72,11 @@ QString applicationsText(const NetworkReport &network, Characters characters) {
     QString text = row(QStringLiteral("since ") + since, QStringLiteral("received"),
                        QStringLiteral("sent"), QStringLiteral("share"));
     for (const ApplicationReport &application : network.applications)
-        text += row(printable(application.name, characters),
-                    byteText(static_cast<double>(application.bytes.in), kDigits),
-                    byteText(static_cast<double>(application.bytes.out), kDigits),
-                    percentText(shareOf(application.bytes, network.figures), kPercentDigits));
+        text +=
+            row(printable(application.name, characters),
+                byteText(static_cast<double>(application.bytes.in), kDigits),
+                byteText(static_cast<double>(application.bytes.out), kDigits),
+                percentText(applicationShare(application.bytes, network.figures), kPercentDigits));
     return text;
 }
 
@@ -89,7 +90,7 @@ QJsonObject applicationsJson(const NetworkReport &network) {
                         {QStringLiteral("in"), jsonBytes(bytes.in)},
                         {QStringLiteral("out"), jsonBytes(bytes.out)},
                         {QStringLiteral("total"), jsonBytes(totalOf({bytes.in, bytes.out}))},
-                        {QStringLiteral("share"), shareOf(bytes, network.figures)}});
+                        {QStringLiteral("share"), applicationShare(bytes, network.figures)}});
     }
     return {
         {QStringLiteral("since"), network.applicationsSince.isValid()

@@ -15,6 +15,11 @@ namespace flowtally {
 // (ApplicationName.h). Reads only.
 Status readApplications(HistoryStore &history, const QStringList &dataFolders, Report *report);
 
+// An application's bytes as a share of the network's since the same start
+// (of the cycle's, or without a cycle of the totals'), 0 to 1; 0 where the
+// network counted none.
+double applicationShare(const ApplicationBytes &bytes, const NetworkFigures &figures);
+
 // A network's applications as text: one line each with its bytes received
 // and sent and its share of the network's bytes.
 QString applicationsText(const NetworkReport &network, Characters characters);

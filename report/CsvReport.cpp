@@ -1,5 +1,6 @@
 #include "report/CsvReport.h"
 
+#include "report/ApplicationsReport.h"
 #include "report/ReportText.h"
 
 #include <QLocale>
@@ -76,7 +77,8 @@ QString summary(const Report &report) {
                         "cycle_billed",
                         "cycle_projected_billed",
                         "expected_end",
-                        "expected_billed"});
+                        "expected_billed",
+                        "source"});
     for (const NetworkReport &network : report.networks) {
         const NetworkFigures &figures = network.figures;
         QStringList fields{field(figures.service), field(network.name),
@@ -105,6 +107,7 @@ QString summary(const Report &report) {
             fields += {localTime(expected->end), figure(expected->billed)};
         else
             fields += QStringList(2);
+        fields += field(figures.source);
         text += row(fields);
     }
     return text;
@@ -126,9 +129,27 @@ QString tables(const Report &report) {
     return text;
 }
 
+QString applications(const Report &report) {
+    QString text = row(
+        {"id", "name", "since", "application_id", "application", "in", "out", "total", "share"});
+    for (const NetworkReport &network : report.networks) {
+        const QStringList names{field(network.figures.service), field(network.name),
+                                localTime(network.applicationsSince)};
+        for (const ApplicationReport &application : network.applications) {
+            const ApplicationBytes &bytes = application.bytes;
+            text += row(names + QStringList{field(bytes.application), field(application.name)} +
+                        traffic({bytes.in, bytes.out}) +
+                        QStringList{number(applicationShare(bytes, network.figures))});
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 QByteArray csvReport(const Report &report) {
+    if (report.applications)
+        return applications(report).toUtf8();
     return (report.days > 0 || report.months > 0 ? tables(report) : summary(report)).toUtf8();
 }
 

@@ -92,6 +92,8 @@ QJsonObject network(const Report &report, const NetworkReport &network) {
     QJsonObject object{
         {QStringLiteral("id"), figures.service},
         {QStringLiteral("name"), network.name},
+        {QStringLiteral("source"),
+         figures.source.isEmpty() ? QJsonValue::Null : QJsonValue(figures.source)},
         {QStringLiteral("resetDate"), isoTime(figures.resetDate)},
         {QStringLiteral("thirtyDayProjection"), bytes(figures.thirtyDayProjection)},
         {QStringLiteral("limit"), bytes(figures.limit)},

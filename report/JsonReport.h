@@ -13,7 +13,9 @@ inline constexpr int kJsonReportVersion = 1;
 // The report as one JSON document on one line (UTF-8, ending in a line
 // end), in the layout that flowtally-report(1) describes:
 //   {"version": 1, "now": TIME, "networks": [NETWORK, ...]}
-// NETWORK: {"id", "name", "resetDate": TIME or null, TRAFFIC,
+// NETWORK: {"id", "name", "source": the source the counters were last read
+//   from, as the settings file names it ("local", "local-internet",
+//   "router", "upnp"), or null, "resetDate": TIME or null, TRAFFIC,
 //   "thirtyDayProjection": BYTES or null, "limit": BYTES or null,
 //   "limitShare": NUMBER or null, "overLimit": BOOLEAN,
 //   "freeHours": [{"start": "02:00", "end": "08:00"}],

@@ -108,11 +108,13 @@ Status parseReportOptions(const QStringList &arguments, ReportOptions *options) 
         return Status::invalidArgument(
             QStringLiteral("--prometheus shows no tables: leave out --days and "
                            "--months"));
-    if (parsed.applications && parsed.format != ReportFormat::Text &&
-        parsed.format != ReportFormat::Json)
+    if (parsed.applications &&
+        (parsed.format == ReportFormat::OneLine || parsed.format == ReportFormat::Prometheus))
+        return Status::invalidArgument(QStringLiteral(
+            "--apps is shown as text, JSON or CSV: leave out --oneline and --prometheus"));
+    if (parsed.applications && parsed.format == ReportFormat::Csv && tables)
         return Status::invalidArgument(
-            QStringLiteral("--apps is shown as text or JSON: leave out --csv, --oneline and "
-                           "--prometheus"));
+            QStringLiteral("--apps --csv is a table of its own: leave out --days and --months"));
     *options = parsed;
     return {};
 }
@@ -128,10 +130,11 @@ QString reportHelp() {
         "\n"
         "  --days N       the traffic of each of the last N days (1 to 3660)\n"
         "  --months N     the traffic of each of the last N months (1 to 120)\n"
-        "  --apps         each application's traffic since the totals' start (text, JSON)\n"
+        "  --apps         each application's traffic since the totals' start\n"
         "  --network ID   only the network with this service identifier or name\n"
         "  --json         JSON, in the layout that flowtally-report(1) describes\n"
-        "  --csv          comma-separated values under one header line\n"
+        "  --csv          comma-separated values under one header line (with --apps,\n"
+        "                 a row per application)\n"
         "  --oneline      one short line for a status bar\n"
         "  --prometheus   Prometheus' text format (node_exporter's textfile collector)\n"
         "  --output FILE  write the report to FILE, replacing it whole\n"

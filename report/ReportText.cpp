@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <utility>
+
 namespace flowtally {
 
 QString byteText(double bytes, unsigned fractionDigits) {
@@ -83,6 +85,20 @@ QString freeWindowsText(const FreeWindows &windows) {
     for (const FreeWindow &window : windows)
         texts.append(freeWindowText(window));
     return texts.join(QStringLiteral(" and "));
+}
+
+QString sourceText(const QString &storedSource) {
+    const std::pair<const char *, const char *> kWords[] = {
+        {"local", "This computer"},
+        {"local-internet", "This computer's Internet traffic"},
+        {"router", "SNMP"},
+        {"upnp", "UPnP"},
+    };
+    for (const auto &[stored, words] : kWords) {
+        if (storedSource == QLatin1String(stored))
+            return QLatin1String(words);
+    }
+    return QStringLiteral("not known");
 }
 
 } // namespace flowtally

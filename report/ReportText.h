@@ -53,4 +53,11 @@ QString shortDateText(const QDate &date);
 // A network's free hours: "02:00 to 08:00 and 12:00 to 13:00".
 QString freeWindowsText(const FreeWindows &windows);
 
+// The source a network's counters were last read from, by the name the
+// settings file keeps ("local", "local-internet", "router", "upnp"), in the
+// words of the window's router box: "This computer", "This computer's
+// Internet traffic", "SNMP", "UPnP"; "not known" for a record that names
+// none (one written before Flowtally kept it) or one it does not know.
+QString sourceText(const QString &storedSource);
+
 } // namespace flowtally

@@ -48,7 +48,7 @@ QString figures(const NetworkFigures &figures, const ReportMarks &marks) {
     const auto projection = [&](const std::optional<double> &bytes) {
         return bytes ? byteText(*bytes, kDigits) : marks.none;
     };
-    QString text;
+    QString text = line(QStringLiteral("source"), sourceText(figures.source));
     text +=
         line(QStringLiteral("since"), figures.resetDate.isValid() ? minuteText(figures.resetDate)
                                                                   : QStringLiteral("not set yet"));

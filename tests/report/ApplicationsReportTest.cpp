@@ -1,5 +1,5 @@
 // flowtally-report --apps: each network's applications since its totals'
-// start, named from their desktop entries, as text and JSON.
+// start, named from their desktop entries, as text, JSON and CSV.
 #include "tests/report/ReportFixture.h"
 
 #include <QJsonDocument>
@@ -64,6 +64,26 @@ TEST_F(ApplicationsReportTest, TextAndJson) {
 })"));
     // Tables and applications come together.
     EXPECT_TRUE(output({"--apps", "--days", "1", "--network", kHome}).contains("Browser"));
+}
+
+TEST_F(ApplicationsReportTest, CsvHasARowPerApplication) {
+    // An entry whose name holds a comma and quotes; the networks without
+    // applications have no row.
+    QFile entry(Environment::current().dataFolder() + "/applications/org.example.Gone.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Mail, \"Work\"\n");
+    entry.close();
+    const std::string home = "6A1F0E52-0000-4000-8000-00000000A001,Home router,"
+                             "2024-02-14T00:00:00+01:00,";
+    EXPECT_EQ(output({"--apps", "--csv"}).toStdString(),
+              "id,name,since,application_id,application,in,out,total,share\n" + home +
+                  "app:org.example.Browser,Browser\uFFFD[2J,1073741824,20971520,1094713344,"
+                  "0.0849609375\n" +
+                  home +
+                  "app:org.example.Gone,\"Mail, \"\"Work\"\"\",536870912,0,536870912,"
+                  "0.041666666666666664\n" +
+                  home + "service:cups.service,cups.service,0,31457280,31457280,0.00244140625\n" +
+                  home + "other,Other,1048576,1048576,2097152,0.00016276041666666666\n");
 }
 
 } // namespace

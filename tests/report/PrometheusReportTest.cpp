@@ -193,14 +193,14 @@ TEST_F(PrometheusReportTest, TheMetricsOfEveryNetwork) {
         QStringLiteral(
             R"(# HELP flowtally_received_bytes_total Bytes received on the network since its reset date.
 # TYPE flowtally_received_bytes_total counter
-flowtally_received_bytes_total{%2,source="local"} 314572800
-flowtally_received_bytes_total{%1,source="local"} 10737418240
-flowtally_received_bytes_total{%3,source="local"} 0
+flowtally_received_bytes_total{%2,source="router"} 314572800
+flowtally_received_bytes_total{%1,source="upnp"} 10737418240
+flowtally_received_bytes_total{%3,source="unknown"} 0
 # HELP flowtally_sent_bytes_total Bytes sent on the network since its reset date.
 # TYPE flowtally_sent_bytes_total counter
-flowtally_sent_bytes_total{%2,source="local"} 20971520
-flowtally_sent_bytes_total{%1,source="local"} 2147483648
-flowtally_sent_bytes_total{%3,source="local"} 0
+flowtally_sent_bytes_total{%2,source="router"} 20971520
+flowtally_sent_bytes_total{%1,source="upnp"} 2147483648
+flowtally_sent_bytes_total{%3,source="unknown"} 0
 # HELP flowtally_free_bytes_total Bytes received and sent in the network's free hours since its reset date.
 # TYPE flowtally_free_bytes_total counter
 flowtally_free_bytes_total{%2} 0

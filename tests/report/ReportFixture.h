@@ -89,10 +89,11 @@ class ReportFixture : public ::testing::Test {
     }
 
     // Three networks: home with a limit, free hours from 02:00 to 08:00 that
-    // counted 2G of its 12G, and a cycle that began at its reset;
-    // the office, metered last, whose cycle began after its reset (Flowtally
-    // has not run since); a hotspot never reset. The settings of the window,
-    // the SNMP password among them, beside them.
+    // counted 2G of its 12G, and a cycle that began at its reset, read last
+    // from its router over UPnP; the office, metered last, whose cycle began
+    // after its reset (Flowtally has not run since), read over SNMP; a
+    // hotspot never reset, from a settings file that kept no source. The
+    // settings of the window, the SNMP password among them, beside them.
     QVariantMap knownSettings() const {
         QVariantMap home =
             record(kHome, utc("2024-02-13T23:00:00Z"), 10 * kGiB, 2 * kGiB, 250.0 * kGiB, 14);
@@ -100,10 +101,16 @@ class ReportFixture : public ::testing::Test {
                     QVariantList{QVariantMap{{FreeWindowKey::start, quint64(120)},
                                              {FreeWindowKey::end, quint64(480)}}});
         home.insert(RecordKey::freeInBytes, 2 * kGiB);
+        home.insert(RecordKey::prevValSource, QStringLiteral("upnp"));
+        QVariantMap office =
+            record(kOffice, utc("2024-01-20T08:30:00Z"), 300 * kMiB, 20 * kMiB, 0, 31);
+        office.insert(RecordKey::prevValSource, QStringLiteral("router"));
+        QVariantMap hotspot = record(kHotspot, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 0, 0);
+        hotspot.remove(RecordKey::prevValSource);
         return {
             {kHome, home},
-            {kOffice, record(kOffice, utc("2024-01-20T08:30:00Z"), 300 * kMiB, 20 * kMiB, 0, 31)},
-            {kHotspot, record(kHotspot, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 0, 0)},
+            {kOffice, office},
+            {kHotspot, hotspot},
             {SettingsKey::DisplayLimitGB, 250.0},
             {SettingsKey::communityPassword, kCommunity},
             {SettingsKey::AirportIP, QStringLiteral("192.0.2.1")},

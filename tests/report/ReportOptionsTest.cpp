@@ -82,10 +82,12 @@ TEST(ReportOptions, UsageErrors) {
         {{"--oneline", "--days", "3"}, "--oneline shows no tables: leave out --days and --months"},
         {{"--months=2", "--oneline"}, "--oneline shows no tables: leave out --days and --months"},
         {{"--help", "--bogus"}, "unknown option '--bogus'"},
-        {{"--apps", "--csv"},
-         "--apps is shown as text or JSON: leave out --csv, --oneline and --prometheus"},
+        {{"--apps", "--oneline"},
+         "--apps is shown as text, JSON or CSV: leave out --oneline and --prometheus"},
         {{"--prometheus", "--apps"},
-         "--apps is shown as text or JSON: leave out --csv, --oneline and --prometheus"},
+         "--apps is shown as text, JSON or CSV: leave out --oneline and --prometheus"},
+        {{"--apps", "--csv", "--months=1"},
+         "--apps --csv is a table of its own: leave out --days and --months"},
     };
     for (const auto &c : cases) {
         ReportOptions options;

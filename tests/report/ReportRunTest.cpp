@@ -23,6 +23,7 @@ class ReportRunTest : public ReportFixture {};
 
 TEST_F(ReportRunTest, TheFiguresOfEveryNetworkAsText) {
     EXPECT_EQ(text(output({})), R"(6A1F0E52-0000-4000-8000-00000000A002
+  source     SNMP
   since      2024-01-20 09:30
   received   300.00M
   sent       20.00M
@@ -35,6 +36,7 @@ TEST_F(ReportRunTest, TheFiguresOfEveryNetworkAsText) {
   expected   not enough data yet
 
 Home router (6A1F0E52-0000-4000-8000-00000000A001)
+  source     UPnP
   since      2024-02-14 00:00
   received   10.00G
   sent       2.00G
@@ -48,6 +50,7 @@ Home router (6A1F0E52-0000-4000-8000-00000000A001)
   expected   12.89G by 14 Mar
 
 6A1F0E52-0000-4000-8000-00000000A003
+  source     not known
   since      not set yet
   received   0.00B
   sent       0.00B
@@ -95,6 +98,7 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
   "networks": [
     {"id": "6A1F0E52-0000-4000-8000-00000000A002",
      "name": "6A1F0E52-0000-4000-8000-00000000A002",
+     "source": "router",
      "resetDate": "2024-01-20T09:30:00+01:00",
      "in": 314572800, "out": 20971520, "total": 335544320,
      "free": %1, "billed": 335544320,
@@ -109,6 +113,7 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
      "months": []},
     {"id": "6A1F0E52-0000-4000-8000-00000000A001",
      "name": "Home router",
+     "source": "upnp",
      "resetDate": "2024-02-14T00:00:00+01:00",
      "in": 10737418240, "out": 2147483648, "total": 12884901888,
      "free": {"in": 2147483648, "out": 0, "total": 2147483648}, "billed": 10737418240,
@@ -132,6 +137,7 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
                  "billed": 4844421120}]},
     {"id": "6A1F0E52-0000-4000-8000-00000000A003",
      "name": "6A1F0E52-0000-4000-8000-00000000A003",
+     "source": null,
      "resetDate": null,
      %2,
      "thirtyDayProjection": null,
@@ -149,7 +155,7 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
     const QJsonObject plain = json(output({"--json", "--network", kHome})).object();
     EXPECT_EQ(plain.value("networks")[0].toObject().keys(),
               (QStringList{"billed", "cycle", "expected", "free", "freeHours", "id", "in", "limit",
-                           "limitShare", "name", "out", "overLimit", "resetDate",
+                           "limitShare", "name", "out", "overLimit", "resetDate", "source",
                            "thirtyDayProjection", "total"}));
 }
 
@@ -167,18 +173,18 @@ TEST_F(ReportRunTest, CsvForSpreadsheets) {
         "id,name,reset_date,in,out,total,thirty_day_projection,limit,cycle_start,cycle_end,"
         "days_left,cycle_in,cycle_out,cycle_total,cycle_projected_total,free_in,free_out,"
         "free_total,billed,limit_share,over_limit,cycle_free_total,cycle_billed,"
-        "cycle_projected_billed,expected_end,expected_billed\n"
+        "cycle_projected_billed,expected_end,expected_billed,source\n"
         "6A1F0E52-0000-4000-8000-00000000A002,6A1F0E52-0000-4000-8000-00000000A002,"
         "2024-01-20T09:30:00+01:00,314572800,20971520,335544320,223179594,,"
         "2024-02-29T00:00:00+01:00,2024-03-31T00:00:00+01:00,26,0,0,0,0,0,0,0,335544320,,,0,0,0,"
-        "2024-03-31T00:00:00+01:00,\n"
+        "2024-03-31T00:00:00+01:00,,router\n"
         "6A1F0E52-0000-4000-8000-00000000A001,Home router,2024-02-14T00:00:00+01:00,10737418240,"
         "2147483648,12884901888,18855953982,268435456000,2024-02-14T00:00:00+01:00,"
         "2024-03-14T00:00:00+01:00,9,10737418240,2147483648,12884901888,18227422183,2147483648,0,"
         "2147483648,10737418240,0.04,0,2147483648,10737418240,15189518486,"
-        "2024-03-14T00:00:00+01:00,13841727488\n"
+        "2024-03-14T00:00:00+01:00,13841727488,upnp\n"
         "6A1F0E52-0000-4000-8000-00000000A003,6A1F0E52-0000-4000-8000-00000000A003,,0,0,0,,,,,,"
-        ",,,,0,0,0,0,,,,,,,\n");
+        ",,,,0,0,0,0,,,,,,,,\n");
     EXPECT_EQ(text(output({"--csv", "--months", "3", "--days", "2", "--network", kHome})),
               "id,name,period,start,in,out,total,free\n"
               "6A1F0E52-0000-4000-8000-00000000A001,Home router,day,2024-03-04,3758096384,"

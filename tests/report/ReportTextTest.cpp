@@ -59,6 +59,21 @@ TEST(ReportText, PrintableKeepsWhatATerminalShowsAndReplacesTheRest) {
         EXPECT_EQ(printable(c.text), c.shown) << c.text.toStdString();
 }
 
+// Every source the settings file may name, and what a record of an older
+// Flowtally or another program leaves there.
+TEST(ReportText, SourcesInTheWordsOfTheWindow) {
+    const struct {
+        const char *stored;
+        const char *text;
+    } cases[] = {
+        {"local", "This computer"}, {"local-internet", "This computer's Internet traffic"},
+        {"router", "SNMP"},         {"upnp", "UPnP"},
+        {"", "not known"},          {"Router", "not known"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(sourceText(QString::fromUtf8(c.stored)).toStdString(), c.text) << c.stored;
+}
+
 // The line for a status bar: the parts a network without a limit or a
 // cycle leaves out, the bytes of the cycle rather than of the totals, the
 // billed ones against the limit, and ASCII where the terminal needs it.
