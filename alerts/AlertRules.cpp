@@ -33,15 +33,28 @@ void rearmForLimit(AlertState &state, const AlertFigures &figures) {
         state.paceOverLimit = false;
 }
 
+// Whether the figures are held against a limit at all: one that is set, a
+// period that began, totals of the cycle that holds `now`.
+bool heldAgainstLimit(const AlertFigures &figures) {
+    const bool staleTotals = figures.cycle && figures.periodStart < figures.cycle->start;
+    return std::isfinite(figures.limit) && figures.limit > 0 && figures.periodStart.isValid() &&
+           !staleTotals;
+}
+
+// The projection above the limit (exactly the limit is not) in a period at
+// least a day old: sooner, a few busy hours project to many times the limit.
+bool projectionPassesLimit(const AlertFigures &figures) {
+    const bool settled = figures.periodStart.secsTo(figures.now) >= kPaceSettlingSeconds;
+    return settled && std::isfinite(figures.projection) && figures.projection > figures.limit;
+}
+
 } // namespace
 
 AlertDecision decideAlerts(const AlertFigures &figures, const AlertLevels &levels,
                            const AlertState &previous) {
     AlertDecision decision{{}, previous};
-    const bool staleTotals = figures.cycle && figures.periodStart < figures.cycle->start;
     const bool notMetered = levels.onlyOnMetered && figures.metered == false;
-    if (!std::isfinite(figures.limit) || !(figures.limit > 0) || !figures.periodStart.isValid() ||
-        staleTotals || notMetered)
+    if (!heldAgainstLimit(figures) || notMetered)
         return decision;
 
     AlertState &state = decision.state;
@@ -69,13 +82,16 @@ AlertDecision decideAlerts(const AlertFigures &figures, const AlertLevels &level
         alerts.push_back(AlertKind::Warning);
         state.warnedAtPercent = warnAt;
     }
-    const bool settled = figures.periodStart.secsTo(figures.now) >= kPaceSettlingSeconds;
-    if (!state.paceOverLimit && settled && std::isfinite(figures.projection) &&
-        figures.projection > figures.limit) {
+    if (!state.paceOverLimit && projectionPassesLimit(figures)) {
         alerts.push_back(AlertKind::PaceOverLimit);
         state.paceOverLimit = true;
     }
     return decision;
+}
+
+bool offersToMarkMetered(const AlertFigures &figures) {
+    return figures.metered == false && heldAgainstLimit(figures) &&
+           (figures.used >= figures.limit || projectionPassesLimit(figures));
 }
 
 } // namespace flowtally

@@ -50,4 +50,12 @@ struct AlertDecision {
 AlertDecision decideAlerts(const AlertFigures &figures, const AlertLevels &levels,
                            const AlertState &previous);
 
+// Whether to offer to mark the connection metered, so that the programs that
+// honour it put off their downloads: when NetworkManager tells it is not
+// metered (not while nobody can tell) and the period is heading past the
+// limit as PaceOverLimit sees it, or has reached it. Never without a limit,
+// a valid period start, or with totals of an older cycle. Asked afresh with
+// each sample and each change of the metered state; nothing to remember.
+bool offersToMarkMetered(const AlertFigures &figures);
+
 } // namespace flowtally

@@ -1,5 +1,7 @@
 #include "alerts/AlertText.h"
 
+#include "alerts/AlertRules.h"
+
 #include "WBLib/WBBKMGTFormatter.h"
 
 #include <cmath>
@@ -73,9 +75,10 @@ QString AlertText::statusLine() const {
 }
 
 AlertText alertText(AlertKind kind, const AlertFigures &figures) {
-    return {headline(kind, figures), body(kind, figures),
-            kind == AlertKind::LimitReached ? AlertText::Urgency::Critical
-                                            : AlertText::Urgency::Normal};
+    return {
+        headline(kind, figures), body(kind, figures),
+        kind == AlertKind::LimitReached ? AlertText::Urgency::Critical : AlertText::Urgency::Normal,
+        offersToMarkMetered(figures) ? QStringLiteral("Mark this connection metered") : QString()};
 }
 
 } // namespace flowtally

@@ -20,6 +20,9 @@ namespace flowtally {
 //                   cycle; at this pace you will use 310.00G by 14 March."
 //                  (without a cycle: "…; at this pace you use 310.00G every 30 days.")
 //
+// While the connection is worth marking metered (offersToMarkMetered), the
+// alert offers it: its button reads "Mark this connection metered".
+//
 // Byte figures in the window's units with two fraction digits, so that
 // amounts close to each other read apart ("0.52G of 1.00G"). Plain text: no
 // markup.
@@ -29,6 +32,8 @@ struct AlertText {
     QString headline;
     QString body;
     Urgency urgency = Urgency::Normal;
+    // The label of the one button the alert offers; empty for none.
+    QString offer;
 
     // The notification's summary, the headline as a sentence: "Limit
     // reached". The notification service names the application itself.

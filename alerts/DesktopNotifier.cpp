@@ -17,6 +17,7 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kAppName = QStringLiteral("Flowtally");
 const QString kIcon = QStringLiteral("flowtally"); // also the desktop entry's name
+const QString kOfferKey = QStringLiteral("offer");
 
 // The standard's urgency levels, sent as a byte.
 constexpr uchar kNormalUrgency = 1;
@@ -51,29 +52,45 @@ void DesktopNotifier::send(const AlertText &alert) {
                 if (reply.isError())
                     failed(alert, reply.error().message());
                 else
-                    notify(bus, alert, reply.value().contains(QStringLiteral("body-markup")));
+                    notify(bus, alert, reply.value());
             });
 }
 
-void DesktopNotifier::notify(QDBusConnection bus, const AlertText &alert, bool bodyMarkup) {
+void DesktopNotifier::notify(QDBusConnection bus, const AlertText &alert,
+                             const QStringList &capabilities) {
+    const bool bodyMarkup = capabilities.contains(QStringLiteral("body-markup"));
+    const bool offered = !alert.offer.isEmpty() && capabilities.contains(QStringLiteral("actions"));
+    if (offered)
+        bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                    SLOT(actionInvoked(uint, QString)));
     const uchar urgency =
         alert.urgency == AlertText::Urgency::Critical ? kCriticalUrgency : kNormalUrgency;
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(urgency)},
                             {QStringLiteral("desktop-entry"), kIcon}};
     QDBusMessage call = serviceCall(QStringLiteral("Notify"));
     call << kAppName << 0u << kIcon << alert.summary()
-         << (bodyMarkup ? alert.body.toHtmlEscaped() : alert.body) << QStringList() << hints
+         << (bodyMarkup ? alert.body.toHtmlEscaped() : alert.body)
+         << (offered ? QStringList{kOfferKey, alert.offer} : QStringList()) << hints
          << kServiceTimeout;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeoutMs_), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, alert](QDBusPendingCallWatcher *finished) {
+            [this, alert, offered](QDBusPendingCallWatcher *finished) {
                 finished->deleteLater();
                 const QDBusPendingReply<uint> reply = *finished;
-                if (reply.isError())
+                if (reply.isError()) {
                     failed(alert, reply.error().message());
-                else
-                    succeeded();
+                    return;
+                }
+                if (offered)
+                    offered_.insert(reply.value());
+                succeeded();
             });
+}
+
+void DesktopNotifier::actionInvoked(uint id, const QString &actionKey) {
+    // The service tells every program of every action taken.
+    if (actionKey == kOfferKey && offered_.remove(id))
+        emit offerTaken();
 }
 
 void DesktopNotifier::succeeded() {

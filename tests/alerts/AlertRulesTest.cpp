@@ -2,9 +2,10 @@
 // alerts it must bring: every level crossed once, nothing repeated within a
 // period (a restart through the settings file included), a reset or a new
 // cycle re-arming, the "Warn at" preference changed and off, no limit, a new
-// limit, and the projection. What a person reads of each alert: the
-// network, the figures as the window shows them, the days left in the cycle
-// or the day the count began (in the local zone), and the projection's end.
+// limit, and the projection; when to offer to mark the connection metered.
+// What a person reads of each alert: the network, the figures as the window
+// shows them, the days left in the cycle or the day the count began (in the
+// local zone), and the projection's end.
 #include "alerts/AlertRules.h"
 #include "alerts/AlertText.h"
 
@@ -174,6 +175,34 @@ TEST(AlertRules, OnlyOnMeteredConnections) {
         run(scenario);
 }
 
+// The offer to mark the connection metered, from one sample's figures in a
+// cycle begun 10 days ago (unless told otherwise).
+TEST(AlertRules, OfferToMarkTheConnectionMetered) {
+    // clang-format off
+    const struct { const char *name; std::optional<bool> metered; double used, projection, limit, days; bool offer; } cases[] = {
+        {"heading past the limit", false, 100 * kG, 260 * kG, kLimit, 10, true},
+        {"past it", false, 260 * kG, 0, kLimit, 10, true},
+        {"heading below it", false, 100 * kG, kLimit, kLimit, 10, false},
+        {"already metered", true, 100 * kG, 260 * kG, kLimit, 10, false},
+        {"nobody can tell", std::nullopt, 100 * kG, 260 * kG, kLimit, 10, false},
+        {"in the period's first day", false, 20 * kG, 1200 * kG, kLimit, 0.5, false},
+        {"no limit", false, 100 * kG, 260 * kG, 0, 10, false},
+        {"totals from before the cycle began", false, 300 * kG, 400 * kG, kLimit, 35, false},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        AlertFigures figures;
+        figures.used = c.used;
+        figures.projection = c.projection;
+        figures.limit = c.limit;
+        figures.periodStart = periodStart(0, false);
+        figures.now = figures.periodStart.addSecs(std::llround(c.days * 86400));
+        figures.cycle = billingCycleAt(figures.now, kCycleStartDay, kZone);
+        figures.metered = c.metered;
+        EXPECT_EQ(offersToMarkMetered(figures), c.offer) << c.name;
+    }
+}
+
 constexpr double kT = 1024.0 * kG;
 constexpr AlertText::Urgency kNormal = AlertText::Urgency::Normal;
 constexpr AlertText::Urgency kCritical = AlertText::Urgency::Critical;
@@ -234,7 +263,8 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
 TEST(AlertText, SummaryAndStatusLine) {
     const AlertText text{QStringLiteral("limit reached"),
                          QStringLiteral("Home: 251.00G of 250.00G used."),
-                         AlertText::Urgency::Critical};
+                         AlertText::Urgency::Critical,
+                         {}};
     EXPECT_EQ(text.summary(), QStringLiteral("Limit reached"));
     EXPECT_EQ(text.statusLine(),
               QStringLiteral("Limit reached \u2014 Home: 251.00G of 250.00G used."));

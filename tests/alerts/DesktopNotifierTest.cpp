@@ -1,6 +1,7 @@
 // The desktop notifier against a notification service that the test runs on
 // a bus of its own: what each alert sends, the body escaped only for a
-// service that reads markup, and every way of not being shown — no bus, no
+// service that reads markup, an offer as the one action of a service that
+// shows actions and what comes back of it, and every way of not being shown — no bus, no
 // service, an error, no answer — coming back for the status line with one
 // log line per streak of failures. Every wait is bounded.
 #include "alerts/DesktopNotifier.h"
@@ -31,8 +32,10 @@ struct Outcomes {
 };
 
 AlertText alert(const QString &headline, AlertText::Urgency urgency = AlertText::Urgency::Normal) {
-    return {headline, QStringLiteral("Home: 200G of 250G used, 9 days left in this cycle."),
-            urgency};
+    return {headline,
+            QStringLiteral("Home: 200G of 250G used, 9 days left in this cycle."),
+            urgency,
+            {}};
 }
 
 // A bus with the fake service on it, and a notifier that finds it there.
@@ -41,7 +44,8 @@ class DesktopNotifierWithService : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(bus.isRunning());
         ASSERT_TRUE(serviceBus.registerObject(kNotificationsPath, &service,
-                                              QDBusConnection::ExportAllSlots));
+                                              QDBusConnection::ExportAllSlots |
+                                                  QDBusConnection::ExportAllSignals));
         ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
         environment.setSessionBus(bus.connection(QStringLiteral("flowtally")));
     }
@@ -62,16 +66,21 @@ class DesktopNotifierWithService : public ::testing::Test {
     bool returned = false;
 };
 
-// The body is escaped only for a service that reads markup.
+// The body is escaped only for a service that reads markup; an offer is an
+// action only for a service that shows them.
 TEST_F(DesktopNotifierWithService, EachAlertReachesTheServiceWithItsArguments) {
     service.sendReturned = &returned;
     const QString body = QStringLiteral("Tom & Jerry <5G>: 251G of 250G used.");
+    const QString offer = QStringLiteral("Mark this connection metered");
     const QStringList markup{QStringLiteral("body"), QStringLiteral("body-markup")};
+    const QStringList actions{QStringLiteral("body"), QStringLiteral("actions")};
     // clang-format off
-    const struct { AlertText text; uchar urgency; QStringList capabilities; QString body; } cases[] = {
-        {{QStringLiteral("80 % of your limit used"), body, AlertText::Urgency::Normal}, 1, {QStringLiteral("body")}, body},
-        {{QStringLiteral("limit reached"), body, AlertText::Urgency::Critical}, 2, markup,
-         QStringLiteral("Tom &amp; Jerry &lt;5G&gt;: 251G of 250G used.")},
+    const struct { AlertText text; uchar urgency; QStringList capabilities; QString body; QStringList actions; } cases[] = {
+        {{QStringLiteral("80 % of your limit used"), body, AlertText::Urgency::Normal, {}}, 1, {QStringLiteral("body")}, body, {}},
+        {{QStringLiteral("limit reached"), body, AlertText::Urgency::Critical, {}}, 2, markup,
+         QStringLiteral("Tom &amp; Jerry &lt;5G&gt;: 251G of 250G used."), {}},
+        {{QStringLiteral("limit reached"), body, AlertText::Urgency::Critical, offer}, 2, actions, body, {QStringLiteral("offer"), offer}},
+        {{QStringLiteral("limit reached"), body, AlertText::Urgency::Critical, offer}, 2, {QStringLiteral("body")}, body, {}},
     };
     // clang-format on
     int sent = 0;
@@ -87,7 +96,7 @@ TEST_F(DesktopNotifierWithService, EachAlertReachesTheServiceWithItsArguments) {
         EXPECT_EQ(last.icon, QStringLiteral("flowtally"));
         EXPECT_EQ(last.summary, c.text.summary());
         EXPECT_EQ(last.body, c.body);
-        EXPECT_EQ(last.actions, QStringList());
+        EXPECT_EQ(last.actions, c.actions);
         EXPECT_EQ(last.hints.value(QStringLiteral("urgency")).typeId(), QMetaType::UChar);
         EXPECT_EQ(last.hints.value(QStringLiteral("urgency")).value<uchar>(), c.urgency);
         EXPECT_EQ(last.hints.value(QStringLiteral("desktop-entry")).toString(),
@@ -97,6 +106,39 @@ TEST_F(DesktopNotifierWithService, EachAlertReachesTheServiceWithItsArguments) {
     }
     EXPECT_EQ(outcomes.notShown, QStringList());
     EXPECT_EQ(environment.logLines(), QStringList());
+}
+
+// An offer taken comes back once, and only for a notification of the
+// notifier's own with an offer: the service tells every program of every
+// action taken.
+TEST_F(DesktopNotifierWithService, AnOfferTakenComesBackOnce) {
+    service.capabilities = {QStringLiteral("body"), QStringLiteral("actions")};
+    int taken = 0;
+    QObject::connect(&notifier, &DesktopNotifier::offerTaken, [&] { ++taken; });
+    AlertText offering = alert(QStringLiteral("on course to pass your limit"));
+    offering.offer = QStringLiteral("Mark this connection metered");
+    send(alert(QStringLiteral("80 % of your limit used")));
+    send(offering);
+    ASSERT_TRUE(runLoopUntil([&] { return outcomes.shown == 2; }));
+    const uint plain = 1, offered = 2;
+    // clang-format off
+    const struct { uint id; const char *key; int taken; const char *what; } steps[] = {
+        {plain, "offer", 0, "a notification without an offer"},
+        {7, "offer", 0, "another program's notification"},
+        {offered, "default", 0, "a click on the notification itself"},
+        {offered, "offer", 1, "the offer"},
+        {offered, "offer", 1, "the same notification again"},
+    };
+    // clang-format on
+    int shown = outcomes.shown;
+    for (const auto &step : steps) {
+        emit service.ActionInvoked(step.id, QString::fromLatin1(step.key));
+        // The service's answer to an alert sent after it comes after it.
+        send(alert(QStringLiteral("80 % of your limit used")));
+        ASSERT_TRUE(runLoopUntil([&] { return outcomes.shown == shown + 1; }));
+        ++shown;
+        EXPECT_EQ(taken, step.taken) << step.what;
+    }
 }
 
 // Two alerts that are not shown: both come back for the status line, through

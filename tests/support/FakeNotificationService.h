@@ -22,7 +22,8 @@ struct Notification {
     bool afterSendReturned = false;
 };
 
-// A notification service that records what it is sent and answers as told.
+// A notification service that records what it is sent and answers as told;
+// registered with its signals exported, it tells of the actions taken.
 class FakeNotificationService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -48,6 +49,10 @@ class FakeNotificationService : public QObject, protected QDBusContext {
             setDelayedReply(true); // and never replies
         return static_cast<uint>(received.size());
     }
+
+  signals:
+    // A person took the action `actionKey` of the notification `id`.
+    void ActionInvoked(uint id, const QString &actionKey);
 };
 
 } // namespace flowtally
