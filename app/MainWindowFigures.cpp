@@ -98,9 +98,11 @@ void WindowController::showCycle(const Meter::Figures &figures, const QDateTime 
     if (cycle) {
         const double projected = projectedTotal(double(meter_.totalBytes()), *cycle, now);
         const QDate lastDay = cycle->end.toTimeZone(environment.timeZone()).date().addDays(-1);
-        cycleText_->setText(tr("%1 by %2 · %n day(s) left", nullptr, daysLeft(*cycle, now))
-                               .arg(WBBKMGTFormatter::stringForObjectValue(projected, 2),
-                                    QLocale().toString(lastDay, QStringLiteral("d MMM"))));
+        const int left = daysLeft(*cycle, now);
+        cycleText_->setText(tr("%1 by %2 · %3")
+                                .arg(WBBKMGTFormatter::stringForObjectValue(projected, 2),
+                                     QLocale().toString(lastDay, QStringLiteral("d MMM")),
+                                     left == 1 ? tr("1 day left") : tr("%1 days left").arg(left)));
     }
     showExpected(now);
     // Rates in bytes per second, for the last minutes.

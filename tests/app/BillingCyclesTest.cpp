@@ -5,6 +5,7 @@
 #include "record/DistantPast.h"
 #include "tests/support/LoopWaits.h"
 
+#include <QLabel>
 #include <QTimeZone>
 #include <QUndoStack>
 
@@ -122,6 +123,25 @@ TEST_F(BillingCycles, ChangeOfTheDayMidCycle) {
     controller->setCycleStartDay(8);
     ASSERT_NO_FATAL_FAILURE(tick());
     EXPECT_TRUE(wasReset());
+}
+
+// The cycle line counts the days left as people write them.
+TEST_F(BillingCycles, TheCycleLineSaysDayOrDays) {
+    const struct {
+        QDateTime now;
+        const char *left;
+    } cases[] = {
+        {at(2025, 3, 9), "· 1 day left"},
+        {at(2025, 3, 8), "· 2 days left"},
+        {at(2025, 2, 14), "· 24 days left"},
+    };
+    for (const auto &c : cases) {
+        now = c.now;
+        counting(at(2025, 2, 10), 10);
+        windows().showCycle(Meter::Figures{}, now);
+        const QString line = outlet<QLabel>("cycleText")->text();
+        EXPECT_TRUE(line.endsWith(QString::fromUtf8(c.left))) << line;
+    }
 }
 
 } // namespace
