@@ -51,6 +51,10 @@ void WindowController::buildMenus(QMainWindow *main) {
     trayMenu->addActions({preferences, history});
     trayMenu->addSeparator();
     trayMenu->addAction(quitAction);
+    // The same actions as the window's menu, shortcuts shown as there: a
+    // context menu hides them unless told.
+    for (QAction *shared : {preferences, history, quitAction})
+        shared->setShortcutVisibleInContextMenu(true);
 }
 
 } // namespace flowtally

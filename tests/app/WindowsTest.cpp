@@ -11,6 +11,7 @@
 #include "platform/loop/MainLoop.h"
 #include "platform/system/PropertyList.h"
 #include "platform/system/UserDefaults.h"
+#include "app/WindowPlacement.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -262,6 +263,17 @@ TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
     }
 }
 
+// The tray menu's entries that the window's menu has too show the same
+// shortcut, though a context menu hides shortcuts by default.
+TEST_F(Windows, TheTrayMenuShowsTheShortcutsOfTheWindowMenu) {
+    QStringList shown;
+    for (const QAction *action : windows().trayMenuWidget()->actions()) {
+        if (!action->shortcut().isEmpty() && action->isShortcutVisibleInContextMenu())
+            shown.append(action->text() + ' ' + action->shortcut().toString());
+    }
+    EXPECT_EQ(shown, (QStringList{"&Preferences… Ctrl+,", "&History… Ctrl+H", "&Quit Ctrl+Q"}));
+}
+
 TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {
     for (const char *name :
          {"gbpmText", "totalGigs", "limitText1", "limitText2", "inRate", "outRate"}) {
@@ -412,6 +424,24 @@ TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
     EXPECT_EQ(windows().helpWindowWidget()->geometry(), places[1]);
     windows().showHistoryWindow();
     EXPECT_EQ(windows().historyWindowWidget()->geometry(), places[2]);
+}
+
+// A window opened for the first time goes beside the main window, not over
+// it: right of it, else left, else as far from it as the screen allows.
+TEST(WindowPlacement, BesideTheMainWindowWhereTheScreenHasRoom) {
+    const QRect screen(0, 0, 1600, 900);
+    // clang-format off
+    const struct { const char *what; QRect main; QSize frame; QPoint at; } cases[] = {
+        {"room on the right", {100, 50, 600, 400}, {500, 300}, {708, 50}},
+        {"room on the left only", {800, 50, 600, 400}, {500, 300}, {292, 50}},
+        {"no room: the wider side", {300, 50, 900, 400}, {500, 300}, {1100, 50}},
+        {"no room: the wider side, left", {420, 50, 1100, 400}, {500, 300}, {0, 50}},
+        {"too low: kept on the screen", {100, 700, 600, 150}, {500, 300}, {708, 600}},
+        {"larger than the screen", {100, 50, 600, 400}, {1700, 1000}, {0, 0}},
+    };
+    // clang-format on
+    for (const auto &c : cases)
+        EXPECT_EQ(WindowPlacement::besidePosition(c.main, c.frame, screen), c.at) << c.what;
 }
 
 // Escape closes every window but the main one, as its Close button does
