@@ -6,6 +6,7 @@
 #include "platform/system/Environment.h"
 #include "history/HistoryStore.h"
 #include "meter/Meter.h"
+#include "app/WindowPlacement.h"
 
 #include <QAction>
 #include <QMenu>
@@ -18,6 +19,7 @@ void addApplicationsView(QMenu *menu, const Meter &meter, std::function<HistoryS
     QWidget *main = menu->parentWidget() ? menu->parentWidget()->window() : nullptr;
     auto *window = new ApplicationsWindow(main);
     window->hide();
+    WindowPlacement::openBeside(window, main);
     QObject::connect(applications, &QAction::triggered, window, [window, &meter, history] {
         const NetworkRecord &record = meter.record();
         const QDateTime since =

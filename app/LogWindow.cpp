@@ -5,9 +5,12 @@
 #include "platform/system/Environment.h"
 #include "platform/process/JournalLines.h"
 #include "platform/system/SystemLog.h"
+#include "app/WindowPlacement.h"
+#include "record/SettingsKeys.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -25,6 +28,12 @@ namespace {
 // journalctl answers at once where the journal is local; this bounds the
 // wait of the person who opened the window where it is not.
 constexpr std::chrono::seconds kJournalTimeLimit{2};
+
+// Log windows come and go; where the last one was is kept for the next.
+WindowPlacement &placement() {
+    static WindowPlacement placement(WindowPlacement::Beside::ActiveWindow);
+    return placement;
+}
 
 QString logText(const QList<LogLine> &lines, const QTimeZone &zone) {
     QString text;
@@ -101,11 +110,17 @@ void LogWindow::save() {
         saveTo(path).ignore(); // the note line tells how it went
 }
 
+void LogWindow::closeEvent(QCloseEvent *event) {
+    placement().remember(this);
+    QWidget::closeEvent(event);
+}
+
 LogWindow *LogWindow::showWindow() {
     static QPointer<LogWindow> open;
     if (!open) {
         open = new LogWindow;
         open->setAttribute(Qt::WA_DeleteOnClose);
+        placement().add(open, SettingsKey::LogWindowGeometry);
     }
     open->reload();
     bringToFront(open);

@@ -32,6 +32,9 @@ class LogWindow : public QWidget {
     // that is open, or a new one.
     static LogWindow *showWindow();
 
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+
   private:
     void save();
 

@@ -2,15 +2,70 @@
 
 #include "platform/system/UserDefaults.h"
 
+#include <QApplication>
+#include <QEvent>
+#include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace flowtally {
 
+namespace {
+
+// Between two windows side by side.
+constexpr int kGap = 8;
+
+// Moves its window beside another as it first shows, then goes.
+class BesideAtFirstShow : public QObject {
+  public:
+    BesideAtFirstShow(QWidget *window, QWidget *beside) : QObject(window), beside_(beside) {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        // Sent before the window is mapped: it appears where it is moved.
+        if (event->type() != QEvent::Show)
+            return false;
+        auto *window = static_cast<QWidget *>(watched);
+        const QWidget *beside = beside_ ? beside_.data() : QApplication::activeWindow();
+        if (beside && beside != window && beside->isVisible()) {
+            const QRect frame = beside->frameGeometry();
+            // This window has no frame yet: the other's gives its size.
+            const QSize margins = frame.size() - beside->size();
+            const QScreen *screen = beside->screen();
+            if (screen)
+                window->move(WindowPlacement::besidePosition(frame, window->size() + margins,
+                                                             screen->availableGeometry()));
+        }
+        window->removeEventFilter(this);
+        deleteLater();
+        return false;
+    }
+
+  private:
+    QPointer<QWidget> beside_;
+};
+
+} // namespace
+
 void WindowPlacement::add(QWidget *window, const QString &key) {
+    // Windows deleted when they close (the log's) come and go.
+    windows_.removeIf([](const auto &tracked) { return tracked.first.isNull(); });
+    const bool first = windows_.isEmpty();
+    QWidget *beside = first ? nullptr : windows_.constFirst().first.data();
     windows_.append({window, key});
     const QVariant stored = UserDefaults::standardUserDefaults().objectForKey(key);
-    if (stored.typeId() == QMetaType::QByteArray)
-        window->restoreGeometry(stored.toByteArray());
+    if (stored.typeId() == QMetaType::QByteArray && window->restoreGeometry(stored.toByteArray()))
+        return;
+    if (beside_ == Beside::ActiveWindow)
+        openBeside(window, nullptr);
+    else if (!first)
+        openBeside(window, beside);
+}
+
+void WindowPlacement::openBeside(QWidget *window, QWidget *beside) {
+    new BesideAtFirstShow(window, beside);
 }
 
 void WindowPlacement::remember(QWidget *window) const {
@@ -20,6 +75,23 @@ void WindowPlacement::remember(QWidget *window) const {
         if (tracked == window)
             UserDefaults::standardUserDefaults().setObject(key, window->saveGeometry());
     }
+}
+
+QPoint WindowPlacement::besidePosition(const QRect &beside, const QSize &frame,
+                                       const QRect &screen) {
+    const int right = beside.right() + 1 + kGap;
+    const int left = beside.left() - kGap - frame.width();
+    int x;
+    if (right + frame.width() <= screen.right() + 1)
+        x = right;
+    else if (left >= screen.left())
+        x = left;
+    else if (screen.right() - beside.right() >= beside.left() - screen.left())
+        x = screen.right() + 1 - frame.width();
+    else
+        x = screen.left();
+    const int y = std::min(beside.top(), screen.bottom() + 1 - frame.height());
+    return {std::max(x, screen.left()), std::max(y, screen.top())};
 }
 
 } // namespace flowtally
