@@ -57,9 +57,10 @@ QString PeriodChart::title() const {
 
 QString PeriodChart::label(const HistoryBucket &bucket) const {
     const QDate date = bucket.start.date();
+    // A year of two digits would read as a day ("Dec 26").
     return QLocale().toString(date, span_ == Span::Days     ? QStringLiteral("d MMM")
-                                    : span_ == Span::Cycles ? QStringLiteral("d MMM yy")
-                                                            : QStringLiteral("MMM yy"));
+                                    : span_ == Span::Cycles ? QStringLiteral("d MMM yyyy")
+                                                            : QStringLiteral("MMM yyyy"));
 }
 
 QList<BottomLabel> PeriodChart::labels(const ChartFrame &frame) const {
