@@ -37,7 +37,7 @@ QTableWidgetItem *bytesItem(quint64 bytes) {
 
 ApplicationsWindow::ApplicationsWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), caption_(new QLabel(this)), table_(new QTableWidget(this)) {
-    setWindowTitle(tr("Applications"));
+    setWindowTitle(tr("Flowtally Applications"));
     table_->setColumnCount(4);
     table_->setHorizontalHeaderLabels({tr("Application"), tr("Received"), tr("Sent"), tr("Share")});
     table_->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);

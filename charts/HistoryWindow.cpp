@@ -44,7 +44,7 @@ HistoryWindow::HistoryWindow(QWidget *parent)
       dayTable_(new HistoryTable(days_)), monthTable_(new HistoryTable(months_)),
       dayChart_(new PeriodChart(PeriodChart::Span::Days)),
       monthChart_(new PeriodChart(PeriodChart::Span::Months)) {
-    setWindowTitle(tr("Traffic History"));
+    setWindowTitle(tr("Flowtally History"));
     picker_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto *pickerRow = new QFormLayout;
     pickerRow->addRow(tr("Network:"), picker_);
