@@ -7,6 +7,7 @@
 #include "app/ApplicationsView.h"
 #include "app/Badge.h"
 #include "app/BringToFront.h"
+#include "net/AccountdService.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -26,7 +27,17 @@ void WindowController::buildMenus(QMainWindow *main) {
     QAction *history = appMenu->addAction(tr("&History…"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, &WindowController::showHistoryWindow);
-    addApplicationsView(appMenu, meter_, [this] { return historyForReading(); });
+    // The service is asked with each sample of this computer's interface;
+    // a router's samples never ask it.
+    addApplicationsView(
+        appMenu, meter_, [this] { return historyForReading(); },
+        [this] {
+            if (!shownSample_)
+                return true;
+            const CounterSource source = sourceOfSample(*shownSample_);
+            return (source != CounterSource::Local && source != CounterSource::LocalInternet) ||
+                   shownSample_->contains(SampleKey::ApplicationCounters);
+        });
     appMenu->addSeparator();
     QAction *quitAction = appMenu->addAction(tr("&Quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

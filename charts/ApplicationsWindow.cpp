@@ -36,7 +36,8 @@ QTableWidgetItem *bytesItem(quint64 bytes) {
 } // namespace
 
 ApplicationsWindow::ApplicationsWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), caption_(new QLabel(this)), table_(new QTableWidget(this)) {
+    : QWidget(parent, Qt::Window), caption_(new QLabel(this)), serviceNote_(new QLabel(this)),
+      table_(new QTableWidget(this)) {
     setWindowTitle(tr("Flowtally Applications"));
     table_->setColumnCount(4);
     table_->setHorizontalHeaderLabels({tr("Application"), tr("Received"), tr("Sent"), tr("Share")});
@@ -44,8 +45,13 @@ ApplicationsWindow::ApplicationsWindow(QWidget *parent)
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    serviceNote_->setWordWrap(true);
+    serviceNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    serviceNote_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    serviceNote_->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(caption_);
+    layout->addWidget(serviceNote_, 1);
     layout->addWidget(table_);
     layout->addWidget(closeButtonFor(this));
     resize(480, 320);
@@ -72,6 +78,21 @@ void ApplicationsWindow::showApplications(const QDateTime &since, const QList<Ro
     }
     table_->setSortingEnabled(true);
     table_->sortByColumn(ShareColumn, Qt::DescendingOrder);
+}
+
+void ApplicationsWindow::showServiceAnswers(bool answers) {
+    // The unit's name as the package installs it.
+    serviceNote_->setText(
+        answers ? QString()
+                : tr("Counts per application need the flowtally-accountd service, which does not "
+                     "answer. To enable it: sudo systemctl enable --now flowtally-accountd"));
+    serviceNote_->setVisible(!answers);
+    caption_->setVisible(answers);
+    table_->setVisible(answers);
+}
+
+QString ApplicationsWindow::serviceNote() const {
+    return serviceNote_->text();
 }
 
 QString ApplicationsWindow::caption() const {

@@ -31,11 +31,18 @@ class ApplicationsWindow : public QWidget {
     // `networkBytes`; an invalid `since` means nothing was counted yet.
     void showApplications(const QDateTime &since, const QList<Row> &rows, quint64 networkBytes);
 
+    // Without flowtally-accountd nothing is counted per application: the
+    // window says so, and how to enable it, in place of the table.
+    void showServiceAnswers(bool answers);
+
     QTableWidget *table() const { return table_; }
     QString caption() const;
+    // What the window says in place of the table; empty while it shows it.
+    QString serviceNote() const;
 
   private:
     QLabel *caption_;
+    QLabel *serviceNote_;
     QTableWidget *table_;
 };
 

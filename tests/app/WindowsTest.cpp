@@ -12,6 +12,8 @@
 #include "platform/system/PropertyList.h"
 #include "platform/system/UserDefaults.h"
 #include "app/WindowPlacement.h"
+#include "charts/ApplicationsWindow.h"
+#include "net/AccountdService.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -24,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 
@@ -272,6 +275,38 @@ TEST_F(Windows, TheTrayMenuShowsTheShortcutsOfTheWindowMenu) {
             shown.append(action->text() + ' ' + action->shortcut().toString());
     }
     EXPECT_EQ(shown, (QStringList{"&Preferences… Ctrl+,", "&History… Ctrl+H", "&Quit Ctrl+Q"}));
+}
+
+// The Applications window says how to enable flowtally-accountd when a
+// sample of this computer came without its counters; a router's samples
+// never ask it.
+TEST_F(Windows, TheApplicationsWindowSaysWhenTheServiceDoesNotAnswer) {
+    QAction *open = nullptr;
+    for (QAction *action : windows().mainWindowWidget()->findChildren<QAction *>())
+        open = action->text() == "&Applications…" ? action : open;
+    ASSERT_TRUE(open);
+    TrafficSample counted = sample('L', 1000, 2000, 0);
+    counted.insert(SampleKey::ApplicationCounters, QVariant::fromValue(AccountdCounters{}));
+    const struct {
+        const char *what;
+        TrafficSample shown;
+        bool note;
+    } cases[] = {
+        {"this computer, no counters", sample('L', 1000, 2000, 0), true},
+        {"this computer, counters", counted, false},
+        {"the router", sample('R', 1000, 2000, 0), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        windows().showFigures(c.shown, Meter::Figures{});
+        open->trigger();
+        auto *window = windows().mainWindowWidget()->findChild<ApplicationsWindow *>();
+        ASSERT_TRUE(window && window->isVisible());
+        EXPECT_EQ(window->serviceNote().contains("sudo systemctl enable --now flowtally-accountd"),
+                  c.note);
+        EXPECT_NE(window->table()->isVisible(), c.note);
+        window->close();
+    }
 }
 
 TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {
