@@ -2,7 +2,9 @@
 // used share of the limit crosses the warning level and the limit, and when
 // the projection first exceeds it; each once per network and period. What
 // is used is what the plan holds against the limit: the bytes counted
-// outside the network's free hours.
+// outside the network's free hours. Where the period heads past the limit on
+// a connection that is not metered, the alerts and the main window offer to
+// mark it metered.
 #include "app/AppDelegate.h"
 
 #include "alerts/AlertRules.h"
@@ -13,6 +15,7 @@
 #include "record/NetworkFigures.h"
 #include "record/SettingsKeys.h"
 #include "platform/system/UserDefaults.h"
+#include "app/WindowController.h"
 
 namespace flowtally {
 
@@ -32,9 +35,7 @@ AlertLevels alertLevels() {
 
 } // namespace
 
-void AppDelegate::checkAlerts() {
-    if (!meter_.record().service)
-        return;
+AlertFigures AppDelegate::alertFigures() const {
     Environment &environment = Environment::current();
     const NetworkRecord &record = meter_.record();
     AlertFigures figures;
@@ -53,6 +54,15 @@ void AppDelegate::checkAlerts() {
         figures.projection = thirtyDayProjection(figures.used, sinceReset);
     }
     figures.metered = meteredConnection_->isMetered();
+    return figures;
+}
+
+void AppDelegate::checkAlerts() {
+    if (!meter_.record().service)
+        return;
+    const NetworkRecord &record = meter_.record();
+    const AlertFigures figures = alertFigures();
+    windows_->showMetered(figures.metered, offersToMarkMetered(figures));
     AlertLevels levels = alertLevels();
     levels.onlyOnMetered = record.alertOnlyOnMetered;
     const AlertDecision decision =
@@ -63,6 +73,22 @@ void AppDelegate::checkAlerts() {
     // What was told goes to the file at once: a crash must not tell it again.
     if (!decision.alerts.empty())
         storeRecordNow();
+}
+
+void AppDelegate::showMetered() {
+    if (!meter_.record().service) {
+        windows_->showMetered(meteredConnection_->isMetered(), false);
+        return;
+    }
+    const AlertFigures figures = alertFigures();
+    windows_->showMetered(figures.metered, offersToMarkMetered(figures));
+}
+
+void AppDelegate::markConnectionMetered() {
+    meteredConnection_->markMetered([](const Status &status) {
+        if (!status.ok())
+            doSetInfoText(status.message());
+    });
 }
 
 } // namespace flowtally

@@ -32,6 +32,11 @@ AppDelegate::AppDelegate()
     connect(w, &WindowController::resetTotalsAsked, this, &AppDelegate::doResetTotalsNow);
     connect(w, &WindowController::restartAsked, this, &AppDelegate::doRestart);
     connect(w, &WindowController::consoleLogAsked, this, &AppDelegate::showConsoleLog);
+    connect(w, &WindowController::markMeteredAsked, this, &AppDelegate::markConnectionMetered);
+    connect(notifier_.get(), &DesktopNotifier::offerTaken, this,
+            &AppDelegate::markConnectionMetered);
+    connect(meteredConnection_.get(), &MeteredConnection::meteredChanged, this,
+            &AppDelegate::showMetered);
     connect(w, &WindowController::quitAsked, this, &AppDelegate::quit);
     connect(w, &WindowController::statusText, this, &AppDelegate::doSetInfoText);
     awakeFromNib();

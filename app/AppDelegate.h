@@ -16,6 +16,7 @@ class QWidget;
 
 namespace flowtally {
 
+struct AlertFigures;
 class DesktopNotifier;
 class HistoryWriter;
 class MeteredConnection;
@@ -112,6 +113,13 @@ class AppDelegate : public QObject {
     void recordHistory(const Meter::Figures &figures, const TrafficSample &sample);
     void resetForNewCycle();
     void checkAlerts();
+    // The connection's metered state on the main window, with the offer to
+    // mark it so while that is worth it (offersToMarkMetered).
+    void showMetered();
+    // Asks NetworkManager to mark the connection metered, from the window's
+    // button or an alert's; a failure goes to the status line, a success
+    // shows as the new state.
+    void markConnectionMetered();
     void setCycleStartDay(int day);
     // The held network's choices (NetworkChoices.cpp).
     void setCountedTraffic(CountedTraffic counted);
@@ -156,6 +164,7 @@ class AppDelegate : public QObject {
     void readLastReading();            // a new metering session begins
     void runLoopUntilWorkerDone();
     void writeSettingsBeforeSuspend();
+    AlertFigures alertFigures() const; // the held network's, as the alerts take them
 
     Meter meter_; // the held network's record, its last reading, figures
     std::unique_ptr<WindowController> windows_; // reads the meter: goes first

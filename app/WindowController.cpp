@@ -1,6 +1,6 @@
 // The windows: loading the layouts, the figures' looks, the controls'
-// actions as signals, the window events, where the windows were, and
-// closing them all when the main window closes.
+// actions as signals, the connection's metered state, the window events,
+// where the windows were, and closing them all when the main window closes.
 #include "app/WindowController.h"
 
 #include "app/AppIcon.h"
@@ -78,6 +78,8 @@ WindowController::WindowController(const Meter &meter) : meter_(meter) {
     workProgress = mainUi.workProgress;
     stateText_ = mainUi.stateText;
     sourceText_ = mainUi.sourceText;
+    meteredText_ = mainUi.meteredText;
+    markMeteredPB_ = mainUi.markMeteredPB;
     expectedLabel_ = mainUi.expectedLabel;
     expectedText_ = mainUi.expectedText;
     expectedEnd_ = mainUi.expectedEnd;
@@ -112,10 +114,12 @@ WindowController::WindowController(const Meter &meter) : meter_(meter) {
         showAsFigure(field, numberFormatter(kRateFractions), kWidestFigure, kRateUnit);
     showAsValue(airportName);
     showAsValue(sourceText_);
+    showAsValue(meteredText_);
     fitWidth(airportIP, kWidestAddress);
     alignLabelColumn({mainUi.inRateLabel, mainUi.outRateLabel, mainUi.totalLabel, mainUi.gbpmLabel,
                       mainUi.expectedLabel, mainUi.cycleTextLabel, mainUi.displayLimitGBLabel,
-                      mainUi.airportNameLabel, mainUi.airportIPLabel, mainUi.sourceTextLabel});
+                      mainUi.airportNameLabel, mainUi.airportIPLabel, mainUi.sourceTextLabel,
+                      mainUi.meteredTextLabel});
     // The bars keep a width a share can be read from, beside the charts.
     for (LevelIndicator *bar : {levelIndicator, rateIndicator})
         bar->setMinimumWidth(bar->fontMetrics().horizontalAdvance(kWidestBytes) * 3 / 2);
@@ -130,6 +134,7 @@ WindowController::WindowController(const Meter &meter) : meter_(meter) {
     stateText_->setFixedHeight(stateText_->fontMetrics().lineSpacing());
     holdWithoutLayout(stateText_);
     showState();
+    showMetered(std::nullopt, false);
 
     connectPreferences();
 
@@ -138,6 +143,7 @@ WindowController::WindowController(const Meter &meter) : meter_(meter) {
     // As the window's own close: metering resumes.
     connect(prefsUi.closePB, &QPushButton::clicked, prefsWindow, &QWidget::close);
     connect(mainUi.consoleLogPB, &QPushButton::clicked, this, &WindowController::consoleLogAsked);
+    connect(markMeteredPB_, &QPushButton::clicked, this, &WindowController::markMeteredAsked);
     connect(airportIP, &FormattedField::committed, this, &WindowController::routerAddressCommitted);
     connect(limitUnitsPopUp, &QComboBox::activated, this, &WindowController::limitUnitChosen);
     // A reset loads the registration defaults' unit and its undo the old one.
@@ -227,6 +233,11 @@ void WindowController::closeOtherWindows() {
 
 void WindowController::bringMainWindowToFront() {
     bringToFront(mainWindow);
+}
+
+void WindowController::showMetered(std::optional<bool> metered, bool offer) {
+    meteredText_->setText(!metered ? tr("unknown") : *metered ? tr("yes") : tr("no"));
+    markMeteredPB_->setVisible(offer);
 }
 
 QMenu *WindowController::trayMenuWidget() const {

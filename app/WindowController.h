@@ -101,6 +101,12 @@ class WindowController : public QObject {
     void showBusy(bool busy);
     void enableRestart(bool enabled);
 
+    // ---- The connection ----
+    // Whether the connection is metered ("yes", "no", "unknown" for none:
+    // NetworkManager does not say), and the button that marks it so, shown
+    // only when `offer`.
+    void showMetered(std::optional<bool> metered, bool offer);
+
     // ---- The router address field ----
     // Shows an address (a dotted string, or the number 0 for none) unless
     // the person is editing the field.
@@ -136,6 +142,7 @@ class WindowController : public QObject {
     void resetTotalsAsked();
     void restartAsked();
     void consoleLogAsked();
+    void markMeteredAsked();
     void quitAsked();
     // A text for the status line.
     void statusText(const QString &text);
@@ -189,11 +196,14 @@ class WindowController : public QObject {
     QPushButton *resetTotalsNowPB = nullptr;
     QPushButton *restartPB = nullptr;
     BusyIndicator *workProgress = nullptr;
-    // Beyond the outlets: the line that says what is happening and the
-    // router box's source, the cycle line and the charts of the main window,
-    // the preferences of the cycle, alerts and login, the History window.
+    // Beyond the outlets: the line that says what is happening, the router
+    // box's source and metered state, the cycle line and the charts of the
+    // main window, the preferences of the cycle, alerts and login, the
+    // History window.
     QLabel *stateText_ = nullptr;
     QLineEdit *sourceText_ = nullptr;
+    QLineEdit *meteredText_ = nullptr;
+    QPushButton *markMeteredPB_ = nullptr;
     QLabel *expectedLabel_ = nullptr;
     FormattedField *expectedText_ = nullptr;
     QLabel *expectedEnd_ = nullptr;

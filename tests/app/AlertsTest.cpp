@@ -1,9 +1,12 @@
 // Alerts through the desktop's notification service, as the controller sends
 // them from its samples: each crossing once, not again after a restart,
 // again after a reset; bytes of free hours not held against the limit;
-// without a service, the status line and one log line.
+// without a service, the status line and one log line; the offer to mark the
+// connection metered, in the alert and the window, with NetworkManager on a
+// bus of the test's own.
 #include "tests/support/controller/ControllerFixture.h"
 
+#include "tests/support/FakeNetworkManager.h"
 #include "tests/support/FakeNotificationService.h"
 #include "tests/support/LoopWaits.h"
 #include "platform/loop/MainLoop.h"
@@ -11,6 +14,8 @@
 #include "platform/system/UserDefaults.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace flowtally {
 
@@ -19,10 +24,17 @@ namespace {
 class Alerts : public ControllerFixture {
   protected:
     void SetUp() override {
-        ControllerFixture::SetUp();
         ASSERT_TRUE(bus.isRunning());
+        // NetworkManager says the connection is not metered, and names no
+        // primary connection: the network is the router's, as in every
+        // controller test.
+        ASSERT_TRUE(networkManager.registerOn(bus.connection("NetworkManager")));
+        ASSERT_TRUE(networkManager.bus.registerService(kNetworkManagerService));
+        environment.setSystemBus(bus.connection("flowtally system"));
+        ControllerFixture::SetUp();
         ASSERT_TRUE(serviceBus.registerObject(kNotificationsPath, &service,
-                                              QDBusConnection::ExportAllSlots));
+                                              QDBusConnection::ExportAllSlots |
+                                                  QDBusConnection::ExportAllSignals));
         ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
         environment.setSessionBus(bus.connection("flowtally"));
         // 1000 bytes of limit, counting for 29 days already: on course to pass
@@ -52,7 +64,16 @@ class Alerts : public ControllerFixture {
         return summaries;
     }
 
+    // Whether the window offers to mark the connection metered, once it shows
+    // the connection as `state`.
+    bool offered(const QString &state) {
+        EXPECT_TRUE(runLoopUntil([&] { return outlet<QLineEdit>("meteredText")->text() == state; }))
+            << "shown: " << outlet<QLineEdit>("meteredText")->text().toStdString();
+        return outlet<QPushButton>("markMeteredPB")->isVisibleTo(windows().mainWindowWidget());
+    }
+
     PrivateBus bus;
+    FakeNetworkManagerObjects networkManager;
     QDBusConnection serviceBus = bus.connection("notifications");
     FakeNotificationService service;
     quint64 counter = 0;
@@ -74,6 +95,8 @@ TEST_F(Alerts, EachCrossingOnceNotAgainAfterARestartAgainAfterAReset) {
     controller = std::make_unique<AppDelegate>();
     controller->setPrimaryService(kService);
     controller->readDatFile();
+    // The network is named once NetworkManager answered the new controller.
+    ASSERT_TRUE(runLoopUntil([] { return AppDelegate::primaryServiceUUID() == kService; }));
     seconds += 10;
     sample(0);
     sample(0);
@@ -113,6 +136,40 @@ TEST_F(Alerts, WithoutAServiceTheStatusLineTellsAndTheLogOnce) {
         [&] { return outlet<QLabel>("infoText")->text().contains("Limit reached"); }, 15));
     EXPECT_EQ(environment.logLinesContaining("notification").size(), 1)
         << environment.logLines().join('\n').toStdString();
+}
+
+// Offered, in the alert and in the window, only while NetworkManager says
+// the connection is not metered and the period heads past the limit; either
+// offer taken reaches NetworkManager, its failure the status line.
+TEST_F(Alerts, AnUnmeteredConnectionHeadingPastTheLimitIsOfferedToBeMarkedMetered) {
+    service.capabilities = {"body", "actions"};
+    EXPECT_FALSE(offered("no")) << "nothing used yet";
+    sample(980); // 98 %, heading for 1014 bytes
+    ASSERT_EQ(shown(2).size(), 2);
+    EXPECT_EQ(service.received.last().actions,
+              QStringList({"offer", "Mark this connection metered"}));
+    EXPECT_TRUE(offered("no"));
+
+    // No primary connection to mark.
+    emit service.ActionInvoked(static_cast<uint>(service.received.size()), "offer");
+    EXPECT_TRUE(runLoopUntil([&] {
+        return outlet<QLabel>("infoText")
+            ->text()
+            .contains("There is no primary connection to mark metered.");
+    })) << outlet<QLabel>("infoText")->text().toStdString();
+
+    ASSERT_TRUE(networkManager.bus.unregisterService(kNetworkManagerService));
+    EXPECT_FALSE(offered("unknown")) << "offered without NetworkManager";
+    ASSERT_TRUE(networkManager.bus.registerService(kNetworkManagerService));
+    EXPECT_TRUE(offered("no"));
+
+    // The mark asks NetworkManager for its primary connection afresh.
+    networkManager.manager.primary = kHomeConnectionPath;
+    outlet<QPushButton>("markMeteredPB")->click();
+    ASSERT_TRUE(runLoopUntil([&] { return networkManager.settings.updates == 1; }));
+    EXPECT_EQ(networkManager.settings.settings["connection"]["metered"].toInt(), 1);
+    networkManager.meteredBecomes(1);
+    EXPECT_FALSE(offered("yes"));
 }
 
 } // namespace
