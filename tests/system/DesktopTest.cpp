@@ -195,6 +195,24 @@ TEST_F(DesktopTest, TrayIconItsMenuAndASecondStartBringTheMinimizedWindowBack) {
     ASSERT_NO_FATAL_FAILURE(quit());
 }
 
+// A panel that comes up after Flowtally (a session that starts it late, a
+// panel restarted) still gets the tray icon, and the badge leaves the main
+// window's title for it.
+TEST_F(DesktopTest, APanelStartedAfterFlowtallyStillGetsTheTrayIcon) {
+    host.reset();
+    ASSERT_NO_FATAL_FAILURE(startFresh());
+    flowtally =
+        start(lan->lan, QStringList{"env"} + desktopEnvironment() + QStringList{programPath()});
+    ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+    ASSERT_NE(desktop->window("Flowtally.*"), 0u) << "no main window";
+
+    host = std::make_unique<FakeTrayHost>(bus->connection("late-tray-host"));
+    ASSERT_TRUE(host->isServing());
+    EXPECT_FALSE(host->waitForItem().isEmpty()) << "no tray icon once the panel came";
+    EXPECT_NE(desktop->window("Flowtally"), 0u) << "the badge stayed in the title";
+    ASSERT_NO_FATAL_FAILURE(quit());
+}
+
 // A session's end, a terminal's Ctrl+C or its closing, with the History
 // window open: Flowtally ends, having written its settings at the quit
 // (the main window's place goes into them as it closes) and removed the
@@ -207,7 +225,7 @@ TEST_F(DesktopTest, QuitSignalsEndFlowtallyWithTheHistoryWindowOpen) {
         ASSERT_TRUE(waitForSample({}, {}, "router")) << "Flowtally stored no router sample";
         ASSERT_TRUE(QFileInfo::exists(communityFile()));
         ASSERT_TRUE(click("History…"));
-        const quint32 history = desktop->window("Traffic History");
+        const quint32 history = desktop->window("Flowtally History");
         ASSERT_NE(history, 0u) << "the menu opened no History window";
         ASSERT_TRUE(waitForState(history, "Normal"));
         ASSERT_FALSE(storedSettings().contains("MainWindowGeometry"));
