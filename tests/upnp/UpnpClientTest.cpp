@@ -35,6 +35,11 @@ Status read(UpnpDevice &device, UpnpReading *reading, const UpnpReadOptions &opt
     return onThread([&] { return readUpnpCounters(device, reading, options); });
 }
 
+// The router's answer: an HTTP reply of this status and body.
+Answer http(int status, const QByteArray &body) {
+    return Answer{ScriptedIgd::reply(status, body)};
+}
+
 class UpnpClient : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -61,20 +66,15 @@ class UpnpClient : public ::testing::Test {
     UpnpDevice device;
 };
 
-// What a reading gives the meter, through the source: UpnpSource's
-// GoodReadingIsASampleOfTheCountersTheMeterKnows.
-TEST_F(UpnpClient, DescribesTheDeviceWithItsConnectedServiceAndLinkSpeed) {
+// The device as described (its name and UDN: UpnpSource's
+// GoodReadingIsASampleOfTheCountersTheMeterKnows), and its reading.
+TEST_F(UpnpClient, ReadsAFritzBoxsWideCountersInOneRequest) {
     EXPECT_EQ(device.address, "127.0.0.1");
-    EXPECT_EQ(device.udn, "uuid:75802409-bccb-40e7-8e6c-3431C4F8D1E1");
-    EXPECT_EQ(device.name, "FRITZ!Box 7590");
     EXPECT_EQ(device.counters.control.path(), "/ctl/cmn");
     // The PPP service comes first but is not connected.
     EXPECT_EQ(device.connection.control.path(), "/ctl/ip");
     EXPECT_EQ(device.linkUpBitsPerSecond, 46720000u);
     EXPECT_EQ(device.linkDownBitsPerSecond, 254960000u);
-}
-
-TEST_F(UpnpClient, ReadsAFritzBoxsWideCountersInOneRequest) {
     EXPECT_EQ(reading().requests, 2);
     EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
     // Small values of the 64-bit fields are 64 bits wide all the same.
@@ -106,8 +106,7 @@ TEST_F(UpnpClient, TakesAGetAddonInfosWithoutCountersForNone) {
     router.change([](auto &state) {
         state.sent = 5;
         state.scripted = {
-            {"GetAddonInfos", Answer{ScriptedIgd::reply(
-                                  200, soapAnswer("GetAddonInfos", {{"NewByteSendRate", "1"}}))}}};
+            {"GetAddonInfos", http(200, soapAnswer("GetAddonInfos", {{"NewByteSendRate", "1"}}))}};
     });
     EXPECT_EQ(reading().sent, 5u);
     EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
@@ -138,31 +137,25 @@ TEST_F(UpnpClient, GivesWhatA32BitRouterSaysAsItSaysIt) {
 
 TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACount) {
     const auto sentAnswer = [](const QByteArray &value) {
-        return Answer{ScriptedIgd::reply(
-            200, soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", value}}))};
+        return http(200, soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", value}}));
     };
     QByteArray huge = soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", "1"}});
     huge.insert(huge.indexOf("<s:Envelope"), "<!--" + QByteArray(70000, ' ') + "-->");
     const std::vector<std::tuple<const char *, QByteArray, Answer>> faults = {
-        {"HTTP 500 without a fault", "GetTotalBytesSent", Answer{ScriptedIgd::reply(500, "oops")}},
-        {"HTTP 404", "GetTotalBytesSent", Answer{ScriptedIgd::reply(404, "")}},
-        {"HTTP 200 with a fault", "GetTotalBytesSent",
-         Answer{ScriptedIgd::reply(200, soapFault(501, "Action Failed"))}},
-        {"a SOAP fault", "GetTotalBytesReceived",
-         Answer{ScriptedIgd::reply(500, soapFault(501, "Action Failed"))}},
-        {"not XML", "GetTotalBytesSent", Answer{ScriptedIgd::reply(200, "NewTotalBytesSent=5")}},
+        {"HTTP 500 without a fault", "GetTotalBytesSent", http(500, "oops")},
+        {"HTTP 404", "GetTotalBytesSent", http(404, "")},
+        {"HTTP 200 with a fault", "GetTotalBytesSent", http(200, soapFault(501, "Action Failed"))},
+        {"a SOAP fault", "GetTotalBytesReceived", http(500, soapFault(501, "Action Failed"))},
+        {"not XML", "GetTotalBytesSent", http(200, "NewTotalBytesSent=5")},
         // Which values count: SoapAnswers.CountOnlyWholeUnsignedNumbers.
         {"a value not a number", "GetTotalBytesSent", sentAnswer("lots")},
-        {"no value", "GetTotalBytesSent",
-         Answer{ScriptedIgd::reply(200, soapAnswer("GetTotalBytesSent", {}))}},
+        {"no value", "GetTotalBytesSent", http(200, soapAnswer("GetTotalBytesSent", {}))},
         // Which replies are whole: HttpReply.FramesTheBodyByLengthChunksOrTheEnd.
-        {"an answer over 64 KiB", "GetTotalBytesSent", Answer{ScriptedIgd::reply(200, huge)}},
+        {"an answer over 64 KiB", "GetTotalBytesSent", http(200, huge)},
         {"no answer at all", "GetTotalBytesSent", Answer{}},
         {"an up-time not a number", "GetStatusInfo",
-         Answer{ScriptedIgd::reply(
-             200, soapAnswer("GetStatusInfo", {{"NewUptime", "1.5"}}, kIpConnection))}},
-        {"an up-time refused", "GetStatusInfo",
-         Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))}},
+         http(200, soapAnswer("GetStatusInfo", {{"NewUptime", "1.5"}}, kIpConnection))},
+        {"an up-time refused", "GetStatusInfo", http(500, soapFault(401, "Invalid Action"))},
     };
     router.change([](auto &state) { state.avm = false; });
     reading();
@@ -189,9 +182,9 @@ TEST_F(UpnpClient, KeepsToGetAddonInfosOnceItWorked) {
     broken.replace("<NewX_AVM_DE_TotalBytesSent64>5000000000", "<NewX_AVM_DE_TotalBytesSent64>5e9");
     // The kind of failure survives each layer's telling of it.
     const std::pair<Answer, Status::Code> failures[] = {
-        {Answer{ScriptedIgd::reply(200, broken)}, Status::Code::Corrupt},
-        {Answer{ScriptedIgd::reply(500, soapFault(401, "Invalid Action"))}, Status::Code::Refused},
-        {Answer{ScriptedIgd::reply(503, "busy")}, Status::Code::Refused}};
+        {http(200, broken), Status::Code::Corrupt},
+        {http(500, soapFault(401, "Invalid Action")), Status::Code::Refused},
+        {http(503, "busy"), Status::Code::Refused}};
     for (const auto &[answer, code] : failures) {
         router.change([&](auto &state) { state.scripted = {{"GetAddonInfos", answer}}; });
         UpnpReading read;
@@ -228,8 +221,7 @@ TEST_F(UpnpClient, NeverWaitsPastItsBound) {
 // Which descriptions are refused: Descriptions' tests.
 TEST_F(UpnpClient, RefusesDescriptionsThatAreNotFetchedWholeOrLeadElsewhere) {
     for (const Answer &answer :
-         {Answer{ScriptedIgd::reply(404, "")},
-          Answer{ScriptedIgd::reply(200, description("http://127.0.0.2:80/ctl/cmn", ""))}}) {
+         {http(404, ""), http(200, description("http://127.0.0.2:80/ctl/cmn", ""))}) {
         router.change([&](auto &state) { state.scripted = {{"GET", answer}}; });
         UpnpDevice described;
         EXPECT_FALSE(describe(router, &described).ok());
