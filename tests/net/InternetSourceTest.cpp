@@ -7,9 +7,9 @@
 #include "accountd/protocol/AccountdProtocol.h"
 #include "net/AccountdService.h"
 #include "net/CgroupApplication.h"
-#include "tests/support/controller/ControllerFixture.h"
-#include "tests/accountd/ServerHarness.h"
 #include "platform/system/UserDefaults.h"
+#include "tests/accountd/ServerHarness.h"
+#include "tests/support/controller/ControllerFixture.h"
 
 namespace flowtally {
 
@@ -23,11 +23,19 @@ AccountdCounter counter(std::uint32_t ifindex, const std::string &interface,
     return {cgroup, ifindex, interface, direction, peer, bytes / 100, bytes};
 }
 
-std::string answerOf(const std::vector<AccountdCounter> &counters) {
-    std::string text = accountdHeaderLine(kStart, 1000, 0);
+// flowtally-accountd's stand-in, at the environment's socket, answering
+// with these counters.
+std::unique_ptr<ServerHarness> serve(TestEnvironment &environment,
+                                     const std::vector<AccountdCounter> &counters) {
+    std::string answer = accountdHeaderLine(kStart, 1000, 0);
     for (const AccountdCounter &c : counters)
-        text += accountdCounterLine(c);
-    return text + accountdEndLine(counters.size() + 1);
+        answer += accountdCounterLine(c);
+    answer += accountdEndLine(counters.size() + 1);
+    auto service = std::make_unique<ServerHarness>(Server::Limits{},
+                                                   [answer](std::uint32_t) { return answer; });
+    EXPECT_EQ(service->error(), "");
+    environment.setAccountdSocket(QString::fromStdString(service->path()));
+    return service;
 }
 
 class InternetSource : public ControllerFixture {
@@ -50,7 +58,8 @@ TEST_F(InternetSource, CountsTheInterfacesInternetTrafficOfEveryProgram) {
     // eth0 is interface 2. Its local traffic, another interface's Internet
     // traffic and the cgroups' own counters (already in the totals) are not
     // counted; eth0 under its old index is other counters.
-    const std::string answer = answerOf({
+    // clang-format off
+    const auto service = serve(environment, {
         counter(2, "eth0", In, Internet, 700'000),
         counter(2, "eth0", Out, Internet, 300'000),
         counter(2, "eth0", In, Local, 9'000'000),
@@ -59,9 +68,7 @@ TEST_F(InternetSource, CountsTheInterfacesInternetTrafficOfEveryProgram) {
         counter(7, "eth0", In, Internet, 55'500),
         counter(2, "eth0", In, Internet, 600'000, app),
     });
-    ServerHarness service({}, [&answer](std::uint32_t) { return answer; });
-    ASSERT_EQ(service.error(), "");
-    environment.setAccountdSocket(QString::fromStdString(service.path()));
+    // clang-format on
 
     const std::optional<TrafficSample> sample = internetSample();
     ASSERT_TRUE(sample);
@@ -80,9 +87,7 @@ TEST_F(InternetSource, CountsTheInterfacesInternetTrafficOfEveryProgram) {
     EXPECT_EQ(all->value(SampleKey::InTraffic), quint64(5'000'000'000));
 
     // A service that counted nothing of the interface yet: 0 is its reading.
-    const std::string empty = answerOf({});
-    ServerHarness fresh({}, [&empty](std::uint32_t) { return empty; });
-    environment.setAccountdSocket(QString::fromStdString(fresh.path()));
+    const auto fresh = serve(environment, {});
     const std::optional<TrafficSample> nothing = internetSample();
     ASSERT_TRUE(nothing);
     EXPECT_EQ(nothing->value(SampleKey::InTraffic), quint64(0));
@@ -106,14 +111,12 @@ TEST_F(InternetSource, WithoutTheServiceCountsAllTrafficAndSaysSo) {
     ASSERT_EQ(environment.logLines().size(), 1);
     EXPECT_TRUE(environment.logLines()[0].startsWith(logged))
         << environment.logLines()[0].toStdString();
+    const QString socket = environment.accountdSocket();
     {
-        const std::string answer = answerOf({});
-        ServerHarness service({}, [&answer](std::uint32_t) { return answer; });
-        const QString socket = environment.accountdSocket();
-        environment.setAccountdSocket(QString::fromStdString(service.path()));
+        const auto service = serve(environment, {});
         ASSERT_TRUE(internetSample());
-        environment.setAccountdSocket(socket);
     }
+    environment.setAccountdSocket(socket);
     ASSERT_TRUE(internetSample());
     EXPECT_EQ(environment.logLines().size(), 2);
 }
@@ -121,11 +124,9 @@ TEST_F(InternetSource, WithoutTheServiceCountsAllTrafficAndSaysSo) {
 // Where the service answers, and with no other samples.
 TEST(ApplicationCounters, GoWithSamplesOfThisComputersInterfaceWhereTheServiceAnswers) {
     TestEnvironment environment;
-    const std::string answer = answerOf({counter(
-        2, "eth0", AccountdDirection::In, AccountdPeer::Local, 640, "system.slice/cups.service")});
-    ServerHarness service({}, [&answer](std::uint32_t) { return answer; });
-    ASSERT_EQ(service.error(), "");
-    environment.setAccountdSocket(QString::fromStdString(service.path()));
+    const auto service =
+        serve(environment, {counter(2, "eth0", AccountdDirection::In, AccountdPeer::Local, 640,
+                                    "system.slice/cups.service")});
 
     TrafficSample local{{SampleKey::PrimaryInterface, "eth0"}};
     addApplicationCounters(local);
@@ -138,7 +139,7 @@ TEST(ApplicationCounters, GoWithSamplesOfThisComputersInterfaceWhereTheServiceAn
     addApplicationCounters(router);
     EXPECT_FALSE(router.contains(SampleKey::ApplicationCounters));
     // No service: the sample is as it was.
-    environment.setAccountdSocket(QString::fromStdString(service.path()) + ".gone");
+    environment.setAccountdSocket(QString::fromStdString(service->path()) + ".gone");
     TrafficSample alone{{SampleKey::PrimaryInterface, "eth0"}};
     addApplicationCounters(alone);
     EXPECT_FALSE(alone.contains(SampleKey::ApplicationCounters));

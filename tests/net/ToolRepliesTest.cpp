@@ -5,8 +5,8 @@
 // chosen in the preferences is kept and found again.
 #include "net/ToolReplies.h"
 
-#include "tests/support/controller/ControllerFixture.h"
 #include "net/InterfaceChoice.h"
+#include "tests/support/controller/ControllerFixture.h"
 
 #include <QStringList>
 
@@ -20,12 +20,12 @@ const QString kHeader = "Name  Mtu   Network       Address            Ipkts Ierr
                         "Opkts Oerrs     Obytes  Coll\n";
 const QString kTimeout = "Timeout: No Response from 127.0.0.77.\n";
 
+// Rows of the usual shape, and a header without a line end or an error in
+// place of a row: the local source's tests.
 TEST(NetstatListing, FieldsAndCountersOfManyShapes) {
     using Outcome = NetstatReading::Outcome;
     // clang-format off
     const struct { QString text; Outcome outcome; QString address; quint64 in, out; quint32 index; QString quoted; } cases[] = {
-        {kHeader + "eth0\t1500  <Link#2>   02:42:ac:11:00:02   1234 0  5000000000 4321 0 6000000000 0\n",
-         Outcome::Row, "02:42:ac:11:00:02", 5'000'000'000, 6'000'000'000, 2, {}},
         // exactly ten fields; letters after the digits; a counter that is no number
         {kHeader + "eth0 1500 <Link#17> aa 1 0 123abc 1 0 x9\n", Outcome::Row, "aa", 123, 0, 17, {}},
         // a negative text reads as its two's complement; a sign is allowed
@@ -36,12 +36,10 @@ TEST(NetstatListing, FieldsAndCountersOfManyShapes) {
         // leading white space gives an empty first field: everything moves up
         {kHeader + "  eth0 1500 net addr 1 5 777 2 6 888 0\n", Outcome::Row, "net", 5, 6, 0, {}},
         {kHeader + "eth0 1500 <Link#x> aa 1 0 1 1 0 2\n", Outcome::Row, "aa", 1, 2, 0, {}},
-        // a header without a line end, and nothing at all: one line
-        {kHeader.trimmed(), Outcome::ShortLineCount, {}, 0, 0, 0, kHeader.trimmed()},
+        // nothing at all: one line
         {QString(), Outcome::ShortLineCount, {}, 0, 0, 0, QString()},
         // a header and a line end only: the empty line has no fields
         {kHeader, Outcome::ResultFormat, {}, 0, 0, 0, QString()},
-        {kHeader + "foo:  no   such   interface\n", Outcome::ResultFormat, {}, 0, 0, 0, "foo: no such interface"},
     };
     // clang-format on
     for (const auto &c : cases) {
@@ -60,8 +58,8 @@ TEST(NetstatListing, FieldsAndCountersOfManyShapes) {
 using LocalSource = ControllerFixture;
 
 TEST_F(LocalSource, SampleOfTheInterfaceAskedFor) {
-    reply("netstat", kHeader + "eth0 1500 <Link#2> 02:42:ac:11:00:02 1234 0 5000000000 4321 0 "
-                               "6000000000 0\n");
+    reply("netstat", kHeader + "eth0\t1500  <Link#2>   02:42:ac:11:00:02   1234 0  5000000000 "
+                               "4321 0 6000000000 0\n");
     environment.setHostName("myhost");
     environment.setBootId("f00d-b007");
     const std::optional<TrafficSample> sample =
