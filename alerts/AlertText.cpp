@@ -3,6 +3,8 @@
 #include "alerts/AlertRules.h"
 
 #include "WBLib/WBBKMGTFormatter.h"
+#include "platform/text/DaysLeftText.h"
+#include "platform/text/PercentText.h"
 
 #include <cmath>
 
@@ -25,8 +27,8 @@ QString dayText(const QDate &day, const QDate &today) {
 QString headline(AlertKind kind, const AlertFigures &figures) {
     switch (kind) {
     case AlertKind::Warning:
-        return QStringLiteral("%1 % of your limit used")
-            .arg(static_cast<qint64>(std::floor(figures.used * 100.0 / figures.limit)));
+        return QStringLiteral("%1 of your limit used")
+            .arg(percentText(std::floor(figures.used * 100.0 / figures.limit) / 100.0, 0));
     case AlertKind::LimitReached:
         return QStringLiteral("limit reached");
     case AlertKind::PaceOverLimit:
@@ -39,10 +41,8 @@ QString body(AlertKind kind, const AlertFigures &figures) {
     QString text = figures.network.isEmpty() ? QString() : figures.network + QStringLiteral(": ");
     text += QStringLiteral("%1 of %2 used").arg(bytesText(figures.used), bytesText(figures.limit));
     if (const std::optional<BillingCycle> &cycle = figures.cycle) {
-        const int days = daysLeft(*cycle, figures.now);
-        text += QStringLiteral(", %1 %2 left in this cycle")
-                    .arg(days)
-                    .arg(days == 1 ? QStringLiteral("day") : QStringLiteral("days"));
+        text +=
+            QStringLiteral(", %1 in this cycle").arg(daysLeftText(daysLeft(*cycle, figures.now)));
     } else {
         text +=
             QStringLiteral(" since ") + dayText(figures.periodStart.toTimeZone(figures.zone).date(),

@@ -11,7 +11,7 @@ namespace flowtally {
 // opening Flowtally's window: which network, how much of what is used, and
 // the days left in the cycle (without a cycle, since when it was counted).
 //
-//   Warning        "80 % of your limit used"
+//   Warning        "80% of your limit used"
 //                  "Home (gateway): 200.00G of 250.00G used, 9 days left in this cycle."
 //   LimitReached   "limit reached"
 //                  "Home (gateway): 251.00G of 250.00G used since 3 March."

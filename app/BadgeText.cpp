@@ -2,6 +2,7 @@
 
 #include "app/FigureFormatter.h"
 #include "WBLib/WBBKMGTFormatter.h"
+#include "platform/text/DaysLeftText.h"
 
 #include <cmath>
 
@@ -34,9 +35,7 @@ BadgeText badgeText(const Meter::Figures &figures, std::optional<int> daysLeft) 
     else
         text.detail = QStringLiteral("%1 used \u00b7 No limit").arg(bytesText(billed));
     if (daysLeft)
-        text.detail += QStringLiteral(" \u00b7 %1 %2 left")
-                           .arg(*daysLeft)
-                           .arg(*daysLeft == 1 ? QStringLiteral("day") : QStringLiteral("days"));
+        text.detail += QStringLiteral(" \u00b7 ") + daysLeftText(*daysLeft);
     return text;
 }
 

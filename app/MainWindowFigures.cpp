@@ -15,6 +15,7 @@
 #include "platform/widgets/LevelIndicator.h"
 #include "record/NetworkFigures.h"
 #include "net/NetworkState.h"
+#include "platform/text/DaysLeftText.h"
 #include "platform/text/Numbers.h"
 #include "charts/RatesChart.h"
 #include "app/StateLine.h"
@@ -98,11 +99,10 @@ void WindowController::showCycle(const Meter::Figures &figures, const QDateTime 
     if (cycle) {
         const double projected = projectedTotal(double(meter_.totalBytes()), *cycle, now);
         const QDate lastDay = cycle->end.toTimeZone(environment.timeZone()).date().addDays(-1);
-        const int left = daysLeft(*cycle, now);
         cycleText_->setText(tr("%1 by %2 · %3")
                                 .arg(WBBKMGTFormatter::stringForObjectValue(projected, 2),
                                      QLocale().toString(lastDay, QStringLiteral("d MMM")),
-                                     left == 1 ? tr("1 day left") : tr("%1 days left").arg(left)));
+                                     daysLeftText(daysLeft(*cycle, now))));
     }
     showExpected(now);
     // Rates in bytes per second, for the last minutes.

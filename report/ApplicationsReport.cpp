@@ -3,6 +3,8 @@
 #include "history/ApplicationName.h"
 #include "report/ReportText.h"
 
+#include "platform/text/PercentText.h"
+
 #include <QJsonArray>
 
 #include <algorithm>

@@ -2,6 +2,8 @@
 
 #include "report/ReportText.h"
 
+#include "platform/text/PercentText.h"
+
 namespace flowtally {
 
 namespace {

@@ -72,10 +72,6 @@ QString printable(const QString &text, Characters characters) {
     return shown;
 }
 
-QString percentText(double share, int fractionDigits) {
-    return QString::number(share * 100.0, 'f', fractionDigits) + QLatin1Char('%');
-}
-
 QString shortDateText(const QDate &date) {
     return date.toString(QStringLiteral("d MMM"));
 }

@@ -44,9 +44,6 @@ QString ordinalDay(int day);
 // too is shown as "?".
 QString printable(const QString &text, Characters characters = Characters::Unicode);
 
-// A share as a percentage with `fractionDigits` digits: "4.8%".
-QString percentText(double share, int fractionDigits);
-
 // A day as "14 Mar".
 QString shortDateText(const QDate &date);
 

@@ -3,6 +3,9 @@
 #include "report/ApplicationsReport.h"
 #include "report/ReportText.h"
 
+#include "platform/text/DaysLeftText.h"
+#include "platform/text/PercentText.h"
+
 namespace flowtally {
 
 namespace {
@@ -68,12 +71,10 @@ QString figures(const NetworkFigures &figures, const ReportMarks &marks) {
                  projection(figures.thirtyDayProjection) + QStringLiteral(" in 30 days"));
     if (const std::optional<CycleFigures> &cycle = figures.cycle) {
         const QDate lastDay = cycle->cycle.end.addSecs(-1).date();
-        text += line(
-            QStringLiteral("cycle"),
-            QStringLiteral("%1 to %2, %3 %4 left")
-                .arg(cycle->cycle.start.date().toString(Qt::ISODate), lastDay.toString(Qt::ISODate))
-                .arg(cycle->daysLeft)
-                .arg(cycle->daysLeft == 1 ? QStringLiteral("day") : QStringLiteral("days")));
+        text += line(QStringLiteral("cycle"),
+                     QStringLiteral("%1 to %2, %3")
+                         .arg(cycle->cycle.start.date().toString(Qt::ISODate),
+                              lastDay.toString(Qt::ISODate), daysLeftText(cycle->daysLeft)));
         if (cycle->counted != figures.totals)
             text += line(QStringLiteral("in cycle"),
                          bytes(totalOf(cycle->counted)) +

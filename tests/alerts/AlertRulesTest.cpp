@@ -220,14 +220,14 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
         const char *headline, *body; AlertText::Urgency urgency;
     } cases[] = {
         {AlertKind::Warning, "Home (gateway)", 200 * kG, 250 * kG, 0, "2024-02-15T00:00:00", "2024-03-06T12:00:00", 15,
-         "80 % of your limit used", "Home (gateway): 200.00G of 250.00G used, 9 days left in this cycle.", kNormal},
+         "80% of your limit used", "Home (gateway): 200.00G of 250.00G used, 9 days left in this cycle.", kNormal},
         {AlertKind::Warning, "Home (gateway)", 207.5 * kG, 250 * kG, 0, "2024-02-15T00:00:00", "2024-03-14T20:00:00", 15,
-         "83 % of your limit used", "Home (gateway): 207.50G of 250.00G used, 1 day left in this cycle.", kNormal},
+         "83% of your limit used", "Home (gateway): 207.50G of 250.00G used, 1 day left in this cycle.", kNormal},
         {AlertKind::Warning, "Office", 1.2 * kT, 1.5 * kT, 0, "2024-03-03T00:30:00", "2024-03-20T08:00:00", 0,
-         "80 % of your limit used", "Office: 1.20T of 1.50T used since 3 March.", kNormal},
+         "80% of your limit used", "Office: 1.20T of 1.50T used since 3 March.", kNormal},
         // Close to the limit, still apart from it.
         {AlertKind::Warning, "Office", 0.96 * kG, 1 * kG, 0, "2024-03-03T00:30:00", "2024-03-20T08:00:00", 0,
-         "96 % of your limit used", "Office: 0.96G of 1.00G used since 3 March.", kNormal},
+         "96% of your limit used", "Office: 0.96G of 1.00G used since 3 March.", kNormal},
         {AlertKind::LimitReached, "Home (gateway)", 251 * kG, 250 * kG, 0, "2024-03-03T10:00:00", "2024-03-20T08:00:00", 0,
          "limit reached", "Home (gateway): 251.00G of 250.00G used since 3 March.", kCritical},
         {AlertKind::LimitReached, "", 250 * kG, 250 * kG, 0, "2023-12-20T10:00:00", "2024-03-06T08:00:00", 0,

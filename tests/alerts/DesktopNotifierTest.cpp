@@ -76,7 +76,7 @@ TEST_F(DesktopNotifierWithService, EachAlertReachesTheServiceWithItsArguments) {
     const QStringList actions{QStringLiteral("body"), QStringLiteral("actions")};
     // clang-format off
     const struct { AlertText text; uchar urgency; QStringList capabilities; QString body; QStringList actions; } cases[] = {
-        {{QStringLiteral("80 % of your limit used"), body, AlertText::Urgency::Normal, {}}, 1, {QStringLiteral("body")}, body, {}},
+        {{QStringLiteral("80% of your limit used"), body, AlertText::Urgency::Normal, {}}, 1, {QStringLiteral("body")}, body, {}},
         {{QStringLiteral("limit reached"), body, AlertText::Urgency::Critical, {}}, 2, markup,
          QStringLiteral("Tom &amp; Jerry &lt;5G&gt;: 251G of 250G used."), {}},
         {{QStringLiteral("limit reached"), body, AlertText::Urgency::Critical, offer}, 2, actions, body, {QStringLiteral("offer"), offer}},
@@ -117,7 +117,7 @@ TEST_F(DesktopNotifierWithService, AnOfferTakenComesBackOnce) {
     QObject::connect(&notifier, &DesktopNotifier::offerTaken, [&] { ++taken; });
     AlertText offering = alert(QStringLiteral("on course to pass your limit"));
     offering.offer = QStringLiteral("Mark this connection metered");
-    send(alert(QStringLiteral("80 % of your limit used")));
+    send(alert(QStringLiteral("80% of your limit used")));
     send(offering);
     ASSERT_TRUE(runLoopUntil([&] { return outcomes.shown == 2; }));
     const uint plain = 1, offered = 2;
@@ -134,7 +134,7 @@ TEST_F(DesktopNotifierWithService, AnOfferTakenComesBackOnce) {
     for (const auto &step : steps) {
         emit service.ActionInvoked(step.id, QString::fromLatin1(step.key));
         // The service's answer to an alert sent after it comes after it.
-        send(alert(QStringLiteral("80 % of your limit used")));
+        send(alert(QStringLiteral("80% of your limit used")));
         ASSERT_TRUE(runLoopUntil([&] { return outcomes.shown == shown + 1; }));
         ++shown;
         EXPECT_EQ(taken, step.taken) << step.what;
@@ -147,7 +147,7 @@ void expectTwoNotShown(DesktopNotifier &notifier, const TestEnvironment &environ
                        const char *why) {
     SCOPED_TRACE(why);
     Outcomes outcomes(notifier);
-    const AlertText first = alert(QStringLiteral("80 % of your limit used"));
+    const AlertText first = alert(QStringLiteral("80% of your limit used"));
     const AlertText second = alert(QStringLiteral("limit reached"), AlertText::Urgency::Critical);
     notifier.send(first);
     notifier.send(second);

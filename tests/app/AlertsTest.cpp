@@ -84,10 +84,10 @@ TEST_F(Alerts, EachCrossingOnceNotAgainAfterARestartAgainAfterAReset) {
     sample(500);
     EXPECT_EQ(shown(0), QStringList()) << "half the limit";
     sample(350);
-    EXPECT_EQ(shown(1), QStringList{"85 % of your limit used"});
+    EXPECT_EQ(shown(1), QStringList{"85% of your limit used"});
     sample(200);
     sample(10);
-    const QStringList both{"85 % of your limit used", "Limit reached"};
+    const QStringList both{"85% of your limit used", "Limit reached"};
     EXPECT_EQ(shown(2), both);
     EXPECT_EQ(service.received.last().hints.value("urgency").toInt(), 2) << "critical";
 
@@ -123,7 +123,7 @@ TEST_F(Alerts, BytesOfFreeHoursAreNotHeldAgainstTheLimit) {
     sample(0);
     sample(500);
     sample(500);
-    EXPECT_EQ(shown(1), QStringList{"80 % of your limit used"});
+    EXPECT_EQ(shown(1), QStringList{"80% of your limit used"});
     EXPECT_TRUE(service.received.first().body.startsWith("This network: 0.78K of 0.98K used"))
         << service.received.first().body.toStdString();
 }
