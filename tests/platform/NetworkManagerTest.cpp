@@ -25,9 +25,11 @@ const QString kOfficeUuid = FakeNetworkManagerObjects::kOfficeUuid;
 
 // NetworkManager's objects on the bus, its name not yet taken; the kernel's
 // tables show a network, and Flowtally's system bus is the test's own.
-struct Scene {
-    Scene() {
-        registered = nm.registerOn(bus.connection("NetworkManager"));
+class NetworkManager : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.isRunning());
+        ASSERT_TRUE(nm.registerOn(bus.connection("NetworkManager")));
         environment.setNetwork(FakeNetwork{});
         environment.setSystemBus(bus.connection("flowtally"));
     }
@@ -41,7 +43,6 @@ struct Scene {
 
     PrivateBus bus;
     FakeNetworkManagerObjects nm;
-    bool registered = false;
     TestEnvironment environment;
 };
 
@@ -56,43 +57,37 @@ std::optional<QString> service() {
 // name beside it), without a question on the bus per read; by the router
 // where NetworkManager has no connection or is gone; by nothing while its
 // first answer is on the way.
-TEST(NetworkManagerWatch, FollowsThePrimaryConnectionFromItsSignals) {
-    Scene scene;
-    ASSERT_TRUE(scene.bus.isRunning());
-    ASSERT_TRUE(scene.registered);
-    scene.nm.manager.primary = kHomeConnectionPath;
-    ASSERT_TRUE(scene.nm.bus.registerService(kNetworkManagerService));
+TEST_F(NetworkManager, WatchFollowsThePrimaryConnectionFromItsSignals) {
+    nm.manager.primary = kHomeConnectionPath;
+    ASSERT_TRUE(nm.bus.registerService(kNetworkManagerService));
     const std::optional<QString> byRouter =
         DynamicStore::serviceIdentifier(FakeNetwork{}.interface, *FakeNetwork{}.routerHardware);
     NetworkManagerWatch watch;
     EXPECT_EQ(service(), std::nullopt) << "named before NetworkManager answered";
     ASSERT_TRUE(runLoopUntil([&] { return service() == kHomeUuid; }));
     EXPECT_EQ(NetworkManagerWatch::current().name, "Home Wi-Fi");
-    const int asked = scene.nm.manager.questions;
+    const int asked = nm.manager.questions;
     for (int read = 0; read < 100; ++read)
         EXPECT_EQ(service(), kHomeUuid);
-    EXPECT_EQ(scene.nm.manager.questions, asked) << "the bus asked on a read";
+    EXPECT_EQ(nm.manager.questions, asked) << "the bus asked on a read";
 
-    scene.nm.primaryBecomes(kOfficeConnectionPath);
+    nm.primaryBecomes(kOfficeConnectionPath);
     EXPECT_TRUE(runLoopUntil([&] { return service() == kOfficeUuid; }));
     EXPECT_EQ(NetworkManagerWatch::current().name, "Office");
-    scene.nm.primaryBecomes("/");
+    nm.primaryBecomes("/");
     EXPECT_TRUE(runLoopUntil([&] { return service() == byRouter; }));
     EXPECT_EQ(NetworkManagerWatch::current().name, std::nullopt);
-    scene.nm.primaryBecomes(kHomeConnectionPath);
+    nm.primaryBecomes(kHomeConnectionPath);
     EXPECT_TRUE(runLoopUntil([&] { return service() == kHomeUuid; }));
-    ASSERT_TRUE(scene.nm.bus.unregisterService(kNetworkManagerService));
+    ASSERT_TRUE(nm.bus.unregisterService(kNetworkManagerService));
     EXPECT_TRUE(runLoopUntil([&] { return service() == byRouter; })) << "NetworkManager went";
 }
 
 // Yes and guess-yes are metered, every other value is not, and nothing is
 // known while NetworkManager is gone; each change comes from its signals.
-TEST(MeteredConnection, FollowsNetworkManagersMeteredValue) {
-    Scene scene;
-    ASSERT_TRUE(scene.bus.isRunning());
-    ASSERT_TRUE(scene.registered);
-    scene.nm.manager.value = 3; // guess yes
-    ASSERT_TRUE(scene.nm.bus.registerService(kNetworkManagerService));
+TEST_F(NetworkManager, MeteredConnectionFollowsItsMeteredValue) {
+    nm.manager.value = 3; // guess yes
+    ASSERT_TRUE(nm.bus.registerService(kNetworkManagerService));
     MeteredConnection connection;
     EXPECT_TRUE(runLoopUntil([&] { return connection.isMetered() == true; }));
 
@@ -101,17 +96,17 @@ TEST(MeteredConnection, FollowsNetworkManagersMeteredValue) {
         bool metered;
     } steps[] = {{2, false}, {1, true}, {4, false}, {3, true}, {0, false}};
     for (const auto &step : steps) {
-        scene.nm.meteredBecomes(step.value);
+        nm.meteredBecomes(step.value);
         EXPECT_TRUE(runLoopUntil([&] { return connection.isMetered() == step.metered; }))
             << "Metered " << step.value;
     }
-    scene.nm.meteredBecomes(1);
+    nm.meteredBecomes(1);
     ASSERT_TRUE(runLoopUntil([&] { return connection.isMetered() == true; }));
-    ASSERT_TRUE(scene.nm.bus.unregisterService(kNetworkManagerService));
+    ASSERT_TRUE(nm.bus.unregisterService(kNetworkManagerService));
     EXPECT_TRUE(runLoopUntil([&] { return !connection.isMetered().has_value(); }))
         << "a metered connection kept after NetworkManager went";
-    scene.nm.manager.value = 2;
-    ASSERT_TRUE(scene.nm.bus.registerService(kNetworkManagerService));
+    nm.manager.value = 2;
+    ASSERT_TRUE(nm.bus.registerService(kNetworkManagerService));
     EXPECT_TRUE(runLoopUntil([&] { return connection.isMetered() == false; }))
         << "not asked again when NetworkManager came back";
 }
@@ -119,35 +114,32 @@ TEST(MeteredConnection, FollowsNetworkManagersMeteredValue) {
 // Marking sets connection.metered to yes (an int32, as NetworkManager takes
 // it) and hands back every other setting as it was, nested values included;
 // a refusal or no primary connection is told as a failure, nothing changed.
-TEST(MeteredConnection, MarksThePrimaryConnectionMeteredKeepingItsSettings) {
-    Scene scene;
-    ASSERT_TRUE(scene.bus.isRunning());
-    ASSERT_TRUE(scene.registered);
+TEST_F(NetworkManager, MeteredConnectionMarksThePrimaryConnectionKeepingItsSettings) {
     const QList<uint> dns{0x0101a8c0, 0x0808080};
     const QList<QVariantMap> addresses{{{"address", "192.168.8.20"}, {"prefix", 24u}}};
-    scene.nm.settings.settings = {
+    nm.settings.settings = {
         {"connection",
          {{"id", "Phone hotspot"}, {"type", "802-11-wireless"}, {"metered", qint32(2)}}},
         {"ipv4",
          {{"method", "manual"},
           {"dns", QVariant::fromValue(dns)},
           {"address-data", QVariant::fromValue(addresses)}}}};
-    scene.nm.manager.primary = kHomeConnectionPath;
-    ASSERT_TRUE(scene.nm.bus.registerService(kNetworkManagerService));
+    nm.manager.primary = kHomeConnectionPath;
+    ASSERT_TRUE(nm.bus.registerService(kNetworkManagerService));
     MeteredConnection connection;
 
-    scene.nm.settings.refusal = "org.freedesktop.NetworkManager.PermissionDenied";
-    std::optional<Status> outcome = scene.mark(connection);
+    nm.settings.refusal = "org.freedesktop.NetworkManager.PermissionDenied";
+    std::optional<Status> outcome = mark(connection);
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->code(), Status::Code::Refused) << outcome->message().toStdString();
     EXPECT_TRUE(outcome->message().contains("Not authorized"));
 
-    scene.nm.settings.refusal.clear();
-    outcome = scene.mark(connection);
+    nm.settings.refusal.clear();
+    outcome = mark(connection);
     ASSERT_TRUE(outcome.has_value());
     EXPECT_TRUE(outcome->ok()) << outcome->message().toStdString();
-    ASSERT_EQ(scene.nm.settings.updates, 1);
-    const ConnectionSettings &stored = scene.nm.settings.settings;
+    ASSERT_EQ(nm.settings.updates, 1);
+    const ConnectionSettings &stored = nm.settings.settings;
     const QVariant metered = stored["connection"]["metered"];
     EXPECT_EQ(metered.typeId(), QMetaType::Int);
     EXPECT_EQ(metered.toInt(), 1);
@@ -156,11 +148,11 @@ TEST(MeteredConnection, MarksThePrimaryConnectionMeteredKeepingItsSettings) {
     EXPECT_EQ(qdbus_cast<QList<uint>>(stored["ipv4"]["dns"]), dns);
     EXPECT_EQ(qdbus_cast<QList<QVariantMap>>(stored["ipv4"]["address-data"]), addresses);
 
-    scene.nm.manager.primary = "/";
-    outcome = scene.mark(connection);
+    nm.manager.primary = "/";
+    outcome = mark(connection);
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->code(), Status::Code::NotFound);
-    EXPECT_EQ(scene.nm.settings.updates, 1);
+    EXPECT_EQ(nm.settings.updates, 1);
 }
 
 } // namespace
