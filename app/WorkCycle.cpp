@@ -5,6 +5,8 @@
 #include "platform/system/DynamicStore.h"
 
 #include "net/AccountdService.h"
+#include "net/NetworkState.h"
+#include "meter/ApplicationTally.h"
 #include "platform/loop/DelayedPerform.h"
 #include "platform/loop/MainLoop.h"
 #include "platform/system/SleepMonitor.h"
@@ -26,6 +28,23 @@ constexpr double kActivationDelay = 0.1;
 constexpr double kWakeDelay = 4.0;
 // How long sleep or shutdown waits for the settings to be written.
 constexpr double kLongestSuspendWrite = 2.0;
+
+// Behind a router this computer's applications are still counted: the
+// service's counters go with the router's sample, with the interface toward
+// the router. Asks the service: never on the main thread.
+void addComputerCounters(TrafficSample &sample) {
+    const CounterSource source = sourceOfSample(sample);
+    if (source != CounterSource::Router && source != CounterSource::Upnp)
+        return;
+    const std::optional<QString> interface = primaryInterface();
+    if (!interface)
+        return;
+    const AccountdReading reading = askAccountd();
+    if (reading.outcome != AccountdReading::Outcome::Counters)
+        return;
+    sample.insert(SampleKey::ApplicationCounters, QVariant::fromValue(reading.counters));
+    sample.insert(SampleKey::ComputerInterface, *interface);
+}
 
 } // namespace
 
@@ -151,8 +170,10 @@ void AppDelegate::threadedDoWork(const std::optional<QVariantMap> &networkState,
         mainThread_.perform([this] { windows_->showBusy(true); }, false);
         std::optional<TrafficSample> sample = tickSample(counted);
         // What each application moved, from the service's counters.
-        if (sample)
+        if (sample) {
             addApplicationCounters(*sample);
+            addComputerCounters(*sample);
+        }
         mainThread_.perform([this] { windows_->showBusy(false); }, true);
         mainThread_.perform([this, sample] { processStatsDict(sample); }, false);
     }

@@ -3,16 +3,18 @@
 namespace flowtally {
 
 QMap<QString, ApplicationGrowth::Bytes>
-ApplicationGrowth::count(const AccountdCounters &counters, quint32 ifindex, bool internetOnly) {
-    Last now{counters.startId, ifindex, internetOnly, {}};
+ApplicationGrowth::count(const AccountdCounters &counters, const Interface &on, bool internetOnly) {
+    Last now{counters.startId, on, internetOnly, {}};
     for (const AccountdCounter &counter : counters.cgroups) {
-        if (counter.ifindex != ifindex || (internetOnly && counter.peer != AccountdPeer::Internet))
+        const bool ofInterface =
+            on.index != 0 ? counter.ifindex == on.index : counter.interface == on.name;
+        if (!ofInterface || (internetOnly && counter.peer != AccountdPeer::Internet))
             continue;
         now.bytes[{counter.cgroup, counter.direction, counter.peer}] += counter.bytes;
     }
 
     QMap<QString, Bytes> growth;
-    const bool measured = last_ && last_->ifindex == ifindex && last_->internetOnly == internetOnly;
+    const bool measured = last_ && last_->on == on && last_->internetOnly == internetOnly;
     if (measured) {
         const bool restarted = last_->startId != now.startId;
         for (const auto &[key, value] : now.bytes) {

@@ -29,17 +29,25 @@ class ApplicationGrowth {
         bool operator==(const Bytes &) const = default;
     };
 
-    // Counts the counters of interface `ifindex`, of Internet peers alone
-    // or of every peer. Gives the bytes of each application that moved any,
-    // by its key (CgroupApplication::key()).
-    QMap<QString, Bytes> count(const AccountdCounters &counters, quint32 ifindex,
+    // One of this computer's interfaces: by its kernel index, which a
+    // rename keeps; by its name where the index is not known (0).
+    struct Interface {
+        quint32 index = 0;
+        std::string name;
+        bool operator==(const Interface &) const = default;
+    };
+
+    // Counts the counters of interface `on`, of Internet peers alone or of
+    // every peer. Gives the bytes of each application that moved any, by
+    // its key (CgroupApplication::key()).
+    QMap<QString, Bytes> count(const AccountdCounters &counters, const Interface &on,
                                bool internetOnly);
 
   private:
     using Key = std::tuple<std::string, AccountdDirection, AccountdPeer>;
     struct Last {
         std::string startId;
-        quint32 ifindex = 0;
+        Interface on;
         bool internetOnly = false;
         std::map<Key, quint64> bytes;
     };

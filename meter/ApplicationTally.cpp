@@ -44,12 +44,19 @@ QMap<QString, TrafficTotals> ApplicationTally::count(const TrafficSample &sample
         waiting_.clear();
     }
     const CounterSource source = sourceOfSample(sample);
+    const bool computer = source == CounterSource::Local || source == CounterSource::LocalInternet;
     const QVariant counters = sample.value(SampleKey::ApplicationCounters);
-    if ((source == CounterSource::Local || source == CounterSource::LocalInternet) &&
+    if ((computer || sample.contains(SampleKey::ComputerInterface)) &&
         counters.canConvert<AccountdCounters>()) {
-        const QMap<QString, ApplicationGrowth::Bytes> moved = growth_.count(
-            counters.value<AccountdCounters>(), sample.value(SampleKey::KernelIndex).toUInt(),
-            source == CounterSource::LocalInternet);
+        const ApplicationGrowth::Interface on =
+            computer ? ApplicationGrowth::Interface{sample.value(SampleKey::KernelIndex).toUInt(),
+                                                    sample.value(SampleKey::PrimaryInterface)
+                                                        .toString()
+                                                        .toStdString()}
+                     : ApplicationGrowth::Interface{
+                           0, sample.value(SampleKey::ComputerInterface).toString().toStdString()};
+        const QMap<QString, ApplicationGrowth::Bytes> moved =
+            growth_.count(counters.value<AccountdCounters>(), on, source != CounterSource::Local);
         if (growth.network.isEmpty()) {
             for (auto application = moved.cbegin(); application != moved.cend(); ++application) {
                 TrafficTotals &waits = waiting_[application.key()];

@@ -42,10 +42,10 @@ TrafficSample sample(char source, quint64 in, quint64 out, double seconds, doubl
 }
 
 // The service's reading: each application's bytes received on eth0 from
-// the Internet.
+// the Internet, and Firefox's from the local network.
 struct Reading {
     std::string start;
-    quint64 firefox = 0, terminal = 0;
+    quint64 firefox = 0, terminal = 0, firefoxLocal = 0;
 };
 
 // A sample with 1000 bytes out and the service's reading, if any.
@@ -61,8 +61,11 @@ TrafficSample sample(char source, quint64 in, double seconds,
         counters.cgroups = {
             {apps + "app-gnome-firefox-11.scope", 2, "eth0", In, Internet, 1, reading->firefox},
             {apps + "app-org.gnome.Terminal.slice/vte-spawn-9.scope", 2, "eth0", In, Internet, 1,
-             reading->terminal}};
+             reading->terminal},
+            {apps + "app-gnome-firefox-11.scope", 2, "eth0", In, Local, 1, reading->firefoxLocal}};
         sample.insert(SampleKey::ApplicationCounters, QVariant::fromValue(counters));
+        if (source == 'R')
+            sample.insert(SampleKey::ComputerInterface, "eth0");
     }
     return sample;
 }
@@ -278,10 +281,11 @@ TEST(ApplicationTally, ApplicationsGetWhatTheyMovedNeverMoreThanTheMeterCounted)
             {sample('I', 1500, 4, std::nullopt), {}},
             {sample('I', 2000, 6, Reading{"s1", 5800, 0}), {{"app:firefox", {500, 0}}}},
             {sample('I', 2500, 8, Reading{"s1", 5800, 0}), {{"app:firefox", {300, 0}}}}}},
-        {"a router's counters give the applications nothing", {
-            {sample('R', 1000, 0, Reading{"s1", 0, 0}), {}},
-            {sample('R', 1000, 2, Reading{"s1", 0, 0}), {}},
-            {sample('R', 9000, 4, Reading{"s1", 500, 0}), {}}}},
+        {"behind a router, this computer's applications get their Internet traffic", {
+            {sample('R', 1000, 0, Reading{"s1", 0, 0, 0}), {}},
+            {sample('R', 1000, 2, Reading{"s1", 0, 0, 0}), {}},
+            {sample('R', 9000, 4, Reading{"s1", 500, 0, 700}), {{"app:firefox", {500, 0}}}},
+            {sample('R', 9100, 6, Reading{"s1", 800, 0, 900}), {{"app:firefox", {100, 0}}}}}},
     };
     // clang-format on
     for (const auto &c : cases) {
