@@ -3,14 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
-#include <csignal>
 #include <unistd.h>
 
 namespace flowtally {
 
-constexpr int kWaitMs = 20000;
 constexpr quint16 kPushPort = 7788;
 
 bool IgdScene::canPlay() {
@@ -64,9 +61,6 @@ QString IgdScene::startIgd() {
     file.close();
     const QString log = folder_.filePath(QStringLiteral("miniupnpd.log"));
     const qsizetype started = igdLog().count("HTTP listening on port");
-    igd_ = std::make_unique<QProcess>();
-    igd_->setProcessChannelMode(QProcess::MergedChannels);
-    igd_->setStandardOutputFile(log, QIODevice::Append);
     // Its log lines go to its standard output alone: it sees a /dev of its
     // own without the console (and no /dev/log), where syslog would write
     // what no daemon takes. It ends with the thread that started it, also
@@ -79,16 +73,11 @@ QString IgdScene::startIgd() {
         "--bind /dev/$n $D/$n; done; mount --rbind $D /dev; exec ip netns exec "
         "\"$1\" setpriv --pdeathsig KILL /usr/sbin/miniupnpd -d -f \"$2\" -P \"$3\"";
     const QString pidFile = folder_.filePath(QStringLiteral("miniupnpd.pid"));
-    igd_->start(QStringLiteral("unshare"), {"--mount", "--propagation", "private", "sh", "-c",
-                                            script, devices, lan.peer, conf, pidFile});
-    for (int waited = 0; waited < kWaitMs; waited += 50) {
-        if (igdLog().count("HTTP listening on port") > started)
-            return QString();
-        if (igd_->waitForFinished(0) || igd_->state() == QProcess::NotRunning)
-            return QStringLiteral("miniupnpd ended at start: ") + igdLog();
-        QThread::msleep(50);
-    }
-    return QStringLiteral("miniupnpd never served");
+    igd_ = startLogged(QStringLiteral("unshare"),
+                       {"--mount", "--propagation", "private", "sh", "-c", script, devices,
+                        lan.peer, conf, pidFile},
+                       log);
+    return waitForLog(*igd_, log, "HTTP listening on port", started, QStringLiteral("miniupnpd"));
 }
 
 bool IgdScene::stopIgd() {

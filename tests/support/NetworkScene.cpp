@@ -123,17 +123,20 @@ ip -n %1 link set %3 up; ip -n %1 neigh replace %4 lladdr %5 dev %3 nud permanen
     return sh(route("replace"));
 }
 
-int Lan::indexIn(const QString &ns, const QString &interface) {
+int Lan::hostIndex() const {
     QString output;
-    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex").arg(ns, interface),
+    sh(QStringLiteral("ip netns exec %1 cat /sys/class/net/%2/ifindex")
+           .arg(lan, shape.hostInterface),
        &output);
     return output.trimmed().toInt();
 }
 
-QString Lan::routerInterfacesScript(const QStringList &names, const char *lines) const {
+QString Lan::addRouterInterfaces(const QStringList &names) const {
     QString script = QStringLiteral("set -e\n");
     for (const QString &name : names)
-        script += QString::fromLatin1(lines).arg(peer, name);
+        script += QStringLiteral("ip -n %1 link add %2 type veth peer name %2-p\n"
+                                 "ip -n %1 link set %2 up; ip -n %1 link set %2-p up\n")
+                      .arg(peer, name);
     return sh(script);
 }
 
@@ -155,11 +158,11 @@ bool enterNamespace(const QString &ns) {
     return entered;
 }
 
-int socketIn(const QString &ns, int type) {
+int socketIn(const QString &ns, int type, int family) {
     int made = -1;
     std::thread([&] {
         if (enterNamespace(ns))
-            made = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+            made = ::socket(family, type | SOCK_CLOEXEC, 0);
     }).join();
     setTimeouts(made, 5);
     return made;
@@ -214,17 +217,47 @@ bool moveBytes(int from, int to, quint64 bytes) {
     return sent && taken;
 }
 
-bool endProcess(QProcess &process) {
+std::unique_ptr<QProcess> startLogged(const QString &program, const QStringList &arguments,
+                                      const QString &logPath) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setStandardOutputFile(logPath, QIODevice::Append);
+    process->start(program, arguments);
+    process->waitForStarted(kWaitMs);
+    return process;
+}
+
+QString waitForLog(QProcess &process, const QString &logPath, const QByteArray &text,
+                   qsizetype before, const QString &who) {
+    for (int waited = 0; waited < kWaitMs; waited += 50) {
+        if (readFile(logPath).count(text) > before)
+            return QString();
+        if (!isRunning(process))
+            return who + " ended at start: " + readFile(logPath);
+        QThread::msleep(50);
+    }
+    return who + " never served";
+}
+
+bool isRunning(QProcess &process) {
+    return process.state() != QProcess::NotRunning && !process.waitForFinished(0);
+}
+
+bool signalProcess(QProcess &process, int number) {
+    return isRunning(process) && ::kill(pid_t(process.processId()), number) == 0;
+}
+
+bool endProcess(QProcess &process, int number) {
     if (process.state() == QProcess::NotRunning)
         return true;
     const pid_t pid = pid_t(process.processId());
     ::kill(pid, SIGCONT);
-    ::kill(pid, SIGTERM);
-    if (!process.waitForFinished(kWaitMs)) {
-        ::kill(pid, SIGKILL);
-        process.waitForFinished(kWaitMs);
-    }
-    return process.state() == QProcess::NotRunning;
+    ::kill(pid, number);
+    if (process.waitForFinished(kWaitMs))
+        return true;
+    ::kill(pid, SIGKILL);
+    process.waitForFinished(kWaitMs);
+    return false;
 }
 
 SnmpAgent::SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QString logPath,
@@ -246,29 +279,12 @@ QString SnmpAgent::start(const QString &community, const QStringList &configurat
     out.close();
 
     const qsizetype started = readFile(logPath_).count("NET-SNMP version");
-    process_ = std::make_unique<QProcess>();
-    process_->setProcessChannelMode(QProcess::MergedChannels);
-    process_->setStandardOutputFile(logPath_, QIODevice::Append);
-    process_->start(QStringLiteral("ip"),
-                    {"netns", "exec", lan_.peer, "env", "MIBDIRS=" + modules_,
-                     "MIBS=SNMPv2-MIB:IF-MIB", "SNMP_PERSISTENT_DIR=" + stateFolder_,
-                     "/usr/sbin/snmpd", "-f", "-Lo", "-C", "-c", file});
-    for (int waited = 0; waited < kWaitMs; waited += 50) {
-        if (readFile(logPath_).count("NET-SNMP version") > started)
-            return QString();
-        if (!isRunning())
-            return QStringLiteral("snmpd ended at start");
-        QThread::msleep(50);
-    }
-    return QStringLiteral("snmpd never served");
-}
-
-bool SnmpAgent::isRunning() const {
-    return process_ && process_->state() != QProcess::NotRunning && !process_->waitForFinished(0);
-}
-
-bool SnmpAgent::signal(int number) {
-    return isRunning() && ::kill(pid_t(process_->processId()), number) == 0;
+    process_ = startLogged(QStringLiteral("ip"),
+                           {"netns", "exec", lan_.peer, "env", "MIBDIRS=" + modules_,
+                            "MIBS=SNMPv2-MIB:IF-MIB", "SNMP_PERSISTENT_DIR=" + stateFolder_,
+                            "/usr/sbin/snmpd", "-f", "-Lo", "-C", "-c", file},
+                           logPath_);
+    return waitForLog(*process_, logPath_, "NET-SNMP version", started, QStringLiteral("snmpd"));
 }
 
 } // namespace flowtally

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/socket.h>
 
 namespace flowtally {
 
@@ -80,22 +81,12 @@ class Lan {
     // route as they were): the same interface and counters under another
     // name. What failed, or empty.
     QString renameHostInterface(const QString &name);
-    // The kernel's index of the host's interface, or of one of the
-    // router's; 0 when unknown.
-    int hostIndex() const { return indexIn(lan, shape.hostInterface); }
-    int routerIndex(const QString &interface) const { return indexIn(peer, interface); }
+    // The kernel's index of the host's interface; 0 when unknown.
+    int hostIndex() const;
     // Adds idle interfaces of these names to the router, as today's routers
     // name theirs ("eth0.2", "pppoe-wan"): veth pairs inside its namespace,
-    // each with a partner named after it with "-p". Or deletes them (with
-    // their partners). What failed, or empty.
-    QString addRouterInterfaces(const QStringList &names) const {
-        return routerInterfacesScript(names,
-                                      "ip -n %1 link add %2 type veth peer name %2-p\n"
-                                      "ip -n %1 link set %2 up; ip -n %1 link set %2-p up\n");
-    }
-    QString deleteRouterInterfaces(const QStringList &names) const {
-        return routerInterfacesScript(names, "ip -n %1 link delete %2\n");
-    }
+    // each with a partner named after it with "-p". What failed, or empty.
+    QString addRouterInterfaces(const QStringList &names) const;
     // The kernel's counters of an interface in one of the namespaces.
     static InterfaceCounters counters(const QString &ns, const QString &interface);
     InterfaceCounters hostCounters() const { return counters(lan, shape.hostInterface); }
@@ -109,14 +100,11 @@ class Lan {
   private:
     // The script that makes the link between the two and its route.
     QString linkScript(int index) const;
-    static int indexIn(const QString &ns, const QString &interface);
-    // Runs the lines (%1 the router's namespace, %2 the name) for each name.
-    QString routerInterfacesScript(const QStringList &names, const char *lines) const;
 };
 
 // A socket of a namespace, made by a thread that entered it; it stays there.
 // Sending and receiving on it give up after 5 s.
-int socketIn(const QString &ns, int type);
+int socketIn(const QString &ns, int type, int family = AF_INET);
 // Sending and receiving on a socket give up after that many seconds.
 void setTimeouts(int socket, int seconds);
 
@@ -137,9 +125,20 @@ bool moveBytes(int from, int to, quint64 bytes);
 // Makes the calling thread's network namespace the named one.
 bool enterNamespace(const QString &ns);
 
-// Ends a process of the test's (CONT and TERM, then KILL), waiting for its
-// end; whether it ended.
-bool endProcess(QProcess &process);
+// Processes of the test's. Starts one, its output and errors appended to
+// the log file.
+std::unique_ptr<QProcess> startLogged(const QString &program, const QStringList &arguments,
+                                      const QString &logPath);
+// Waits (20 s at most) until the log holds the text more often than
+// `before` times, as `who` writes it once it serves: what went wrong, or empty.
+QString waitForLog(QProcess &process, const QString &logPath, const QByteArray &text,
+                   qsizetype before, const QString &who);
+// Whether it runs (not ended, no zombie); signals it by its own pid.
+bool isRunning(QProcess &process);
+bool signalProcess(QProcess &process, int number);
+// Wakes it (CONT) and sends it the signal, then waits 20 s at most for its
+// end and kills it after that; whether it ended of the signal.
+bool endProcess(QProcess &process, int number = SIGTERM);
 
 // snmpd on the router's address in the router's namespace, answering a
 // community from the LAN host only, naming itself `sysName`, reading no
@@ -159,13 +158,10 @@ class SnmpAgent {
     // Ends it (TERM, then KILL), waiting for the end.
     bool stop() { return !process_ || endProcess(*process_); }
     // Freezes and thaws it.
-    bool pause() { return signal(SIGSTOP); }
-    bool resume() { return signal(SIGCONT); }
-    bool isRunning() const;
+    bool pause() { return process_ && signalProcess(*process_, SIGSTOP); }
+    bool resume() { return process_ && signalProcess(*process_, SIGCONT); }
 
   private:
-    bool signal(int number);
-
     const Lan &lan_;
     QString modules_, stateFolder_, logPath_, sysName_;
     std::unique_ptr<QProcess> process_;

@@ -3,6 +3,7 @@
 // instance), and anything else Flowtally does not take is a usage error of
 // one line. The real program, in a namespace of the test's own all the
 // same.
+#include "tests/support/CommandRun.h"
 #include "tests/system/SystemTest.h"
 
 #include <QDirIterator>
@@ -11,26 +12,13 @@ namespace flowtally {
 
 namespace {
 
-// What a run of Flowtally gave: whether it ended by itself, its exit status,
-// its standard output and error.
-struct Answer {
-    bool ended = false;
-    int status = -1;
-    QString output, error;
-};
-
 class CommandLineTest : public SystemTest {
   protected:
-    // Runs Flowtally with the arguments (20 s at most), after the test's
+    // Runs Flowtally with the arguments (10 s at most), after the test's
     // environment and the given variables.
-    Answer run(const QStringList &arguments, const QStringList &variables = {}) const {
-        QProcess process;
-        process.start("ip", QStringList{"netns", "exec", lan->lan, "env"} + programEnvironment() +
-                                variables + QStringList{programPath()} + arguments);
-        const bool ended = process.waitForFinished(20000);
-        return {ended && process.exitStatus() == QProcess::NormalExit, process.exitCode(),
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    CommandResult run(const QStringList &arguments, const QStringList &variables = {}) const {
+        return runCommand("ip", QStringList{"netns", "exec", lan->lan} +
+                                    flowtallyCommand(variables) + arguments);
     }
     // The files of Flowtally's that the runs so far left: settings, history,
     // the instance lock.
@@ -47,11 +35,11 @@ class CommandLineTest : public SystemTest {
 };
 
 TEST_F(CommandLineTest, AnswersAndUsageErrorsEndBeforeAnythingStarts) {
-    const Answer help = run({"--help"});
+    const CommandResult help = run({"--help"});
     EXPECT_TRUE(help.output.startsWith("Usage: flowtally [--help | --version]\n"))
         << help.output.toStdString();
     EXPECT_TRUE(help.output.contains("  --version")) << help.output.toStdString();
-    const Answer version = run({"--version"});
+    const CommandResult version = run({"--version"});
     EXPECT_TRUE(
         QRegularExpression(R"(^flowtally \d+\.\d+\.\d+\n$)").match(version.output).hasMatch())
         << version.output.toStdString();
@@ -72,9 +60,9 @@ TEST_F(CommandLineTest, AnswersAndUsageErrorsEndBeforeAnythingStarts) {
     // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        const Answer answer = run(c.arguments, c.variables);
-        EXPECT_TRUE(answer.ended);
-        EXPECT_EQ(answer.status, c.status);
+        const CommandResult answer = run(c.arguments, c.variables);
+        EXPECT_TRUE(answer.finished);
+        EXPECT_EQ(answer.exitCode, c.status);
         EXPECT_EQ(answer.output, c.output);
         EXPECT_EQ(answer.error, c.error);
     }

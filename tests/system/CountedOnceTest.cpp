@@ -1,6 +1,6 @@
 // Every byte the interface moves is counted once, in the record of the
 // network it crossed: networks that come back, an interface made anew, a
-// reboot, and a second start of Flowtally.
+// reboot and a rename. (A second start: DesktopTest.)
 #include "tests/system/SystemTest.h"
 
 namespace flowtally {
@@ -140,10 +140,10 @@ TEST_F(SystemTest, RenamedInterfaceKeepsItsCountersAndTheLastNetworkItsBytes) {
     ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
     ASSERT_TRUE(waitForSample(counters(), wan0)) << "wan0's traffic was never sampled";
 
-    ASSERT_TRUE(signal(*flowtally, SIGSTOP));
+    ASSERT_TRUE(signalProcess(*flowtally, SIGSTOP));
     ASSERT_NO_FATAL_FAILURE(push(20 * kMiB, kMiB));
     ASSERT_EQ(lan->renameHostInterface("lan0"), QString());
-    ASSERT_TRUE(signal(*flowtally, SIGCONT));
+    ASSERT_TRUE(signalProcess(*flowtally, SIGCONT));
     const QString lan0 = waitForNewService({eth0, wan0});
     ASSERT_FALSE(lan0.isEmpty()) << "the interface renamed again was never metered";
     ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
@@ -158,32 +158,6 @@ TEST_F(SystemTest, RenamedInterfaceKeepsItsCountersAndTheLastNetworkItsBytes) {
     EXPECT_EQ(total.sent, moved.sent);
     expectAtLeast(now.at(eth0).total() - first->total(), {kMiB, 20 * kMiB});
     expectAtLeast(now.at(wan0).total(), {2 * kMiB, 21 * kMiB});
-}
-
-// A second start while Flowtally runs brings the first to the front and ends
-// at once with status 0, leaving the settings as they were.
-TEST_F(SystemTest, SecondStartBringsTheFirstForwardAndTouchesNothing) {
-    ASSERT_NO_FATAL_FAILURE(launch());
-    ASSERT_TRUE(waitForSample()) << "the network was never metered";
-    // The first holds still, so that only the second could change the file.
-    ASSERT_TRUE(signal(*flowtally, SIGSTOP));
-    const QByteArray settings = readFile(defaultsPath());
-    const QStringList files = QDir(settingsFolder()).entryList(QDir::Files);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    const std::unique_ptr<QProcess> second = startProgram();
-    ASSERT_TRUE(second->waitForFinished(20000)) << "the second start did not end";
-    qInfo() << "the second start ended after" << elapsed.elapsed() << "ms";
-    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_EQ(readFile(defaultsPath()), settings) << "the second start changed the settings";
-    EXPECT_EQ(QDir(settingsFolder()).entryList(QDir::Files), files);
-    ASSERT_TRUE(signal(*flowtally, SIGCONT));
-    EXPECT_TRUE(waitUntil([&] {
-        return readFile(logPath()).contains("Another start of Flowtally brought this one to the "
-                                            "front.");
-    })) << "the first was not asked to come forward";
-    ASSERT_NO_FATAL_FAILURE(quit());
 }
 
 } // namespace

@@ -4,16 +4,19 @@
 // and a quit signal then still ends Flowtally with its last write done and
 // the SNMP community file removed. The real program on xcb, in namespaces
 // of the test's own, metering a router.
-#include "tests/support/FakeTrayHost.h"
+#include "tests/support/CommandRun.h"
 #include "tests/support/PrivateBus.h"
-#include "tests/system/SystemTest.h"
 #include "tests/support/TextPrinting.h"
-#include "tests/support/VirtualDesktop.h"
+#include "tests/system/SystemTest.h"
 
 #include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <cstring>
 
@@ -25,6 +28,213 @@ const QString kCommunity = QStringLiteral("ft-desktop-91c4");
 const QString kItemPath = QStringLiteral("/StatusNotifierItem");
 const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
+
+// The watcher of a desktop's tray: its name on the bus tells programs that
+// a tray shows their StatusNotifierItems, and they register with it.
+class FakeStatusNotifierWatcher : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+
+  public:
+    bool isHostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    // The bus names of the items registered so far; any thread.
+    QStringList items() const {
+        const QMutexLocker locked(&mutex_);
+        return items_;
+    }
+
+  public slots:
+    void RegisterStatusNotifierItem(const QString &serviceOrPath) {
+        // An item may give its object's path only: its bus name is the caller's.
+        const QString service =
+            serviceOrPath.startsWith(QLatin1Char('/')) ? message().service() : serviceOrPath;
+        const QMutexLocker locked(&mutex_);
+        items_.append(service);
+    }
+    void RegisterStatusNotifierHost(const QString &) {}
+
+  private:
+    mutable QMutex mutex_;
+    QStringList items_;
+};
+
+// A tray host as a desktop's panel is one: the watcher above on a bus, on a
+// thread of its own, so that a program that asks it and waits for the
+// answer (Qt's tray icon does) gets it even while the test's own thread
+// sleeps or makes calls of its own.
+class FakeTrayHost {
+  public:
+    explicit FakeTrayHost(QDBusConnection connection) : connection_(std::move(connection)) {
+        watcher_.moveToThread(&thread_);
+        thread_.start();
+        // No signals: their exporter would be a child made on this thread.
+        serving_ = connection_.registerObject(kWatcherPath, &watcher_,
+                                              QDBusConnection::ExportAllSlots |
+                                                  QDBusConnection::ExportAllProperties) &&
+                   connection_.registerService(kWatcherService);
+    }
+    ~FakeTrayHost() {
+        connection_.unregisterService(kWatcherService);
+        connection_.unregisterObject(kWatcherPath);
+        thread_.quit();
+        thread_.wait();
+    }
+    FakeTrayHost(const FakeTrayHost &) = delete;
+    FakeTrayHost &operator=(const FakeTrayHost &) = delete;
+
+    bool isServing() const { return serving_; }
+    // The bus name of the next item to register, the first that this call
+    // did not give yet, once there is one (20 s at most); empty if none came.
+    QString waitForItem() {
+        for (int slice = 0; slice < 200; ++slice) {
+            if (const QStringList items = watcher_.items(); items.size() > given_)
+                return items.at(given_++);
+            QThread::msleep(100);
+        }
+        return QString();
+    }
+
+  private:
+    static inline const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+    static inline const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
+
+    QDBusConnection connection_;
+    QThread thread_;
+    FakeStatusNotifierWatcher watcher_;
+    bool serving_ = false;
+    qsizetype given_ = 0;
+};
+
+// A desktop of the test's own for the real program: an X server (Xvfb,
+// without TCP) and a window manager (openbox) that minimizes and restores
+// windows as a person's would, both run inside a network namespace so that
+// nothing of theirs listens in the machine's own. A program in that
+// namespace or another reaches the server through its socket file. The
+// windows are looked at with xdotool, xprop and xwininfo. Ended as it goes.
+class VirtualDesktop {
+  public:
+    static bool isAvailable() {
+        for (const char *program : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+                return false;
+        }
+        return true;
+    }
+
+    // Starts both in the namespace; openbox keeps its files in `folder`.
+    VirtualDesktop(const QString &ns, const QString &folder) {
+        // Xvfb picks a free display and names it on its standard output.
+        server_ = std::make_unique<QProcess>();
+        server_->setStandardErrorFile(QDir(folder).filePath("xvfb.log"));
+        server_->start("ip", {"netns", "exec", ns, "Xvfb", "-displayfd", "1", "-nolisten", "tcp",
+                              "-screen", "0", "1280x800x24"});
+        QByteArray number;
+        while (!number.contains('\n') && server_->waitForReadyRead(kWaitMs))
+            number += server_->readAllStandardOutput();
+        if (!number.contains('\n')) {
+            error = "Xvfb named no display";
+            return;
+        }
+        display_ = ':' + QString::fromLatin1(number.trimmed());
+        const QString home = QDir(folder).filePath("openbox");
+        QDir().mkpath(home);
+        manager_ = startLogged("ip",
+                               {"netns", "exec", ns, "env", "DISPLAY=" + display_, "HOME=" + home,
+                                "XDG_CONFIG_HOME=" + home, "XDG_CACHE_HOME=" + home,
+                                "XDG_DATA_HOME=" + home, "openbox", "--sm-disable"},
+                               QDir(folder).filePath("openbox.log"));
+        // It manages the screen once it names itself on the root window.
+        if (!waitFor([&] {
+                return run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"})
+                    .value_or(QString())
+                    .contains("window id");
+            }))
+            error = "openbox did not take the screen";
+    }
+    ~VirtualDesktop() {
+        for (QProcess *process : {manager_.get(), server_.get()})
+            if (process)
+                endProcess(*process);
+    }
+    VirtualDesktop(const VirtualDesktop &) = delete;
+    VirtualDesktop &operator=(const VirtualDesktop &) = delete;
+
+    // What failed while starting; empty when the desktop runs.
+    QString error;
+    QString display() const { return display_; }
+
+    // The window titled so (a regular expression) that the window manager
+    // manages, once there is one (10 s at most); 0 when none came.
+    quint32 window(const QString &title) const {
+        quint32 found = 0;
+        waitFor([&] {
+            // Programs have windows of that name which no manager sees (Qt's
+            // group leader); a managed one has a state.
+            const std::optional<QString> said =
+                run("xdotool", {"search", "--name", "^" + title + "$"});
+            for (const QString &line : said.value_or(QString()).split('\n', Qt::SkipEmptyParts)) {
+                if (found == 0 && !state(line.toUInt()).isEmpty())
+                    found = line.toUInt();
+            }
+            return found != 0;
+        });
+        return found;
+    }
+    // Waits (10 s at most) until the window manager says the window is in
+    // this state ("Normal" or "Iconic"), on the screen only when "Normal".
+    bool waitForState(quint32 window, const QString &wanted) const {
+        return waitFor([&] {
+            const std::optional<QString> info = run("xwininfo", {"-id", QString::number(window)});
+            const bool viewable = info && info->contains("Map State: IsViewable");
+            return state(window) == wanted && viewable == (wanted == "Normal");
+        });
+    }
+    // Minimizes the window as its button would; whether it went.
+    bool minimize(quint32 window) const {
+        if (!run("xdotool", {"windowminimize", QString::number(window)}) ||
+            !waitForState(window, "Iconic"))
+            return false;
+        // Flowtally learns of it from the X server a moment after the
+        // window manager said so.
+        QThread::msleep(500);
+        return true;
+    }
+
+  private:
+    static constexpr int kWaitMs = 10000;
+
+    static bool waitFor(const std::function<bool()> &condition) {
+        for (int waited = 0; waited < kWaitMs; waited += 100, QThread::msleep(100)) {
+            if (condition())
+                return true;
+        }
+        return false;
+    }
+    // Runs one of the X tools on the display; its output, or none.
+    std::optional<QString> run(const QString &program, const QStringList &arguments) const {
+        const CommandResult result =
+            runCommand("env", QStringList{"DISPLAY=" + display_, program} + arguments);
+        if (!result.finished || result.exitCode != 0)
+            return std::nullopt;
+        return result.output;
+    }
+    // What the window manager says of the window's state (WM_STATE):
+    // "Normal", "Iconic", or empty when it says nothing.
+    QString state(quint32 window) const {
+        const QRegularExpressionMatch match =
+            QRegularExpression("window state: (\\w+)")
+                .match(
+                    run("xprop", {"-id", QString::number(window), "WM_STATE"}).value_or(QString()));
+        return match.hasMatch() ? match.captured(1) : QString();
+    }
+
+    std::unique_ptr<QProcess> server_, manager_;
+    QString display_;
+};
 
 struct MenuEntry {
     int id = 0;
@@ -84,21 +294,21 @@ class DesktopTest : public SystemTest {
 
     // The settings Flowtally starts with: the router's community only.
     void startFresh() { writeSettings({{"communityPassword", kCommunity}}); }
-    QStringList desktopEnvironment() const {
-        return programEnvironment() + QStringList{"QT_QPA_PLATFORM=xcb",
-                                                  "DISPLAY=" + desktop->display(),
-                                                  "DBUS_SESSION_BUS_ADDRESS=" + bus->address()};
+    // Flowtally on the desktop, started.
+    std::unique_ptr<QProcess> startOnDesktop() {
+        return start(lan->lan,
+                     flowtallyCommand({"QT_QPA_PLATFORM=xcb", "DISPLAY=" + desktop->display(),
+                                       "DBUS_SESSION_BUS_ADDRESS=" + bus->address()}));
     }
     // Flowtally on the desktop, once its tray icon and main window are there.
     void launchOnDesktop() {
-        flowtally =
-            start(lan->lan, QStringList{"env"} + desktopEnvironment() + QStringList{programPath()});
-        ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+        flowtally = startOnDesktop();
+        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
         item = host->waitForItem();
         ASSERT_FALSE(item.isEmpty()) << "no tray icon registered with the tray host";
         mainWindow = desktop->window("Flowtally");
         ASSERT_NE(mainWindow, 0u) << "no main window";
-        ASSERT_TRUE(waitForState(mainWindow, "Normal")) << "the main window did not show";
+        ASSERT_TRUE(desktop->waitForState(mainWindow, "Normal")) << "the main window did not show";
     }
 
     QDBusMessage callItem(const QString &interface, const QString &path, const QString &method,
@@ -134,26 +344,6 @@ class DesktopTest : public SystemTest {
         return false;
     }
 
-    // Waits (10 s at most) until the window manager says the window is in
-    // this state ("Normal" or "Iconic"), on the screen only when "Normal".
-    bool waitForState(quint32 window, const QString &state) const {
-        for (int slice = 0; slice < 100; ++slice) {
-            if (desktop->state(window) == state &&
-                desktop->isViewable(window) == (state == QLatin1String("Normal")))
-                return true;
-            QThread::msleep(100);
-        }
-        return false;
-    }
-    bool minimizeMainWindow() const {
-        if (!desktop->minimize(mainWindow) || !waitForState(mainWindow, "Iconic"))
-            return false;
-        // Flowtally learns of it from the X server a moment after the
-        // window manager said so.
-        QThread::msleep(500);
-        return true;
-    }
-
     QString communityFile() const { return folder.filePath("runtime/snmp/snmp.conf"); }
 
     std::unique_ptr<PrivateBus> bus;
@@ -165,7 +355,9 @@ class DesktopTest : public SystemTest {
 };
 
 // Each way back to a minimized main window: a click on the tray icon (the
-// item's Activate), the menu's first entry, a second start of Flowtally.
+// item's Activate), the menu's first entry, a second start of Flowtally. The
+// second start ends at once with status 0 and touches no setting: the first
+// holds still meanwhile, so that only the second could change the files.
 TEST_F(DesktopTest, TrayIconItsMenuAndASecondStartBringTheMinimizedWindowBack) {
     ASSERT_NO_FATAL_FAILURE(startFresh());
     ASSERT_NO_FATAL_FAILURE(launchOnDesktop());
@@ -182,15 +374,25 @@ TEST_F(DesktopTest, TrayIconItsMenuAndASecondStartBringTheMinimizedWindowBack) {
          }},
         {"Show Flowtally", [&] { return click("Show Flowtally"); }},
         {"a second start", [&] {
-             const std::unique_ptr<QProcess> second = start(
-                 lan->lan, QStringList{"env"} + desktopEnvironment() + QStringList{programPath()});
-             return second->waitForFinished(20000) && second->exitCode() == 0;
+             const QByteArray settings = readFile(defaultsPath());
+             const QStringList files = QDir(settingsFolder()).entryList(QDir::Files);
+             EXPECT_TRUE(signalProcess(*flowtally, SIGSTOP));
+             const std::unique_ptr<QProcess> second = startOnDesktop();
+             const bool ended = second->waitForFinished(20000);
+             EXPECT_EQ(readFile(defaultsPath()), settings)
+                 << "the second start changed the settings";
+             EXPECT_EQ(QDir(settingsFolder()).entryList(QDir::Files), files);
+             EXPECT_TRUE(signalProcess(*flowtally, SIGCONT));
+             return ended && second->exitStatus() == QProcess::NormalExit &&
+                    second->exitCode() == 0;
          }}};
     for (const auto &[way, comeBack] : ways) {
         SCOPED_TRACE(way);
-        ASSERT_TRUE(minimizeMainWindow()) << "the window manager did not minimize the window";
+        ASSERT_TRUE(desktop->minimize(mainWindow))
+            << "the window manager did not minimize the window";
         EXPECT_TRUE(comeBack());
-        EXPECT_TRUE(waitForState(mainWindow, "Normal")) << "the main window stayed minimized";
+        EXPECT_TRUE(desktop->waitForState(mainWindow, "Normal"))
+            << "the main window stayed minimized";
     }
     ASSERT_NO_FATAL_FAILURE(quit());
 }
@@ -201,9 +403,8 @@ TEST_F(DesktopTest, TrayIconItsMenuAndASecondStartBringTheMinimizedWindowBack) {
 TEST_F(DesktopTest, APanelStartedAfterFlowtallyStillGetsTheTrayIcon) {
     host.reset();
     ASSERT_NO_FATAL_FAILURE(startFresh());
-    flowtally =
-        start(lan->lan, QStringList{"env"} + desktopEnvironment() + QStringList{programPath()});
-    ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+    flowtally = startOnDesktop();
+    ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
     ASSERT_NE(desktop->window("Flowtally.*"), 0u) << "no main window";
 
     host = std::make_unique<FakeTrayHost>(bus->connection("late-tray-host"));
@@ -227,10 +428,10 @@ TEST_F(DesktopTest, QuitSignalsEndFlowtallyWithTheHistoryWindowOpen) {
         ASSERT_TRUE(click("History…"));
         const quint32 history = desktop->window("Flowtally History");
         ASSERT_NE(history, 0u) << "the menu opened no History window";
-        ASSERT_TRUE(waitForState(history, "Normal"));
+        ASSERT_TRUE(desktop->waitForState(history, "Normal"));
         ASSERT_FALSE(storedSettings().contains("MainWindowGeometry"));
 
-        EXPECT_TRUE(end(*flowtally, number)) << "Flowtally did not end";
+        EXPECT_TRUE(endProcess(*flowtally, number)) << "Flowtally did not end";
         EXPECT_TRUE(flowtally->exitStatus() == QProcess::NormalExit && flowtally->exitCode() == 0);
         EXPECT_TRUE(storedSettings().contains("MainWindowGeometry")) << "no write at the quit";
         EXPECT_EQ(records().size(), 1u);
@@ -242,3 +443,5 @@ TEST_F(DesktopTest, QuitSignalsEndFlowtallyWithTheHistoryWindowOpen) {
 } // namespace
 
 } // namespace flowtally
+
+#include "DesktopTest.moc"

@@ -29,9 +29,8 @@ TEST_F(SystemTest, FullOrReadOnlyFolderCostALogLineAndNoByte) {
         return sh(inNamespace + "mountpoint -q " + settingsFolder()).isEmpty();
     })) << "no tmpfs on the settings folder";
     const InterfaceCounters beforeStart = counters();
-    flowtally = start(lan->lan, QStringList{"nsenter", "-t", pid, "-m", "env"} +
-                                    programEnvironment() + QStringList{programPath()});
-    ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+    flowtally = start(lan->lan, QStringList{"nsenter", "-t", pid, "-m"} + flowtallyCommand());
+    ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
     const auto first = waitForSample();
     ASSERT_TRUE(first) << "never metered";
     expectSoonAfter(beforeStart, first->base());
@@ -56,7 +55,7 @@ TEST_F(SystemTest, FullOrReadOnlyFolderCostALogLineAndNoByte) {
             << settingsLines().last().toStdString();
         ASSERT_NO_FATAL_FAILURE(push(kMiB, 2 * kMiB));
         QThread::sleep(3); // ticks and tries to write (one a second), each of which fails
-        ASSERT_TRUE(running(*flowtally)) << "Flowtally ended";
+        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally ended";
         EXPECT_EQ(settingsLines().size(), before + 1) << settingsLines().join('\n').toStdString();
 
         ASSERT_EQ(sh(c.mend), QString());

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "tests/support/NetworkScene.h"
+#include "history/HistoryStore.h"
 #include "platform/system/PropertyList.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -117,26 +118,7 @@ class SystemTest : public ::testing::Test {
     // Runs the program in the namespace (`ip netns exec` becomes it), its
     // output appended to the log; it is killed when the object goes.
     std::unique_ptr<QProcess> start(const QString &ns, const QStringList &command) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        process->setStandardOutputFile(logPath(), QIODevice::Append);
-        process->start("ip", QStringList{"netns", "exec", ns} + command);
-        process->waitForStarted(10000);
-        return process;
-    }
-    static bool running(QProcess &process) {
-        return process.state() != QProcess::NotRunning && !process.waitForFinished(0);
-    }
-    // Signals the process by its own pid.
-    static bool signal(QProcess &process, int number) {
-        return running(process) && ::kill(pid_t(process.processId()), number) == 0;
-    }
-    // The signal (woken first, if stopped), then 20 s at most for the end.
-    static bool end(QProcess &process, int number) {
-        signal(process, SIGCONT);
-        signal(process, number);
-        process.waitForFinished(20000);
-        return !running(process);
+        return startLogged("ip", QStringList{"netns", "exec", ns} + command, logPath());
     }
 
     // What Flowtally is run with: offscreen, its settings, data and runtime
@@ -153,23 +135,28 @@ class SystemTest : public ::testing::Test {
         return environment;
     }
     QString programPath() const { return QCoreApplication::applicationDirPath() + "/flowtally"; }
+    // The command that runs Flowtally with that environment and the variables.
+    QStringList flowtallyCommand(const QStringList &variables = {}) const {
+        return QStringList{"env"} + programEnvironment() + variables + QStringList{programPath()};
+    }
     // Starts Flowtally in the LAN; it sees the text of bootIdFile, if given,
     // as the identifier of this boot of the computer.
     std::unique_ptr<QProcess> startProgram(const QString &bootIdFile = QString()) {
-        const QString mount = "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && ";
-        return start(lan->lan,
-                     QStringList{"sh", "-c",
-                                 (bootIdFile.isEmpty() ? QString() : mount) + "exec env \"$@\"",
-                                 bootIdFile.isEmpty() ? "sh" : bootIdFile} +
-                         programEnvironment() + QStringList{programPath()});
+        if (bootIdFile.isEmpty())
+            return start(lan->lan, flowtallyCommand());
+        return start(lan->lan, QStringList{"sh", "-c",
+                                           "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && "
+                                           "exec \"$@\"",
+                                           bootIdFile} +
+                                   flowtallyCommand());
     }
     void launch(const QString &bootIdFile = QString()) {
         flowtally = startProgram(bootIdFile);
-        ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
     }
     void quit() {
-        ASSERT_TRUE(running(*flowtally)) << "Flowtally ended before it was asked to";
-        ASSERT_TRUE(end(*flowtally, SIGTERM)) << "Flowtally did not quit on SIGTERM";
+        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally ended before it was asked to";
+        ASSERT_TRUE(endProcess(*flowtally)) << "Flowtally did not quit on SIGTERM";
         EXPECT_TRUE(flowtally->exitStatus() == QProcess::NormalExit && flowtally->exitCode() == 0)
             << "Flowtally crashed while quitting";
     }
@@ -229,7 +216,7 @@ class SystemTest : public ::testing::Test {
             sent = now;
             if (condition())
                 return true;
-            if (std::chrono::steady_clock::now() >= end || (flowtally && !running(*flowtally)))
+            if (std::chrono::steady_clock::now() >= end || (flowtally && !isRunning(*flowtally)))
                 return false;
         }
     }
@@ -291,6 +278,25 @@ class SystemTest : public ::testing::Test {
                   QDateTime(QDate(2001, 1, 1), QTime(0, 0)));
         EXPECT_EQ(record.base().received, base.received) << "incoming bytes lost or counted twice";
         EXPECT_EQ(record.base().sent, base.sent) << "outgoing bytes lost or counted twice";
+    }
+
+    // The traffic history, which follows the settings' writes, holds the
+    // record's totals since its reset, and its free ones.
+    void expectHistoryHolds(const Record &record) const {
+        std::unique_ptr<HistoryStore> history;
+        ASSERT_TRUE(HistoryStore::open(folder.filePath("data/flowtally/history.sqlite3"),
+                                       {.readOnly = true}, &history)
+                        .ok());
+        TrafficTotals since, sinceFree;
+        ASSERT_TRUE(history
+                        ->bytesSince(record.key, record.values.value("resetDate").toDateTime(),
+                                     &since, &sinceFree)
+                        .ok());
+        EXPECT_EQ(since, (TrafficTotals{record.total().received, record.total().sent}))
+            << "history and totals differ";
+        EXPECT_EQ(sinceFree,
+                  (TrafficTotals{record.number("freeInBytes"), record.number("freeOutBytes")}))
+            << "history and free totals differ";
     }
 
     QTemporaryDir folder;

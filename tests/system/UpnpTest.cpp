@@ -28,16 +28,15 @@ class UpnpTest : public SystemTest {
         if (HasFailure() && scene)
             qInfo().noquote() << "---- miniupnpd\n" + scene->igdLog() + "----";
         if (flowtally)
-            end(*flowtally, SIGKILL);
+            endProcess(*flowtally, SIGKILL);
         SystemTest::TearDown();
         scene.reset();
     }
 
     // Flowtally on the LAN host of the router with miniupnpd.
     void launchBehindIgd() {
-        flowtally = start(scene->lan.lan,
-                          QStringList{"env"} + programEnvironment() + QStringList{programPath()});
-        ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+        flowtally = start(scene->lan.lan, flowtallyCommand());
+        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
     }
     // Waits until a UPnP sample stored has read wan0's counters as the
     // kernel shows them now; the record then.
@@ -80,13 +79,13 @@ TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestartsAndPast4GiB) {
          }},
         {"Flowtally restarted",
          [&] {
-             ASSERT_TRUE(end(*flowtally, SIGTERM));
+             ASSERT_TRUE(endProcess(*flowtally));
              ASSERT_EQ(scene->push(2 * kMiB, kMiB), QString());
              ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
          }},
         {"Flowtally killed",
          [&] {
-             ASSERT_TRUE(end(*flowtally, SIGKILL));
+             ASSERT_TRUE(endProcess(*flowtally, SIGKILL));
              ASSERT_EQ(scene->push(kMiB, kMiB), QString());
              ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
          }},

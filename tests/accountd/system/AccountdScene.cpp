@@ -1,8 +1,8 @@
 #include "tests/accountd/system/AccountdScene.h"
 
-#include "accountd/client/AccountdClient.h"
 #include "accountd/Accounting.h"
 #include "accountd/CgroupMount.h"
+#include "accountd/client/AccountdClient.h"
 #include "tests/accountd/Connections.h"
 #include "tests/support/NetworkScene.h"
 
@@ -18,7 +18,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -122,11 +121,7 @@ QString AccountdScene::run(const QString &script) const {
 // A connection says how many bytes it sends and how many it wants, as two
 // 64-bit numbers.
 void AccountdScene::serve(const QString &ns) {
-    int listener = -1;
-    std::thread([&] {
-        if (enterNamespace(ns))
-            listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    }).join();
+    const int listener = socketIn(ns, SOCK_STREAM, AF_INET6);
     const int yes = 1, no = 0;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     ::setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
@@ -221,29 +216,15 @@ LinkCounters AccountdScene::counters(const char *interface) const {
 }
 
 QString AccountdScene::startService() {
-    const QString logPath = folder_.filePath("service.log");
-    const int log = ::open(qPrintable(logPath), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const int ns = ::open(qPrintable("/var/run/netns/" + host), O_RDONLY | O_CLOEXEC);
-    const std::string program = FLOWTALLY_ACCOUNTD;
-    const char *arguments[] = {"flowtally-accountd", "--cgroup-root",    root.c_str(),
-                               "--socket",           socketPath.c_str(), nullptr};
-    service_ = ::fork();
-    if (service_ == 0) {
-        // The service ends with the test, however the test ends.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::dup2(log, 1) < 0 || ::dup2(log, 2) < 0 || ::setns(ns, CLONE_NEWNET) != 0)
-            ::_exit(126);
-        ::execv(program.c_str(), const_cast<char **>(arguments));
-        ::_exit(127);
-    }
-    ::close(log);
-    ::close(ns);
-    if (service_ < 0)
-        return QStringLiteral("cannot start the service");
-    for (int waited = 0; waited < 100; ++waited) {
-        int status = 0;
-        if (::waitpid(service_, &status, WNOHANG) == service_) {
-            service_ = -1;
+    // In the host's network namespace (its mounts as they are), ending
+    // with the test, however the test ends.
+    service_ = startLogged("nsenter",
+                           {"--net=/var/run/netns/" + host, "setpriv", "--pdeathsig", "TERM",
+                            FLOWTALLY_ACCOUNTD, "--cgroup-root", QString::fromStdString(root),
+                            "--socket", QString::fromStdString(socketPath)},
+                           folder_.filePath("service.log"));
+    for (int waited = 0; waited < 100; ++waited, ::usleep(100000)) {
+        if (!isRunning(*service_)) {
             const QString said = serviceLog().trimmed().section('\n', -1);
             if (said.contains("refused the counting programs") || said.contains("cannot attach"))
                 skip = "eBPF programs cannot load here: " + said;
@@ -252,18 +233,12 @@ QString AccountdScene::startService() {
         if (readAccountd(socketPath, std::chrono::milliseconds(500)).outcome ==
             AccountdReading::Outcome::Counters)
             return QString();
-        ::usleep(100000);
     }
     return QStringLiteral("the service never answered");
 }
 
 bool AccountdScene::stopService(int signal) {
-    if (service_ <= 0)
-        return true;
-    ::kill(service_, signal);
-    const bool ended = waitFor(service_, 10) >= 0;
-    service_ = -1;
-    return ended;
+    return !service_ || endProcess(*service_, signal);
 }
 
 std::string AccountdScene::askAs(std::uint32_t uid) const {

@@ -4,6 +4,7 @@
 #include "tests/support/NetworkScene.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -88,7 +90,7 @@ class AccountdScene {
     QString startService();
     // Stops it with the signal and waits for its end; whether it ended.
     bool stopService(int signal);
-    bool serviceRunning() const { return service_ > 0; }
+    bool serviceRunning() const { return service_ && isRunning(*service_); }
     // The log of every start.
     QString serviceLog() const {
         return QString::fromUtf8(readFile(folder_.filePath("service.log")));
@@ -107,7 +109,7 @@ class AccountdScene {
     void serve(const QString &ns);
 
     QTemporaryDir folder_;
-    pid_t service_ = -1;
+    std::unique_ptr<QProcess> service_;
     std::atomic<bool> stopping_{false};
     std::vector<std::thread> peers_;
 };
