@@ -1,4 +1,5 @@
 #include "accountd/protocol/AccountdProtocol.h"
+#include "platform/process/FileDescriptor.h"
 #include "tests/accountd/Connections.h"
 #include "tests/accountd/ServerHarness.h"
 
@@ -18,17 +19,10 @@ std::string answerFor(std::uint32_t uid) {
     return "answer for " + std::to_string(uid) + "\n";
 }
 
-// Closes the sockets at the end of a test.
+// The test's sockets, closed as it ends.
 struct Sockets {
-    ~Sockets() {
-        for (const int fd : fds)
-            ::close(fd);
-    }
-    int add(int fd) {
-        fds.push_back(fd);
-        return fd;
-    }
-    std::vector<int> fds;
+    int add(int fd) { return fds.emplace_back(fd).get(); }
+    std::vector<FileDescriptor> fds;
 };
 
 TEST(Server, AnswersTheCallersUserAndRefusesWhatIsNoRequest) {

@@ -25,9 +25,6 @@ class ScriptedRouter {
     struct State {
         quint64 sent = 0, received = 0, uptime = 3600, downBits = 254960000;
         bool avm = true, wide = true;
-        QByteArray connections = igd::service(igd::kPppConnection, "/ctl/ppp") +
-                                 igd::service(igd::kIpConnection, "/ctl/ip");
-        QByteArray pppStatus = "Disconnected", ipStatus = "Connected";
         // Answers instead of the router's own, by action (or "GET").
         std::map<QByteArray, Answer> scripted;
     };
@@ -53,11 +50,12 @@ class ScriptedRouter {
             return Answer{ScriptedIgd::reply(200, body)};
         };
         if (action == "GET")
-            return ok(description("/ctl/cmn", state_.connections));
+            return ok(description("/ctl/cmn", service(kPppConnection, "/ctl/ppp") +
+                                                  service(kIpConnection, "/ctl/ip")));
         if (action == "GetStatusInfo")
             return ok(request.path == "/ctl/ppp"
-                          ? statusInfo(state_.uptime, state_.pppStatus, kPppConnection)
-                          : statusInfo(state_.uptime, state_.ipStatus));
+                          ? statusInfo(state_.uptime, "Disconnected", kPppConnection)
+                          : statusInfo(state_.uptime));
         if (action == "GetAddonInfos" && state_.avm)
             return ok(addonInfos(state_.sent, state_.received, state_.wide));
         if (action == "GetTotalBytesSent")
