@@ -53,7 +53,10 @@ void Poller::wait(int timeoutMs) {
     epoll_event events[kEventsAtOnce];
     const int ready = ::epoll_wait(epoll_, events, kEventsAtOnce, timeoutMs);
     for (int index = 0; index < ready; ++index) {
-        const auto found = handlers_.find(events[index].data.u64);
+        // epoll_event is packed: its token is copied out, not referred to
+        // where it lies unaligned.
+        const std::uint64_t token = events[index].data.u64;
+        const auto found = handlers_.find(token);
         if (found == handlers_.end())
             continue;
         // A copy: the handler may remove its own entry.
