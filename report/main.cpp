@@ -52,7 +52,7 @@ int main(int argc, char **argv) {
     ScopedEnvironment scope(quiet);
 
     ReportOutcome outcome =
-        runReport(application.arguments().mid(1), QTimeZone::systemTimeZone(), localeCharacters());
+        runReport(application.arguments().mid(1), QTimeZone::systemTimeZone(), characters);
     if (!writeAll(stdout, outcome.output)) {
         outcome.messages.append(QStringLiteral("cannot write the report: %1")
                                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
