@@ -27,10 +27,12 @@ QByteArray readFile(const QString &path) {
 }
 
 QString namespacesScript(const QString &prefix, const QStringList &names) {
+    // Namespaces left by test processes that died are swept; another test
+    // sweeping at the same time may remove one first.
     QString script =
-        QStringLiteral("set -e\nfor f in /var/run/netns/%1*; do n=${f##*/}; p=${n#%1}; [ ! -e $f "
-                       "] || [ -d /proc/${p%%-*} ] || { ip netns delete $n; rm -rf "
-                       "/etc/netns/$n; }; done\n")
+        QStringLiteral("set -e\nfor f in /var/run/netns/%1*; do n=${f##*/}; "
+                       "p=${n#%1}; [ ! -e $f ] || [ -d /proc/${p%%-*} ] || { ip netns "
+                       "delete $n 2>/dev/null || true; rm -rf /etc/netns/$n; }; done\n")
             .arg(prefix);
     for (const QString &ns : names)
         script += QStringLiteral("mkdir -p /etc/netns/%1; : > /etc/netns/%1/resolv.conf; ip netns "
