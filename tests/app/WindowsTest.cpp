@@ -221,7 +221,7 @@ TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
             show();
             QStringList leftOpen;
             bool ending = false;
-            EXPECT_TRUE(quitsTheApplication([&] {
+            EXPECT_TRUE(quitsTheApplication([&, &quit = quit] {
                 quit();
                 leftOpen = shownWindows();
                 ending = controller->isTerminating();

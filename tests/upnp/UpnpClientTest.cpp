@@ -161,7 +161,9 @@ TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACount) {
     reading();
     ASSERT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
     for (const auto &[what, action, answer] : faults) {
-        router.change([&](auto &state) { state.scripted = {{action, answer}}; });
+        router.change([&action = action, &answer = answer](auto &state) {
+            state.scripted = {{action, answer}};
+        });
         UpnpReading read;
         read.sent = 77;
         const Status status = flowtally::read(device, &read);
@@ -186,7 +188,9 @@ TEST_F(UpnpClient, KeepsToGetAddonInfosOnceItWorked) {
         {http(500, soapFault(401, "Invalid Action")), Status::Code::Refused},
         {http(503, "busy"), Status::Code::Refused}};
     for (const auto &[answer, code] : failures) {
-        router.change([&](auto &state) { state.scripted = {{"GetAddonInfos", answer}}; });
+        router.change([&answer = answer](auto &state) {
+            state.scripted = {{"GetAddonInfos", answer}};
+        });
         UpnpReading read;
         EXPECT_EQ(flowtally::read(device, &read).code(), code);
         EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::AddonInfos);
