@@ -4,6 +4,7 @@
 #include "app/WindowController.h"
 
 #include "app/AppIcon.h"
+#include "charts/ApplicationsWindow.h"
 #include "platform/system/Autostart.h"
 #include "app/Badge.h"
 #include "app/BringToFront.h"
@@ -155,6 +156,8 @@ WindowController::WindowController(const Meter &meter) : meter_(meter) {
     track(mainWindow, SettingsKey::MainWindowGeometry);
     track(prefsWindow, SettingsKey::PreferencesWindowGeometry);
     track(helpWindow, SettingsKey::HelpWindowGeometry);
+    // Built with the menus, before the windows were watched.
+    track(mainWindow->findChild<ApplicationsWindow *>(), SettingsKey::ApplicationsWindowGeometry);
     new EscapeCloses(mainWindow, this);
 }
 

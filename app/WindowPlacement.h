@@ -32,10 +32,6 @@ class WindowPlacement {
     // unknown window changes nothing. The caller writes the settings out.
     void remember(QWidget *window) const;
 
-    // The window, the first time it shows, opens beside `beside` (none: the
-    // window active then), for windows whose place is not kept.
-    static void openBeside(QWidget *window, QWidget *beside);
-
     // Where a window whose frame has the size `frame` goes beside a window
     // whose frame is `beside`, on a screen whose free area is `screen`: its
     // top level with the other's, right of it, else left of it; where
@@ -44,6 +40,10 @@ class WindowPlacement {
     static QPoint besidePosition(const QRect &beside, const QSize &frame, const QRect &screen);
 
   private:
+    // The window, the first time it shows, opens beside `beside` (none: the
+    // window active then), for windows whose place is not kept.
+    static void openBeside(QWidget *window, QWidget *beside);
+
     Beside beside_;
     QList<QPair<QPointer<QWidget>, QString>> windows_;
 };

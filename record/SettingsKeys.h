@@ -23,6 +23,7 @@ inline const QString PreferencesWindowGeometry = QStringLiteral("PreferencesWind
 inline const QString HelpWindowGeometry = QStringLiteral("HelpWindowGeometry");
 inline const QString HistoryWindowGeometry = QStringLiteral("HistoryWindowGeometry");
 inline const QString LogWindowGeometry = QStringLiteral("LogWindowGeometry");
+inline const QString ApplicationsWindowGeometry = QStringLiteral("ApplicationsWindowGeometry");
 // The router interface chosen in the preferences, per router address: a
 // dictionary of addresses (dotted text), each with the choice's "object"
 // ("ifDescr" or "ifName") and "text" (InterfaceChoice.h). A router without

@@ -446,19 +446,42 @@ TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
     QWidget *main = windows().mainWindowWidget();
     main->show();
     main->setGeometry(QRect(QPoint(60, 40), main->minimumSizeHint() + QSize(30, 20)));
-    windows().helpWindowWidget()->setGeometry(300, 120, 420, 380);
-    windows().showHistoryWindow();
-    windows().historyWindowWidget()->setGeometry(200, 90, 700, 500);
-    runMainLoopFor(0.05);
-    const QRect places[] = {main->geometry(), windows().helpWindowWidget()->geometry(),
-                            windows().historyWindowWidget()->geometry()};
+    // Each window as a person opens it (help shows at the first start), of
+    // this run's controller or the next's, and where it is left.
+    const struct {
+        const char *name;
+        std::function<QWidget *()> open;
+        QRect left;
+    } placed[] = {
+        {"Help", [&] { return windows().helpWindowWidget(); }, {300, 120, 420, 380}},
+        {"History",
+         [&] {
+             windows().showHistoryWindow();
+             return windows().historyWindowWidget();
+         },
+         {200, 90, 700, 500}},
+        {"Applications",
+         [&] {
+             for (QAction *action : windows().mainWindowWidget()->findChildren<QAction *>()) {
+                 if (action->text() == "&Applications…")
+                     action->trigger();
+             }
+             return windows().mainWindowWidget()->findChild<ApplicationsWindow *>();
+         },
+         {240, 100, 520, 360}},
+    };
+    QList<QRect> places{main->geometry()};
+    for (const auto &window : placed) {
+        window.open()->setGeometry(window.left);
+        runMainLoopFor(0.05);
+        places.append(window.open()->geometry());
+    }
     main->close();
     EXPECT_FALSE(settingsFile().contains("PreferencesWindowGeometry")) << "never shown";
     controller = std::make_unique<AppDelegate>();
     EXPECT_EQ(windows().mainWindowWidget()->geometry(), places[0]);
-    EXPECT_EQ(windows().helpWindowWidget()->geometry(), places[1]);
-    windows().showHistoryWindow();
-    EXPECT_EQ(windows().historyWindowWidget()->geometry(), places[2]);
+    for (qsizetype at = 0; at < std::ssize(placed); ++at)
+        EXPECT_EQ(placed[at].open()->geometry(), places[at + 1]) << placed[at].name;
 }
 
 // A window opened for the first time goes beside the main window, not over
