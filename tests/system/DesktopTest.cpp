@@ -268,13 +268,13 @@ QList<MenuEntry> topEntries(const QDBusArgument &layout) {
 
 class DesktopTest : public SystemTest {
   protected:
+    DesktopTest() { playsRouter = true; }
     void SetUp() override {
         SystemTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        if (!canPlayRouter() || !VirtualDesktop::isAvailable())
-            GTEST_SKIP() << "no snmpd, SNMP modules, Xvfb, openbox or X tools";
-        makeAgent();
+        if (!VirtualDesktop::isAvailable())
+            GTEST_SKIP() << "no Xvfb, openbox or X tools";
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
         ASSERT_TRUE(QDir().mkpath(folder.filePath("bus")));
         bus = std::make_unique<PrivateBus>(folder.filePath("bus"));
