@@ -1,5 +1,6 @@
 #include "history/ApplicationName.h"
 
+#include "history/ApplicationsRest.h"
 #include "platform/system/Environment.h"
 
 #include <QFile>
@@ -42,6 +43,12 @@ QString nameInEntry(const QString &path) {
 } // namespace
 
 QString applicationName(const QString &key, const QStringList &dataFolders) {
+    if (key == RestKey::OtherDevices)
+        return QStringLiteral("Other devices on the network");
+    if (key == RestKey::NotPerApplication)
+        return QStringLiteral("Not counted per application");
+    if (key == RestKey::NotWritten)
+        return QStringLiteral("Not in the history yet");
     if (key.startsWith(QLatin1String("service:")) && key.size() > 8)
         return key.mid(8);
     if (!key.startsWith(QLatin1String("app:")) || key.size() == 4)

@@ -9,7 +9,9 @@ namespace flowtally {
 // ("app:ID", "service:UNIT" or "other", see CgroupApplication): an
 // application's desktop entry's Name ("ID.desktop" in the "applications"
 // folder of the first data folder that has one, where it is an application's
-// entry), else its ID; a system service's unit; "Other" for the rest.
+// entry), else its ID; a system service's unit; the rows that make the
+// applications add up (ApplicationsRest.h) by what they hold; "Other" for
+// the rest.
 QString applicationName(const QString &key, const QStringList &dataFolders);
 
 // The folders desktop entries are found in, the first first: the user's

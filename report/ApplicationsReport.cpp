@@ -1,6 +1,8 @@
 #include "report/ApplicationsReport.h"
 
 #include "history/ApplicationName.h"
+#include "history/ApplicationsRest.h"
+#include "net/TrafficSample.h"
 #include "report/ReportText.h"
 
 #include "platform/text/PercentText.h"
@@ -51,7 +53,14 @@ Status readApplications(HistoryStore &history, const QStringList &dataFolders, R
             history.applications(figures.service, since, report->now.addDays(1), &applications);
         if (!status.ok())
             return status;
-        for (const ApplicationBytes &bytes : applications)
+        // With what the applications leave of the network's bytes, the rows
+        // add up to them. The settings' totals are the history's, once it
+        // follows them: a lag shows as what no application was given.
+        const TrafficTotals counted = figures.cycle ? figures.cycle->counted : figures.totals;
+        const CounterSource source = counterSourceNamed(figures.source);
+        for (const ApplicationBytes &bytes :
+             withRest(applications, counted, counted,
+                      source == CounterSource::Router || source == CounterSource::Upnp))
             network.applications.append({bytes, applicationName(bytes.application, dataFolders)});
     }
     return {};

@@ -12,7 +12,9 @@ namespace flowtally {
 // The bytes of each application per network, for --apps: read from the
 // history, since the start of what the network's totals count (the period,
 // within the cycle), each named from the desktop entries in `dataFolders`
-// (ApplicationName.h). Reads only.
+// (ApplicationName.h), then what they leave of the network's bytes
+// (withRest(): the other devices' behind a router), so that the rows add up
+// to the network's. Reads only.
 Status readApplications(HistoryStore &history, const QStringList &dataFolders, Report *report);
 
 // An application's bytes as a share of the network's since the same start

@@ -4,6 +4,8 @@
 // the writer.
 #include "tests/history/HistoryFixture.h"
 
+#include "history/ApplicationsRest.h"
+
 #include <random>
 
 namespace flowtally {
@@ -259,6 +261,39 @@ TEST_F(HistoryStoreTest, ApplicationsKeptPerPeriodAndNeverMoreThanTheNetworksByt
     EXPECT_EQ(applications(midnight, later.addDays(1)), Lines());
     // A network the history does not know has none.
     EXPECT_EQ(applications(reset, later, kOffice), Lines());
+}
+
+// What the applications leave of a network's bytes, so that the rows add up
+// to the meter's totals: the history's bytes no application was given, and
+// the meter's not written yet; never below 0.
+TEST(ApplicationsRest, TheRowsAddUpToTheMetersTotals) {
+    const QList<ApplicationBytes> firefox{{"app:firefox", 300, 100}};
+    // clang-format off
+    const struct {
+        const char *what; TrafficTotals counted, written; bool router; QList<ApplicationBytes> rest;
+    } cases[] = {
+        {"all written", {1000, 500}, {1000, 500}, false, {{RestKey::NotPerApplication, 700, 400}}},
+        {"behind a router, some not written", {1000, 500}, {800, 450}, true,
+         {{RestKey::OtherDevices, 500, 350}, {RestKey::NotWritten, 200, 50}}},
+        {"the history ahead of the meter", {1000, 500}, {1200, 500}, true,
+         {{RestKey::OtherDevices, 700, 400}}},
+        {"applications beyond the history's bytes", {1000, 500}, {200, 500}, false,
+         {{RestKey::NotPerApplication, 0, 400}, {RestKey::NotWritten, 700, 0}}},
+        {"nothing left", {300, 100}, {300, 100}, true, {}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        const QList<ApplicationBytes> rows = withRest(firefox, c.counted, c.written, c.router);
+        EXPECT_EQ(rows, firefox + c.rest) << c.what;
+        TrafficTotals sum;
+        for (const ApplicationBytes &bytes : rows) {
+            sum.in += bytes.in;
+            sum.out += bytes.out;
+        }
+        EXPECT_EQ(sum, c.counted) << c.what;
+    }
+    // Without applications nothing was counted per application.
+    EXPECT_TRUE(withRest({}, {1000, 500}, {1000, 500}, true).isEmpty());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 // flowtally-report --apps: each network's applications since its totals'
-// start, named from their desktop entries, as text, JSON and CSV.
+// start, named from their desktop entries, and behind a router the other
+// devices' bytes, so that the rows add up to the totals; as text, JSON and
+// CSV.
 #include "tests/report/ReportFixture.h"
 
 #include <QJsonDocument>
@@ -45,7 +47,8 @@ TEST_F(ApplicationsReportTest, TextAndJson) {
               "  Browser\uFFFD[2J                        1.00G      20.00M    8.5%\n"
               "  org.example.Gone                 512.00M       0.00B    4.2%\n"
               "  cups.service                       0.00B      30.00M    0.2%\n"
-              "  Other                              1.00M       1.00M    0.0%\n");
+              "  Other                              1.00M       1.00M    0.0%\n"
+              "  Other devices on the network       8.50G       1.95G   87.1%\n");
     const QJsonObject applications =
         json(output({"--apps", "--json", "--network", kHome}))["networks"][0]["applications"]
             .toObject();
@@ -59,7 +62,9 @@ TEST_F(ApplicationsReportTest, TextAndJson) {
     {"id": "service:cups.service", "name": "cups.service",
      "in": 0, "out": 31457280, "total": 31457280, "share": 0.00244140625},
     {"id": "other", "name": "Other",
-     "in": 1048576, "out": 1048576, "total": 2097152, "share": 0.00016276041666666666}
+     "in": 1048576, "out": 1048576, "total": 2097152, "share": 0.00016276041666666666},
+    {"id": "rest:devices", "name": "Other devices on the network",
+     "in": 9125756928, "out": 2094006272, "total": 11219763200, "share": 0.8707682291666666}
   ]
 })"));
     // Tables and applications come together.
@@ -83,7 +88,9 @@ TEST_F(ApplicationsReportTest, CsvHasARowPerApplication) {
                   "app:org.example.Gone,\"Mail, \"\"Work\"\"\",536870912,0,536870912,"
                   "0.041666666666666664\n" +
                   home + "service:cups.service,cups.service,0,31457280,31457280,0.00244140625\n" +
-                  home + "other,Other,1048576,1048576,2097152,0.00016276041666666666\n");
+                  home + "other,Other,1048576,1048576,2097152,0.00016276041666666666\n" + home +
+                  "rest:devices,Other devices on the network,9125756928,2094006272,11219763200,"
+                  "0.8707682291666666\n");
 }
 
 } // namespace
