@@ -5,12 +5,12 @@
 #include "net/SnmpCommunityFile.h"
 #include "net/SnmpEnvironment.h"
 
+#include "platform/system/ToolPaths.h"
 #include "tests/support/EnvironmentVariables.h"
 #include "tests/support/PlantedFiles.h"
 #include "tests/support/ScriptFolder.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TextPrinting.h"
-#include "platform/system/ToolPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,11 +55,10 @@ void expectFileIn(const QString &folder) {
 // file's place between writes (the same community is written again) and
 // at quit.
 TEST(SnmpCommunityFile, PlantedEntriesAreReplacedNeverFollowed) {
-    const struct {
-        const char *what;
-        QString entry;            // in the runtime folder
-        QString Outside::*target; // none: a plain file
-    } cases[] = {
+    // The entry planted in the runtime folder, and where its link points
+    // (none: a plain file).
+    // clang-format off
+    const struct { const char *what; QString entry; QString Outside::*target; } cases[] = {
         {"snmp: a link to a folder", "snmp", &Outside::snmp},
         {"snmp: a link to a file", "snmp", &Outside::file},
         {"snmp: a dangling link", "snmp", &Outside::missing},
@@ -68,6 +67,7 @@ TEST(SnmpCommunityFile, PlantedEntriesAreReplacedNeverFollowed) {
         {"snmp.conf: a link to a folder", "snmp/snmp.conf", &Outside::snmp},
         {"snmp.conf: a dangling link", "snmp/snmp.conf", &Outside::missing},
     };
+    // clang-format on
     const auto check = [](const auto &c) {
         TestEnvironment environment;
         const Outside outside(environment.folder());
@@ -225,29 +225,24 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
     const QByteArray ours = "SNMPv2-MIB:IF-MIB", withModules = QFile::encodeName(full.path()),
                      without = QFile::encodeName(empty.path()),
                      withoutOne = QFile::encodeName(lacking.path());
-    const struct {
-        Value before[3]; // MIBS, MIBDIRS, SNMPCONFPATH
-        SnmpModules expected;
-        QStringList given; // to the tools
-    } cases[] = {
+    using enum SnmpModules;
+    // MIBS, MIBDIRS and SNMPCONFPATH before, the modules chosen, and the
+    // variables given to the tools.
+    // clang-format off
+    const struct { Value before[3]; SnmpModules expected; QStringList given; } cases[] = {
         // Loaded by the system's configuration; named in the environment.
-        {{{}, withModules, without}, SnmpModules::System, {}},
-        {{ours, withModules, {}}, SnmpModules::System, {}},
+        {{{}, withModules, without}, System, {}},
+        {{ours, withModules, {}}, System, {}},
         // Loaded, but without an object the router source asks for.
-        {{ours, withoutOne, {}},
-         SnmpModules::Bundled,
-         {"MIBDIRS=" + lacking.path() + ':' + bundled, "MIBS=" + oursText}},
+        {{ours, withoutOne, {}}, Bundled, {"MIBDIRS=" + lacking.path() + ':' + bundled, "MIBS=" + oursText}},
         // Loaded by nothing (Debian's "mibs :"); not in the folders searched.
-        {{"", withModules, {}}, SnmpModules::SystemNamed, {"MIBS=" + oursText}},
-        {{{}, without, {}},
-         SnmpModules::Bundled,
-         {"MIBDIRS=" + empty.path() + ':' + bundled, "MIBS=" + oursText}},
+        {{"", withModules, {}}, SystemNamed, {"MIBS=" + oursText}},
+        {{{}, without, {}}, Bundled, {"MIBDIRS=" + empty.path() + ':' + bundled, "MIBS=" + oursText}},
         // Flowtally's tools read no configuration file but their own: what
         // one of the user's loads does not count.
-        {{{}, {}, QFile::encodeName(configured.path())},
-         SnmpModules::Bundled,
-         {"MIBDIRS=+" + bundled, "MIBS=" + oursText}},
+        {{{}, {}, QFile::encodeName(configured.path())}, Bundled, {"MIBDIRS=+" + bundled, "MIBS=" + oursText}},
     };
+    // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(int(&c - cases));
         for (int i = 0; i < 3; ++i)
