@@ -102,11 +102,8 @@ TEST_F(Autostart, ChangesOnlyItsOwnEntry) {
     const QByteArray ours =
         "[Desktop Entry]\nType=Application\nName=Flowtally\nExec=env FLOWTALLY_AUTOSTART=1 "
         "flowtally\nX-Flowtally-Autostart=true\n";
-    const struct {
-        const char *name;
-        std::optional<QByteArray> text;
-        bool ours, startsAtLogin;
-    } cases[] = {
+    // clang-format off
+    const struct { const char *name; std::optional<QByteArray> text; bool ours, startsAtLogin; } cases[] = {
         {"a copy of the menu entry", menuCopy, false, true},
         {"another's, hidden", menuCopy + "Hidden=true\n", false, false},
         {"another's, off in GNOME", menuCopy + "X-GNOME-Autostart-enabled=false\n", false, false},
@@ -115,6 +112,7 @@ TEST_F(Autostart, ChangesOnlyItsOwnEntry) {
         {"a link to nothing", std::nullopt, false, false},
         {"ours, off in GNOME", ours + "X-GNOME-Autostart-enabled=false\n", true, false},
     };
+    // clang-format on
     for (const auto &entry : cases) {
         for (const bool on : {true, false}) {
             SCOPED_TRACE(std::string(entry.name) + (on ? ", turned on" : ", turned off"));

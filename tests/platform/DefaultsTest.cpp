@@ -63,34 +63,27 @@ TEST(PropertyList, RefusalsSayWhy) {
     plist_to_bin_free(binary);
     plist_free(binaryRoot);
     const QString tooDeep = QString("nested deeper than %1 levels").arg(kPropertyListDepthLimit);
-    const struct {
-        QByteArray input;
-        QString reason; // empty: read
-        Status::Code code = Status::Code::Ok;
-    } cases[] = {
-        {"", "the text is empty", Status::Code::Corrupt},
-        {"not a property list", "not an XML property list", Status::Code::Corrupt},
-        {"<plist><array><string>a</string></array></plist>", "the root is not a dictionary",
-         Status::Code::Corrupt},
-        {binaryDictionary, "a binary property list, which Flowtally does not read",
-         Status::Code::NotSupported},
-        {inDictionary(QByteArray("<data>AA==</data>") + '\0'), "the text holds a NUL byte",
-         Status::Code::Corrupt},
+    const QByteArray deepest = arrays(kPropertyListDepthLimit - 1);
+    using enum Status::Code;
+    // An empty reason: read.
+    // clang-format off
+    const struct { QByteArray input; QString reason; Status::Code code = Ok; } cases[] = {
+        {"", "the text is empty", Corrupt},
+        {"not a property list", "not an XML property list", Corrupt},
+        {"<plist><array><string>a</string></array></plist>", "the root is not a dictionary", Corrupt},
+        {binaryDictionary, "a binary property list, which Flowtally does not read", NotSupported},
+        {inDictionary(QByteArray("<data>AA==</data>") + '\0'), "the text holds a NUL byte", Corrupt},
         // The nesting is counted the way libplist pairs tags.
-        {inDictionary(arrays(kPropertyListDepthLimit - 1)), ""},
-        {inDictionary(arrays(kPropertyListDepthLimit)), tooDeep, Status::Code::Refused},
-        {tooDeepWithHiddenClose("<!-- </array> -->"), tooDeep, Status::Code::Refused},
-        {tooDeepWithHiddenClose("<string><![CDATA[</array>]]></string>"), tooDeep,
-         Status::Code::Refused},
-        {tooDeepWithHiddenClose("<?pi \"?></array>\" ?>"), tooDeep, Status::Code::Refused},
-        {inDictionary("<array a=\"</array>\">" + arrays(kPropertyListDepthLimit - 1) + "</array>"),
-         tooDeep, Status::Code::Refused},
-        {"<!DOCTYPE plist [ " + QByteArray("<array>").repeated(200) + " ]>" +
-             inDictionary(arrays(kPropertyListDepthLimit - 1)),
-         ""},
-        {inDictionary("<array>" + QByteArray("<array/><dict x=\"1\"/>").repeated(200) + "</array>"),
-         ""},
+        {inDictionary(deepest), ""},
+        {inDictionary(arrays(kPropertyListDepthLimit)), tooDeep, Refused},
+        {tooDeepWithHiddenClose("<!-- </array> -->"), tooDeep, Refused},
+        {tooDeepWithHiddenClose("<string><![CDATA[</array>]]></string>"), tooDeep, Refused},
+        {tooDeepWithHiddenClose("<?pi \"?></array>\" ?>"), tooDeep, Refused},
+        {inDictionary("<array a=\"</array>\">" + deepest + "</array>"), tooDeep, Refused},
+        {"<!DOCTYPE plist [ " + QByteArray("<array>").repeated(200) + " ]>" + inDictionary(deepest), ""},
+        {inDictionary("<array>" + QByteArray("<array/><dict x=\"1\"/>").repeated(200) + "</array>"), ""},
     };
+    // clang-format on
     for (const auto &c : cases) {
         QVariantMap dictionary{{"untouched", true}};
         const Status read = dictionaryFromData(c.input, &dictionary);
@@ -182,21 +175,18 @@ QByteArray hostileSettings(const QString &name) {
 TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
     GTEST_FLAG_SET(death_test_style, "fast");
     const QString binary = "a binary property list, which Flowtally does not read";
-    const struct {
-        QString name;
-        QByteArray contents;
-        QString reason;
-    } cases[] = {
+    // clang-format off
+    const struct { QString name; QByteArray contents; QString reason; } cases[] = {
         {"nul_root.plist", hostileSettings("nul_root.plist"), "the text holds a NUL byte"},
         {"nul_dict.plist", hostileSettings("nul_dict.plist"), "the text holds a NUL byte"},
         {"nul_str_utf16.plist", hostileSettings("nul_str_utf16.plist"), binary},
         {"nul_key_utf16.plist", hostileSettings("nul_key_utf16.plist"), binary},
         {"dag_dict_20.bplist", hostileSettings("dag_dict_20.bplist"), binary},
         {"dag_dict_24.bplist", hostileSettings("dag_dict_24.bplist"), binary},
-        {"40,000 nested arrays", inDictionary(arrays(40000)),
-         QString("nested deeper than %1 levels").arg(kPropertyListDepthLimit)},
+        {"40,000 nested arrays", inDictionary(arrays(40000)), QString("nested deeper than %1 levels").arg(kPropertyListDepthLimit)},
         {"plain text", "not a property list", "not an XML property list"},
     };
+    // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         ASSERT_FALSE(c.contents.isEmpty());

@@ -91,10 +91,10 @@ TEST_F(NetworkManager, MeteredConnectionFollowsItsMeteredValue) {
     MeteredConnection connection;
     EXPECT_TRUE(runLoopUntil([&] { return connection.isMetered() == true; }));
 
-    const struct {
-        uint value;
-        bool metered;
-    } steps[] = {{2, false}, {1, true}, {4, false}, {3, true}, {0, false}};
+    // clang-format off
+    const struct { uint value; bool metered; } steps[] = {
+        {2, false}, {1, true}, {4, false}, {3, true}, {0, false}};
+    // clang-format on
     for (const auto &step : steps) {
         nm.meteredBecomes(step.value);
         EXPECT_TRUE(runLoopUntil([&] { return connection.isMetered() == step.metered; }))

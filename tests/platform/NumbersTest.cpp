@@ -17,12 +17,9 @@ namespace {
 TEST(Numbers, LeadingNumberRules) {
     constexpr qint64 max = std::numeric_limits<qint64>::max();
     constexpr qint64 min = std::numeric_limits<qint64>::min();
-    const struct {
-        const char16_t *text;
-        qint64 integer;
-        qsizetype end; // where scanInteger stops; -1: it scans nothing
-        double number;
-    } cases[] = {
+    // end: where scanInteger stops; -1: it scans nothing
+    // clang-format off
+    const struct { const char16_t *text; qint64 integer; qsizetype end; double number; } cases[] = {
         {u"42,7", 42, 2, 42},
         {u" \t\n-17.25e1x", -17, 6, -172.5},
         {u"\u00a0\u3000+8", 8, 4, 8},
@@ -32,6 +29,7 @@ TEST(Numbers, LeadingNumberRules) {
         {u"+.5", 0, -1, 0.5},
         {u"", 0, -1, 0},
     };
+    // clang-format on
     for (const auto &c : cases) {
         const QString text = QString::fromUtf16(c.text);
         SCOPED_TRACE(text.toStdString());

@@ -60,16 +60,15 @@ TEST(ProgramRun, HandsTheProgramNoOtherDescriptor) {
 TEST(DirectToolRun, GivesTheDecodedOutputOrNothing) {
     ScriptFolder scripts;
     TestEnvironment environment;
-    const struct {
-        const char *body;
-        std::optional<QString> expected;
-    } cases[] = {
+    // clang-format off
+    const struct { const char *body; std::optional<QString> expected; } cases[] = {
         {"printf '%s|' \"$@\"; echo err >&2; exit 2", QStringLiteral("a b|$HOME|*||")},
         {"exit 0", QString()},
         {"printf 'caf\\303\\251'", QStringLiteral(u"caf\u00e9")},
         {"printf 'a\\377b'", std::nullopt},
         {"printf 'a\\303'", std::nullopt},
     };
+    // clang-format on
     const auto descriptors = QDir("/proc/self/fd").count();
     for (const auto &c : cases)
         EXPECT_EQ(directToolRun(scripts.write("tool", c.body), {"a b", "$HOME", "*", ""}),

@@ -147,15 +147,16 @@ TEST(SingleInstance, LaterStartsReachTheFirstAndTheLockGoesWithIt) {
 // never followed: what it points to stays as it was, and one start is the
 // first as always. A runtime folder open to others is not used at all.
 TEST(SingleInstance, PlantedLocksAndOpenFoldersAreNeverFollowed) {
-    const struct {
-        const char *what;
-        QString target; // in the test's folder; empty: the runtime folder is open to all
-    } cases[] = {
+    // The link's target in the test's folder; none: the runtime folder is
+    // open to all.
+    // clang-format off
+    const struct { const char *what; QString target; } cases[] = {
         {"a link to a folder", "outside/home"},
         {"a link to a file", "outside/file"},
         {"a dangling link", "outside/planted"},
         {"an open runtime folder", {}},
     };
+    // clang-format on
     const auto check = [](const auto &c) {
         TestEnvironment environment;
         const QString outside = environment.folder() + "/outside";
