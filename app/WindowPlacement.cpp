@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -16,34 +17,50 @@ namespace {
 // Between two windows side by side.
 constexpr int kGap = 8;
 
-// Moves its window beside another as it first shows, then goes.
+// Moves its window beside another as it first shows, then goes. Where the
+// other is not on the screen yet (the help at the first start, shown while
+// the window manager still places the main window), the other's place is
+// not known: the window moves once the other is exposed.
 class BesideAtFirstShow : public QObject {
   public:
-    BesideAtFirstShow(QWidget *window, QWidget *beside) : QObject(window), beside_(beside) {
+    BesideAtFirstShow(QWidget *window, QWidget *beside)
+        : QObject(window), window_(window), beside_(beside) {
         window->installEventFilter(this);
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override {
         // Sent before the window is mapped: it appears where it is moved.
-        if (event->type() != QEvent::Show)
+        if (watched == window_ && event->type() == QEvent::Show) {
+            window_->removeEventFilter(this);
+            if (!beside_)
+                beside_ = QApplication::activeWindow();
+            QWindow *shown = beside_ ? beside_->windowHandle() : nullptr;
+            if (shown && beside_ != window_ && beside_->isVisible() && !shown->isExposed()) {
+                shown->installEventFilter(this);
+                return false;
+            }
+        } else if (event->type() != QEvent::Expose ||
+                   !static_cast<QWindow *>(watched)->isExposed()) {
             return false;
-        auto *window = static_cast<QWidget *>(watched);
-        const QWidget *beside = beside_ ? beside_.data() : QApplication::activeWindow();
-        if (beside && beside != window && beside->isVisible()) {
-            const QRect frame = beside->frameGeometry();
-            // This window has no frame yet: the other's gives its size.
-            const QSize margins = frame.size() - beside->size();
-            const QScreen *screen = beside->screen();
-            if (screen)
-                window->move(WindowPlacement::besidePosition(frame, window->size() + margins,
-                                                             screen->availableGeometry()));
         }
-        window->removeEventFilter(this);
+        moveBeside();
         deleteLater();
         return false;
     }
 
   private:
+    void moveBeside() {
+        if (!beside_ || beside_ == window_ || !beside_->isVisible())
+            return;
+        const QRect frame = beside_->frameGeometry();
+        // This window may have no frame yet: the other's gives its size.
+        const QSize margins = frame.size() - beside_->size();
+        if (const QScreen *screen = beside_->screen())
+            window_->move(WindowPlacement::besidePosition(frame, window_->size() + margins,
+                                                          screen->availableGeometry()));
+    }
+
+    QWidget *window_;
     QPointer<QWidget> beside_;
 };
 
