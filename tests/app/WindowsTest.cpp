@@ -26,9 +26,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 
@@ -500,6 +502,28 @@ TEST(WindowPlacement, BesideTheMainWindowWhereTheScreenHasRoom) {
     // clang-format on
     for (const auto &c : cases)
         EXPECT_EQ(WindowPlacement::besidePosition(c.main, c.frame, screen), c.at) << c.what;
+}
+
+// The help at the first start shows while the window manager still places
+// the main window: it goes beside where the main window ends up, not where
+// it was before.
+TEST_F(Windows, AWindowShownBeforeTheMainOneIsPlacedGoesBesideItsPlace) {
+    QWidget main;
+    QWidget help;
+    main.resize(600, 400);
+    help.resize(300, 300);
+    WindowPlacement placement;
+    placement.add(&main, QStringLiteral("TrialMainGeometry"));
+    placement.add(&help, QStringLiteral("TrialHelpGeometry"));
+    main.show();
+    help.show();
+    ASSERT_FALSE(main.windowHandle()->isExposed()) << "the main window is not on the screen yet";
+    main.move(200, 150); // as the window manager places it
+    ASSERT_TRUE(runLoopUntil([&] { return main.windowHandle()->isExposed(); }, 2));
+    runMainLoopFor(0.05);
+    EXPECT_EQ(help.frameGeometry().topLeft(),
+              WindowPlacement::besidePosition(main.frameGeometry(), help.frameGeometry().size(),
+                                              main.screen()->availableGeometry()));
 }
 
 // Escape closes every window but the main one, as its Close button does
