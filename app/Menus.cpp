@@ -27,17 +27,11 @@ void WindowController::buildMenus(QMainWindow *main) {
     QAction *history = appMenu->addAction(tr("&History…"));
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(history, &QAction::triggered, this, &WindowController::showHistoryWindow);
-    // The service is asked with each sample of this computer's interface;
-    // a router's samples never ask it.
+    // The service is asked with every sample, a router's too: a sample
+    // without its counters says that it did not answer.
     addApplicationsView(
         appMenu, meter_, [this] { return historyForReading(); },
-        [this] {
-            if (!shownSample_)
-                return true;
-            const CounterSource source = sourceOfSample(*shownSample_);
-            return (source != CounterSource::Local && source != CounterSource::LocalInternet) ||
-                   shownSample_->contains(SampleKey::ApplicationCounters);
-        });
+        [this] { return !shownSample_ || shownSample_->contains(SampleKey::ApplicationCounters); });
     appMenu->addSeparator();
     QAction *quitAction = appMenu->addAction(tr("&Quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
