@@ -27,18 +27,15 @@ TEST_F(SystemTest, NetworksThatComeBackCountOnlyTheirOwnBytes) {
     const QString home = first->key;
     const InterfaceCounters start = first->base(); // the counters where counting began
 
-    ASSERT_NO_FATAL_FAILURE(push(2 * kMiB, kMiB));
-    ASSERT_TRUE(waitForSample(counters(), home)) << "home's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(pushSampled(2 * kMiB, kMiB, home));
     ASSERT_EQ(lan->setRouterHardware(officeHardware), QString());
     const QString office = waitForNewService({home});
     ASSERT_FALSE(office.isEmpty()) << "the office was never metered";
-    ASSERT_NO_FATAL_FAILURE(push(kMiB, 3 * kMiB));
-    ASSERT_TRUE(waitForSample(counters(), office)) << "the office's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(pushSampled(kMiB, 3 * kMiB, office));
     ASSERT_EQ(lan->setRouterHardware(homeHardware), QString());
     const Record officeLeft = records().at(office);
     ASSERT_TRUE(waitForSample({officeLeft.prev().received + 1, 0}, home)) << "home never came back";
-    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
-    ASSERT_TRUE(waitForSample(counters(), home)) << "home's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(pushSampled(kMiB, kMiB, home));
 
     Records now = records();
     const Record homeRecord = now.at(home), officeRecord = now.at(office);
@@ -53,8 +50,7 @@ TEST_F(SystemTest, NetworksThatComeBackCountOnlyTheirOwnBytes) {
     ASSERT_EQ(lan->setRouterHardware(officeHardware), QString());
     ASSERT_TRUE(waitForSample({homeRecord.prev().received + 1, 0}, office))
         << "the office was never metered again";
-    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
-    ASSERT_TRUE(waitForSample(counters(), office)) << "the office's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(pushSampled(kMiB, kMiB, office));
     ASSERT_NO_FATAL_FAILURE(quit());
     const Record officeAtStop = records().at(office);
     ASSERT_NO_FATAL_FAILURE(push(3 * kMiB, 3 * kMiB)); // nobody's
@@ -62,8 +58,7 @@ TEST_F(SystemTest, NetworksThatComeBackCountOnlyTheirOwnBytes) {
     ASSERT_NO_FATAL_FAILURE(launch());
     const InterfaceCounters restarted = counters();
     ASSERT_TRUE(waitForSample(restarted, home)) << "home was never metered after the start";
-    ASSERT_NO_FATAL_FAILURE(push(kMiB, 2 * kMiB));
-    ASSERT_TRUE(waitForSample(counters(), home)) << "home's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(pushSampled(kMiB, 2 * kMiB, home));
     ASSERT_NO_FATAL_FAILURE(quit());
     now = records();
     EXPECT_TRUE(now.at(office) == officeAtStop) << "the office counted after its stop";
@@ -137,8 +132,7 @@ TEST_F(SystemTest, RenamedInterfaceKeepsItsCountersAndTheLastNetworkItsBytes) {
     ASSERT_EQ(lan->renameHostInterface("wan0"), QString());
     const QString wan0 = waitForNewService({eth0});
     ASSERT_FALSE(wan0.isEmpty()) << "the renamed interface was never metered";
-    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
-    ASSERT_TRUE(waitForSample(counters(), wan0)) << "wan0's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(pushSampled(kMiB, kMiB, wan0));
 
     ASSERT_TRUE(signalProcess(*flowtally, SIGSTOP));
     ASSERT_NO_FATAL_FAILURE(push(20 * kMiB, kMiB));
@@ -146,8 +140,7 @@ TEST_F(SystemTest, RenamedInterfaceKeepsItsCountersAndTheLastNetworkItsBytes) {
     ASSERT_TRUE(signalProcess(*flowtally, SIGCONT));
     const QString lan0 = waitForNewService({eth0, wan0});
     ASSERT_FALSE(lan0.isEmpty()) << "the interface renamed again was never metered";
-    ASSERT_NO_FATAL_FAILURE(push(kMiB, kMiB));
-    ASSERT_TRUE(waitForSample(counters(), lan0)) << "lan0's traffic was never sampled";
+    ASSERT_NO_FATAL_FAILURE(pushSampled(kMiB, kMiB, lan0));
     ASSERT_NO_FATAL_FAILURE(quit());
 
     const Records now = records();

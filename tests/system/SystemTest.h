@@ -166,6 +166,12 @@ class SystemTest : public ::testing::Test {
         return moveBytes(client, server, up) && moveBytes(server, client, down);
     }
     void push(quint64 up, quint64 down) { ASSERT_TRUE(exchange(up, down)) << "traffic failed"; }
+    // Then waits for a sample of the service (or of the only one) taken after them.
+    void pushSampled(quint64 up, quint64 down, const QString &key = {}) {
+        ASSERT_NO_FATAL_FAILURE(push(up, down));
+        ASSERT_TRUE(waitForSample(counters(), key))
+            << "the traffic of " << key.toStdString() << " was never sampled";
+    }
     // Keeps data moving both ways, with short pauses, until stopped (a
     // minute at most); counts the exchanges.
     void startTraffic(quint64 chunk) {
