@@ -1,6 +1,5 @@
 #include "accountd/protocol/AccountdProtocol.h"
 #include "platform/process/FileDescriptor.h"
-#include "tests/accountd/Connections.h"
 #include "tests/accountd/ServerHarness.h"
 
 #include <gtest/gtest.h>

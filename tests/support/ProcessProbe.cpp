@@ -2,27 +2,12 @@
 
 #include <QFile>
 
-#include <chrono>
 #include <optional>
-#include <thread>
 
 namespace flowtally {
 
-namespace {
-
-// Asks up to 500 times, 10 ms apart, until the answer comes.
-template <typename Answer> auto poll(Answer answer) {
-    for (int attempt = 0;; ++attempt) {
-        if (const auto found = answer(); found || attempt == 500)
-            return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-} // namespace
-
 pid_t waitForPidFile(const QString &path) {
-    const std::optional<pid_t> pid = poll([&]() -> std::optional<pid_t> {
+    const std::optional<pid_t> pid = pollUntil([&]() -> std::optional<pid_t> {
         QFile file(path);
         const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         return text.endsWith('\n') ? std::optional(pid_t(text.trimmed().toInt())) : std::nullopt;
@@ -31,7 +16,7 @@ pid_t waitForPidFile(const QString &path) {
 }
 
 bool waitUntilEnded(pid_t pid) {
-    return poll([&] {
+    return pollUntil([&] {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!stat.open(QIODevice::ReadOnly))
             return true;
@@ -44,7 +29,7 @@ bool waitUntilEnded(pid_t pid) {
 }
 
 bool waitUntilReaped(pid_t pid) {
-    return poll([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); });
+    return pollUntil([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); });
 }
 
 } // namespace flowtally

@@ -2,9 +2,21 @@
 
 #include <QString>
 
+#include <chrono>
 #include <sys/types.h>
+#include <thread>
 
 namespace flowtally {
+
+// Asks up to `attempts` times, `sliceMs` apart, until the answer comes
+// (true, or a value that is); the last answer.
+template <typename Answer> auto pollUntil(Answer answer, int attempts = 500, int sliceMs = 10) {
+    for (int attempt = 1;; ++attempt) {
+        if (const auto found = answer(); found || attempt >= attempts)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
+    }
+}
 
 // Looks at processes that tests start through scripts. Every wait is bounded
 // (a few seconds) so that a fault fails the test instead of hanging it.

@@ -6,6 +6,7 @@
 // of the test's own, metering a router.
 #include "tests/support/CommandRun.h"
 #include "tests/support/PrivateBus.h"
+#include "tests/support/ProcessProbe.h"
 #include "tests/support/TextPrinting.h"
 #include "tests/system/SystemTest.h"
 
@@ -90,12 +91,9 @@ class FakeTrayHost {
     // The bus name of the next item to register, the first that this call
     // did not give yet, once there is one (20 s at most); empty if none came.
     QString waitForItem() {
-        for (int slice = 0; slice < 200; ++slice) {
-            if (const QStringList items = watcher_.items(); items.size() > given_)
-                return items.at(given_++);
-            QThread::msleep(100);
-        }
-        return QString();
+        if (!pollUntil([&] { return watcher_.items().size() > given_; }, 200, 100))
+            return QString();
+        return watcher_.items().at(given_++);
     }
 
   private:
@@ -207,12 +205,9 @@ class VirtualDesktop {
   private:
     static constexpr int kWaitMs = 10000;
 
+    // Asks for 10 s at most.
     static bool waitFor(const std::function<bool()> &condition) {
-        for (int waited = 0; waited < kWaitMs; waited += 100, QThread::msleep(100)) {
-            if (condition())
-                return true;
-        }
-        return false;
+        return pollUntil(condition, kWaitMs / 100, 100);
     }
     // Runs one of the X tools on the display; its output, or none.
     std::optional<QString> run(const QString &program, const QStringList &arguments) const {

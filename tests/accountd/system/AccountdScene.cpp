@@ -3,7 +3,7 @@
 #include "accountd/Accounting.h"
 #include "accountd/CgroupMount.h"
 #include "accountd/client/AccountdClient.h"
-#include "tests/accountd/Connections.h"
+#include "tests/accountd/ServerHarness.h"
 #include "tests/support/NetworkScene.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Each caller sees only its own applications, the system services and the
 // machine's totals; callers who misbehave keep nobody else waiting.
+#include "tests/accountd/ServerHarness.h"
 #include "tests/accountd/system/AccountdScene.h"
-#include "tests/accountd/Connections.h"
 
 #include <csignal>
 #include <sys/socket.h>

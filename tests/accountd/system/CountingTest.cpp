@@ -1,6 +1,7 @@
 // The service counts each application's traffic, by interface, direction
 // and kind of peer, as the interfaces count it.
 #include "tests/accountd/system/AccountdScene.h"
+#include "tests/support/ProcessProbe.h"
 
 #include <algorithm>
 #include <tuple>
@@ -42,12 +43,13 @@ class CountingTest : public AccountdSystemTest {
     // Whether the service's local prefixes come to hold the prefix, or to
     // lack it (5 s at most).
     bool hasLocalPrefix(const std::string &prefix, bool wanted) const {
-        for (int tries = 0; tries < 50; ++tries, ::usleep(100000)) {
-            const auto prefixes = scene->countersAs(1000).localPrefixes;
-            if ((std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end()) == wanted)
-                return true;
-        }
-        return false;
+        return pollUntil(
+            [&] {
+                const auto prefixes = scene->countersAs(1000).localPrefixes;
+                return (std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end()) ==
+                       wanted;
+            },
+            50, 100);
     }
 };
 
