@@ -48,10 +48,10 @@ ScriptedIgd::~ScriptedIgd() {
         ::close(listener_);
 }
 
-QByteArray ScriptedIgd::reply(int status, const QByteArray &body, const QByteArray &contentType) {
-    return "HTTP/1.1 " + QByteArray::number(status) + " Scripted\r\nContent-Type: " + contentType +
-           "\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+QByteArray ScriptedIgd::reply(int status, const QByteArray &body) {
+    return "HTTP/1.1 " + QByteArray::number(status) +
+           " Scripted\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 void ScriptedIgd::serve() {

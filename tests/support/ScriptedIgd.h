@@ -44,9 +44,8 @@ class ScriptedIgd {
     // Requests answered so far.
     int requests() const { return requests_; }
 
-    // An HTTP reply with Content-Length and Connection: close.
-    static QByteArray reply(int status, const QByteArray &body,
-                            const QByteArray &contentType = "text/xml; charset=\"utf-8\"");
+    // An HTTP reply of XML with Content-Length and Connection: close.
+    static QByteArray reply(int status, const QByteArray &body);
 
   private:
     void serve();

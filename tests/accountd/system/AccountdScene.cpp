@@ -5,6 +5,7 @@
 #include "accountd/client/AccountdClient.h"
 #include "tests/accountd/ServerHarness.h"
 #include "tests/support/NetworkScene.h"
+#include "tests/support/ProcessProbe.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -35,11 +36,9 @@ constexpr char kPrefix[] = "flowtally-accountd-test-";
 // Waits for a child's end, at most `seconds`, and kills it after that; its
 // status, or -1 when it had to be killed.
 int waitFor(pid_t pid, int seconds) {
-    for (int waited = 0; waited < seconds * 100; ++waited, ::usleep(10000)) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid)
-            return status;
-    }
+    int status = 0;
+    if (pollUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, seconds * 100, 10))
+        return status;
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     return -1;

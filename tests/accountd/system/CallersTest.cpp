@@ -2,6 +2,7 @@
 // machine's totals; callers who misbehave keep nobody else waiting.
 #include "tests/accountd/ServerHarness.h"
 #include "tests/accountd/system/AccountdScene.h"
+#include "tests/support/ProcessProbe.h"
 
 #include <csignal>
 #include <sys/socket.h>
@@ -33,8 +34,7 @@ TEST_F(CallersTest, ACallerSeesOnlyItsOwnApplicationsAndTheSystemServices) {
     EXPECT_EQ(cgroupsOf(scene->countersAs(1000)), (std::vector<std::string>{kBackup, kEditor}));
     ASSERT_TRUE(scene->makeCgroup(kViewer));
     ASSERT_TRUE(scene->runApplication(kViewer, "203.0.113.1", 40000, 50000));
-    for (int tries = 0; tries < 30 && cgroupsOf(scene->countersAs(65534)).size() < 2; ++tries)
-        ::usleep(100000);
+    pollUntil([&] { return cgroupsOf(scene->countersAs(65534)).size() >= 2; }, 30, 100);
 
     const AccountdCounters first = scene->countersAs(1000);
     const AccountdCounters second = scene->countersAs(65534);
