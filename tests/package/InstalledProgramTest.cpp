@@ -31,7 +31,7 @@ TEST_F(SystemTest, InstalledProgramUsesItsHelpersAndModulesFromThePackage) {
                        "XDG_DATA_HOME=" + folder.filePath("data"),
                        "XDG_RUNTIME_DIR=" + folder.filePath("runtime"),
                        "MIBDIRS=" + folder.filePath("no-modules"), root + "/usr/bin/flowtally"});
-    ASSERT_TRUE(running(*flowtally)) << "Flowtally did not start";
+    ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
 
     const QString modulesLine =
         "SNMP tools use Flowtally's own modules in " + root + "/usr/share/flowtally/mibs";
