@@ -4,7 +4,6 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
-FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 # Seconds for each fuzz target in `make fuzz`, and for all of them together
@@ -28,7 +27,7 @@ ctest = ctest --output-on-failure -j $(JOBS)
 timed = ./scripts/timed $(TIMES)
 beside = ./scripts/timed --beside $(TIMES)
 
-.PHONY: all deps configure build build-asan build-fuzz build-tsan package test-package run \
+.PHONY: all deps configure build build-asan build-tsan package test-package run \
 	test test-build test-asan tsan fuzz bench format clean
 
 all: build
@@ -43,24 +42,17 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The AddressSanitizer tree is built with clang, whose libFuzzer the fuzz
+# targets need: they are built there beside the tests.
 build-asan: deps
-	@cmake -S . -B $(ASAN_BUILD) $(call generator,$(ASAN_BUILD)) $(sanitizer_flags) \
-		-DFLOWTALLY_SANITIZE=ON >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) $(call generator,$(ASAN_BUILD)) \
+		$(sanitizer_flags) -DFLOWTALLY_SANITIZE=ON -DFLOWTALLY_FUZZ=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 build-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) $(call generator,$(TSAN_BUILD)) $(sanitizer_flags) \
 		-DFLOWTALLY_THREAD_SANITIZE=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS)
-
-# The fuzz tree: -O1 and line tables, as quick to build as fuzzing a minute
-# wants.
-build-fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(call generator,$(FUZZ_BUILD)) \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLOWTALLY_FUZZ=ON \
-		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" \
-		-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # The Debian package, $(BUILD)/flowtally_VERSION_ARCH.deb, packed by CPack
 # from the plain tree: the programs its tests ran, stripped.
@@ -90,11 +82,10 @@ test: deps
 	@$(timed) "package: made and checked" $(MAKE) --no-print-directory test-package
 	@./scripts/timed --wait $(TIMES)
 	@$(beside) "build-tsan/: configure and build, beside" $(MAKE) --no-print-directory build-tsan
-	@$(beside) "build-fuzz/: configure and build, beside" $(MAKE) --no-print-directory build-fuzz
 	@$(timed) "build-asan/: tests, system tests" $(MAKE) --no-print-directory test-asan
 	@./scripts/timed --wait $(TIMES)
 	@$(beside) "fuzzing, $(FUZZ_TEST_SECONDS) s in all, beside" \
-		./scripts/run-fuzzers --total $(FUZZ_BUILD) $(FUZZ_TEST_SECONDS)
+		./scripts/run-fuzzers --total $(ASAN_BUILD) $(FUZZ_TEST_SECONDS)
 	@$(timed) "build-tsan/: tests" $(MAKE) --no-print-directory test-tsan
 	@./scripts/timed --wait $(TIMES)
 	@./scripts/timed --table $(TIMES)
@@ -113,8 +104,8 @@ tsan: build-tsan test-tsan
 test-tsan:
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp" $(ctest)
 
-fuzz: build-fuzz
-	./scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+fuzz: build-asan
+	./scripts/run-fuzzers $(ASAN_BUILD) $(FUZZ_SECONDS)
 
 # Builds the benchmarks, runs them all and prints one table of their figures.
 bench: configure
@@ -124,4 +115,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -28,7 +28,7 @@ namespace flowtally {
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#ifdef FLOWTALLY_SANITIZED_TREE
 constexpr bool kSanitized = true;
 constexpr int kDefaultTicks = 4000;
 #else
