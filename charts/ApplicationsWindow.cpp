@@ -1,7 +1,8 @@
 #include "charts/ApplicationsWindow.h"
 
-#include "platform/widgets/CloseButton.h"
 #include "WBLib/WBBKMGTFormatter.h"
+#include "platform/text/PercentText.h"
+#include "platform/widgets/CloseButton.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -72,9 +73,7 @@ void ApplicationsWindow::showApplications(const QDateTime &since, const QList<Ro
         table_->setItem(at, NameColumn, new QTableWidgetItem(rows[at].name));
         table_->setItem(at, ReceivedColumn, bytesItem(bytes.in));
         table_->setItem(at, SentColumn, bytesItem(bytes.out));
-        table_->setItem(
-            at, ShareColumn,
-            new NumberItem(QLocale().toString(share * 100, 'f', 1) + QLatin1Char('%'), share));
+        table_->setItem(at, ShareColumn, new NumberItem(percentText(share, 1), share));
     }
     table_->setSortingEnabled(true);
     table_->sortByColumn(ShareColumn, Qt::DescendingOrder);

@@ -1,5 +1,5 @@
 // The Applications window: each application's bytes and share, sorted by
-// their numbers.
+// their numbers, the shares written as every percentage Flowtally shows.
 #include "charts/ApplicationsWindow.h"
 
 #include <QTableWidget>
@@ -39,6 +39,12 @@ TEST(ApplicationsWindow, SharesOfTheNetworkSortedByTheirNumbers) {
     window.showApplications({}, {{"Other", {"other", 5, 5}}}, 0);
     EXPECT_EQ(window.caption().toStdString(), "Nothing counted yet");
     EXPECT_EQ(column(table, ApplicationsWindow::ShareColumn), QStringList{"0.0%"});
+    // Just after a reset the applications' bytes can pass the network's
+    // many times: no group separator, and 1200% still before 300%.
+    window.showApplications(
+        QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC),
+        {{"Backup", {"app:backup", 12 * kM, 0}}, {"Updates", {"service:updates", 3 * kM, 0}}}, kM);
+    EXPECT_EQ(column(table, ApplicationsWindow::ShareColumn), (QStringList{"1200.0%", "300.0%"}));
 }
 
 } // namespace
