@@ -1,11 +1,11 @@
 #include "app/LogWindow.h"
 
 #include "app/BringToFront.h"
-#include "platform/widgets/CloseButton.h"
-#include "platform/system/Environment.h"
-#include "platform/process/JournalLines.h"
-#include "platform/system/SystemLog.h"
 #include "app/WindowPlacement.h"
+#include "platform/process/JournalLines.h"
+#include "platform/system/Environment.h"
+#include "platform/system/SystemLog.h"
+#include "platform/widgets/CloseButton.h"
 #include "record/SettingsKeys.h"
 
 #include <QApplication>
@@ -71,7 +71,21 @@ LogWindow::LogWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(view_);
     layout->addLayout(buttons);
+    followWindowColours();
     resize(760, 480);
+}
+
+void LogWindow::followWindowColours() {
+    QPalette colours = view_->palette();
+    colours.setColor(QPalette::Base, palette().color(QPalette::Window));
+    colours.setColor(QPalette::Text, palette().color(QPalette::WindowText));
+    view_->setPalette(colours);
+}
+
+void LogWindow::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::PaletteChange)
+        followWindowColours();
+    QWidget::changeEvent(event);
 }
 
 void LogWindow::reload() {

@@ -34,9 +34,13 @@ class LogWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
   private:
     void save();
+    // The log is read, not edited: it shows in the window's own colours,
+    // whichever roles a palette sets (a dark one may leave Base white).
+    void followWindowColours();
 
     QPlainTextEdit *view_;
     QLabel *note_;

@@ -5,18 +5,19 @@
 // indicator moving, the main window also on a dark desktop and at 1590x940; the charts, also on a
 // dark desktop, over forty days of a household's traffic with a billing cycle from the 20th that
 // runs across the end of March and its change of clocks, a limit of 250G and ten minutes of rates
-// with a pause; the History window; the log window, light and dark. Each picture has its window's
-// size and is not blank.
+// with a pause; the History window; the log window, light and dark, its text on the window's
+// colours. Each picture has its window's size and is not blank.
 #include "tests/support/controller/ControllerFixture.h"
 
-#include "platform/widgets/BusyIndicator.h"
+#include "app/LogWindow.h"
+#include "charts/ChartColours.h"
 #include "charts/CycleChart.h"
 #include "charts/HistoryTable.h"
 #include "charts/HistoryWindow.h"
-#include "app/LogWindow.h"
-#include "platform/loop/MainLoop.h"
 #include "charts/RatesChart.h"
+#include "platform/loop/MainLoop.h"
 #include "platform/system/SystemLog.h"
+#include "platform/widgets/BusyIndicator.h"
 
 #include "tests/charts/Palettes.h"
 #include "tests/charts/SampleTraffic.h"
@@ -27,6 +28,7 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -37,10 +39,12 @@ namespace {
 
 constexpr quint64 kGiB = quint64(1) << 30;
 
-void save(QWidget &widget, const QString &name) {
+// Returns the picture at a scale of 1.
+QImage save(QWidget &widget, const QString &name) {
     SCOPED_TRACE(name.toStdString());
     const QString folder = QApplication::applicationDirPath() + "/../screenshots/";
-    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_TRUE(QDir().mkpath(folder));
+    QImage first;
     for (const int scale : {1, 2}) {
         QPixmap picture(widget.size() * scale);
         picture.setDevicePixelRatio(scale);
@@ -54,7 +58,10 @@ void save(QWidget &widget, const QString &name) {
                 blank = image.pixel(x, y) == image.pixel(0, 0);
         EXPECT_FALSE(blank) << "a blank picture";
         EXPECT_TRUE(picture.save(folder + name + (scale == 1 ? "" : "@2x") + ".png"));
+        if (scale == 1)
+            first = image;
     }
+    return first;
 }
 
 using Screenshots = ControllerFixture;
@@ -164,9 +171,18 @@ TEST_F(Screenshots, EveryWindowAndChart) {
 
     systemLog("The router at 192.168.1.1 does not answer SNMP; metering this computer.");
     LogWindow *log = LogWindow::showWindow();
-    save(*log, "log");
-    log->setPalette(darkPalette());
-    save(*log, "log-dark");
+    // The log shows in the window's colours, light and dark, its text
+    // readable on them.
+    const QWidget &area = *log->findChild<QPlainTextEdit *>("logText")->viewport();
+    for (const auto &[palette, name] :
+         {std::pair{QPalette(), "log"}, {darkPalette(), "log-dark"}}) {
+        log->setPalette(palette);
+        runMainLoopFor(0.1);
+        const QImage picture = save(*log, name);
+        const QColor empty = picture.pixelColor(area.mapTo(log, QPoint(4, area.height() - 4)));
+        EXPECT_EQ(empty, picture.pixelColor(1, 1)) << name;
+        EXPECT_GE(contrastRatio(area.palette().color(QPalette::Text), empty), 4.5) << name;
+    }
     log->close();
 }
 
