@@ -52,7 +52,10 @@ WindowController::WindowController(const Meter &meter) : meter_(meter) {
     helpUi.helpText->setHtml(
         resourceText(QStringLiteral("Help.html")).value_or(QString()) +
         QStringLiteral("<p><small>Flowtally %1</small></p>").arg(QLatin1String(kVersion)));
-    helpUi.helpLayout->addWidget(closeButtonFor(help));
+    // The text runs to the window's edges; its button keeps a margin.
+    QWidget *closeHelp = closeButtonFor(help);
+    closeHelp->setContentsMargins(12, 8, 12, 12);
+    helpUi.helpLayout->addWidget(closeHelp);
 
     prefsWindow = prefs;
     mainWindow = main;
