@@ -4,14 +4,14 @@
 // fixed clock), a settings file and a traffic history written the way
 // Flowtally writes them, and the report run in-process in Berlin's time.
 // Each test begins with the known settings and history.
-#include "tests/history/HistoryFixture.h"
 #include "history/HistoryStore.h"
-#include "platform/system/PropertyList.h"
-#include "report/ReportRun.h"
-#include "record/SettingsKeys.h"
 #include "history/SqliteDatabase.h"
-#include "tests/support/TestEnvironment.h"
+#include "platform/system/PropertyList.h"
 #include "platform/system/UserDefaults.h"
+#include "record/SettingsKeys.h"
+#include "report/ReportRun.h"
+#include "tests/history/HistoryFixture.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

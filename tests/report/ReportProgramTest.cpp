@@ -1,14 +1,13 @@
 // The flowtally-report program as a status bar or a script runs it: its
 // exit codes, one line on standard error for each failure, and its folders
 // taken from XDG_CONFIG_HOME and XDG_DATA_HOME.
+#include "tests/report/ReportFixture.h"
 #include "tests/support/CommandRun.h"
 #include "tests/support/EnvironmentVariables.h"
-#include "tests/report/ReportFixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -29,21 +28,13 @@ class ReportProgramTest : public ::testing::Test {
 
     QString settingsPath() const { return folder.filePath("config/flowtally/defaults.plist"); }
 
-    void writeSettings(const QByteArray &bytes) {
+    // Totals that read the same at any moment: no cycle.
+    void writeSettings(quint64 in = 10 * kGiB) {
+        const QDateTime reset = QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC);
         ASSERT_TRUE(QDir().mkpath(folder.filePath("config/flowtally")));
         QFile file(settingsPath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    // Totals that read the same at any moment: no cycle.
-    static QByteArray knownSettings(quint64 in = 10 * kGiB) {
-        const QDateTime reset = QDateTime::fromSecsSinceEpoch(1000000000, Qt::UTC);
-        return xmlData({{"home", record("home", reset, in, 2 * kGiB, 250.0 * kGiB)}});
-    }
-
-    static CommandResult report(const QStringList &arguments) {
-        return runCommand(helperToolPath("flowtally-report"), arguments);
+        file.write(xmlData({{"home", record("home", reset, in, 2 * kGiB, 250.0 * kGiB)}}));
     }
 
     EnvironmentVariables variables{{"XDG_CONFIG_HOME", "XDG_DATA_HOME", "TZ", "LC_ALL"}};
@@ -51,38 +42,43 @@ class ReportProgramTest : public ::testing::Test {
 };
 
 // One row per channel: the report on standard output (a note the byte
-// formatter logs above 10T kept to itself), a failure as one line on
-// standard error with its exit code; the folders from XDG_CONFIG_HOME and
-// XDG_DATA_HOME. Every failure and its sentence: ReportRunTest, in-process.
+// formatter logs above 10T kept to itself), in ASCII where the locale's
+// characters are not UTF-8; a failure as one line on standard error with
+// its exit code; the folders from XDG_CONFIG_HOME and XDG_DATA_HOME. Every
+// failure and its sentence: ReportRunTest, in-process.
 TEST_F(ReportProgramTest, OutputErrorAndExitCode) {
     const struct {
         const char *what;
+        const char *locale;
         QStringList arguments;
-        QByteArray settingsBytes; // empty: no settings file
+        quint64 in; // 0: no settings file
         int exitCode;
         QString output;
         QString error;
     } cases[] = {
         // clang-format off
-        {"a report", {"--oneline"}, knownSettings(), kReportWritten,
-         "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%)\n", ""},
-        {"a report of many bytes", {"--oneline"}, knownSettings(20 * 1024 * kGiB), kReportWritten,
+        {"a report of many bytes", "C.UTF-8", {"--oneline"}, 20 * 1024 * kGiB, kReportWritten,
          "20.0T ↓ 2.0G ↑ · 20.0T of 250G (8193%, over the limit)\n", ""},
+        {"the C locale", "C", {"--oneline"}, 10 * kGiB, kReportWritten,
+         "10.0G in 2.0G out | 12.0G of 250G (5%)\n", ""},
+        {"the POSIX locale", "POSIX", {"--oneline"}, 10 * kGiB, kReportWritten,
+         "10.0G in 2.0G out | 12.0G of 250G (5%)\n", ""},
         // A status bar shows the line; the reason goes to standard error.
-        {"nothing yet, one line", {"--oneline"}, {}, kReportWritten,
+        {"nothing yet, one line", "C.UTF-8", {"--oneline"}, 0, kReportWritten,
          "Flowtally: nothing counted yet\n",
          "flowtally-report: nothing to report yet: there is no settings file at " + settingsPath() +
              "\n"},
-        {"no history for a table", {"--days", "7"}, knownSettings(), kNothingToReport, "",
+        {"no history for a table", "C.UTF-8", {"--days", "7"}, 10 * kGiB, kNothingToReport, "",
          "flowtally-report: nothing to report yet: there is no traffic history at " +
              folder.filePath("data/flowtally/history.sqlite3") + "\n"},
         // clang-format on
     };
     for (const auto &c : cases) {
         QFile::remove(settingsPath());
-        if (!c.settingsBytes.isEmpty())
-            writeSettings(c.settingsBytes);
-        const CommandResult result = report(c.arguments);
+        if (c.in != 0)
+            writeSettings(c.in);
+        EnvironmentVariables::set("LC_ALL", c.locale);
+        const CommandResult result = runCommand(helperToolPath("flowtally-report"), c.arguments);
         EXPECT_TRUE(result.finished) << c.what;
         EXPECT_EQ(result.exitCode, c.exitCode) << c.what;
         EXPECT_EQ(result.output, c.output) << c.what;
@@ -90,40 +86,10 @@ TEST_F(ReportProgramTest, OutputErrorAndExitCode) {
     }
 }
 
-TEST_F(ReportProgramTest, TheLocaleChoosesTheCharacters) {
-    writeSettings(knownSettings());
-    const struct {
-        const char *locale;
-        QString line;
-    } cases[] = {
-        {"C.UTF-8", "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%)\n"},
-        {"C", "10.0G in 2.0G out | 12.0G of 250G (5%)\n"},
-        {"POSIX", "10.0G in 2.0G out | 12.0G of 250G (5%)\n"},
-    };
-    for (const auto &c : cases) {
-        EnvironmentVariables::set("LC_ALL", c.locale);
-        const CommandResult result = report({"--oneline"});
-        EXPECT_EQ(result.output, c.line) << c.locale;
-        EXPECT_EQ(result.error, "") << c.locale;
-    }
-}
-
-TEST_F(ReportProgramTest, HelpAndVersion) {
-    const CommandResult help = report({"--help"});
-    EXPECT_EQ(help.exitCode, kReportWritten);
-    EXPECT_TRUE(help.output.startsWith("Usage: flowtally-report ")) << help.output.toStdString();
-    EXPECT_EQ(help.error, "");
-    const CommandResult version = report({"--version"});
-    EXPECT_EQ(version.exitCode, kReportWritten);
-    EXPECT_TRUE(
-        QRegularExpression("^flowtally-report \\d+(\\.\\d+)+\\n$").match(version.output).hasMatch())
-        << version.output.toStdString();
-}
-
 TEST_F(ReportProgramTest, AReportThatCannotBeWrittenFails) {
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    writeSettings(knownSettings());
+    writeSettings();
     QProcess process;
     process.setStandardOutputFile("/dev/full");
     process.start(helperToolPath("flowtally-report"), {"--json"});

@@ -2,8 +2,8 @@
 // records, and which network was metered last.
 #include "report/StoredSettings.h"
 
-#include "record/DistantPast.h"
 #include "platform/system/PropertyList.h"
+#include "record/DistantPast.h"
 #include "record/SettingsKeys.h"
 
 #include <QFile>
