@@ -1,8 +1,8 @@
 // Opening the history file: a file of the first layout brought up to date,
 // and every file Flowtally or a report program cannot use, with the one
 // sentence that says why, the file left as it was.
-#include "tests/history/HistoryFixture.h"
 #include "history/SqliteDatabase.h"
+#include "tests/history/HistoryFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,69 +50,61 @@ class HistoryFileTest : public HistoryFixture {
     }
 };
 
-TEST_F(HistoryFileTest, TheFirstLayoutIsBroughtUpToDate) {
-    // Layout 1, written by hand: counts keyed by the service identifier.
-    makeDatabase(
-        countsTables("network TEXT NOT NULL") +
-        // Home: 2 May 2024 10:00 and 11:00 UTC; office: 3 May 08:00 UTC.
-        "INSERT INTO hours VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714644000, 100, 10),"
-        " ('6A1F0E52-0000-4000-8000-00000000A001', 1714647600, 200, 20),"
-        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714723200, 7, 1);"
-        "INSERT INTO days VALUES ('6A1F0E52-0000-4000-8000-00000000A001', 1714600800, 300, 30),"
-        " ('6A1F0E52-0000-4000-8000-00000000A002', 1714687200, 7, 1);"
-        "PRAGMA user_version = 1;");
-    ASSERT_NE(openFailure({.readOnly = true, .zone = berlin}).find("older layout"),
-              std::string::npos);
+// Files of the older layouts, written by hand: layout 1 keys the counts by
+// the service identifier, layout 2 numbers the networks and names them; neither
+// has a free part. Home: 2 May 2024 10:00 and 11:00 UTC; office: 3 May 08:00 UTC.
+TEST_F(HistoryFileTest, AnOlderLayoutIsBroughtUpToDate) {
+    const std::string home = "'6A1F0E52-0000-4000-8000-00000000A001'";
+    const std::string office = "'6A1F0E52-0000-4000-8000-00000000A002'";
+    // clang-format off
+    const struct { int layout; std::string sql; QList<HistoryNetwork> networks; } cases[] = {
+        {1, countsTables("network TEXT NOT NULL") +
+            "INSERT INTO hours VALUES (" + home + ", 1714644000, 100, 10), (" + home + ", 1714647600, 200, 20),"
+            " (" + office + ", 1714723200, 7, 1);"
+            "INSERT INTO days VALUES (" + home + ", 1714600800, 300, 30), (" + office + ", 1714687200, 7, 1);",
+         {{kOffice, {}, utc("2024-05-03T08:00:00Z")}, {kHome, {}, utc("2024-05-02T11:00:00Z")}}},
+        {2, "CREATE TABLE networks (id INTEGER PRIMARY KEY, service TEXT NOT NULL UNIQUE, "
+            "name TEXT NOT NULL DEFAULT '', last_seen INTEGER);" +
+            countsTables("network INTEGER REFERENCES networks (id) NOT NULL") +
+            "INSERT INTO networks VALUES (1, " + home + ", 'Home router', 1714647600);"
+            "INSERT INTO hours VALUES (1, 1714644000, 100, 10), (1, 1714647600, 200, 20);"
+            "INSERT INTO days VALUES (1, 1714600800, 300, 30);",
+         {{kHome, QStringLiteral("Home router"), utc("2024-05-02T11:00:00Z")}}},
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.layout);
+        QFile::remove(path());
+        makeDatabase(c.sql + "PRAGMA user_version = " + std::to_string(c.layout));
+        EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}),
+                  QStringLiteral("the traffic history %1 has an older layout (%2): start "
+                                 "Flowtally once to bring it up to date")
+                      .arg(path())
+                      .arg(c.layout)
+                      .toStdString());
 
-    auto store = open();
-    ASSERT_TRUE(store);
-    EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
-              (Lines{"2024-05-02T10:00:00Z 100 10", "2024-05-02T11:00:00Z 200 20"}));
-    EXPECT_EQ(buckets(*store, Tier::Days, kOffice), (Lines{"2024-05-02T22:00:00Z 7 1"}));
-    QList<HistoryNetwork> networks;
-    ASSERT_TRUE(store->networks(&networks).ok());
-    EXPECT_EQ(networks, (QList<HistoryNetwork>{{kOffice, {}, utc("2024-05-03T08:00:00Z")},
-                                               {kHome, {}, utc("2024-05-02T11:00:00Z")}}));
-    // The file is of the current layout now, and takes new bytes.
-    const QDateTime at = utc("2024-05-02T11:30:00Z");
-    add(*store, {{kHome, at, 1, 1, {}}});
-    EXPECT_EQ(since(*store, kHome, at.addDays(-1)), (TrafficTotals{301, 31}));
-    store.reset();
-    EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}), "");
-}
-
-TEST_F(HistoryFileTest, TheSecondLayoutGainsTheBytesOfFreeHours) {
-    // Layout 2, written by hand: networks by number, counts without a free part.
-    makeDatabase("CREATE TABLE networks (id INTEGER PRIMARY KEY, service TEXT NOT NULL UNIQUE, "
-                 "name TEXT NOT NULL DEFAULT '', last_seen INTEGER);" +
-                 countsTables("network INTEGER REFERENCES networks (id) NOT NULL") +
-                 "INSERT INTO networks VALUES (1, '6A1F0E52-0000-4000-8000-00000000A001', "
-                 "'Home router', 1714647600);"
-                 // 2 May 2024 10:00 and 11:00 UTC.
-                 "INSERT INTO hours VALUES (1, 1714644000, 100, 10), (1, 1714647600, 200, 20);"
-                 "INSERT INTO days VALUES (1, 1714600800, 300, 30);"
-                 "PRAGMA user_version = 2;");
-    EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}),
-              ("the traffic history " + path() +
-               " has an older layout (2): start Flowtally once to bring it up to date")
-                  .toStdString());
-
-    auto store = open();
-    ASSERT_TRUE(store);
-    // Every byte is still there, none of them free; new ones may be.
-    const QDateTime day = utc("2024-05-01T22:00:00Z");
-    EXPECT_EQ(since(*store, kHome, day), (TrafficTotals{300, 30}));
-    EXPECT_EQ(freeSince(*store, kHome, day), (TrafficTotals{}));
-    add(*store, {{kHome, utc("2024-05-02T11:30:00Z"), 5, 3, {}, 4, 3}});
-    EXPECT_EQ(since(*store, kHome, day), (TrafficTotals{305, 33}));
-    EXPECT_EQ(freeSince(*store, kHome, day), (TrafficTotals{4, 3}));
-    // More free bytes than bytes are refused, and so the file never holds them.
-    EXPECT_FALSE(store->add({{kHome, utc("2024-05-02T11:40:00Z"), 5, 3, {}, 6, 0}}).ok());
-    SqliteDatabase database(path());
-    ASSERT_TRUE(database.open(SqliteDatabase::Access::ReadWrite, kShortWait).ok());
-    EXPECT_FALSE(database.execute("UPDATE hours SET free_in = bytes_in + 1").ok());
-    store.reset();
-    EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}), "");
+        auto store = open();
+        ASSERT_TRUE(store);
+        EXPECT_EQ(buckets(*store, Tier::Hours, kHome),
+                  (Lines{"2024-05-02T10:00:00Z 100 10", "2024-05-02T11:00:00Z 200 20"}));
+        EXPECT_EQ(buckets(*store, Tier::Days, kHome), (Lines{"2024-05-01T22:00:00Z 300 30"}));
+        QList<HistoryNetwork> networks;
+        ASSERT_TRUE(store->networks(&networks).ok());
+        EXPECT_EQ(networks, c.networks);
+        // Every byte is still there, none of them free; new ones may be.
+        const QDateTime day = utc("2024-05-01T22:00:00Z");
+        EXPECT_EQ(freeSince(*store, kHome, day), (TrafficTotals{}));
+        add(*store, {{kHome, utc("2024-05-02T11:30:00Z"), 5, 3, {}, 4, 3}});
+        EXPECT_EQ(since(*store, kHome, day), (TrafficTotals{305, 33}));
+        EXPECT_EQ(freeSince(*store, kHome, day), (TrafficTotals{4, 3}));
+        // More free bytes than bytes are refused, and so the file never holds them.
+        EXPECT_FALSE(store->add({{kHome, utc("2024-05-02T11:40:00Z"), 5, 3, {}, 6, 0}}).ok());
+        SqliteDatabase database(path());
+        ASSERT_TRUE(database.open(SqliteDatabase::Access::ReadWrite, kShortWait).ok());
+        EXPECT_FALSE(database.execute("UPDATE hours SET free_in = bytes_in + 1").ok());
+        store.reset();
+        EXPECT_EQ(openFailure({.readOnly = true, .zone = berlin}), "");
+    }
 }
 
 TEST_F(HistoryFileTest, FilesThatCannotBeUsed) {
