@@ -6,12 +6,12 @@
 // bus of the test's own.
 #include "tests/support/controller/ControllerFixture.h"
 
+#include "platform/loop/MainLoop.h"
+#include "platform/system/UserDefaults.h"
 #include "tests/support/FakeNetworkManager.h"
 #include "tests/support/FakeNotificationService.h"
 #include "tests/support/LoopWaits.h"
-#include "platform/loop/MainLoop.h"
 #include "tests/support/PrivateBus.h"
-#include "platform/system/UserDefaults.h"
 
 #include <QLabel>
 #include <QLineEdit>

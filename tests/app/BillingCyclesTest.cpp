@@ -125,22 +125,16 @@ TEST_F(BillingCycles, ChangeOfTheDayMidCycle) {
     EXPECT_TRUE(wasReset());
 }
 
-// The cycle line counts the days left as people write them.
+// The cycle line counts the days left in the cycle. (Its words for one day
+// and for more: BadgeTextTest.)
 TEST_F(BillingCycles, TheCycleLineSaysDayOrDays) {
-    const struct {
-        QDateTime now;
-        const char *left;
-    } cases[] = {
-        {at(2025, 3, 9), "· 1 day left"},
-        {at(2025, 3, 8), "· 2 days left"},
-        {at(2025, 2, 14), "· 24 days left"},
-    };
-    for (const auto &c : cases) {
-        now = c.now;
+    for (const auto &[day, left] : {std::pair{at(2025, 3, 9), "· 1 day left"},
+                                    std::pair{at(2025, 2, 14), "· 24 days left"}}) {
+        now = day;
         counting(at(2025, 2, 10), 10);
         windows().showCycle(Meter::Figures{}, now);
         const QString line = outlet<QLabel>("cycleText")->text();
-        EXPECT_TRUE(line.endsWith(QString::fromUtf8(c.left))) << line;
+        EXPECT_TRUE(line.endsWith(QString::fromUtf8(left))) << line;
     }
 }
 

@@ -2,8 +2,8 @@
 // value, reset with undo, and no record without a network.
 #include "tests/support/controller/ControllerFixture.h"
 
-#include "record/DistantPast.h"
 #include "platform/system/UserDefaults.h"
+#include "record/DistantPast.h"
 
 #include <QUndoStack>
 

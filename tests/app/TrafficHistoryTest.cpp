@@ -3,11 +3,11 @@
 // it short of comes back at the next start.
 #include "tests/support/controller/ControllerFixture.h"
 
+#include "WBLib/WBBKMGTFormatter.h"
 #include "charts/CycleChart.h"
 #include "history/HistoryStore.h"
-#include "tests/support/LoopWaits.h"
 #include "platform/system/UserDefaults.h"
-#include "WBLib/WBBKMGTFormatter.h"
+#include "tests/support/LoopWaits.h"
 
 #include <QMainWindow>
 

@@ -6,11 +6,11 @@
 // fault is told once, and every byte the counters moved is counted once.
 #include "tests/support/controller/ControllerFixture.h"
 
-#include "tests/support/LoopWaits.h"
 #include "platform/loop/MainLoop.h"
 #include "platform/system/PropertyList.h"
 #include "platform/system/ToolPaths.h"
 #include "platform/system/UserDefaults.h"
+#include "tests/support/LoopWaits.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -57,7 +57,8 @@ cat netstat)sh")
     // Runs netstat as this script until it has run `ticks` times, then puts
     // the fixture's netstat back. A tool that hangs is given up after 300 ms
     // when `hang` is set; else (megabytes through a pipe on a busy machine)
-    // it gets all the time it needs.
+    // it gets all the time it needs (a minute at most: under a sanitizer on a
+    // busy machine that takes seconds a run).
     bool runFaultyNetstat(const QString &body, int ticks, bool hang = false) {
         environment.setToolTimeout(hang ? std::chrono::milliseconds(300)
                                         : std::chrono::seconds(60));
@@ -67,8 +68,6 @@ cat netstat)sh")
         environment.setToolPath(
             kNetstatTool,
             tools.write("faulty-netstat", QString("echo >> '%1'\n").arg(counted) + body));
-        // A minute at most: megabytes through a pipe under a sanitizer on a
-        // busy machine take seconds a run.
         const bool ran = runLoopUntil(
             [&] {
                 QFile file(counted);
