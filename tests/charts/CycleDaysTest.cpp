@@ -1,7 +1,6 @@
 // The days a cycle chart shows: which days, with which bytes, the running
 // total and the limit's pace, for cycles across a month's end, a start day a
-// month lacks and a change of clocks, read back from a real history; and the
-// period shown without a cycle.
+// month lacks and a change of clocks; and the period shown without a cycle.
 #include "charts/CycleDays.h"
 
 #include "tests/history/HistoryFixture.h"
@@ -16,28 +15,21 @@ namespace {
 constexpr quint64 kMiB = quint64(1) << 20;
 constexpr double kGiB = double(quint64(1) << 30);
 
-// A day's bytes in the history: its day of the year in MiB in, a tenth out,
-// added at local noon.
+// A day's bytes: its day of the year in MiB in, a tenth out.
 TrafficTotals bytesOf(const QDate &date) {
     return {quint64(date.dayOfYear()) * kMiB, quint64(date.dayOfYear()) * kMiB / 10};
 }
 
-class CycleDays : public HistoryFixture {
-  protected:
-    // The daily buckets of a new history with bytes on every day of [first, last].
-    QList<HistoryBucket> history(const QDate &first, const QDate &last, const QTimeZone &in) {
-        QFile::remove(path());
-        auto store = open({.zone = in});
-        std::vector<HistoryEntry> entries;
-        for (QDate date = first; date <= last; date = date.addDays(1)) {
-            const TrafficTotals bytes = bytesOf(date);
-            entries.push_back(
-                {kHome, QDateTime(date, QTime(12, 0), in), bytes.in, bytes.out, QDateTime()});
-        }
-        add(*store, entries);
-        return rows(*store, Tier::Days, kHome);
-    }
-};
+// The daily buckets of a history with bytes on every day of [first, last],
+// their starts in UTC.
+QList<HistoryBucket> history(const QDate &first, const QDate &last, const QTimeZone &in) {
+    QList<HistoryBucket> days;
+    for (QDate date = first; date <= last; date = date.addDays(1))
+        days.append({date.startOfDay(in).toUTC(), bytesOf(date).in, bytesOf(date).out});
+    return days;
+}
+
+using CycleDays = HistoryFixture;
 
 TEST_F(CycleDays, OneBarPerDayOfTheCycleWithThatDaysBytes) {
     // clang-format off
