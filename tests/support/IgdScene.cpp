@@ -54,8 +54,8 @@ QString IgdScene::startIgd() {
                    .arg(lan.shape.routerInterface)
                    .arg(kHttpPort)
                    .arg(QLatin1String(kUuid), QLatin1String(kName), QLatin1String(kModel))
-                   .arg(upBits)
-                   .arg(downBits)
+                   .arg(kUpBits)
+                   .arg(kDownBits)
                    .arg(subnet)
                    .toUtf8());
     file.close();

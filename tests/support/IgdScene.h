@@ -48,8 +48,6 @@ class IgdScene {
 
     Lan lan;
     QString internet, wanRouter, wanInternet, error;
-    // The link's speeds miniupnpd reports from its next start.
-    quint64 upBits = kUpBits, downBits = kDownBits;
 
   private:
     QTemporaryDir folder_;

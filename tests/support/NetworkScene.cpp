@@ -98,31 +98,10 @@ ip -n $L link set $HI up; ip -n $P link set $RI up)")
            '\n' + route("add");
 }
 
-QString Lan::setRouterHardware(const QString &hardware) {
-    const QString failure =
-        sh(QStringLiteral("ip -n %1 link set %2 address %3 && ip -n %4 neigh replace %5 lladdr %3 "
-                          "dev %6 nud permanent")
-               .arg(peer, shape.routerInterface, hardware, lan, router, shape.hostInterface));
-    if (failure.isEmpty())
-        routerHardware = hardware;
-    return failure;
-}
-
 QString Lan::remakeLink(int index) {
     const QString removed =
         sh(QStringLiteral("ip -n %1 link delete %2").arg(lan, shape.hostInterface));
     return removed.isEmpty() ? sh(linkScript(index)) : removed;
-}
-
-QString Lan::renameHostInterface(const QString &name) {
-    const QString failure =
-        sh(QStringLiteral(R"(set -e; ip -n %1 link set %2 down; ip -n %1 link set %2 name %3
-ip -n %1 link set %3 up; ip -n %1 neigh replace %4 lladdr %5 dev %3 nud permanent)")
-               .arg(lan, shape.hostInterface, name, router, routerHardware));
-    if (!failure.isEmpty())
-        return failure;
-    shape.hostInterface = name;
-    return sh(route("replace"));
 }
 
 int Lan::hostIndex() const {

@@ -70,17 +70,9 @@ class Lan {
 
     // The script line that adds or deletes ("add", "del") the host's default route.
     QString route(const QString &verb) const;
-    // The router takes another hardware address, and the host learns it: to
-    // the host, another network behind the same interface and address.
-    // What failed, or empty.
-    QString setRouterHardware(const QString &hardware);
     // Deletes the link and makes it again, as it was (addresses, neighbours,
     // route), with new counters: at the kernel's next index, or at `index`.
     QString remakeLink(int index = 0);
-    // Renames the host's interface (down, renamed, up, its neighbour and
-    // route as they were): the same interface and counters under another
-    // name. What failed, or empty.
-    QString renameHostInterface(const QString &name);
     // The kernel's index of the host's interface; 0 when unknown.
     int hostIndex() const;
     // Adds idle interfaces of these names to the router, as today's routers

@@ -244,20 +244,6 @@ class SystemTest : public ::testing::Test {
         return met;
     }
 
-    // The same for a sampled record of a service not among the known ones:
-    // its key, or empty.
-    QString waitForNewService(const QStringList &known) {
-        QString found;
-        waitUntil([&] {
-            for (const auto &[key, record] : records()) {
-                if (!known.contains(key) && record.sampled())
-                    found = key;
-            }
-            return !found.isEmpty();
-        });
-        return found;
-    }
-
     static void expectAtLeast(const InterfaceCounters &got, const InterfaceCounters &least) {
         EXPECT_GE(got.received, least.received) << "received";
         EXPECT_GE(got.sent, least.sent) << "sent";

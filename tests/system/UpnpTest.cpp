@@ -19,9 +19,6 @@ class UpnpTest : public SystemTest {
             GTEST_SKIP() << "no miniupnpd";
         scene = std::make_unique<IgdScene>();
         ASSERT_EQ(scene->error, QString());
-        // As fast as UPnP can tell (its speeds are 32-bit), so that gigabytes
-        // pushed in pieces rise no faster than the link carries.
-        scene->upBits = scene->downBits = 4000000000;
         ASSERT_EQ(scene->startIgd(), QString()) << "miniupnpd never served";
     }
     void TearDown() override {
@@ -60,9 +57,10 @@ class UpnpTest : public SystemTest {
 
 // What crosses the router's Internet side is stored to the byte: the stored
 // counters reach wan0's own, and counter minus total never moves, across a
-// restart of miniupnpd, a restart of Flowtally, a SIGKILL of it and the
-// counters' passing 4 GiB.
-TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestartsAndPast4GiB) {
+// restart of miniupnpd (its up-time falls, its counters do not) and one of
+// Flowtally. (Counters past 4 GiB: UpnpRouter's reading and LastReading's
+// UPnP counter that passes 2^32; a SIGKILL: LocalTest.)
+TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestarts) {
     ASSERT_EQ(scene->push(3 * kMiB, kMiB), QString());
     ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
     const std::optional<Record> start = waitForWan();
@@ -83,19 +81,6 @@ TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestartsAndPast4GiB) {
              ASSERT_EQ(scene->push(2 * kMiB, kMiB), QString());
              ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
          }},
-        {"Flowtally killed",
-         [&] {
-             ASSERT_TRUE(endProcess(*flowtally, SIGKILL));
-             ASSERT_EQ(scene->push(kMiB, kMiB), QString());
-             ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
-         }},
-        {"past 4 GiB",
-         [&] {
-             for (int piece = 0; piece < 9; ++piece) {
-                 ASSERT_EQ(scene->push(512 * kMiB, 0), QString());
-                 QThread::sleep(1);
-             }
-         }},
     };
     for (const auto &[what, event] : events) {
         SCOPED_TRACE(what);
@@ -106,7 +91,6 @@ TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestartsAndPast4GiB) {
         EXPECT_EQ(now->key, service);
         expectConsistent(*now, start->base());
     }
-    EXPECT_GT(scene->wanCounters().received, 0xFFFFFFFFu);
     ASSERT_NO_FATAL_FAILURE(quit());
 }
 
