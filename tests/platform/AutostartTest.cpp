@@ -1,6 +1,8 @@
 #include "platform/system/Autostart.h"
 
 #include "tests/support/EnvironmentVariables.h"
+#include "tests/support/NetworkScene.h"
+#include "tests/support/PlantedFiles.h"
 #include "tests/support/ScriptFolder.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -24,10 +26,7 @@ class Autostart : public ::testing::Test {
 
     QString configFolder() { return environment.configFolder(); }
     QString entryPath() { return configFolder() + "/autostart/flowtally.desktop"; }
-    QByteArray entryText() {
-        QFile file(entryPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray entryText() { return readFile(entryPath()); }
     // Puts an entry there; no text: a link to a file that does not exist.
     void placeEntry(const std::optional<QByteArray> &text) {
         ASSERT_TRUE(QDir().mkpath(configFolder() + "/autostart"));
@@ -35,8 +34,7 @@ class Autostart : public ::testing::Test {
             ASSERT_TRUE(QFile::link(configFolder() + "/missing.desktop", entryPath()));
             return;
         }
-        QFile file(entryPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(*text) == text->size());
+        ASSERT_TRUE(makeFile(entryPath(), *text, 0644));
     }
     // The value of a key of the entry.
     QString entryValue(const QString &key) {

@@ -4,6 +4,8 @@
 #include "platform/system/UserDefaults.h"
 
 #include "platform/loop/MainLoop.h"
+#include "tests/support/NetworkScene.h"
+#include "tests/support/PlantedFiles.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -129,8 +131,7 @@ TEST_F(UserDefaultsTest, StoredValuesOverRegisteredOnesAndOnlyTheyAreWritten) {
 }
 
 QByteArray hostileSettings(const QString &name) {
-    QFile file(QStringLiteral(FLOWTALLY_TEST_DATA_DIR "/hostile-settings/") + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile(QStringLiteral(FLOWTALLY_TEST_DATA_DIR "/hostile-settings/") + name);
 }
 
 // Reads the store in this (forked) process with at most 100 MB more address
@@ -180,10 +181,8 @@ TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         ASSERT_FALSE(c.contents.isEmpty());
-        QDir(folder_.path()).mkpath("flowtally");
-        QFile file(storePath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.contents) == c.contents.size());
-        file.close();
+        ASSERT_TRUE(QDir(folder_.path()).mkpath("flowtally") &&
+                    makeFile(storePath(), c.contents, 0600));
         TestEnvironment environment;
         EXPECT_EXIT(readWithinBoundsAndExit(storePath(), c.reason, environment),
                     ::testing::ExitedWithCode(0), "");
@@ -195,19 +194,16 @@ TEST_F(UserDefaultsTest, HostileFilesAreKeptAsideWithTheirReasonWithinBounds) {
         const QStringList files = storeFiles();
         ASSERT_EQ(files.size(), 2);
         EXPECT_TRUE(files[1].startsWith("defaults.plist.corrupt-")) << files[1].toStdString();
-        QFile kept(QDir(folder_.filePath("flowtally")).filePath(files[1]));
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), c.contents);
+        EXPECT_EQ(readFile(QDir(folder_.filePath("flowtally")).filePath(files[1])), c.contents);
         ASSERT_TRUE(QDir(folder_.filePath("flowtally")).removeRecursively());
     }
 }
 
 TEST_F(UserDefaultsTest, UnwritableFolderCostsOneLinePerStreakAndNoValues) {
     // A file where the settings folder belongs blocks every write, even for root.
-    QFile blocker(folder_.filePath("blocked"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const QString path = blocker.fileName() + "/flowtally/defaults.plist";
+    const QString blocker = folder_.filePath("blocked");
+    ASSERT_TRUE(makeFile(blocker, {}, 0600));
+    const QString path = blocker + "/flowtally/defaults.plist";
     TestEnvironment environment;
     UserDefaults store(path);
     store.setObject("totalInBytes", QVariant::fromValue(quint64(5) << 33));
@@ -216,7 +212,7 @@ TEST_F(UserDefaultsTest, UnwritableFolderCostsOneLinePerStreakAndNoValues) {
     EXPECT_FALSE(store.synchronize().ok());
     EXPECT_EQ(environment.logLinesContaining("could not be written").size(), 1);
     EXPECT_EQ(environment.logLines().size(), 1);
-    ASSERT_TRUE(blocker.remove());
+    ASSERT_TRUE(QFile::remove(blocker));
     EXPECT_TRUE(store.synchronize().ok());
     EXPECT_EQ(environment.logLinesContaining("are written to").size(), 1);
     EXPECT_EQ(environment.logLines().size(), 2);

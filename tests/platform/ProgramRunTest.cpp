@@ -7,6 +7,7 @@
 #include "platform/process/LogViewer.h"
 
 #include "tests/support/EnvironmentVariables.h"
+#include "tests/support/NetworkScene.h"
 #include "tests/support/ProcessProbe.h"
 #include "tests/support/ScriptFolder.h"
 #include "tests/support/TestEnvironment.h"
@@ -110,11 +111,6 @@ TEST(ArgumentListDescription, QuotesEachArgumentAndMasksTheCommunity) {
     EXPECT_EQ(argumentListDescription({"a \"b\" \\"}), QStringLiteral("(\"a \\\"b\\\" \\\\\")"));
 }
 
-QByteArray contents(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The viewer is found on the search path and left running in a session of
 // its own, with nothing of ours but the three standard streams; it is
 // reaped when it ends. Without one, the error is logged.
@@ -144,7 +140,7 @@ TEST(LogViewer, StartsTheViewerAndLeavesItRunning) {
     ASSERT_GT(viewer, 0);
     EXPECT_EQ(::kill(viewer, 0), 0) << "the launch waited for the viewer";
     EXPECT_EQ(::getsid(viewer), viewer);
-    EXPECT_EQ(contents(fds), "0\n1\n2\n3\n"); // the fourth is the folder ls reads
+    EXPECT_EQ(readFile(fds), "0\n1\n2\n3\n"); // the fourth is the folder ls reads
     QFile(go).open(QIODevice::WriteOnly);
     EXPECT_TRUE(waitUntilReaped(viewer));
 }
