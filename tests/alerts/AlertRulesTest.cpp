@@ -103,7 +103,7 @@ void run(const Scenario &scenario) {
 
 // Samples as {used, alerts due, projection, warn at, limit, period, days,
 // restart, metered}, the usual figures left out.
-TEST(AlertRules, LevelsOfTheUsedShare) {
+TEST(AlertRules, WhatEachSequenceOfSamplesBrings) {
     // clang-format off
     const Scenario scenarios[] = {
         {"each level once, exactly the level counting", false,
@@ -128,15 +128,7 @@ TEST(AlertRules, LevelsOfTheUsedShare) {
         {"a raised limit re-arms what no longer holds; a lowered one repeats nothing", false,
          {{260 * kG, {L}}, {265 * kG, {}, 0, 80, 300 * kG}, {300 * kG, {L}, 0, 80, 300 * kG},
           {305 * kG, {}, 0, 80, 280 * kG}}},
-    };
-    // clang-format on
-    for (const Scenario &scenario : scenarios)
-        run(scenario);
-}
-
-TEST(AlertRules, TheProjection) {
-    // clang-format off
-    const Scenario scenarios[] = {
+        // The projection.
         {"once per cycle, however it moves", true,
          {{100 * kG, {}, 240 * kG}, {110 * kG, {P}, 260 * kG}, {115 * kG, {}, 240 * kG},
           {130 * kG, {}, 270 * kG, 80, kLimit, 0, 10, true}}},
@@ -152,15 +144,7 @@ TEST(AlertRules, TheProjection) {
          {{100 * kG, {P}, 300 * kG}, {100 * kG, {}, 300 * kG, 80, 280 * kG}, {100 * kG, {}, 290 * kG, 80, 320 * kG},
           {110 * kG, {P}, 330 * kG, 80, 320 * kG}}},
         {"totals from before the cycle began bring nothing", true, {{300 * kG, {}, 400 * kG, 80, kLimit, 0, 35}}},
-    };
-    // clang-format on
-    for (const Scenario &scenario : scenarios)
-        run(scenario);
-}
-
-TEST(AlertRules, OnlyOnMeteredConnections) {
-    // clang-format off
-    const Scenario scenarios[] = {
+        // Only on metered connections.
         {"nothing while not metered, what fell due once it is, as usual while nobody can tell", true,
          {{200 * kG, {}, 300 * kG, 80, kLimit, 0, 10, false, false},
           {kLimit, {}, 300 * kG, 80, kLimit, 0, 10, false, false},

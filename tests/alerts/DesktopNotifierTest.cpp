@@ -143,43 +143,36 @@ TEST_F(DesktopNotifierWithService, AnOfferTakenComesBackOnce) {
 
 // Two alerts that are not shown: both come back for the status line, through
 // the loop (send() returns first), and one log line says why.
-void expectTwoNotShown(DesktopNotifier &notifier, const TestEnvironment &environment,
-                       const char *why) {
-    SCOPED_TRACE(why);
-    Outcomes outcomes(notifier);
-    const AlertText first = alert(QStringLiteral("80% of your limit used"));
-    const AlertText second = alert(QStringLiteral("limit reached"), AlertText::Urgency::Critical);
-    notifier.send(first);
-    notifier.send(second);
-    EXPECT_EQ(outcomes.notShown, QStringList()) << "reported before send() returned";
-    ASSERT_TRUE(runLoopUntil([&] { return outcomes.notShown.size() == 2; }));
-    EXPECT_EQ(outcomes.notShown, QStringList({first.statusLine(), second.statusLine()}));
-    EXPECT_EQ(outcomes.shown, 0);
-    EXPECT_EQ(environment.logLinesContaining(QStringLiteral("No desktop notifications")).size(), 1);
-    EXPECT_EQ(environment.logLines().size(), 1);
-}
-
-TEST(DesktopNotifier, WithoutABusAlertsGoToTheStatusLine) {
-    TestEnvironment environment;
-    DesktopNotifier notifier;
-    expectTwoNotShown(notifier, environment, "no bus");
-}
-
-TEST_F(DesktopNotifierWithService, NoServiceAnErrorOrNoAnswerSendsAlertsToTheStatusLine) {
+TEST_F(DesktopNotifierWithService, NoBusNoServiceAnErrorOrNoAnswerSendsAlertsToTheStatusLine) {
     // clang-format off
-    const struct { bool serviceRunning; FakeNotificationService::Answer answer; const char *why; } cases[] = {
-        {true, FakeNotificationService::Answer::Error, "an error"},
-        {true, FakeNotificationService::Answer::Nothing, "no answer"},
-        {false, FakeNotificationService::Answer::Id, "no service"},
+    const struct { bool busRunning, serviceRunning; FakeNotificationService::Answer answer; const char *why; } cases[] = {
+        {true, true, FakeNotificationService::Answer::Error, "an error"},
+        {true, true, FakeNotificationService::Answer::Nothing, "no answer"},
+        {true, false, FakeNotificationService::Answer::Id, "no service"},
+        {false, false, FakeNotificationService::Answer::Id, "no bus"},
     };
     // clang-format on
+    const AlertText first = alert(QStringLiteral("80% of your limit used"));
+    const AlertText second = alert(QStringLiteral("limit reached"), AlertText::Urgency::Critical);
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.why);
         environment.clearLog();
         service.answer = c.answer;
         if (!c.serviceRunning)
             serviceBus.unregisterService(kNotificationsService);
+        if (!c.busRunning)
+            environment.setSessionBus(QDBusConnection(QStringLiteral("flowtally-test-no-bus")));
         DesktopNotifier impatient(std::chrono::milliseconds(500));
-        expectTwoNotShown(impatient, environment, c.why);
+        Outcomes reported(impatient);
+        impatient.send(first);
+        impatient.send(second);
+        EXPECT_EQ(reported.notShown, QStringList()) << "reported before send() returned";
+        ASSERT_TRUE(runLoopUntil([&] { return reported.notShown.size() == 2; }));
+        EXPECT_EQ(reported.notShown, QStringList({first.statusLine(), second.statusLine()}));
+        EXPECT_EQ(reported.shown, 0);
+        EXPECT_EQ(environment.logLinesContaining(QStringLiteral("No desktop notifications")).size(),
+                  1);
+        EXPECT_EQ(environment.logLines().size(), 1);
     }
 }
 
