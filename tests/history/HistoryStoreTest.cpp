@@ -282,16 +282,8 @@ TEST(ApplicationsRest, TheRowsAddUpToTheMetersTotals) {
         {"nothing left", {300, 100}, {300, 100}, true, {}},
     };
     // clang-format on
-    for (const auto &c : cases) {
-        const QList<ApplicationBytes> rows = withRest(firefox, c.counted, c.written, c.router);
-        EXPECT_EQ(rows, firefox + c.rest) << c.what;
-        TrafficTotals sum;
-        for (const ApplicationBytes &bytes : rows) {
-            sum.in += bytes.in;
-            sum.out += bytes.out;
-        }
-        EXPECT_EQ(sum, c.counted) << c.what;
-    }
+    for (const auto &c : cases)
+        EXPECT_EQ(withRest(firefox, c.counted, c.written, c.router), firefox + c.rest) << c.what;
     // Without applications nothing was counted per application.
     EXPECT_TRUE(withRest({}, {1000, 500}, {1000, 500}, true).isEmpty());
 }
