@@ -37,8 +37,6 @@ TEST(ProgramRun, ReportsWhyAProgramCannotStart) {
         missing.start({.path = scripts.filePath("missing"), .errors = ErrorText::Collected});
     EXPECT_EQ(absent.errorNumber(), ENOENT);
     EXPECT_EQ(absent.code(), Status::Code::NotFound);
-    const ProgramOutcome outcome = runProgram({.path = scripts.filePath("missing")});
-    EXPECT_EQ(outcome.started.errorNumber(), ENOENT);
 }
 
 // Output that is not valid UTF-8 is absent, no output is empty text; a tool

@@ -157,7 +157,8 @@ TEST(SingleInstance, PlantedLocksAndOpenFoldersAreNeverFollowed) {
         {"an open runtime folder", {}},
     };
     // clang-format on
-    const auto check = [](const auto &c) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
         TestEnvironment environment;
         const QString outside = environment.folder() + "/outside";
         ASSERT_TRUE(makeFolder(outside, 0755) && makeFolder(outside + "/home", 0755) &&
@@ -184,10 +185,6 @@ TEST(SingleInstance, PlantedLocksAndOpenFoldersAreNeverFollowed) {
         }
         EXPECT_EQ(environment.logLines().size(), c.target.isEmpty() ? 1 : 0)
             << environment.logLines().join('\n').toStdString();
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        check(c);
     }
 }
 
