@@ -11,11 +11,11 @@
 #include <QDir>
 #include <QFile>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
@@ -155,17 +155,10 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
     // only system calls.
     const std::string procs = root + '/' + cgroup + "/cgroup.procs";
     const int ns = ::open(qPrintable("/var/run/netns/" + host), O_RDONLY | O_CLOEXEC);
-    sockaddr_in6 six{};
-    sockaddr_in four{};
-    six.sin6_family = AF_INET6;
-    four.sin_family = AF_INET;
-    six.sin6_port = four.sin_port = htons(kPeerPort);
-    const bool isSix = ::inet_pton(AF_INET6, peer, &six.sin6_addr) == 1;
-    if (ns < 0 || (!isSix && ::inet_pton(AF_INET, peer, &four.sin_addr) != 1))
+    const addrinfo numeric{.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV, .ai_socktype = SOCK_STREAM};
+    addrinfo *address = nullptr;
+    if (ns < 0 || ::getaddrinfo(peer, std::to_string(kPeerPort).c_str(), &numeric, &address) != 0)
         return false;
-    const auto *address = isSix ? reinterpret_cast<const sockaddr *>(&six)
-                                : reinterpret_cast<const sockaddr *>(&four);
-    const socklen_t addressSize = isSix ? sizeof six : sizeof four;
     const std::uint64_t sizes[2] = {upload, download};
 
     const pid_t child = ::fork();
@@ -175,9 +168,9 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
         const int joined = ::open(procs.c_str(), O_WRONLY | O_CLOEXEC);
         if (joined < 0 || ::write(joined, "0", 1) != 1 || ::setns(ns, CLONE_NEWNET) != 0)
             ::_exit(2);
-        const int socket = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int socket = ::socket(address->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         setTimeouts(socket, 10);
-        if (::connect(socket, address, addressSize) != 0 ||
+        if (::connect(socket, address->ai_addr, address->ai_addrlen) != 0 ||
             ::send(socket, sizes, sizeof sizes, MSG_NOSIGNAL) != sizeof sizes ||
             !transferBytes(socket, upload, true) || !transferBytes(socket, download, false))
             ::_exit(3);
@@ -189,6 +182,7 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
         ::_exit(0);
     }
     ::close(ns);
+    ::freeaddrinfo(address);
     if (child < 0)
         return false;
     const int status = waitFor(child, 60);
