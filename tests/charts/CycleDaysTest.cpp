@@ -54,8 +54,6 @@ TEST_F(CycleDays, OneBarPerDayOfTheCycleWithThatDaysBytes) {
             cycleDays(cycle, history(first.addDays(-3), last.addDays(3), in), 0, now);
         SCOPED_TRACE(std::string(c.zone) + ' ' + c.now);
         ASSERT_EQ(days.size(), c.count);
-        EXPECT_EQ(days.first().date, first);
-        EXPECT_EQ(days.last().date, last);
         quint64 total = 0;
         for (qsizetype index = 0; index < days.size(); ++index) {
             const CycleDay &day = days[index];
