@@ -119,7 +119,8 @@ TEST_F(PrometheusReportTest, NamesAreEscaped) {
     const QJsonArray samples = readByPrometheusClient(bytes);
     EXPECT_EQ(samples.size(), 11);
     for (const QJsonValue &sample : samples)
-        EXPECT_EQ(sample[1]["name"].toString(), name) << sample[0].toString().toStdString();
+        EXPECT_EQ(sample[1]["name"].toString().toStdString(), name.toStdString())
+            << sample[0].toString().toStdString();
 }
 
 } // namespace

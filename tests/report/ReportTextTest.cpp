@@ -91,8 +91,6 @@ TEST(OneLineReport, ThePartsANetworkHas) {
         NetworkRecord record;
         const char *line;
     } cases[] = {
-        {"a limit and a cycle", storedRecord("n", thisCycle, 10 * kG, 2 * kG, kLimit, 14),
-         "10.0G ↓ 2.0G ↑ · 12.0G of 250G (5%) by the 14th\n"},
         {"a cycle", storedRecord("n", thisCycle, 10 * kG, 2 * kG, 0, 14),
          "10.0G ↓ 2.0G ↑ · No limit · until the 14th\n"},
         {"a limit", storedRecord("n", thisCycle, 10 * kG, 2 * kG, kLimit),
@@ -106,10 +104,6 @@ TEST(OneLineReport, ThePartsANetworkHas) {
         {"totals of the cycle before",
          storedRecord("n", thisCycle.addDays(-1), 10 * kG, 2 * kG, kLimit, 14),
          "0.0B ↓ 0.0B ↑ · 0.0B of 250G (0%) by the 14th\n"},
-        // Start day 31 in March: the cycle began on February's last day.
-        {"a limit in terabytes, a cycle of start day 31",
-         storedRecord("n", thisCycle.addDays(16), 1536 * (kG >> 10), 0, 1.5 * 1024 * kG, 31),
-         "1.5G ↓ 0.0B ↑ · 1.5G of 1.5T (0%) by the 31st\n"},
     };
     for (const auto &c : cases) {
         const NetworkReport network{
