@@ -222,20 +222,6 @@ TEST(LastReading, RecordMeasuresWhereThereIsNoLastReading) {
     }
 }
 
-// flowtally-accountd's counters begin at 0: a 0 there is a reading, where
-// the interface's 0 is a failed read (Meter's "a counter of 0 is no reading").
-TEST(LastReading, ZeroIsAReadingOnlyOfTheInternetsTraffic) {
-    const TrafficSample sample{{SampleKey::PrimaryInterface, "eth0"},
-                               {SampleKey::CounterSourceName, "local-internet"},
-                               {SampleKey::InTraffic, quint64(0)},
-                               {SampleKey::OutTraffic, quint64(70)}};
-    const std::optional<CounterReading> reading = readingOfSample(sample);
-    ASSERT_TRUE(reading);
-    EXPECT_EQ(reading->origin.source, CounterSource::LocalInternet);
-    EXPECT_EQ(reading->in, 0u);
-    EXPECT_EQ(reading->out, 70u);
-}
-
 } // namespace
 
 } // namespace flowtally

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -108,6 +109,9 @@ TEST(Meter, SequencesOfSamples) {
         {"a counter of 0 is no reading", 1000,
          {{'L', 1000, 1000, 0, 0, 0, 0}, {'L', 2000, 2000, 2, 0, 1000, 1000},
           {'L', 0, 2500, 4, 0, 1000, 1500}, {'L', 2600, 2600, 6, 0, 1600, 1600}}},
+        {"flowtally-accountd's counters begin at 0: there a 0 is a reading", 1000,
+         {{'I', 1000, 1000, 0, 0, 0, 0}, {'I', 2000, 2000, 2, 0, 1000, 1000},
+          {'I', 0, 2500, 4, 0, 1000, 1500}, {'I', 300, 2600, 6, 0, 1300, 1600}}},
         {"a local counter that fell, once the next sample bears it out, counts its new value",
          50'000'000'000,
          {{'L', 50'000'000'000, 0, 0, 0, 0, 0}, {'L', 50'000'001'000, 10, 2, 0, 1000, 0},
@@ -137,8 +141,10 @@ TEST(Meter, SequencesOfSamples) {
             }
         }
         // The source is stored with the counters, so a restart knows it.
+        const std::map<char, QString> stored{
+            {'L', "local"}, {'I', "local-internet"}, {'R', "router"}};
         EXPECT_EQ(meter.record().toMap().value("prevValSource").toString(),
-                  c.steps.back().source == 'L' ? "local" : "router");
+                  stored.at(c.steps.back().source));
     }
 }
 
