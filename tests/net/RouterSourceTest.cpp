@@ -144,14 +144,13 @@ TEST_F(RouterSource, NameQueryGivesProbeNameAndStatus) {
         EXPECT_EQ(AppDelegate::SNMPWorksWith(kRouter), c.answers) << c.reply;
         EXPECT_EQ(lastText(), c.status);
         EXPECT_EQ(AppDelegate::SNMPConfiguredName(), c.name);
-        EXPECT_EQ(controller->routerName(), c.name);
-        EXPECT_EQ(runs(), get(kName) + get(kName) + get(kName));
+        EXPECT_EQ(runs(), get(kName) + get(kName));
     }
 }
 
 // An up-time that cannot be read, or of 0, gives no sample (the readings of
-// up-time replies: SnmpReplies' UpTimeIsTheTicksInParentheses; a router that
-// does not answer at all: TickBehindAnAnsweringRouterIsOneGet).
+// up-time replies: SnmpReplies' UpTimeIsTheTicksInParentheses; what a tick
+// does behind a silent router: TickBehindAnAnsweringRouterIsOneGet).
 TEST_F(RouterSource, NoSampleWithoutAnUpTime) {
     // clang-format off
     const struct { QString reply; double uptime; } cases[] = {
@@ -166,6 +165,14 @@ TEST_F(RouterSource, NoSampleWithoutAnUpTime) {
         EXPECT_FALSE(controller->routerStats()) << c.reply;
         EXPECT_EQ(runs(), walk() + sampleGet(7)) << "walked anew: no index is kept";
     }
+    // A router that does not answer at all: one query, no sample, and the
+    // tool's complaint on the status line.
+    for (const QString &object : {kUptime, octets("In", 7), octets("Out", 7)})
+        reply(object, QString());
+    reply(kName, kTimeout);
+    EXPECT_FALSE(controller->routerStats());
+    EXPECT_EQ(runs(), walk() + sampleGet(7));
+    EXPECT_EQ(lastText(), kTimeout);
 }
 
 // Each counter alone reads 0 where it cannot be read. A sample of zeros
@@ -192,8 +199,6 @@ TEST_F(RouterSource, InterfaceWithoutCountersGivesNoSampleAndSaysWhy) {
         if (sample) {
             EXPECT_EQ(sample->value(SampleKey::InTraffic).typeId(), QMetaType::ULongLong);
             EXPECT_EQ(sample->value(SampleKey::InTraffic), c.counter);
-            EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.counter);
-            EXPECT_EQ(sample->value(SampleKey::SourceDescription), "SNMP: vlan1, 32-bit");
         } else {
             EXPECT_EQ(lastText(), noCounters);
         }
@@ -210,7 +215,6 @@ TEST_F(RouterSource, InterfaceWithoutCountersGivesNoSampleAndSaysWhy) {
     const std::optional<TrafficSample> sixth = controller->routerStats();
     ASSERT_TRUE(sixth);
     EXPECT_EQ(sixth->value(SampleKey::InTraffic), quint64(5));
-    EXPECT_EQ(sixth->value(SampleKey::MeteredInterface), "interface 6");
     EXPECT_EQ(sixth->value(SampleKey::SourceDescription), "SNMP: interface 6, 32-bit");
     // Also once the index is known.
     EXPECT_EQ(controller->routerStats()->value(SampleKey::MeteredInterface), "interface 6");
@@ -351,8 +355,7 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
         // The router answered: the sample's get is the tick's probe.
         EXPECT_EQ(runs(), step.runs + (step.index ? "" : "netstat|-f|inet|-bI|eth0\n"));
         if (step.index) {
-            EXPECT_EQ(sample->value(SampleKey::InterfaceIndex), *step.index);
-            EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(*step.index));
+            EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(*step.index)); // its counter
             EXPECT_EQ(lastText(), "No Error");
         } else {
             EXPECT_EQ(sourceOfSample(*sample), CounterSource::Local);

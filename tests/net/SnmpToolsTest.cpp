@@ -105,10 +105,8 @@ TEST(SnmpCommunityFile, PlantedEntriesAreReplacedNeverFollowed) {
 
 // A runtime folder open to every user, with a link to the person's ~/.snmp
 // planted in it, is not used: the file goes to Flowtally's own folder and
-// nothing in the open folder or in ~/.snmp changes. (Where no private
-// folder can be had at all: RouterSource's
-// WithoutACommunityOrAPrivateFolderNoToolRuns, whose log and status must not
-// show the community.)
+// nothing in the open folder or in ~/.snmp changes. Where no private folder
+// can be had at all, nothing is written.
 TEST(SnmpCommunityFile, AFolderOpenToOthersIsNeverUsed) {
     TestEnvironment environment;
     const Outside outside(environment.folder());
@@ -123,6 +121,15 @@ TEST(SnmpCommunityFile, AFolderOpenToOthersIsNeverUsed) {
     expectFileIn(environment.ownRuntimeFolder() + "/snmp");
     EXPECT_TRUE(removeSnmpCommunityFile().ok());
     EXPECT_EQ(modeOf(environment.ownRuntimeFolder() + "/snmp/snmp.conf"), -1);
+
+    ASSERT_TRUE(makeFile(environment.folder() + "/file", "", 0600));
+    environment.setOwnRuntimeFolder(environment.folder() + "/file/own");
+    const Status refused = writeSnmpCommunityFile("pub lic");
+    EXPECT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.message().startsWith("no private folder for runtime files: "))
+        << refused.message().toStdString();
+    EXPECT_FALSE(refused.message().contains("pub lic"));
+    EXPECT_TRUE(removeSnmpCommunityFile().ok());
     EXPECT_EQ(snapshot(outside.path), before);
     EXPECT_EQ(snapshot(open), openBefore);
 }
