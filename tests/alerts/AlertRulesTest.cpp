@@ -243,17 +243,6 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
     }
 }
 
-// The notification service names the application: the summary does not.
-TEST(AlertText, SummaryAndStatusLine) {
-    const AlertText text{QStringLiteral("limit reached"),
-                         QStringLiteral("Home: 251.00G of 250.00G used."),
-                         AlertText::Urgency::Critical,
-                         {}};
-    EXPECT_EQ(text.summary(), QStringLiteral("Limit reached"));
-    EXPECT_EQ(text.statusLine(),
-              QStringLiteral("Limit reached \u2014 Home: 251.00G of 250.00G used."));
-}
-
 } // namespace
 
 } // namespace flowtally

@@ -4,6 +4,7 @@
 // CSV.
 #include "tests/report/ReportFixture.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -49,24 +50,17 @@ TEST_F(ApplicationsReportTest, TextAndJson) {
               "  cups.service                       0.00B      30.00M    0.2%\n"
               "  Other                              1.00M       1.00M    0.0%\n"
               "  Other devices on the network       8.50G       1.95G   87.1%\n");
+    // The figures of every row: CsvHasARowPerApplication; here the layout, and
+    // the name as its entry gives it, escaped by JSON.
     const QJsonObject applications =
         json(output({"--apps", "--json", "--network", kHome}))["networks"][0]["applications"]
             .toObject();
-    EXPECT_EQ(indented(QJsonDocument(applications).toJson()), indented(R"({
-  "since": "2024-02-14T00:00:00+01:00",
-  "applications": [
+    EXPECT_EQ(applications["since"].toString().toStdString(), "2024-02-14T00:00:00+01:00");
+    const QJsonArray rows = applications["applications"].toArray();
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(indented(QJsonDocument(rows[0].toObject()).toJson()), indented(R"(
     {"id": "app:org.example.Browser", "name": "Browser\u001b[2J",
-     "in": 1073741824, "out": 20971520, "total": 1094713344, "share": 0.0849609375},
-    {"id": "app:org.example.Gone", "name": "org.example.Gone",
-     "in": 536870912, "out": 0, "total": 536870912, "share": 0.041666666666666664},
-    {"id": "service:cups.service", "name": "cups.service",
-     "in": 0, "out": 31457280, "total": 31457280, "share": 0.00244140625},
-    {"id": "other", "name": "Other",
-     "in": 1048576, "out": 1048576, "total": 2097152, "share": 0.00016276041666666666},
-    {"id": "rest:devices", "name": "Other devices on the network",
-     "in": 9125756928, "out": 2094006272, "total": 11219763200, "share": 0.8707682291666666}
-  ]
-})"));
+     "in": 1073741824, "out": 20971520, "total": 1094713344, "share": 0.0849609375})"));
     // Tables and applications come together.
     EXPECT_TRUE(output({"--apps", "--days", "1", "--network", kHome}).contains("Browser"));
 }
