@@ -86,7 +86,7 @@ TEST_F(ReportRunTest, TablesOfDaysAndMonthsAsText) {
 }
 
 TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
-    const QByteArray bytes = output({"--json", "--days", "1", "--months", "1"});
+    const QByteArray bytes = output({"--json", "--days", "2", "--months", "1"});
     // One line, for a reader that takes a line at a time.
     ASSERT_TRUE(bytes.endsWith('\n'));
     EXPECT_EQ(bytes.count('\n'), 1);
@@ -110,7 +110,7 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
                "end": "2024-03-31T00:00:00+01:00", "daysLeft": 26,
                %2, "projectedTotal": 0, "projectedBilled": 0},
      "expected": {"end": "2024-03-31T00:00:00+01:00", "billed": null},
-     "days": [{"date": "2024-03-05", %2}],
+     "days": [{"date": "2024-03-04", %2}, {"date": "2024-03-05", %2}],
      "months": []},
     {"id": "6A1F0E52-0000-4000-8000-00000000A001",
      "name": "Home router",
@@ -127,7 +127,9 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
                "free": {"in": 2147483648, "out": 0, "total": 2147483648}, "billed": 10737418240,
                "projectedTotal": 18227422183, "projectedBilled": 15189518486},
      "expected": {"end": "2024-03-14T00:00:00+01:00", "billed": 13841727488},
-     "days": [{"date": "2024-03-05", "in": 536870912, "out": 12582912, "total": 549453824,
+     "days": [{"date": "2024-03-04", "in": 3758096384, "out": 12582912, "total": 3770679296,
+               "free": {"in": 2147483648, "out": 0, "total": 2147483648}, "billed": 1623195648},
+              {"date": "2024-03-05", "in": 536870912, "out": 12582912, "total": 549453824,
                "free": %1, "billed": 549453824}],
      "months": [{"month": "2024-03", "in": 6442450944, "out": 549453824, "total": 6991904768,
                  "free": {"in": 2147483648, "out": 0, "total": 2147483648},
@@ -142,7 +144,7 @@ TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
      "freeHours": [],
      "cycle": null,
      "expected": null,
-     "days": [{"date": "2024-03-05", %2}],
+     "days": [{"date": "2024-03-04", %2}, {"date": "2024-03-05", %2}],
      "months": []}
   ]
 })")
@@ -349,6 +351,10 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
         {"history another program keeps to itself", {"--days", "3"}, Files::Known, nullptr, nullptr,
          "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; INSERT INTO networks (service) VALUES ('held')",
          kCannotRead, {"the traffic history " + history + " is locked by another program"}},
+        // Flowtally in the middle of a transaction: the report reads what was committed.
+        {"history in Flowtally's transaction", {"--json", "--days", "3"}, Files::Known, nullptr, nullptr,
+         "BEGIN IMMEDIATE; UPDATE days SET bytes_in = bytes_in + 1; UPDATE networks SET name = 'renamed'",
+         kReportWritten, {}},
         {"a usage error", {"--days"}, Files::Known, nullptr, nullptr, nullptr, kUsageError,
          {"--days needs a value (see flowtally-report --help)"}},
         {"an output file in no folder", {"--json", "--output", missing + "/report.json"}, Files::Known,
@@ -395,18 +401,6 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
 }
 
 TEST_F(ReportRunTest, ReadsWhileFlowtallyWrites) {
-    // Flowtally in the middle of a transaction: the report reads what was
-    // committed before it.
-    {
-        const auto writer = historyConnection("BEGIN IMMEDIATE; "
-                                              "UPDATE days SET bytes_in = bytes_in + 1; "
-                                              "UPDATE networks SET name = 'renamed'");
-        const QJsonObject home =
-            json(output({"--json", "--days", "3", "--network", kHome}))["networks"][0].toObject();
-        EXPECT_EQ(home["name"].toString(), QStringLiteral("Home router"));
-        EXPECT_EQ(home["days"][2]["in"].toInteger(), qint64(512 * kMiB));
-    }
-
     // Flowtally adding to the history and replacing the settings file over
     // and over, each record with out = 2 × in.
     const QDateTime homeReset = utc("2024-02-13T23:00:00Z");
