@@ -9,8 +9,6 @@
 #include "platform/system/UserDefaults.h"
 #include "tests/support/LoopWaits.h"
 
-#include <QMainWindow>
-
 namespace flowtally {
 
 namespace {

@@ -3,7 +3,6 @@
 #include "tests/support/PaintCounter.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QVBoxLayout>
 #include <QWidget>
 

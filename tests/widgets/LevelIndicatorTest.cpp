@@ -2,7 +2,6 @@
 #include "tests/support/PaintCounter.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QImage>
 
 #include <gtest/gtest.h>
