@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryFile>
 
 namespace flowtally {
 
@@ -17,27 +16,17 @@ namespace {
 // The samples as the Python client of the Prometheus project reads them:
 // [name, {label: value}, value] each.
 QJsonArray readByPrometheusClient(const QByteArray &bytes) {
-    QTemporaryFile file;
-    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {
-        ADD_FAILURE() << "cannot write " << file.fileName().toStdString();
-        return {};
-    }
-    if (!QFile::exists("/usr/bin/python3")) {
-        ADD_FAILURE() << "no /usr/bin/python3 (scripts/install-deps installs it)";
-        return {};
-    }
     const CommandResult result = runCommand(
         "/usr/bin/python3", {"-c",
                              "import json, sys\n"
                              "from prometheus_client.parser import text_string_to_metric_families\n"
-                             "text = open(sys.argv[1], encoding='utf-8').read()\n"
                              "print(json.dumps([[s.name, s.labels, s.value] for f in "
-                             "text_string_to_metric_families(text) for s in f.samples]))\n",
-                             file.fileName()});
-    if (!result.finished || result.exitCode != 0) {
-        ADD_FAILURE() << "the Prometheus client did not read it: " << result.error.toStdString();
-        return {};
-    }
+                             "text_string_to_metric_families(sys.argv[1]) for s in f.samples]))\n",
+                             QString::fromUtf8(bytes)});
+    if (!result.finished || result.exitCode != 0)
+        ADD_FAILURE() << "the Prometheus client (/usr/bin/python3 with prometheus_client, as "
+                         "scripts/install-deps installs them) did not read it: "
+                      << result.error.toStdString();
     return QJsonDocument::fromJson(result.output.toUtf8()).array();
 }
 
