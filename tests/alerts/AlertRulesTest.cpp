@@ -74,6 +74,22 @@ AlertState throughSettingsFile(const AlertState &state) {
     return AlertState::fromMap(read.value(QStringLiteral("limitAlerts")).toMap());
 }
 
+// A sample's figures, in the network's cycle or in its period since the reset.
+AlertFigures figuresOf(const Sample &sample, bool cycle, bool restarted) {
+    AlertFigures figures;
+    figures.network = QStringLiteral("Home");
+    figures.used = sample.used;
+    figures.limit = sample.limit;
+    figures.projection = sample.projection;
+    figures.periodStart = periodStart(sample.period, restarted);
+    figures.now = figures.periodStart.addSecs(std::llround(sample.days * 86400));
+    if (cycle)
+        figures.cycle = billingCycleAt(figures.now, kCycleStartDay, kZone);
+    figures.zone = kZone;
+    figures.metered = sample.metered;
+    return figures;
+}
+
 void run(const Scenario &scenario) {
     AlertState state;
     bool restarted = false;
@@ -83,19 +99,8 @@ void run(const Scenario &scenario) {
             state = throughSettingsFile(state);
             restarted = true;
         }
-        AlertFigures figures;
-        figures.network = QStringLiteral("Home");
-        figures.used = sample.used;
-        figures.limit = sample.limit;
-        figures.projection = sample.projection;
-        figures.periodStart = periodStart(sample.period, restarted);
-        figures.now = figures.periodStart.addSecs(std::llround(sample.days * 86400));
-        if (scenario.cycle)
-            figures.cycle = billingCycleAt(figures.now, kCycleStartDay, kZone);
-        figures.zone = kZone;
-        figures.metered = sample.metered;
-        const AlertDecision decision =
-            decideAlerts(figures, {sample.warnAt, scenario.onlyOnMetered}, state);
+        const AlertDecision decision = decideAlerts(figuresOf(sample, scenario.cycle, restarted),
+                                                    {sample.warnAt, scenario.onlyOnMetered}, state);
         EXPECT_EQ(decision.alerts, sample.alerts) << scenario.name << ", sample " << i + 1;
         state = decision.state;
     }
@@ -175,15 +180,8 @@ TEST(AlertRules, OfferToMarkTheConnectionMetered) {
     };
     // clang-format on
     for (const auto &c : cases) {
-        AlertFigures figures;
-        figures.used = c.used;
-        figures.projection = c.projection;
-        figures.limit = c.limit;
-        figures.periodStart = periodStart(0, false);
-        figures.now = figures.periodStart.addSecs(std::llround(c.days * 86400));
-        figures.cycle = billingCycleAt(figures.now, kCycleStartDay, kZone);
-        figures.metered = c.metered;
-        EXPECT_EQ(offersToMarkMetered(figures), c.offer) << c.name;
+        const Sample sample{c.used, {}, c.projection, 80, c.limit, 0, c.days, false, c.metered};
+        EXPECT_EQ(offersToMarkMetered(figuresOf(sample, true, false)), c.offer) << c.name;
     }
 }
 

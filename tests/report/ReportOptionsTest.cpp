@@ -26,7 +26,6 @@ TEST(ReportOptions, WhatEachArgumentSets) {
         const char *options;
     } cases[] = {
         {{}, "text days=0 months=0 network=[]"},
-        {{"--json"}, "json days=0 months=0 network=[]"},
         {{"--csv", "--csv"}, "csv days=0 months=0 network=[]"},
         {{"--oneline", "--network", "Home router"},
          "oneline days=0 months=0 network=[Home router]"},
