@@ -205,19 +205,17 @@ TEST(SnmpEnvironment, ChoosesTheSystemsModulesWhereTheyNameTheObjects) {
         ASSERT_TRUE(QFile::copy(QDir(bundled).filePath(name), full.filePath(name)));
     // An IF-MIB of old, whose interfaces tell no counter discontinuity.
     ASSERT_TRUE(QFile::copy(full.filePath("SNMPv2-MIB.txt"), lacking.filePath("SNMPv2-MIB.txt")));
-    QFile ifMib(full.filePath("IF-MIB.txt")), oldIfMib(lacking.filePath("IF-MIB.txt"));
-    ASSERT_TRUE(ifMib.open(QIODevice::ReadOnly) && oldIfMib.open(QIODevice::WriteOnly));
+    QFile ifMib(full.filePath("IF-MIB.txt"));
+    ASSERT_TRUE(ifMib.open(QIODevice::ReadOnly));
     const QByteArray modules = ifMib.readAll();
-    ASSERT_TRUE(modules.contains("ifCounterDiscontinuityTime OBJECT-TYPE"));
-    oldIfMib.write(modules.left(modules.indexOf("ifCounterDiscontinuityTime OBJECT-TYPE")) +
-                   "END\n");
-    oldIfMib.close();
+    const qsizetype discontinuity = modules.indexOf("ifCounterDiscontinuityTime OBJECT-TYPE");
+    ASSERT_GE(discontinuity, 0);
+    ASSERT_TRUE(
+        makeFile(lacking.filePath("IF-MIB.txt"), modules.left(discontinuity) + "END\n", 0644));
     // A configuration file of the user's that points the tools at modules.
-    QFile configuration(configured.filePath("snmp.conf"));
-    ASSERT_TRUE(configuration.open(QIODevice::WriteOnly));
-    configuration.write("mibdirs +" + QFile::encodeName(full.path()) +
-                        "\nmibs +SNMPv2-MIB:IF-MIB\n");
-    configuration.close();
+    ASSERT_TRUE(makeFile(
+        configured.filePath("snmp.conf"),
+        "mibdirs +" + QFile::encodeName(full.path()) + "\nmibs +SNMPv2-MIB:IF-MIB\n", 0644));
     const QList<QByteArray> kNames{"MIBS", "MIBDIRS", "SNMPCONFPATH"};
     EnvironmentVariables variables(kNames);
     using Value = std::optional<QByteArray>;

@@ -118,21 +118,24 @@ TEST_F(UpnpSource, GoodReadingIsASampleOfTheCountersTheMeterKnows) {
     count(4581727708u, 12345678901234u, 86400);
     const std::optional<TrafficSample> sample = tick();
     ASSERT_TRUE(sample);
-    EXPECT_EQ(sourceOfSample(*sample), CounterSource::Upnp);
-    EXPECT_EQ(sample->value(SampleKey::Router), "FRITZ!Box 7590");
-    EXPECT_EQ(sample->value(SampleKey::SourceDescription), "UPnP: FRITZ!Box 7590");
-    EXPECT_EQ(sample->value(SampleKey::PrimaryService), environment.currentService().value());
-    EXPECT_EQ(sample->value(SampleKey::FireDate).toDateTime(), now);
+    // Received is the Internet side's incoming; not the default router: no
+    // hardware address.
+    EXPECT_EQ(*sample,
+              (TrafficSample{{SampleKey::CounterSourceName, "upnp"},
+                             {SampleKey::SourceDescription, "UPnP: FRITZ!Box 7590"},
+                             {SampleKey::Router, "FRITZ!Box 7590"},
+                             {SampleKey::InTraffic, quint64(12345678901234u)},
+                             {SampleKey::OutTraffic, quint64(4581727708u)},
+                             {SampleKey::Uptime, 86400.0},
+                             {SampleKey::FireDate, now},
+                             {SampleKey::RouterAddress, kFritzUdn},
+                             {SampleKey::InterfaceIndex, 1u},
+                             {SampleKey::CounterBits, 64},
+                             {SampleKey::LinkSpeed, quint64(254960000)},
+                             {SampleKey::PrimaryService, environment.currentService().value()}}));
     EXPECT_EQ(lastText(), StatusText::NoError);
     const std::optional<CounterReading> reading = readingOfSample(*sample);
     ASSERT_TRUE(reading);
-    EXPECT_EQ(reading->origin.device, kFritzUdn);
-    EXPECT_EQ(reading->origin.bits, 64);
-    EXPECT_EQ(reading->in, 12345678901234u) << "received is the Internet side's incoming";
-    EXPECT_EQ(reading->out, 4581727708u);
-    EXPECT_EQ(reading->uptime, 86400.0);
-    EXPECT_EQ(reading->linkSpeed, 254960000u);
-    EXPECT_TRUE(reading->origin.hardware.isEmpty()) << "not the default router";
 
     // As the default router it is known by its hardware address too; its
     // standard calls are other counters than GetAddonInfos' (the same
