@@ -234,7 +234,7 @@ bool AccountdScene::stopService(int signal) {
     return !service_ || endProcess(*service_, signal);
 }
 
-std::string AccountdScene::askAs(std::uint32_t uid) const {
+AccountdCounters AccountdScene::countersAs(std::uint32_t uid) const {
     // The child writes the answer to a file, which is read once it ended.
     const QString path = folder_.filePath(QStringLiteral("answer-%1").arg(uid));
     const int file = ::open(qPrintable(path), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -251,12 +251,8 @@ std::string AccountdScene::askAs(std::uint32_t uid) const {
     ::close(file);
     if (child > 0)
         waitFor(child, 10);
-    return readFile(path).toStdString();
-}
-
-AccountdCounters AccountdScene::countersAs(std::uint32_t uid) const {
     std::string error;
-    const std::string text = askAs(uid);
+    const std::string text = readFile(path).toStdString();
     const auto counters = readAccountdAnswer(text, &error);
     if (!counters) {
         ADD_FAILURE() << "no answer for " << uid << ": " << error << "\n" << text;

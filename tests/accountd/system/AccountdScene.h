@@ -96,9 +96,8 @@ class AccountdScene {
         return QString::fromUtf8(readFile(folder_.filePath("service.log")));
     }
 
-    // The service's answer to a process of that user, raw.
-    std::string askAs(std::uint32_t uid) const;
-    // The same, read; fails the test when it is none.
+    // The service's answer to a process of that user, read; fails the test
+    // when it is none.
     AccountdCounters countersAs(std::uint32_t uid) const;
 
     std::string root;       // the cgroup folder

@@ -63,8 +63,8 @@ TEST_F(CallersTest, HostileCallersKeepNobodyElseWaiting) {
         std::vector<int> held;
         for (int index = 0; index < 300; ++index)
             held.push_back(connectTo(socketPath));
-        if (sendAndRead(connectTo(socketPath), "GET / HTTP/1.0\r\n\r\n") != "error 1 bad-request\n")
-            ::_exit(3);
+        // What the service answers these: Server's AnswersTheCallersUserAndRefusesWhatIsNoRequest.
+        sendAndRead(connectTo(socketPath), "GET / HTTP/1.0\r\n\r\n");
         sendAndRead(connectTo(socketPath), std::string(1 << 20, 'x'));
         ::send(connectTo(socketPath), "counters 1\n", 11, MSG_NOSIGNAL);
         for (int index = 0; index < 300; ++index)
@@ -76,8 +76,7 @@ TEST_F(CallersTest, HostileCallersKeepNobodyElseWaiting) {
     ASSERT_GT(hostile, 0);
     int status = 0;
     ASSERT_EQ(::waitpid(hostile, &status, WUNTRACED), hostile);
-    ASSERT_TRUE(WIFSTOPPED(status)) << "the hostile caller ended with " << WEXITSTATUS(status)
-                                    << " (3: garbage was not refused)";
+    ASSERT_TRUE(WIFSTOPPED(status)) << "the hostile caller ended with " << WEXITSTATUS(status);
     for (const std::uint32_t uid : {0u, 1000u, 65534u})
         EXPECT_EQ(scene->countersAs(uid).uid, uid);
     EXPECT_TRUE(scene->serviceRunning());
