@@ -20,11 +20,8 @@ namespace {
 using Counters = Sources::RouterCounters;
 
 TEST(FreeWindowsText, ReadsTheWindowsOrSaysWhatIsWrong) {
-    const struct {
-        const char *text;
-        FreeWindows windows;
-        const char *problem;
-    } rows[] = {
+    // clang-format off
+    const struct { const char *text; FreeWindows windows; const char *problem; } rows[] = {
         {" ", {}, ""},
         {"02:00-08:00, 23:30 - 6:05,", {{120, 480}, {1410, 365}}, ""},
         {"00:00-23:59", {{0, 1439}}, ""},
@@ -34,11 +31,9 @@ TEST(FreeWindowsText, ReadsTheWindowsOrSaysWhatIsWrong) {
         {"2:60-08:00", {}, "“2:60” is not a time of day (00:00 to 23:59)."},
         {"two-eight", {}, "“two” is not a time of day (00:00 to 23:59)."},
         {"08:00-08:00", {}, "“08:00-08:00” starts and ends at the same time: it holds nothing."},
-        {"1:00-1:01,2:00-2:01,3:00-3:01,4:00-4:01,5:00-5:01,6:00-6:01,7:00-7:01,8:00-8:01,"
-         "9:00-9:01",
-         {},
-         "At most 8 windows."},
+        {"1:00-1:01,2:00-2:01,3:00-3:01,4:00-4:01,5:00-5:01,6:00-6:01,7:00-7:01,8:00-8:01,9:00-9:01", {}, "At most 8 windows."},
     };
+    // clang-format on
     for (const auto &row : rows) {
         const std::variant<FreeWindows, QString> read = freeWindowsOfText(row.text);
         if (*row.problem)

@@ -32,14 +32,8 @@ struct Shown {
 };
 
 TEST(GroupBox, LooksAsTheStyleDrawsAGroupBoxInEveryState) {
-    const struct {
-        const char *what;
-        QString title;
-        QString figure;
-        QSize size;
-        bool enabled;
-        QPalette palette;
-    } states[] = {
+    // clang-format off
+    const struct { const char *what; QString title, figure; QSize size; bool enabled; QPalette palette; } states[] = {
         {"first", "Now", "1630.9 K/s", {300, 120}, true, lightPalette()},
         {"another figure", "Now", "82 K/s", {300, 120}, true, lightPalette()},
         {"another title", "Since the reset", "82 K/s", {300, 120}, true, lightPalette()},
@@ -47,6 +41,7 @@ TEST(GroupBox, LooksAsTheStyleDrawsAGroupBoxInEveryState) {
         {"disabled", "Since the reset", "82 K/s", {340, 160}, false, lightPalette()},
         {"other colours", "Since the reset", "82 K/s", {340, 160}, true, darkPalette()},
     };
+    // clang-format on
     Shown kept(std::make_unique<GroupBox>());
     for (const qreal ratio : {1.0, 2.0}) {
         for (const auto &state : states) {
