@@ -112,15 +112,6 @@ int Lan::hostIndex() const {
     return output.trimmed().toInt();
 }
 
-QString Lan::addRouterInterfaces(const QStringList &names) const {
-    QString script = QStringLiteral("set -e\n");
-    for (const QString &name : names)
-        script += QStringLiteral("ip -n %1 link add %2 type veth peer name %2-p\n"
-                                 "ip -n %1 link set %2 up; ip -n %1 link set %2-p up\n")
-                      .arg(peer, name);
-    return sh(script);
-}
-
 QString Lan::route(const QString &verb) const {
     return QStringLiteral("ip -n %1 route %2 default via %3 dev %4\n")
         .arg(lan, verb, router, shape.hostInterface);
@@ -246,16 +237,14 @@ SnmpAgent::SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QStri
     : lan_(lan), modules_(std::move(modules)), stateFolder_(std::move(stateFolder)),
       logPath_(std::move(logPath)), sysName_(std::move(sysName)) {}
 
-QString SnmpAgent::start(const QString &community, const QStringList &configuration) {
+QString SnmpAgent::start(const QString &community) {
     stop();
     const QString file = QDir(stateFolder_).filePath(QStringLiteral("snmpd.conf"));
-    QString conf =
-        QStringLiteral("agentaddress udp:%1:161\nsysname %2\n").arg(lan_.router, sysName_);
-    if (!configuration.join(QString()).contains(QLatin1String("community")))
-        conf += QStringLiteral("rocommunity %1 %2\n").arg(community, lan_.host);
+    const QString conf = QStringLiteral("agentaddress udp:%1:161\nsysname %2\nrocommunity %3 %4\n")
+                             .arg(lan_.router, sysName_, community, lan_.host);
     QFile out(file);
     if (!QDir().mkpath(stateFolder_) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        out.write((conf + configuration.join(QLatin1Char('\n')) + '\n').toUtf8()) < 0)
+        out.write(conf.toUtf8()) < 0)
         return QStringLiteral("cannot write %1").arg(file);
     out.close();
 

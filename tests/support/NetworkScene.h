@@ -75,10 +75,6 @@ class Lan {
     QString remakeLink(int index = 0);
     // The kernel's index of the host's interface; 0 when unknown.
     int hostIndex() const;
-    // Adds idle interfaces of these names to the router, as today's routers
-    // name theirs ("eth0.2", "pppoe-wan"): veth pairs inside its namespace,
-    // each with a partner named after it with "-p". What failed, or empty.
-    QString addRouterInterfaces(const QStringList &names) const;
     // The kernel's counters of an interface in one of the namespaces.
     static InterfaceCounters counters(const QString &ns, const QString &interface);
     InterfaceCounters hostCounters() const { return counters(lan, shape.hostInterface); }
@@ -144,9 +140,9 @@ class SnmpAgent {
     SnmpAgent(const SnmpAgent &) = delete;
     SnmpAgent &operator=(const SnmpAgent &) = delete;
 
-    // Starts it with the community (and, when given, extra configuration
-    // lines such as views) and waits until it serves; what failed, or empty.
-    QString start(const QString &community, const QStringList &configuration = {});
+    // Starts it with the community and waits until it serves; what failed,
+    // or empty.
+    QString start(const QString &community);
     // Ends it (TERM, then KILL), waiting for the end.
     bool stop() { return !process_ || endProcess(*process_); }
     // Freezes and thaws it.

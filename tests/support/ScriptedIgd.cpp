@@ -91,8 +91,11 @@ void ScriptedIgd::answer(int connection) {
         received.append(buffer, got);
         if (headEnd < 0 && (headEnd = received.indexOf("\r\n\r\n")) >= 0) {
             headEnd += 4;
-            request.head = received.left(headEnd);
-            for (const QByteArray &line : request.head.split('\n')) {
+            const QList<QByteArray> lines = received.left(headEnd).split('\n');
+            const QList<QByteArray> words = lines.first().split(' ');
+            request.method = words.value(0);
+            request.path = words.value(1);
+            for (const QByteArray &line : lines) {
                 const qsizetype colon = line.indexOf(':');
                 const QByteArray name = line.left(colon).trimmed().toLower();
                 const QByteArray value = line.mid(colon + 1).trimmed();
@@ -101,15 +104,11 @@ void ScriptedIgd::answer(int connection) {
                 else if (name == "soapaction")
                     request.soapAction = value.mid(value.indexOf('#') + 1).replace('"', "");
             }
-            const QList<QByteArray> words =
-                request.head.left(request.head.indexOf('\r')).split(' ');
-            request.method = words.value(0);
-            request.path = words.value(1);
         }
     }
+    // The body is read (so that the client's sending ends) and left aside.
     if (headEnd < 0)
         return;
-    request.body = received.mid(headEnd, length);
     const Answer said = handler_(request);
     ++requests_;
     pause(said.delayMs);

@@ -21,7 +21,6 @@ class ScriptedIgd {
     struct Request {
         QByteArray method, path;
         QByteArray soapAction; // the action's name after '#', without quotes
-        QByteArray head, body;
     };
     struct Answer {
         QByteArray bytes;

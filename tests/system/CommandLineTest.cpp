@@ -4,9 +4,8 @@
 // one line. The real program, in a namespace of the test's own all the
 // same.
 #include "tests/support/CommandRun.h"
+#include "tests/support/PlantedFiles.h"
 #include "tests/system/SystemTest.h"
-
-#include <QDirIterator>
 
 namespace flowtally {
 
@@ -20,21 +19,13 @@ class CommandLineTest : public SystemTest {
         return runCommand("ip", QStringList{"netns", "exec", lan->lan} +
                                     flowtallyCommand(variables) + arguments);
     }
-    // The files of Flowtally's that the runs so far left: settings, history,
-    // the instance lock.
-    QStringList filesLeft() const {
-        QStringList left;
-        for (const char *place : {"config", "data", "runtime"}) {
-            QDirIterator files(folder.filePath(QString::fromLatin1(place)),
-                               QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-            while (files.hasNext())
-                left.append(files.next());
-        }
-        return left;
-    }
 };
 
 TEST_F(CommandLineTest, AnswersAndUsageErrorsEndBeforeAnythingStarts) {
+    // No file of Flowtally's may come of the runs: settings, history, the
+    // instance lock. The runtime folder is there, as in a session.
+    ASSERT_TRUE(makeFolder(folder.filePath("runtime"), 0700));
+    const auto filesBefore = snapshot(folder.path());
     const CommandResult help = run({"--help"});
     EXPECT_TRUE(help.output.startsWith("Usage: flowtally [--help | --version]\n"))
         << help.output.toStdString();
@@ -66,7 +57,7 @@ TEST_F(CommandLineTest, AnswersAndUsageErrorsEndBeforeAnythingStarts) {
         EXPECT_EQ(answer.output, c.output);
         EXPECT_EQ(answer.error, c.error);
     }
-    EXPECT_EQ(filesLeft(), QStringList());
+    EXPECT_EQ(snapshot(folder.path()), filesBefore);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // The router source for real: snmpd runs in the router's namespace with an
 // interface named vlan1 that carries the LAN's traffic, and Flowtally on the
-// LAN host samples it through the net-snmp tools. A router outside the local
-// ranges, watched on the wire; an interface a person chose.
+// LAN host samples it through the net-snmp tools. (Queries only to local
+// ranges or a typed address: RouterSource.QueriesLeaveTheLocalRangesOnlyForATypedAddress
+// and Discovery; a chosen interface and the 32-bit counters where the 64-bit
+// ones are missing: RouterSource's and InterfaceChoice's tests.)
 #include "tests/support/TextPrinting.h"
 #include "tests/system/SystemTest.h"
 
@@ -13,11 +15,21 @@ const QString kCommunity = QStringLiteral("ft-router-3c9a");
 
 class RouterTest : public SystemTest {
   protected:
-    RouterTest() { playsRouter = true; }
+    // Flowtally's own queries and answers that may pass between a look at a
+    // router's counters and a sample, with snmpd's figures some seconds
+    // behind.
+    static constexpr quint64 kQuerySlack = 4 * kSlack;
+
     void SetUp() override {
+        // Flowtally's own SNMP modules, in the build tree as after an install.
+        const QString modules =
+            QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/flowtally/mibs");
+        if (!QFileInfo::exists(modules + "/IF-MIB.txt") || !QFileInfo::exists("/usr/sbin/snmpd"))
+            GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
         SystemTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
+        agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
         // Flowtally's settings before its first run: the community only.
         ASSERT_NO_FATAL_FAILURE(writeSettings({{"communityPassword", kCommunity}}));
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
@@ -33,6 +45,7 @@ class RouterTest : public SystemTest {
 
     InterfaceCounters vlan1() const { return lan->routerCounters(); }
 
+    std::unique_ptr<SnmpAgent> agent;
     QString service;
 };
 
@@ -112,132 +125,6 @@ TEST_F(RouterTest, CountsTheRoutersBytesAndFallsBackWithoutPhantomBytes) {
     EXPECT_FALSE(QString(readFile(logPath())).contains(kCommunity)) << "in the log";
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("runtime/snmp/snmp.conf")))
         << "the tools' file outlived Flowtally";
-}
-
-// ---- No SNMP query of Flowtally's goes to a router outside the local
-// ranges unless a person typed its address: watched on the wire.
-
-// A router address in a documentation range: public, and reachable from
-// the LAN host over its link only.
-const QString kPublicRouter = QStringLiteral("198.51.100.1");
-
-class RouterSecrecyTest : public SystemTest {
-  protected:
-    RouterSecrecyTest() { playsRouter = true; }
-    void SetUp() override {
-        if (!QFileInfo::exists("/usr/sbin/nft"))
-            GTEST_SKIP() << "no nft";
-        SystemTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
-        // The LAN host counts what it sends to the public address's port 161.
-        ASSERT_EQ(sh(QStringLiteral("ip netns exec %1 nft -f - <<'EOF'\n"
-                                    "table ip flowtally_test {\n"
-                                    "  chain out { type filter hook output priority 0;\n"
-                                    "    ip daddr %2 udp dport 161 counter\n  }\n"
-                                    "}\nEOF")
-                         .arg(lan->lan, kPublicRouter)),
-                  QString());
-    }
-
-    // Packets the LAN host sent to the public address's SNMP port so far.
-    quint64 packetsToPublicRouter() const {
-        QString output;
-        sh("ip netns exec " + lan->lan + " nft list table ip flowtally_test", &output);
-        const QRegularExpressionMatch found =
-            QRegularExpression(R"(counter packets (\d+))").match(output);
-        return found.hasMatch() ? found.captured(1).toULongLong() : quint64(-1);
-    }
-
-    // The host's link reaches the public address: its hardware address is
-    // the router's, so the packets cross the link (where nobody answers).
-    QString reachPublicRouter(const QString &how) const {
-        return sh(
-            QStringLiteral("ip -n %1 neigh replace %2 lladdr %3 dev %4 nud permanent && "
-                           "ip -n %1 route %5")
-                .arg(lan->lan, kPublicRouter, lan->routerHardware, lan->shape.hostInterface, how));
-    }
-};
-
-// The default router has a public address: Flowtally counts the computer's
-// own interface and sends it nothing. Typed into the address field, the
-// same address is asked.
-TEST_F(RouterSecrecyTest, PublicRouterIsAskedOnlyWhenTyped) {
-    ASSERT_NO_FATAL_FAILURE(writeSettings({{"communityPassword", kCommunity}}));
-    ASSERT_EQ(sh(lan->route("del")), QString());
-    ASSERT_EQ(reachPublicRouter("add default via " + kPublicRouter + " dev " +
-                                lan->shape.hostInterface + " onlink"),
-              QString());
-    ASSERT_NO_FATAL_FAILURE(launch());
-    const auto local = waitForSample({}, {}, "local");
-    ASSERT_TRUE(local) << "Flowtally stored no sample";
-    QThread::sleep(8); // ticks, each of which would probe a router that may be asked
-    ASSERT_NO_FATAL_FAILURE(quit());
-    EXPECT_EQ(records().at(local->key).source(), "local");
-    EXPECT_EQ(packetsToPublicRouter(), 0u) << "the public default router was asked";
-
-    // The default router is the agent again; the public address is typed.
-    ASSERT_EQ(sh("ip -n " + lan->lan + " route del default"), QString());
-    ASSERT_EQ(sh(lan->route("add")), QString());
-    ASSERT_EQ(reachPublicRouter("add " + kPublicRouter + " dev " + lan->shape.hostInterface),
-              QString());
-    QVariantMap settings = storedSettings();
-    settings.insert("AirportIP", kPublicRouter);
-    ASSERT_NO_FATAL_FAILURE(writeSettings(settings));
-    ASSERT_NO_FATAL_FAILURE(launch());
-    EXPECT_TRUE(waitUntil([&] { return packetsToPublicRouter() > 0; }))
-        << "the typed address was never asked";
-    ASSERT_NO_FATAL_FAILURE(quit());
-}
-
-// ---- The router interface a person chose, on a router that names its
-// interfaces as today's do: beside interfaces named vlan1 and pppoe-wan.
-// (The pop-up that lists them, a choice found again under another index and
-// one that is gone: RouterSourceTest.)
-
-// The LAN's link ends on the router's eth0.2.
-class RouterInterfaceTest : public SystemTest {
-  protected:
-    RouterInterfaceTest() {
-        lanShape.routerInterface = "eth0.2";
-        playsRouter = true;
-    }
-};
-
-// The real program meters the router's eth0.2, which carries the LAN's
-// traffic, beside an idle vlan1 that Automatic would take: every byte of
-// eth0.2 counted once. A view hides the 64-bit counters, so that the 32-bit
-// ones count. (The same interface's 64-bit counters come in the same query,
-// RouterSourceTest; real 64-bit counters counted to the byte: RouterTest.)
-TEST_F(RouterInterfaceTest, ChosenInterfaceCountedToTheByteWith32BitCounters) {
-    ASSERT_EQ(lan->addRouterInterfaces({"vlan1", "pppoe-wan"}), QString());
-    ASSERT_EQ(agent->start(kCommunity,
-                           {"view noHC included .1", "view noHC excluded .1.3.6.1.2.1.31.1.1.1.6",
-                            "view noHC excluded .1.3.6.1.2.1.31.1.1.1.10",
-                            "rocommunity " + kCommunity + " 10.77.0.0/16 -V noHC"}),
-              QString());
-    const QVariantMap choice{{"object", "ifDescr"}, {"text", "eth0.2"}};
-    ASSERT_NO_FATAL_FAILURE(
-        writeSettings({{"communityPassword", kCommunity},
-                       {"RouterInterface", QVariantMap{{lan->router, choice}}}}));
-    ASSERT_NO_FATAL_FAILURE(launch());
-    const auto start = waitForSample(lan->routerCounters(), {}, "router");
-    ASSERT_TRUE(start) << "Flowtally stored no router sample";
-    const QString service = start->key;
-    ASSERT_NO_FATAL_FAILURE(push(3 * kMiB, 2 * kMiB));
-    ASSERT_TRUE(waitForSample(lan->routerCounters(), service, "router"))
-        << "the traffic was never sampled on the router";
-    ASSERT_NO_FATAL_FAILURE(quit());
-    const Record last = records()[service];
-    // eth0.2 received what the LAN host sent, and sent what it received.
-    expectAtLeast(last.total() - start->total(), {3 * kMiB, 2 * kMiB});
-    expectSoonAfter(last.prev(), lan->routerCounters(), kQuerySlack);
-    for (const Record &state : seen[service]) {
-        EXPECT_EQ(state.source(), "router");
-        expectConsistent(state, start->base());
-        EXPECT_EQ(state.values.value("prevValOrigin").toMap().value("bits").toInt(), 32);
-    }
 }
 
 } // namespace

@@ -1,16 +1,19 @@
 // The settings folder on a small file system of its own, in a mount
-// namespace that only Flowtally and the test see, filled up and made
-// read-only while Flowtally meters. (A settings file that cannot be read:
-// DefaultsTest.)
+// namespace that only Flowtally and the test see, filled up while Flowtally
+// meters. (A settings file that cannot be read: DefaultsTest; a folder that
+// cannot be written at all, read-only or blocked:
+// UserDefaultsTest.UnwritableFolderCostsOneLinePerStreakAndNoValues.)
 #include "tests/system/SystemTest.h"
 
 namespace flowtally {
 
 namespace {
 
-// A full folder and a read-only one each cost one log line when writing starts failing and one when
-// it works again; Flowtally meters on, and the totals counted meanwhile reach the file whole.
-TEST_F(SystemTest, FullOrReadOnlyFolderCostALogLineAndNoByte) {
+// A full folder costs one log line when writing starts failing and one when
+// it works again; Flowtally meters on, and the totals counted meanwhile
+// reach the file whole: no write cut short by the full file system replaced
+// the file.
+TEST_F(SystemTest, FullFolderCostsALogLineAndNoByte) {
     if (QStandardPaths::findExecutable("unshare").isEmpty() ||
         QStandardPaths::findExecutable("nsenter").isEmpty())
         GTEST_SKIP() << "needs unshare and nsenter";
@@ -35,40 +38,33 @@ TEST_F(SystemTest, FullOrReadOnlyFolderCostALogLineAndNoByte) {
     ASSERT_TRUE(first) << "never metered";
     expectSoonAfter(beforeStart, first->base());
 
-    const QString filler = settingsRoot + settingsFolder() + "/filler";
-    const struct {
-        const char *fault;
-        QString make, mend, told;
-    } cases[] = {
-        {"full", "dd if=/dev/zero of=" + filler + " bs=4096 2>/dev/null; true", "rm " + filler,
-         "No space left on device"},
-        {"read-only", inNamespace + "mount -o remount,ro " + settingsFolder(),
-         inNamespace + "mount -o remount,rw " + settingsFolder(), "Read-only file system"},
+    // Filled up: writing starts failing, and works again once room is made.
+    // Flowtally's log lines that name the defaults file tell it.
+    const auto settingsLines = [&] {
+        return QString(readFile(logPath())).split('\n').filter(defaultsPath());
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.fault);
-        const qsizetype before = settingsLines().size();
-        ASSERT_EQ(sh(c.make), QString());
-        ASSERT_NO_FATAL_FAILURE(push(2 * kMiB, kMiB));
-        ASSERT_TRUE(waitUntil([&] { return settingsLines().size() > before; })) << "no word of it";
-        EXPECT_TRUE(settingsLines().last().contains(c.told))
-            << settingsLines().last().toStdString();
-        ASSERT_NO_FATAL_FAILURE(push(kMiB, 2 * kMiB));
-        QThread::sleep(3); // ticks and tries to write (one a second), each of which fails
-        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally ended";
-        EXPECT_EQ(settingsLines().size(), before + 1) << settingsLines().join('\n').toStdString();
+    const QString filler = settingsRoot + settingsFolder() + "/filler";
+    const qsizetype before = settingsLines().size();
+    ASSERT_EQ(sh("dd if=/dev/zero of=" + filler + " bs=4096 2>/dev/null; true"), QString());
+    ASSERT_NO_FATAL_FAILURE(push(2 * kMiB, kMiB));
+    ASSERT_TRUE(waitUntil([&] { return settingsLines().size() > before; })) << "no word of it";
+    EXPECT_TRUE(settingsLines().last().contains("No space left on device"))
+        << settingsLines().last().toStdString();
+    ASSERT_NO_FATAL_FAILURE(push(kMiB, 2 * kMiB));
+    QThread::sleep(3); // ticks and tries to write (one a second), each of which fails
+    ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally ended";
+    EXPECT_EQ(settingsLines().size(), before + 1) << settingsLines().join('\n').toStdString();
 
-        ASSERT_EQ(sh(c.mend), QString());
-        const auto record = waitForSample(counters());
-        ASSERT_TRUE(record) << "the totals never reached the file";
-        EXPECT_EQ(settingsLines().size(), before + 2) << settingsLines().join('\n').toStdString();
-        EXPECT_TRUE(settingsLines().last().contains("are written to"));
-        expectConsistent(*record, first->base());
-    }
+    ASSERT_EQ(sh("rm " + filler), QString());
+    const auto record = waitForSample(counters());
+    ASSERT_TRUE(record) << "the totals never reached the file";
+    EXPECT_EQ(settingsLines().size(), before + 2) << settingsLines().join('\n').toStdString();
+    EXPECT_TRUE(settingsLines().last().contains("are written to"));
+    expectConsistent(*record, first->base());
     ASSERT_NO_FATAL_FAILURE(quit());
     const Record last = records().at(first->key);
     expectSoonAfter(last.prev(), counters());
-    expectAtLeast(last.total(), {6 * kMiB, 6 * kMiB});
+    expectAtLeast(last.total(), {3 * kMiB, 3 * kMiB});
     expectConsistent(last, first->base());
 }
 

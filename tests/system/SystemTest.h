@@ -50,33 +50,14 @@ class SystemTest : public ::testing::Test {
     // Flowtally's own probes and answers that may pass between its last
     // stored sample and a look at the kernel.
     static constexpr quint64 kSlack = 16 * 1024;
-    // Flowtally's own queries and answers that may pass between a look at a
-    // router's counters and a sample, with snmpd's figures some seconds
-    // behind.
-    static constexpr quint64 kQuerySlack = 4 * kSlack;
-
-    // Flowtally's own SNMP modules, in the build tree as after an install;
-    // whether they and snmpd are there for a router to be played.
-    static QString mibFolder() {
-        return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/flowtally/mibs");
-    }
-    static bool canPlayRouter() {
-        return QFileInfo::exists(mibFolder() + "/IF-MIB.txt") &&
-               QFileInfo::exists("/usr/sbin/snmpd");
-    }
 
   protected:
     void SetUp() override {
         if (geteuid() != 0)
             GTEST_SKIP() << "system tests need root";
-        if (playsRouter && !canPlayRouter())
-            GTEST_SKIP() << "no snmpd or no modules in " << mibFolder().toStdString();
         ASSERT_TRUE(QDir().mkpath(settingsFolder()));
-        lan = std::make_unique<Lan>(lanShape);
+        lan = std::make_unique<Lan>();
         ASSERT_TRUE(lan->error.isEmpty()) << lan->error.toStdString();
-        if (playsRouter)
-            agent =
-                std::make_unique<SnmpAgent>(*lan, mibFolder(), folder.filePath("snmp"), logPath());
         ASSERT_NO_FATAL_FAILURE(reconnect());
     }
     // A new TCP connection from the LAN host to its router (the link may have
@@ -110,10 +91,6 @@ class SystemTest : public ::testing::Test {
         return dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap());
     }
     QString logPath() const { return folder.filePath("run.log"); }
-    // Flowtally's log lines that name the defaults file.
-    QStringList settingsLines() const {
-        return QString(readFile(logPath())).split('\n').filter(defaultsPath());
-    }
 
     // Runs the program in the namespace (`ip netns exec` becomes it), its
     // output appended to the log; it is killed when the object goes.
@@ -121,37 +98,32 @@ class SystemTest : public ::testing::Test {
         return startLogged("ip", QStringList{"netns", "exec", ns} + command, logPath());
     }
 
-    // What Flowtally is run with: offscreen, its settings, data and runtime
-    // files in the test's folder, and its settings written within a fifth of
-    // a second of a change (not ten seconds) unless the test needs the real
-    // interval, as a kill amid unwritten bytes does.
-    QStringList programEnvironment() const {
-        QStringList environment{"QT_QPA_PLATFORM=offscreen",
-                                "XDG_CONFIG_HOME=" + folder.filePath("config"),
-                                "XDG_DATA_HOME=" + folder.filePath("data"),
-                                "XDG_RUNTIME_DIR=" + folder.filePath("runtime")};
-        if (!realWriteInterval)
-            environment << "FLOWTALLY_TEST_WRITE_INTERVAL_MS=200";
-        return environment;
-    }
-    QString programPath() const { return QCoreApplication::applicationDirPath() + "/flowtally"; }
-    // The command that runs Flowtally with that environment and the variables.
+    // The command that runs Flowtally offscreen, its settings, data and
+    // runtime files in the test's folder, and its settings written within a
+    // fifth of a second of a change (not ten seconds) unless the test needs
+    // the real interval, as a kill amid unwritten bytes does; the variables
+    // after those.
     QStringList flowtallyCommand(const QStringList &variables = {}) const {
-        return QStringList{"env"} + programEnvironment() + variables + QStringList{programPath()};
+        QStringList command{"env", "QT_QPA_PLATFORM=offscreen",
+                            "XDG_CONFIG_HOME=" + folder.filePath("config"),
+                            "XDG_DATA_HOME=" + folder.filePath("data"),
+                            "XDG_RUNTIME_DIR=" + folder.filePath("runtime")};
+        if (!realWriteInterval)
+            command << "FLOWTALLY_TEST_WRITE_INTERVAL_MS=200";
+        return command + variables +
+               QStringList{QCoreApplication::applicationDirPath() + "/flowtally"};
     }
     // Starts Flowtally in the LAN; it sees the text of bootIdFile, if given,
     // as the identifier of this boot of the computer.
-    std::unique_ptr<QProcess> startProgram(const QString &bootIdFile = QString()) {
-        if (bootIdFile.isEmpty())
-            return start(lan->lan, flowtallyCommand());
-        return start(lan->lan, QStringList{"sh", "-c",
-                                           "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && "
-                                           "exec \"$@\"",
-                                           bootIdFile} +
-                                   flowtallyCommand());
-    }
     void launch(const QString &bootIdFile = QString()) {
-        flowtally = startProgram(bootIdFile);
+        QStringList command = flowtallyCommand();
+        if (!bootIdFile.isEmpty())
+            command = QStringList{"sh", "-c",
+                                  "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && "
+                                  "exec \"$@\"",
+                                  bootIdFile} +
+                      command;
+        flowtally = start(lan->lan, command);
         ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
     }
     void quit() {
@@ -297,12 +269,7 @@ class SystemTest : public ::testing::Test {
     // Where the test sees the root of the files Flowtally sees: the same
     // root, or Flowtally's mount namespace's (/proc/PID/root).
     QString settingsRoot;
-    Lan::Shape lanShape; // of the LAN that SetUp builds
     std::unique_ptr<Lan> lan;
-    // Whether the test plays the LAN's router: SetUp then makes the agent,
-    // snmpd not yet started, and skips where snmpd or the modules are missing.
-    bool playsRouter = false;
-    std::unique_ptr<SnmpAgent> agent;
     int client = -1, server = -1;
     std::unique_ptr<QProcess> flowtally;
     std::map<QString, std::vector<Record>> seen;
