@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -180,52 +179,41 @@ TEST_F(UpnpRouter, AsksNoProxyWhateverTheApplicationSays) {
     EXPECT_EQ(proxy.requests(), 0);
 }
 
-// SSDP answers scripted on the router: each M-SEARCH is answered with them.
-class ScriptedSsdp {
-  public:
-    ScriptedSsdp(const Lan &lan, QList<QByteArray> answers) : answers_(std::move(answers)) {
-        socket_ = socketIn(lan.peer, SOCK_DGRAM);
-        const int reuse = 1;
-        ::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(1900);
-        ip_mreq group{};
-        ::inet_pton(AF_INET, "239.255.255.250", &group.imr_multiaddr);
-        ::inet_pton(AF_INET, qPrintable(lan.router), &group.imr_interface);
-        const timeval tick{0, 50 * 1000};
-        ready_ = ::bind(socket_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-                 ::setsockopt(socket_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) == 0 &&
-                 ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick) == 0;
-        thread_ = std::thread([this] {
-            char buffer[2048];
-            while (!stopping_) {
-                sockaddr_in from{};
-                socklen_t size = sizeof from;
-                const ssize_t got = ::recvfrom(socket_, buffer, sizeof buffer, 0,
-                                               reinterpret_cast<sockaddr *>(&from), &size);
-                if (got <= 0 || !QByteArray(buffer, got).startsWith("M-SEARCH"))
-                    continue;
-                for (const QByteArray &answer : answers_)
-                    ::sendto(socket_, answer.constData(), size_t(answer.size()), 0,
-                             reinterpret_cast<sockaddr *>(&from), size);
-            }
-        });
+// SSDP answers scripted on the router: each M-SEARCH is answered with them
+// until the thread is stopped. No thread when the socket cannot serve.
+std::jthread answerSearches(const Lan &lan, QList<QByteArray> answers) {
+    const int socket = socketIn(lan.peer, SOCK_DGRAM);
+    const int reuse = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(1900);
+    ip_mreq group{};
+    ::inet_pton(AF_INET, "239.255.255.250", &group.imr_multiaddr);
+    ::inet_pton(AF_INET, qPrintable(lan.router), &group.imr_interface);
+    const timeval tick{0, 50 * 1000};
+    if (::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::setsockopt(socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0 ||
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick) != 0) {
+        ::close(socket);
+        return {};
     }
-    ~ScriptedSsdp() {
-        stopping_ = true;
-        thread_.join();
-        ::close(socket_);
-    }
-    bool ready() const { return ready_; }
-
-  private:
-    QList<QByteArray> answers_;
-    int socket_ = -1;
-    bool ready_ = false;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
-};
+    return std::jthread([socket, answers = std::move(answers)](std::stop_token stop) {
+        char buffer[2048];
+        while (!stop.stop_requested()) {
+            sockaddr_in from{};
+            socklen_t size = sizeof from;
+            const ssize_t got = ::recvfrom(socket, buffer, sizeof buffer, 0,
+                                           reinterpret_cast<sockaddr *>(&from), &size);
+            if (got <= 0 || !QByteArray(buffer, got).startsWith("M-SEARCH"))
+                continue;
+            for (const QByteArray &answer : answers)
+                ::sendto(socket, answer.constData(), size_t(answer.size()), 0,
+                         reinterpret_cast<sockaddr *>(&from), size);
+        }
+        ::close(socket);
+    });
+}
 
 TEST_F(UpnpRouter, FollowsNoAnswerToAnotherHost) {
     // Beside miniupnpd, a responder on the router points to a description
@@ -238,11 +226,11 @@ TEST_F(UpnpRouter, FollowsNoAnswerToAnotherHost) {
             return ScriptedIgd::Answer{ScriptedIgd::reply(200, igd::description("/ctl", ""))};
         },
         listener);
-    ScriptedSsdp ssdp(scene->lan,
-                      {igd::ssdpAnswer(elsewhere.origin().toUtf8() + "/igddesc.xml"),
-                       igd::ssdpAnswer("http://" + scene->lan.router.toUtf8() + ":5000/media.xml",
-                                       "urn:schemas-upnp-org:device:MediaServer:1")});
-    ASSERT_TRUE(ssdp.ready());
+    const std::jthread ssdp = answerSearches(
+        scene->lan, {igd::ssdpAnswer(elsewhere.origin().toUtf8() + "/igddesc.xml"),
+                     igd::ssdpAnswer("http://" + scene->lan.router.toUtf8() + ":5000/media.xml",
+                                     "urn:schemas-upnp-org:device:MediaServer:1")});
+    ASSERT_TRUE(ssdp.joinable());
     QList<UpnpDevice> devices;
     QStringList refusals;
     const Status status = discover({}, &devices, &refusals);
