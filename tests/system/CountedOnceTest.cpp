@@ -14,11 +14,7 @@ namespace {
 // its index and its counter rises past the last one stored.
 TEST_F(SystemTest, InterfaceMadeAnewAndRebootCountFromZero) {
     const QString bootId = folder.filePath("boot_id");
-    const auto setBoot = [&](const QByteArray &text) {
-        QFile file(bootId);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) > 0;
-    };
-    ASSERT_TRUE(setBoot("6b0e0a8c-0000-4000-8000-00000000b001\n"));
+    ASSERT_EQ(sh("echo 6b0e0a8c-0000-4000-8000-00000000b001 > " + bootId), QString());
     ASSERT_NO_FATAL_FAILURE(launch(bootId));
     const auto first = waitForSample();
     ASSERT_TRUE(first) << "the network was never metered";
@@ -50,7 +46,7 @@ TEST_F(SystemTest, InterfaceMadeAnewAndRebootCountFromZero) {
     ASSERT_NO_FATAL_FAILURE(reconnect());
     ASSERT_NO_FATAL_FAILURE(push(8 * kMiB, 8 * kMiB));
     ASSERT_GT(counters().received, stored.prev().received) << "not past the stored counter";
-    ASSERT_TRUE(setBoot("6b0e0a8c-0000-4000-8000-00000000b002\n"));
+    ASSERT_EQ(sh("echo 6b0e0a8c-0000-4000-8000-00000000b002 > " + bootId), QString());
     const InterfaceCounters atStart = counters();
     ASSERT_NO_FATAL_FAILURE(launch(bootId));
     const auto rebooted = waitForSample(atStart, service);

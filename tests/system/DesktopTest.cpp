@@ -46,7 +46,6 @@ class FakeStatusNotifierWatcher : public QObject, protected QDBusContext {
         const QMutexLocker locked(&mutex_);
         items_.append(service);
     }
-    void RegisterStatusNotifierHost(const QString &) {}
 
   private:
     mutable QMutex mutex_;

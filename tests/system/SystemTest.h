@@ -81,12 +81,7 @@ class SystemTest : public ::testing::Test {
 
     QString settingsFolder() const { return folder.filePath("config/flowtally"); }
     QString defaultsPath() const { return settingsFolder() + "/defaults.plist"; }
-    // The settings Flowtally finds at its next start, and those it stored.
-    void writeSettings(const QVariantMap &settings) {
-        QFile file(defaultsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    file.write(xmlData(settings)) > 0);
-    }
+    // The settings Flowtally stored.
     QVariantMap storedSettings() const {
         return dictionaryWithContentsOfFile(defaultsPath()).value_or(QVariantMap());
     }
@@ -180,18 +175,10 @@ class SystemTest : public ::testing::Test {
     }
 
     // Waits, 30 s at most and while Flowtally (if started) runs, until the
-    // condition holds; whether it did. Counts the work ticks meanwhile while
-    // the router answers SNMP: each then sends the router one probe, so the
-    // LAN host's sent counter moves once a tick while nothing else sends (a
-    // router that does not answer is probed less and less often).
+    // condition holds; whether it did.
     bool waitUntil(const std::function<bool()> &condition) {
-        quint64 sent = counters().sent;
-        ticks = 0;
         for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);;
              QThread::msleep(200)) {
-            const quint64 now = counters().sent;
-            ticks += now != sent;
-            sent = now;
             if (condition())
                 return true;
             if (std::chrono::steady_clock::now() >= end || (flowtally && !isRunning(*flowtally)))
@@ -273,7 +260,6 @@ class SystemTest : public ::testing::Test {
     int client = -1, server = -1;
     std::unique_ptr<QProcess> flowtally;
     std::map<QString, std::vector<Record>> seen;
-    int ticks = 0;
     std::atomic<int> exchanges{0};
     std::atomic<bool> trafficFailed{false};
     std::jthread traffic;

@@ -36,19 +36,14 @@ class UpnpTest : public SystemTest {
         ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
     }
     // Waits until a UPnP sample stored has read wan0's counters as the
-    // kernel shows them now; the record then.
+    // kernel shows them now, to the byte; the record then.
     std::optional<Record> waitForWan() {
-        std::optional<Record> met;
-        waitUntil([&] {
-            const Records all = records();
-            for (const auto &[key, record] : all) {
-                const InterfaceCounters wan = scene->wanCounters();
-                if (record.source() == "upnp" && record.prev().received == wan.received &&
-                    record.prev().sent == wan.sent)
-                    met = record;
-            }
-            return met.has_value();
-        });
+        const InterfaceCounters wan = scene->wanCounters();
+        const std::optional<Record> met = waitForSample(wan, {}, "upnp");
+        if (met) {
+            EXPECT_EQ(met->prev().received, wan.received) << "not wan0's counters";
+            EXPECT_EQ(met->prev().sent, wan.sent) << "not wan0's counters";
+        }
         return met;
     }
 
