@@ -98,14 +98,12 @@ ip -n $HOST route add default via 10.99.0.1 dev wan0)");
     if (!error.isEmpty())
         return;
     for (const QString &ns : {lan, isp})
-        peers_.emplace_back([this, ns] { serve(ns); });
+        peers_.emplace_back([this, ns](std::stop_token stop) { serve(ns, stop); });
 }
 
 AccountdScene::~AccountdScene() {
     stopService(SIGTERM);
-    stopping_ = true;
-    for (std::thread &peer : peers_)
-        peer.join();
+    peers_.clear();
     if (!host.isEmpty())
         removeNamespaces({host, lan, isp});
     if (!root.empty())
@@ -119,7 +117,7 @@ QString AccountdScene::run(const QString &script) const {
 // The peer: one connection at a time, IPv4 or IPv6, until the scene goes.
 // A connection says how many bytes it sends and how many it wants, as two
 // 64-bit numbers.
-void AccountdScene::serve(const QString &ns) {
+void AccountdScene::serve(const QString &ns, const std::stop_token &stop) {
     const int listener = socketIn(ns, SOCK_STREAM, AF_INET6);
     const int yes = 1, no = 0;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -132,7 +130,7 @@ void AccountdScene::serve(const QString &ns) {
         ::close(listener);
         return;
     }
-    while (!stopping_) {
+    while (!stop.stop_requested()) {
         pollfd entry{listener, POLLIN, 0};
         if (::poll(&entry, 1, 100) <= 0)
             continue;
@@ -155,7 +153,9 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
     // only system calls.
     const std::string procs = root + '/' + cgroup + "/cgroup.procs";
     const int ns = ::open(qPrintable("/var/run/netns/" + host), O_RDONLY | O_CLOEXEC);
-    const addrinfo numeric{.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV, .ai_socktype = SOCK_STREAM};
+    addrinfo numeric{};
+    numeric.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    numeric.ai_socktype = SOCK_STREAM;
     addrinfo *address = nullptr;
     if (ns < 0 || ::getaddrinfo(peer, std::to_string(kPeerPort).c_str(), &numeric, &address) != 0)
         return false;

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -105,12 +104,11 @@ class AccountdScene {
     QString host, lan, isp; // the namespaces
 
   private:
-    void serve(const QString &ns);
+    void serve(const QString &ns, const std::stop_token &stop);
 
     QTemporaryDir folder_;
     std::unique_ptr<QProcess> service_;
-    std::atomic<bool> stopping_{false};
-    std::vector<std::thread> peers_;
+    std::vector<std::jthread> peers_;
 };
 
 // The test's fixture: a scene with the service started; skipped without
