@@ -25,9 +25,10 @@ template <typename Call> Status onThread(Call &&call) {
     return status;
 }
 
-Status describe(const ScriptedRouter &router, UpnpDevice *device) {
+Status describe(const ScriptedRouter &router, UpnpDevice *device,
+                std::chrono::milliseconds bound = 2s) {
     return onThread([&] {
-        return describeUpnpDevice(router.location(), QString(), QDeadlineTimer(2s), device);
+        return describeUpnpDevice(router.location(), QString(), QDeadlineTimer(bound), device);
     });
 }
 
@@ -212,10 +213,7 @@ TEST_F(UpnpClient, RefusesDescriptionsThatAreNotFetchedWholeInTimeOrLeadElsewher
          {http(404, ""), http(200, description("http://127.0.0.2:80/ctl/cmn", "")), slow}) {
         router.change([&](auto &state) { state.scripted = {{"GET", answer}}; });
         UpnpDevice described;
-        const Status status = onThread([&] {
-            return describeUpnpDevice(router.location(), QString(), QDeadlineTimer(300ms),
-                                      &described);
-        });
+        const Status status = describe(router, &described, 300ms);
         EXPECT_FALSE(status.ok());
         if (answer.delayMs > 0) {
             EXPECT_EQ(status.code(), Status::Code::IoError);
