@@ -71,15 +71,14 @@ TEST_F(Screenshots, EveryWindowAndChart) {
                                               {"prevInVal", quint64(5'000'000)},
                                               {"prevOutVal", quint64(700'000)}});
     // The router's 64-bit counters of its vlan1, as the router source reads them.
-    const auto router = [&](quint64 in, quint64 out, double seconds, double uptime) {
-        TrafficSample read = sample('R', in, out, seconds, uptime);
+    for (const auto &[in, out, seconds] :
+         {std::tuple{5'000'000ull, 700'000ull, 0.0}, std::tuple{8'340'000ull, 868'000ull, 2.0}}) {
+        TrafficSample read = sample('R', in, out, seconds, 100 + seconds);
         read.insert(SampleKey::MeteredInterface, "vlan1");
         read.insert(SampleKey::CounterBits, 64);
         read.insert(SampleKey::SourceDescription, "SNMP: vlan1, 64-bit");
-        return read;
-    };
-    controller->processStatsDict(router(5'000'000, 700'000, 0, 100));
-    controller->processStatsDict(router(8'340'000, 868'000, 2, 102));
+        controller->processStatsDict(read);
+    }
     controller->setIPField("192.168.1.1");
     AppDelegate::doSetInfoText("No Error");
     outlet<BusyIndicator>("workProgress")->startAnimation();
