@@ -6,6 +6,7 @@
 // they do: Windows' tests; the community file that goes at the quit:
 // RouterTest.)
 #include "tests/support/CommandRun.h"
+#include "tests/support/PlantedFiles.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/ProcessProbe.h"
 #include "tests/support/TextPrinting.h"
@@ -281,14 +282,12 @@ TEST_F(DesktopTest, TrayIconAndASecondStartBringTheMinimizedWindowBack) {
     const std::pair<const char *, std::function<bool()>> ways[] = {
         {"the tray icon's click", [&] { return clickTrayIcon(); }},
         {"a second start", [&] {
-             const QByteArray settings = readFile(defaultsPath());
-             const QStringList files = QDir(settingsFolder()).entryList(QDir::Files);
+             const auto settings = snapshot(settingsFolder());
              EXPECT_TRUE(signalProcess(*flowtally, SIGSTOP));
              const std::unique_ptr<QProcess> second = startOnDesktop();
              const bool ended = second->waitForFinished(20000);
-             EXPECT_EQ(readFile(defaultsPath()), settings)
+             EXPECT_EQ(snapshot(settingsFolder()), settings)
                  << "the second start changed the settings";
-             EXPECT_EQ(QDir(settingsFolder()).entryList(QDir::Files), files);
              EXPECT_TRUE(signalProcess(*flowtally, SIGCONT));
              return ended && second->exitStatus() == QProcess::NormalExit &&
                     second->exitCode() == 0;
