@@ -327,8 +327,13 @@ TEST_F(DesktopTest, QuitSignalsEndFlowtallyWithTheHistoryWindowOpen) {
         SCOPED_TRACE(strsignal(number));
         QFile::remove(defaultsPath()); // the place from the start before
         ASSERT_NO_FATAL_FAILURE(launchOnDesktop());
-        ASSERT_TRUE(desktop->press(mainWindow, "ctrl+h"));
-        const quint32 history = desktop->window("Flowtally History");
+        // Under load the keys can reach the window before the window manager
+        // has given it the focus it reported: a person would press again.
+        quint32 history = 0;
+        for (int press = 0; press < 3 && history == 0; ++press) {
+            ASSERT_TRUE(desktop->press(mainWindow, "ctrl+h"));
+            history = desktop->window("Flowtally History");
+        }
         ASSERT_NE(history, 0u) << "Ctrl+H opened no History window";
         ASSERT_TRUE(desktop->waitUntilShown(history, true));
         ASSERT_FALSE(storedSettings().contains("MainWindowGeometry"));
