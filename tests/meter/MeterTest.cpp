@@ -255,7 +255,7 @@ TEST(Meter, TheUndoOfAResetKeepsTheFreeTotals) {
 TEST(ApplicationTally, ApplicationsGetWhatTheyMovedNeverMoreThanTheMeterCounted) {
     using Given = QMap<QString, TrafficTotals>;
     // clang-format off
-    struct Step { TrafficSample sample; Given given; bool resetBefore = false; };
+    struct Step { TrafficSample sample; Given given; bool resetBefore = false; QString network = kHome; };
     const struct { const char *what; std::vector<Step> steps; } cases[] = {
         {"the service read ahead of the interface: what is beyond waits for the next sample", {
             {sample('L', 1000, 0, Reading{"s1", 0, 0}), {}},
@@ -278,17 +278,26 @@ TEST(ApplicationTally, ApplicationsGetWhatTheyMovedNeverMoreThanTheMeterCounted)
             {sample('L', 1000, 2, Reading{"s1", 0, 0}), {}},
             {sample('L', 1100, 4, Reading{"s1", 1000, 0}), {{"app:firefox", {100, 0}}}},
             {sample('L', 2100, 6, Reading{"s1", 1000, 0}), {}, true}}},
+        {"bytes that wait belong to their network: the next network's bytes leave them out", {
+            {sample('L', 1000, 0, Reading{"s1", 0, 0}), {}},
+            {sample('L', 1000, 2, Reading{"s1", 0, 0}), {}},
+            {sample('L', 1100, 4, Reading{"s1", 1000, 0}), {{"app:firefox", {100, 0}}}},
+            {sample('L', 2100, 6, Reading{"s1", 1000, 0}), {}, false, kOffice},
+            {sample('L', 3100, 8, Reading{"s1", 1000, 0}), {}, false, kOffice}}},
     };
     // clang-format on
     for (const auto &c : cases) {
         Meter meter;
-        meter.record().service = kHome;
         quint64 counted = 0, given = 0;
         for (const Step &step : c.steps) {
             const QDateTime at = step.sample.value(SampleKey::FireDate).toDateTime();
             if (step.resetBefore)
                 meter.record().resetDate = at.addSecs(-1);
-            const std::optional<Meter::Figures> figures = meter.take(step.sample, kHome, 250, at);
+            // Another network: its own record, as a change of service loads it.
+            TrafficSample taken = step.sample;
+            taken.insert(SampleKey::PrimaryService, step.network);
+            meter.record().service = step.network;
+            const std::optional<Meter::Figures> figures = meter.take(taken, step.network, 250, at);
             const Given applications = figures ? figures->applications : Given();
             EXPECT_EQ(applications, step.given) << c.what << ", at " << at.toString().toStdString();
             counted += figures ? figures->growth.in : 0;
