@@ -35,7 +35,6 @@ class IgdScene {
     QString startIgd();
     // Ends it (TERM, then KILL), waiting for the end.
     bool stopIgd();
-    qint64 igdPid() const;
     // Its output so far.
     QByteArray igdLog() const;
 

@@ -4,6 +4,7 @@
 // ranges or a typed address: RouterSource.QueriesLeaveTheLocalRangesOnlyForATypedAddress
 // and Discovery; a chosen interface and the 32-bit counters where the 64-bit
 // ones are missing: RouterSource's and InterfaceChoice's tests.)
+#include "tests/support/PlantedFiles.h"
 #include "tests/support/TextPrinting.h"
 #include "tests/system/SystemTest.h"
 
@@ -31,9 +32,7 @@ class RouterTest : public SystemTest {
             return;
         agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
         // Flowtally's settings before its first run: the community only.
-        QFile settings(defaultsPath());
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly) &&
-                    settings.write(xmlData({{"communityPassword", kCommunity}})) > 0);
+        ASSERT_TRUE(makeFile(defaultsPath(), xmlData({{"communityPassword", kCommunity}}), 0600));
         ASSERT_EQ(agent->start(kCommunity), QString()) << "snmpd never served";
     }
 

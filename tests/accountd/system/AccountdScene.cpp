@@ -157,8 +157,12 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
     numeric.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     numeric.ai_socktype = SOCK_STREAM;
     addrinfo *address = nullptr;
-    if (ns < 0 || ::getaddrinfo(peer, std::to_string(kPeerPort).c_str(), &numeric, &address) != 0)
+    if (ns < 0)
         return false;
+    if (::getaddrinfo(peer, std::to_string(kPeerPort).c_str(), &numeric, &address) != 0) {
+        ::close(ns);
+        return false;
+    }
     const std::uint64_t sizes[2] = {upload, download};
 
     const pid_t child = ::fork();
