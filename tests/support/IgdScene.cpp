@@ -84,6 +84,10 @@ bool IgdScene::stopIgd() {
     return !igd_ || endProcess(*igd_);
 }
 
+qint64 IgdScene::igdPid() const {
+    return igd_ && igd_->state() != QProcess::NotRunning ? igd_->processId() : 0;
+}
+
 QByteArray IgdScene::igdLog() const {
     return readFile(folder_.filePath(QStringLiteral("miniupnpd.log")));
 }

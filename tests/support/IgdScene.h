@@ -35,6 +35,7 @@ class IgdScene {
     QString startIgd();
     // Ends it (TERM, then KILL), waiting for the end.
     bool stopIgd();
+    qint64 igdPid() const;
     // Its output so far.
     QByteArray igdLog() const;
 
