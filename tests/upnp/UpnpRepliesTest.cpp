@@ -113,19 +113,6 @@ TEST(SsdpAnswers, AreFollowedOnlyToTheLocalAddressThatAnswered) {
     EXPECT_FALSE(followableLocation(outside, "8.8.8.8", "8.8.4.4").ok());
 }
 
-// Every connection service, in order. (The device's name, UDN and counters
-// service as read: UpnpRouter's IsFoundByMulticastAndByItsAddressAndDescribed
-// and UpnpSource's GoodReadingIsASampleOfTheCountersTheMeterKnows.)
-TEST(Descriptions, GiveTheServicesOfNestedDevices) {
-    DeviceDescription read;
-    const QByteArray connections = service(kPppConnection, "/ppp") + kConnections;
-    ASSERT_TRUE(readDeviceDescription(description("/ctl", connections), kLocation, &read).ok());
-    ASSERT_EQ(read.connections.size(), 2);
-    EXPECT_EQ(read.connections.at(0).type, QString(kPppConnection));
-    EXPECT_EQ(read.connections.at(1).control,
-              QUrl("http://192.168.178.1:49000/igdupnp/control/WANIPConn1"));
-}
-
 TEST(Descriptions, ResolveControlUrlsAtTheAnsweringHostOnly) {
     // An empty `resolved`: refused.
     // clang-format off
