@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -84,6 +83,7 @@ TEST(NetworkFigures, TheBilledBytesAgainstTheLimit) {
         record.freeOut = freeOut;
         return record;
     };
+    constexpr quint64 kMost = std::numeric_limits<quint64>::max();
     const NetworkRecord tenDays = storedRecord("n", now.addDays(-10), 600, 400, 2000, 14);
     // clang-format off
     const struct { const char *what; NetworkRecord record; quint64 billed; std::optional<double> share; bool over; } cases[] = {
@@ -94,6 +94,10 @@ TEST(NetworkFigures, TheBilledBytesAgainstTheLimit) {
          withFree(storedRecord("n", now.addDays(-10), 2500, 0, 2000), 600, 0), 1900, 0.95, false},
         {"over the limit", storedRecord("n", now.addDays(-10), 2001, 0, 2000), 2001, 1.0005, true},
         {"no limit", storedRecord("n", now.addDays(-10), 2001, 0), 2001, std::nullopt, false},
+        // The sum is held at the largest count rather than wrapping.
+        {"the largest count", storedRecord("n", now.addDays(-10), kMost, 5), kMost, std::nullopt, false},
+        {"a sum of the largest", storedRecord("n", now.addDays(-10), kMost - 5, 5), kMost, std::nullopt, false},
+        {"a sum one below it", storedRecord("n", now.addDays(-10), kMost - 6, 5), kMost - 1, std::nullopt, false},
         // Flowtally has not run since the cycle began: nothing billed in it.
         {"totals of the cycle before",
          withFree(storedRecord("n", at("2024-02-01T00:00:00Z"), 2500, 0, 2000, 14), 100, 0), 0, 0.0, false},
@@ -113,18 +117,6 @@ TEST(NetworkFigures, TheBilledBytesAgainstTheLimit) {
     EXPECT_EQ(free.cycle->free, (TrafficTotals{500, 100}));
 }
 
-TEST(NetworkFigures, TotalsAreHeldAtTheLargestCount) {
-    constexpr quint64 kMost = std::numeric_limits<quint64>::max();
-    EXPECT_EQ(totalOf({kMost, 5}), kMost);
-    EXPECT_EQ(totalOf({kMost - 5, 5}), kMost);
-    EXPECT_EQ(totalOf({kMost - 6, 5}), kMost - 1);
-    // The cycle's projection stays finite however large the totals.
-    const NetworkFigures figures =
-        figuresOf(storedRecord("n", now.addDays(-1), kMost, kMost, 0, 5), now, QTimeZone::utc());
-    ASSERT_TRUE(figures.cycle && figures.cycle->projectedTotal);
-    EXPECT_TRUE(std::isfinite(*figures.cycle->projectedTotal));
-}
-
 // A wall-clock time in Berlin.
 QDateTime berlin(const char *iso) {
     QDateTime time = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
@@ -132,25 +124,20 @@ QDateTime berlin(const char *iso) {
     return time;
 }
 
-// Hourly buckets from `from` to `to`, as the history gives them: the billed
-// bytes of each local hour are `billed(local time)`, half of it in, half
-// out; hours without bytes have no bucket. Each bucket also holds free
-// bytes, which the profile leaves out.
-QList<HistoryBucket> hours(const QDateTime &from, const QDateTime &to,
-                           const std::function<quint64(const QDateTime &)> &billed) {
+using Billed = std::function<quint64(const QDateTime &)>;
+
+// The profile, read at `to`, of hourly buckets from `from` on as the history
+// gives them: the billed bytes of each local hour are `billed(local time)`,
+// half of it in, half out; hours without bytes have no bucket. Each bucket
+// also holds free bytes, which the profile leaves out.
+WeekProfile profileOf(const QDateTime &from, const QDateTime &to, const Billed &billed) {
     QList<HistoryBucket> buckets;
     for (QDateTime at = from; at < to; at = at.addSecs(3600)) {
         const quint64 bytes = billed(at.toTimeZone(kBerlin));
         if (bytes != 0)
             buckets.append({at.toTimeZone(kBerlin), bytes / 2 + 7, bytes - bytes / 2 + 3, 7, 3});
     }
-    return buckets;
-}
-
-// The profile of such hours from `from` on, read at `to`.
-WeekProfile profileOf(const QDateTime &from, const QDateTime &to,
-                      const std::function<quint64(const QDateTime &)> &billed) {
-    return WeekProfile::fromHours(hours(from, to, billed), from, to, kBerlin);
+    return WeekProfile::fromHours(buckets, from, to, kBerlin);
 }
 
 const auto flat = [](const QDateTime &) -> quint64 { return 1000; };
@@ -159,70 +146,48 @@ quint64 weekends(const QDateTime &local) {
     return local.date().dayOfWeek() >= 6 ? 10000 : 1000;
 }
 
-TEST(WeekProfile, ALessThanADayOfHistoryTellsNothing) {
-    const QDateTime start = berlin("2024-05-06T09:00:00");
-    const WeekProfile young =
-        WeekProfile::fromHours(hours(start, start.addSecs(23 * 3600), flat), start,
-                               start.addSecs(23 * 3600 + 1800), kBerlin);
-    EXPECT_FALSE(young.knowsEnough());
-    const WeekProfile day = profileOf(start, start.addDays(1), flat);
-    EXPECT_TRUE(day.knowsEnough());
-    EXPECT_DOUBLE_EQ(day.expectedBetween(start.addDays(1), start.addDays(2)), 24000);
-    EXPECT_DOUBLE_EQ(WeekProfile().expectedBetween(start, start.addDays(1)), 0);
-}
-
-TEST(WeekProfile, TheWeeksPatternIsCarriedForward) {
-    // Four weeks from Monday 6 May: weekends ten times as busy.
-    const QDateTime start = berlin("2024-05-06T00:00:00");
-    const QDateTime now = start.addDays(28).addSecs(12 * 3600); // Monday 3 June, 12:00
-    const WeekProfile profile = profileOf(start, now, weekends);
-    ASSERT_TRUE(profile.knowsEnough());
-    // Saturday 8 June, and the rest of Monday: from 12:30 on, 11.5 hours.
-    const QDateTime saturday = berlin("2024-06-08T00:00:00");
-    EXPECT_DOUBLE_EQ(profile.expectedBetween(saturday, saturday.addDays(1)), 240000);
-    EXPECT_DOUBLE_EQ(profile.expectedBetween(now.addSecs(1800), berlin("2024-06-04T00:00:00")),
-                     11500);
-    // Of a longer history, only the last eight weeks are read.
-    const QDateTime longAgo = start.addDays(-70);
-    const QDateTime eightWeeksAgo = WeekProfile::readFrom(now);
-    EXPECT_EQ(eightWeeksAgo, now.addDays(-56));
-    const WeekProfile eightWeeks = WeekProfile::fromHours(
-        hours(longAgo, eightWeeksAgo, [](const QDateTime &) -> quint64 { return 99999; }) +
-            hours(eightWeeksAgo, now, weekends),
-        longAgo, now, kBerlin);
-    EXPECT_DOUBLE_EQ(eightWeeks.expectedBetween(saturday, saturday.addDays(1)), 240000);
-}
-
-TEST(WeekProfile, HoursNotSeenYetLeanOnTheSameHourOfOtherDays) {
-    // Monday to Wednesday: 2000 bytes at 20:00 only, 3000 on Tuesday.
-    // Thursday at 20:00 has not been seen: the mean of the days' 20:00 stands
-    // for it; Tuesday's 20:00 keeps its own.
-    const QDateTime start = berlin("2024-05-06T00:00:00");
-    const QDateTime now = berlin("2024-05-09T00:00:00");
+TEST(WeekProfile, TheBytesExpectedOfTheHoursSeen) {
+    // 2000 bytes at 20:00 only, 3000 on Tuesdays.
     const auto evenings = [](const QDateTime &local) -> quint64 {
         return local.time().hour() != 20 ? 0 : local.date().dayOfWeek() == 2 ? 3000 : 2000;
     };
-    const WeekProfile profile = profileOf(start, now, evenings);
-    EXPECT_DOUBLE_EQ(profile.expectedBetween(now, now.addDays(1)), 7000.0 / 3);
-    const QDateTime tuesdayEvening = berlin("2024-05-14T20:00:00");
-    EXPECT_DOUBLE_EQ(profile.expectedBetween(tuesdayEvening, tuesdayEvening.addSecs(3600)), 3000);
-    EXPECT_DOUBLE_EQ(profile.expectedBetween(tuesdayEvening.addSecs(-3600), tuesdayEvening), 0);
-}
-
-TEST(WeekProfile, TheClocksChange) {
-    // Two weeks of 1000 bytes a wall-clock hour; the day the clocks go
-    // forward has 23 hours, the one they go back 25.
+    // Weekends ten times as busy, and before those eight weeks much more.
+    const Billed eightWeeks = [](const QDateTime &local) {
+        return local < berlin("2024-04-08T12:00:00") ? 99999 : weekends(local);
+    };
     // clang-format off
-    const struct { const char *start, *now, *day; double bytes; } cases[] = {
-        {"2024-03-16T00:00:00", "2024-03-30T00:00:00", "2024-03-31T00:00:00", 23000},
-        {"2024-10-12T00:00:00", "2024-10-26T00:00:00", "2024-10-27T00:00:00", 25000},
+    const struct {
+        const char *what, *from, *now; Billed billed; const char *between, *until; std::optional<double> bytes;
+    } cases[] = {
+        // Less than a day of history tells nothing.
+        {"23.5 hours", "2024-05-06T09:00:00", "2024-05-07T08:30:00", flat, "2024-05-07T09:00:00", "2024-05-08T09:00:00", std::nullopt},
+        {"a day", "2024-05-06T09:00:00", "2024-05-07T09:00:00", flat, "2024-05-07T09:00:00", "2024-05-08T09:00:00", 24000},
+        // The week's pattern is carried forward: four weeks from Monday 6 May
+        // to Monday 3 June, 12:00; of a longer history only eight weeks are read.
+        {"a Saturday", "2024-05-06T00:00:00", "2024-06-03T12:00:00", weekends, "2024-06-08T00:00:00", "2024-06-09T00:00:00", 240000},
+        {"the rest of Monday, 11.5 hours", "2024-05-06T00:00:00", "2024-06-03T12:00:00", weekends, "2024-06-03T12:30:00", "2024-06-04T00:00:00", 11500},
+        {"a Saturday after ten weeks", "2024-02-26T00:00:00", "2024-06-03T12:00:00", eightWeeks, "2024-06-08T00:00:00", "2024-06-09T00:00:00", 240000},
+        // Monday to Wednesday: Thursday at 20:00 has not been seen, the mean
+        // of the days' 20:00 stands for it; Tuesday's 20:00 keeps its own.
+        {"Thursday", "2024-05-06T00:00:00", "2024-05-09T00:00:00", evenings, "2024-05-09T00:00:00", "2024-05-10T00:00:00", 7000.0 / 3},
+        {"Thursday 20:00", "2024-05-06T00:00:00", "2024-05-09T00:00:00", evenings, "2024-05-09T20:00:00", "2024-05-09T21:00:00", 7000.0 / 3},
+        {"Tuesday 20:00", "2024-05-06T00:00:00", "2024-05-09T00:00:00", evenings, "2024-05-14T20:00:00", "2024-05-14T21:00:00", 3000},
+        {"Tuesday 19:00", "2024-05-06T00:00:00", "2024-05-09T00:00:00", evenings, "2024-05-14T19:00:00", "2024-05-14T20:00:00", 0},
+        // Two weeks: the day the clocks go forward has 23 hours, the one they go back 25.
+        {"clocks forward", "2024-03-16T00:00:00", "2024-03-30T00:00:00", flat, "2024-03-31T00:00:00", "2024-04-01T00:00:00", 23000},
+        {"clocks back", "2024-10-12T00:00:00", "2024-10-26T00:00:00", flat, "2024-10-27T00:00:00", "2024-10-28T00:00:00", 25000},
     };
     // clang-format on
     for (const auto &c : cases) {
-        const QDateTime start = berlin(c.start), now = berlin(c.now), day = berlin(c.day);
-        EXPECT_DOUBLE_EQ(profileOf(start, now, flat).expectedBetween(day, day.addDays(1)), c.bytes)
-            << c.day;
+        SCOPED_TRACE(c.what);
+        const WeekProfile profile = profileOf(berlin(c.from), berlin(c.now), c.billed);
+        EXPECT_EQ(profile.knowsEnough(), c.bytes.has_value());
+        if (c.bytes)
+            EXPECT_DOUBLE_EQ(profile.expectedBetween(berlin(c.between), berlin(c.until)), *c.bytes);
     }
+    EXPECT_EQ(WeekProfile::readFrom(berlin("2024-06-03T12:00:00")), berlin("2024-04-08T12:00:00"));
+    const QDateTime day = berlin("2024-05-06T00:00:00");
+    EXPECT_DOUBLE_EQ(WeekProfile().expectedBetween(day, day.addDays(1)), 0);
 }
 
 TEST(ExpectedTotal, TheEndItProjectsTo) {
