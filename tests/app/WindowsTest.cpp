@@ -114,17 +114,32 @@ class Windows : public ControllerFixture {
             pressKey(field(), Qt::Key_Return);
     }
     FormattedField *field() const { return outlet("airportIP"); }
-    // Opens the Applications window from the main window's menu.
-    ApplicationsWindow *openApplications() {
-        for (QAction *action : windows().mainWindowWidget()->findChildren<QAction *>()) {
-            if (action->text() == "&Applications…")
-                action->trigger();
+    // A window but the main one by its name, opened as a person opens it
+    // (Applications from the main window's menu); Help and Preferences are
+    // only looked up (help shows at the first start).
+    QWidget *open(const std::string &name) {
+        QWidget *main = windows().mainWindowWidget();
+        if (name == "History")
+            windows().showHistoryWindow();
+        if (name == "Log")
+            return LogWindow::showWindow();
+        if (name == "Applications") {
+            for (QAction *action : main->findChildren<QAction *>()) {
+                if (action->text() == "&Applications…")
+                    action->trigger();
+            }
+            return main->findChild<ApplicationsWindow *>();
         }
-        return windows().mainWindowWidget()->findChild<ApplicationsWindow *>();
+        return name == "Help"      ? windows().helpWindowWidget()
+               : name == "History" ? windows().historyWindowWidget()
+                                   : windows().prefsWindowWidget();
     }
 };
 
-TEST_F(Windows, AddressFieldTypingIsNeverOverwrittenAndZeroShowsNone) {
+// The router address field: what is typed is never overwritten while it is
+// typed, zero shows as none; a committed address is stored and written out,
+// or removed, and the focus moves on.
+TEST_F(Windows, AddressFieldKeepsTypingAndStoresWhatIsCommitted) {
     ASSERT_TRUE(activate(windows().mainWindowWidget()));
     controller->setIPField(0u);
     EXPECT_EQ(field()->text(), "(NONE)");
@@ -135,11 +150,7 @@ TEST_F(Windows, AddressFieldTypingIsNeverOverwrittenAndZeroShowsNone) {
     type("192.168.1.1");
     controller->setIPField("10.0.0.2");
     EXPECT_EQ(field()->text(), "10.0.0.2") << "after the commit ticks show again";
-}
-
-TEST_F(Windows, CommittedAddressIsStoredWrittenOutOrRemovedAndTheFocusMovesOn) {
-    ASSERT_TRUE(activate(windows().mainWindowWidget()));
-    for (const QString address : {"192.168.1.1", "8.8.8.8"}) {
+    for (const QString address : {"8.8.8.8", "192.168.1.1"}) {
         type(address);
         EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey("AirportIP"), address);
         EXPECT_EQ(settingsFile().value("AirportIP"), address);
@@ -203,24 +214,21 @@ TEST_F(Windows, PreferencesInFrontPauseMeteringUntilTheyCloseOrResume) {
 // preferences closing with it start nothing), every window closes as the
 // main window does, and the application quits.
 TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
-    const std::pair<const char *, std::function<void()>> opened[] = {
-        {"the main window only", [] {}},
-        {"Help", [&] { windows().helpWindowWidget()->show(); }},
-        {"Preferences", [&] { ASSERT_TRUE(activate(windows().prefsWindowWidget())); }},
-        {"History", [&] { windows().showHistoryWindow(); }}};
     const std::pair<const char *, std::function<void()>> quits[] = {
         {"Quit", [&] { controller->quit(); }},
         {"the close button", [&] { windows().mainWindowWidget()->close(); }}};
-    for (const auto &[open, show] : opened) {
+    for (const std::string name : {"", "Help", "Preferences", "History"}) {
         for (const auto &[how, quit] : quits) {
-            SCOPED_TRACE(std::string(open) + ", " + how);
+            SCOPED_TRACE((name.empty() ? "the main window only" : name) + ", " + how);
             controller = std::make_unique<AppDelegate>();
             controller->setPrimaryService(kService);
             runMainLoopFor(0.05); // help shows at start until it has been closed once
             windows().helpWindowWidget()->hide();
             windows().mainWindowWidget()->show();
             controller->startLogging();
-            show();
+            if (!name.empty()) {
+                ASSERT_TRUE(activate(open(name)));
+            }
             QStringList leftOpen;
             bool ending = false;
             EXPECT_TRUE(quitsTheApplication([&, &quit = quit] {
@@ -236,10 +244,18 @@ TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
 }
 
 // The tray menu's first entry and a second start bring the main window
-// back, whether it was minimized, hidden or behind another. (The menu's
-// entries and the tray icon's click: DesktopTest, on a real tray host.)
+// back, whether it was minimized, hidden or behind another. The tray menu's
+// entries that the window's menu has too show the same shortcut, though a
+// context menu hides shortcuts by default. (The menu's entries and the tray
+// icon's click: DesktopTest, on a real tray host.)
 TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
     QMenu *tray = windows().trayMenuWidget();
+    QStringList shortcuts;
+    for (const QAction *action : tray->actions()) {
+        if (!action->shortcut().isEmpty() && action->isShortcutVisibleInContextMenu())
+            shortcuts.append(action->text() + ' ' + action->shortcut().toString());
+    }
+    EXPECT_EQ(shortcuts, (QStringList{"&Preferences… Ctrl+,", "&History… Ctrl+H", "&Quit Ctrl+Q"}));
     QWidget *main = windows().mainWindowWidget();
     // Last: offscreen, a window that was hidden never becomes the active one
     // again.
@@ -268,17 +284,6 @@ TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
     }
 }
 
-// The tray menu's entries that the window's menu has too show the same
-// shortcut, though a context menu hides shortcuts by default.
-TEST_F(Windows, TheTrayMenuShowsTheShortcutsOfTheWindowMenu) {
-    QStringList shown;
-    for (const QAction *action : windows().trayMenuWidget()->actions()) {
-        if (!action->shortcut().isEmpty() && action->isShortcutVisibleInContextMenu())
-            shown.append(action->text() + ' ' + action->shortcut().toString());
-    }
-    EXPECT_EQ(shown, (QStringList{"&Preferences… Ctrl+,", "&History… Ctrl+H", "&Quit Ctrl+Q"}));
-}
-
 // The Applications window says how to enable flowtally-accountd when a
 // sample came without its counters, this computer's or the router's: behind
 // a router the service counts this computer's applications too.
@@ -291,7 +296,7 @@ TEST_F(Windows, TheApplicationsWindowSaysWhenTheServiceDoesNotAnswer) {
                 shown.insert(SampleKey::ApplicationCounters,
                              QVariant::fromValue(AccountdCounters{}));
             windows().showFigures(shown, Meter::Figures{});
-            ApplicationsWindow *window = openApplications();
+            auto *window = qobject_cast<ApplicationsWindow *>(open("Applications"));
             ASSERT_TRUE(window && window->isVisible());
             EXPECT_EQ(
                 window->serviceNote().contains("sudo systemctl enable --now flowtally-accountd"),
@@ -299,16 +304,6 @@ TEST_F(Windows, TheApplicationsWindowSaysWhenTheServiceDoesNotAnswer) {
             EXPECT_EQ(window->table()->isVisible(), counted);
             window->close();
         }
-    }
-}
-
-TEST_F(Windows, FiguresThatAreNotFiniteShowInfinityOrADash) {
-    for (const char *name :
-         {"gbpmText", "totalGigs", "limitText1", "limitText2", "inRate", "outRate"}) {
-        outlet(name)->setDoubleValue(qInf());
-        EXPECT_EQ(outlet(name)->text(), "\u221E") << name;
-        outlet(name)->setDoubleValue(qQNaN());
-        EXPECT_EQ(outlet(name)->text(), "\u2014") << name;
     }
 }
 
@@ -343,7 +338,8 @@ TEST_F(Windows, EveryFigureAndControlOfTheMainWindowHasANameAndADescription) {
 // The bars hold what the plan counts against the limit: the total without
 // its free hours' bytes. A limit of 0 is no limit: the limit fields say so
 // and the bars stay empty, neither full nor red; a limit the total has
-// passed fills them red. (The figures themselves: MeterTest.)
+// passed fills them red. (The figures themselves: MeterTest.) Figures that
+// are not finite show infinity or a dash.
 TEST_F(Windows, TheBarsHoldTheBilledTotalAgainstTheLimit) {
     constexpr quint64 kGiB = quint64(1) << 30;
     const QColor red = LevelIndicator::colour(LevelIndicator::Zone::Critical);
@@ -389,6 +385,13 @@ TEST_F(Windows, TheBarsHoldTheBilledTotalAgainstTheLimit) {
             }
         }
     }
+    for (const char *name :
+         {"gbpmText", "totalGigs", "limitText1", "limitText2", "inRate", "outRate"}) {
+        outlet(name)->setDoubleValue(qInf());
+        EXPECT_EQ(outlet(name)->text(), "\u221E") << name;
+        outlet(name)->setDoubleValue(qQNaN());
+        EXPECT_EQ(outlet(name)->text(), "\u2014") << name;
+    }
 }
 
 // The status line changes at every tick; its texts, long or short, never
@@ -433,32 +436,21 @@ TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
     main->setGeometry(QRect(QPoint(60, 40), main->minimumSizeHint() + QSize(30, 20)));
     // Each window as a person opens it (help shows at the first start), of
     // this run's controller or the next's, and where it is left.
-    const struct {
-        const char *name;
-        std::function<QWidget *()> open;
-        QRect left;
-    } placed[] = {
-        {"Help", [&] { return windows().helpWindowWidget(); }, {300, 120, 420, 380}},
-        {"History",
-         [&] {
-             windows().showHistoryWindow();
-             return windows().historyWindowWidget();
-         },
-         {200, 90, 700, 500}},
-        {"Applications", [&] { return openApplications(); }, {240, 100, 520, 360}},
-    };
+    const std::pair<std::string, QRect> placed[] = {{"Help", {300, 120, 420, 380}},
+                                                    {"History", {200, 90, 700, 500}},
+                                                    {"Applications", {240, 100, 520, 360}}};
     QList<QRect> places{main->geometry()};
-    for (const auto &window : placed) {
-        window.open()->setGeometry(window.left);
+    for (const auto &[name, left] : placed) {
+        open(name)->setGeometry(left);
         runMainLoopFor(0.05);
-        places.append(window.open()->geometry());
+        places.append(open(name)->geometry());
     }
     main->close();
     EXPECT_FALSE(settingsFile().contains("PreferencesWindowGeometry")) << "never shown";
     controller = std::make_unique<AppDelegate>();
     EXPECT_EQ(windows().mainWindowWidget()->geometry(), places[0]);
     for (qsizetype at = 0; at < std::ssize(placed); ++at)
-        EXPECT_EQ(placed[at].open()->geometry(), places[at + 1]) << placed[at].name;
+        EXPECT_EQ(open(placed[at].first)->geometry(), places[at + 1]) << placed[at].first;
 }
 
 // A window opened for the first time goes beside the main window, not over
@@ -505,28 +497,15 @@ TEST_F(Windows, AWindowShownBeforeTheMainOneIsPlacedGoesBesideItsPlace) {
 // (Preferences resume metering); in the main window it ends nothing.
 TEST_F(Windows, EscapeClosesEveryWindowButTheMainOne) {
     controller->startLogging();
-    const struct {
-        const char *name;
-        std::function<QWidget *()> open;
-        bool closeButton; // Preferences' own: PreferencesInFrontPauseMetering…
-    } shown[] = {{"Help", [&] { return windows().helpWindowWidget(); }, true},
-                 {"Preferences", [&] { return windows().prefsWindowWidget(); }, false},
-                 {"History",
-                  [&] {
-                      windows().showHistoryWindow();
-                      return windows().historyWindowWidget();
-                  },
-                  true},
-                 {"Log", [] { return static_cast<QWidget *>(LogWindow::showWindow()); }, true}};
-    for (const auto &window : shown) {
-        SCOPED_TRACE(window.name);
-        QWidget *opened = window.open();
+    for (const std::string name : {"Help", "Preferences", "History", "Log"}) {
+        SCOPED_TRACE(name);
+        QWidget *opened = open(name);
         ASSERT_TRUE(activate(opened));
         pressKey(QApplication::focusWidget() ? QApplication::focusWidget() : opened,
                  Qt::Key_Escape);
         EXPECT_FALSE(opened->isVisible());
-        if (!window.closeButton)
-            continue;
+        if (name == "Preferences")
+            continue; // its own Close button: PreferencesInFrontPauseMetering…
         opened->show();
         auto *box = opened->findChild<QDialogButtonBox *>(QStringLiteral("closeButtons"));
         ASSERT_TRUE(box && box->button(QDialogButtonBox::Close));
