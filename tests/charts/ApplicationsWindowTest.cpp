@@ -2,22 +2,13 @@
 // their numbers, the shares written as every percentage Flowtally shows.
 #include "charts/ApplicationsWindow.h"
 
-#include <QTableWidget>
+#include "tests/charts/ChartTesting.h"
 
-#include <gtest/gtest.h>
+#include <QTableWidget>
 
 namespace flowtally {
 
 namespace {
-
-constexpr quint64 kK = 1024, kM = kK * 1024, kG = kM * 1024;
-
-QStringList column(const QTableWidget &table, int column) {
-    QStringList texts;
-    for (int row = 0; row < table.rowCount(); ++row)
-        texts.append(table.item(row, column)->text());
-    return texts;
-}
 
 TEST(ApplicationsWindow, SharesOfTheNetworkSortedByTheirNumbers) {
     ApplicationsWindow window;
@@ -28,23 +19,24 @@ TEST(ApplicationsWindow, SharesOfTheNetworkSortedByTheirNumbers) {
                              {"Other", {"other", 0, 100 * kM}}},
                             4 * kG);
     QTableWidget &table = *window.table();
-    EXPECT_EQ(column(table, ApplicationsWindow::NameColumn),
+    EXPECT_EQ(shownColumn(table, ApplicationsWindow::NameColumn),
               (QStringList{"Firefox", "Other", "cups.service"}));
-    EXPECT_EQ(column(table, ApplicationsWindow::ShareColumn),
+    EXPECT_EQ(shownColumn(table, ApplicationsWindow::ShareColumn),
               (QStringList{"29.9%", "2.4%", "0.0%"}));
     table.sortByColumn(ApplicationsWindow::ReceivedColumn, Qt::AscendingOrder);
-    EXPECT_EQ(column(table, ApplicationsWindow::ReceivedColumn),
+    EXPECT_EQ(shownColumn(table, ApplicationsWindow::ReceivedColumn),
               (QStringList{"0.00B", "400.00K", "1.00G"}));
     // Nothing counted yet: a share of nothing is none.
     window.showApplications({}, {{"Other", {"other", 5, 5}}}, 0);
     EXPECT_EQ(window.caption().toStdString(), "Nothing counted yet");
-    EXPECT_EQ(column(table, ApplicationsWindow::ShareColumn), QStringList{"0.0%"});
+    EXPECT_EQ(shownColumn(table, ApplicationsWindow::ShareColumn), QStringList{"0.0%"});
     // Just after a reset the applications' bytes can pass the network's
     // many times: no group separator, and 1200% still before 300%.
     window.showApplications(
         QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC),
         {{"Backup", {"app:backup", 12 * kM, 0}}, {"Updates", {"service:updates", 3 * kM, 0}}}, kM);
-    EXPECT_EQ(column(table, ApplicationsWindow::ShareColumn), (QStringList{"1200.0%", "300.0%"}));
+    EXPECT_EQ(shownColumn(table, ApplicationsWindow::ShareColumn),
+              (QStringList{"1200.0%", "300.0%"}));
 }
 
 } // namespace

@@ -3,19 +3,12 @@
 // Out stand out from the background on light and dark desktops.
 #include "charts/ByteAxis.h"
 #include "charts/ChartColours.h"
-#include "tests/charts/Palettes.h"
 
-#include "tests/support/TextPrinting.h"
-
-#include <gtest/gtest.h>
+#include "tests/charts/ChartTesting.h"
 
 namespace flowtally {
 
 namespace {
-
-constexpr double kK = 1024;
-constexpr double kM = kK * 1024;
-constexpr double kG = kM * 1024;
 
 QStringList labels(const ByteAxis &axis) {
     QStringList texts;

@@ -5,20 +5,14 @@
 #include "charts/CycleChart.h"
 
 #include "charts/ChartColours.h"
-#include "tests/charts/Palettes.h"
-#include "tests/charts/RedrawnLikeNew.h"
 
-#include "tests/history/HistoryFixture.h"
-#include "tests/support/TextPrinting.h"
+#include "tests/charts/ChartTesting.h"
 
 #include <QImage>
 
 namespace flowtally {
 
 namespace {
-
-constexpr double kM = 1024.0 * 1024;
-constexpr double kG = kM * 1024;
 
 class CycleChartTest : public ::testing::Test {
   protected:

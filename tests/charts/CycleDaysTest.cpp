@@ -3,8 +3,7 @@
 // month lacks and a change of clocks; and the period shown without a cycle.
 #include "charts/CycleDays.h"
 
-#include "tests/history/HistoryFixture.h"
-#include "tests/support/TextPrinting.h"
+#include "tests/charts/ChartTesting.h"
 
 #include <cmath>
 
@@ -12,12 +11,9 @@ namespace flowtally {
 
 namespace {
 
-constexpr quint64 kMiB = quint64(1) << 20;
-constexpr double kGiB = double(quint64(1) << 30);
-
 // A day's bytes: its day of the year in MiB in, a tenth out.
 TrafficTotals bytesOf(const QDate &date) {
-    return {quint64(date.dayOfYear()) * kMiB, quint64(date.dayOfYear()) * kMiB / 10};
+    return {quint64(date.dayOfYear()) * kM, quint64(date.dayOfYear()) * kM / 10};
 }
 
 // The daily buckets of a history with bytes on every day of [first, last],
@@ -71,7 +67,7 @@ TEST_F(CycleDays, OneBarPerDayOfTheCycleWithThatDaysBytes) {
 
 TEST_F(CycleDays, PaceEndsAtTheLimitOnTheLastDayAndFollowsTheClocks) {
     const BillingCycle march = *billingCycleAt(local("2024-03-05T12:00:00", berlin), 1, berlin);
-    const double limit = 250 * kGiB;
+    const double limit = 250.0 * kG;
     const QList<CycleDay> days = cycleDays(march, {}, limit, local("2024-03-05T12:00:00", berlin));
     ASSERT_EQ(days.size(), 31);
     EXPECT_DOUBLE_EQ(days.last().pace, limit);

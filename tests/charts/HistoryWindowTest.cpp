@@ -7,8 +7,7 @@
 #include "charts/HistoryTableModel.h"
 #include "charts/PeriodChart.h"
 
-#include "tests/history/HistoryFixture.h"
-#include "tests/support/TextPrinting.h"
+#include "tests/charts/ChartTesting.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,10 +20,6 @@
 namespace flowtally {
 
 namespace {
-
-constexpr quint64 kK = 1024;
-constexpr quint64 kM = kK * 1024;
-constexpr quint64 kG = kM * 1024;
 
 const QTimeZone kBerlin("Europe/Berlin");
 
@@ -42,14 +37,6 @@ const QList<HistoryBucket> kDays{
 };
 const QList<HistoryBucket> kMonths{{QDate(2024, 2, 1).startOfDay(kBerlin), 40 * kG, 4 * kG},
                                    {QDate(2024, 3, 1).startOfDay(kBerlin), kG, 210 * kM}};
-
-// A column of the table as shown, top to bottom.
-QStringList shownColumn(const HistoryTable &table, int column) {
-    QStringList texts;
-    for (int row = 0; row < table.model()->rowCount(); ++row)
-        texts.append(table.model()->index(row, column).data().toString());
-    return texts;
-}
 
 // A window with one network and its days and months.
 class HistoryWindowTest : public ::testing::Test {

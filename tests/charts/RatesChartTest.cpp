@@ -5,10 +5,7 @@
 
 #include "charts/ChartColours.h"
 
-#include "tests/history/HistoryFixture.h"
-#include "tests/charts/Palettes.h"
-#include "tests/charts/RedrawnLikeNew.h"
-#include "tests/support/TextPrinting.h"
+#include "tests/charts/ChartTesting.h"
 
 #include <QImage>
 
@@ -17,9 +14,6 @@
 namespace flowtally {
 
 namespace {
-
-constexpr double kK = 1024;
-constexpr double kM = kK * 1024;
 
 // Points from `from` seconds before now on, every `every` seconds, `count` of them.
 QList<RatePoint> run(const QDateTime &now, double from, double every, int count, double in = kM) {
