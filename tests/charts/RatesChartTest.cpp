@@ -33,65 +33,54 @@ QStringList described(const QList<QList<RatePoint>> &segments, const QDateTime &
     return runs;
 }
 
-TEST(RatesChart, LinesBreakWhereTheSamplesStopped) {
+// Whether the chart says in the middle of its plot, in the text colour, that
+// there are no rates.
+bool saysNoRates(RatesChart &chart) {
+    const QImage image = chart.grab().toImage();
+    const QColor text = chartColours(chart.palette()).text;
+    int textPixels = 0;
+    const int middle = image.height() / 2 + 10;
+    for (int x = image.width() / 4; x < image.width() * 3 / 4; ++x) {
+        for (int y = middle - 12; y < middle + 12; ++y)
+            textPixels += std::abs(image.pixelColor(x, y).lightness() - text.lightness()) < 40;
+    }
+    return textPixels > 0;
+}
+
+// The runs of points the lines break into, the rate axis' top in bytes per
+// second of the largest rate shown, and without points a text that says so.
+TEST(RatesChart, LinesBreakWhereTheSamplesStoppedOverAnAxisOfTheShownRates) {
     const QDateTime now = utc("2024-03-27T19:00:00Z");
     const RatePoint broken{now.addSecs(-30), qQNaN(), 0};
     // clang-format off
-    const struct { const char *what; QList<RatePoint> points; QStringList runs; } cases[] = {
-        {"steady", run(now, 600, 1.5, 401), {"-600s 401"}},
-        {"older than ten minutes", run(now, 800, 1.5, 100) + run(now, 60, 1.5, 41), {"-60s 41"}},
-        {"a pause of a minute", run(now, 300, 1.5, 41) + run(now, 180, 4, 46), {"-300s 41", "-180s 46"}},
-        {"10 s apart joins", run(now, 100, 10, 11), {"-100s 11"}},
-        {"10.5 s apart breaks", run(now, 21, 10.5, 3), {"-21s 1", "-10.5s 1", "-0s 1"}},
-        {"the clock went back", run(now, 30, 1.5, 5) + run(now, 50, 1.5, 5), {"-30s 5", "-50s 5"}},
-        {"after now", run(now, 3, 1.5, 5), {"-3s 3"}},
-        {"a rate that is no number", run(now, 33, 1.5, 2) + QList{broken} + run(now, 28.5, 1.5, 2),
-         {"-33s 4"}},
-        {"none", {}, {}},
-    };
-    // clang-format on
-    for (const auto &c : cases) {
-        RatesChart chart;
-        chart.setRates(c.points, now);
-        EXPECT_EQ(described(chart.segments(), now), c.runs) << c.what;
-    }
-}
-
-TEST(RatesChart, AxisInBytesPerSecondOfTheLargestShownRate) {
-    const QDateTime now = utc("2024-03-27T19:00:00Z");
-    // clang-format off
-    const struct { QList<RatePoint> points; const char *top; } cases[] = {
-        {run(now, 60, 1.5, 41, 300 * kK), "300K/s"},
+    const struct {
+        const char *what; QList<RatePoint> points; QStringList runs; const char *top;
+    } cases[] = {
+        {"steady", run(now, 600, 1.5, 401), {"-600s 401"}, "1.0M/s"},
         // A burst eleven minutes ago is off the chart and off the axis.
-        {run(now, 660, 1.5, 10, 9 * kM) + run(now, 60, 1.5, 41, 300 * kK), "300K/s"},
-        {run(now, 60, 1.5, 41, 0), "1K/s"},
-        {{}, "1K/s"},
+        {"older than ten minutes", run(now, 660, 1.5, 10, 9 * kM) + run(now, 60, 1.5, 41, 300 * kK),
+         {"-60s 41"}, "300K/s"},
+        {"a pause of a minute", run(now, 300, 1.5, 41) + run(now, 180, 4, 46),
+         {"-300s 41", "-180s 46"}, "1.0M/s"},
+        {"10 s apart joins", run(now, 100, 10, 11), {"-100s 11"}, "1.0M/s"},
+        {"10.5 s apart breaks", run(now, 21, 10.5, 3), {"-21s 1", "-10.5s 1", "-0s 1"}, "1.0M/s"},
+        {"the clock went back", run(now, 30, 1.5, 5) + run(now, 50, 1.5, 5),
+         {"-30s 5", "-50s 5"}, "1.0M/s"},
+        {"after now", run(now, 3, 1.5, 5), {"-3s 3"}, "1.0M/s"},
+        {"a rate that is no number", run(now, 33, 1.5, 2) + QList{broken} + run(now, 28.5, 1.5, 2),
+         {"-33s 4"}, "1.0M/s"},
+        {"no traffic", run(now, 600, 1.5, 401, 0), {"-600s 401"}, "1K/s"},
+        {"none", {}, {}, "1K/s"},
     };
     // clang-format on
     for (const auto &c : cases) {
-        RatesChart chart;
-        chart.setRates(c.points, now);
-        EXPECT_EQ(chart.rateAxis().label(chart.rateAxis().top()), c.top);
-    }
-}
-
-// Without points the chart says so in the middle of its plot, in the text
-// colour; with points (all at zero) no such text stands there.
-TEST(RatesChart, SaysWhenThereAreNoRates) {
-    const QDateTime now = utc("2024-03-27T19:00:00Z");
-    for (const bool withPoints : {false, true}) {
+        SCOPED_TRACE(c.what);
         RatesChart chart;
         chart.resize(500, 260);
-        chart.setRates(withPoints ? run(now, 600, 1.5, 401, 0) : QList<RatePoint>(), now);
-        const QImage image = chart.grab().toImage();
-        const QColor text = chartColours(chart.palette()).text;
-        int textPixels = 0;
-        const int middle = image.height() / 2 + 10;
-        for (int x = image.width() / 4; x < image.width() * 3 / 4; ++x) {
-            for (int y = middle - 12; y < middle + 12; ++y)
-                textPixels += std::abs(image.pixelColor(x, y).lightness() - text.lightness()) < 40;
-        }
-        EXPECT_EQ(textPixels > 0, !withPoints) << textPixels;
+        chart.setRates(c.points, now);
+        EXPECT_EQ(described(chart.segments(), now), c.runs);
+        EXPECT_EQ(chart.rateAxis().label(chart.rateAxis().top()), c.top);
+        EXPECT_EQ(saysNoRates(chart), c.runs.isEmpty());
     }
 }
 
