@@ -47,23 +47,6 @@ TEST_F(CycleChartTest, AxesTakeTheUnitOfTheirLargestValue) {
     }
 }
 
-// The colours of one column of pixels from the bottom up, each run of them
-// once, and how many pixels each colour has in that column.
-QList<QColor> coloursUpward(const QImage &image, int x, const QList<QColor> &of,
-                            QList<int> *counts) {
-    QList<QColor> seen;
-    *counts = QList<int>(of.size(), 0);
-    for (int y = image.height() - 1; y >= 0; --y) {
-        const QColor colour = image.pixelColor(x, y);
-        if (!of.contains(colour))
-            continue;
-        ++(*counts)[of.indexOf(colour)];
-        if (seen.isEmpty() || seen.last() != colour)
-            seen.append(colour);
-    }
-    return seen;
-}
-
 // On a dark and a light desktop: the bar of a day with three times as much
 // in as out, in below out in their share (against a large limit the lines
 // stay low in its column), and texts in the palette's colours.
@@ -87,9 +70,19 @@ TEST_F(CycleChartTest, BarsAndTextsInThePalettesColours) {
             }
         }
         ASSERT_GE(right, 0);
-        QList<int> counts;
-        EXPECT_EQ(coloursUpward(image, (left + right) / 2, {colours.in, colours.out}, &counts),
-                  (QList<QColor>{colours.in, colours.out}));
+        // The in and out colours of the bar's middle column from the bottom
+        // up, each run of them once, and how many pixels each has.
+        QList<QColor> runs;
+        QList<int> counts{0, 0};
+        for (int y = image.height() - 1; y >= 0; --y) {
+            const QColor colour = image.pixelColor((left + right) / 2, y);
+            if (colour != colours.in && colour != colours.out)
+                continue;
+            ++counts[colour == colours.out];
+            if (runs.isEmpty() || runs.last() != colour)
+                runs.append(colour);
+        }
+        EXPECT_EQ(runs, (QList<QColor>{colours.in, colours.out}));
         EXPECT_NEAR(double(counts[0]) / counts[1], 3.0, 0.1);
 
         const QColor background = palette.color(QPalette::Window);
