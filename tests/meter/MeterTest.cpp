@@ -71,29 +71,6 @@ TrafficSample sample(char source, quint64 in, double seconds,
     return sample;
 }
 
-// The time a counter had to grow is the longer of its source's clock and
-// the wall clock: neither a router whose up-time stands still nor a clock
-// set back makes a sound reading look too fast; a reading of unknown time
-// (settings of an older version) bounds nothing.
-TEST(CounterStep, TimeToGrowIsTheLongerOfBothClocks) {
-    const QDateTime at = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
-    const CounterBase base{1000, {10, at}};
-    constexpr double kBytesPerSecond = 1000;
-    // clang-format off
-    const struct { CounterBase base; CounterMoment moment; quint64 value, counted; } cases[] = {
-        {base, {10, at.addSecs(2)}, 2900, 1900},      // up-time stands still
-        {base, {10, at.addSecs(2)}, 3100, 0},         // faster than 1000 a second
-        {base, {12, at.addSecs(-3600)}, 2900, 1900},  // the clock went back an hour
-        {{1000, {0, {}}}, {5, at}, quint64(1) << 50, (quint64(1) << 50) - 1000},
-    };
-    // clang-format on
-    for (const auto &c : cases) {
-        CounterTrack track{c.base, std::nullopt};
-        EXPECT_EQ(stepCounter(track, c.value, c.moment, 64, kBytesPerSecond).counted, c.counted)
-            << c.value;
-    }
-}
-
 TEST(Meter, SequencesOfSamples) {
     // Each sample of a sequence ('L'ocal or 'R'outer) and the totals after
     // it; the in rate (K/s) is checked where given.
