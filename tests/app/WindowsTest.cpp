@@ -175,22 +175,6 @@ TEST_F(Windows, PopUpUnitSetsTheScale) {
     EXPECT_EQ(controller->limitUnitsScale(), 1073741824u);
 }
 
-TEST_F(Windows, HelpShowsAtStartUntilItHasBeenClosedOnce) {
-    EXPECT_TRUE(windows().helpWindowWidget()->isVisible());
-    windows().helpWindowWidget()->close();
-    EXPECT_TRUE(settingsFile().value("HideHelp").toBool());
-    controller = std::make_unique<AppDelegate>();
-    runMainLoopFor(0.05);
-    EXPECT_FALSE(windows().helpWindowWidget()->isVisible());
-    // The help says where it is found again: the Help menu.
-    const auto *menuBar = windows().mainWindowWidget()->findChild<QMenuBar *>();
-    ASSERT_TRUE(menuBar);
-    const QAction *helpMenu = menuBar->actions().last();
-    EXPECT_EQ(helpMenu->text(), "&Help");
-    helpMenu->menu()->actions().first()->trigger();
-    EXPECT_TRUE(windows().helpWindowWidget()->isVisible());
-}
-
 TEST_F(Windows, PreferencesInFrontPauseMeteringUntilTheyCloseOrResume) {
     controller->startLogging();
     ASSERT_TRUE(activate(windows().prefsWindowWidget()));
@@ -430,8 +414,11 @@ TEST_F(Windows, StatusTextsDoNotLayTheWindowOutAnewNorGrowingItSplitsTheRows) {
     EXPECT_GT(main->findChild<CycleChart *>()->height(), 400);
 }
 
-TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
+// The windows come back where they were left; the help shows at the start
+// until it has been closed once, and says where it is found again.
+TEST_F(Windows, WindowsComeBackWhereTheyWereLeftAndHelpUntilItIsClosed) {
     QWidget *main = windows().mainWindowWidget();
+    EXPECT_TRUE(windows().helpWindowWidget()->isVisible());
     main->show();
     main->setGeometry(QRect(QPoint(60, 40), main->minimumSizeHint() + QSize(30, 20)));
     // Each window as a person opens it (help shows at the first start), of
@@ -445,12 +432,23 @@ TEST_F(Windows, WindowsComeBackWhereTheyWereLeft) {
         runMainLoopFor(0.05);
         places.append(open(name)->geometry());
     }
+    open("Help")->close();
+    EXPECT_TRUE(settingsFile().value("HideHelp").toBool());
     main->close();
     EXPECT_FALSE(settingsFile().contains("PreferencesWindowGeometry")) << "never shown";
     controller = std::make_unique<AppDelegate>();
+    runMainLoopFor(0.05);
+    EXPECT_FALSE(windows().helpWindowWidget()->isVisible());
     EXPECT_EQ(windows().mainWindowWidget()->geometry(), places[0]);
     for (qsizetype at = 0; at < std::ssize(placed); ++at)
         EXPECT_EQ(open(placed[at].first)->geometry(), places[at + 1]) << placed[at].first;
+    // The Help menu's first entry.
+    const auto *menuBar = windows().mainWindowWidget()->findChild<QMenuBar *>();
+    ASSERT_TRUE(menuBar);
+    const QAction *helpMenu = menuBar->actions().last();
+    EXPECT_EQ(helpMenu->text(), "&Help");
+    helpMenu->menu()->actions().first()->trigger();
+    EXPECT_TRUE(windows().helpWindowWidget()->isVisible());
 }
 
 // A window opened for the first time goes beside the main window, not over
