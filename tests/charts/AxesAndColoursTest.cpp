@@ -10,13 +10,6 @@ namespace flowtally {
 
 namespace {
 
-QStringList labels(const ByteAxis &axis) {
-    QStringList texts;
-    for (const double tick : axis.ticks())
-        texts.append(axis.label(tick));
-    return texts;
-}
-
 TEST(ByteAxis, UnitOfTheLargestValueAndRoundTicksUpToIt) {
     // clang-format off
     const struct { double largest; const char *perUnit; QStringList labels; } cases[] = {
@@ -33,7 +26,7 @@ TEST(ByteAxis, UnitOfTheLargestValueAndRoundTicksUpToIt) {
     // clang-format on
     for (const auto &c : cases) {
         const ByteAxis axis(c.largest, QString::fromLatin1(c.perUnit));
-        EXPECT_EQ(labels(axis), c.labels) << c.largest;
+        EXPECT_EQ(axis.labels(), c.labels) << c.largest;
         EXPECT_EQ(axis.ticks().last(), axis.top()) << c.largest;
         EXPECT_DOUBLE_EQ(axis.fraction(axis.top()), 1) << c.largest;
     }
