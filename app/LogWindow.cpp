@@ -131,7 +131,9 @@ void LogWindow::closeEvent(QCloseEvent *event) {
 
 LogWindow *LogWindow::showWindow() {
     static QPointer<LogWindow> open;
-    if (!open) {
+    // A window closed in this turn of the loop waits there to be deleted:
+    // it is not handed out again.
+    if (!open || !open->isVisible()) {
         open = new LogWindow;
         open->setAttribute(Qt::WA_DeleteOnClose);
         placement().add(open, SettingsKey::LogWindowGeometry);

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -73,7 +74,15 @@ TEST_F(ConsoleLog, WithoutAViewerFlowtallysOwnWindowShowsTheLog) {
     outlet<QPushButton>("consoleLogPB")->click();
     EXPECT_EQ(LogWindow::showWindow(), window);
     EXPECT_TRUE(window->text().contains("  A line after the first look"));
+
+    // Closed and asked for again in the same turn of the loop, before the
+    // closed window is deleted: a new one comes, which stays.
     window->close();
+    const QPointer<LogWindow> reopened = LogWindow::showWindow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(reopened);
+    EXPECT_TRUE(reopened->isVisible());
+    reopened->close();
 }
 
 } // namespace
