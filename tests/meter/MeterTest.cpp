@@ -250,17 +250,14 @@ TEST(ApplicationTally, ApplicationsGetWhatTheyMovedNeverMoreThanTheMeterCounted)
             {sample('R', 1000, 2, Reading{"s1", 0, 0, 0}), {}},
             {sample('R', 9000, 4, Reading{"s1", 500, 0, 700}), {{"app:firefox", {500, 0}}}},
             {sample('R', 9100, 6, Reading{"s1", 800, 0, 900}), {{"app:firefox", {100, 0}}}}}},
-        {"bytes that wait belong to their period: a reset leaves them out", {
+        {"bytes that wait belong to their period and their network: a reset, then the next network, leaves them out", {
             {sample('L', 1000, 0, Reading{"s1", 0, 0}), {}},
             {sample('L', 1000, 2, Reading{"s1", 0, 0}), {}},
             {sample('L', 1100, 4, Reading{"s1", 1000, 0}), {{"app:firefox", {100, 0}}}},
-            {sample('L', 2100, 6, Reading{"s1", 1000, 0}), {}, true}}},
-        {"bytes that wait belong to their network: the next network's bytes leave them out", {
-            {sample('L', 1000, 0, Reading{"s1", 0, 0}), {}},
-            {sample('L', 1000, 2, Reading{"s1", 0, 0}), {}},
-            {sample('L', 1100, 4, Reading{"s1", 1000, 0}), {{"app:firefox", {100, 0}}}},
-            {sample('L', 2100, 6, Reading{"s1", 1000, 0}), {}, false, kOffice},
-            {sample('L', 3100, 8, Reading{"s1", 1000, 0}), {}, false, kOffice}}},
+            {sample('L', 2100, 6, Reading{"s1", 1000, 0}), {}, true},
+            {sample('L', 2200, 8, Reading{"s1", 2000, 0}), {{"app:firefox", {100, 0}}}},
+            {sample('L', 3200, 10, Reading{"s1", 2000, 0}), {}, false, kOffice},
+            {sample('L', 4200, 12, Reading{"s1", 2000, 0}), {}, false, kOffice}}},
     };
     // clang-format on
     for (const auto &c : cases) {
