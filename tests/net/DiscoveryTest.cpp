@@ -198,6 +198,8 @@ TEST_F(Discovery, ServiceChangedUnlessBothAreThereAndEqual) {
     EXPECT_TRUE(controller->serviceChanged());
     controller->setPrimaryService(std::nullopt);
     EXPECT_TRUE(controller->serviceChanged());
+    useNetwork(kOffice);
+    EXPECT_TRUE(controller->serviceChanged()) << "a network comes to a record without one";
 }
 
 using AddressResolution = ControllerFixture;
