@@ -175,8 +175,9 @@ TEST_F(DesktopNotifierWithService, NoBusNoServiceAnErrorOrNoAnswerSendsAlertsToT
         // Shown again: the streak of failures ends.
         ++shown;
         service.answer = FakeNotificationService::Answer::Id;
-        if (!c.serviceRunning)
+        if (!c.serviceRunning) {
             ASSERT_TRUE(serviceBus.registerService(kNotificationsService));
+        }
         environment.setSessionBus(bus.connection(QStringLiteral("flowtally")));
         impatient.send(first);
         ASSERT_TRUE(runLoopUntil([&] { return reported.shown == shown; }));

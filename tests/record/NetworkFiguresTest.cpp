@@ -182,8 +182,9 @@ TEST(WeekProfile, TheBytesExpectedOfTheHoursSeen) {
         SCOPED_TRACE(c.what);
         const WeekProfile profile = profileOf(berlin(c.from), berlin(c.now), c.billed);
         EXPECT_EQ(profile.knowsEnough(), c.bytes.has_value());
-        if (c.bytes)
+        if (c.bytes) {
             EXPECT_DOUBLE_EQ(profile.expectedBetween(berlin(c.between), berlin(c.until)), *c.bytes);
+        }
     }
     EXPECT_EQ(WeekProfile::readFrom(berlin("2024-06-03T12:00:00")), berlin("2024-04-08T12:00:00"));
     const QDateTime day = berlin("2024-05-06T00:00:00");
