@@ -1,5 +1,6 @@
 // The service counts each application's traffic, by interface, direction
-// and kind of peer, as the interfaces count it.
+// and kind of peer, as the interfaces count it; each caller sees only its
+// own applications, the system services and the machine's totals.
 #include "tests/accountd/system/AccountdScene.h"
 #include "tests/support/ProcessProbe.h"
 
@@ -19,6 +20,14 @@ constexpr auto In = AccountdDirection::In;
 constexpr auto Out = AccountdDirection::Out;
 constexpr auto Local = AccountdPeer::Local;
 constexpr auto Internet = AccountdPeer::Internet;
+
+std::vector<std::string> cgroupsOf(const AccountdCounters &counters) {
+    std::vector<std::string> cgroups;
+    for (const AccountdCounter &counter : counters.cgroups)
+        if (cgroups.empty() || cgroups.back() != counter.cgroup)
+            cgroups.push_back(counter.cgroup);
+    return cgroups;
+}
 
 class CountingTest : public AccountdSystemTest {
   protected:
@@ -40,28 +49,19 @@ class CountingTest : public AccountdSystemTest {
         EXPECT_EQ(out.bytes, crossed.sentBytes) << cgroup << " " << interface;
         EXPECT_EQ(out.packets, crossed.sentPackets) << cgroup << " " << interface;
     }
-    // Whether the service's local prefixes come to hold the prefix, or to
-    // lack it (5 s at most).
-    bool hasLocalPrefix(const std::string &prefix, bool wanted) const {
-        return pollUntil(
-            [&] {
-                const auto prefixes = scene->countersAs(1000).localPrefixes;
-                return (std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end()) ==
-                       wanted;
-            },
-            50, 100);
-    }
 };
 
-// Three applications one after another, each through both links; the links
+// Four applications one after another, each through both links; the links
 // are silent otherwise (permanent neighbours, no IPv6), so that no frame
 // crosses them that no socket sent: each application's counters are what
 // the interfaces counted while it ran, to the byte and the packet, and the
-// machine's totals are what they counted since the service started. The
-// uploads are segmented in software on the way out (several wire packets,
-// each with its own headers, from one packet of the stack), the downloads
-// come in a wire packet at a time.
-TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfaces) {
+// machine's totals, the same for every caller, are what they counted since
+// the service started. The uploads are segmented in software on the way out
+// (several wire packets, each with its own headers, from one packet of the
+// stack), the downloads come in a wire packet at a time. The other user's
+// cgroup is made after the service walked the tree, so that it learns its
+// path when its counters show up (at the next walk, at most a second later).
+TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfacesForItsOwnUser) {
     for (const std::string &cgroup : {kEditor, kBrowser, kBackup})
         ASSERT_TRUE(scene->makeCgroup(cgroup));
     const LinkCounters privateAtStart = scene->counters("priv0");
@@ -76,12 +76,26 @@ TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfaces) {
     const auto backup =
         crossing([&] { EXPECT_TRUE(scene->runApplication(kBackup, kPrivatePeer, 2000000, 1000)); });
     ASSERT_GT(editor.first.sentPackets, 200u);
+    const std::vector<std::string> own = {kBackup, kBrowser, kEditor};
+    EXPECT_EQ(cgroupsOf(scene->countersAs(1000)), own);
+    ASSERT_TRUE(scene->makeCgroup(kViewer));
+    const auto viewer =
+        crossing([&] { EXPECT_TRUE(scene->runApplication(kViewer, kInternetPeer, 40000, 50000)); });
+    pollUntil([&] { return cgroupsOf(scene->countersAs(65534)).size() >= 2; }, 30, 100);
 
     const Counters counters = scene->countersAs(1000);
+    const Counters other = scene->countersAs(65534);
+    const Counters root = scene->countersAs(0);
+    EXPECT_EQ(counters.uid, 1000u);
+    EXPECT_EQ(other.uid, 65534u);
+    EXPECT_EQ(cgroupsOf(counters), own);
+    EXPECT_EQ(cgroupsOf(other), (std::vector<std::string>{kBackup, kViewer}));
+    EXPECT_EQ(cgroupsOf(root), (std::vector<std::string>{kBackup}));
     expectCounted(counters, kEditor, "priv0", Local, editor.first);
     expectCounted(counters, kEditor, "wan0", Internet, editor.second);
     expectCounted(counters, kBrowser, "wan0", Internet, browser.second);
     expectCounted(counters, kBackup, "priv0", Local, backup.first);
+    expectCounted(other, kViewer, "wan0", Internet, viewer.second);
     // Nothing of another kind, nor on the other link.
     for (const AccountdCounter &counter : counters.cgroups)
         EXPECT_EQ(counter.peer, counter.interface == "priv0" ? Local : Internet)
@@ -91,15 +105,28 @@ TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfaces) {
 
     expectCounted(counters, "", "priv0", Local, scene->counters("priv0") - privateAtStart);
     expectCounted(counters, "", "wan0", Internet, scene->counters("wan0") - internetAtStart);
+    EXPECT_EQ(other.totals, counters.totals);
+    EXPECT_EQ(root.totals, counters.totals);
     EXPECT_EQ(counters.lostPackets, 0u);
 }
 
 // The prefixes of the machine's own addresses count as local, as they come
 // and go: 198.51.100.1 is on the Internet until the host takes an address
-// of 198.51.100.0/24, and again after it gives it up.
-TEST_F(CountingTest, ThePrefixesOfTheMachinesOwnAddressesCountAsLocal) {
+// of 198.51.100.0/24, and again after it gives it up. Then IPv6 peers by
+// kind.
+TEST_F(CountingTest, ThePrefixesOfTheMachinesOwnAddressesCountAsLocalIPv4AndIPv6) {
     ASSERT_TRUE(scene->makeCgroup(kEditor));
-    const auto hasPrefix = [&](bool wanted) { return hasLocalPrefix("198.51.100.0/24", wanted); };
+    // Whether the service's local prefixes come to hold the prefix, or to
+    // lack it (5 s at most).
+    const auto hasPrefix = [&](bool wanted, const std::string &prefix = "198.51.100.0/24") {
+        return pollUntil(
+            [&] {
+                const auto prefixes = scene->countersAs(1000).localPrefixes;
+                return (std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end()) ==
+                       wanted;
+            },
+            50, 100);
+    };
     const auto sent = [&](AccountdPeer peer) {
         return find(scene->countersAs(1000), kEditor, "wan0", Out, peer).bytes;
     };
@@ -120,19 +147,16 @@ TEST_F(CountingTest, ThePrefixesOfTheMachinesOwnAddressesCountAsLocal) {
     ASSERT_TRUE(hasPrefix(false));
     ASSERT_TRUE(scene->runApplication(kEditor, peer, 100000, 1000));
     EXPECT_GT(sent(Internet), before + 100000);
-}
 
-// IPv6, switched on for the wan link in this test alone (no link-local
-// address, no router solicitations, permanent neighbours): a peer on the
-// Internet, one in the prefix of the host's own address, one at a
-// unique-local address. The kernel sends frames of its own beside the
-// sockets' packets here (multicast listener reports for the addresses'
-// groups), so the counted packets are held against the interface's within
-// that bound: what the interface counted more is whole packets no socket
-// sent, at most 4 in a run and each at most 134 bytes (Ethernet, IPv6, a
-// hop-by-hop header, an ICMPv6 report of a few records).
-TEST_F(CountingTest, IPv6PeersCountByKind) {
-    ASSERT_TRUE(scene->makeCgroup(kEditor));
+    // IPv6, switched on for the wan link in this test alone (no link-local
+    // address, no router solicitations, permanent neighbours): a peer on the
+    // Internet, one in the prefix of the host's own address, one at a
+    // unique-local address. The kernel sends frames of its own beside the
+    // sockets' packets here (multicast listener reports for the addresses'
+    // groups), so the counted packets are held against the interface's
+    // within that bound: what the interface counted more is whole packets no
+    // socket sent, at most 4 in a run and each at most 134 bytes (Ethernet,
+    // IPv6, a hop-by-hop header, an ICMPv6 report of a few records).
     ASSERT_EQ(scene->run(R"(set -e
 for end in "$HOST wan0" "$ISP w0" "$ISP lo"; do set -- $end
   ip netns exec $1 sysctl -qw net.ipv6.conf.$2.addr_gen_mode=1 \
@@ -145,22 +169,22 @@ ip -n $HOST neigh replace 2001:db8:1::1 lladdr 02:00:5e:79:00:01 dev wan0 nud pe
 ip -n $ISP neigh replace 2001:db8:1::2 lladdr 02:00:5e:79:00:02 dev w0 nud permanent
 ip -n $HOST -6 route add default via 2001:db8:1::1 dev wan0)"),
               QString());
-    ASSERT_TRUE(hasLocalPrefix("2001:db8:1::/64", true));
+    ASSERT_TRUE(hasPrefix(true, "2001:db8:1::/64"));
 
     const struct {
         const char *peer;
         AccountdPeer kind;
     } runs[] = {{"2001:db8:ff::1", Internet}, {"2001:db8:1::1", Local}, {"fd00:77::1", Local}};
     for (const auto &run : runs) {
-        const Counters before = scene->countersAs(1000);
+        const Counters earlier = scene->countersAs(1000);
         const auto crossed =
             crossing([&] {
                 EXPECT_TRUE(scene->runApplication(kEditor, run.peer, 200000, 300000));
             }).second;
-        const Counters after = scene->countersAs(1000);
+        const Counters later = scene->countersAs(1000);
         const auto grew = [&](AccountdDirection direction, AccountdPeer kind) {
-            const AccountdCounter now = find(after, kEditor, "wan0", direction, kind);
-            const AccountdCounter then = find(before, kEditor, "wan0", direction, kind);
+            const AccountdCounter now = find(later, kEditor, "wan0", direction, kind);
+            const AccountdCounter then = find(earlier, kEditor, "wan0", direction, kind);
             return std::pair(now.packets - then.packets, now.bytes - then.bytes);
         };
         const AccountdPeer other = run.kind == Local ? Internet : Local;
