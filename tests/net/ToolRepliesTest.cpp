@@ -227,34 +227,34 @@ TEST(SnmpReplies, WalksOfTextAndCounterColumns) {
         (QMap<quint32, CounterAnswer>{{1, {5000000000ull, 64}}, {4, {0, 64}}, {7, {12, 32}}}));
 }
 
+// The arp tool's answers: the record of a host that has no name, the
+// hardware address (word 4, whatever it holds) and this computer's own
+// address (the one parenthesised part).
 TEST(ArpReplies, AddressRecordHardwareAddressAndOwnAddress) {
     const QString entry = "? (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";
-    const QString named = "gw.lan (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n";
     EXPECT_EQ(addressRecordInArpReply(entry), (QVariantMap{{"IP", "192.168.1.1"},
                                                            {"MAC", "0:1a:2b:3c:4d:5e"},
                                                            {"PrimaryInterface", "eth0"},
                                                            {"INTERFACE_DESCRIPTION", "ethernet"}}));
-    EXPECT_FALSE(addressRecordInArpReply(named)) << "a named host is no record";
-    EXPECT_EQ(hardwareAddressInArpReply(named), "0:1a:2b:3c:4d:5e");
-    // An extra word before the bracketed type takes its place.
-    EXPECT_EQ(addressRecordInArpReply("? (10.0.0.1) at 0:1:2:3:4:5 on eth0 permanent [ethernet]\n")
-                  ->value("INTERFACE_DESCRIPTION"),
-              "permanent");
-    const QString noEntry = "myhost (192.168.7.20) -- no entry\n";
-    EXPECT_FALSE(addressRecordInArpReply(noEntry));
-    EXPECT_EQ(hardwareAddressInArpReply(noEntry), "no") << "word 3, whatever it holds";
-    EXPECT_FALSE(hardwareAddressInArpReply("a b c"));
-    // This computer's own address: the one parenthesised part.
     // clang-format off
-    const struct { QString reply; std::optional<QString> address; } cases[] = {
-        {"myhost (192.168.7.20) -- no entry\n", "192.168.7.20"},
-        {"? (10.0.0.2) at 0:1:2:3:4:5 on eth0 [ethernet]\n", "10.0.0.2"},
-        {"myhost (10.0.0.2) at (10.0.0.3)\n", std::nullopt}, // two parts
-        {"myhost -- no entry\n", std::nullopt},
+    const struct { QString reply; std::optional<QString> description, hardware, address; } cases[] = {
+        // An extra word before the bracketed type takes its place.
+        {"? (10.0.0.1) at 0:1:2:3:4:5 on eth0 permanent [ethernet]\n", "permanent", "0:1:2:3:4:5", "10.0.0.1"},
+        {"gw.lan (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n", {}, "0:1a:2b:3c:4d:5e", "192.168.1.1"},
+        {"myhost (192.168.7.20) -- no entry\n", {}, "no", "192.168.7.20"},
+        {"myhost (10.0.0.2) at (10.0.0.3)\n", {}, "(10.0.0.3)\n", {}}, // two parts
+        {"a b c", {}, {}, {}},
     };
     // clang-format on
-    for (const auto &c : cases)
-        EXPECT_EQ(addressInArpReply(c.reply), c.address) << c.reply.toStdString();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.reply.toStdString());
+        const std::optional<QVariantMap> record = addressRecordInArpReply(c.reply);
+        EXPECT_EQ(record ? std::optional(record->value("INTERFACE_DESCRIPTION").toString())
+                         : std::nullopt,
+                  c.description);
+        EXPECT_EQ(hardwareAddressInArpReply(c.reply), c.hardware);
+        EXPECT_EQ(addressInArpReply(c.reply), c.address);
+    }
 }
 
 // Each interface's choice finds that interface and no other: by the
