@@ -45,13 +45,10 @@ int ticksWanted() {
     return asked > 0 ? asked : kDefaultTicks;
 }
 
-// The process's file descriptors and threads, the threads by their names.
+// The process's file descriptors and threads.
 struct Resources {
-    qsizetype descriptors = 0;
-    QStringList threads;
-    bool operator==(const Resources &other) const {
-        return descriptors == other.descriptors && threads.size() == other.threads.size();
-    }
+    qsizetype descriptors = 0, threads = 0;
+    bool operator==(const Resources &) const = default;
 };
 
 // Qt's own thread pool (image conversions while painting) and Flowtally's
@@ -61,16 +58,12 @@ struct Resources {
 Resources resourcesNow() {
     QThreadPool::globalInstance()->waitForDone();
     endIdleThreads();
-    const QDir descriptors(QStringLiteral("/proc/self/fd"));
-    Resources now{
-        descriptors.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), {}};
-    const QString tasks = QStringLiteral("/proc/self/task/");
-    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks + task + QStringLiteral("/comm"));
-        now.threads.append(
-            comm.open(QIODevice::ReadOnly) ? QString::fromUtf8(comm.readAll()).trimmed() : task);
-    }
-    return now;
+    const auto entries = [](const char *folder) {
+        return QDir(QString::fromLatin1(folder))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+            .size();
+    };
+    return {entries("/proc/self/fd"), entries("/proc/self/task")};
 }
 
 // The counts once they are the expected ones, or, without any expected,
@@ -136,9 +129,7 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
     const auto expectAsAtStart = [&start](const std::string &when) {
         const Resources now = settledResources(start);
         EXPECT_EQ(now.descriptors, start.descriptors) << when;
-        EXPECT_EQ(now.threads.size(), start.threads.size())
-            << when << ": " << now.threads.join(' ').toStdString() << " against "
-            << start.threads.join(' ').toStdString();
+        EXPECT_EQ(now.threads, start.threads) << when;
     };
     ASSERT_NO_FATAL_FAILURE(startController());
     // The first reading that counts is the one all later ones are measured against.
@@ -147,7 +138,7 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
     QElapsedTimer wall;
     wall.start();
     long rssStart = -1;
-    int restarts = 0, crashLike = 0;
+    int restarts = 0;
     for (int tick = 1; tick <= ticks; ++tick) {
         if (random() % 8 != 0) {
             in += inStep(random);
@@ -164,8 +155,6 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
             // come as a crash would, with the last ticks only in memory.
             if (++restarts % 2 == 0)
                 controller->doWriteToDisk();
-            else
-                ++crashLike;
             endController();
             expectAsAtStart("restart " + std::to_string(restarts));
             ASSERT_NO_FATAL_FAILURE(startController());
@@ -184,8 +173,8 @@ TEST_F(Soak, TotalsStayExactAndNothingIsLeftBehindOverThousandsOfTicks) {
 
     std::printf("soak: %d ticks, %d restarts (%d without a last write), %.3f ms a tick; VmRSS "
                 "%ld KiB after tick %d, %+ld KiB at the end\n",
-                ticks, restarts, crashLike, seconds * 1000 / ticks, rssStart, kSettleTicks * 10,
-                rssEnd - rssStart);
+                ticks, restarts, (restarts + 1) / 2, seconds * 1000 / ticks, rssStart,
+                kSettleTicks * 10, rssEnd - rssStart);
     // The sanitizers hold freed memory back on purpose.
     if (!kSanitized && rssStart > 0) {
         EXPECT_LE(rssEnd - rssStart, kMostGrowthKiB) << "resident memory grew";
