@@ -106,16 +106,16 @@ using CycleFaults = WorkCycle;
 using ToolFaults = WorkCycle;
 using SettingsFaults = WorkCycle;
 
-TEST_F(WorkCycle, TicksCountTheDifferencesAndStopRestartPicksUpTheStoredRecord) {
-    controller->startLogging();
+// The bytes the counters moved while metering was stopped count once it
+// restarts; once quitting, nothing ticks or starts again and late status
+// texts are dropped.
+TEST_F(WorkCycle, RestartCountsWhatMovedMeanwhileAndQuittingStopsForGood) {
+    ASSERT_TRUE(startMetering(5000));
+    EXPECT_EQ(outlet("airportIP")->text(), "127.0.0.78");
     ASSERT_TRUE(runLoopUntil([&] { return stored(kService).value("prevInVal") == 5000; }))
-        << "the first samples record the counters, the write timer stores them";
+        << "the write timer did not store the record";
     setNetstatCounters(9000, 6100);
     ASSERT_TRUE(runLoopUntil([&] { return controller->totalInBytes() == 4000; }));
-    EXPECT_EQ(controller->totalOutBytes(), 100u);
-    ASSERT_TRUE(runLoopUntil([&] { return statusLine().endsWith("\nNo Error"); }));
-    EXPECT_EQ(outlet("airportIP")->text(), "127.0.0.78");
-
     controller->stopLogging();
     EXPECT_FALSE(controller->isWorking());
     EXPECT_TRUE(outlet<QPushButton>("restartPB")->isEnabled());
@@ -123,6 +123,17 @@ TEST_F(WorkCycle, TicksCountTheDifferencesAndStopRestartPicksUpTheStoredRecord) 
     controller->doRestart();
     EXPECT_FALSE(outlet<QPushButton>("restartPB")->isEnabled());
     ASSERT_TRUE(runLoopUntil([&] { return controller->totalInBytes() == 6000; }));
+    EXPECT_EQ(controller->totalOutBytes(), 100u);
+
+    EXPECT_TRUE(controller->applicationShouldTerminate());
+    EXPECT_FALSE(controller->isLogging());
+    EXPECT_FALSE(controller->isWorking());
+    const QString shown = statusLine();
+    AppDelegate::doSetInfoText("too late");
+    runMainLoopFor(0.3);
+    EXPECT_EQ(statusLine(), shown);
+    controller->startLogging();
+    EXPECT_FALSE(controller->isLogging()) << "nothing starts again once quitting";
 }
 
 TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly) {
@@ -137,19 +148,6 @@ TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly) {
     EXPECT_EQ(environment.logLinesContaining("for undefined key: DisplayLimitGB").size(), 1);
     EXPECT_EQ(runs().find("netstat"), std::string::npos);
     EXPECT_TRUE(controller->isLogging());
-}
-
-TEST_F(WorkCycle, QuittingStopsTicksAndDropsLateStatusTexts) {
-    controller->startLogging();
-    EXPECT_TRUE(controller->applicationShouldTerminate());
-    EXPECT_FALSE(controller->isLogging());
-    EXPECT_FALSE(controller->isWorking());
-    const QString shown = statusLine();
-    AppDelegate::doSetInfoText("too late");
-    runMainLoopFor(0.3);
-    EXPECT_EQ(statusLine(), shown);
-    controller->startLogging();
-    EXPECT_FALSE(controller->isLogging()) << "nothing starts again once quitting";
 }
 
 // The bytes a sample finds after a jump count once, whichever way the clock
