@@ -203,19 +203,15 @@ TEST(SnmpReplies, WalksOfTextAndCounterColumns) {
                           "IF-MIB::ifName.15 = Hex-STRING: 00 01\n"
                           "IF-MIB::ifName = No more variables left in this MIB View\n"
                           "Timeout: No Response from 127.0.0.77.\n";
-    EXPECT_EQ(textsInWalk(names),
-              (QMap<quint32, QString>{
-                  {1, "lo"}, {4, "eth0.2"}, {12, "pppoe-wan"}, {13, ""}, {14, "WAN port 2"}}));
+    const QMap<quint32, QString> texts{
+        {1, "lo"}, {4, "eth0.2"}, {12, "pppoe-wan"}, {13, ""}, {14, "WAN port 2"}};
+    EXPECT_EQ(textsInWalk(names), texts);
     EXPECT_EQ(textsInWalk(std::nullopt), (QMap<quint32, QString>{}));
-    // clang-format off
-    const struct { QString text; std::optional<quint32> index; } cases[] = {
-        {"eth0.2", 4}, {"pppoe-wan", 12}, {"WAN port 2", 14},
-        {"eth0", std::nullopt}, {"wan", std::nullopt}, // whole texts only
-        {"", 13},
-    };
-    // clang-format on
-    for (const auto &c : cases)
-        EXPECT_EQ(interfaceIndexNamed(names, c.text), c.index) << c.text.toStdString();
+    // Each interface is found by its whole text only.
+    for (auto text = texts.cbegin(); text != texts.cend(); ++text)
+        EXPECT_EQ(interfaceIndexNamed(names, *text), text.key()) << text->toStdString();
+    for (const char *text : {"eth0", "wan"})
+        EXPECT_EQ(interfaceIndexNamed(names, text), std::nullopt) << text;
 
     const QString counters = "IF-MIB::ifHCInOctets.1 = Counter64: 5000000000\n"
                              "IF-MIB::ifHCInOctets.4 = Counter64: 0\n"
