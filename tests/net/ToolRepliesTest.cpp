@@ -236,6 +236,7 @@ TEST(ArpReplies, AddressRecordHardwareAddressAndOwnAddress) {
     const struct { QString reply; std::optional<QString> description, hardware, address; } cases[] = {
         // An extra word before the bracketed type takes its place.
         {"? (10.0.0.1) at 0:1:2:3:4:5 on eth0 permanent [ethernet]\n", "permanent", "0:1:2:3:4:5", "10.0.0.1"},
+        // A host with a name is no record.
         {"gw.lan (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n", {}, "0:1a:2b:3c:4d:5e", "192.168.1.1"},
         {"myhost (192.168.7.20) -- no entry\n", {}, "no", "192.168.7.20"},
         {"myhost (10.0.0.2) at (10.0.0.3)\n", {}, "(10.0.0.3)\n", {}}, // two parts
