@@ -21,15 +21,12 @@ class RouterTest : public SystemTest {
     // behind.
     static constexpr quint64 kQuerySlack = 4 * kSlack;
 
-    void SetUp() override {
+    void setUpScene() override {
         // Flowtally's own SNMP modules, in the build tree as after an install.
         const QString modules =
             QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/flowtally/mibs");
         if (!QFileInfo::exists(modules + "/IF-MIB.txt") || !QFileInfo::exists("/usr/sbin/snmpd"))
             GTEST_SKIP() << "no snmpd or no modules in " << modules.toStdString();
-        SystemTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         agent = std::make_unique<SnmpAgent>(*lan, modules, folder.filePath("snmp"), logPath());
         // Flowtally's settings before its first run: the community only.
         ASSERT_TRUE(makeFile(defaultsPath(), xmlData({{"communityPassword", kCommunity}}), 0600));

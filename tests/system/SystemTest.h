@@ -59,7 +59,10 @@ class SystemTest : public ::testing::Test {
         lan = std::make_unique<Lan>();
         ASSERT_TRUE(lan->error.isEmpty()) << lan->error.toStdString();
         ASSERT_NO_FATAL_FAILURE(reconnect());
+        setUpScene();
     }
+    // What a fixture adds to the scene, once the LAN is there.
+    virtual void setUpScene() {}
     // A new TCP connection from the LAN host to its router (the link may have
     // been made anew): each byte moved crosses the link once, headers on top.
     void reconnect() {

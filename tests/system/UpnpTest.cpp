@@ -11,10 +11,7 @@ namespace {
 
 class UpnpTest : public SystemTest {
   protected:
-    void SetUp() override {
-        SystemTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
+    void setUpScene() override {
         if (!IgdScene::canPlay())
             GTEST_SKIP() << "no miniupnpd";
         scene = std::make_unique<IgdScene>();
