@@ -1,5 +1,5 @@
-// The per-service records: the registration defaults, writing and loading every
-// value, reset with undo, and no record without a network.
+// The per-service records: the registration defaults, no record without a
+// network, writing and loading every value, reset with undo.
 #include "tests/support/controller/ControllerFixture.h"
 
 #include "platform/system/UserDefaults.h"
@@ -35,17 +35,27 @@ TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults) {
     EXPECT_TRUE(environment.logLinesContaining("public").isEmpty());
 }
 
-TEST_F(Persistence, WriteThenLoadGivesBackEveryValue) {
+// Without a network the values stay in memory, stored nowhere; with one,
+// every value is written and loaded back, and a reset undone puts it back.
+TEST_F(Persistence, EveryValueIsWrittenLoadedAndPutBackByAnUndoneReset) {
     controller->loadPersistentValuesFromDict(kBusyRecord);
+    useNetwork(std::nullopt);
+    controller->setPrimaryService(std::nullopt);
+    controller->doWriteToDisk();
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(QString()).isValid());
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kService).isValid());
+    EXPECT_EQ(controller->totalOutBytes(), 5'000'000'000ull);
+
+    useNetwork(kHome);
+    controller->setPrimaryService(kService);
     controller->doWriteToDisk();
     EXPECT_EQ(UserDefaults::standardUserDefaults().objectForKey(kService).toMap(), kBusyRecord);
-    auto other = std::make_unique<AppDelegate>();
-    other->readDatFile();
-    EXPECT_EQ(other->dictionaryFromPersistentValues(), kBusyRecord);
-}
+    {
+        AppDelegate other;
+        other.readDatFile();
+        EXPECT_EQ(other.dictionaryFromPersistentValues(), kBusyRecord);
+    }
 
-TEST_F(Persistence, ResetThenUndoRestoresEverything) {
-    controller->loadPersistentValuesFromDict(kBusyRecord);
     const double shownLimit = outlet("displayLimitGB")->doubleValue();
     useNetwork(kOffice);
     controller->doResetTotalsNow();
@@ -58,16 +68,6 @@ TEST_F(Persistence, ResetThenUndoRestoresEverything) {
     undo->undo();
     EXPECT_EQ(controller->dictionaryFromPersistentValues(), kBusyRecord);
     EXPECT_FALSE(undo->canRedo()) << "putting a record back is not undoable itself";
-}
-
-TEST_F(Persistence, WithoutANetworkNothingIsStoredAndValuesStay) {
-    controller->loadPersistentValuesFromDict(kBusyRecord);
-    useNetwork(std::nullopt);
-    controller->setPrimaryService(std::nullopt);
-    controller->doWriteToDisk();
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(QString()).isValid());
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kService).isValid());
-    EXPECT_EQ(controller->totalOutBytes(), 5'000'000'000ull);
 }
 
 } // namespace
