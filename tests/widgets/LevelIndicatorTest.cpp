@@ -13,8 +13,10 @@ namespace flowtally {
 namespace {
 
 // A value or range that is not finite shows as a full bar (+inf) or an empty
-// one, never as a fill in its zone's colour.
-TEST(LevelIndicator, ValuesAndRangesThatAreNotFiniteShowAsAnEndOfTheBar) {
+// one, never as a fill in its zone's colour. A new value repaints the bar
+// when its picture changes, and only then: most samples move the level by
+// less than a pixel.
+TEST(LevelIndicator, EndsForWhatIsNotFiniteAndRepaintsWhenItsPictureChangesOnly) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     LevelIndicator indicator;
@@ -34,15 +36,8 @@ TEST(LevelIndicator, ValuesAndRangesThatAreNotFiniteShowAsAnEndOfTheBar) {
         else
             EXPECT_NE(left, LevelIndicator::colour(indicator.zone())) << value << " of " << max;
     }
-}
 
-// A new value repaints the bar when its picture changes, and only then:
-// most samples move the level by less than a pixel.
-TEST(LevelIndicator, RepaintsWhenItsPictureChangesOnly) {
-    LevelIndicator indicator;
-    indicator.setWarningValue(50);
-    indicator.setCriticalValue(90);
-    indicator.resize(100, 16);
+    indicator.setMaxValue(100);
     indicator.show();
     QCoreApplication::processEvents();
     PaintCounter counter;
