@@ -1,6 +1,7 @@
 // Where the cgroup v2 tree is mounted, and the paths of the cgroups in it.
 #include "accountd/CgroupPaths.h"
 #include "accountd/CgroupMount.h"
+#include "platform/process/FileDescriptor.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -9,7 +10,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace flowtally {
 
@@ -44,12 +44,9 @@ class CgroupPathsTest : public ::testing::Test {
         for (const char *path :
              {"user.slice/user-1000.slice/app-a.scope", "system.slice/b.service"})
             ASSERT_TRUE(QDir(folder.path()).mkpath(path));
-        root = ::open(qPrintable(folder.path()), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_GE(root, 0);
-    }
-    void TearDown() override {
-        if (root >= 0)
-            ::close(root);
+        root =
+            FileDescriptor(::open(qPrintable(folder.path()), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_TRUE(root.isOpen());
     }
     std::uint64_t idOf(const QString &path) const {
         struct stat status {};
@@ -62,11 +59,11 @@ class CgroupPathsTest : public ::testing::Test {
     }
 
     QTemporaryDir folder;
-    int root = -1;
+    FileDescriptor root;
 };
 
 TEST_F(CgroupPathsTest, AnUnknownIdIsLookedUpAndAGoneCgroupKeepsItsPathWhileCounted) {
-    CgroupPaths paths(root, {.pause = std::chrono::milliseconds(0)});
+    CgroupPaths paths(root.get(), {.pause = std::chrono::milliseconds(0)});
     const std::uint64_t app = idOf("user.slice/user-1000.slice/app-a.scope");
     const std::uint64_t service = idOf("system.slice/b.service");
     paths.learn({app});
@@ -93,7 +90,7 @@ TEST_F(CgroupPathsTest, AnUnknownIdIsLookedUpAndAGoneCgroupKeepsItsPathWhileCoun
 // once a pause; a tree larger than the bounds is walked only as far as they
 // allow.
 TEST_F(CgroupPathsTest, WalksAreBoundedInFrequencyAndSize) {
-    CgroupPaths paused(root, {.pause = std::chrono::hours(1)});
+    CgroupPaths paused(root.get(), {.pause = std::chrono::hours(1)});
     paused.learn({1});
     ASSERT_TRUE(QDir(folder.path()).mkpath("late.scope"));
     paused.learn({1, idOf("late.scope")});
@@ -102,10 +99,10 @@ TEST_F(CgroupPathsTest, WalksAreBoundedInFrequencyAndSize) {
     for (int index = 0; index < 50; ++index)
         ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("many/%1").arg(index)));
     ASSERT_TRUE(QDir(folder.path()).mkpath("a/b/c/d/e/f"));
-    CgroupPaths few(root, {.folders = 20, .pause = std::chrono::milliseconds(0)});
+    CgroupPaths few(root.get(), {.folders = 20, .pause = std::chrono::milliseconds(0)});
     few.learn({1});
     EXPECT_EQ(few.size(), 20u);
-    CgroupPaths shallow(root, {.depth = 3, .pause = std::chrono::milliseconds(0)});
+    CgroupPaths shallow(root.get(), {.depth = 3, .pause = std::chrono::milliseconds(0)});
     shallow.learn({1});
     EXPECT_NE(shallow.pathOf(idOf("a/b/c")), nullptr);
     EXPECT_EQ(shallow.pathOf(idOf("a/b/c/d")), nullptr);

@@ -37,7 +37,6 @@ TEST_F(CommandLineTest, AnswersAndUsageErrorsEndBeforeAnythingStarts) {
     const QString usage = QStringLiteral("flowtally: %1 (see flowtally --help)\n");
     // clang-format off
     const struct { QStringList arguments, variables; int status; QString output, error; } cases[] = {
-        {{"--help"}, {}, 0, help.output, {}},
         {{"-h"}, {}, 0, help.output, {}},
         // No display to reach: nothing of the window system starts.
         {{"--version"}, {"QT_QPA_PLATFORM=xcb", "DISPLAY=:99"}, 0, version.output, {}},

@@ -33,8 +33,7 @@ TEST_F(SystemTest, FullFolderCostsALogLineAndNoByte) {
         return sh(inNamespace + "mountpoint -q " + settingsFolder()).isEmpty();
     })) << "no tmpfs on the settings folder";
     const InterfaceCounters beforeStart = counters();
-    flowtally = start(lan->lan, QStringList{"nsenter", "-t", pid, "-m"} + flowtallyCommand());
-    ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
+    ASSERT_NO_FATAL_FAILURE(launch({"nsenter", "-t", pid, "-m"}));
     const auto first = waitForSample();
     ASSERT_TRUE(first) << "never metered";
     expectSoonAfter(beforeStart, first->base());

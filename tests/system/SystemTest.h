@@ -111,17 +111,10 @@ class SystemTest : public ::testing::Test {
         return command + variables +
                QStringList{QCoreApplication::applicationDirPath() + "/flowtally"};
     }
-    // Starts Flowtally in the LAN; it sees the text of bootIdFile, if given,
-    // as the identifier of this boot of the computer.
-    void launch(const QString &bootIdFile = QString()) {
-        QStringList command = flowtallyCommand();
-        if (!bootIdFile.isEmpty())
-            command = QStringList{"sh", "-c",
-                                  "mount --bind \"$0\" /proc/sys/kernel/random/boot_id && "
-                                  "exec \"$@\"",
-                                  bootIdFile} +
-                      command;
-        flowtally = start(lan->lan, command);
+    // Starts Flowtally in the namespace (the LAN's unless given), run by
+    // the command `before` if given (which ends by running its arguments).
+    void launch(const QStringList &before = {}, const QString &ns = {}) {
+        flowtally = start(ns.isEmpty() ? lan->lan : ns, before + flowtallyCommand());
         ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
     }
     void quit() {

@@ -27,11 +27,6 @@ class UpnpTest : public SystemTest {
         scene.reset();
     }
 
-    // Flowtally on the LAN host of the router with miniupnpd.
-    void launchBehindIgd() {
-        flowtally = start(scene->lan.lan, flowtallyCommand());
-        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
-    }
     // Waits until a UPnP sample stored has read wan0's counters as the
     // kernel shows them now, to the byte; the record then.
     std::optional<Record> waitForWan() {
@@ -54,7 +49,7 @@ class UpnpTest : public SystemTest {
 // UPnP counter that passes 2^32; a SIGKILL: LocalTest.)
 TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestarts) {
     ASSERT_EQ(scene->push(3 * kMiB, kMiB), QString());
-    ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
+    ASSERT_NO_FATAL_FAILURE(launch({}, scene->lan.lan));
     const std::optional<Record> start = waitForWan();
     ASSERT_TRUE(start) << "Flowtally stored no UPnP sample of wan0's counters";
     const QString service = start->key;
@@ -71,7 +66,7 @@ TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestarts) {
          [&] {
              ASSERT_TRUE(endProcess(*flowtally));
              ASSERT_EQ(scene->push(2 * kMiB, kMiB), QString());
-             ASSERT_NO_FATAL_FAILURE(launchBehindIgd());
+             ASSERT_NO_FATAL_FAILURE(launch({}, scene->lan.lan));
          }},
     };
     for (const auto &[what, event] : events) {

@@ -44,11 +44,6 @@ int waitFor(pid_t pid, int seconds) {
     return -1;
 }
 
-// Removes a cgroup tree, its deepest folders first.
-void removeTree(const QString &folder) {
-    sh(QStringLiteral("[ ! -d '%1' ] || find '%1' -depth -type d -exec rmdir {} +").arg(folder));
-}
-
 } // namespace
 
 AccountdScene::AccountdScene() {
@@ -106,8 +101,9 @@ AccountdScene::~AccountdScene() {
     peers_.clear();
     if (!host.isEmpty())
         removeNamespaces({host, lan, isp});
-    if (!root.empty())
-        removeTree(QString::fromStdString(root));
+    if (!root.empty()) // the cgroup tree, its deepest folders first
+        sh(QStringLiteral("[ ! -d '%1' ] || find '%1' -depth -type d -exec rmdir {} +")
+               .arg(QString::fromStdString(root)));
 }
 
 QString AccountdScene::run(const QString &script) const {
