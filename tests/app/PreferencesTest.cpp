@@ -86,20 +86,17 @@ TEST_F(Preferences, RouterCountersChosenAreTheOnesTheSourcesRead) {
     }
 }
 
-TEST_F(Preferences, InternetOnlyIsKeptForTheHeldNetworkAndRemovedWhenUnchosen) {
+// The counted traffic and the free hours are the held network's own, kept
+// in its record and removed when unchosen; without a network they are not
+// for choosing.
+TEST_F(Preferences, TrafficAndFreeHoursAreKeptForTheHeldNetworkOrTheFieldSaysWhatIsWrong) {
     auto *check = outlet<QCheckBox>("internetOnlyCheck");
     ASSERT_TRUE(check->isEnabled());
     check->click();
     EXPECT_EQ(stored().value(RecordKey::countedTraffic), "internet");
     check->click();
     EXPECT_FALSE(stored().contains(RecordKey::countedTraffic));
-    // Without a network there is none to choose for.
-    controller->setPrimaryService(std::nullopt);
-    windows().showPreferences();
-    EXPECT_FALSE(check->isEnabled());
-}
 
-TEST_F(Preferences, FreeHoursAreKeptForTheHeldNetworkOrTheFieldSaysWhatIsWrong) {
     auto *problem = outlet<QLabel>("freeHoursProblem");
     enterFreeHours("2:00-8:00,23:00-01:00");
     const QVariantList kept{QVariantMap{{"start", 120}, {"end", 480}},
@@ -113,6 +110,11 @@ TEST_F(Preferences, FreeHoursAreKeptForTheHeldNetworkOrTheFieldSaysWhatIsWrong) 
     enterFreeHours("");
     EXPECT_TRUE(problem->text().isEmpty());
     EXPECT_FALSE(stored().contains(RecordKey::freeHours));
+
+    controller->setPrimaryService(std::nullopt);
+    windows().showPreferences();
+    EXPECT_FALSE(check->isEnabled());
+    EXPECT_FALSE(outlet<QLineEdit>("freeHoursField")->isEnabled());
 }
 
 } // namespace
