@@ -27,7 +27,8 @@ int silentSocket(const std::string &path, bool listening) {
     return fd;
 }
 
-TEST(AccountdClient, NoServiceIsAbsentAndAServiceThatFailsIsAFailure) {
+// Each outcome of a reading: no service, one that fails, a whole answer.
+TEST(AccountdClient, NoServiceIsAbsentAFailingOneAFailureAndAnAnswerArrivesWhole) {
     const QTemporaryDir folder;
     const std::string missing = folder.filePath("missing.sock").toStdString();
     EXPECT_EQ(readAccountd(missing, milliseconds(500)).outcome, AccountdReading::Outcome::Absent);
@@ -48,9 +49,7 @@ TEST(AccountdClient, NoServiceIsAbsentAndAServiceThatFailsIsAFailure) {
     const AccountdReading garbled = readAccountd(talker.path(), milliseconds(2000));
     EXPECT_EQ(garbled.outcome, AccountdReading::Outcome::Failed);
     EXPECT_EQ(garbled.error, "not an answer of flowtally-accountd");
-}
 
-TEST(AccountdClient, AnAnswerArrivesWhole) {
     const AccountdCounter counter{
         "system.slice/backup.service", 2, "eth0",    AccountdDirection::Out,
         AccountdPeer::Local,           7, 1ull << 40};

@@ -46,7 +46,7 @@ class UpnpTest : public SystemTest {
 // counters reach wan0's own, and counter minus total never moves, across a
 // restart of miniupnpd (its up-time falls, its counters do not) and one of
 // Flowtally. (Counters past 4 GiB: UpnpRouter's reading and LastReading's
-// UPnP counter that passes 2^32; a SIGKILL: LocalTest.)
+// UPnP counter that passes 2^32; a SIGKILL: CountedOnceTest.)
 TEST_F(UpnpTest, StoresTheInternetSidesBytesExactlyAcrossRestarts) {
     ASSERT_EQ(scene->push(3 * kMiB, kMiB), QString());
     ASSERT_NO_FATAL_FAILURE(launch({}, scene->lan.lan));
