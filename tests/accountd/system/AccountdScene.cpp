@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <grp.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -235,24 +234,15 @@ bool AccountdScene::stopService(int signal) {
 }
 
 AccountdCounters AccountdScene::countersAs(std::uint32_t uid) const {
-    // The child writes the answer to a file, which is read once it ended.
-    const QString path = folder_.filePath(QStringLiteral("answer-%1").arg(uid));
-    const int file = ::open(qPrintable(path), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const pid_t child = file < 0 ? -1 : ::fork();
-    if (child == 0) {
-        if (uid != ::getuid() &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0))
-            ::_exit(2);
-        const int fd = connectTo(socketPath);
-        const std::string answer =
-            fd < 0 ? std::string() : sendAndRead(fd, std::string(kAccountdRequest));
-        ::_exit(::write(file, answer.data(), answer.size()) == ssize_t(answer.size()) ? 0 : 3);
-    }
-    ::close(file);
-    if (child > 0)
-        waitFor(child, 10);
+    // The service knows a caller by the effective user it connected as; the
+    // real user stays root, to come back to.
+    const bool became = uid == ::geteuid() || ::seteuid(uid) == 0;
+    const int fd = became ? connectTo(socketPath) : -1;
+    EXPECT_EQ(::seteuid(0), 0);
+    const std::string text =
+        fd < 0 ? std::string() : sendAndRead(fd, std::string(kAccountdRequest));
+    ::close(fd);
     std::string error;
-    const std::string text = readFile(path).toStdString();
     const auto counters = readAccountdAnswer(text, &error);
     if (!counters) {
         ADD_FAILURE() << "no answer for " << uid << ": " << error << "\n" << text;
