@@ -32,17 +32,6 @@ namespace {
 constexpr std::uint16_t kPeerPort = 7000;
 constexpr char kPrefix[] = "flowtally-accountd-test-";
 
-// Waits for a child's end, at most `seconds`, and kills it after that; its
-// status, or -1 when it had to be killed.
-int waitFor(pid_t pid, int seconds) {
-    int status = 0;
-    if (pollUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, seconds * 100, 10))
-        return status;
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
-}
-
 } // namespace
 
 AccountdScene::AccountdScene() {
@@ -184,13 +173,20 @@ bool AccountdScene::runApplication(const std::string &cgroup, const char *peer,
     ::freeaddrinfo(address);
     if (child < 0)
         return false;
-    const int status = waitFor(child, 60);
+    // Its end, a minute at most.
+    int status = 0;
+    const bool ended =
+        pollUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 6000, 10);
+    if (!ended) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
     // The last packets have passed, and the service's next answer is read
     // after them.
     counters("priv0");
     counters("wan0");
     std::this_thread::sleep_for(Accounting::kFreshness);
-    return status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 LinkCounters AccountdScene::counters(const char *interface) const {
