@@ -1,6 +1,7 @@
 #include "tests/support/NetworkScene.h"
 
 #include "tests/support/CommandRun.h"
+#include "tests/support/PlantedFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -242,11 +243,8 @@ QString SnmpAgent::start(const QString &community) {
     const QString file = QDir(stateFolder_).filePath(QStringLiteral("snmpd.conf"));
     const QString conf = QStringLiteral("agentaddress udp:%1:161\nsysname %2\nrocommunity %3 %4\n")
                              .arg(lan_.router, sysName_, community, lan_.host);
-    QFile out(file);
-    if (!QDir().mkpath(stateFolder_) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        out.write(conf.toUtf8()) < 0)
+    if (!QDir().mkpath(stateFolder_) || !makeFile(file, conf.toUtf8(), 0600))
         return QStringLiteral("cannot write %1").arg(file);
-    out.close();
 
     const qsizetype started = readFile(logPath_).count("NET-SNMP version");
     process_ = startLogged(QStringLiteral("ip"),

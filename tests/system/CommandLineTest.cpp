@@ -11,17 +11,15 @@ namespace flowtally {
 
 namespace {
 
-class CommandLineTest : public SystemTest {
-  protected:
-    // Runs Flowtally with the arguments (10 s at most), after the test's
-    // environment and the given variables.
-    CommandResult run(const QStringList &arguments, const QStringList &variables = {}) const {
-        return runCommand("ip", QStringList{"netns", "exec", lan->lan} +
-                                    flowtallyCommand(variables) + arguments);
-    }
-};
+using CommandLineTest = SystemTest;
 
 TEST_F(CommandLineTest, AnswersAndUsageErrorsEndBeforeAnythingStarts) {
+    // Runs Flowtally with the arguments (10 s at most), after the test's
+    // environment and the given variables.
+    const auto run = [&](const QStringList &arguments, const QStringList &variables = {}) {
+        return runCommand("ip", QStringList{"netns", "exec", lan->lan} +
+                                    flowtallyCommand(variables) + arguments);
+    };
     // No file of Flowtally's may come of the runs: settings, history, the
     // instance lock. The runtime folder is there, as in a session.
     ASSERT_TRUE(makeFolder(folder.filePath("runtime"), 0700));
