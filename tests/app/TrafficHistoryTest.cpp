@@ -52,8 +52,14 @@ class TrafficHistory : public ControllerFixture {
 };
 
 // Free hours all day long: every byte counted is free, in the record and in
-// the history alike.
-TEST_F(TrafficHistory, BytesOfFreeHoursReachTheHistoryAsFree) {
+// the history alike; once they are taken away in the preferences, the
+// period's bytes are all billed, in both alike. The history holds what the
+// settings file holds, never more; the cycle chart says what the window
+// says: its bars add up to the totals and its title tells them while the
+// history waits for a write, and after it; after a reset it tells zero at
+// once, and marks the reset once counting began again.
+TEST_F(TrafficHistory, FollowsTheSettingsAndTheFreeHoursAndTheCycleChartTheTotals) {
+    FailingWrites failing; // over the fixture's world
     const QVariantList allDay{QVariantMap{{"start", quint64(0)}, {"end", quint64(720)}},
                               QVariantMap{{"start", quint64(720)}, {"end", quint64(0)}}};
     controller->startHistory();
@@ -70,8 +76,6 @@ TEST_F(TrafficHistory, BytesOfFreeHoursReachTheHistoryAsFree) {
     EXPECT_EQ(free.out, history->out);
     EXPECT_EQ(stored.value("freeInBytes").toULongLong(), free.in);
     EXPECT_EQ(stored.value("freeOutBytes").toULongLong(), free.out);
-    // The free hours taken away in the preferences: the period's bytes are
-    // all billed, in the history and in the record alike.
     controller->setFreeWindows({});
     ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
     EXPECT_TRUE(runLoopUntil([&] {
@@ -82,19 +86,7 @@ TEST_F(TrafficHistory, BytesOfFreeHoursReachTheHistoryAsFree) {
     EXPECT_EQ(free.out, 0u);
     EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey(kService).toMap().contains(
         "freeOutBytes"));
-}
 
-// The history holds what the settings file holds, never more; the cycle
-// chart says what the window says: its bars add up to the totals and its
-// title tells them while the history waits for a write, and after it; after
-// a reset it tells zero at once, and marks the reset once counting began
-// again.
-TEST_F(TrafficHistory, FollowsTheSettingsAndTheCycleChartTheTotals) {
-    FailingWrites failing; // over the fixture's world
-    controller->startHistory();
-    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-3)}});
-    count(10000, 30000);
-    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
     const quint64 writtenIn = controller->totalInBytes();
     failing.failing = true;
     count(40000, 4000000);
