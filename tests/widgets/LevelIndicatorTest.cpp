@@ -12,10 +12,10 @@ namespace flowtally {
 
 namespace {
 
-// A value or range that is not finite shows as a full bar (+inf) or an empty
-// one, never as a fill in its zone's colour. A new value repaints the bar
-// when its picture changes, and only then: most samples move the level by
-// less than a pixel.
+// A value or range that is not finite, or a range that holds nothing, shows
+// as a full bar (+inf) or an empty one, never as a fill in its zone's
+// colour. A new value repaints the bar when its picture changes, and only
+// then: most samples move the level by less than a pixel.
 TEST(LevelIndicator, EndsForWhatIsNotFiniteAndRepaintsWhenItsPictureChangesOnly) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
@@ -23,8 +23,8 @@ TEST(LevelIndicator, EndsForWhatIsNotFiniteAndRepaintsWhenItsPictureChangesOnly)
     indicator.setWarningValue(50);
     indicator.setCriticalValue(90);
     indicator.resize(100, 16);
-    const std::pair<double, double> cases[] = {
-        {inf, 100}, {nan, 100}, {-inf, 100}, {10, inf}, {10, nan}};
+    const std::pair<double, double> cases[] = {{inf, 100}, {nan, 100}, {-inf, 100},
+                                               {10, inf},  {10, nan},  {10, 0}};
     for (const auto &[value, max] : cases) {
         indicator.setDoubleValue(value);
         indicator.setMaxValue(max);
