@@ -2,8 +2,8 @@
 // changes of Berlin's clocks; the history keeping the free part of every
 // row beside its bytes, brought in line with a record's free totals, and read
 // anew when the windows change, saying what it cannot read anew.
-#include "tests/history/HistoryFixture.h"
 #include "history/HistoryWriter.h"
+#include "tests/history/HistoryFixture.h"
 
 namespace flowtally {
 
@@ -186,11 +186,17 @@ TEST_F(FreeHoursHistoryTest, TheWriterReadsAnewAfterTheBytesAddedBeforeIt) {
                             });
     writer.add({kHome, nine, 7, 1, periodStart, 7, 1});
     writer.stage(1);
+    // Bytes staged for a later write of the settings wait for that write.
+    writer.add({kHome, nine, 1000, 100, periodStart});
+    writer.stage(2);
     writer.settingsWritten(1);
     ASSERT_TRUE(told);
     EXPECT_EQ(*told, (FreeHoursChange{{}, {100, 10}, {}, 0, 0}));
-    auto store = open();
+    auto store = open({.readOnly = true, .zone = berlin});
     EXPECT_EQ(freeSince(*store), (TrafficTotals{7, 1}));
+    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{107, 11}));
+    writer.settingsWritten(2);
+    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{1107, 111}));
 }
 
 } // namespace
