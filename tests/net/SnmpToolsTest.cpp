@@ -53,12 +53,13 @@ void expectFileIn(const QString &folder) {
 // Links and files planted where the folder and the file belong go, and
 // what they point to stays as it was: also when a link takes the written
 // file's place between writes (the same community is written again) and
-// at quit.
+// at quit. A runtime folder open to every user is not used at all: the
+// file goes to Flowtally's own folder and the link planted there stays.
 TEST(SnmpCommunityFile, PlantedEntriesAreReplacedNeverFollowed) {
     // The entry planted in the runtime folder, and where its link points
     // (none: a plain file).
     // clang-format off
-    const struct { const char *what; QString entry; QString Outside::*target; } cases[] = {
+    const struct { const char *what; QString entry; QString Outside::*target; bool open = false; } cases[] = {
         {"snmp: a link to a folder", "snmp", &Outside::snmp},
         {"snmp: a link to a file", "snmp", &Outside::file},
         {"snmp: a dangling link", "snmp", &Outside::missing},
@@ -66,21 +67,25 @@ TEST(SnmpCommunityFile, PlantedEntriesAreReplacedNeverFollowed) {
         {"snmp.conf: a link to a file", "snmp/snmp.conf", &Outside::file},
         {"snmp.conf: a link to a folder", "snmp/snmp.conf", &Outside::snmp},
         {"snmp.conf: a dangling link", "snmp/snmp.conf", &Outside::missing},
+        {"an open runtime folder, snmp: a link to a folder", "snmp", &Outside::snmp, true},
     };
     // clang-format on
     const auto check = [](const auto &c) {
         TestEnvironment environment;
         const Outside outside(environment.folder());
-        const QString runtime = environment.runtimeFolder(), folder = runtime + "/snmp";
         ASSERT_TRUE(outside.ready);
-        ASSERT_TRUE(makeFolder(runtime, 0700));
+        if (c.open)
+            environment.setRuntimeFolder(environment.folder() + "/open");
+        const QString runtime = environment.runtimeFolder();
+        const QString folder = (c.open ? environment.ownRuntimeFolder() : runtime) + "/snmp";
+        ASSERT_TRUE(makeFolder(runtime, c.open ? 0777 : 0700));
         if (c.entry.contains('/')) {
             ASSERT_TRUE(makeFolder(folder, 0700));
         }
         const QString planted = runtime + '/' + c.entry;
         ASSERT_TRUE(c.target ? makeLink(outside.*c.target, planted)
                              : makeFile(planted, "planted\n", 0644));
-        const auto before = snapshot(outside.path);
+        const auto before = snapshot(outside.path), openBefore = snapshot(runtime);
         EXPECT_TRUE(writeSnmpCommunityFile("pub lic").ok());
         expectFileIn(folder);
         for (const bool quit : {false, true}) {
@@ -95,43 +100,16 @@ TEST(SnmpCommunityFile, PlantedEntriesAreReplacedNeverFollowed) {
             }
         }
         EXPECT_EQ(snapshot(outside.path), before);
-        EXPECT_TRUE(environment.logLines().isEmpty());
+        if (c.open) {
+            EXPECT_EQ(snapshot(runtime), openBefore);
+        } else {
+            EXPECT_TRUE(environment.logLines().isEmpty());
+        }
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         check(c);
     }
-}
-
-// A runtime folder open to every user, with a link to the person's ~/.snmp
-// planted in it, is not used: the file goes to Flowtally's own folder and
-// nothing in the open folder or in ~/.snmp changes. Where no private folder
-// can be had at all, nothing is written.
-TEST(SnmpCommunityFile, AFolderOpenToOthersIsNeverUsed) {
-    TestEnvironment environment;
-    const Outside outside(environment.folder());
-    const QString open = environment.folder() + "/open";
-    ASSERT_TRUE(outside.ready);
-    ASSERT_TRUE(makeFolder(open, 0777));
-    ASSERT_TRUE(makeLink(outside.snmp, open + "/snmp"));
-    environment.setRuntimeFolder(open);
-    const auto before = snapshot(outside.path), openBefore = snapshot(open);
-
-    ASSERT_TRUE(writeSnmpCommunityFile("pub lic").ok());
-    expectFileIn(environment.ownRuntimeFolder() + "/snmp");
-    EXPECT_TRUE(removeSnmpCommunityFile().ok());
-    EXPECT_EQ(modeOf(environment.ownRuntimeFolder() + "/snmp/snmp.conf"), -1);
-
-    ASSERT_TRUE(makeFile(environment.folder() + "/file", "", 0600));
-    environment.setOwnRuntimeFolder(environment.folder() + "/file/own");
-    const Status refused = writeSnmpCommunityFile("pub lic");
-    EXPECT_FALSE(refused.ok());
-    EXPECT_TRUE(refused.message().startsWith("no private folder for runtime files: "))
-        << refused.message().toStdString();
-    EXPECT_FALSE(refused.message().contains("pub lic"));
-    EXPECT_TRUE(removeSnmpCommunityFile().ok());
-    EXPECT_EQ(snapshot(outside.path), before);
-    EXPECT_EQ(snapshot(open), openBefore);
 }
 
 // Folders that another user made where Flowtally's belongs: an empty one
