@@ -25,10 +25,19 @@ namespace flowtally {
 
 namespace {
 
-TEST(ProgramRun, ReportsWhyAProgramCannotStart) {
+// Output that is not valid UTF-8 is absent, no output is empty text; a tool
+// that cannot start gives nothing (ProgramRun says why); added variables
+// replace ours of their names and leave the rest; the errors, when asked
+// for, are collected and not shared with ours. Nothing is logged and no
+// descriptor leaks, until a hanging tool is killed: the log gives each
+// argument quoted, the community after -c masked. (That its whole group
+// ends with it: SynchronousTaskWrapperTest's hanging tool.)
+TEST(DirectToolRun, GivesTheDecodedOutputAndErrorsOrNothing) {
     ScriptFolder scripts;
+    TestEnvironment environment;
+    const QString plain = scripts.write("plain", {}, false);
     ProgramRun notExecutable, missing;
-    const Status denied = notExecutable.start({.path = scripts.write("plain", {}, false)});
+    const Status denied = notExecutable.start({.path = plain});
     EXPECT_EQ(denied.errorNumber(), EACCES);
     EXPECT_EQ(denied.code(), Status::Code::Refused);
     EXPECT_EQ(denied.message(), "cannot start the program: Permission denied");
@@ -36,13 +45,7 @@ TEST(ProgramRun, ReportsWhyAProgramCannotStart) {
         missing.start({.path = scripts.filePath("missing"), .errors = ErrorText::Collected});
     EXPECT_EQ(absent.errorNumber(), ENOENT);
     EXPECT_EQ(absent.code(), Status::Code::NotFound);
-}
 
-// Output that is not valid UTF-8 is absent, no output is empty text; a tool
-// that cannot start gives nothing; nothing is logged, no descriptor leaks.
-TEST(DirectToolRun, GivesTheDecodedOutputOrNothing) {
-    ScriptFolder scripts;
-    TestEnvironment environment;
     // clang-format off
     const struct { const char *body; std::optional<QString> expected; } cases[] = {
         {"printf '%s|' \"$@\"; echo err >&2; exit 2", QStringLiteral("a b|$HOME|*||")},
@@ -60,18 +63,12 @@ TEST(DirectToolRun, GivesTheDecodedOutputOrNothing) {
                   c.expected)
             << c.body;
     // No search: a bare name is a path relative to the working directory.
-    for (const QString &tool : {scripts.write("plain", {}, false), scripts.path(), QString("true")})
+    for (const QString &tool : {plain, scripts.path(), QString("true")})
         EXPECT_EQ(directToolRun(tool, {}), std::nullopt) << tool.toStdString();
-    EXPECT_EQ(QDir("/proc/self/fd").count(), descriptors);
-    EXPECT_TRUE(environment.logLines().isEmpty());
-}
 
-// Added variables replace ours of their names and leave the rest; the
-// errors, when asked for, are collected and not shared with ours.
-TEST(DirectToolRun, AddsVariablesAndCollectsTheErrors) {
-    ScriptFolder scripts;
-    qputenv("FLOWTALLY_TEST_KEPT", "ours");
-    qputenv("FLOWTALLY_TEST_REPLACED", "ours");
+    EnvironmentVariables saved({"FLOWTALLY_TEST_KEPT", "FLOWTALLY_TEST_REPLACED"});
+    EnvironmentVariables::set("FLOWTALLY_TEST_KEPT", "ours");
+    EnvironmentVariables::set("FLOWTALLY_TEST_REPLACED", "ours");
     const QString tool = scripts.write(
         "tool",
         "printf '%s|' \"$FLOWTALLY_TEST_KEPT\" \"$FLOWTALLY_TEST_REPLACED\" "
@@ -83,24 +80,17 @@ TEST(DirectToolRun, AddsVariablesAndCollectsTheErrors) {
     EXPECT_EQ(collected.output, "ours|new=value|added|");
     EXPECT_EQ(collected.errors, "no\nanswer" + QString(100000, QChar(0)));
     EXPECT_EQ(directToolRun(tool, {}, {}), "ours|ours||") << "errors shared with ours";
-    const ToolRunWithErrors notStarted =
-        directToolRunWithErrors(scripts.write("plain", {}, false), {}, {});
+    const ToolRunWithErrors notStarted = directToolRunWithErrors(plain, {}, {});
     EXPECT_EQ(notStarted.output, std::nullopt);
     EXPECT_EQ(notStarted.errors, "");
-    qunsetenv("FLOWTALLY_TEST_KEPT");
-    qunsetenv("FLOWTALLY_TEST_REPLACED");
-}
+    EXPECT_EQ(QDir("/proc/self/fd").count(), descriptors);
+    EXPECT_TRUE(environment.logLines().isEmpty());
 
-// That its whole group ends with it: SynchronousTaskWrapperTest's hanging tool.
-// The log gives each argument quoted, the community after -c masked.
-TEST(DirectToolRun, HangingToolIsKilledAndGivesNothing) {
-    ScriptFolder scripts;
-    TestEnvironment environment;
     environment.setToolTimeout(std::chrono::milliseconds(300));
-    const QString tool = scripts.write("tool", "echo early; sleep 30");
-    EXPECT_EQ(directToolRun(tool, {"-c", "s3cret", "a \"b\" \\"}), std::nullopt);
+    const QString hanging = scripts.write("hanging", "echo early; sleep 30");
+    EXPECT_EQ(directToolRun(hanging, {"-c", "s3cret", "a \"b\" \\"}), std::nullopt);
     EXPECT_EQ(environment.logLines().join('\n'),
-              "Tool did not end within 300 ms and was killed: " + tool +
+              "Tool did not end within 300 ms and was killed: " + hanging +
                   ", arguments: (\"-c\", \"********\", \"a \\\"b\\\" \\\\\")");
 }
 
