@@ -61,8 +61,6 @@ TEST_F(ReportProgramTest, OutputErrorAndExitCode) {
          "20.0T ↓ 2.0G ↑ · 20.0T of 250G (8193%, over the limit)\n", ""},
         {"the C locale", "C", {"--oneline"}, 10 * kGiB, kReportWritten,
          "10.0G in 2.0G out | 12.0G of 250G (5%)\n", ""},
-        {"the POSIX locale", "POSIX", {"--oneline"}, 10 * kGiB, kReportWritten,
-         "10.0G in 2.0G out | 12.0G of 250G (5%)\n", ""},
         // A status bar shows the line; the reason goes to standard error.
         {"nothing yet, one line", "C.UTF-8", {"--oneline"}, 0, kReportWritten,
          "Flowtally: nothing counted yet\n",
