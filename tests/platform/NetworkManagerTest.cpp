@@ -85,7 +85,20 @@ TEST_F(NetworkManager, WatchFollowsThePrimaryConnectionFromItsSignals) {
 
 // Yes and guess-yes are metered, every other value is not, and nothing is
 // known while NetworkManager is gone; each change comes from its signals.
-TEST_F(NetworkManager, MeteredConnectionFollowsItsMeteredValue) {
+// Marking sets connection.metered to yes (an int32, as NetworkManager takes
+// it) and hands back every other setting as it was, nested values included;
+// a refusal or no primary connection is told as a failure, nothing changed.
+TEST_F(NetworkManager, MeteredConnectionFollowsItsValueAndMarksKeepingTheSettings) {
+    const QList<uint> dns{0x0101a8c0, 0x0808080};
+    const QList<QVariantMap> addresses{{{"address", "192.168.8.20"}, {"prefix", 24u}}};
+    nm.settings.settings = {
+        {"connection",
+         {{"id", "Phone hotspot"}, {"type", "802-11-wireless"}, {"metered", qint32(2)}}},
+        {"ipv4",
+         {{"method", "manual"},
+          {"dns", QVariant::fromValue(dns)},
+          {"address-data", QVariant::fromValue(addresses)}}}};
+    nm.manager.primary = kHomeConnectionPath;
     nm.manager.value = 3; // guess yes
     ASSERT_TRUE(nm.bus.registerService(kNetworkManagerService));
     MeteredConnection connection;
@@ -109,24 +122,6 @@ TEST_F(NetworkManager, MeteredConnectionFollowsItsMeteredValue) {
     ASSERT_TRUE(nm.bus.registerService(kNetworkManagerService));
     EXPECT_TRUE(runLoopUntil([&] { return connection.isMetered() == false; }))
         << "not asked again when NetworkManager came back";
-}
-
-// Marking sets connection.metered to yes (an int32, as NetworkManager takes
-// it) and hands back every other setting as it was, nested values included;
-// a refusal or no primary connection is told as a failure, nothing changed.
-TEST_F(NetworkManager, MeteredConnectionMarksThePrimaryConnectionKeepingItsSettings) {
-    const QList<uint> dns{0x0101a8c0, 0x0808080};
-    const QList<QVariantMap> addresses{{{"address", "192.168.8.20"}, {"prefix", 24u}}};
-    nm.settings.settings = {
-        {"connection",
-         {{"id", "Phone hotspot"}, {"type", "802-11-wireless"}, {"metered", qint32(2)}}},
-        {"ipv4",
-         {{"method", "manual"},
-          {"dns", QVariant::fromValue(dns)},
-          {"address-data", QVariant::fromValue(addresses)}}}};
-    nm.manager.primary = kHomeConnectionPath;
-    ASSERT_TRUE(nm.bus.registerService(kNetworkManagerService));
-    MeteredConnection connection;
 
     nm.settings.refusal = "org.freedesktop.NetworkManager.PermissionDenied";
     Status outcome = mark(connection);
