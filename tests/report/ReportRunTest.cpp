@@ -352,8 +352,10 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
         if (c.files == Files::SettingsFolder)
             ASSERT_TRUE(QDir().mkpath(settings));
         else if (c.files != Files::NoSettings)
+            // Totals in a dictionary that names no service are no record.
             writeSettings(c.files == Files::NoRecords
-                              ? QVariantMap{{SettingsKey::DisplayLimitGB, 250.0}}
+                              ? QVariantMap{{SettingsKey::DisplayLimitGB, 250.0},
+                                            {"x", QVariantMap{{RecordKey::totalInBytes, 1}}}}
                               : knownSettings());
         if (c.settingsBytes)
             writeSettingsBytes(c.settingsBytes);
