@@ -66,9 +66,7 @@ TEST(HttpReply, FramesTheBodyByLengthChunksOrTheEnd) {
             EXPECT_FALSE(reply.failure.isEmpty()) << c.what;
         }
     }
-}
-
-TEST(HttpReply, ReadsAReplyThatComesByteByByte) {
+    // A reply that comes byte by byte is incomplete until its last byte.
     const QByteArray whole = kChunked + "3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n";
     for (qsizetype size = 0; size < whole.size(); ++size)
         ASSERT_EQ(readHttpReply(whole.left(size), false).state, State::Incomplete) << size;

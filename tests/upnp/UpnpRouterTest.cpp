@@ -199,14 +199,12 @@ TEST_F(UpnpRouter, CountsTheInternetSideToTheByteAcrossRestartsAndPast4GiB) {
     EXPECT_EQ(reading.linkDownBitsPerSecond, IgdScene::kDownBits);
     // miniupnpd has no GetAddonInfos: the standard calls from now on.
     EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
-    EXPECT_EQ(reading.requests, 4);
 
     ASSERT_TRUE(scene->stopIgd());
     ASSERT_EQ(scene->push(kMiB, 2 * kMiB), QString());
     ASSERT_EQ(scene->startIgd(), QString());
     ASSERT_NO_FATAL_FAILURE(readQuiet(device, &reading, &kernel));
     expectKernel("after a restart of miniupnpd");
-    EXPECT_EQ(reading.requests, 3);
 
     ASSERT_EQ(scene->push(4608 * kMiB, 0), QString());
     ASSERT_NO_FATAL_FAILURE(readQuiet(device, &reading, &kernel));
