@@ -8,6 +8,7 @@
 #include "net/StatusTexts.h"
 #include "platform/system/ToolPaths.h"
 #include "platform/system/UserDefaults.h"
+#include "tests/support/IgdTexts.h"
 #include "tests/support/ScriptFolder.h"
 #include "tests/support/ScriptedRouter.h"
 #include "tests/support/TestEnvironment.h"
@@ -162,7 +163,7 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
     choose("upnp");
     const quint64 kMoves = 1 << 20;
     // clang-format off
-    const struct { const char *what; struct Step { quint64 sent, received, localMoves; QString fault; }; std::vector<Step> steps; } cases[] = {
+    const struct { const char *what; struct Step { quint64 sent, received, localMoves; QString fault; quint64 uptime = 3600; }; std::vector<Step> steps; } cases[] = {
         {"a counter stuck at 2^32 - 1",
          {{4294967295u, 5000, kMoves, {}}, {4294967295u, 9000, kMoves, StatusText::UpnpStuck},
           {4294967295u, 9500, 0, StatusText::UpnpStuck}, // still stuck while the link rests
@@ -180,6 +181,8 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
           {k2to32 + 9000, 4200000000u, 0, StatusText::UpnpJump}, {9000, 4200001000u, 0, {}}}},
         {"values over 2^32 from counters that never wrapped",
          {{4294967000u, 10, kMoves, {}}, {k2to32 + 704, 20, kMoves, {}}}},
+        {"values over 2^32 from counters that started again at 0 when the router restarted",
+         {{4294967000u, 10, kMoves, {}}, {704, 20, kMoves, {}, 60}, {k2to32 + 5000, 30, kMoves, {}, 62}}},
     };
     // clang-format on
     // The standard calls: 32-bit values where they are below 2^32.
@@ -190,7 +193,7 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
         int number = 0;
         for (const auto &step : c.steps) {
             SCOPED_TRACE(++number);
-            count(step.sent, step.received);
+            count(step.sent, step.received, step.uptime);
             moveLocal(step.localMoves);
             const std::optional<TrafficSample> sample = tick();
             ASSERT_TRUE(sample);
@@ -205,6 +208,28 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
             }
         }
     }
+
+    // Another device, found for another typed address, starts afresh: the
+    // last one's wrap at 32 bits tells nothing of its counters.
+    sources.reset();
+    for (const quint64 sent : {quint64(4294967000u), quint64(704)}) {
+        count(sent, 10);
+        moveLocal(kMoves);
+        ASSERT_TRUE(tick());
+    }
+    QByteArray other = igd::description("/ctl/cmn", igd::service(igd::kIpConnection, "/ctl/ip"));
+    other.replace("3431C4F8D1E1", "3431C4F8D1E2");
+    router.change([&](auto &state) {
+        state.scripted = {{"GET", {ScriptedIgd::reply(200, other)}}};
+    });
+    UserDefaults::standardUserDefaults().setObject("AirportIP", "127.0.0.1");
+    count(k2to32 + 5000, 20);
+    moveLocal(kMoves);
+    const std::optional<TrafficSample> sample = tick();
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(sourceOfSample(*sample), CounterSource::Upnp);
+    EXPECT_EQ(sample->value(SampleKey::RouterAddress), "uuid:75802409-bccb-40e7-8e6c-3431C4F8D1E2");
+    UserDefaults::standardUserDefaults().removeObject("AirportIP");
 }
 
 // A reading that fails drops the router; it is looked for again in the
