@@ -5,6 +5,8 @@
 #include "platform/system/RuntimeFolder.h"
 #include "platform/system/SingleInstance.h"
 
+#include "platform/process/FileDescriptor.h"
+
 #include "tests/support/LoopWaits.h"
 #include "tests/support/PlantedFiles.h"
 #include "tests/support/TestEnvironment.h"
@@ -12,8 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace flowtally {
@@ -120,42 +125,21 @@ TEST(RuntimeFolder, NoneWhereNeitherIsPrivate) {
     EXPECT_EQ(snapshot(environment.folder()), before);
 }
 
-// A later start finds the first and reaches it; once the first is gone the
-// next start is the first, also where a killed one left its socket behind.
-TEST(SingleInstance, LaterStartsReachTheFirstAndTheLockGoesWithIt) {
-    TestEnvironment environment;
-    auto first = std::make_unique<SingleInstance>();
-    ASSERT_TRUE(first->isFirst());
-    int asked = 0;
-    QObject::connect(first.get(), &SingleInstance::comeForwardRequested, [&] { ++asked; });
-    for (int start = 1; start <= 2; ++start) {
-        const SingleInstance later;
-        EXPECT_FALSE(later.isFirst());
-        EXPECT_TRUE(later.askFirstToComeForward());
-        EXPECT_TRUE(runLoopUntil([&] { return asked == start; })) << "start " << start;
-    }
-    first.reset();
-    const SingleInstance next;
-    EXPECT_TRUE(next.isFirst());
-    const SingleInstance after;
-    EXPECT_FALSE(after.isFirst());
-    EXPECT_TRUE(after.askFirstToComeForward());
-    EXPECT_TRUE(environment.logLines().isEmpty())
-        << environment.logLines().join('\n').toStdString();
-}
-
-// A lock planted as a link (to a folder, to a file, to nothing) is replaced,
-// never followed: what it points to stays as it was, and one start is the
-// first as always. A runtime folder open to others is not used at all.
-TEST(SingleInstance, PlantedLocksAndOpenFoldersAreNeverFollowed) {
-    // The link's target in the test's folder; none: the runtime folder is
-    // open to all.
+// One start is the first; later ones reach it, as often as they start, and
+// once it is gone the next start is the first, whatever stood in the runtime
+// folder: a lock planted as a link (to a folder, to a file, to nothing) is
+// replaced, never followed, and what it points to stays as it was; a socket
+// left by a start that was killed is replaced; a runtime folder open to
+// others is not used at all.
+TEST(SingleInstance, LaterStartsReachTheFirstWhateverStoodInTheRuntimeFolder) {
     // clang-format off
-    const struct { const char *what; QString target; } cases[] = {
-        {"a link to a folder", "outside/home"},
-        {"a link to a file", "outside/file"},
-        {"a dangling link", "outside/planted"},
-        {"an open runtime folder", {}},
+    const struct { const char *what; QString lockTarget; bool socketLeft = false, open = false; } cases[] = {
+        {"nothing", {}},
+        {"a lock linked to a folder", "outside/home"},
+        {"a lock linked to a file", "outside/file"},
+        {"a dangling lock link", "outside/planted"},
+        {"a socket left by a killed start", {}, true},
+        {"an open runtime folder", {}, false, true},
     };
     // clang-format on
     for (const auto &c : cases) {
@@ -165,26 +149,44 @@ TEST(SingleInstance, PlantedLocksAndOpenFoldersAreNeverFollowed) {
         ASSERT_TRUE(makeFolder(outside, 0755) && makeFolder(outside + "/home", 0755) &&
                     makeFile(outside + "/file", "the person's\n", 0644));
         const QString runtime = environment.runtimeFolder();
-        ASSERT_TRUE(makeFolder(runtime, c.target.isEmpty() ? 0777 : 0700));
-        if (!c.target.isEmpty()) {
+        ASSERT_TRUE(makeFolder(runtime, c.open ? 0777 : 0700));
+        if (!c.lockTarget.isEmpty()) {
             ASSERT_TRUE(
-                makeLink(environment.folder() + '/' + c.target, runtime + "/flowtally.lock"));
+                makeLink(environment.folder() + '/' + c.lockTarget, runtime + "/flowtally.lock"));
+        }
+        if (c.socketLeft) {
+            sockaddr_un address{AF_UNIX, {}};
+            const QByteArray path = QFile::encodeName(runtime + "/flowtally.socket");
+            ASSERT_LT(path.size(), qsizetype(sizeof address.sun_path));
+            std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+            const FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM, 0));
+            ASSERT_EQ(::bind(socket.get(), reinterpret_cast<sockaddr *>(&address), sizeof address),
+                      0);
         }
         const auto before = snapshot(outside), runtimeBefore = snapshot(runtime);
-        {
-            const SingleInstance first;
-            EXPECT_TRUE(first.isFirst());
+        auto first = std::make_unique<SingleInstance>();
+        EXPECT_TRUE(first->isFirst());
+        int asked = 0;
+        QObject::connect(first.get(), &SingleInstance::comeForwardRequested, [&] { ++asked; });
+        for (int start = 1; start <= 2; ++start) {
             const SingleInstance later;
             EXPECT_FALSE(later.isFirst());
             EXPECT_TRUE(later.askFirstToComeForward());
+            EXPECT_TRUE(runLoopUntil([&] { return asked == start; })) << "start " << start;
         }
-        const QString used = c.target.isEmpty() ? environment.ownRuntimeFolder() : runtime;
-        EXPECT_EQ(modeOf(used + "/flowtally.lock"), 0600);
+        first.reset();
+        const SingleInstance next;
+        EXPECT_TRUE(next.isFirst());
+        const SingleInstance after;
+        EXPECT_FALSE(after.isFirst());
+        EXPECT_TRUE(after.askFirstToComeForward());
+        EXPECT_EQ(modeOf((c.open ? environment.ownRuntimeFolder() : runtime) + "/flowtally.lock"),
+                  0600);
         EXPECT_EQ(snapshot(outside), before);
-        if (c.target.isEmpty()) {
+        if (c.open) {
             EXPECT_EQ(snapshot(runtime), runtimeBefore);
         }
-        EXPECT_EQ(environment.logLines().size(), c.target.isEmpty() ? 1 : 0)
+        EXPECT_EQ(environment.logLines().size(), c.open ? 1 : 0)
             << environment.logLines().join('\n').toStdString();
     }
 }
