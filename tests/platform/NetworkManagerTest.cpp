@@ -46,13 +46,6 @@ class NetworkManager : public ::testing::Test {
     TestEnvironment environment;
 };
 
-std::optional<QString> service() {
-    const std::optional<QVariantMap> state = DynamicStore::copyValue(kGlobalIPv4StateKey);
-    if (!state || !state->contains(kSCDynamicStorePropNetPrimaryService))
-        return std::nullopt;
-    return state->value(kSCDynamicStorePropNetPrimaryService).toString();
-}
-
 // Named by NetworkManager's connection as it changes (its UUID the key, its
 // name beside it), without a question on the bus per read; by the router
 // where NetworkManager has no connection or is gone; by nothing while its
@@ -63,24 +56,25 @@ TEST_F(NetworkManager, WatchFollowsThePrimaryConnectionFromItsSignals) {
     const std::optional<QString> byRouter =
         DynamicStore::serviceIdentifier(FakeNetwork{}.interface, *FakeNetwork{}.routerHardware);
     NetworkManagerWatch watch;
-    EXPECT_EQ(service(), std::nullopt) << "named before NetworkManager answered";
-    ASSERT_TRUE(runLoopUntil([&] { return service() == kHomeUuid; }));
+    EXPECT_EQ(environment.currentService(), QString()) << "named before NetworkManager answered";
+    ASSERT_TRUE(runLoopUntil([&] { return environment.currentService() == kHomeUuid; }));
     EXPECT_EQ(NetworkManagerWatch::current().name, "Home Wi-Fi");
     const int asked = nm.manager.questions;
     for (int read = 0; read < 100; ++read)
-        EXPECT_EQ(service(), kHomeUuid);
+        EXPECT_EQ(environment.currentService(), kHomeUuid);
     EXPECT_EQ(nm.manager.questions, asked) << "the bus asked on a read";
 
     nm.primaryBecomes(kOfficeConnectionPath);
-    EXPECT_TRUE(runLoopUntil([&] { return service() == kOfficeUuid; }));
+    EXPECT_TRUE(runLoopUntil([&] { return environment.currentService() == kOfficeUuid; }));
     EXPECT_EQ(NetworkManagerWatch::current().name, "Office");
     nm.primaryBecomes("/");
-    EXPECT_TRUE(runLoopUntil([&] { return service() == byRouter; }));
+    EXPECT_TRUE(runLoopUntil([&] { return environment.currentService() == byRouter; }));
     EXPECT_EQ(NetworkManagerWatch::current().name, std::nullopt);
     nm.primaryBecomes(kHomeConnectionPath);
-    EXPECT_TRUE(runLoopUntil([&] { return service() == kHomeUuid; }));
+    EXPECT_TRUE(runLoopUntil([&] { return environment.currentService() == kHomeUuid; }));
     ASSERT_TRUE(nm.bus.unregisterService(kNetworkManagerService));
-    EXPECT_TRUE(runLoopUntil([&] { return service() == byRouter; })) << "NetworkManager went";
+    EXPECT_TRUE(runLoopUntil([&] { return environment.currentService() == byRouter; }))
+        << "NetworkManager went";
 }
 
 // Yes and guess-yes are metered, every other value is not, and nothing is
