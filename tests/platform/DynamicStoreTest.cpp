@@ -1,7 +1,7 @@
 #include "platform/system/DynamicStore.h"
+#include "tests/support/PlantedFiles.h"
 #include "tests/support/TestEnvironment.h"
 
-#include <QFile>
 #include <QSet>
 
 #include <thread>
@@ -31,12 +31,9 @@ class DynamicStoreTest : public ::testing::Test {
   protected:
     std::optional<QVariantMap> stateFrom(const std::string &routes,
                                          const std::string &neighbours = neighbour()) {
-        const QString paths[] = {environment.routeTablePath(), environment.neighbourTablePath()};
-        for (int i = 0; i < 2; ++i) {
-            QFile file(paths[i]);
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(("header\n" + (i == 0 ? routes : neighbours)).c_str());
-        }
+        EXPECT_TRUE(makeFile(environment.routeTablePath(), ("header\n" + routes).c_str(), 0644));
+        EXPECT_TRUE(
+            makeFile(environment.neighbourTablePath(), ("header\n" + neighbours).c_str(), 0644));
         return DynamicStore::copyValue(kGlobalIPv4StateKey);
     }
     QString serviceFrom(const std::string &routes, const std::string &neighbours = neighbour()) {
