@@ -323,6 +323,8 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
         {3, "IF-MIB::ifName.12 = STRING: eth1\nIF-MIB::ifName.15 = STRING: pppoe-wan\n", 15,
          sampleGet(12) + walkOfNames.toStdString() + sampleGet(15)},
         {5, {}, 15, sampleGet(15)},
+        // restarted; the link kept its index: no second get
+        {3, {}, 15, sampleGet(15) + walkOfNames.toStdString()},
         // restarted without it
         {2, "IF-MIB::ifName.12 = STRING: eth1\nIF-MIB::ifName.15 = STRING: pppoe\n", std::nullopt,
          sampleGet(15) + walkOfNames.toStdString()},
