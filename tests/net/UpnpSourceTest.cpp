@@ -190,6 +190,7 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         sources.reset();
+        const int asked = router.asked("GetAddonInfos");
         int number = 0;
         for (const auto &step : c.steps) {
             SCOPED_TRACE(++number);
@@ -207,6 +208,7 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
                 EXPECT_EQ(lastText(), step.fault) << "told after this computer's sample";
             }
         }
+        EXPECT_EQ(router.asked("GetAddonInfos") - asked, 1) << "the standard calls, learnt once";
     }
 
     // Another device, found for another typed address, starts afresh: the
