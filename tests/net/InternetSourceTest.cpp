@@ -86,6 +86,14 @@ TEST_F(InternetSource, CountsTheInterfacesInternetTrafficOfEveryProgram) {
     EXPECT_EQ(sourceOfSample(*all), CounterSource::Local);
     EXPECT_EQ(all->value(SampleKey::InTraffic), quint64(5'000'000'000));
 
+    // A listing that tells no kernel index: eth0's counters by their name,
+    // under either index.
+    reply("netstat", QString("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes Coll\n"
+                             "eth0 1500 <Link> 02:00:00:00:00:01 10 0 5 20 0 6 0\n"));
+    const std::optional<TrafficSample> byName = internetSample();
+    ASSERT_TRUE(byName);
+    EXPECT_EQ(byName->value(SampleKey::InTraffic), quint64(700'000 + 55'500));
+
     // A service that counted nothing of the interface yet: 0 is its reading.
     const auto fresh = serve(environment, {});
     const std::optional<TrafficSample> nothing = internetSample();
