@@ -100,7 +100,7 @@ TEST_F(Autostart, ChangesOnlyItsOwnEntry) {
     // clang-format off
     const struct { const char *name; std::optional<QByteArray> text; bool ours, startsAtLogin; } cases[] = {
         {"a copy of the menu entry", menuCopy, false, true},
-        {"another's, hidden", menuCopy + "Hidden=true\n", false, false},
+        {"another's, hidden (blanks around =)", menuCopy + "Hidden = true\n", false, false},
         {"another's, off in GNOME", menuCopy + "X-GNOME-Autostart-enabled=false\n", false, false},
         {"another's, keys in another group",
          menuCopy + "[Desktop Action x]\nHidden=true\nX-Flowtally-Autostart=true\n", false, true},
