@@ -4,6 +4,7 @@
 // anew when the windows change, saying what it cannot read anew.
 #include "history/HistoryWriter.h"
 #include "tests/history/HistoryFixture.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace flowtally {
 
@@ -115,10 +116,10 @@ TEST_F(FreeHoursHistoryTest, RowsKeepTheirFreePartAndAreBroughtInLineWithTheReco
     EXPECT_EQ(freeHoursOfTheFirstDay(*store), (Lines{"02:00 whole", "03:00 whole", "04:00 whole",
                                                      "05:00 whole", "06:00 whole", "07:00 whole"}));
 
-    // The record holds 5000 bytes more, 3000 of them free (Flowtally ended
-    // before the history was written): the missing bytes come at `at` and
-    // take the free part first; then a record with fewer free bytes makes
-    // the newest free bytes billed again.
+    // The record holds 5000 bytes more and 6000 free bytes more (Flowtally
+    // ended before the history was written): the missing bytes come at `at`
+    // and take the free part first, as much as they hold; then a record with
+    // fewer free bytes makes the newest free bytes billed again.
     const QDateTime at = periodStart.addDays(3);
     const auto reconcile = [&](TrafficTotals totals, std::optional<TrafficTotals> freeTotals,
                                TrafficTotals freeAfter) {
@@ -127,14 +128,17 @@ TEST_F(FreeHoursHistoryTest, RowsKeepTheirFreePartAndAreBroughtInLineWithTheReco
         EXPECT_EQ(since(*store, kHome, periodStart), totals);
         EXPECT_EQ(freeSince(*store), freeAfter);
     };
-    reconcile({bytes.in + 5000, bytes.out}, {{free.in + 3000, free.out}},
-              {free.in + 3000, free.out});
-    const QList<HistoryBucket> last = rows(*store, Tier::Hours, kHome, at);
-    ASSERT_EQ(last.size(), 1);
-    EXPECT_EQ(last[0].freeIn, 3000u);
+    reconcile({bytes.in + 5000, bytes.out}, {{free.in + 6000, free.out}},
+              {free.in + 6000, free.out});
+    // The newest row is free whole, the hour before it holds the rest.
+    const QList<HistoryBucket> last = rows(*store, Tier::Hours, kHome, at.addSecs(-3600));
+    ASSERT_EQ(last.size(), 2);
+    EXPECT_EQ(last[1].freeIn, 5000u);
+    EXPECT_EQ(last[0].freeIn, 1000u);
+    // Without free totals, taking bytes away takes billed ones first, never
+    // leaving a row more free than it holds; else the free part stays as it is.
+    reconcile({bytes.in + 1000, bytes.out}, std::nullopt, {free.in + 2000, free.out});
     reconcile({bytes.in + 5000, bytes.out}, {{free.in - 500, 0}}, {free.in - 500, 0});
-    // Without free totals the free part stays as it is; taking bytes away
-    // takes billed ones first, never leaving a row more free than it holds.
     reconcile(bytes, std::nullopt, {free.in - 500, 0});
 }
 
@@ -175,6 +179,8 @@ TEST_F(FreeHoursHistoryTest, AChangeOfTheWindowsMidCycleIsReadAnewWhereTheHoursT
 TEST_F(FreeHoursHistoryTest, TheWriterReadsAnewAfterTheBytesAddedBeforeIt) {
     HistoryWriter writer(path(), {.zone = berlin});
     const QDateTime two = utc("2024-05-02T00:30:00Z"), nine = utc("2024-05-02T07:30:00Z");
+    TestEnvironment environment;
+    environment.setClock([&] { return nine; });
     // 02:30 counted free; then the windows become 08:00 to 10:00, and 09:30
     // is counted free under them.
     writer.add({kHome, two, 100, 10, periodStart, 100, 10});
@@ -185,6 +191,13 @@ TEST_F(FreeHoursHistoryTest, TheWriterReadsAnewAfterTheBytesAddedBeforeIt) {
                                 told = change;
                             });
     writer.add({kHome, nine, 7, 1, periodStart, 7, 1});
+    // Then 10:30 to 11:00, and 10:40 counted free: its hour, read anew
+    // after it, could not be told.
+    std::optional<FreeHoursChange> second;
+    writer.reapplyFreeHours(
+        kHome, periodStart, {{630, 660}},
+        [&](const Status &, const FreeHoursChange &change) { second = change; });
+    writer.add({kHome, utc("2024-05-02T08:40:00Z"), 5, 0, periodStart, 5, 0});
     writer.stage(1);
     // Bytes staged for a later write of the settings wait for that write.
     writer.add({kHome, nine, 1000, 100, periodStart});
@@ -192,11 +205,13 @@ TEST_F(FreeHoursHistoryTest, TheWriterReadsAnewAfterTheBytesAddedBeforeIt) {
     writer.settingsWritten(1);
     ASSERT_TRUE(told);
     EXPECT_EQ(*told, (FreeHoursChange{{}, {100, 10}, {}, 0, 0}));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(*second, (FreeHoursChange{{}, {7, 1}, {}, 0, 0}));
     auto store = open({.readOnly = true, .zone = berlin});
-    EXPECT_EQ(freeSince(*store), (TrafficTotals{7, 1}));
-    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{107, 11}));
+    EXPECT_EQ(freeSince(*store), (TrafficTotals{5, 0}));
+    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{112, 11}));
     writer.settingsWritten(2);
-    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{1107, 111}));
+    EXPECT_EQ(since(*store, kHome, periodStart), (TrafficTotals{1112, 111}));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "tests/history/HistoryFixture.h"
 
 #include "history/ApplicationsRest.h"
+#include "history/HistoryWriter.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace flowtally {
 
@@ -110,6 +112,12 @@ TEST_F(HistoryStoreTest, ReconcileBringsThePeriodToTheRecordsTotals) {
         const HistoryBucket hours = sum(rows(*store, Tier::Hours, kHome, may));
         EXPECT_EQ((TrafficTotals{hours.in, hours.out}), since(*store, kHome, may));
     }
+    // Without totals nothing is missing: a network the history does not know stays unknown.
+    auto store = open();
+    ASSERT_TRUE(store->reconcile(kOffice, may, 0, 0, at).ok());
+    QList<HistoryNetwork> networks;
+    ASSERT_TRUE(store->networks(&networks).ok());
+    EXPECT_EQ(networks.size(), 1);
 }
 
 TEST_F(HistoryStoreTest, ABatchIsStoredWholeOrNotAtAll) {
@@ -173,6 +181,44 @@ TEST_F(HistoryStoreTest, AReaderSeesWhatTheWriterCommits) {
     EXPECT_NE(refused.message().toStdString().find("open for reading only"), std::string::npos)
         << refused.message().toStdString();
     EXPECT_EQ(refused.code(), Status::Code::Refused);
+}
+
+// What the writer could not write waits for the next write of the
+// settings, ahead of what was staged after it; that bytes reached the
+// history is told once they did, and the failure once in the log. Old
+// hours go once a day.
+TEST_F(HistoryStoreTest, TheWriterKeepsWhatItCouldNotWriteForTheNextWrite) {
+    const QDateTime at = utc("2024-05-02T12:00:00Z");
+    QDateTime now = at;
+    TestEnvironment environment;
+    environment.setClock([&] { return now; });
+    // The history's folder is a plain file until it is taken away.
+    QFile blocker(folder.filePath(QStringLiteral("flowtally")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    HistoryWriter writer(path(), {.zone = berlin});
+    int written = 0;
+    writer.setWritten([&] { ++written; });
+    writer.add({kHome, at.addDays(-100), 1, 0, {}});
+    writer.add({kHome, at, 100, 10, {}});
+    writer.stage(1);
+    writer.add({kHome, at, 5, 5, {}});
+    writer.stage(3);
+    writer.settingsWritten(1);
+    writer.settingsWritten(1);
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(environment.logLinesContaining("could not be written").size(), 1);
+    ASSERT_TRUE(blocker.remove());
+    writer.settingsWritten(2);
+    EXPECT_EQ(written, 1);
+    auto store = open({.readOnly = true, .zone = berlin});
+    ASSERT_TRUE(store);
+    EXPECT_EQ(since(*store, kHome, at.addDays(-1)), (TrafficTotals{100, 10}));
+    now = at.addDays(1);
+    writer.settingsWritten(3);
+    EXPECT_EQ(buckets(*store, Tier::Hours, kHome), Lines{"2024-05-02T12:00:00Z 105 15"});
+    EXPECT_EQ(written, 2);
+    EXPECT_EQ(environment.logLinesContaining("is written to").size(), 1);
 }
 
 // Each application's bytes: split at a period start like the network's,
