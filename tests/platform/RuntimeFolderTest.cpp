@@ -92,15 +92,20 @@ TEST(RuntimeFolder, TheSessionsFolderOnlyWhereItIsThisUsersAlone) {
             EXPECT_EQ(snapshot(session), sessionBefore);
         }
     }
-    // No runtime folder named at all.
-    TestEnvironment environment;
-    environment.setRuntimeFolder({});
-    PrivateFolder folder;
-    ASSERT_TRUE(openRuntimeFolder(&folder).ok());
-    EXPECT_EQ(folder.path(), environment.ownRuntimeFolder());
-    EXPECT_EQ(environment.logLines(),
-              QStringList{"Runtime files go to " + environment.ownRuntimeFolder() +
-                          ": XDG_RUNTIME_DIR is not set"});
+    // No runtime folder named at all, or one that is no absolute path.
+    const QString relative = "flowtally-relative-runtime";
+    for (const auto &[named, reason] :
+         {std::pair{QString(), QString("XDG_RUNTIME_DIR is not set")},
+          std::pair{relative, '"' + relative + "\" is no absolute folder"}}) {
+        TestEnvironment environment;
+        environment.setRuntimeFolder(named);
+        PrivateFolder folder;
+        ASSERT_TRUE(openRuntimeFolder(&folder).ok());
+        EXPECT_EQ(folder.path(), environment.ownRuntimeFolder());
+        EXPECT_EQ(
+            environment.logLines(),
+            QStringList{"Runtime files go to " + environment.ownRuntimeFolder() + ": " + reason});
+    }
 }
 
 // Where neither folder is private, none is had: both reasons are given and
