@@ -27,7 +27,6 @@ namespace flowtally {
 
 // Two networks as the history's tests know them (kHome, kOffice), and one more.
 inline const QString kHotspot = QStringLiteral("6A1F0E52-0000-4000-8000-00000000A003");
-inline const QString kCommunity = QStringLiteral("s3cret-community");
 inline constexpr quint64 kMiB = quint64(1) << 20;
 inline constexpr quint64 kGiB = quint64(1) << 30;
 
@@ -112,7 +111,7 @@ class ReportFixture : public ::testing::Test {
             {kOffice, office},
             {kHotspot, hotspot},
             {SettingsKey::DisplayLimitGB, 250.0},
-            {SettingsKey::communityPassword, kCommunity},
+            {SettingsKey::communityPassword, QStringLiteral("s3cret-community")},
             {SettingsKey::AirportIP, QStringLiteral("192.0.2.1")},
             {SettingsKey::HideHelp, true},
             {SettingsKey::MainWindowGeometry, QStringLiteral("10 10 400 300")},
