@@ -138,11 +138,8 @@ QByteArray hostileSettings(const QString &name) {
 [[noreturn]] void readWithinBoundsAndExit(const QString &path, const QString &reason,
                                           TestEnvironment &environment) {
     alarm(60);
-    QFile statm("/proc/self/statm");
-    const rlim_t inUse = statm.open(QIODevice::ReadOnly)
-                             ? rlim_t(statm.readAll().split(' ').value(0).toULongLong()) *
-                                   rlim_t(sysconf(_SC_PAGESIZE))
-                             : 0;
+    const rlim_t inUse = rlim_t(readFile("/proc/self/statm").split(' ').value(0).toULongLong()) *
+                         rlim_t(sysconf(_SC_PAGESIZE));
     const rlimit bound{inUse + (rlim_t(100) << 20), inUse + (rlim_t(100) << 20)};
     if (inUse == 0 || setrlimit(RLIMIT_AS, &bound) != 0)
         std::_Exit(2);
