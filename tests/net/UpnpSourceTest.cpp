@@ -175,14 +175,15 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
         {"counters that stay 0",
          {{0, 0, kMoves, {}}, {0, 0, kMoves, StatusText::UpnpZero}, {0, 0, 0, StatusText::UpnpZero},
           {10, 20, 0, {}}}},
-        {"a value over 2^32 from counters that wrapped at 32 bits",
-         {{4294967000u, 4000000000u, kMoves, {}}, {704, 4100000000u, kMoves, {}},
-          {k2to32 + 5000, 4200000000u, kMoves, StatusText::UpnpJump},
-          {k2to32 + 9000, 4200000000u, 0, StatusText::UpnpJump}, {9000, 4200001000u, 0, {}}}},
         {"values over 2^32 from counters that never wrapped",
          {{4294967000u, 10, kMoves, {}}, {k2to32 + 704, 20, kMoves, {}}}},
         {"values over 2^32 from counters that started again at 0 when the router restarted",
          {{4294967000u, 10, kMoves, {}}, {704, 20, kMoves, {}, 60}, {k2to32 + 5000, 30, kMoves, {}, 62}}},
+        // Last: its wrap is the one the next device is not judged by.
+        {"a value over 2^32 from counters that wrapped at 32 bits",
+         {{4294967000u, 4000000000u, kMoves, {}}, {704, 4100000000u, kMoves, {}},
+          {k2to32 + 5000, 4200000000u, kMoves, StatusText::UpnpJump},
+          {k2to32 + 9000, 4200000000u, 0, StatusText::UpnpJump}, {9000, 4200001000u, 0, {}}}},
     };
     // clang-format on
     // The standard calls: 32-bit values where they are below 2^32.
@@ -213,12 +214,6 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
 
     // Another device, found for another typed address, starts afresh: the
     // last one's wrap at 32 bits tells nothing of its counters.
-    sources.reset();
-    for (const quint64 sent : {quint64(4294967000u), quint64(704)}) {
-        count(sent, 10);
-        moveLocal(kMoves);
-        ASSERT_TRUE(tick());
-    }
     QByteArray other = igd::description("/ctl/cmn", igd::service(igd::kIpConnection, "/ctl/ip"));
     other.replace("3431C4F8D1E1", "3431C4F8D1E2");
     router.change([&](auto &state) {
