@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSize>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -97,8 +98,9 @@ class UserDefaultsTest : public ::testing::Test {
 
 // Written soon without synchronize, through a temporary file moved in, and
 // only the values stored: the latest registered value is not written, and
-// shows again once the stored one over it is removed. Dates keep whole seconds, in UTC,
-// clamped to the range libplist holds.
+// shows again once the stored one over it is removed; a value that has no
+// form in the file is refused with a line, so that the others are written. Dates keep whole
+// seconds, in UTC, clamped to the range libplist holds.
 TEST_F(UserDefaultsTest, EveryStoredValueSurvivesTheFileWrittenSoonAndAtomically) {
     QVariantMap written = kValues, expected = kValues;
     written["date"] = kValues["date"].toDateTime().addMSecs(750);
@@ -108,15 +110,20 @@ TEST_F(UserDefaultsTest, EveryStoredValueSurvivesTheFileWrittenSoonAndAtomically
     expected["early"] = QDateTime::fromSecsSinceEpoch(978307200LL - 2147483648LL, Qt::UTC);
     written["late"] = QDateTime(QDate(4000, 1, 1), QTime(0, 0), Qt::UTC);
     expected["late"] = QDateTime::fromSecsSinceEpoch(978307200LL + 2147483647LL, Qt::UTC);
+    TestEnvironment environment;
     UserDefaults store(storePath());
     store.registerDefaults({{"communityPassword", "public"}});
     store.registerDefaults({{"communityPassword", "private"}});
+    store.setObject("size", QSize(1, 2));
     store.setObject("record", written);
     for (int slice = 0; slice < 1000 && !QFile::exists(storePath()); ++slice)
         runMainLoopFor(0.01);
     EXPECT_EQ(storeFiles(), QStringList{"defaults.plist"});
     const UserDefaults reread(storePath());
-    EXPECT_EQ(reread.objectForKey("communityPassword"), QVariant());
+    EXPECT_EQ(reread.keys(), QStringList{"record"});
+    EXPECT_EQ(environment.logLines(),
+              QStringList{"The setting size is not stored: a value of type QSize cannot be "
+                          "written to the settings file."});
     const QVariantMap read = reread.objectForKey("record").toMap();
     EXPECT_EQ(read, expected);
     EXPECT_EQ(read["max"].typeId(), QMetaType::ULongLong);
