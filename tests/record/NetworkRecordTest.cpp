@@ -143,8 +143,8 @@ TEST(NetworkRecord, FreeHoursAndTheirTotals) {
     EXPECT_EQ(record.freeTotals(), (TrafficTotals{400, 100}));
     EXPECT_EQ(record.billedTotals(), (TrafficTotals{600, 0}));
     EXPECT_EQ(NetworkRecord::fromMap(record.toMap()), record);
-    // A reset's defaults: totals of 0 and no free part; the windows stay.
-    record.take({{RecordKey::totalInBytes, quint64(0)}, {RecordKey::totalOutBytes, quint64(0)}});
+    // Totals without a free part: none of them free; the windows stay.
+    record.take({{RecordKey::totalInBytes, quint64(900)}, {RecordKey::totalOutBytes, quint64(90)}});
     EXPECT_EQ(record.freeTotals(), (TrafficTotals{}));
     EXPECT_EQ(record.freeWindows.size(), 1);
     EXPECT_FALSE(record.toMap().contains(RecordKey::freeInBytes));
