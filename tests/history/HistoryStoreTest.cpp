@@ -61,6 +61,11 @@ TEST_F(HistoryStoreTest, BytesAheadOfAClockThatCameBackComeBackWithIt) {
     EXPECT_EQ(buckets(*store, Tier::Days, kHome), (Lines{"2025-03-19T23:00:00Z 11111 10"}));
     EXPECT_EQ(since(*store, kHome, march), (TrafficTotals{11111, 10}));
     EXPECT_EQ(buckets(*store, Tier::Days, kOffice), (Lines{"2025-04-15T22:00:00Z 7 7"}));
+    // The network is seen last when the clock says, not ahead of it.
+    QList<HistoryNetwork> networks;
+    ASSERT_TRUE(store->networks(&networks).ok());
+    EXPECT_EQ(networks, (QList<HistoryNetwork>{{kOffice, {}, utc("2025-04-16T10:10:00Z")},
+                                               {kHome, {}, utc("2025-03-20T11:20:00Z")}}));
 }
 
 TEST_F(HistoryStoreTest, PruneKeepsNinetyDaysOfHoursAndTenYearsOfDays) {
