@@ -266,6 +266,13 @@ TEST_F(ReportRunTest, NamesFromOutsideCannotReachTheTerminalOrTheSpreadsheet) {
     EXPECT_EQ(line({"--network", kHome, "--csv"}, 1).section(',', 0, 2),
               kHome + ",\"'=HYPERLINK(\"\"x\"\")\uFFFD[2J,\"");
     EXPECT_EQ(json(output({"--network", kHome, "--json"}))["networks"][0]["name"].toString(), name);
+    // Every other start a spreadsheet reads as a formula.
+    for (const QString formula : {"+1", "-1", "@A1"}) {
+        store = openHistory();
+        ASSERT_TRUE(store && store->nameNetwork(kHome, formula).ok());
+        store.reset();
+        EXPECT_EQ(line({"--network", kHome, "--csv"}, 1).section(',', 1, 1), "'" + formula);
+    }
 }
 
 TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
