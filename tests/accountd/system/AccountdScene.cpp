@@ -3,15 +3,12 @@
 #include "accountd/Accounting.h"
 #include "accountd/CgroupMount.h"
 #include "accountd/client/AccountdClient.h"
+#include "platform/process/FileDescriptor.h"
 #include "tests/accountd/ServerHarness.h"
-#include "tests/support/NetworkScene.h"
 #include "tests/support/ProcessProbe.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 
-#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <netdb.h>
@@ -233,11 +230,10 @@ AccountdCounters AccountdScene::countersAs(std::uint32_t uid) const {
     // The service knows a caller by the effective user it connected as; the
     // real user stays root, to come back to.
     const bool became = uid == ::geteuid() || ::seteuid(uid) == 0;
-    const int fd = became ? connectTo(socketPath) : -1;
+    const FileDescriptor fd(became ? connectTo(socketPath) : -1);
     EXPECT_EQ(::seteuid(0), 0);
     const std::string text =
-        fd < 0 ? std::string() : sendAndRead(fd, std::string(kAccountdRequest));
-    ::close(fd);
+        fd.isOpen() ? sendAndRead(fd.get(), std::string(kAccountdRequest)) : std::string();
     std::string error;
     const auto counters = readAccountdAnswer(text, &error);
     if (!counters) {

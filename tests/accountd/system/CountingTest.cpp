@@ -1,10 +1,20 @@
 // The service counts each application's traffic, by interface, direction
 // and kind of peer, as the interfaces count it; each caller sees only its
-// own applications, the system services and the machine's totals.
+// own applications, the system services and the machine's totals. Callers
+// who misbehave keep nobody else waiting; the service's programs go with
+// it, however it ends, and a new start begins its counters again under a
+// new start identifier.
+#include "accountd/client/AccountdClient.h"
+#include "platform/process/FileDescriptor.h"
+#include "tests/accountd/ServerHarness.h"
 #include "tests/accountd/system/AccountdScene.h"
 #include "tests/support/ProcessProbe.h"
 
 #include <algorithm>
+#include <bpf/bpf.h>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -27,6 +37,19 @@ std::vector<std::string> cgroupsOf(const AccountdCounters &counters) {
         if (cgroups.empty() || cgroups.back() != counter.cgroup)
             cgroups.push_back(counter.cgroup);
     return cgroups;
+}
+
+// The programs attached to the root folder, ingress and egress.
+std::uint32_t attachedTo(const std::string &folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::uint32_t all = 0;
+    for (const bpf_attach_type type : {BPF_CGROUP_INET_INGRESS, BPF_CGROUP_INET_EGRESS}) {
+        std::uint32_t count = 0;
+        if (bpf_prog_query(fd, type, 0, nullptr, nullptr, &count) == 0)
+            all += count;
+    }
+    ::close(fd);
+    return all;
 }
 
 class CountingTest : public AccountdSystemTest {
@@ -61,7 +84,12 @@ class CountingTest : public AccountdSystemTest {
 // stack), the downloads come in a wire packet at a time. The other user's
 // cgroup is made after the service walked the tree, so that it learns its
 // path when its counters show up (at the next walk, at most a second later).
-TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfacesForItsOwnUser) {
+// The callers are answered while another user holds hundreds of connections
+// that never ask, sends garbage and a request of a mebibyte, and asks
+// without ever reading (what the service answers these: Server's
+// AnswersTheCallersUserAndRefusesWhatIsNoRequest). Then the service is
+// stopped, started again and killed.
+TEST_F(CountingTest, EachApplicationCountsWhatCrossedForItsOwnUserUntilTheServiceGoes) {
     for (const std::string &cgroup : {kEditor, kBrowser, kBackup})
         ASSERT_TRUE(scene->makeCgroup(cgroup));
     const LinkCounters privateAtStart = scene->counters("priv0");
@@ -83,11 +111,26 @@ TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfacesForItsO
         crossing([&] { EXPECT_TRUE(scene->runApplication(kViewer, kInternetPeer, 40000, 50000)); });
     pollUntil([&] { return cgroupsOf(scene->countersAs(65534)).size() >= 2; }, 30, 100);
 
+    ASSERT_EQ(::seteuid(65534), 0);
+    std::vector<FileDescriptor> held;
+    const auto hold = [&] { return held.emplace_back(connectTo(scene->socketPath)).get(); };
+    for (int index = 0; index < 300; ++index)
+        hold();
+    sendAndRead(hold(), "GET / HTTP/1.0\r\n\r\n");
+    sendAndRead(hold(), std::string(1 << 20, 'x'));
+    ::send(hold(), "counters 1\n", 11, MSG_NOSIGNAL);
+    for (int index = 0; index < 300; ++index)
+        hold();
+    ASSERT_EQ(::seteuid(0), 0);
     const Counters counters = scene->countersAs(1000);
     const Counters other = scene->countersAs(65534);
     const Counters root = scene->countersAs(0);
     EXPECT_EQ(counters.uid, 1000u);
     EXPECT_EQ(other.uid, 65534u);
+    EXPECT_EQ(root.uid, 0u);
+    EXPECT_TRUE(scene->serviceRunning());
+    held.clear();
+    EXPECT_EQ(scene->countersAs(1000).uid, 1000u);
     EXPECT_EQ(cgroupsOf(counters), own);
     EXPECT_EQ(cgroupsOf(other), (std::vector<std::string>{kBackup, kViewer}));
     EXPECT_EQ(cgroupsOf(root), (std::vector<std::string>{kBackup}));
@@ -108,6 +151,26 @@ TEST_F(CountingTest, EachApplicationAndKindCountsWhatCrossedTheInterfacesForItsO
     EXPECT_EQ(other.totals, counters.totals);
     EXPECT_EQ(root.totals, counters.totals);
     EXPECT_EQ(counters.lostPackets, 0u);
+
+    // Stopped: detached, the service absent to a client.
+    EXPECT_EQ(attachedTo(scene->root), 2u);
+    ASSERT_TRUE(scene->stopService(SIGTERM));
+    EXPECT_EQ(attachedTo(scene->root), 0u);
+    EXPECT_EQ(readAccountd(scene->socketPath).outcome, AccountdReading::Outcome::Absent);
+    // Started again: a new identifier, counters from zero.
+    ASSERT_EQ(scene->startService(), QString());
+    ASSERT_TRUE(scene->runApplication(kEditor, kInternetPeer, 10000, 1000));
+    const Counters again = scene->countersAs(1000);
+    EXPECT_NE(again.startId, counters.startId);
+    EXPECT_GT(find(again, "", "wan0", Out, Internet).bytes, 10000u);
+    EXPECT_LT(find(again, "", "wan0", Out, Internet).bytes, 100000u);
+    // Killed: the kernel detaches the programs with the process; the socket
+    // it left is taken over by the next start.
+    ASSERT_TRUE(scene->stopService(SIGKILL));
+    EXPECT_EQ(attachedTo(scene->root), 0u);
+    EXPECT_EQ(readAccountd(scene->socketPath).outcome, AccountdReading::Outcome::Absent);
+    ASSERT_EQ(scene->startService(), QString());
+    EXPECT_NE(scene->countersAs(1000).startId, again.startId);
 }
 
 // The prefixes of the machine's own addresses count as local, as they come
@@ -188,11 +251,11 @@ ip -n $HOST -6 route add default via 2001:db8:1::1 dev wan0)"),
             return std::pair(now.packets - then.packets, now.bytes - then.bytes);
         };
         const AccountdPeer other = run.kind == Local ? Internet : Local;
-        EXPECT_EQ(grew(Out, other), std::pair(std::uint64_t(0), std::uint64_t(0))) << run.peer;
-        EXPECT_EQ(grew(In, other), std::pair(std::uint64_t(0), std::uint64_t(0))) << run.peer;
         for (const auto &[direction, packets, bytes] :
              {std::tuple(Out, crossed.sentPackets, crossed.sentBytes),
               std::tuple(In, crossed.receivedPackets, crossed.receivedBytes)}) {
+            EXPECT_EQ(grew(direction, other), std::pair(std::uint64_t(0), std::uint64_t(0)))
+                << run.peer;
             const auto [countedPackets, countedBytes] = grew(direction, run.kind);
             EXPECT_GT(countedBytes, 200000u) << run.peer;
             ASSERT_LE(countedPackets, packets) << run.peer;
