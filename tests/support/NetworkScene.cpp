@@ -93,10 +93,10 @@ ip -n $L link add $HI%7 address %8%9 type veth peer name $RI netns $P address %1
 ip -n $L address add $H/24 dev $HI; ip -n $P address add $R/24 dev $RI
 ip -n $L neigh replace $R lladdr %10 dev $HI nud permanent
 ip -n $P neigh replace $H lladdr %8 dev $RI nud permanent
-ip -n $L link set $HI up; ip -n $P link set $RI up)")
-               .arg(lan, peer, host, router, shape.hostInterface, shape.routerInterface, at,
-                    hostHardware, mtu, routerHardware) +
-           '\n' + route("add");
+ip -n $L link set $HI up; ip -n $P link set $RI up
+ip -n $L route add default via $R dev $HI)")
+        .arg(lan, peer, host, router, shape.hostInterface, shape.routerInterface, at, hostHardware,
+             mtu, routerHardware);
 }
 
 QString Lan::remakeLink(int index) {
@@ -111,11 +111,6 @@ int Lan::hostIndex() const {
            .arg(lan, shape.hostInterface),
        &output);
     return output.trimmed().toInt();
-}
-
-QString Lan::route(const QString &verb) const {
-    return QStringLiteral("ip -n %1 route %2 default via %3 dev %4\n")
-        .arg(lan, verb, router, shape.hostInterface);
 }
 
 InterfaceCounters Lan::counters(const QString &ns, const QString &interface) {

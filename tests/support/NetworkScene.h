@@ -68,8 +68,6 @@ class Lan {
     Lan(const Lan &) = delete;
     Lan &operator=(const Lan &) = delete;
 
-    // The script line that adds or deletes ("add", "del") the host's default route.
-    QString route(const QString &verb) const;
     // Deletes the link and makes it again, as it was (addresses, neighbours,
     // route), with new counters: at the kernel's next index, or at `index`.
     QString remakeLink(int index = 0);

@@ -225,7 +225,6 @@ class DesktopTest : public SystemTest {
         ASSERT_TRUE(bus->isRunning());
         host = std::make_unique<FakeTrayHost>(bus->connection("tray-host"));
         ASSERT_TRUE(host->isServing());
-        caller = bus->connection("test");
         desktop = std::make_unique<VirtualDesktop>(lan->lan, folder.path());
         ASSERT_EQ(desktop->error, QString());
     }
@@ -242,32 +241,10 @@ class DesktopTest : public SystemTest {
                      flowtallyCommand({"QT_QPA_PLATFORM=xcb", "DISPLAY=" + desktop->display(),
                                        "DBUS_SESSION_BUS_ADDRESS=" + bus->address()}));
     }
-    // Flowtally on the desktop, once its tray icon and main window are there.
-    void launchOnDesktop() {
-        flowtally = startOnDesktop();
-        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
-        item = host->waitForItem();
-        ASSERT_FALSE(item.isEmpty()) << "no tray icon registered with the tray host";
-        mainWindow = desktop->window("Flowtally");
-        ASSERT_NE(mainWindow, 0u) << "no main window";
-        ASSERT_TRUE(desktop->waitUntilShown(mainWindow, true)) << "the main window did not show";
-    }
-
-    // A click on the tray icon, as a tray host passes it on.
-    bool clickTrayIcon() {
-        const QDBusMessage call =
-            QDBusMessage::createMethodCall(item, "/StatusNotifierItem",
-                                           "org.kde.StatusNotifierItem", "Activate")
-            << 0 << 0;
-        return caller.call(call, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
-    }
 
     std::unique_ptr<PrivateBus> bus;
     std::unique_ptr<FakeTrayHost> host;
-    QDBusConnection caller{QString()};
     std::unique_ptr<VirtualDesktop> desktop;
-    QString item;
-    quint32 mainWindow = 0;
 };
 
 // A panel that comes up after Flowtally (a session that starts it late, a
@@ -286,13 +263,22 @@ TEST_F(DesktopTest, ALatePanelGetsTheTrayIconAndItOrASecondStartBringsTheWindowB
         << "no main window with the badge in its title";
     host = std::make_unique<FakeTrayHost>(bus->connection("late-tray-host"));
     ASSERT_TRUE(host->isServing());
-    item = host->waitForItem();
+    const QString item = host->waitForItem();
     ASSERT_FALSE(item.isEmpty()) << "no tray icon once the panel came";
-    mainWindow = desktop->window("Flowtally");
+    const quint32 mainWindow = desktop->window("Flowtally");
     ASSERT_NE(mainWindow, 0u) << "the badge stayed in the title";
 
     const std::pair<const char *, std::function<bool()>> ways[] = {
-        {"the tray icon's click", [&] { return clickTrayIcon(); }},
+        // As a tray host passes it on.
+        {"the tray icon's click",
+         [&] {
+             const QDBusMessage call =
+                 QDBusMessage::createMethodCall(item, "/StatusNotifierItem",
+                                                "org.kde.StatusNotifierItem", "Activate")
+                 << 0 << 0;
+             return bus->connection("test").call(call, QDBus::Block, 10000).type() ==
+                    QDBusMessage::ReplyMessage;
+         }},
         {"a second start", [&] {
              const auto settings = snapshot(settingsFolder());
              EXPECT_TRUE(signalProcess(*flowtally, SIGSTOP));
@@ -322,7 +308,12 @@ TEST_F(DesktopTest, QuitSignalsEndFlowtallyWithTheHistoryWindowOpen) {
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(number));
         QFile::remove(defaultsPath()); // the place from the start before
-        ASSERT_NO_FATAL_FAILURE(launchOnDesktop());
+        flowtally = startOnDesktop();
+        ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
+        ASSERT_FALSE(host->waitForItem().isEmpty()) << "no tray icon registered with the tray host";
+        const quint32 mainWindow = desktop->window("Flowtally");
+        ASSERT_NE(mainWindow, 0u) << "no main window";
+        ASSERT_TRUE(desktop->waitUntilShown(mainWindow, true)) << "the main window did not show";
         // Under load the keys can reach the window before the window manager
         // has given it the focus it reported: a person would press again.
         quint32 history = 0;
