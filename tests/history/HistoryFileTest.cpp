@@ -142,18 +142,6 @@ TEST_F(HistoryFileTest, FilesThatCannotBeUsed) {
     }
 }
 
-TEST_F(HistoryFileTest, AFolderThatCannotBeMade) {
-    // The history's folder would be inside a plain file (root may write
-    // anywhere, so a permission would not stop it).
-    const QString blocker = folder.filePath(QStringLiteral("flowtally"));
-    QFile file(blocker);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    EXPECT_EQ(openFailure({.zone = berlin}),
-              ("cannot make the folder " + blocker + " for the traffic history: Not a directory")
-                  .toStdString());
-}
-
 } // namespace
 
 } // namespace flowtally
