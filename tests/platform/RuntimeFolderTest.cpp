@@ -17,6 +17,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -38,11 +39,10 @@ TEST(RuntimeFolder, TheSessionsFolderOnlyWhereItIsThisUsersAlone) {
         const char *what;
         std::function<bool(const QString &session, const QString &outside)> prepare;
         QString reason; // why the session's folder is not used; empty: it is
+        std::optional<QString> named = std::nullopt; // the folder named, where not the session's
     } cases[] = {
         {"private", [](auto session, auto) { return makeFolder(session, 0700); }, ""},
         {"missing: made private", [](auto, auto) { return true; }, ""},
-        {"open to all", [](auto session, auto) { return makeFolder(session, 0777); },
-         "is open to other users (mode 0777)"},
         {"open to the group", [](auto session, auto) { return makeFolder(session, 0750); },
          "is open to other users (mode 0750)"},
         {"readable by others", [](auto session, auto) { return makeFolder(session, 0704); },
@@ -64,6 +64,10 @@ TEST(RuntimeFolder, TheSessionsFolderOnlyWhereItIsThisUsersAlone) {
                     ::chown(QFile::encodeName(session).constData(), kOtherUser, kOtherUser) == 0;
          },
          another},
+        // No runtime folder named at all, or one that is no absolute path.
+        {"not named", [](auto, auto) { return true; }, "XDG_RUNTIME_DIR is not set", QString()},
+        {"relative", [](auto, auto) { return true; },
+         "\"flowtally-relative-runtime\" is no absolute folder", "flowtally-relative-runtime"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -75,7 +79,7 @@ TEST(RuntimeFolder, TheSessionsFolderOnlyWhereItIsThisUsersAlone) {
         const QString own = environment.ownRuntimeFolder();
         ASSERT_TRUE(makeFolder(outside, 0755));
         ASSERT_TRUE(c.prepare(session, outside));
-        environment.setRuntimeFolder(session);
+        environment.setRuntimeFolder(c.named.value_or(session));
         const auto before = snapshot(outside), sessionBefore = snapshot(session);
         const bool sessions = c.reason.isEmpty();
         for (int ask = 0; ask < 3; ++ask) {
@@ -84,27 +88,14 @@ TEST(RuntimeFolder, TheSessionsFolderOnlyWhereItIsThisUsersAlone) {
             EXPECT_EQ(folder.path(), sessions ? session : own);
         }
         EXPECT_EQ(modeOf(sessions ? session : own), 0700);
-        EXPECT_EQ(environment.logLines(), sessions ? QStringList()
-                                                   : QStringList{"Runtime files go to " + own +
-                                                                 ": " + session + ' ' + c.reason});
+        const QString named = c.named ? QString() : session + ' ';
+        EXPECT_EQ(environment.logLines(),
+                  sessions ? QStringList()
+                           : QStringList{"Runtime files go to " + own + ": " + named + c.reason});
         EXPECT_EQ(snapshot(outside), before);
         if (!sessions) {
             EXPECT_EQ(snapshot(session), sessionBefore);
         }
-    }
-    // No runtime folder named at all, or one that is no absolute path.
-    const QString relative = "flowtally-relative-runtime";
-    for (const auto &[named, reason] :
-         {std::pair{QString(), QString("XDG_RUNTIME_DIR is not set")},
-          std::pair{relative, '"' + relative + "\" is no absolute folder"}}) {
-        TestEnvironment environment;
-        environment.setRuntimeFolder(named);
-        PrivateFolder folder;
-        ASSERT_TRUE(openRuntimeFolder(&folder).ok());
-        EXPECT_EQ(folder.path(), environment.ownRuntimeFolder());
-        EXPECT_EQ(
-            environment.logLines(),
-            QStringList{"Runtime files go to " + environment.ownRuntimeFolder() + ": " + reason});
     }
 }
 
