@@ -32,11 +32,9 @@ TEST_F(SystemTest, FullFolderCostsALogLineAndNoByte) {
     ASSERT_TRUE(waitUntil([&] {
         return sh(inNamespace + "mountpoint -q " + settingsFolder()).isEmpty();
     })) << "no tmpfs on the settings folder";
-    const InterfaceCounters beforeStart = counters();
     ASSERT_NO_FATAL_FAILURE(launch({"nsenter", "-t", pid, "-m"}));
     const auto first = waitForSample();
     ASSERT_TRUE(first) << "never metered";
-    expectSoonAfter(beforeStart, first->base());
 
     // Filled up: writing starts failing, and works again once room is made.
     // Flowtally's log lines that name the defaults file tell it.
