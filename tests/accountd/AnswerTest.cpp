@@ -76,11 +76,8 @@ TEST(Visibility, ACallerSeesItsOwnSliceAndTheSystemServicesOnly) {
         // Nothing else: the root, the slices themselves, other folders.
         {"", 0, false},
         {"user.slice", 1000, false},
-        {"system.slice", 1000, false},
         {"system.slice/", 1000, false},
         {"system.slicex/a.service", 1000, false},
-        {"init.scope", 0, false},
-        {"machine.slice/vm.scope", 0, false},
     };
     for (const auto &check : cases)
         EXPECT_EQ(visibleTo(check.path, check.uid), check.visible)
@@ -91,7 +88,8 @@ TEST(Visibility, ACallerSeesItsOwnSliceAndTheSystemServicesOnly) {
 // with a space), another user's application, a system service; and the root
 // and a cgroup of no known path, which count only in the totals. eth0 has
 // an Ethernet header, wg0 none; interface 9 went unnoticed. The answer is
-// read back as a client reads it, the largest counter whole.
+// read back as a client reads it, the largest counter whole. (What the
+// other users see of the same counters: CountingTest.)
 TEST(Answer, ACallerGetsItsOwnTheSystemsAndTheMachinesTotalsInTheInterfacesBytes) {
     const std::string appA = "user.slice/user-1000.slice/app-a 1.scope";
     const std::map<std::uint64_t, std::string> paths = {
@@ -142,12 +140,6 @@ TEST(Answer, ACallerGetsItsOwnTheSystemsAndTheMachinesTotalsInTheInterfacesBytes
                                      {"", 2, "eth0", out, internet, 19, 1900 + 19 * 14},
                                      {"", 5, "wg0", in, local, 2, 200},
                                      {"", 9, "", out, internet, 6, 18446744073709551615ull}}));
-
-    const auto other = readAccountdAnswer(composeAnswer(source, 1001), &error);
-    ASSERT_TRUE(other) << error;
-    ASSERT_EQ(other->cgroups.size(), 2u);
-    EXPECT_EQ(other->cgroups[1].cgroup, "user.slice/user-1001.slice/app-b.scope");
-    EXPECT_EQ(other->totals, answer->totals);
 }
 
 } // namespace
