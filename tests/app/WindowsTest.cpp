@@ -138,8 +138,8 @@ class Windows : public ControllerFixture {
 
 // The router address field: what is typed is never overwritten while it is
 // typed, zero shows as none; a committed address is stored and written out,
-// or removed, and the focus moves on.
-TEST_F(Windows, AddressFieldKeepsTypingAndStoresWhatIsCommitted) {
+// or removed, and the focus moves on. The limit's unit pop-up beside it.
+TEST_F(Windows, AddressFieldKeepsTypingAndStoresWhatIsCommittedAndTheUnitSetsTheScale) {
     ASSERT_TRUE(activate(windows().mainWindowWidget()));
     controller->setIPField(0u);
     EXPECT_EQ(field()->text(), "(NONE)");
@@ -165,26 +165,12 @@ TEST_F(Windows, AddressFieldKeepsTypingAndStoresWhatIsCommitted) {
         EXPECT_FALSE(settingsFile().contains("AirportIP")) << text;
         EXPECT_EQ(field()->text(), "(NONE)");
     }
-}
-
-TEST_F(Windows, PopUpUnitSetsTheScale) {
+    // The limit's unit, chosen with the keyboard, sets the limit's scale.
     auto *popUp = outlet<QComboBox>("limitUnitsPopUp");
     popUp->setCurrentIndex(popUp->findText("G") - 1);
-    pressKey(popUp, Qt::Key_Down); // as a person would
+    pressKey(popUp, Qt::Key_Down);
     ASSERT_EQ(popUp->currentText(), "G");
     EXPECT_EQ(controller->limitUnitsScale(), 1073741824u);
-}
-
-TEST_F(Windows, PreferencesInFrontPauseMeteringUntilTheyCloseOrResume) {
-    controller->startLogging();
-    ASSERT_TRUE(activate(windows().prefsWindowWidget()));
-    EXPECT_FALSE(controller->isLogging());
-    EXPECT_FALSE(controller->isWorking()) << "a running worker was waited for";
-    ASSERT_TRUE(activate(windows().mainWindowWidget()));
-    EXPECT_FALSE(controller->isLogging()) << "turning back to the main window changes nothing";
-    outlet<QPushButton>("restartPB")->click();
-    EXPECT_TRUE(controller->isLogging());
-    // Its Close button and Escape: EscapeClosesEveryWindowButTheMainOne.
 }
 
 // Quit (the menu's, Ctrl+Q, and the quit signals') or the main window's
@@ -485,11 +471,20 @@ TEST_F(Windows, AWindowShownBeforeTheMainOneIsPlacedGoesBesideItsPlace) {
                                               main.screen()->availableGeometry()));
 }
 
-// Escape closes every window but the main one, as its Close button does
-// (Preferences resume metering, the only window in front that pauses it); in
-// the main window it ends nothing.
-TEST_F(Windows, EscapeClosesEveryWindowButTheMainOne) {
+// The preferences in front pause metering, waiting for a running worker;
+// turning back to the main window changes nothing, their Restart button
+// resumes. Escape closes every window but the main one, as its Close button
+// does (Preferences resume metering, the only window in front that pauses
+// it); in the main window it ends nothing.
+TEST_F(Windows, PreferencesPauseMeteringAndEscapeClosesEveryWindowButTheMainOne) {
     controller->startLogging();
+    ASSERT_TRUE(activate(windows().prefsWindowWidget()));
+    EXPECT_FALSE(controller->isLogging());
+    EXPECT_FALSE(controller->isWorking()) << "a running worker was waited for";
+    ASSERT_TRUE(activate(windows().mainWindowWidget()));
+    EXPECT_FALSE(controller->isLogging()) << "turning back to the main window changes nothing";
+    outlet<QPushButton>("restartPB")->click();
+    EXPECT_TRUE(controller->isLogging());
     for (const std::string name : {"Help", "Preferences", "History", "Log"}) {
         SCOPED_TRACE(name);
         QWidget *opened = open(name);
