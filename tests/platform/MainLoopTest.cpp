@@ -139,12 +139,15 @@ TEST(MainThread, WorkerWaitsForItsActionAndAQueueDropsWhatIsLeftWithIt) {
 // two threads alive within a test, unlike a thread's std::thread::id.
 TEST(DetachedThreads, BodiesRunSideBySideAndIdleThreadsServeTheNextBodies) {
     using namespace std::chrono_literals;
-    // A body that waits holds up no other: the second releases the first.
-    std::promise<void> released;
+    // A body that waits holds up no other: the second, handed over while
+    // the first waits, releases it.
+    std::promise<void> waits, released;
     std::promise<pid_t> first, second;
     detachThread([&, waiting = released.get_future().share()] {
+        waits.set_value();
         first.set_value(waiting.wait_for(10s) == std::future_status::ready ? gettid() : 0);
     });
+    ASSERT_EQ(waits.get_future().wait_for(10s), std::future_status::ready);
     detachThread([&] {
         second.set_value(gettid());
         released.set_value();
