@@ -7,7 +7,6 @@
 #include "tests/support/controller/ControllerFixture.h"
 
 #include "platform/loop/MainLoop.h"
-#include "platform/system/UserDefaults.h"
 #include "tests/support/FakeNetworkManager.h"
 #include "tests/support/FakeNotificationService.h"
 #include "tests/support/LoopWaits.h"

@@ -21,7 +21,10 @@ const QVariantMap kBusyRecord{
 
 using Persistence = ControllerFixture;
 
-TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults) {
+// A fresh service starts from the registration defaults. Without a network
+// the values stay in memory, stored nowhere; with one, every value is
+// written and loaded back, and a reset undone puts it back.
+TEST_F(Persistence, FreshServiceStartsFromTheDefaultsAndEveryValueIsWrittenLoadedAndPutBack) {
     environment.clearLog();
     controller->readDatFile();
     EXPECT_EQ(controller->resetDate(), distantPast());
@@ -33,11 +36,7 @@ TEST_F(Persistence, FreshServiceStartsFromTheRegistrationDefaults) {
         << environment.logLines().join('\n');
     EXPECT_EQ(environment.logLinesContaining("for undefined key: DisplayLimitGB").size(), 1);
     EXPECT_TRUE(environment.logLinesContaining("public").isEmpty());
-}
 
-// Without a network the values stay in memory, stored nowhere; with one,
-// every value is written and loaded back, and a reset undone puts it back.
-TEST_F(Persistence, EveryValueIsWrittenLoadedAndPutBackByAnUndoneReset) {
     controller->loadPersistentValuesFromDict(kBusyRecord);
     useNetwork(std::nullopt);
     controller->setPrimaryService(std::nullopt);

@@ -64,32 +64,11 @@ class Preferences : public ControllerFixture {
     }
 };
 
-TEST_F(Preferences, RouterCountersChosenAreTheOnesTheSourcesRead) {
-    auto *popUp = outlet<QComboBox>("routerCountersPopUp");
-    EXPECT_EQ(Sources::routerCounters(), Counters::Automatic);
-    const std::pair<const char *, Counters> rows[] = {
-        {"This computer only", Counters::ThisComputer},
-        {"UPnP only", Counters::Upnp},
-        {"SNMP only", Counters::Snmp},
-        {"Automatic (SNMP, then UPnP)", Counters::Automatic},
-    };
-    for (const auto &[title, counters] : rows) {
-        const int item = popUp->findText(title);
-        ASSERT_GE(item, 0) << title;
-        popUp->setCurrentIndex(item);
-        emit popUp->activated(item);
-        EXPECT_EQ(Sources::routerCounters(), counters) << title;
-        // A new start shows what was chosen.
-        controller = std::make_unique<AppDelegate>();
-        popUp = outlet<QComboBox>("routerCountersPopUp");
-        EXPECT_EQ(popUp->currentText(), title);
-    }
-}
-
 // The counted traffic and the free hours are the held network's own, kept
 // in its record and removed when unchosen; without a network they are not
-// for choosing.
-TEST_F(Preferences, TrafficAndFreeHoursAreKeptForTheHeldNetworkOrTheFieldSaysWhatIsWrong) {
+// for choosing. The router counters chosen are the ones the sources read,
+// and show again at a new start.
+TEST_F(Preferences, TrafficFreeHoursAndRouterCountersAreKeptWhereTheyAreRead) {
     auto *check = outlet<QCheckBox>("internetOnlyCheck");
     ASSERT_TRUE(check->isEnabled());
     check->click();
@@ -115,6 +94,26 @@ TEST_F(Preferences, TrafficAndFreeHoursAreKeptForTheHeldNetworkOrTheFieldSaysWha
     windows().showPreferences();
     EXPECT_FALSE(check->isEnabled());
     EXPECT_FALSE(outlet<QLineEdit>("freeHoursField")->isEnabled());
+
+    auto *popUp = outlet<QComboBox>("routerCountersPopUp");
+    EXPECT_EQ(Sources::routerCounters(), Counters::Automatic);
+    const std::pair<const char *, Counters> rows[] = {
+        {"This computer only", Counters::ThisComputer},
+        {"UPnP only", Counters::Upnp},
+        {"SNMP only", Counters::Snmp},
+        {"Automatic (SNMP, then UPnP)", Counters::Automatic},
+    };
+    for (const auto &[title, counters] : rows) {
+        const int item = popUp->findText(title);
+        ASSERT_GE(item, 0) << title;
+        popUp->setCurrentIndex(item);
+        emit popUp->activated(item);
+        EXPECT_EQ(Sources::routerCounters(), counters) << title;
+        // A new start shows what was chosen.
+        controller = std::make_unique<AppDelegate>();
+        popUp = outlet<QComboBox>("routerCountersPopUp");
+        EXPECT_EQ(popUp->currentText(), title);
+    }
 }
 
 } // namespace
