@@ -128,6 +128,30 @@ TEST_F(RouterSource, SampleIsOneGetAfterTheWalkThatFoundTheInterface) {
     // The per-object operations ask as they always did: each its own run.
     EXPECT_EQ(controller->SNMPIfIn(), 123456789u);
     EXPECT_EQ(runs(), walk() + get(octets("In", 7)));
+
+    // IF-MIB's 64-bit counters where the router answers both, else the
+    // 32-bit ones; the sample says which.
+    const QString none = "No Such Object available on this agent at this OID\n";
+    // clang-format off
+    const struct { QString wideIn, wideOut; quint64 in, out; int bits; } cases[] = {
+        {"Counter64: 9000000000\n", "Counter64: 8000000000\n", 9000000000, 8000000000, 64},
+        {none, none, 123456789, 98765, 32},
+        {"Counter64: 9000000000\n", none, 123456789, 98765, 32}, // both or neither
+        {"Counter64: 0\n", "Counter64: 5\n", 0, 5, 64},           // 0: a failed read, as ever
+    };
+    // clang-format on
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bits);
+        answer(octets("HCIn", 7), c.wideIn);
+        answer(octets("HCOut", 7), c.wideOut);
+        const std::optional<TrafficSample> sample = controller->routerStats();
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(sample->value(SampleKey::InTraffic), c.in);
+        EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.out);
+        EXPECT_EQ(sample->value(SampleKey::CounterBits), c.bits);
+        EXPECT_EQ(sample->value(SampleKey::SourceDescription),
+                  QString("SNMP: vlan1, %1-bit").arg(c.bits));
+    }
 }
 
 TEST_F(RouterSource, NameQueryGivesProbeNameAndStatus) {
@@ -145,6 +169,21 @@ TEST_F(RouterSource, NameQueryGivesProbeNameAndStatus) {
         EXPECT_EQ(lastText(), c.status);
         EXPECT_EQ(AppDelegate::SNMPConfiguredName(), c.name);
         EXPECT_EQ(runs(), get(kName) + get(kName));
+    }
+    // Queries go to the local ranges, and elsewhere only to the address a
+    // person typed (a local one while another is typed: the ticks of
+    // TickBehindAnAnsweringRouterIsOneGet).
+    reply(kName, kNameReply);
+    const QString outside = "198.51.100.1";
+    for (const QString typed : {"198.51.100.2", "198.51.100.1"}) {
+        UserDefaults::standardUserDefaults().setObject("AirportIP", typed);
+        const bool asked = typed == outside;
+        EXPECT_EQ(AppDelegate::SNMPWorksWith(outside), asked) << typed;
+        EXPECT_EQ(runs(), asked ? get(kName, outside) : "");
+        if (!asked) {
+            EXPECT_EQ(lastText(),
+                      "SNMP Error: the router's address is not local; type it in to ask it.");
+        }
     }
 }
 
@@ -240,32 +279,6 @@ TEST_F(RouterSource, InterfaceWithoutCountersGivesNoSampleAndSaysWhy) {
     EXPECT_EQ(runs(), walk());
 }
 
-// IF-MIB's 64-bit counters where the router answers both, else the 32-bit
-// ones; the sample says which.
-TEST_F(RouterSource, SixtyFourBitCountersWhereTheRouterHasBoth) {
-    const QString none = "No Such Object available on this agent at this OID\n";
-    // clang-format off
-    const struct { QString wideIn, wideOut; quint64 in, out; int bits; } cases[] = {
-        {"Counter64: 9000000000\n", "Counter64: 8000000000\n", 9000000000, 8000000000, 64},
-        {none, none, 123456789, 98765, 32},
-        {"Counter64: 9000000000\n", none, 123456789, 98765, 32}, // both or neither
-        {"Counter64: 0\n", "Counter64: 5\n", 0, 5, 64},           // 0: a failed read, as ever
-    };
-    // clang-format on
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.bits);
-        answer(octets("HCIn", 7), c.wideIn);
-        answer(octets("HCOut", 7), c.wideOut);
-        const std::optional<TrafficSample> sample = controller->routerStats();
-        ASSERT_TRUE(sample);
-        EXPECT_EQ(sample->value(SampleKey::InTraffic), c.in);
-        EXPECT_EQ(sample->value(SampleKey::OutTraffic), c.out);
-        EXPECT_EQ(sample->value(SampleKey::CounterBits), c.bits);
-        EXPECT_EQ(sample->value(SampleKey::SourceDescription),
-                  QString("SNMP: vlan1, %1-bit").arg(c.bits));
-    }
-}
-
 // A router that hands out a wrong value now and then (a rise its link
 // cannot carry at the speed it reports, a counter lower for one reading)
 // counts nothing for it, tells it once, and counts on from the last good
@@ -354,7 +367,6 @@ TEST_F(RouterSource, ChosenInterfaceIsFoundAgainOrMissedAndLocalSamplesStandIn) 
                                   "this computer's interface.");
         }
     }
-    UserDefaults::standardUserDefaults().removeObject("RouterInterface");
 }
 
 // Behind a router that answered, a tick is one get: the sample's get asks
@@ -427,7 +439,6 @@ TEST_F(RouterSource, TickBehindAnAnsweringRouterIsOneGet) {
         }
         EXPECT_EQ(AppDelegate::probablyHasRouter(), tick.source != 'L');
     }
-    UserDefaults::standardUserDefaults().removeObject("AirportIP");
     EXPECT_EQ(lastText(), "No Error");
     // Each change of the outcome, the get's or the probe's own, was logged
     // (and the first under the typed address).
@@ -489,8 +500,15 @@ TEST_F(RouterSource, InterfacePopUpListsTheRoutersInterfacesAndKeepsTheChoice) {
 }
 
 // The community reaches the tools in their configuration file, in step with
-// the setting, and the tools read no other. (The file's modes and place are
-// SnmpCommunityFile's.)
+// the setting, and the tools read no other. (The file's modes and place, and
+// that a file that went is written again, are SnmpCommunityFile's.)
+//
+// No tool runs without a community: the registration defaults hold one, so
+// only a cleared field or a setting of another type leaves none, and one
+// with a line end cannot be written (the file of the one before goes, so no
+// query is made with it). Nor where no private folder for the community's
+// file can be had (the session's is open to others, Flowtally's own cannot
+// be made; which folder is private is SnmpCommunityFile's).
 TEST_F(RouterSource, CommunityReachesTheToolsThroughAPrivateFileOnly) {
     const QString folder = environment.runtimeFolder() + "/snmp";
     configurations(); // the probe's in SetUp
@@ -498,69 +516,25 @@ TEST_F(RouterSource, CommunityReachesTheToolsThroughAPrivateFileOnly) {
     const struct { QString community, file; } cases[] = {
         {kCommunity, "defCommunity \"pub lic\"\n"},
         {"q\"uo\\te", "defCommunity \"q\\\"uo\\\\te\"\n"}, // changed: written anew
-        {kCommunity, "defCommunity \"pub lic\"\n"},
     };
     // clang-format on
     for (const auto &c : cases) {
         UserDefaults::standardUserDefaults().setObject("communityPassword", c.community);
         ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
         EXPECT_EQ(configurations(), c.file) << "what the tool found in SNMPCONFPATH";
+        EXPECT_EQ(runs(), get(kName));
         for (const QString &process : processes()) {
             EXPECT_FALSE(process.contains(c.community)) << process;
             EXPECT_TRUE(process.contains("|SNMPCONFPATH=" + folder + '|')) << process;
         }
     }
-    // A file that went (a cleaned runtime folder) is written again.
-    ASSERT_TRUE(QFile::remove(folder + "/snmp.conf"));
-    ASSERT_TRUE(AppDelegate::SNMPWorksWith(kRouter));
-    EXPECT_EQ(configurations(), "defCommunity \"pub lic\"\n");
-}
-
-// Queries go to the local ranges, and elsewhere only to the address a
-// person typed.
-TEST_F(RouterSource, QueriesLeaveTheLocalRangesOnlyForATypedAddress) {
-    // clang-format off
-    const struct { QString address, typed; bool asked; } cases[] = {
-        {"10.1.2.3", {}, true},
-        {"192.168.1.1", "198.51.100.1", true},
-        {"198.51.100.1", {}, false},
-        {"198.51.100.1", "198.51.100.2", false},
-        {"198.51.100.1", "198.51.100.1", true},
-    };
-    // clang-format on
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.address.toStdString() + " typed " + c.typed.toStdString());
-        if (c.typed.isEmpty())
-            UserDefaults::standardUserDefaults().removeObject("AirportIP");
-        else
-            UserDefaults::standardUserDefaults().setObject("AirportIP", c.typed);
-        reply(kName, kNameReply);
-        EXPECT_EQ(AppDelegate::SNMPWorksWith(c.address), c.asked);
-        EXPECT_EQ(runs(), c.asked ? get(kName, c.address) : "");
-        if (!c.asked) {
-            EXPECT_EQ(lastText(),
-                      "SNMP Error: the router's address is not local; type it in to ask it.");
-        }
-    }
-    UserDefaults::standardUserDefaults().removeObject("AirportIP");
-}
-
-// No tool runs without a community: the registration defaults hold one, so
-// only a cleared field or a setting of another type leaves none, and one
-// with a line end cannot be written (the file of the one before goes, so no
-// query is made with it). Nor where no private folder for the community's
-// file can be had (the session's is open to others, Flowtally's own cannot
-// be made; which folder is private is SnmpCommunityFile's).
-TEST_F(RouterSource, WithoutACommunityOrAPrivateFolderNoToolRuns) {
-    const QString file = environment.runtimeFolder() + "/snmp/snmp.conf";
-    ASSERT_TRUE(QFile::exists(file)) << "written for the probe in SetUp";
     for (const QVariant &setting : {QVariant("two\nlines"), QVariant(QString()), QVariant(42)}) {
         UserDefaults::standardUserDefaults().setObject("communityPassword", setting);
         EXPECT_FALSE(controller->routerStats());
         EXPECT_FALSE(AppDelegate::SNMPWorksWith(kRouter));
         EXPECT_FALSE(controller->SNMPWalk(kWalk));
         EXPECT_EQ(runs(), "");
-        EXPECT_FALSE(QFile::exists(file));
+        EXPECT_FALSE(QFile::exists(folder + "/snmp.conf"));
         EXPECT_EQ(lastText(), "SNMP Error: no community string is set.");
     }
     UserDefaults::standardUserDefaults().setObject("communityPassword", kCommunity);
