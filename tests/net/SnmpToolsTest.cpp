@@ -142,32 +142,41 @@ TEST(SnmpCommunityFile, AnotherUsersFolderIsNeverUsed) {
 // SNMPv2-MIB's sysName and IF-MIB's ifDescr, ifName and ifAlias.
 constexpr int kTextObjects = 4;
 
-// snmptranslate is the environment's, as every tool: here one that names the
-// objects only when MIBS names the modules, and reads no configuration file
-// of the system's.
+// snmptranslate is the environment's, as every tool: here one that reads no
+// configuration file of the system's and, unless MIBS names the modules,
+// lacks an object's name, or a text object's display hint (the tools would
+// print its values quoted).
 TEST(SnmpEnvironment, AsksTheEnvironmentsSnmptranslate) {
     ScriptFolder scripts;
     TestEnvironment environment;
     EnvironmentVariables variables({"MIBS"});
     EnvironmentVariables::set("MIBS", std::nullopt);
     const QString asked = scripts.filePath("asked");
-    environment.setToolPath(
-        kSnmpTranslateTool,
-        scripts.write(
-            "snmptranslate",
-            QStringLiteral("echo \"$@\" >> '%1'\n"
-                           "[ \"$MIBS\" = SNMPv2-MIB:IF-MIB ] && [ -d \"$SNMPCONFPATH\" ] "
-                           "|| exit 1\n"
-                           "shift 2\n"
-                           "for o in \"$@\"; do echo \"X-MIB::$o\"; done\n"
-                           "for t in $(seq %2); do echo '  DISPLAY-HINT \"255a\"'; done")
-                .arg(asked)
-                .arg(kTextObjects)));
-    EXPECT_EQ(setUpSnmpEnvironment(bundledMibFolder()), SnmpModules::SystemNamed);
-    EXPECT_EQ(snmpToolVariables(), QStringList{"MIBS=SNMPv2-MIB:IF-MIB"});
-    QFile file(asked);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().count("-Td -IR system.sysName.0 "), 2);
+    for (const QString lacking : {"name", "hint"}) {
+        SCOPED_TRACE(lacking.toStdString());
+        QFile::remove(asked);
+        environment.setToolPath(
+            kSnmpTranslateTool,
+            scripts.write("snmptranslate",
+                          QStringLiteral("echo \"$@\" >> '%1'\n"
+                                         "[ -d \"$SNMPCONFPATH\" ] || exit 1\n"
+                                         "shift 2\n"
+                                         "named=; [ \"$MIBS\" = SNMPv2-MIB:IF-MIB ] && named=1\n"
+                                         "[ -z \"$named\" ] && [ %3 = name ] && shift\n"
+                                         "for o in \"$@\"; do echo \"X-MIB::$o\"; done\n"
+                                         "hints=%2; [ -z \"$named\" ] && [ %3 = hint ] && "
+                                         "hints=$((hints - 1))\n"
+                                         "for t in $(seq $hints); do echo '  DISPLAY-HINT "
+                                         "\"255a\"'; done")
+                              .arg(asked)
+                              .arg(kTextObjects)
+                              .arg(lacking)));
+        EXPECT_EQ(setUpSnmpEnvironment(bundledMibFolder()), SnmpModules::SystemNamed);
+        EXPECT_EQ(snmpToolVariables(), QStringList{"MIBS=SNMPv2-MIB:IF-MIB"});
+        QFile file(asked);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().count("-Td -IR system.sysName.0 "), 2);
+    }
 }
 
 // Flowtally's own modules where the system's cannot name the objects it
