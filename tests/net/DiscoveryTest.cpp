@@ -153,8 +153,8 @@ TEST_F(Discovery, EachChangeOfTheProbesOutcomeIsLoggedOnce) {
 
 // Without a router the address field shows this computer's own address:
 // asked of arp once for a network, again after a minute, at once for
-// another network and when metering starts again.
-TEST_F(Discovery, OwnAddressIsAskedOncePerNetworkAndMinute) {
+// another network and when metering starts again. The user's address wins.
+TEST_F(Discovery, OwnAddressIsAskedOncePerNetworkAndMinuteUnlessTheUserSetOne) {
     QDateTime now = base;
     environment.setClock([&] { return now; });
     const auto arpRuns = [&] { return QString::fromStdString(runs()).count("arp|"); };
@@ -179,10 +179,11 @@ TEST_F(Discovery, OwnAddressIsAskedOncePerNetworkAndMinute) {
     reply("arp", QString("myhost (10.0.0.7) -- no entry\n"));
     tick(10, "10.0.0.7", 1); // a clock put back is no measure of the minute
     environment.setClock({});
-}
 
-TEST_F(Discovery, AddressSetByTheUserWinsAndAnInvalidOneIsLoggedOnce) {
+    // An address set by the user wins without a decision; one that is not
+    // local is logged once.
     environment.clearLog();
+    AppDelegate::clearRouterDecision();
     for (const QString address : {"8.8.4.4", "9.9.9.9"}) {
         UserDefaults::standardUserDefaults().setObject("AirportIP", address);
         EXPECT_EQ(AppDelegate::routerIPAddress(), address);
