@@ -48,7 +48,7 @@ class HistoryWindowTest : public ::testing::Test {
     HistoryWindow window;
 };
 
-TEST_F(HistoryWindowTest, ColumnsSortByTheirNumbers) {
+TEST_F(HistoryWindowTest, ColumnsSortByTheirNumbersAndCtrlCCopiesTheRowsAsShown) {
     HistoryTable &table = *window.dayTable();
     // Newest first at the start.
     EXPECT_EQ(shownColumn(table, HistoryTableModel::TotalColumn),
@@ -66,9 +66,9 @@ TEST_F(HistoryWindowTest, ColumnsSortByTheirNumbers) {
         table.horizontalHeader()->setSortIndicator(c.column, c.order);
         EXPECT_EQ(shownColumn(table, HistoryTableModel::TotalColumn), c.shown) << c.column;
     }
-}
 
-TEST_F(HistoryWindowTest, CtrlCCopiesTheSelectedRowsAsShownWithAHeader) {
+    // Ctrl+C copies the selected rows as shown, with a header; nothing
+    // selected, nothing.
     const auto copy = [](HistoryTable &table, const QList<int> &rows) {
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         table.clearSelection();

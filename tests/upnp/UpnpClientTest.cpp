@@ -121,7 +121,7 @@ TEST_F(UpnpClient, ReadsAFritzBoxsWideCountersInOneRequest) {
 }
 
 // Silent for a minute, or a byte in a while: either way the reading gives
-// up at its bound, which the failure tells.
+// up at its bound, which the failure tells; and so does a description.
 TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACountOrWaitingPastItsBound) {
     const auto sentAnswer = [](const QByteArray &value) {
         return http(200, soapAnswer("GetTotalBytesSent", {{"NewTotalBytesSent", value}}));
@@ -181,11 +181,9 @@ TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACountOrWaitingPas
         }
     }
     EXPECT_EQ(router.asked("GetAddonInfos"), 1);
-}
 
-// A description that is slow in coming, missing or leads elsewhere gives no
-// device (which descriptions are refused: Descriptions' tests).
-TEST_F(UpnpClient, RefusesDescriptionsThatAreNotFetchedWholeInTimeOrLeadElsewhere) {
+    // A description that is slow in coming, missing or leads elsewhere gives
+    // no device (which descriptions are refused: Descriptions' tests).
     const Answer slow{ScriptedIgd::reply(200, description("/ctl/cmn", "")), 60000};
     for (const Answer &answer :
          {http(404, ""), http(200, description("http://127.0.0.2:80/ctl/cmn", "")), slow}) {
