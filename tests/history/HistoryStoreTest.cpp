@@ -81,12 +81,16 @@ TEST_F(HistoryStoreTest, PruneKeepsNinetyDaysOfHoursAndTenYearsOfDays) {
     auto store = open();
     for (const QDateTime &at : {now.addYears(-10).addDays(-2), now.addYears(-10).addDays(2),
                                 now.addDays(-91), now.addDays(-89)})
-        add(*store, {{kHome, at, 1, 0, {}}});
+        add(*store, {{kHome, at, 1, 0, {}, 0, 0, {{"app:firefox", {1, 0}}}}});
     ASSERT_TRUE(store->prune(now).ok());
     EXPECT_EQ(buckets(*store, Tier::Hours, kHome), Lines{"2024-03-18T11:00:00Z 1 0"});
     EXPECT_EQ(buckets(*store, Tier::Days, kHome),
               (Lines{"2014-06-16T22:00:00Z 1 0", "2024-03-15T23:00:00Z 1 0",
                      "2024-03-17T23:00:00Z 1 0"}));
+    // The applications' days go with the network's.
+    QList<ApplicationBytes> applications;
+    ASSERT_TRUE(store->applications(kHome, {}, now, &applications).ok());
+    EXPECT_EQ(applications, (QList<ApplicationBytes>{{"app:firefox", 3, 0}}));
 }
 
 TEST_F(HistoryStoreTest, ReconcileBringsThePeriodToTheRecordsTotals) {
