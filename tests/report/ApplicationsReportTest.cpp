@@ -12,34 +12,30 @@ namespace flowtally {
 
 namespace {
 
-class ApplicationsReportTest : public ReportFixture {
-  protected:
-    void SetUp() override {
-        ReportFixture::SetUp();
-        std::unique_ptr<HistoryStore> store = openHistory();
-        ASSERT_TRUE(store);
-        const QMap<QString, TrafficTotals> beforeReset{{"app:org.example.Browser", {kGiB, 0}}};
-        const QMap<QString, TrafficTotals> afterReset{
-            {"app:org.example.Browser", {kGiB, 20 * kMiB}},
-            {"app:org.example.Gone", {512 * kMiB, 0}},
-            {"service:cups.service", {0, 30 * kMiB}},
-            {"other", {kMiB, kMiB}}};
-        const QDateTime homeReset = utc("2024-02-13T23:00:00Z");
-        ASSERT_TRUE(store
-                        ->add({{kHome, utc("2024-02-10T18:00:00Z"), kGiB, 0, {}, 0, 0, beforeReset},
-                               {kHome, utc("2024-03-05T10:30:00Z"), 2 * kGiB, 100 * kMiB, homeReset,
-                                0, 0, afterReset}})
-                        .ok());
-        const QString applications = Environment::current().dataFolder() + "/applications";
-        ASSERT_TRUE(QDir().mkpath(applications));
-        QFile entry(applications + "/org.example.Browser.desktop");
-        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-        // A name from outside, with a terminal's escape in it.
-        entry.write("[Desktop Entry]\nType=Application\nName=Browser\x1b[2J\n");
-    }
-};
+class ApplicationsReportTest : public ReportFixture {};
 
-TEST_F(ApplicationsReportTest, TextAndJson) {
+// Text, JSON and CSV of the same applications.
+TEST_F(ApplicationsReportTest, TextJsonAndCsv) {
+    std::unique_ptr<HistoryStore> store = openHistory();
+    ASSERT_TRUE(store);
+    const QMap<QString, TrafficTotals> beforeReset{{"app:org.example.Browser", {kGiB, 0}}};
+    const QMap<QString, TrafficTotals> afterReset{{"app:org.example.Browser", {kGiB, 20 * kMiB}},
+                                                  {"app:org.example.Gone", {512 * kMiB, 0}},
+                                                  {"service:cups.service", {0, 30 * kMiB}},
+                                                  {"other", {kMiB, kMiB}}};
+    const QDateTime homeReset = utc("2024-02-13T23:00:00Z");
+    ASSERT_TRUE(store
+                    ->add({{kHome, utc("2024-02-10T18:00:00Z"), kGiB, 0, {}, 0, 0, beforeReset},
+                           {kHome, utc("2024-03-05T10:30:00Z"), 2 * kGiB, 100 * kMiB, homeReset, 0,
+                            0, afterReset}})
+                    .ok());
+    const QString entries = Environment::current().dataFolder() + "/applications";
+    ASSERT_TRUE(QDir().mkpath(entries));
+    QFile entry(entries + "/org.example.Browser.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    // A name from outside, with a terminal's escape in it.
+    entry.write("[Desktop Entry]\nType=Application\nName=Browser\x1b[2J\n");
+    entry.close();
     const QByteArray text = output({"--apps", "--network", kHome});
     // The terminal's escape is shown as U+FFFD; the row before the reset is
     // not the totals'.
@@ -50,7 +46,7 @@ TEST_F(ApplicationsReportTest, TextAndJson) {
               "  cups.service                       0.00B      30.00M    0.2%\n"
               "  Other                              1.00M       1.00M    0.0%\n"
               "  Other devices on the network       8.50G       1.95G   87.1%\n");
-    // The figures of every row: CsvHasARowPerApplication; here the layout, and
+    // The figures of every row: the CSV below; here the layout, and
     // the name as its entry gives it, escaped by JSON.
     const QJsonObject applications =
         json(output({"--apps", "--json", "--network", kHome}))["networks"][0]["applications"]
@@ -63,15 +59,13 @@ TEST_F(ApplicationsReportTest, TextAndJson) {
      "in": 1073741824, "out": 20971520, "total": 1094713344, "share": 0.0849609375})"));
     // Tables and applications come together.
     EXPECT_TRUE(output({"--apps", "--days", "1", "--network", kHome}).contains("Browser"));
-}
 
-TEST_F(ApplicationsReportTest, CsvHasARowPerApplication) {
     // An entry whose name holds a comma and quotes; the networks without
     // applications have no row.
-    QFile entry(Environment::current().dataFolder() + "/applications/org.example.Gone.desktop");
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Mail, \"Work\"\n");
-    entry.close();
+    QFile gone(entries + "/org.example.Gone.desktop");
+    ASSERT_TRUE(gone.open(QIODevice::WriteOnly));
+    gone.write("[Desktop Entry]\nType=Application\nName=Mail, \"Work\"\n");
+    gone.close();
     const std::string home = "6A1F0E52-0000-4000-8000-00000000A001,Home router,"
                              "2024-02-14T00:00:00+01:00,";
     EXPECT_EQ(output({"--apps", "--csv"}).toStdString(),
