@@ -23,7 +23,6 @@ TEST(BadgeText, TheBilledBytesAgainstTheLimit) {
         const char *label, *detail;
     } cases[] = {
         {0.52 * kG, 0.52 * kG, 32 * kG, 1 * kG, 28, "32G", "0.52G of 1.00G used \u00b7 28 days left"},
-        {0.96 * kG, 0.96 * kG, 2 * kG, 1 * kG, 1, "2G", "0.96G of 1.00G used \u00b7 1 day left"},
         // A quarter of it counted outside the free hours.
         {2.4 * kG, 0.6 * kG, 60 * kG, 1 * kG, std::nullopt, "15G", "0.60G of 1.00G used"},
         {0.52 * kG, 0.52 * kG, 32 * kG, 0, 28, "32G", "0.52G used \u00b7 No limit \u00b7 28 days left"},
