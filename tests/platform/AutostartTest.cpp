@@ -51,7 +51,7 @@ class Autostart : public ::testing::Test {
 // On: an entry that the desktop's own validator accepts and that, run as a
 // session runs it, starts the `flowtally` found on PATH with the mark that
 // startedAtLogin() reads. Off: no entry. Both can be asked twice.
-TEST_F(Autostart, OnWritesAValidEntryThatStartsFlowtallyMarkedAndOffRemovesIt) {
+TEST_F(Autostart, OnWritesAValidEntryThatStartsFlowtallyMarkedOffRemovesItAndOnlyItsOwn) {
     EXPECT_FALSE(startsAtLogin());
     ASSERT_TRUE(setStartsAtLogin(true).ok());
     ASSERT_EQ(autostartEntryPath(), entryPath());
@@ -86,12 +86,10 @@ TEST_F(Autostart, OnWritesAValidEntryThatStartsFlowtallyMarkedAndOffRemovesIt) {
     EXPECT_FALSE(QFileInfo::exists(entryPath()));
     EXPECT_FALSE(startsAtLogin());
     EXPECT_TRUE(setStartsAtLogin(false).ok());
-}
 
-// An entry already there: Flowtally's own it replaces or removes; another's
-// it never changes, and only a change that the entry does not already
-// stand for fails.
-TEST_F(Autostart, ChangesOnlyItsOwnEntry) {
+    // An entry already there: Flowtally's own it replaces or removes;
+    // another's it never changes, and only a change that the entry does not
+    // already stand for fails.
     const QByteArray menuCopy =
         "[Desktop Entry]\nType=Application\nName=Flowtally\nExec=flowtally\n";
     const QByteArray ours =
