@@ -112,12 +112,6 @@ class HistoryFixture : public ::testing::Test {
         return sum;
     }
 
-    // A new history in place of the one before.
-    std::unique_ptr<HistoryStore> openAnew() {
-        QFile::remove(path());
-        return open();
-    }
-
     TrafficTotals since(HistoryStore &store, const QString &network, const QDateTime &start) {
         TrafficTotals totals;
         const Status status = store.bytesSince(network, start, &totals);

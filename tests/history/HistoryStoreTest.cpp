@@ -118,7 +118,8 @@ TEST_F(HistoryStoreTest, ReconcileBringsThePeriodToTheRecordsTotals) {
     // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        auto store = openAnew();
+        QFile::remove(path());
+        auto store = open();
         add(*store, {{kHome, local("2024-04-30T12:00:00", berlin), 5000, 500, april},
                      {kHome, local("2024-05-02T12:00:00", berlin), 600, 60, may},
                      {kHome, local("2024-05-03T12:00:00", berlin), 400, 40, may}});
@@ -151,7 +152,8 @@ TEST_F(HistoryStoreTest, ABatchIsStoredWholeOrNotAtAll) {
     // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        auto store = openAnew();
+        QFile::remove(path());
+        auto store = open();
         add(*store, {{kOffice, at, half, 7, {}}});
         const Status status = store->add({{kHome, at, 100, 10, {}}, c.failing});
         EXPECT_NE(status.message().toStdString().find(c.failure), std::string::npos)
