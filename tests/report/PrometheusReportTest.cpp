@@ -63,13 +63,16 @@ flowtally_billed_bytes{%1} 10737418240
 flowtally_billed_bytes{%3} 0
 # HELP flowtally_limit_bytes The network's limit.
 # TYPE flowtally_limit_bytes gauge
-flowtally_limit_bytes{%1} 268435456000
+flowtally_limit_bytes{%1} 8589934592
+flowtally_limit_bytes{%3} 1073741824
 # HELP flowtally_limit_used_ratio The billed bytes' share of the limit.
 # TYPE flowtally_limit_used_ratio gauge
-flowtally_limit_used_ratio{%1} 0.04
+flowtally_limit_used_ratio{%1} 1.25
+flowtally_limit_used_ratio{%3} 0
 # HELP flowtally_over_limit 1 when the billed bytes are more than the limit, else 0.
 # TYPE flowtally_over_limit gauge
-flowtally_over_limit{%1} 0
+flowtally_over_limit{%1} 1
+flowtally_over_limit{%3} 0
 # HELP flowtally_thirty_day_projection_bytes Bytes received and sent in thirty days at the pace since the reset date.
 # TYPE flowtally_thirty_day_projection_bytes gauge
 flowtally_thirty_day_projection_bytes{%2} 223179594

@@ -87,15 +87,16 @@ class ReportFixture : public ::testing::Test {
         ASSERT_TRUE(written.ok()) << written.message().toStdString();
     }
 
-    // Three networks: home with a limit, free hours from 02:00 to 08:00 that
-    // counted 2G of its 12G, and a cycle that began at its reset, read last
-    // from its router over UPnP; the office, metered last, whose cycle began
-    // after its reset (Flowtally has not run since), read over SNMP; a
-    // hotspot never reset, from a settings file that kept no source. The
+    // Three networks: home over its limit, free hours from 02:00 to 08:00
+    // that counted 2G of its 12G, and a cycle that began at its reset, read
+    // last from its router over UPnP; the office, metered last, whose cycle
+    // began after its reset (Flowtally has not run since), read over SNMP; a
+    // hotspot never reset, with a limit it has not used, from a settings file
+    // that kept no source. The
     // settings of the window, the SNMP password among them, beside them.
     QVariantMap knownSettings() const {
         QVariantMap home =
-            record(kHome, utc("2024-02-13T23:00:00Z"), 10 * kGiB, 2 * kGiB, 250.0 * kGiB, 14);
+            record(kHome, utc("2024-02-13T23:00:00Z"), 10 * kGiB, 2 * kGiB, 8.0 * kGiB, 14);
         home.insert(RecordKey::freeHours,
                     QVariantList{QVariantMap{{FreeWindowKey::start, quint64(120)},
                                              {FreeWindowKey::end, quint64(480)}}});
@@ -104,7 +105,8 @@ class ReportFixture : public ::testing::Test {
         QVariantMap office =
             record(kOffice, utc("2024-01-20T08:30:00Z"), 300 * kMiB, 20 * kMiB, 0, 31);
         office.insert(RecordKey::prevValSource, QStringLiteral("router"));
-        QVariantMap hotspot = record(kHotspot, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 0, 0);
+        QVariantMap hotspot =
+            record(kHotspot, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), 0, 0, 1.0 * kGiB);
         hotspot.remove(RecordKey::prevValSource);
         return {
             {kHome, home},
