@@ -32,12 +32,8 @@ class PrometheusReportTest : public ReportFixture {};
 
 TEST_F(PrometheusReportTest, TheMetricsOfEveryNetworkAndTheirNames) {
     const QByteArray bytes = output({"--prometheus"});
-    const QString a001 =
-        QStringLiteral(R"(network="6A1F0E52-0000-4000-8000-00000000A001",name="Home router")");
-    const QString a002 = QStringLiteral(
-        R"(network="6A1F0E52-0000-4000-8000-00000000A002",name="6A1F0E52-0000-4000-8000-00000000A002")");
-    const QString a003 = QStringLiteral(
-        R"(network="6A1F0E52-0000-4000-8000-00000000A003",name="6A1F0E52-0000-4000-8000-00000000A003")");
+    // A network the history has no name for goes by its identifier.
+    const QString unnamed = QStringLiteral(R"(network="%1",name="%1")");
     EXPECT_EQ(
         bytes.toStdString(),
         QStringLiteral(
@@ -89,20 +85,19 @@ flowtally_expected_bytes{%1} 13841727488
 flowtally_cycle_remaining_seconds{%2} 2203200
 flowtally_cycle_remaining_seconds{%1} 734400
 )")
-            .arg(a001, a002, a003)
+            .arg(QStringLiteral(R"(network="%1",name="Home router")").arg(kHome),
+                 unnamed.arg(kOffice), unnamed.arg(kHotspot))
             .toStdString());
 
-    // A router names itself with quotes, a backslash, a line end and more
-    // than ASCII: escaped, the Prometheus client reads it back whole.
-    const QString name = QStringLiteral("Caf\u00e9 \"5G\" \\ router\nlevel 2");
+    // A router names itself with quotes, a backslash before an n, a line
+    // end and more than ASCII: escaped, the Prometheus client reads it back
+    // whole.
+    const QString name = QStringLiteral("Caf\u00e9 \"5G\" \\new router\nlevel 2");
     std::unique_ptr<HistoryStore> store = openHistory();
     ASSERT_TRUE(store && store->nameNetwork(kHome, name).ok());
     store.reset();
 
     const QByteArray named = output({"--prometheus", "--network", kHome});
-    EXPECT_TRUE(named.contains(R"(name="Caf)" + QStringLiteral("\u00e9").toUtf8() +
-                               R"( \"5G\" \\ router\nlevel 2",source="upnp"} 10737418240)"))
-        << named.toStdString();
     const QJsonArray samples = readByPrometheusClient(named);
     EXPECT_EQ(samples.size(), 11);
     for (const QJsonValue &sample : samples)
