@@ -74,20 +74,20 @@ AlertState throughSettingsFile(const AlertState &state) {
     return AlertState::fromMap(read.value(QStringLiteral("limitAlerts")).toMap());
 }
 
+// Figures in Berlin, in the cycle that starts on `cycleStartDay` (0: none).
+AlertFigures inBerlin(AlertFigures figures, int cycleStartDay) {
+    figures.cycle = billingCycleAt(figures.now, cycleStartDay, kZone);
+    figures.zone = kZone;
+    return figures;
+}
+
 // A sample's figures, in the network's cycle or in its period since the reset.
 AlertFigures figuresOf(const Sample &sample, bool cycle, bool restarted) {
-    AlertFigures figures;
-    figures.network = QStringLiteral("Home");
-    figures.used = sample.used;
-    figures.limit = sample.limit;
-    figures.projection = sample.projection;
-    figures.periodStart = periodStart(sample.period, restarted);
-    figures.now = figures.periodStart.addSecs(std::llround(sample.days * 86400));
-    if (cycle)
-        figures.cycle = billingCycleAt(figures.now, kCycleStartDay, kZone);
-    figures.zone = kZone;
-    figures.metered = sample.metered;
-    return figures;
+    const QDateTime start = periodStart(sample.period, restarted);
+    return inBerlin({QStringLiteral("Home"), sample.used, sample.limit, sample.projection, start,
+                     std::nullopt, start.addSecs(std::llround(sample.days * 86400)),
+                     sample.metered},
+                    cycle ? kCycleStartDay : 0);
 }
 
 void run(const Scenario &scenario) {
@@ -225,16 +225,11 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
     };
     // clang-format on
     for (const auto &c : cases) {
-        AlertFigures figures;
-        figures.network = QString::fromUtf8(c.network);
-        figures.used = c.used;
-        figures.limit = c.limit;
-        figures.projection = c.projection;
-        figures.periodStart = berlinTime(c.periodStart).toUTC();
-        figures.now = berlinTime(c.now).toUTC();
-        figures.cycle = billingCycleAt(figures.now, c.cycleStartDay, kZone);
-        figures.zone = kZone;
-        const AlertText text = alertText(c.kind, figures);
+        const AlertText text =
+            alertText(c.kind, inBerlin({QString::fromUtf8(c.network), c.used, c.limit, c.projection,
+                                        berlinTime(c.periodStart).toUTC(), std::nullopt,
+                                        berlinTime(c.now).toUTC()},
+                                       c.cycleStartDay));
         EXPECT_EQ(text.headline, QString::fromUtf8(c.headline)) << c.body;
         EXPECT_EQ(text.body, QString::fromUtf8(c.body));
         EXPECT_EQ(text.urgency, c.urgency) << c.body;

@@ -38,15 +38,6 @@ inline QTimeZone zone(const char *name) {
     return zone;
 }
 
-// Each bucket as "start-in-UTC in out".
-inline std::vector<std::string> described(const QList<HistoryBucket> &buckets) {
-    std::vector<std::string> lines;
-    for (const HistoryBucket &bucket : buckets)
-        lines.push_back(bucket.start.toUTC().toString(Qt::ISODate).toStdString() + ' ' +
-                        std::to_string(bucket.in) + ' ' + std::to_string(bucket.out));
-    return lines;
-}
-
 inline const QString kHome = QStringLiteral("6A1F0E52-0000-4000-8000-00000000A001");
 inline const QString kOffice = QStringLiteral("6A1F0E52-0000-4000-8000-00000000A002");
 
@@ -95,9 +86,14 @@ class HistoryFixture : public ::testing::Test {
         EXPECT_TRUE(status.ok()) << status.message().toStdString();
         return found;
     }
-    std::vector<std::string> buckets(HistoryStore &store, Tier tier, const QString &network,
-                                     const QDateTime &from = QDateTime::fromSecsSinceEpoch(0)) {
-        return described(rows(store, tier, network, from));
+    // Each bucket as "start-in-UTC in out".
+    Lines buckets(HistoryStore &store, Tier tier, const QString &network,
+                  const QDateTime &from = QDateTime::fromSecsSinceEpoch(0)) {
+        Lines lines;
+        for (const HistoryBucket &bucket : rows(store, tier, network, from))
+            lines.push_back(bucket.start.toUTC().toString(Qt::ISODate).toStdString() + ' ' +
+                            std::to_string(bucket.in) + ' ' + std::to_string(bucket.out));
+        return lines;
     }
 
     // The buckets' bytes and free bytes summed, in a bucket without a start.
