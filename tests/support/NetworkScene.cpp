@@ -2,11 +2,11 @@
 
 #include "tests/support/CommandRun.h"
 #include "tests/support/PlantedFiles.h"
+#include "tests/support/ProcessProbe.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -197,13 +197,9 @@ std::unique_ptr<QProcess> startLogged(const QString &program, const QStringList 
 
 QString waitForLog(QProcess &process, const QString &logPath, const QByteArray &text,
                    qsizetype before, const QString &who) {
-    for (int waited = 0; waited < kWaitMs; waited += 50) {
-        if (readFile(logPath).count(text) > before)
-            return QString();
-        if (!isRunning(process))
-            return who + " ended at start: " + readFile(logPath);
-        QThread::msleep(50);
-    }
+    const auto served = [&] { return readFile(logPath).count(text) > before; };
+    if (pollUntil([&] { return served() || !isRunning(process); }, kWaitMs / 50, 50))
+        return served() ? QString() : who + " ended at start: " + readFile(logPath);
     return who + " never served";
 }
 

@@ -135,8 +135,6 @@ class SnmpAgent {
     SnmpAgent(const Lan &lan, QString modules, QString stateFolder, QString logPath,
               QString sysName = QStringLiteral("testrouter"));
     ~SnmpAgent() { stop(); }
-    SnmpAgent(const SnmpAgent &) = delete;
-    SnmpAgent &operator=(const SnmpAgent &) = delete;
 
     // Starts it with the community and waits until it serves; what failed,
     // or empty.

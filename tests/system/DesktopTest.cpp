@@ -24,19 +24,41 @@ namespace flowtally {
 
 namespace {
 
-// The watcher of a desktop's tray: its name on the bus tells programs that
-// a tray shows their StatusNotifierItems, and they register with it.
-class FakeStatusNotifierWatcher : public QObject, protected QDBusContext {
+// A tray host as a desktop's panel is one: the tray's watcher, whose name
+// on the bus tells programs that a tray shows their StatusNotifierItems and
+// with which they register them. It serves on a thread of its own, so that
+// a program that asks it and waits for the answer (Qt's tray icon does)
+// gets it even while the test's own thread sleeps or makes calls of its own.
+class FakeTrayHost : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
 
   public:
+    explicit FakeTrayHost(QDBusConnection connection) : connection_(std::move(connection)) {
+        moveToThread(&thread_);
+        thread_.start();
+        // No signals: their exporter would be a child made on this thread.
+        serving_ = connection_.registerObject(kWatcherPath, this,
+                                              QDBusConnection::ExportAllSlots |
+                                                  QDBusConnection::ExportAllProperties) &&
+                   connection_.registerService(kWatcherService);
+    }
+    ~FakeTrayHost() override {
+        connection_.unregisterService(kWatcherService);
+        connection_.unregisterObject(kWatcherPath);
+        thread_.quit();
+        thread_.wait();
+    }
+
     bool isHostRegistered() const { return true; }
-    // The bus names of the items registered so far; any thread.
-    QStringList items() const {
-        const QMutexLocker locked(&mutex_);
-        return items_;
+    bool isServing() const { return serving_; }
+    // The bus name of the next item to register, the first that this call
+    // did not give yet, once there is one (20 s at most); empty if none came.
+    QString waitForItem() {
+        if (!pollUntil([&] { return items().size() > given_; }, 200, 100))
+            return QString();
+        return items().at(given_++);
     }
 
   public slots:
@@ -49,51 +71,20 @@ class FakeStatusNotifierWatcher : public QObject, protected QDBusContext {
     }
 
   private:
-    mutable QMutex mutex_;
-    QStringList items_;
-};
-
-// A tray host as a desktop's panel is one: the watcher above on a bus, on a
-// thread of its own, so that a program that asks it and waits for the
-// answer (Qt's tray icon does) gets it even while the test's own thread
-// sleeps or makes calls of its own.
-class FakeTrayHost {
-  public:
-    explicit FakeTrayHost(QDBusConnection connection) : connection_(std::move(connection)) {
-        watcher_.moveToThread(&thread_);
-        thread_.start();
-        // No signals: their exporter would be a child made on this thread.
-        serving_ = connection_.registerObject(kWatcherPath, &watcher_,
-                                              QDBusConnection::ExportAllSlots |
-                                                  QDBusConnection::ExportAllProperties) &&
-                   connection_.registerService(kWatcherService);
-    }
-    ~FakeTrayHost() {
-        connection_.unregisterService(kWatcherService);
-        connection_.unregisterObject(kWatcherPath);
-        thread_.quit();
-        thread_.wait();
-    }
-    FakeTrayHost(const FakeTrayHost &) = delete;
-    FakeTrayHost &operator=(const FakeTrayHost &) = delete;
-
-    bool isServing() const { return serving_; }
-    // The bus name of the next item to register, the first that this call
-    // did not give yet, once there is one (20 s at most); empty if none came.
-    QString waitForItem() {
-        if (!pollUntil([&] { return watcher_.items().size() > given_; }, 200, 100))
-            return QString();
-        return watcher_.items().at(given_++);
+    // The bus names of the items registered so far; any thread.
+    QStringList items() const {
+        const QMutexLocker locked(&mutex_);
+        return items_;
     }
 
-  private:
     static inline const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
     static inline const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 
     QDBusConnection connection_;
     QThread thread_;
-    FakeStatusNotifierWatcher watcher_;
     bool serving_ = false;
+    mutable QMutex mutex_;
+    QStringList items_;
     qsizetype given_ = 0;
 };
 
@@ -148,8 +139,6 @@ class VirtualDesktop {
             if (process)
                 endProcess(*process);
     }
-    VirtualDesktop(const VirtualDesktop &) = delete;
-    VirtualDesktop &operator=(const VirtualDesktop &) = delete;
 
     // What failed while starting; empty when the desktop runs.
     QString error;
@@ -247,73 +236,67 @@ class DesktopTest : public SystemTest {
     std::unique_ptr<VirtualDesktop> desktop;
 };
 
-// A panel that comes up after Flowtally (a session that starts it late, a
-// panel restarted) still gets the tray icon, and the badge leaves the main
-// window's title for it. Then each way back to a minimized main window: a
-// click on the tray icon (the item's Activate), a second start of
-// Flowtally. The second start ends at once with status 0 and touches no
-// setting: the first holds still meanwhile, so that only the second could
-// change the files.
-TEST_F(DesktopTest, ALatePanelGetsTheTrayIconAndItOrASecondStartBringsTheWindowBack) {
-    host.reset();
-    flowtally = startOnDesktop();
-    ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
-    // Without a tray the badge's label follows the title ("Flowtally — …").
-    ASSERT_NE(desktop->window(QStringLiteral("Flowtally \u2014 .+")), 0u)
-        << "no main window with the badge in its title";
-    host = std::make_unique<FakeTrayHost>(bus->connection("late-tray-host"));
-    ASSERT_TRUE(host->isServing());
-    const QString item = host->waitForItem();
-    ASSERT_FALSE(item.isEmpty()) << "no tray icon once the panel came";
-    const quint32 mainWindow = desktop->window("Flowtally");
-    ASSERT_NE(mainWindow, 0u) << "the badge stayed in the title";
-
-    const std::pair<const char *, std::function<bool()>> ways[] = {
-        // As a tray host passes it on.
-        {"the tray icon's click",
-         [&] {
-             const QDBusMessage call =
-                 QDBusMessage::createMethodCall(item, "/StatusNotifierItem",
-                                                "org.kde.StatusNotifierItem", "Activate")
-                 << 0 << 0;
-             return bus->connection("test").call(call, QDBus::Block, 10000).type() ==
-                    QDBusMessage::ReplyMessage;
-         }},
-        {"a second start", [&] {
-             const auto settings = snapshot(settingsFolder());
-             EXPECT_TRUE(signalProcess(*flowtally, SIGSTOP));
-             const std::unique_ptr<QProcess> second = startOnDesktop();
-             const bool ended = second->waitForFinished(20000);
-             EXPECT_EQ(snapshot(settingsFolder()), settings)
-                 << "the second start changed the settings";
-             EXPECT_TRUE(signalProcess(*flowtally, SIGCONT));
-             return ended && second->exitStatus() == QProcess::NormalExit &&
-                    second->exitCode() == 0;
-         }}};
-    for (const auto &[way, comeBack] : ways) {
-        SCOPED_TRACE(way);
-        ASSERT_TRUE(desktop->minimize(mainWindow))
-            << "the window manager did not minimize the window";
-        EXPECT_TRUE(comeBack());
-        EXPECT_TRUE(desktop->waitUntilShown(mainWindow, true))
-            << "the main window stayed minimized";
-    }
-    ASSERT_NO_FATAL_FAILURE(quit());
-}
-
-// A session's end, a terminal's Ctrl+C or its closing, with the History
-// window open: Flowtally ends, having written its settings at the quit
-// (the main window's place goes into them as it closes).
-TEST_F(DesktopTest, QuitSignalsEndFlowtallyWithTheHistoryWindowOpen) {
+// Three runs, each ended by one of the quit signals: a session's end, a
+// terminal's Ctrl+C or its closing. A panel that comes up after the first
+// start (a session that starts Flowtally late, a panel restarted) still
+// gets the tray icon, and the badge leaves the main window's title for it.
+// In each run, each way back to a minimized main window: a click on the
+// tray icon (the item's Activate), a second start of Flowtally. The second
+// start ends at once with status 0 and touches no setting: the first holds
+// still meanwhile, so that only the second could change the files. Then,
+// with the History window open, the signal ends Flowtally, having written
+// its settings at the quit (the main window's place goes into them as it
+// closes).
+TEST_F(DesktopTest, TheTrayIconOrASecondStartBringsTheWindowBackAndQuitSignalsEndIt) {
+    host.reset(); // the first start comes before the panel
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(number));
-        QFile::remove(defaultsPath()); // the place from the start before
+        QFile::remove(defaultsPath()); // the place from the run before
         flowtally = startOnDesktop();
         ASSERT_TRUE(isRunning(*flowtally)) << "Flowtally did not start";
-        ASSERT_FALSE(host->waitForItem().isEmpty()) << "no tray icon registered with the tray host";
+        if (!host) {
+            // Without a tray the badge's label follows the title ("Flowtally — …").
+            ASSERT_NE(desktop->window(QStringLiteral("Flowtally \u2014 .+")), 0u)
+                << "no main window with the badge in its title";
+            host = std::make_unique<FakeTrayHost>(bus->connection("late-tray-host"));
+            ASSERT_TRUE(host->isServing());
+        }
+        const QString item = host->waitForItem();
+        ASSERT_FALSE(item.isEmpty()) << "no tray icon registered with the tray host";
         const quint32 mainWindow = desktop->window("Flowtally");
-        ASSERT_NE(mainWindow, 0u) << "no main window";
-        ASSERT_TRUE(desktop->waitUntilShown(mainWindow, true)) << "the main window did not show";
+        ASSERT_NE(mainWindow, 0u) << "no main window, or the badge stayed in its title";
+
+        const std::pair<const char *, std::function<bool()>> ways[] = {
+            // As a tray host passes it on.
+            {"the tray icon's click",
+             [&] {
+                 const QDBusMessage call =
+                     QDBusMessage::createMethodCall(item, "/StatusNotifierItem",
+                                                    "org.kde.StatusNotifierItem", "Activate")
+                     << 0 << 0;
+                 return bus->connection("test").call(call, QDBus::Block, 10000).type() ==
+                        QDBusMessage::ReplyMessage;
+             }},
+            {"a second start", [&] {
+                 const auto settings = snapshot(settingsFolder());
+                 EXPECT_TRUE(signalProcess(*flowtally, SIGSTOP));
+                 const std::unique_ptr<QProcess> second = startOnDesktop();
+                 const bool ended = second->waitForFinished(20000);
+                 EXPECT_EQ(snapshot(settingsFolder()), settings)
+                     << "the second start changed the settings";
+                 EXPECT_TRUE(signalProcess(*flowtally, SIGCONT));
+                 return ended && second->exitStatus() == QProcess::NormalExit &&
+                        second->exitCode() == 0;
+             }}};
+        for (const auto &[way, comeBack] : ways) {
+            SCOPED_TRACE(way);
+            ASSERT_TRUE(desktop->minimize(mainWindow))
+                << "the window manager did not minimize the window";
+            EXPECT_TRUE(comeBack());
+            ASSERT_TRUE(desktop->waitUntilShown(mainWindow, true))
+                << "the main window stayed minimized";
+        }
+
         // Under load the keys can reach the window before the window manager
         // has given it the focus it reported: a person would press again.
         quint32 history = 0;

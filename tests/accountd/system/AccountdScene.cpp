@@ -243,31 +243,4 @@ AccountdCounters AccountdScene::countersAs(std::uint32_t uid) const {
     return *counters;
 }
 
-void AccountdSystemTest::SetUp() {
-    scene.emplace();
-    if (!scene->skip.isEmpty())
-        GTEST_SKIP() << scene->skip.toStdString();
-    ASSERT_EQ(scene->error, QString());
-    const QString failure = scene->startService();
-    if (!scene->skip.isEmpty())
-        GTEST_SKIP() << scene->skip.toStdString();
-    ASSERT_EQ(failure, QString()) << scene->serviceLog().toStdString();
-}
-
-void AccountdSystemTest::TearDown() {
-    if (HasFailure() && scene)
-        std::printf("The service's log:\n%s\n", qPrintable(scene->serviceLog()));
-    scene.reset();
-}
-
-AccountdCounter AccountdSystemTest::find(const AccountdCounters &counters,
-                                         const std::string &cgroup, const std::string &interface,
-                                         AccountdDirection direction, AccountdPeer peer) {
-    for (const AccountdCounter &counter : cgroup.empty() ? counters.totals : counters.cgroups)
-        if (counter.cgroup == cgroup && counter.interface == interface &&
-            counter.direction == direction && counter.peer == peer)
-            return counter;
-    return {cgroup, 0, interface, direction, peer, 0, 0};
-}
-
 } // namespace flowtally

@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,8 +58,6 @@ class AccountdScene {
   public:
     AccountdScene();
     ~AccountdScene();
-    AccountdScene(const AccountdScene &) = delete;
-    AccountdScene &operator=(const AccountdScene &) = delete;
 
     // Why the scene cannot be built here (not root, no cgroup v2), or
     // empty; what failed while building it, or empty.
@@ -109,22 +106,6 @@ class AccountdScene {
     QTemporaryDir folder_;
     std::unique_ptr<QProcess> service_;
     std::vector<std::jthread> peers_;
-};
-
-// The test's fixture: a scene with the service started; skipped without
-// root, without cgroup v2 or where the programs cannot load.
-class AccountdSystemTest : public ::testing::Test {
-  protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    // The counter of a cgroup (or of the machine when `cgroup` is empty) on
-    // an interface; zeros when the answer has none.
-    static AccountdCounter find(const AccountdCounters &counters, const std::string &cgroup,
-                                const std::string &interface, AccountdDirection direction,
-                                AccountdPeer peer);
-
-    std::optional<AccountdScene> scene;
 };
 
 } // namespace flowtally
