@@ -10,6 +10,7 @@
 #include "alerts/AlertText.h"
 
 #include "platform/system/PropertyList.h"
+#include "tests/history/HistoryFixture.h"
 #include "tests/support/TextPrinting.h"
 
 #include <QTimeZone>
@@ -189,11 +190,6 @@ constexpr double kT = 1024.0 * kG;
 constexpr AlertText::Urgency kNormal = AlertText::Urgency::Normal;
 constexpr AlertText::Urgency kCritical = AlertText::Urgency::Critical;
 
-QDateTime berlinTime(const char *iso) {
-    const QDateTime wall = QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
-    return QDateTime(wall.date(), wall.time(), kZone);
-}
-
 TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
     // clang-format off
     const struct {
@@ -227,8 +223,8 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
     for (const auto &c : cases) {
         const AlertText text =
             alertText(c.kind, inBerlin({QString::fromUtf8(c.network), c.used, c.limit, c.projection,
-                                        berlinTime(c.periodStart).toUTC(), std::nullopt,
-                                        berlinTime(c.now).toUTC()},
+                                        local(c.periodStart, kZone).toUTC(), std::nullopt,
+                                        local(c.now, kZone).toUTC(), std::nullopt},
                                        c.cycleStartDay));
         EXPECT_EQ(text.headline, QString::fromUtf8(c.headline)) << c.body;
         EXPECT_EQ(text.body, QString::fromUtf8(c.body));

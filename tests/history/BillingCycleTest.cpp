@@ -24,10 +24,6 @@ QDateTime dayStart(const char *date) {
     return QDate::fromString(QString::fromLatin1(date), Qt::ISODate).startOfDay(berlin);
 }
 
-qint64 seconds(const char *iso) {
-    return utc(iso).toSecsSinceEpoch();
-}
-
 TEST(LocalBuckets, StartsOfHourDayAndMonth) {
     // clang-format off
     const struct { const char *zone, *moment, *hour, *day, *month; } cases[] = {
@@ -61,10 +57,10 @@ TEST(LocalBuckets, StartsOfHourDayAndMonth) {
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.zone) + ' ' + c.moment);
         const QTimeZone in = zone(c.zone);
-        const qint64 moment = seconds(c.moment);
-        EXPECT_EQ(localHourStart(moment, in), seconds(c.hour));
-        EXPECT_EQ(localDayStart(moment, in), seconds(c.day));
-        EXPECT_EQ(localMonthStart(moment, in), seconds(c.month));
+        const qint64 moment = utc(c.moment).toSecsSinceEpoch();
+        EXPECT_EQ(localHourStart(moment, in), utc(c.hour).toSecsSinceEpoch());
+        EXPECT_EQ(localDayStart(moment, in), utc(c.day).toSecsSinceEpoch());
+        EXPECT_EQ(localMonthStart(moment, in), utc(c.month).toSecsSinceEpoch());
     }
 }
 
