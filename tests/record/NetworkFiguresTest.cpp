@@ -38,7 +38,6 @@ TEST(NetworkFigures, ProjectionsAndTheBytesOfTheCycle) {
         // began 20 days and 12 hours ago and lasts 29 days.
         {"ten days", storedRecord("n", now.addDays(-10), 2 * kDay, kDay, 0, 14),
          9.0 * kDay, {2 * kDay, kDay}, 3.0 * kDay / 20.5 * 29},
-        {"reset at this moment", storedRecord("n", now, 1, 0), std::nullopt, {}, std::nullopt},
         {"reset in the future", storedRecord("n", now.addSecs(60), 1, 0), std::nullopt, {}, std::nullopt},
         {"reset never", storedRecord("n", QDateTime(), 0, 0, 0, 14), std::nullopt, {}, 0.0},
     };
@@ -197,8 +196,6 @@ TEST(ExpectedTotal, TheEndItProjectsTo) {
               (ExpectedTotal{start.addDays(30), 6000.0 + 16 * 24 * 1000}));
     EXPECT_FALSE(expectedTotal(
         figuresOf(storedRecord("n", start.addDays(-20), 5000, 1000), now, kBerlin), profile, now));
-    EXPECT_FALSE(
-        expectedTotal(figuresOf(storedRecord("n", QDateTime(), 0, 0), now, kBerlin), profile, now));
     // Not enough data yet: the end, and no bytes.
     EXPECT_EQ(expectedTotal(cycle, WeekProfile(), now),
               (ExpectedTotal{berlin("2024-06-15T00:00:00"), std::nullopt}));

@@ -82,8 +82,7 @@ Home router (6A1F0E52-0000-4000-8000-00000000A001)
 TEST_F(ReportRunTest, JsonInItsVersionedLayout) {
     const QByteArray bytes = output({"--json", "--days", "2", "--months", "1"});
     // One line, for a reader that takes a line at a time.
-    ASSERT_TRUE(bytes.endsWith('\n'));
-    EXPECT_EQ(bytes.count('\n'), 1);
+    EXPECT_EQ(bytes.indexOf('\n'), bytes.size() - 1);
     const char *none = R"({"in": 0, "out": 0, "total": 0})";
     const QString nothing =
         QStringLiteral(R"("in": 0, "out": 0, "total": 0, "free": %1, "billed": 0)").arg(none);
