@@ -157,8 +157,6 @@ TEST(AlertRules, WhatEachSequenceOfSamplesBrings) {
           {kLimit, {L}, 300 * kG, 80, kLimit, 0, 10, false, true},
           {200 * kG, {W, P}, 300 * kG, 80, kLimit, 1, 10, false, std::nullopt}},
          true},
-        {"an unmetered connection alerts when not asked otherwise", true,
-         {{200 * kG, {W}, 0, 80, kLimit, 0, 10, false, false}}},
     };
     // clang-format on
     for (const Scenario &scenario : scenarios)
