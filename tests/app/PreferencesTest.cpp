@@ -48,7 +48,6 @@ class Preferences : public ControllerFixture {
   protected:
     void SetUp() override {
         ControllerFixture::SetUp();
-        controller->setPrimaryService(kService);
         controller->readDatFile();
         windows().showPreferences();
     }

@@ -20,6 +20,7 @@
 #include "platform/widgets/BusyIndicator.h"
 
 #include "tests/charts/Palettes.h"
+#include "tests/charts/RedrawnLikeNew.h"
 #include "tests/charts/SampleTraffic.h"
 #include "tests/history/HistoryFixture.h"
 
@@ -27,7 +28,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QItemSelectionModel>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -44,21 +44,15 @@ QImage save(QWidget &widget, const QString &name) {
     SCOPED_TRACE(name.toStdString());
     const QString folder = QApplication::applicationDirPath() + "/../screenshots/";
     EXPECT_TRUE(QDir().mkpath(folder));
-    QImage first;
-    for (const int scale : {1, 2}) {
-        QPixmap picture(widget.size() * scale);
-        picture.setDevicePixelRatio(scale);
-        picture.fill(Qt::transparent);
-        widget.render(&picture);
-        const QImage image = picture.toImage();
+    QImage image;
+    for (const int scale : {2, 1}) {
+        image = pictureAt(widget, scale);
         QImage blank(image.size(), image.format());
         blank.fill(image.pixelColor(0, 0));
         EXPECT_NE(image, blank) << "a blank picture";
-        EXPECT_TRUE(picture.save(folder + name + (scale == 1 ? "" : "@2x") + ".png"));
-        if (scale == 1)
-            first = image;
+        EXPECT_TRUE(image.save(folder + name + (scale == 1 ? "" : "@2x") + ".png"));
     }
-    return first;
+    return image;
 }
 
 using Screenshots = ControllerFixture;

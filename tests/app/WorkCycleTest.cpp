@@ -102,9 +102,6 @@ cat netstat)sh")
     // How far the wall clock is off.
     std::atomic<qint64> clockOffset = 0;
 };
-using CycleFaults = WorkCycle;
-using ToolFaults = WorkCycle;
-using SettingsFaults = WorkCycle;
 
 // The bytes the counters moved while metering was stopped count once it
 // restarts; once quitting, nothing ticks or starts again and late status
@@ -150,7 +147,7 @@ TEST_F(WorkCycle, WithoutANetworkTicksGoOnQuietly) {
 // The bytes a sample finds after a jump count once, whichever way the clock
 // went; a sample that seems to come before the one before it counts at the
 // next tick. The log is not filled with it.
-TEST_F(CycleFaults, ClockJumpsLoseNoByteAndCountNoneTwice) {
+TEST_F(WorkCycle, ClockJumpsLoseNoByteAndCountNoneTwice) {
     ASSERT_TRUE(startMetering(5000));
     environment.clearLog();
     // clang-format off
@@ -182,7 +179,7 @@ TEST_F(CycleFaults, ClockJumpsLoseNoByteAndCountNoneTwice) {
 // A sleep that comes while netstat runs waits for the sample, stores what
 // was counted, and takes no sample until after the wake; the bytes moved
 // meanwhile count at the first sample after it.
-TEST_F(CycleFaults, SleepDuringASampleWaitsForItAndWakeCountsTheRest) {
+TEST_F(WorkCycle, SleepDuringASampleWaitsForItAndWakeCountsTheRest) {
     ASSERT_TRUE(startMetering(5000));
     setNetstatCounters(6000, 6500);
     ASSERT_TRUE(holdNetstat());
@@ -212,7 +209,7 @@ TEST_F(CycleFaults, SleepDuringASampleWaitsForItAndWakeCountsTheRest) {
 // network for sure and is not counted for the one that was left; the new
 // network counts on from the last reading, so the two records together
 // hold every byte once.
-TEST_F(CycleFaults, ServiceChangeDuringASampleSplitsTheBytesWithoutLossOrDouble) {
+TEST_F(WorkCycle, ServiceChangeDuringASampleSplitsTheBytesWithoutLossOrDouble) {
     ASSERT_TRUE(startMetering(5000));
     setNetstatCounters(6000, 6600);
     ASSERT_TRUE(holdNetstat());
@@ -239,7 +236,7 @@ TEST_F(CycleFaults, ServiceChangeDuringASampleSplitsTheBytesWithoutLossOrDouble)
 // tell it once, and the bytes the counters moved meanwhile count whole once
 // the tool answers again. The same fault after a good sample, or after
 // metering began again, is a new fault and told again.
-TEST_F(ToolFaults, FaultIsToldOnceAndItsBytesCountOnceItEnds) {
+TEST_F(WorkCycle, NetstatFaultIsToldOnceAndItsBytesCountOnceItEnds) {
     // clang-format off
     const struct { const char *fault, *body, *told; } cases[] = {
         {"crash", "ulimit -c 0; printf 'Name Mtu'; kill -SEGV $$", "Task ended badly. Status: 11"},
@@ -299,7 +296,7 @@ TEST_F(ToolFaults, FaultIsToldOnceAndItsBytesCountOnceItEnds) {
 // write, which holds everything: nothing is read back from it while it
 // runs. (A folder that refuses writes: UserDefaultsTest and the system
 // test SettingsFolderTest.)
-TEST_F(SettingsFaults, FileDeletedCorruptedOrUnreadableIsWrittenWholeAgain) {
+TEST_F(WorkCycle, SettingsFileDeletedCorruptedOrUnreadableIsWrittenWholeAgain) {
     const QString path = UserDefaults::standardPath();
     const auto write = [&](const QByteArray &text) {
         QFile file(path);
