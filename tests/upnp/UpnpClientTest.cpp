@@ -134,7 +134,7 @@ TEST_F(UpnpClient, FailsOnEveryFaultOfTheDeviceWithoutMakingUpACountOrWaitingPas
         {"HTTP 200 with a fault", "GetTotalBytesSent", http(200, soapFault(501, "Action Failed"))},
         {"a SOAP fault", "GetTotalBytesReceived", http(500, soapFault(501, "Action Failed"))},
         {"not XML", "GetTotalBytesSent", http(200, "NewTotalBytesSent=5")},
-        // Which values count: SoapAnswers.CountOnlyWholeUnsignedNumbers.
+        // Which values count: SoapAnswers' test.
         {"a value not a number", "GetTotalBytesSent", sentAnswer("lots")},
         {"no value", "GetTotalBytesSent", http(200, soapAnswer("GetTotalBytesSent", {}))},
         // Which replies are whole: HttpReply.FramesTheBodyByLengthChunksOrTheEnd.

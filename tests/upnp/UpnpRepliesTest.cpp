@@ -73,7 +73,7 @@ TEST(HttpReply, FramesTheBodyByLengthChunksOrTheEnd) {
     EXPECT_EQ(readHttpReply(whole, false).body, "abcde");
 }
 
-TEST(SsdpAnswers, ReadTheLocationOfWhatWasSearched) {
+TEST(SsdpAnswers, GiveTheLocationSearchedFollowedOnlyToTheLocalAddressThatAnswered) {
     SsdpAnswer answer;
     ASSERT_TRUE(readSsdpAnswer(ssdpAnswer("http://10.0.0.1:5000/rootDesc.xml"), &answer).ok());
     EXPECT_EQ(answer.location, QUrl("http://10.0.0.1:5000/rootDesc.xml"));
@@ -93,9 +93,8 @@ TEST(SsdpAnswers, ReadTheLocationOfWhatWasSearched) {
           QByteArray("HTTP/1.1 200 OK\r\nLOCATION: http://10.0.0.1/d.xml\r\n\r\n"),
           QByteArray(64 * 1024 + 1, 'x')})
         EXPECT_FALSE(readSsdpAnswer(refused, &answer).ok()) << refused.left(60).toStdString();
-}
 
-TEST(SsdpAnswers, AreFollowedOnlyToTheLocalAddressThatAnswered) {
+    // Followed only to the local address that answered.
     const QUrl local("http://192.168.1.1:5000/d.xml");
     EXPECT_TRUE(followableLocation(local, "192.168.1.1", "").ok());
     EXPECT_TRUE(followableLocation(QUrl("http://127.0.0.1:80/d.xml"), "127.0.0.1", "").ok());
@@ -111,7 +110,7 @@ TEST(SsdpAnswers, AreFollowedOnlyToTheLocalAddressThatAnswered) {
     EXPECT_FALSE(followableLocation(outside, "8.8.8.8", "8.8.4.4").ok());
 }
 
-TEST(Descriptions, ResolveControlUrlsAtTheAnsweringHostOnly) {
+TEST(Descriptions, ResolveControlUrlsAtTheAnsweringHostOnlyAndRefuseWhatTheyDoNotKnow) {
     // An empty `resolved`: refused.
     // clang-format off
     const struct { const char *what; QByteArray control, urlBase; QString resolved; } cases[] = {
@@ -140,9 +139,8 @@ TEST(Descriptions, ResolveControlUrlsAtTheAnsweringHostOnly) {
             EXPECT_EQ(read.counters.control, QUrl(c.resolved)) << c.what;
         }
     }
-}
 
-TEST(Descriptions, RefuseDocumentTypesSizesAndShapesTheyDoNotKnow) {
+    // Document types, sizes and shapes they do not know are refused.
     DeviceDescription read;
     const QByteArray fine = description("/ctl", kConnections);
     ASSERT_TRUE(readDeviceDescription(fine, kLocation, &read).ok());
@@ -155,13 +153,10 @@ TEST(Descriptions, RefuseDocumentTypesSizesAndShapesTheyDoNotKnow) {
     large.insert(large.indexOf("<root"),
                  "<!--" + QByteArray(64 * 1024 - fine.size() - 6, ' ') + "-->");
     ASSERT_EQ(large.size(), 64 * 1024 + 1);
-    QByteArray deep = "<root><device><UDN>uuid:x</UDN>";
-    for (int i = 0; i < 12; ++i)
-        deep += "<deviceList><device>";
-    deep += "<serviceList>" + service(kCounters, "/ctl") + "</serviceList>";
-    for (int i = 0; i < 12; ++i)
-        deep += "</device></deviceList>";
-    deep += "</device></root>";
+    const QByteArray deep = "<root><device><UDN>uuid:x</UDN>" +
+                            QByteArray("<deviceList><device>").repeated(12) + "<serviceList>" +
+                            service(kCounters, "/ctl") + "</serviceList>" +
+                            QByteArray("</device></deviceList>").repeated(12) + "</device></root>";
     QByteArray noUdn = fine;
     noUdn.replace("<UDN>uuid:75802409", "<X>").replace("D1E1</UDN>", "</X>");
     QByteArray noCounters = fine;
@@ -187,7 +182,7 @@ TEST(Descriptions, RefuseDocumentTypesSizesAndShapesTheyDoNotKnow) {
     }
 }
 
-TEST(SoapAnswers, GiveTheFaultOrRefuseWhatIsMalformed) {
+TEST(SoapAnswers, GiveTheFaultRefuseWhatIsMalformedAndCountWholeNumbersOnly) {
     // The arguments as read: UpnpClient's readings and UpnpSource's
     // GoodReadingIsASampleOfTheCountersTheMeterKnows.
     const SoapAnswer answer = readSoapAnswer(soapFault(401, "Invalid Action"), "GetAddonInfos");
@@ -214,9 +209,8 @@ TEST(SoapAnswers, GiveTheFaultOrRefuseWhatIsMalformed) {
     for (const auto &[what, text] : malformed)
         EXPECT_EQ(readSoapAnswer(text, "GetTotalBytesReceived").kind, SoapAnswer::Kind::Malformed)
             << what;
-}
 
-TEST(SoapAnswers, CountOnlyWholeUnsignedNumbers) {
+    // Counts are whole unsigned numbers only.
     EXPECT_EQ(unsignedArgument("0"), 0u);
     EXPECT_EQ(unsignedArgument("4294967295"), 4294967295u);
     EXPECT_EQ(unsignedArgument("4581727708"), 4581727708u);
