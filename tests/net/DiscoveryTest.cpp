@@ -39,7 +39,6 @@ TEST_F(Discovery, RouterDecisionNeedsAWiredNameALocalAddressAndAnAnswer) {
         reply(kName, c.reply);
         AppDelegate::clearRouterDecision();
         EXPECT_EQ(AppDelegate::probablyHasRouter(), c.decision) << c.interface << ' ' << c.router;
-        EXPECT_EQ(AppDelegate::probablyHasRouter(), c.decision);
         EXPECT_EQ(AppDelegate::routerIPAddress(), c.decision ? c.router : "192.168.7.20")
             << "without a router, the computer's own address";
         EXPECT_EQ(probes(), c.probes)
@@ -205,9 +204,8 @@ TEST_F(Discovery, ServiceChangedUnlessBothAreThereAndEqual) {
     EXPECT_TRUE(controller->serviceChanged()) << "a network comes to a record without one";
 }
 
-using AddressResolution = ControllerFixture;
-
-TEST_F(AddressResolution, ToolRunOnlyForAUsableAddress) {
+// The arp helper runs for usable addresses only.
+TEST_F(Discovery, AddressLookupRunsArpOnlyForAUsableAddress) {
     reply("arp", QString("? (192.168.1.1) at 0:1a:2b:3c:4d:5e on eth0 [ethernet]\n"));
     EXPECT_EQ(AppDelegate::IPInfo("192.168.1.1")->value("MAC"), "0:1a:2b:3c:4d:5e");
     EXPECT_EQ(AppDelegate::enetAddressFromIPAddress("8.8.8.8"), "0:1a:2b:3c:4d:5e")

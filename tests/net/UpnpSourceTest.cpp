@@ -134,7 +134,6 @@ TEST_F(UpnpSource, GoodReadingIsASampleOfTheCountersTheMeterKnows) {
                              {SampleKey::CounterBits, 64},
                              {SampleKey::LinkSpeed, quint64(254960000)},
                              {SampleKey::PrimaryService, environment.currentService().value()}}));
-    EXPECT_EQ(lastText(), StatusText::NoError);
     const std::optional<CounterReading> reading = readingOfSample(*sample);
     ASSERT_TRUE(reading);
 
