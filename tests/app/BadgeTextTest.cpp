@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace flowtally {
 
 namespace {
@@ -16,7 +14,6 @@ namespace {
 constexpr double kG = 1024.0 * 1024.0 * 1024.0;
 
 TEST(BadgeText, TheBilledBytesAgainstTheLimit) {
-    const double infinity = std::numeric_limits<double>::infinity();
     // clang-format off
     const struct {
         double total, billed, projection, limit; std::optional<int> daysLeft;
@@ -26,7 +23,7 @@ TEST(BadgeText, TheBilledBytesAgainstTheLimit) {
         // A quarter of it counted outside the free hours.
         {2.4 * kG, 0.6 * kG, 60 * kG, 1 * kG, std::nullopt, "15G", "0.60G of 1.00G used"},
         {0.52 * kG, 0.52 * kG, 32 * kG, 0, 28, "32G", "0.52G used \u00b7 No limit \u00b7 28 days left"},
-        {0.52 * kG, 0.52 * kG, 32 * kG, infinity, std::nullopt, "32G", "0.52G used \u00b7 No limit"},
+        {0.52 * kG, 0.52 * kG, 32 * kG, qInf(), std::nullopt, "32G", "0.52G used \u00b7 No limit"},
     };
     // clang-format on
     for (const auto &c : cases) {

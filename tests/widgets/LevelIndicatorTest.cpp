@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace flowtally {
 
 namespace {
@@ -17,21 +15,19 @@ namespace {
 // colour. A new value repaints the bar when its picture changes, and only
 // then: most samples move the level by less than a pixel.
 TEST(LevelIndicator, EndsForWhatIsNotFiniteAndRepaintsWhenItsPictureChangesOnly) {
-    constexpr double inf = std::numeric_limits<double>::infinity();
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     LevelIndicator indicator;
     indicator.setWarningValue(50);
     indicator.setCriticalValue(90);
     indicator.resize(100, 16);
-    const std::pair<double, double> cases[] = {{inf, 100}, {nan, 100}, {-inf, 100},
-                                               {10, inf},  {10, nan},  {10, 0}};
+    const std::pair<double, double> cases[] = {{qInf(), 100}, {qQNaN(), 100}, {-qInf(), 100},
+                                               {10, qInf()},  {10, qQNaN()},  {10, 0}};
     for (const auto &[value, max] : cases) {
         indicator.setDoubleValue(value);
         indicator.setMaxValue(max);
         const QImage image = indicator.grab().toImage();
         const QColor left = image.pixelColor(4, 8), right = image.pixelColor(95, 8);
         EXPECT_EQ(left, right) << value << " of " << max;
-        if (value == inf)
+        if (value == qInf())
             EXPECT_EQ(left, LevelIndicator::colour(LevelIndicator::Zone::Critical));
         else
             EXPECT_NE(left, LevelIndicator::colour(indicator.zone())) << value << " of " << max;
