@@ -2,7 +2,6 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
-#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>

@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
-#include <QString>
 
 namespace flowtally::igd {
 

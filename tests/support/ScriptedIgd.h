@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 namespace flowtally {

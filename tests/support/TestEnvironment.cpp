@@ -1,10 +1,12 @@
 #include "tests/support/TestEnvironment.h"
 
 #include "platform/system/DynamicStore.h"
+#include "tests/support/PlantedFiles.h"
 
 #include <QFile>
 
 #include <arpa/inet.h>
+#include <cstdio>
 
 namespace flowtally {
 
@@ -37,14 +39,11 @@ TestEnvironment::TestEnvironment()
 }
 
 void TestEnvironment::writeFile(const QString &name, const QByteArray &text) {
-    // Written whole and renamed into place, as readers on other threads may
-    // look at any moment.
-    QFile file(folder_.filePath(name + QStringLiteral(".new")));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(text);
-    file.close();
-    QFile::remove(folder_.filePath(name));
-    QFile::rename(file.fileName(), folder_.filePath(name));
+    // Written whole and renamed over the old one, which the file's readers on
+    // other threads find there until that moment.
+    const QString path = folder_.filePath(name);
+    makeFile(path + ".new", text, 0644);
+    std::rename(QFile::encodeName(path + ".new").constData(), QFile::encodeName(path).constData());
 }
 
 void TestEnvironment::setToolPath(const QString &tool, const QString &path) {

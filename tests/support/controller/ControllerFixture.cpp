@@ -1,21 +1,16 @@
 #include "tests/support/controller/ControllerFixture.h"
 
-#include "tests/support/LoopWaits.h"
 #include "platform/loop/MainLoop.h"
 #include "platform/loop/NotificationCenter.h"
 #include "platform/system/ToolPaths.h"
+#include "tests/support/LoopWaits.h"
+#include "tests/support/PlantedFiles.h"
 
 namespace flowtally {
 
-namespace {
-
-const QString kTools[] = {kNetstatTool, kArpTool, kSnmpGetTool, kSnmpWalkTool};
-
-} // namespace
-
 void ControllerFixture::SetUp() {
     useNetwork(kHome);
-    for (const QString &tool : kTools) {
+    for (const QString &tool : {kNetstatTool, kArpTool, kSnmpGetTool, kSnmpWalkTool}) {
         const QString name = tool.section('/', -1);
         environment.setToolPath(tool, tools.write(name + ".sh", QString(R"sh(cd '%1'
 { printf %s '%2'; printf '|%s' "$@"; echo; } >> runs
@@ -52,9 +47,8 @@ void ControllerFixture::TearDown() {
 }
 
 void ControllerFixture::reply(const QString &key, const QByteArray &text) {
-    QFile file(tools.filePath(QString(key).replace(':', '_').replace('/', '_')));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
+    ASSERT_TRUE(
+        makeFile(tools.filePath(QString(key).replace(':', '_').replace('/', '_')), text, 0644));
 }
 
 void ControllerFixture::replyOnError(const QString &key, const QByteArray &text) {

@@ -1,10 +1,10 @@
 #include "tests/support/controller/DrivenCycle.h"
 
 #include "platform/system/ToolPaths.h"
+#include "tests/support/PlantedFiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 
 #include <chrono>
 #include <thread>
@@ -47,9 +47,7 @@ DrivenCycle::~DrivenCycle() {
 
 void DrivenCycle::setCounters(quint64 in, quint64 out) {
     // Written whole before the tick that reads it starts.
-    QFile file(countersPath_);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(QByteArray::number(in) + ' ' + QByteArray::number(out) + '\n');
+    makeFile(countersPath_, QByteArray::number(in) + ' ' + QByteArray::number(out) + '\n', 0644);
 }
 
 bool DrivenCycle::tick(AppDelegate &controller) {
