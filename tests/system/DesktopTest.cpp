@@ -209,8 +209,7 @@ class DesktopTest : public SystemTest {
     void setUpScene() override {
         if (!VirtualDesktop::isAvailable())
             GTEST_SKIP() << "no Xvfb, openbox or X tools";
-        ASSERT_TRUE(QDir().mkpath(folder.filePath("bus")));
-        bus = std::make_unique<PrivateBus>(folder.filePath("bus"));
+        bus = std::make_unique<PrivateBus>(folder.path());
         ASSERT_TRUE(bus->isRunning());
         host = std::make_unique<FakeTrayHost>(bus->connection("tray-host"));
         ASSERT_TRUE(host->isServing());
@@ -219,9 +218,8 @@ class DesktopTest : public SystemTest {
     }
     void TearDown() override {
         // Flowtally goes before its desktop.
-        flowtally.reset();
-        desktop.reset();
         SystemTest::TearDown();
+        desktop.reset();
     }
 
     // Flowtally on the desktop, started.

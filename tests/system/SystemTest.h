@@ -77,6 +77,7 @@ class SystemTest : public ::testing::Test {
     void TearDown() override {
         if (HasFailure())
             qInfo().noquote() << "---- log\n" + readFile(logPath()) + "----";
+        flowtally.reset();
         traffic = std::jthread();
         ::close(client);
         ::close(server);

@@ -21,8 +21,6 @@ class UpnpTest : public SystemTest {
     void TearDown() override {
         if (HasFailure() && scene)
             qInfo().noquote() << "---- miniupnpd\n" + scene->igdLog() + "----";
-        if (flowtally)
-            endProcess(*flowtally, SIGKILL);
         SystemTest::TearDown();
         scene.reset();
     }

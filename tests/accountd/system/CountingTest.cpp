@@ -152,9 +152,6 @@ TEST_F(CountingTest, EachApplicationCountsWhatCrossedForItsOwnUserUntilTheServic
     const Counters counters = scene.countersAs(1000);
     const Counters other = scene.countersAs(65534);
     const Counters root = scene.countersAs(0);
-    EXPECT_EQ(counters.uid, 1000u);
-    EXPECT_EQ(other.uid, 65534u);
-    EXPECT_EQ(root.uid, 0u);
     EXPECT_TRUE(scene.serviceRunning());
     held.clear();
     EXPECT_EQ(scene.countersAs(1000).uid, 1000u);
