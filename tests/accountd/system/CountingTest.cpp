@@ -115,8 +115,9 @@ class CountingTest : public ::testing::Test {
 // that never ask, sends garbage and a request of a mebibyte, and asks
 // without ever reading (what the service answers these: Server's
 // AnswersTheCallersUserAndRefusesWhatIsNoRequest). Then the service is
-// stopped, started again and killed.
-TEST_F(CountingTest, EachApplicationCountsWhatCrossedForItsOwnUserUntilTheServiceGoes) {
+// stopped, started again and killed, and started once more for the local
+// prefixes.
+TEST_F(CountingTest, EachApplicationCountsWhatCrossedForItsOwnUserAndKindOfPeer) {
     for (const std::string &cgroup : {kEditor, kBrowser, kBackup})
         ASSERT_TRUE(scene.makeCgroup(cgroup));
     const LinkCounters privateAtStart = scene.counters("priv0");
@@ -193,14 +194,11 @@ TEST_F(CountingTest, EachApplicationCountsWhatCrossedForItsOwnUserUntilTheServic
     EXPECT_EQ(attachedTo(scene.root), 0u);
     ASSERT_EQ(scene.startService(), QString());
     EXPECT_NE(scene.countersAs(1000).startId, again.startId);
-}
 
-// The prefixes of the machine's own addresses count as local, as they come
-// and go: 198.51.100.1 is on the Internet until the host takes an address
-// of 198.51.100.0/24, and again after it gives it up. Then IPv6 peers by
-// kind.
-TEST_F(CountingTest, ThePrefixesOfTheMachinesOwnAddressesCountAsLocalIPv4AndIPv6) {
-    ASSERT_TRUE(scene.makeCgroup(kEditor));
+    // The prefixes of the machine's own addresses count as local, as they
+    // come and go: 198.51.100.1 is on the Internet until the host takes an
+    // address of 198.51.100.0/24, and again after it gives it up. Then IPv6
+    // peers by kind.
     // Whether the service's local prefixes come to hold the prefix, or to
     // lack it (5 s at most).
     const auto hasPrefix = [&](bool wanted, const std::string &prefix = "198.51.100.0/24") {
