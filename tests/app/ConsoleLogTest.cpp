@@ -8,6 +8,7 @@
 #include "app/LogWindow.h"
 #include "platform/system/SystemLog.h"
 #include "tests/support/EnvironmentVariables.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -65,9 +66,7 @@ TEST_F(ConsoleLog, WithoutAViewerFlowtallysOwnWindowShowsTheLog) {
     EXPECT_EQ(QApplication::clipboard()->text(), window->text());
     const QString saved = scripts.filePath("saved.log");
     ASSERT_TRUE(window->saveTo(saved).ok());
-    QFile file(saved);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), window->text());
+    EXPECT_EQ(QString::fromUtf8(readFile(saved)), window->text());
 
     // Asked again, the same window comes with the log read afresh.
     systemLog("A line after the first look");

@@ -11,6 +11,7 @@
 #include "platform/system/ToolPaths.h"
 #include "platform/system/UserDefaults.h"
 #include "tests/support/LoopWaits.h"
+#include "tests/support/NetworkScene.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -68,12 +69,7 @@ cat netstat)sh")
         environment.setToolPath(
             kNetstatTool,
             tools.write("faulty-netstat", QString("echo >> '%1'\n").arg(counted) + body));
-        const bool ran = runLoopUntil(
-            [&] {
-                QFile file(counted);
-                return file.open(QIODevice::ReadOnly) && file.readAll().count('\n') >= ticks;
-            },
-            60);
+        const bool ran = runLoopUntil([&] { return readFile(counted).count('\n') >= ticks; }, 60);
         environment.setToolPath(kNetstatTool, kept);
         return ran;
     }
