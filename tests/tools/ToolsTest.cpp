@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
 #include <unistd.h>
 
 namespace flowtally {
@@ -37,6 +39,17 @@ class ToolsTest : public ::testing::Test {
 TEST_F(ToolsTest, NetstatPrintsTheLayoutWithTheKernelsCountersAndRefusesUnsafeNames) {
     const QStringList counters{"rx_packets", "rx_errors", "rx_bytes",  "tx_packets",
                                "tx_errors",  "tx_bytes",  "collisions"};
+    // One datagram to a port of the router that nothing serves: the bytes
+    // sent and received differ, so that a counter printed in another's column shows.
+    const int socket = socketIn(lan->lan, SOCK_DGRAM);
+    const sockaddr_in router{.sin_family = AF_INET,
+                             .sin_port = htons(9),
+                             .sin_addr = {inet_addr(lan->router.toLatin1().constData())},
+                             .sin_zero = {}};
+    ASSERT_EQ(::sendto(socket, QByteArray(1000, 'x').constData(), 1000, 0,
+                       reinterpret_cast<const sockaddr *>(&router), sizeof router),
+              1000);
+    ::close(socket);
     const QList<quint64> before = interfaceStatistics(lan->lan, "ft0", counters);
     const CommandResult result =
         run(helperToolPath("flowtally-netstat"), {"-f", "inet", "-bI", "ft0"});
