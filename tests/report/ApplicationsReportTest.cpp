@@ -3,6 +3,7 @@
 // devices' bytes, so that the rows add up to the totals; as text, JSON and
 // CSV.
 #include "tests/report/ReportFixture.h"
+#include "tests/support/PlantedFiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -31,11 +32,9 @@ TEST_F(ApplicationsReportTest, TextJsonAndCsv) {
                     .ok());
     const QString entries = Environment::current().dataFolder() + "/applications";
     ASSERT_TRUE(QDir().mkpath(entries));
-    QFile entry(entries + "/org.example.Browser.desktop");
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
     // A name from outside, with a terminal's escape in it.
-    entry.write("[Desktop Entry]\nType=Application\nName=Browser\x1b[2J\n");
-    entry.close();
+    ASSERT_TRUE(makeFile(entries + "/org.example.Browser.desktop",
+                         "[Desktop Entry]\nType=Application\nName=Browser\x1b[2J\n", 0644));
     const QByteArray text = output({"--apps", "--network", kHome});
     // The terminal's escape is shown as U+FFFD; the row before the reset is
     // not the totals'.
@@ -62,10 +61,8 @@ TEST_F(ApplicationsReportTest, TextJsonAndCsv) {
 
     // An entry whose name holds a comma and quotes; the networks without
     // applications have no row.
-    QFile gone(entries + "/org.example.Gone.desktop");
-    ASSERT_TRUE(gone.open(QIODevice::WriteOnly));
-    gone.write("[Desktop Entry]\nType=Application\nName=Mail, \"Work\"\n");
-    gone.close();
+    ASSERT_TRUE(makeFile(entries + "/org.example.Gone.desktop",
+                         "[Desktop Entry]\nType=Application\nName=Mail, \"Work\"\n", 0644));
     const std::string home = "6A1F0E52-0000-4000-8000-00000000A001,Home router,"
                              "2024-02-14T00:00:00+01:00,";
     EXPECT_EQ(output({"--apps", "--csv"}).toStdString(),

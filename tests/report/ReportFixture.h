@@ -11,10 +11,10 @@
 #include "record/SettingsKeys.h"
 #include "report/ReportRun.h"
 #include "tests/history/HistoryFixture.h"
+#include "tests/support/NetworkScene.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTimeZone>
@@ -177,11 +177,6 @@ class ReportFixture : public ::testing::Test {
         EXPECT_EQ(outcome.exitCode, kReportWritten) << arguments.join(' ').toStdString();
         EXPECT_EQ(lines(outcome.messages), "") << arguments.join(' ').toStdString();
         return outcome.output;
-    }
-
-    static QByteArray fileBytes(const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     TestEnvironment environment;

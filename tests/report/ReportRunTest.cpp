@@ -3,7 +3,9 @@
 // with its exit code and its sentence, the files left as they were, and
 // runs while Flowtally writes both files.
 #include "tests/report/ReportFixture.h"
+#include "tests/support/PlantedFiles.h"
 
+#include <QFile>
 #include <QJsonObject>
 #include <QRegularExpression>
 
@@ -194,7 +196,7 @@ TEST_F(ReportRunTest, TheReportGoesToAFileWhole) {
     const ReportOutcome outcome = run({"--prometheus", "--output", file});
     EXPECT_EQ(outcome.exitCode, kReportWritten);
     EXPECT_EQ(outcome.output, "");
-    EXPECT_EQ(fileBytes(file), expected);
+    EXPECT_EQ(readFile(file), expected);
     // Readable by others, as node_exporter's collector needs: 0666 less the
     // umask. No temporary file is left beside it.
     const mode_t mask = ::umask(0);
@@ -206,11 +208,11 @@ TEST_F(ReportRunTest, TheReportGoesToAFileWhole) {
 
     // One line, of the network metered last.
     EXPECT_EQ(run({"--oneline", "--output", file}).exitCode, kReportWritten);
-    EXPECT_EQ(fileBytes(file), "0.0B ↓ 0.0B ↑ · No limit · until the 31st\n");
+    EXPECT_EQ(readFile(file), "0.0B ↓ 0.0B ↑ · No limit · until the 31st\n");
     // Nothing to report: the line says so, in the file too.
     QFile::remove(settingsPath());
     EXPECT_EQ(run({"--oneline", "--output", file}).exitCode, kReportWritten);
-    EXPECT_EQ(fileBytes(file), "Flowtally: nothing counted yet\n");
+    EXPECT_EQ(readFile(file), "Flowtally: nothing counted yet\n");
 }
 
 TEST_F(ReportRunTest, NamesFromOutsideCannotReachTheTerminalOrTheSpreadsheet) {
@@ -252,7 +254,7 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
     const QString dataFolder = QFileInfo(history).absolutePath();
     const QString missing = dataFolder + "/missing";
     enum class Files { Known, NoSettings, NoRecords, SettingsFolder, NoHistory };
-    const QByteArray knownHistory = fileBytes(history);
+    const QByteArray knownHistory = readFile(history);
     // The file's header and layout whole, every page after them overwritten.
     constexpr qsizetype kPageSize = 4096;
     const QByteArray garbageHistory = "Flowtally 0.1 totals\n";
@@ -335,21 +337,19 @@ TEST_F(ReportRunTest, FailuresWithTheirExitCodesLeaveTheFilesAsTheyWere) {
         for (const char *ending : {"", "-wal", "-shm"})
             QFile::remove(history + QLatin1String(ending));
         if (c.files != Files::NoHistory) {
-            QFile file(history);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(c.historyBytes ? *c.historyBytes : knownHistory);
+            ASSERT_TRUE(makeFile(history, c.historyBytes ? *c.historyBytes : knownHistory, 0644));
         }
         const auto holder = c.historySql ? historyConnection(c.historySql) : nullptr;
-        const QByteArray settingsBefore = fileBytes(settings);
-        const QByteArray historyBefore = fileBytes(history);
+        const QByteArray settingsBefore = readFile(settings);
+        const QByteArray historyBefore = readFile(history);
         const QStringList settingsFolder = QDir(QFileInfo(settings).absolutePath()).entryList();
 
         const ReportOutcome outcome = run(c.arguments);
         EXPECT_EQ(outcome.exitCode, c.exitCode) << c.what;
         EXPECT_EQ(lines(outcome.messages), lines(c.messages)) << c.what;
         EXPECT_EQ(outcome.output.isEmpty(), c.exitCode != kReportWritten) << c.what;
-        EXPECT_EQ(fileBytes(settings), settingsBefore) << c.what;
-        EXPECT_EQ(fileBytes(history), historyBefore) << c.what;
+        EXPECT_EQ(readFile(settings), settingsBefore) << c.what;
+        EXPECT_EQ(readFile(history), historyBefore) << c.what;
         EXPECT_EQ(QFileInfo::exists(settings), c.files != Files::NoSettings) << c.what;
         EXPECT_EQ(QFileInfo::exists(history), c.files != Files::NoHistory) << c.what;
         EXPECT_EQ(QDir(QFileInfo(settings).absolutePath()).entryList(), settingsFolder) << c.what;
