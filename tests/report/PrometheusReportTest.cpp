@@ -93,9 +93,7 @@ flowtally_cycle_remaining_seconds{%1} 734400
     // end and more than ASCII: escaped, the Prometheus client reads it back
     // whole.
     const QString name = QStringLiteral("Caf\u00e9 \"5G\" \\new router\nlevel 2");
-    std::unique_ptr<HistoryStore> store = openHistory();
-    ASSERT_TRUE(store && store->nameNetwork(kHome, name).ok());
-    store.reset();
+    ASSERT_TRUE(nameHome(name));
 
     const QByteArray named = output({"--prometheus", "--network", kHome});
     const QJsonArray samples = readByPrometheusClient(named);

@@ -130,6 +130,12 @@ class ReportFixture : public ::testing::Test {
         return store;
     }
 
+    // Home named as a router names itself, in a history closed again.
+    bool nameHome(const QString &name) {
+        const std::unique_ptr<HistoryStore> store = openHistory();
+        return store && store->nameNetwork(kHome, name).ok();
+    }
+
     // Home's traffic on three days of March (2G of it in free hours), two of
     // February and one of January, named as the window shows it; the office
     // seen without a name.

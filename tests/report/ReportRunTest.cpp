@@ -219,10 +219,7 @@ TEST_F(ReportRunTest, NamesFromOutsideCannotReachTheTerminalOrTheSpreadsheet) {
     // A router names itself: with a formula, a screen-clearing escape
     // sequence, a comma, more than ASCII and DEL.
     const QString name = QStringLiteral("=HYPERLINK(\"x\")\x1b[2J, Caf\u00e9 \u2192 5G\x7f");
-    std::unique_ptr<HistoryStore> store = openHistory();
-    ASSERT_TRUE(store);
-    ASSERT_TRUE(store->nameNetwork(kHome, name).ok());
-    store.reset();
+    ASSERT_TRUE(nameHome(name));
     const auto line = [&](const QStringList &arguments, int index) {
         return QString::fromUtf8(output(arguments)).split('\n').value(index);
     };
@@ -241,9 +238,7 @@ TEST_F(ReportRunTest, NamesFromOutsideCannotReachTheTerminalOrTheSpreadsheet) {
         ASSERT_LT(c.unicode(), 0x80) << ascii.toStdString();
     // Every other start a spreadsheet reads as a formula.
     for (const QString formula : {"+1", "-1", "@A1"}) {
-        store = openHistory();
-        ASSERT_TRUE(store && store->nameNetwork(kHome, formula).ok());
-        store.reset();
+        ASSERT_TRUE(nameHome(formula));
         EXPECT_EQ(line({"--network", kHome, "--csv"}, 1).section(',', 1, 1), "'" + formula);
     }
 }
