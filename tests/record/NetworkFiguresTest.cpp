@@ -193,9 +193,6 @@ TEST(ExpectedTotal, TheEndItProjectsTo) {
               (ExpectedTotal{start.addDays(30), 6000.0 + 16 * 24 * 1000}));
     EXPECT_FALSE(expectedTotal(
         figuresOf(storedRecord("n", start.addDays(-20), 5000, 1000), now, kBerlin), profile, now));
-    // Not enough data yet: the end, and no bytes.
-    EXPECT_EQ(expectedTotal(cycle, WeekProfile(), now),
-              (ExpectedTotal{berlin("2024-06-15T00:00:00"), std::nullopt}));
 }
 
 } // namespace
