@@ -53,8 +53,10 @@ TEST_F(DynamicStoreTest, DefaultRouteOfLowestMetricWinsAndNoneMeansNoState) {
                                   {kRouterHardwareAddress, "aa:bb:cc:00:11:22"},
                                   {kSCDynamicStorePropNetPrimaryService,
                                    serviceFrom(route("enp3s0", "0101A8C0"))}}));
-    for (const std::string &routes :
-         {std::string(), kNetworkRoute, route("enp3s0", "0101A8C0", 0, "0002"), std::string("x\n")})
+    // A VPN's half of the address space (0.0.0.0/1) is no default route.
+    const std::string halfRoute = "tun0\t00000000\t0100000A\t0003\t0\t0\t0\t00000080\n";
+    for (const std::string &routes : {std::string(), kNetworkRoute, halfRoute,
+                                      route("enp3s0", "0101A8C0", 0, "0002"), std::string("x\n")})
         EXPECT_FALSE(stateFrom(routes).has_value()) << routes;
 }
 
