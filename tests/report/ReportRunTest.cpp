@@ -201,9 +201,7 @@ TEST_F(ReportRunTest, TheReportGoesToAFileWhole) {
     // umask. No temporary file is left beside it.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    struct stat status {};
-    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
+    EXPECT_EQ(modeOf(file), int(0666 & ~mask));
     EXPECT_EQ(QDir(folder).entryList({"flowtally.prom*"}), QStringList{"flowtally.prom"});
 
     // One line, of the network metered last.
