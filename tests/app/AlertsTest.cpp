@@ -87,7 +87,7 @@ TEST_F(Alerts, EachCrossingOnceNotAgainAfterARestartAgainAfterAReset) {
     sample(500);
     EXPECT_EQ(shown(0), QStringList()) << "half the limit";
     sample(350);
-    EXPECT_EQ(shown(1), QStringList{"85% of your limit used"});
+    ASSERT_EQ(shown(1), QStringList{"85% of your limit used"});
     EXPECT_TRUE(service.received.first().body.startsWith("This network: 0.83K of 0.98K used"))
         << service.received.first().body.toStdString();
     sample(200);
