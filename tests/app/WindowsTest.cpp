@@ -174,8 +174,9 @@ TEST_F(Windows, QuitWithAnyWindowOpenClosesEveryWindowAndQuits) {
             windows().helpWindowWidget()->hide();
             windows().mainWindowWidget()->show();
             controller->startLogging();
-            if (!name.empty())
+            if (!name.empty()) {
                 ASSERT_TRUE(activate(open(name)));
+            }
             QStringList leftOpen;
             bool ending = false;
             EXPECT_TRUE(quitsTheApplication([&, &quit = quit] {
@@ -220,8 +221,9 @@ TEST_F(Windows, TheMainWindowComesBackFromAnyState) {
         for (const auto &[way, comeBack] : ways) {
             SCOPED_TRACE(std::string(state) + ", " + way);
             const bool wasHidden = std::string(state) == "hidden";
-            if (!wasHidden)
+            if (!wasHidden) {
                 ASSERT_TRUE(activate(main));
+            }
             leave();
             runMainLoopFor(0.05);
             comeBack();
@@ -347,18 +349,20 @@ TEST_F(Windows, TheBarsHoldTheBilledTotalAgainstTheLimit) {
         controller->processStatsDict(sample('L', counter, 1000, seconds += 2));
         seconds += 8;
         const double level = outlet<LevelIndicator>("levelIndicator")->doubleValue();
-        if (std::isnan(row.level))
+        if (std::isnan(row.level)) {
             EXPECT_TRUE(std::isnan(level)) << level;
-        else
+        } else {
             EXPECT_NEAR(level, row.level, 1e-6);
+        }
         for (const char *name : {"limitText1", "limitText2"})
             EXPECT_EQ(outlet(name)->text(), row.limitText) << name;
         EXPECT_EQ(outlet("totalGigs")->text(), row.totalText) << "the total stays the total";
         for (const char *name : {"levelIndicator", "rateIndicator"}) {
             auto *bar = outlet<LevelIndicator>(name);
             bar->resize(100, 16);
-            if (row.red)
+            if (row.red) {
                 EXPECT_EQ(bar->grab().toImage().pixelColor(50, 8) == red, *row.red) << name;
+            }
         }
     }
     for (const char *name :
