@@ -212,9 +212,11 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
     }
 
     // Another device, found for another typed address, starts afresh: the
-    // last one's wrap at 32 bits tells nothing of its counters.
+    // last one's wrap at 32 bits tells nothing of its counters. It gives no
+    // friendly name: its model names it.
     QByteArray other = igd::description("/ctl/cmn", igd::service(igd::kIpConnection, "/ctl/ip"));
     other.replace("3431C4F8D1E1", "3431C4F8D1E2");
+    other.replace("<friendlyName>FRITZ!Box 7590</friendlyName>", "");
     router.change([&](auto &state) {
         state.scripted = {{"GET", {ScriptedIgd::reply(200, other)}}};
     });
@@ -225,6 +227,7 @@ TEST_F(UpnpSource, FaultsOfRealRoutersMeterThisComputerMeanwhile) {
     ASSERT_TRUE(sample);
     EXPECT_EQ(sourceOfSample(*sample), CounterSource::Upnp);
     EXPECT_EQ(sample->value(SampleKey::RouterAddress), "uuid:75802409-bccb-40e7-8e6c-3431C4F8D1E2");
+    EXPECT_EQ(sample->value(SampleKey::Router).toString(), "FRITZ!Box 7590");
 }
 
 // A reading that fails drops the router; it is looked for again in the
