@@ -161,6 +161,9 @@ TEST(WeekProfile, TheBytesExpectedOfTheHoursSeen) {
         // Two weeks: the day the clocks go forward has 23 hours, the one they go back 25.
         {"clocks forward", "2024-03-16T00:00:00", "2024-03-30T00:00:00", flat, "2024-03-31T00:00:00", "2024-04-01T00:00:00", 23000},
         {"clocks back", "2024-10-12T00:00:00", "2024-10-26T00:00:00", flat, "2024-10-27T00:00:00", "2024-10-28T00:00:00", 25000},
+        // A day that lacks 02:00, as the clocks went forward: the mean of all
+        // the hours seen, (23 * 10000 + 1000) / 24, stands for it.
+        {"02:00 never seen", "2024-03-31T00:00:00", "2024-04-01T01:00:00", weekends, "2024-04-01T02:00:00", "2024-04-01T03:00:00", 9625},
     };
     // clang-format on
     for (const auto &c : cases) {
