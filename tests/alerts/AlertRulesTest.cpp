@@ -85,9 +85,14 @@ AlertFigures inBerlin(AlertFigures figures, int cycleStartDay) {
 // A sample's figures, in the network's cycle or in its period since the reset.
 AlertFigures figuresOf(const Sample &sample, bool cycle, bool restarted) {
     const QDateTime start = periodStart(sample.period, restarted);
-    return inBerlin({QStringLiteral("Home"), sample.used, sample.limit, sample.projection, start,
-                     std::nullopt, start.addSecs(std::llround(sample.days * 86400)),
-                     sample.metered},
+    return inBerlin({.network = QStringLiteral("Home"),
+                     .used = sample.used,
+                     .limit = sample.limit,
+                     .projection = sample.projection,
+                     .periodStart = start,
+                     .cycle = std::nullopt,
+                     .now = start.addSecs(std::llround(sample.days * 86400)),
+                     .metered = sample.metered},
                     cycle ? kCycleStartDay : 0);
 }
 
@@ -219,9 +224,14 @@ TEST(AlertText, SaysWhichNetworkHowMuchOfWhatAndUntilWhen) {
     // clang-format on
     for (const auto &c : cases) {
         const AlertText text =
-            alertText(c.kind, inBerlin({QString::fromUtf8(c.network), c.used, c.limit, c.projection,
-                                        local(c.periodStart, kZone).toUTC(), std::nullopt,
-                                        local(c.now, kZone).toUTC(), std::nullopt},
+            alertText(c.kind, inBerlin({.network = QString::fromUtf8(c.network),
+                                        .used = c.used,
+                                        .limit = c.limit,
+                                        .projection = c.projection,
+                                        .periodStart = local(c.periodStart, kZone).toUTC(),
+                                        .cycle = std::nullopt,
+                                        .now = local(c.now, kZone).toUTC(),
+                                        .metered = std::nullopt},
                                        c.cycleStartDay));
         EXPECT_EQ(text.headline, QString::fromUtf8(c.headline)) << c.body;
         EXPECT_EQ(text.body, QString::fromUtf8(c.body));
