@@ -76,13 +76,13 @@ class UpnpRouter : public ::testing::Test {
         FAIL() << "the Internet side never went quiet";
     }
 
-    // A listening TCP socket on the LAN host, at a port of the kernel's
-    // choice; -1 when there is none.
-    int listenerOfTheLanHost() const {
-        const int listener = socketIn(scene->lan.lan, SOCK_STREAM);
+    // A listening TCP socket at the address in the namespace, at a port of
+    // the kernel's choice; -1 when there is none.
+    static int listenerAt(const QString &ns, const QString &at) {
+        const int listener = socketIn(ns, SOCK_STREAM);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        ::inet_pton(AF_INET, qPrintable(scene->lan.host), &address.sin_addr);
+        ::inet_pton(AF_INET, qPrintable(at), &address.sin_addr);
         if (::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
             ::listen(listener, 8) == 0)
             return listener;
@@ -93,10 +93,24 @@ class UpnpRouter : public ::testing::Test {
     std::unique_ptr<IgdScene> scene;
 };
 
-// SSDP answers scripted on the router: each M-SEARCH is answered with them
-// until the thread is stopped. No thread when the socket cannot serve.
-std::jthread answerSearches(const Lan &lan, QList<QByteArray> answers) {
+// SSDP answers scripted on the router: each M-SEARCH is answered with them,
+// from the router's address `from` where one is named, until the thread is
+// stopped. No thread when the sockets cannot serve.
+std::jthread answerSearches(const Lan &lan, QList<QByteArray> answers,
+                            const QString &from = QString()) {
     const int socket = socketIn(lan.peer, SOCK_DGRAM);
+    int sender = socket;
+    if (!from.isEmpty()) {
+        sender = socketIn(lan.peer, SOCK_DGRAM);
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        ::inet_pton(AF_INET, qPrintable(from), &source.sin_addr);
+        if (::bind(sender, reinterpret_cast<sockaddr *>(&source), sizeof source) != 0) {
+            ::close(sender);
+            ::close(socket);
+            return {};
+        }
+    }
     const int reuse = 1;
     ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address{};
@@ -109,10 +123,12 @@ std::jthread answerSearches(const Lan &lan, QList<QByteArray> answers) {
     if (::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
         ::setsockopt(socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0 ||
         ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick) != 0) {
+        if (sender != socket)
+            ::close(sender);
         ::close(socket);
         return {};
     }
-    return std::jthread([socket, answers = std::move(answers)](std::stop_token stop) {
+    return std::jthread([socket, sender, answers = std::move(answers)](std::stop_token stop) {
         char buffer[2048];
         while (!stop.stop_requested()) {
             sockaddr_in from{};
@@ -122,9 +138,11 @@ std::jthread answerSearches(const Lan &lan, QList<QByteArray> answers) {
             if (got <= 0 || !QByteArray(buffer, got).startsWith("M-SEARCH"))
                 continue;
             for (const QByteArray &answer : answers)
-                ::sendto(socket, answer.constData(), size_t(answer.size()), 0,
+                ::sendto(sender, answer.constData(), size_t(answer.size()), 0,
                          reinterpret_cast<sockaddr *>(&from), size);
         }
+        if (sender != socket)
+            ::close(sender);
         ::close(socket);
     });
 }
@@ -159,14 +177,13 @@ TEST_F(UpnpRouter, IsFoundDescribedAndCountsTheInternetSideToTheByteAcrossRestar
     // on the router points to a description on another host (which would
     // describe a gateway), and answers what was not asked. The host
     // elsewhere is on the LAN host, and stands for a proxy there below.
-    const int listener = listenerOfTheLanHost();
+    const auto gateway = [](const ScriptedIgd::Request &) {
+        return ScriptedIgd::Answer{ScriptedIgd::reply(200, igd::description("/ctl", ""))};
+    };
+    const int listener = listenerAt(scene->lan.lan, scene->lan.host);
     ASSERT_GE(listener, 0);
-    ScriptedIgd elsewhere(
-        [](const ScriptedIgd::Request &) {
-            return ScriptedIgd::Answer{ScriptedIgd::reply(200, igd::description("/ctl", ""))};
-        },
-        listener);
-    const std::jthread ssdp = answerSearches(
+    ScriptedIgd elsewhere(gateway, listener);
+    std::jthread ssdp = answerSearches(
         scene->lan, {igd::ssdpAnswer(elsewhere.origin().toUtf8() + "/igddesc.xml"),
                      igd::ssdpAnswer("http://" + scene->lan.router.toUtf8() + ":5000/media.xml",
                                      "urn:schemas-upnp-org:device:MediaServer:1")});
@@ -200,6 +217,23 @@ TEST_F(UpnpRouter, IsFoundDescribedAndCountsTheInternetSideToTheByteAcrossRestar
     EXPECT_EQ(device.counterCall, UpnpDevice::CounterCall::TotalBytes);
 
     ASSERT_TRUE(scene->stopIgd());
+    // A search of the typed address follows no answer from another, not
+    // even one from a local address with the gateway's description there:
+    // here the router's Internet side answers in place of its LAN side.
+    const int wanListener = listenerAt(scene->lan.peer, scene->wanRouter);
+    ASSERT_GE(wanListener, 0);
+    ScriptedIgd stray(gateway, wanListener);
+    ssdp = answerSearches(scene->lan, {igd::ssdpAnswer(stray.origin().toUtf8() + "/igddesc.xml")},
+                          scene->wanRouter);
+    ASSERT_TRUE(ssdp.joinable());
+    const Status strayed =
+        discover({.typedAddress = scene->lan.router, .listen = 300ms}, &devices, &refusals);
+    EXPECT_FALSE(strayed.ok());
+    EXPECT_EQ(stray.requests(), 0);
+    EXPECT_TRUE(refusals.join('\n').contains("not the address asked"))
+        << refusals.join('\n').toStdString();
+    ssdp = {};
+
     ASSERT_EQ(scene->push(kMiB, 2 * kMiB), QString());
     ASSERT_EQ(scene->startIgd(), QString());
     ASSERT_NO_FATAL_FAILURE(readQuiet(device, &reading, &kernel));
