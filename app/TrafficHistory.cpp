@@ -82,7 +82,8 @@ void AppDelegate::recordHistory(const Meter::Figures &figures, const TrafficSamp
     // The cycle chart follows the totals between the history's writes.
     windows_->refreshCycleChart();
     const CounterGrowth &growth = figures.growth;
-    if (growth.in != 0 || growth.out != 0)
+    // Bytes of another network went to its history with its record.
+    if (growth.network.isEmpty() && (growth.in != 0 || growth.out != 0))
         historyWriter_->add({*meter_.record().service, sample.value(SampleKey::FireDate).toDateTime(),
                             growth.in, growth.out, meter_.record().resetDate, figures.free.in,
                             figures.free.out, figures.applications});

@@ -30,15 +30,20 @@ class FailingWrites : public EnvironmentWrapper {
 
 class TrafficHistory : public ControllerFixture {
   protected:
-    // The history's bytes of the network since the reset date, and with
-    // `free` the part of them counted in free hours; none without a history.
-    std::optional<TrafficTotals> historySinceReset(TrafficTotals *free = nullptr) {
+    // The history's bytes of the network since its reset date (the one in
+    // force by default), and with `free` the part of them counted in free
+    // hours; none without a history.
+    std::optional<TrafficTotals> historySinceReset(TrafficTotals *free = nullptr,
+                                                   const QString &service = kService,
+                                                   QDateTime resetDate = {}) {
         HistoryStore::Options options;
         options.readOnly = true;
         std::unique_ptr<HistoryStore> store;
         TrafficTotals totals;
+        if (!resetDate.isValid())
+            resetDate = controller->resetDate();
         if (!HistoryStore::open(HistoryStore::standardPath(), options, &store).ok() ||
-            !store->bytesSince(kService, controller->resetDate(), &totals, free).ok())
+            !store->bytesSince(service, resetDate, &totals, free).ok())
             return std::nullopt;
         return totals;
     }
@@ -151,6 +156,41 @@ TEST_F(TrafficHistory, StartBringsTheHistoryInLineWithTheRecords) {
     EXPECT_EQ(history->out, 7890u);
     EXPECT_EQ(free.in, 3456u);
     EXPECT_EQ(free.out, 90u);
+}
+
+// The interface is renamed between two samples: a new network to Flowtally,
+// the same counters. What they moved meanwhile belongs to the network that
+// read them last, in its record and its history, and in no other history.
+TEST_F(TrafficHistory, BytesMovedForTheLastNetworkReachItsHistoryOnly) {
+    const auto read = [&](const char *interface, const QString &service, quint64 in) {
+        TrafficSample counted = sample('L', in, in / 2, seconds += 2, 0, service);
+        counted.insert(SampleKey::PrimaryInterface, QString::fromLatin1(interface));
+        counted.insert(SampleKey::KernelIndex, 2u);
+        counted.insert(SampleKey::BootID, QStringLiteral("boot-1"));
+        return counted;
+    };
+    controller->startHistory();
+    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-1)}});
+    for (const quint64 in : {10000, 20000, 30000})
+        controller->processStatsDict(read("eth0", kService, in));
+    controller->doWriteToDisk();
+    useNetwork(kOffice);
+    controller->setPrimaryService(kOtherService);
+    controller->readDatFile();
+    for (const quint64 in : {50000, 60000})
+        controller->processStatsDict(read("eth1", kOtherService, in));
+    controller->doWriteToDisk();
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
+    for (const auto &[service, counted] : {std::pair{kService, 30000u}, {kOtherService, 10000u}}) {
+        SCOPED_TRACE(service.toStdString());
+        const QVariantMap record =
+            UserDefaults::standardUserDefaults().objectForKey(service).toMap();
+        EXPECT_EQ(record.value("totalInBytes").toULongLong(), counted);
+        const std::optional<TrafficTotals> history =
+            historySinceReset(nullptr, service, record.value("resetDate").toDateTime());
+        ASSERT_TRUE(history);
+        EXPECT_EQ(history->in, counted);
+    }
 }
 
 } // namespace
