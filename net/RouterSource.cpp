@@ -1,20 +1,20 @@
 #include "net/RouterSource.h"
 
-#include "platform/process/DirectToolRun.h"
-#include "platform/system/DynamicStore.h"
-#include "platform/system/Environment.h"
-#include "net/InterfaceChoice.h"
 #include "WBLib/IsValidLocalIP.h"
+#include "net/InterfaceChoice.h"
 #include "net/NetworkState.h"
-#include "record/SettingsKeys.h"
 #include "net/SnmpCommunityFile.h"
 #include "net/SnmpEnvironment.h"
 #include "net/SnmpObjects.h"
 #include "net/StatusTexts.h"
+#include "net/ToolReplies.h"
+#include "platform/process/DirectToolRun.h"
+#include "platform/system/DynamicStore.h"
+#include "platform/system/Environment.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/ToolPaths.h"
-#include "net/ToolReplies.h"
 #include "platform/system/UserDefaults.h"
+#include "record/SettingsKeys.h"
 
 #include <atomic>
 
@@ -174,8 +174,13 @@ RouterSource::readRouter(const QString &address, quint32 index,
     if (name)
         nameAnswer = Discovery::Answer{nameInReply(*name).has_value(), name->trimmed()};
     Reading reading;
-    reading.uptime =
-        uptimeInReply(answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysUpTime.0")));
+    // With DISMAN-EVENT-MIB loaded (the system's whole set of modules), the
+    // tools print the same object under the name that module gives it.
+    std::optional<QString> uptime =
+        answerInReply(*reply, QStringLiteral("SNMPv2-MIB::sysUpTime.0"));
+    if (!uptime)
+        uptime = answerInReply(*reply, QStringLiteral("DISMAN-EVENT-MIB::sysUpTimeInstance"));
+    reading.uptime = uptimeInReply(uptime);
     if (!(reading.uptime > 0))
         return std::nullopt;
     const std::optional<CounterAnswer> wideIn = counterOfAnswer(answerInReply(*reply, in64));

@@ -190,6 +190,18 @@ TEST_F(RouterSource, NameQueryGivesProbeNameAndStatus) {
     }
 }
 
+// With the system's whole set of modules loaded, the tools name the up-time
+// by DISMAN-EVENT-MIB, which gives sysUpTime.0 a name of its own: the same
+// object, and a sample like any other.
+TEST_F(RouterSource, UpTimeUnderDismanEventMibsNameGivesASample) {
+    reply(kUptime, QString("DISMAN-EVENT-MIB::sysUpTimeInstance = Timeticks: (250) 0:00:02.50\n"));
+    const std::optional<TrafficSample> sample = controller->routerStats();
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(runs(), walk() + sampleGet(7));
+    EXPECT_EQ(sample->value(SampleKey::Uptime), 2.5);
+    EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(123456789));
+}
+
 // An up-time that cannot be read, or of 0, gives no sample (the readings of
 // up-time replies: SnmpReplies' UpTimeIsTheTicksInParentheses; what a tick
 // does behind a silent router: TickBehindAnAnsweringRouterIsOneGet).
