@@ -105,8 +105,12 @@ void AppDelegate::initialize() {
 }
 
 void AppDelegate::readDatFile() {
-    // A network's cycle and alerts are its own: another's never carry over,
-    // also to a network without a record.
+    // A network's plan (its cycle, free hours, what it counts) and alerts are
+    // its own: another's never carry over, also to a network without a
+    // record.
+    meter_.record().freeWindows.clear();
+    meter_.record().countedTraffic = CountedTraffic::All;
+    meter_.record().alertOnlyOnMetered = false;
     meter_.record().cycleStartDay = 0;
     meter_.record().cycleResetFor = QDateTime();
     meter_.record().cycleResetBefore.clear();

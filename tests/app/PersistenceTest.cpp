@@ -68,6 +68,42 @@ TEST_F(Persistence, FreshServiceStartsFromTheDefaultsAndEveryValueIsWrittenLoade
     EXPECT_FALSE(undo->canRedo()) << "putting a record back is not undoable itself";
 }
 
+// A network's plan is its own: its free hours, what it counts and when it
+// alerts never reach the next network, with a record or without one, and
+// come back with its own record.
+TEST_F(Persistence, ANetworksPlanStaysWithIt) {
+    const QVariantMap plan{
+        {"freeHours", QVariantList{QVariantMap{{"start", quint64(60)}, {"end", quint64(360)}}}},
+        {"countedTraffic", "internet"},
+        {"alertOnlyOnMetered", true},
+        {"cycleStartDay", quint64(12)}};
+    QVariantMap home = plan;
+    home.insert({{"PrimaryService", kService}, {"resetDate", base.addDays(-2)}});
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(kService, home);
+    const auto meterOn = [&](const FakeNetwork &network, const QString &service) {
+        useNetwork(network);
+        controller->setPrimaryService(service);
+        controller->readDatFile();
+        return controller->dictionaryFromPersistentValues();
+    };
+    for (const bool officeHasARecord : {true, false}) {
+        SCOPED_TRACE(officeHasARecord ? "with a record" : "without one");
+        if (officeHasARecord)
+            defaults.setObject(kOtherService, QVariantMap{{"PrimaryService", kOtherService},
+                                                          {"resetDate", base.addDays(-1)}});
+        else
+            defaults.removeObject(kOtherService);
+        ASSERT_EQ(meterOn(kHome, kService).value("countedTraffic"), "internet");
+        const QVariantMap office = meterOn(kOffice, kOtherService);
+        for (const QString &key : plan.keys())
+            EXPECT_FALSE(office.contains(key)) << key.toStdString();
+        const QVariantMap back = meterOn(kHome, kService);
+        for (const QString &key : plan.keys())
+            EXPECT_EQ(back.value(key), plan.value(key)) << key.toStdString();
+    }
+}
+
 } // namespace
 
 } // namespace flowtally
