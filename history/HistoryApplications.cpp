@@ -6,6 +6,7 @@
 #include "history/SqliteStatement.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace flowtally {
 
@@ -54,6 +55,61 @@ Status HistoryStore::pullBackApplications(Tier tier, qint64 id, qint64 start) {
         status = move->bind(1, id).bind(2, start).run();
     if (status.ok())
         status = statement(tier, "DELETE FROM application_%T WHERE network = ?1 AND start > ?2",
+                           &remove);
+    if (status.ok())
+        status = remove->bind(1, id).bind(2, start).run();
+    return status;
+}
+
+Status HistoryStore::trimApplications(Tier tier, qint64 id, qint64 start,
+                                      const TrafficTotals &bytes) {
+    struct Row {
+        QString application;
+        quint64 in, out;
+    };
+    std::vector<Row> rows;
+    SqliteStatement *select = nullptr, *change = nullptr, *remove = nullptr;
+    Status status = statement(tier,
+                              "SELECT application, bytes_in, bytes_out FROM application_%T "
+                              "WHERE network = ?1 AND start = ?2",
+                              &select);
+    if (status.ok())
+        status = select->bind(1, id).bind(2, start).run([&](const SqliteStatement &row) {
+            rows.push_back({row.text(0), static_cast<quint64>(row.integer(1)),
+                            static_cast<quint64>(row.integer(2))});
+        });
+    // One direction's surplus, taken from the rows with the most of it first.
+    const auto trim = [&](quint64 Row::*count, quint64 keep) {
+        quint64 held = 0;
+        for (const Row &row : rows)
+            held += row.*count;
+        std::stable_sort(rows.begin(), rows.end(),
+                         [&](const Row &a, const Row &b) { return a.*count > b.*count; });
+        quint64 over = held > keep ? held - keep : 0;
+        for (Row &row : rows) {
+            const quint64 take = std::min(row.*count, over);
+            row.*count -= take;
+            over -= take;
+        }
+    };
+    trim(&Row::in, bytes.in);
+    trim(&Row::out, bytes.out);
+    if (status.ok())
+        status = statement(tier,
+                           "UPDATE application_%T SET bytes_in = ?4, bytes_out = ?5 "
+                           "WHERE network = ?1 AND start = ?2 AND application = ?3",
+                           &change);
+    for (auto row = rows.cbegin(); row != rows.cend() && status.ok(); ++row)
+        status = change->bind(1, id)
+                     .bind(2, start)
+                     .bind(3, row->application)
+                     .bind(4, static_cast<qint64>(row->in))
+                     .bind(5, static_cast<qint64>(row->out))
+                     .run();
+    if (status.ok())
+        status = statement(tier,
+                           "DELETE FROM application_%T WHERE network = ?1 AND start = ?2 "
+                           "AND bytes_in = 0 AND bytes_out = 0",
                            &remove);
     if (status.ok())
         status = remove->bind(1, id).bind(2, start).run();

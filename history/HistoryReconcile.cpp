@@ -62,6 +62,9 @@ Status HistoryStore::takeBytes(Tier tier, qint64 id, qint64 periodStart, quint64
                          .bind(3, static_cast<qint64>(takeIn))
                          .bind(4, static_cast<qint64>(takeOut))
                          .run();
+        // Its applications never hold more than it.
+        if (status.ok())
+            status = trimApplications(tier, id, row->start, {row->in - takeIn, row->out - takeOut});
     }
     // Rows that gave all they held go.
     SqliteStatement *remove = nullptr;

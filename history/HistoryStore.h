@@ -7,8 +7,8 @@
 #include "history/HistoryEntry.h"
 #include "history/HistoryNetwork.h"
 #include "history/LocalBuckets.h"
-#include "platform/system/Status.h"
 #include "history/TrafficTotals.h"
+#include "platform/system/Status.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -165,6 +165,9 @@ class HistoryStore {
     // pullBack() of the applications' rows.
     Status pullBackApplications(Tier tier, qint64 id, qint64 start);
     Status takeBytes(Tier tier, qint64 id, qint64 periodStart, quint64 in, quint64 out);
+    // Takes from the applications of the row at `start` what they hold beyond
+    // `bytes`, its bytes, those with the most bytes first.
+    Status trimApplications(Tier tier, qint64 id, qint64 start, const TrafficTotals &bytes);
     // Makes bytes of the rows since `periodStart` free (a positive shift) or
     // billed (a negative one), the newest rows first.
     Status shiftFree(Tier tier, qint64 id, qint64 periodStart, qint64 in, qint64 out);

@@ -264,6 +264,39 @@ TEST_F(HistoryStoreTest, ApplicationsKeptPerPeriodAndNeverMoreThanTheNetworksByt
     EXPECT_EQ(applications(reset, later, kOffice), Lines());
 }
 
+// A surplus reconciling takes from a day takes the day's applications down
+// with it: a day that goes takes its applications, a day that is lowered
+// keeps no more of them than its bytes.
+TEST_F(HistoryStoreTest, ReconcileTakesASurplusFromTheApplicationsToo) {
+    const QDateTime may = local("2024-05-01T00:00:00", berlin);
+    const QDateTime at = local("2024-05-04T09:00:00", berlin);
+    auto store = open();
+    const auto entry = [&](const char *day, quint64 in, quint64 out, TrafficTotals firefox) {
+        return HistoryEntry{.network = kHome,
+                            .at = local(day, berlin),
+                            .in = in,
+                            .out = out,
+                            .periodStart = may,
+                            .applications = {{"app:firefox", firefox}}};
+    };
+    add(*store, {entry("2024-05-02T12:00:00", 600, 60, {500, 50}),
+                 entry("2024-05-03T12:00:00", 400, 40, {400, 40})});
+    const auto applications = [&] {
+        QList<ApplicationBytes> found;
+        EXPECT_TRUE(store->applications(kHome, may, at, &found).ok());
+        Lines lines;
+        for (const ApplicationBytes &bytes : found)
+            lines.push_back(bytes.application.toStdString() + ' ' + std::to_string(bytes.in) + ' ' +
+                            std::to_string(bytes.out));
+        return lines;
+    };
+    ASSERT_TRUE(store->reconcile(kHome, may, 600, 60, at).ok());
+    EXPECT_EQ(since(*store, kHome, may), (TrafficTotals{600, 60}));
+    EXPECT_EQ(applications(), Lines{"app:firefox 500 50"});
+    ASSERT_TRUE(store->reconcile(kHome, may, 300, 30, at).ok());
+    EXPECT_EQ(applications(), Lines{"app:firefox 300 30"});
+}
+
 // What the applications leave of a network's bytes, so that the rows add up
 // to the meter's totals: the history's bytes no application was given, and
 // the meter's not written yet; never below 0.
