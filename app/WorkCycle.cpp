@@ -4,17 +4,17 @@
 
 #include "platform/system/DynamicStore.h"
 
+#include "app/WindowController.h"
+#include "meter/ApplicationTally.h"
 #include "net/AccountdService.h"
 #include "net/NetworkState.h"
-#include "meter/ApplicationTally.h"
+#include "net/SnmpEnvironment.h"
 #include "platform/loop/DelayedPerform.h"
 #include "platform/loop/MainLoop.h"
-#include "platform/system/SleepMonitor.h"
-#include "net/SnmpEnvironment.h"
 #include "platform/loop/Threads.h"
 #include "platform/loop/Timer.h"
+#include "platform/system/SleepMonitor.h"
 #include "platform/system/UserDefaults.h"
-#include "app/WindowController.h"
 
 namespace flowtally {
 
@@ -84,6 +84,11 @@ void AppDelegate::startLogging() {
     windows_->enableRestart(false);
     rearmRouterProbe();
     retellFaults();
+    // What was counted since the last write is written first: read back from
+    // the file below, it would be counted again from the stored last reading,
+    // and its bytes waiting for the history would reach it twice.
+    if (meter_.record().service && meter_.record().periodBegan())
+        writeRecord(*meter_.record().service);
     setPrimaryService(primaryServiceUUID());
     readDatFile();
     readLastReading();

@@ -158,6 +158,31 @@ TEST_F(TrafficHistory, StartBringsTheHistoryInLineWithTheRecords) {
     EXPECT_EQ(free.out, 90u);
 }
 
+// Metering stopped and started again (as the Preferences window does) with
+// a sample counted since the last write: its bytes are in the totals and the
+// history once, not again from the stored last reading.
+TEST_F(TrafficHistory, AStopAndStartCountsTheBytesSinceTheLastWriteOnce) {
+    controller->startHistory();
+    controller->loadPersistentValuesFromDict({{"resetDate", base.addDays(-3)}});
+    count(10000, 30000);
+    controller->processStatsDict(sample('L', 40000, 20000, seconds += 2));
+    controller->stopLogging();
+    controller->startLogging();
+    ASSERT_TRUE(runLoopUntil([&] { return !controller->isWorking(); }));
+    controller->processStatsDict(sample('L', 50000, 25000, seconds += 2));
+    EXPECT_EQ(controller->totalInBytes(), 35000u) << "the counter rose from 15000 to 50000";
+    controller->doWriteToDisk();
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize().ok());
+    EXPECT_TRUE(runLoopUntil([&] {
+        const std::optional<TrafficTotals> written = historySinceReset();
+        return written && written->in >= controller->totalInBytes();
+    }));
+    const std::optional<TrafficTotals> history = historySinceReset();
+    ASSERT_TRUE(history);
+    EXPECT_EQ(history->in, controller->totalInBytes());
+    EXPECT_EQ(history->out, controller->totalOutBytes());
+}
+
 // The interface is renamed between two samples: a new network to Flowtally,
 // the same counters. What they moved meanwhile belongs to the network that
 // read them last, in its record and its history, and in no other history.
