@@ -2,8 +2,8 @@
 
 #include "meter/Meter.h"
 #include "net/Sources.h"
-#include "platform/loop/Threads.h"
 #include "net/ToolReplies.h"
+#include "platform/loop/Threads.h"
 
 #include <QObject>
 #include <QVariant>
@@ -102,8 +102,11 @@ class AppDelegate : public QObject {
     void setValue(const QVariant &value, const QString &forUndefinedKey);
     void doResetTotals();
     void doResetTotalsNow();
-    // The record of before a reset, with what was counted since added to it.
-    void undoReset(const QVariantMap &before, bool automatic);
+    // The record of before a reset of `resetService`, with what was counted
+    // since added to it; where another network is held now, into the reset
+    // one's stored record.
+    void undoReset(const QVariantMap &before, bool automatic,
+                   const std::optional<QString> &resetService = std::nullopt);
     void storeRecordNow(); // and the settings file is written now
     QDateTime resetDate() const { return meter_.record().resetDate; }
     void setResetDate(const QDateTime &date) { meter_.record().resetDate = date; }

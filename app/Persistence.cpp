@@ -2,14 +2,14 @@
 // registration defaults, and the reset of the totals with its undo.
 #include "app/AppDelegate.h"
 
-#include "record/DistantPast.h"
+#include "app/WindowController.h"
 #include "history/HistoryWriter.h"
 #include "platform/system/PropertyList.h"
 #include "platform/system/Resources.h"
-#include "record/SettingsKeys.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/UserDefaults.h"
-#include "app/WindowController.h"
+#include "record/DistantPast.h"
+#include "record/SettingsKeys.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -56,10 +56,11 @@ class ResetTotalsCommand : public QUndoCommand {
     }
     void redo() override {
         controller_->doResetTotals();
+        resetService_ = controller_->primaryService();
         controller_->storeRecordNow();
     }
     void undo() override {
-        controller_->undoReset(before_, automatic_);
+        controller_->undoReset(before_, automatic_, resetService_);
         setObsolete(true);
     }
 
@@ -67,6 +68,7 @@ class ResetTotalsCommand : public QUndoCommand {
     AppDelegate *controller_;
     QVariantMap before_;
     bool automatic_;
+    std::optional<QString> resetService_;
 };
 
 } // namespace
@@ -199,7 +201,21 @@ void AppDelegate::resetTotalsForCycle(const QDateTime &start) {
     storeRecordNow();
 }
 
-void AppDelegate::undoReset(const QVariantMap &before, bool automatic) {
+void AppDelegate::undoReset(const QVariantMap &before, bool automatic,
+                            const std::optional<QString> &resetService) {
+    // Undone on another network, the reset one's stored record gets back its
+    // totals with what it counted since; the record held now stays.
+    const QString reset = before.value(RecordKey::PrimaryService).toString();
+    const QVariant stored = UserDefaults::standardUserDefaults().objectForKey(reset);
+    if (resetService == reset && primaryService() && *primaryService() != reset &&
+        stored.typeId() == QMetaType::QVariantMap) {
+        Meter other;
+        other.load(stored.toMap());
+        other.undoReset(before, automatic);
+        UserDefaults::standardUserDefaults().setObject(reset, other.record().toMap());
+        storeRecordNow();
+        return;
+    }
     meter_.undoReset(before, automatic);
     storeRecordNow();
 }

@@ -4,6 +4,7 @@
 
 #include "platform/system/UserDefaults.h"
 #include "record/DistantPast.h"
+#include "tests/support/LoopWaits.h"
 
 #include <QUndoStack>
 
@@ -66,6 +67,34 @@ TEST_F(Persistence, FreshServiceStartsFromTheDefaultsAndEveryValueIsWrittenLoade
     undo->undo();
     EXPECT_EQ(controller->dictionaryFromPersistentValues(), kBusyRecord);
     EXPECT_FALSE(undo->canRedo()) << "putting a record back is not undoable itself";
+}
+
+// A reset undone after a move to another network gives the network that was
+// reset its totals back with what it counted since; the one metered now
+// keeps its own.
+TEST_F(Persistence, AResetUndoneOnAnotherNetworkGivesTheResetNetworkItsBytes) {
+    controller->loadPersistentValuesFromDict({{"PrimaryService", kService},
+                                              {"resetDate", base.addDays(-3)},
+                                              {"totalInBytes", quint64(5000)},
+                                              {"totalOutBytes", quint64(500)}});
+    controller->processStatsDict(sample('L', 900, 900, 0));
+    controller->processStatsDict(sample('L', 1000, 1000, 2));
+    controller->doResetTotalsNow();
+    controller->processStatsDict(sample('L', 3000, 1100, 4));
+    ASSERT_EQ(controller->totalInBytes(), 2000u);
+    useNetwork(kOffice);
+    controller->doWork();
+    ASSERT_TRUE(runLoopUntil([&] { return !controller->isWorking(); }));
+    ASSERT_EQ(controller->primaryService(), kOtherService);
+    controller->processStatsDict(sample('L', 4000, 1200, 6, 0, kOtherService));
+    ASSERT_EQ(controller->totalInBytes(), 1000u);
+    windows().undoStack()->undo();
+    EXPECT_EQ(controller->primaryService(), kOtherService);
+    EXPECT_EQ(controller->totalInBytes(), 1000u);
+    const QVariantMap home = UserDefaults::standardUserDefaults().objectForKey(kService).toMap();
+    EXPECT_EQ(home.value("totalInBytes").toULongLong(), 7000u);
+    EXPECT_EQ(home.value("totalOutBytes").toULongLong(), 600u);
+    EXPECT_EQ(home.value("resetDate").toDateTime(), base.addDays(-3));
 }
 
 // A network's plan is its own: its free hours, what it counts and when it
