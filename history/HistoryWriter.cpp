@@ -94,10 +94,18 @@ Status HistoryWriter::write(Batch &batch) {
         if (!opened.ok())
             return opened;
     }
-    // Old rows go once a day.
+    // Old rows go once a day, by the clock but never by a time later than a
+    // network was last seen before this write: a clock far ahead for one
+    // write, while Flowtally runs or at its start, would else delete the
+    // history it comes back to.
     const QDateTime now = Environment::current().now();
     if (pruned_ != now.date()) {
-        if (const Status pruned = store_->prune(now); !pruned.ok())
+        QList<HistoryNetwork> networks; // the most recently seen first
+        if (const Status read = store_->networks(&networks); !read.ok())
+            return read;
+        const QDateTime newest = networks.isEmpty() ? QDateTime() : networks.front().lastSeen;
+        if (const Status pruned = store_->prune(newest.isValid() ? std::min(now, newest) : now);
+            !pruned.ok())
             return pruned;
         pruned_ = now.date();
     }

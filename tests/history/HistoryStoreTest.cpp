@@ -216,6 +216,39 @@ TEST_F(HistoryStoreTest, TheWriterKeepsWhatItCouldNotWriteForTheNextWrite) {
     EXPECT_EQ(environment.logLinesContaining("is written to").size(), 1);
 }
 
+// A clock far ahead for one write, while Flowtally runs or at its start,
+// deletes none of the history: old rows go by the clock, never by a time
+// ahead of the newest bytes the history holds. The bytes dated ahead come
+// back with the clock.
+TEST_F(HistoryStoreTest, AClockFarAheadForOneWriteDeletesNoHistory) {
+    const QDateTime at = utc("2024-05-02T12:00:00Z");
+    for (const bool atAStart : {false, true}) {
+        SCOPED_TRACE(atAStart ? "at a start" : "while running");
+        QFile::remove(path());
+        QDateTime now = at;
+        TestEnvironment environment;
+        environment.setClock([&] { return now; });
+        auto writer =
+            std::make_unique<HistoryWriter>(path(), HistoryStore::Options{.zone = berlin});
+        quint64 generation = 0;
+        const auto write = [&](quint64 in, quint64 out) {
+            writer->add({kHome, now, in, out, {}});
+            writer->stage(++generation);
+            writer->settingsWritten(generation);
+        };
+        write(100, 10);
+        if (atAStart)
+            writer = std::make_unique<HistoryWriter>(path(), HistoryStore::Options{.zone = berlin});
+        now = utc("2099-05-02T12:00:00Z");
+        write(1, 1);
+        now = at.addSecs(60);
+        write(5, 5);
+        auto store = open();
+        EXPECT_EQ(buckets(*store, Tier::Hours, kHome), Lines{"2024-05-02T12:00:00Z 106 16"});
+        EXPECT_EQ(buckets(*store, Tier::Days, kHome), Lines{"2024-05-01T22:00:00Z 106 16"});
+    }
+}
+
 // Each application's bytes: split at a period start like the network's,
 // never more than the network's, brought back with a clock that came back.
 TEST_F(HistoryStoreTest, ApplicationsKeptPerPeriodAndNeverMoreThanTheNetworksBytes) {
