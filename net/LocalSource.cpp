@@ -1,16 +1,17 @@
 #include "net/LocalSource.h"
 
-#include "platform/system/Environment.h"
-#include "platform/system/KernelTables.h"
+#include "WBLib/SynchronousTaskWrapper.h"
 #include "net/NetworkState.h"
 #include "net/StatusTexts.h"
-#include "WBLib/SynchronousTaskWrapper.h"
+#include "net/ToolReplies.h"
+#include "platform/system/Environment.h"
+#include "platform/system/KernelTables.h"
 #include "platform/system/SystemLog.h"
 #include "platform/system/ToolPaths.h"
-#include "net/ToolReplies.h"
 #include "platform/text/Utf8Decoding.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <ctime>
 #include <mutex>
@@ -42,12 +43,15 @@ QString currentBootId() {
 }
 
 // The interface's link speed in bits a second, as the kernel tells it; 0
-// where it does not (loopback, a link that is down, most virtual ones).
+// where it does not (loopback, a link that is down, most virtual ones). Only
+// an interface of a device has a speed that bounds its traffic: tun and tap
+// tell a nominal 10 Mbit/s (before Linux 6.2) that a VPN goes far beyond.
 quint64 linkSpeedOf(const QString &interface) {
+    const QString folder = Environment::current().interfacesFolder() + QLatin1Char('/') + interface;
+    if (!QFileInfo::exists(folder + QStringLiteral("/device")))
+        return 0;
     const std::string text =
-        kernelTableText(QFile::encodeName(Environment::current().interfacesFolder() +
-                                          QLatin1Char('/') + interface + QStringLiteral("/speed"))
-                            .toStdString());
+        kernelTableText(QFile::encodeName(folder + QStringLiteral("/speed")).toStdString());
     const auto end = text.find_last_not_of("\n");
     const std::optional<quint64> megabits = tableNumber<quint64>(
         std::string_view(text).substr(0, end == std::string::npos ? 0 : end + 1), 10);

@@ -129,6 +129,49 @@ TEST_F(InternetSource, WithoutTheServiceCountsAllTrafficAndSaysSo) {
     EXPECT_EQ(environment.logLines().size(), 2);
 }
 
+// The kernel's link speed bounds what a reading may show, where it is a
+// device's. A tunnel's is a nominal one (10 Mbit/s for tun and tap before
+// Linux 6.2), not what it carries: a full-tunnel VPN moves more, and every
+// byte of it counts.
+TEST_F(InternetSource, OnlyADevicesLinkSpeedIsACeiling) {
+    // An interface's folder as the kernel shows it: its files ("NAME=text")
+    // and, for a device's, a "device" entry.
+    const auto show = [&](const QString &interface, bool device, const QStringList &files) {
+        const QString folder = environment.interfacesFolder() + '/' + interface + '/';
+        ASSERT_TRUE(QDir().mkpath(device ? folder + "device" : folder));
+        for (const QString &entry : files) {
+            QFile file(folder + entry.section('=', 0, 0));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(entry.section('=', 1).toLatin1() + '\n');
+        }
+    };
+    // An Ethernet card: its speed goes with the sample.
+    show("eth0", true, {"speed=1000", "type=1"});
+    const std::optional<TrafficSample> wired = controller->tickSample();
+    ASSERT_TRUE(wired);
+    EXPECT_EQ(wired->value(SampleKey::LinkSpeed), quint64(1'000'000'000));
+
+    useNetwork(FakeNetwork{"tun0"});
+    controller->setPrimaryService(environment.currentService());
+    controller->readDatFile();
+    // A tunnel: a speed, the type "none", no device.
+    show("tun0", false, {"speed=10", "type=65534", "tun_flags=0x1001"});
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    environment.setClock([&] { return now; });
+    // 40 MB in 4 s, 80 Mbit/s. The first sample sets the time, the second
+    // the counters' base.
+    for (quint64 tick = 0; tick < 6; ++tick) {
+        now = now.addSecs(4);
+        reply("netstat",
+              QString("Name Mtu Network Address Ipkts Ierrs Ibytes Opkts Oerrs Obytes Coll\n"
+                      "tun0 1500 <Link#5> 02:00:00:00:00:05 10 0 %1 20 0 5000 0\n")
+                  .arg(1'000'000 + tick * 40'000'000));
+        controller->processStatsDict(controller->tickSample());
+    }
+    EXPECT_EQ(controller->totalInBytes(), 4u * 40'000'000);
+    environment.setClock({});
+}
+
 // Where the service answers, and with no other samples.
 TEST(ApplicationCounters, GoWithSamplesOfThisComputersInterfaceWhereTheServiceAnswers) {
     TestEnvironment environment;
