@@ -124,11 +124,20 @@ ToolRunWithErrors RouterSource::getOutput(const QString &address, const QStringL
 }
 
 // A walk of the object at the address, its status shown; none when it did
-// not run or the tool complained.
+// not run or the tool complained. A walk that timed out half-way printed the
+// rows it reached, and its timeout on standard error: a list that lacks the
+// rest is no walk. Other lines there (modules the system's configuration
+// names but cannot find, on every run) say nothing of the walk.
 std::optional<QString> RouterSource::walkAt(const QString &address, const QString &object) {
-    const std::optional<QString> output =
-        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object}).output;
-    return output ? checkedReply(*output) : std::nullopt;
+    const ToolRunWithErrors run =
+        snmpToolRun(kSnmpWalkTool, {kVersion, k2c}, address, {object}, ErrorText::Collected);
+    for (const QString &line : run.errors.split(QLatin1Char('\n'))) {
+        if (line.contains(QLatin1String("Timeout:"))) {
+            status_(line.trimmed());
+            return std::nullopt;
+        }
+    }
+    return run.output ? checkedReply(*run.output) : std::nullopt;
 }
 
 // What one get of a router sample reads.

@@ -294,6 +294,31 @@ TEST_F(RouterSource, InterfaceWithoutCountersGivesNoSampleAndSaysWhy) {
     EXPECT_EQ(runs(), walk());
 }
 
+// A walk that timed out half-way printed the interfaces it reached: without
+// vlan1 among them it would have the default index metered, and kept, for as
+// long as the router runs. It is no walk: the status line tells the timeout
+// and the next sample walks again. The complaints of the system's modules
+// on every run are no failure.
+TEST_F(RouterSource, WalkCutShortByATimeoutIsNoWalk) {
+    counters(6, "Counter32: 555\n", "Counter32: 66\n");
+    const QString whole = "IF-MIB::ifDescr.1 = STRING: lo\nIF-MIB::ifDescr.2 = STRING: eth0\n"
+                          "IF-MIB::ifDescr.7 = STRING: vlan1\n";
+    reply(kWalk, whole.section('\n', 0, 1) + '\n');
+    replyOnError(kWalk, kTimeout.toUtf8());
+    EXPECT_FALSE(controller->routerStats());
+    EXPECT_EQ(runs(), walk());
+    EXPECT_EQ(lastText(), kTimeout.trimmed());
+
+    reply(kWalk, whole);
+    replyOnError(kWalk, "Cannot find module (CISCO-SMI): At line 0 in (none)\n");
+    const std::optional<TrafficSample> sample = controller->routerStats();
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(runs(), walk() + sampleGet(7));
+    EXPECT_EQ(sample->value(SampleKey::InterfaceIndex), 7u);
+    EXPECT_EQ(sample->value(SampleKey::MeteredInterface), "vlan1");
+    EXPECT_EQ(sample->value(SampleKey::InTraffic), quint64(123456789));
+}
+
 // A router that hands out a wrong value now and then (a rise its link
 // cannot carry at the speed it reports, a counter lower for one reading)
 // counts nothing for it, tells it once, and counts on from the last good
