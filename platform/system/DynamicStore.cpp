@@ -32,7 +32,8 @@ std::map<std::pair<std::string, std::string>, std::string> knownRouters;
 std::optional<std::string> routerHardware(const DefaultRoute &route,
                                           std::string_view neighbourTable) {
     const std::pair<std::string, std::string> router{route.interface, *route.router};
-    if (const auto neighbour = resolvedNeighbourInTable(*route.router, neighbourTable))
+    if (const auto neighbour =
+            resolvedNeighbourInTable(*route.router, neighbourTable, route.interface))
         return knownRouters[router] = neighbour->hardwareAddress;
     const auto known = knownRouters.find(router);
     return known == knownRouters.end() ? std::nullopt : std::optional(known->second);
@@ -99,11 +100,10 @@ std::optional<Reading> lastReading;
 // only with a neighbour table that differs.
 std::optional<QVariantMap> readGlobalIPv4State() {
     Environment &environment = Environment::current();
-    Reading reading{kernelTableText(QFile::encodeName(environment.routeTablePath()).toStdString()),
-                    kernelTableText(
-                        QFile::encodeName(environment.neighbourTablePath()).toStdString()),
-                    NetworkManagerWatch::current(),
-                    std::nullopt};
+    Reading reading{
+        kernelTableText(QFile::encodeName(environment.routeTablePath()).toStdString()),
+        kernelTableText(QFile::encodeName(environment.neighbourTablePath()).toStdString()),
+        NetworkManagerWatch::current(), std::nullopt};
     std::lock_guard lock(memoryMutex);
     if (lastReading && lastReading->madeFrom(reading))
         return lastReading->state;

@@ -82,8 +82,7 @@ template <std::size_t N> struct TableFields {
 // A whole field as an unsigned number in the base, hexadecimal with or
 // without "0x" (the neighbour table writes it, the routing table does not);
 // nothing for any other text.
-template <typename Number>
-std::optional<Number> tableNumber(std::string_view text, int base) {
+template <typename Number> std::optional<Number> tableNumber(std::string_view text, int base) {
     if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         text.remove_prefix(2);
     Number value{};
@@ -153,11 +152,13 @@ struct Neighbour {
 inline const char *const kKernelNeighbourTable = "/proc/net/arp";
 
 // The resolved entry for a dotted address in the text of a neighbour table
-// laid out as /proc/net/arp (a header line, then one entry a line). Entries
-// still being resolved or found unreachable carry no hardware address and
-// are left out.
+// laid out as /proc/net/arp (a header line, then one entry a line), on the
+// device where one is given: one address may be two neighbours, each on a
+// network of its own. Entries still being resolved or found unreachable
+// carry no hardware address and are left out.
 inline std::optional<Neighbour> resolvedNeighbourInTable(const std::string &address,
-                                                         std::string_view table) {
+                                                         std::string_view table,
+                                                         std::string_view device = {}) {
     constexpr unsigned complete = 0x2;  // ATF_COM
     constexpr unsigned permanent = 0x4; // ATF_PERM
 
@@ -165,7 +166,8 @@ inline std::optional<Neighbour> resolvedNeighbourInTable(const std::string &addr
     forEachTableEntry(table, [&](std::string_view line) {
         // IP-address HW-type Flags HW-address Mask Device
         const TableFields<6> fields(line);
-        if (found || fields.count < 6 || fields.field[0] != address)
+        if (found || fields.count < 6 || fields.field[0] != address ||
+            (!device.empty() && fields.field[5] != device))
             return;
         const auto hardwareType = tableNumber<unsigned>(fields.field[1], 16);
         const auto flags = tableNumber<unsigned>(fields.field[2], 16);

@@ -148,6 +148,17 @@ TEST_F(DynamicStoreTest, ServiceIdentifierFollowsInterfaceAndRouterHardware) {
     EXPECT_EQ(serviceFrom(routes, incomplete), other);
 }
 
+// Two networks whose routers share an address (cable and Wi-Fi, both to
+// 192.168.1.1): the router behind the default route's interface names the
+// network, not the neighbour of the same address on the other one.
+TEST_F(DynamicStoreTest, RouterHardwareIsTheNeighbourOnTheRoutesInterface) {
+    const auto state =
+        stateFrom(route("enp5s0", "0101A8C0"), neighbour("0x2", "aa:bb:cc:00:00:99", "wlp2s0") +
+                                                   neighbour("0x2", "aa:bb:cc:00:55:22", "enp5s0"));
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->value(kRouterHardwareAddress), "aa:bb:cc:00:55:22");
+}
+
 } // namespace
 
 } // namespace flowtally
