@@ -9,6 +9,7 @@
 #include "net/CgroupApplication.h"
 #include "platform/system/UserDefaults.h"
 #include "tests/accountd/ServerHarness.h"
+#include "tests/support/PlantedFiles.h"
 #include "tests/support/controller/ControllerFixture.h"
 
 namespace flowtally {
@@ -139,11 +140,9 @@ TEST_F(InternetSource, OnlyADevicesLinkSpeedIsACeiling) {
     const auto show = [&](const QString &interface, bool device, const QStringList &files) {
         const QString folder = environment.interfacesFolder() + '/' + interface + '/';
         ASSERT_TRUE(QDir().mkpath(device ? folder + "device" : folder));
-        for (const QString &entry : files) {
-            QFile file(folder + entry.section('=', 0, 0));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(entry.section('=', 1).toLatin1() + '\n');
-        }
+        for (const QString &entry : files)
+            ASSERT_TRUE(makeFile(folder + entry.section('=', 0, 0),
+                                 entry.section('=', 1).toLatin1() + '\n', 0644));
     };
     // An Ethernet card: its speed goes with the sample.
     show("eth0", true, {"speed=1000", "type=1"});
