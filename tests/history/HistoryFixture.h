@@ -96,6 +96,19 @@ class HistoryFixture : public ::testing::Test {
         return lines;
     }
 
+    // The applications of a network from `from` to `to`, as text, read into
+    // a list that held something before.
+    Lines applications(HistoryStore &store, const QString &network, const QDateTime &from,
+                       const QDateTime &to) {
+        QList<ApplicationBytes> found{{"stale", 1, 1}};
+        EXPECT_TRUE(store.applications(network, from, to, &found).ok());
+        Lines lines;
+        for (const ApplicationBytes &bytes : found)
+            lines.push_back(bytes.application.toStdString() + ' ' + std::to_string(bytes.in) + ' ' +
+                            std::to_string(bytes.out));
+        return lines;
+    }
+
     // The buckets' bytes and free bytes summed, in a bucket without a start.
     static HistoryBucket sum(const QList<HistoryBucket> &buckets) {
         HistoryBucket sum;

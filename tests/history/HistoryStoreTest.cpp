@@ -258,26 +258,15 @@ TEST_F(HistoryStoreTest, ApplicationsKeptPerPeriodAndNeverMoreThanTheNetworksByt
                            const QMap<QString, TrafficTotals> &applications) {
         return HistoryEntry{kHome, utc(at), in, out, reset, 0, 0, applications};
     };
-    // What the history reads into a list that held something before.
-    const auto applications = [&](const QDateTime &from, const QDateTime &to,
-                                  const QString &network = kHome) {
-        QList<ApplicationBytes> found{{"stale", 1, 1}};
-        EXPECT_TRUE(store->applications(network, from, to, &found).ok());
-        Lines lines;
-        for (const ApplicationBytes &bytes : found)
-            lines.push_back(bytes.application.toStdString() + ' ' + std::to_string(bytes.in) + ' ' +
-                            std::to_string(bytes.out));
-        return lines;
-    };
     HistoryEntry before =
         entry("2024-05-02T10:20:00Z", 500, 50, {{"app:firefox", {400, 20}}, {"other", {10, 10}}});
     before.periodStart = {};
     add(*store, {before, entry("2024-05-02T10:40:00Z", 300, 30,
                                {{"app:firefox", {100, 10}}, {"service:cups.service", {150, 0}}})});
     const QDateTime later = utc("2024-05-03T00:00:00Z");
-    EXPECT_EQ(applications(reset, later),
+    EXPECT_EQ(applications(*store, kHome, reset, later),
               (Lines{"service:cups.service 150 0", "app:firefox 100 10"}));
-    EXPECT_EQ(applications(utc("2024-05-01T22:00:00Z"), later),
+    EXPECT_EQ(applications(*store, kHome, utc("2024-05-01T22:00:00Z"), later),
               (Lines{"app:firefox 500 30", "service:cups.service 150 0", "other 10 10"}));
     // Applications that moved more than the network are refused, the entry whole.
     EXPECT_FALSE(store
@@ -290,11 +279,11 @@ TEST_F(HistoryStoreTest, ApplicationsKeptPerPeriodAndNeverMoreThanTheNetworksByt
     const QDateTime midnight = utc("2024-05-02T22:00:00Z");
     add(*store, {entry("2024-05-03T10:00:00Z", 100, 0, {{"app:firefox", {100, 0}}}),
                  entry("2024-05-02T20:00:00Z", 1, 0, {})});
-    EXPECT_EQ(applications(reset, midnight),
+    EXPECT_EQ(applications(*store, kHome, reset, midnight),
               (Lines{"app:firefox 200 10", "service:cups.service 150 0"}));
-    EXPECT_EQ(applications(midnight, later.addDays(1)), Lines());
+    EXPECT_EQ(applications(*store, kHome, midnight, later.addDays(1)), Lines());
     // A network the history does not know has none.
-    EXPECT_EQ(applications(reset, later, kOffice), Lines());
+    EXPECT_EQ(applications(*store, kOffice, reset, later), Lines());
 }
 
 // A surplus reconciling takes from a day takes the day's applications down
@@ -314,20 +303,11 @@ TEST_F(HistoryStoreTest, ReconcileTakesASurplusFromTheApplicationsToo) {
     };
     add(*store, {entry("2024-05-02T12:00:00", 600, 60, {500, 50}),
                  entry("2024-05-03T12:00:00", 400, 40, {400, 40})});
-    const auto applications = [&] {
-        QList<ApplicationBytes> found;
-        EXPECT_TRUE(store->applications(kHome, may, at, &found).ok());
-        Lines lines;
-        for (const ApplicationBytes &bytes : found)
-            lines.push_back(bytes.application.toStdString() + ' ' + std::to_string(bytes.in) + ' ' +
-                            std::to_string(bytes.out));
-        return lines;
-    };
     ASSERT_TRUE(store->reconcile(kHome, may, 600, 60, at).ok());
     EXPECT_EQ(since(*store, kHome, may), (TrafficTotals{600, 60}));
-    EXPECT_EQ(applications(), Lines{"app:firefox 500 50"});
+    EXPECT_EQ(applications(*store, kHome, may, at), Lines{"app:firefox 500 50"});
     ASSERT_TRUE(store->reconcile(kHome, may, 300, 30, at).ok());
-    EXPECT_EQ(applications(), Lines{"app:firefox 300 30"});
+    EXPECT_EQ(applications(*store, kHome, may, at), Lines{"app:firefox 300 30"});
 }
 
 // What the applications leave of a network's bytes, so that the rows add up
